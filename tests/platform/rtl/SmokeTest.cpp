@@ -1,0 +1,11 @@
+#include <gtest/gtest.h>
+#include "tests/support/TestSupport.h"
+#include <QDir>
+
+TEST(TestSupport, ProfileFolderIsTemporaryAndWritable) {
+  const QString dir = testsupport::profileDir();
+  ASSERT_FALSE(dir.isEmpty());
+  EXPECT_TRUE(QDir(dir).exists());
+  EXPECT_TRUE(testsupport::writeFile(dir + "/probe/file.txt", "x"));
+  EXPECT_EQ(testsupport::readFile(dir + "/probe/file.txt"), QByteArray("x"));
+}

@@ -1,0 +1,19 @@
+#pragma once
+// Helpers shared by the test suites.
+#include <QString>
+#include <functional>
+
+namespace testsupport {
+
+// The temporary profile folder the test main created for this run.
+QString profileDir();
+
+// Runs the Qt event loop until `done` answers true or `timeoutMs` passes.
+// Returns the last answer of `done`.
+bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000);
+
+// Writes bytes to a file, creating the folders on the way. Returns false on failure.
+bool writeFile(const QString& path, const QByteArray& bytes);
+QByteArray readFile(const QString& path);
+
+}  // namespace testsupport
