@@ -3,6 +3,8 @@
 #include "platform/rtl/SysUtils.h"
 
 #include <QVector>
+#include <atomic>
+#include <exception>
 #include <functional>
 #include <memory>
 

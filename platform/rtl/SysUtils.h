@@ -3,6 +3,7 @@
 // units are written against: 1-based string positions, tolerant copies, one
 // process-wide set of format settings.
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
