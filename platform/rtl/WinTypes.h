@@ -1,0 +1,27 @@
+#pragma once
+// The fixed-width integer types shared by the platform layers (window and
+// message layer, component object layer). One definition for all of them so
+// that headers of different layers can be included together.
+#include <cstdint>
+
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using UINT = std::uint32_t;
+using ULONG = std::uint32_t;
+using LONG = std::int32_t;
+using INT = std::int32_t;
+using BOOL = std::int32_t;
+using SHORT = std::int16_t;
+using USHORT = std::uint16_t;
+using LONGLONG = std::int64_t;
+using ULONGLONG = std::uint64_t;
+using INT_PTR = std::intptr_t;
+using UINT_PTR = std::uintptr_t;
+using LONG_PTR = std::intptr_t;
+using ULONG_PTR = std::uintptr_t;
+using DWORD_PTR = std::uintptr_t;
+using HRESULT = std::int32_t;
+
+inline constexpr BOOL TRUE = 1;
+inline constexpr BOOL FALSE = 0;
