@@ -23,5 +23,11 @@ using ULONG_PTR = std::uintptr_t;
 using DWORD_PTR = std::uintptr_t;
 using HRESULT = std::int32_t;
 
+// Some C libraries (the JPEG library among them) define these as macros of the
+// same values; then the macros serve.
+#ifndef TRUE
 inline constexpr BOOL TRUE = 1;
+#endif
+#ifndef FALSE
 inline constexpr BOOL FALSE = 0;
+#endif
