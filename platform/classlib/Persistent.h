@@ -1,0 +1,31 @@
+#pragma once
+// The base of every object whose published properties can be streamed: a
+// QObject, so that published properties are Qt properties readable and
+// writable by name.
+#include <QMetaObject>
+#include <QObject>
+
+#include "platform/rtl/Classes.h"
+
+class TPersistent : public QObject, public TObject {
+  Q_OBJECT
+ public:
+  explicit TPersistent(QObject* parent = nullptr) : QObject(parent) {}
+  String ClassName() const override { return String::fromLatin1(metaObject()->className()); }
+
+  // Copies `source` into this object. The default asks `source` to assign
+  // itself to this object and raises EConvertError when it cannot.
+  virtual void Assign(TPersistent* source) {
+    if (source) {
+      source->AssignTo(this);
+      return;
+    }
+    throw EConvertError(QStringLiteral("Cannot assign a nil to a %1").arg(ClassName()));
+  }
+
+ protected:
+  virtual void AssignTo(TPersistent* dest) {
+    throw EConvertError(QStringLiteral("Cannot assign a %1 to a %2")
+                            .arg(ClassName(), dest ? dest->ClassName() : QStringLiteral("nil")));
+  }
+};
