@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <exception>
 #include <initializer_list>
+#include <type_traits>
 #include <variant>
 
 using String = QString;
@@ -111,6 +112,13 @@ String StringReplace(const String& s, const String& oldPattern, const String& ne
 
 String IntToStr(Int64 value);
 String IntToHex(Int64 value, int digits);
+// An int and smaller signed types are shown as 32 bits: IntToHex(-1, 8) is "FFFFFFFF".
+template <typename T, std::enable_if_t<std::is_integral_v<T> && std::is_signed_v<T> &&
+                                           (sizeof(T) <= sizeof(std::int32_t)),
+                                       int> = 0>
+inline String IntToHex(T value, int digits) {
+  return IntToHex(Int64(std::uint32_t(value)), digits);
+}
 // Decimal, or hexadecimal with "$", "0x" or "0X"; optional sign; surrounding
 // blanks are not allowed. Raises EConvertError "'%s' is not a valid integer value".
 int StrToInt(const String& s);
@@ -161,8 +169,9 @@ struct TFormatSettings {
   String LongTimeFormat = QStringLiteral("h:mm:ss AMPM");
   String TimeAMString = QStringLiteral("AM");
   String TimePMString = QStringLiteral("PM");
+  // Months from January, days from Sunday (index 0).
   QStringList ShortMonthNames, LongMonthNames, ShortDayNames, LongDayNames;
-  TFormatSettings();
+  TFormatSettings();  // the English names
 };
 // The process-wide settings every formatting routine uses by default.
 extern TFormatSettings FormatSettings;
