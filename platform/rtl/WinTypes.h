@@ -23,6 +23,15 @@ using ULONG_PTR = std::uintptr_t;
 using DWORD_PTR = std::uintptr_t;
 using HRESULT = std::int32_t;
 
+// Character and string-pointer types: wide characters are UTF-16 units.
+using WCHAR = char16_t;
+using LPWSTR = WCHAR*;
+using LPCWSTR = const WCHAR*;
+using LPSTR = char*;
+using LPCSTR = const char*;
+using LPVOID = void*;
+using LPCVOID = const void*;
+
 // Some C libraries (the JPEG library among them) define these as macros of the
 // same values; then the macros serve.
 #ifndef TRUE
