@@ -119,7 +119,7 @@ class TStrings : public TObject {
 
   int Count() const { return items_.size(); }
   String Get(int index) const;                    // EStringListError out of range
-  void Put(int index, const String& s);
+  virtual void Put(int index, const String& s);  // sorted lists refuse it
   String operator[](int index) const { return Get(index); }
   TObject* GetObject(int index) const;
   void PutObject(int index, TObject* obj);
@@ -170,6 +170,7 @@ class TStrings : public TObject {
   QStringList items_;
   QVector<TObject*> objects_;
   int updateCount_ = 0;
+  bool changedDuringUpdate_ = false;  // OnChange is due at the outermost EndUpdate
 };
 
 enum TDuplicates { dupIgnore, dupAccept, dupError };
@@ -196,10 +197,12 @@ class TStringList : public TStrings {
   // When set, the list deletes its objects on Delete/Clear/destruction.
   bool OwnsObjects = false;
 
+  void Put(int index, const String& s) override;
   void Delete(int index) override;
   void Clear() override;
 
  private:
+  void SortBy(const std::function<bool(int, int)>& less);
   int CompareStrings(const String& a, const String& b) const;
   bool sorted_ = false;
   bool caseSensitive_ = false;
@@ -207,9 +210,14 @@ class TStringList : public TStrings {
 
 // ---------------------------------------------------------------- threads
 
+// A worker thread. The base destructor runs after the derived part is gone,
+// so a derived class whose Execute uses its own members calls Terminate() and
+// WaitFor() in its destructor (unless FreeOnTerminate is set).
 class TThread : public TObject {
  public:
-  // A suspended thread waits for Start.
+  // A suspended thread waits for Start. Otherwise the thread starts when the
+  // main thread's event loop next runs (or at WaitFor), once the derived
+  // constructor has finished.
   explicit TThread(bool createSuspended);
   ~TThread() override;  // terminates and waits
   String ClassName() const override { return QStringLiteral("TThread"); }
@@ -219,7 +227,9 @@ class TThread : public TObject {
   void Terminate() { terminated_ = true; }
   bool Terminated() const { return terminated_; }
   // Waits for the end and answers ReturnValue. On the main thread, queued
-  // Synchronize calls keep running while waiting.
+  // Synchronize calls keep running while waiting, and OnTerminate has run when
+  // it returns. A thread never started answers at once; a thread that frees
+  // itself raises EInvalidOperation (it may be gone when the wait ends).
   int WaitFor();
   bool Finished() const;
 
