@@ -11,7 +11,14 @@ class TPersistent : public QObject, public TObject {
   Q_OBJECT
  public:
   explicit TPersistent(QObject* parent = nullptr) : QObject(parent) {}
-  String ClassName() const override { return String::fromLatin1(metaObject()->className()); }
+  // The class name without the namespace the class is declared in
+  // ("Menu::TMyMenuForm" is "TMyMenuForm"), as forms and the class registry name it.
+  String ClassName() const override { return ClassNameOf(*metaObject()); }
+  static String ClassNameOf(const QMetaObject& meta) {
+    const String qualified = String::fromLatin1(meta.className());
+    const int colons = qualified.lastIndexOf(QLatin1String("::"));
+    return colons < 0 ? qualified : qualified.mid(colons + 2);
+  }
 
   // Copies `source` into this object. The default asks `source` to assign
   // itself to this object and raises EConvertError when it cannot.
