@@ -1,0 +1,247 @@
+#include "platform/shell/UrlHistory.h"
+
+#include "platform/rtl/Folders.h"
+
+#include <QUrl>
+#include <QVariant>
+
+#include <memory>
+#include <sqlite3.h>
+
+namespace {
+
+const char* const kSchema =
+    "CREATE TABLE IF NOT EXISTS urls("
+    "  id INTEGER PRIMARY KEY,"
+    "  url TEXT NOT NULL UNIQUE,"
+    "  site TEXT NOT NULL,"
+    "  title TEXT NOT NULL DEFAULT '',"
+    "  visit_count INTEGER NOT NULL DEFAULT 0,"
+    "  last_visit INTEGER NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS visits("
+    "  id INTEGER PRIMARY KEY,"
+    "  url_id INTEGER NOT NULL REFERENCES urls(id) ON DELETE CASCADE,"
+    "  visit_time INTEGER NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS visits_time ON visits(visit_time);"
+    "CREATE INDEX IF NOT EXISTS visits_url ON visits(url_id);"
+    "CREATE INDEX IF NOT EXISTS urls_site ON urls(site);";
+
+// Columns every entry query answers, in this order.
+#define ENTRY_COLUMNS "u.url, u.title, u.visit_count"
+
+struct StatementDeleter {
+  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
+
+Statement prepare(sqlite3* db, const char* sql, const std::vector<QVariant>& args) {
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK) return nullptr;
+  Statement stmt(raw);
+  for (int i = 0; i < int(args.size()); ++i) {
+    const QVariant& a = args[i];
+    int rc;
+    if (a.typeId() == QMetaType::LongLong || a.typeId() == QMetaType::Int) {
+      rc = sqlite3_bind_int64(raw, i + 1, a.toLongLong());
+    } else {
+      const QByteArray text = a.toString().toUtf8();
+      rc = sqlite3_bind_text(raw, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+    }
+    if (rc != SQLITE_OK) return nullptr;
+  }
+  return stmt;
+}
+
+String columnText(sqlite3_stmt* s, int col) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
+  return text ? String::fromUtf8(text, sqlite3_column_bytes(s, col)) : String();
+}
+
+qint64 msecs(const QDateTime& t) { return t.toMSecsSinceEpoch(); }
+
+// One spelling per address: scheme and host in lower case, the rest encoded
+// the same way whichever form the caller passed.
+String normalized(const String& url) {
+  const QUrl u(url);
+  return u.isValid() && !u.scheme().isEmpty() ? u.toString(QUrl::FullyEncoded) : url;
+}
+
+}  // namespace
+
+std::pair<QDateTime, QDateTime> HistoryPeriodRange(THistoryPeriod period, const QDateTime& now) {
+  const QDate today = now.date();
+  const QDate monday = today.addDays(1 - today.dayOfWeek());
+  auto at = [](const QDate& d) { return QDateTime(d, QTime(0, 0)); };
+  switch (period) {
+    case hpToday:
+      return {at(today), at(today.addDays(1))};
+    case hpThisWeek:
+      return {at(monday), at(today)};
+    case hpLastWeek:
+      return {at(monday.addDays(-7)), at(monday)};
+    case hpTwoWeeksAgo:
+      return {at(monday.addDays(-14)), at(monday.addDays(-7))};
+    case hpThreeWeeksAgo:
+      return {at(monday.addDays(-21)), at(monday.addDays(-14))};
+  }
+  return {};
+}
+
+String HistorySiteOf(const String& url) {
+  String host = QUrl(url).host().toLower();
+  if (host.startsWith(QLatin1String("www."))) host.remove(0, 4);
+  return host;
+}
+
+TUrlHistory::TUrlHistory(const String& fileName) : fileName_(fileName) {
+  ForceDirectories(ExtractFileDir(fileName));
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(fileName.toUtf8().constData(), &db,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                      nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    return;
+  }
+  sqlite3_busy_timeout(db, 5000);
+  // Write-ahead log with full synchronisation: a committed visit survives a
+  // crash of the program or of the machine.
+  const bool ready =
+      sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;",
+                   nullptr, nullptr, nullptr) == SQLITE_OK &&
+      sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) == SQLITE_OK;
+  if (!ready) {
+    sqlite3_close(db);
+    return;
+  }
+  db_ = db;
+}
+
+TUrlHistory::~TUrlHistory() {
+  if (db_) sqlite3_close(db_);
+}
+
+bool TUrlHistory::exec(const char* sql, const std::vector<QVariant>& args, int* changes) {
+  if (!db_) return false;
+  Statement stmt = prepare(db_, sql, args);
+  if (!stmt) return false;
+  int rc;
+  while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+  }
+  if (changes) *changes = sqlite3_changes(db_);
+  return rc == SQLITE_DONE;
+}
+
+std::vector<TUrlHistoryEntry> TUrlHistory::query(const char* sql,
+                                                 const std::vector<QVariant>& args) {
+  std::vector<TUrlHistoryEntry> out;
+  std::lock_guard lock(mutex_);
+  if (!db_) return out;
+  Statement stmt = prepare(db_, sql, args);
+  if (!stmt) return out;
+  while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
+    TUrlHistoryEntry e;
+    e.Url = columnText(stmt.get(), 0);
+    e.Title = columnText(stmt.get(), 1);
+    e.VisitCount = sqlite3_column_int(stmt.get(), 2);
+    e.LastVisited = QDateTime::fromMSecsSinceEpoch(sqlite3_column_int64(stmt.get(), 3));
+    out.push_back(std::move(e));
+  }
+  return out;
+}
+
+bool TUrlHistory::AddVisit(const String& address, const String& title, const QDateTime& when) {
+  const String url = normalized(address);
+  if (url.isEmpty() || !when.isValid()) return false;
+  std::lock_guard lock(mutex_);
+  if (!db_) return false;
+  const qint64 t = msecs(when);
+  if (!exec("BEGIN IMMEDIATE", {})) return false;
+  const bool ok =
+      exec("INSERT INTO urls(url, site, title, visit_count, last_visit) VALUES(?1, ?2, ?3, 0, ?4) "
+           "ON CONFLICT(url) DO NOTHING",
+           {url, HistorySiteOf(url), title, t}) &&
+      exec("UPDATE urls SET visit_count = visit_count + 1, last_visit = MAX(last_visit, ?2),"
+           " title = CASE WHEN ?3 <> '' THEN ?3 ELSE title END WHERE url = ?1",
+           {url, t, title}) &&
+      exec("INSERT INTO visits(url_id, visit_time) SELECT id, ?2 FROM urls WHERE url = ?1",
+           {url, t});
+  if (ok && exec("COMMIT", {})) return true;
+  exec("ROLLBACK", {});
+  return false;
+}
+
+bool TUrlHistory::SetTitle(const String& url, const String& title) {
+  std::lock_guard lock(mutex_);
+  int changes = 0;
+  return exec("UPDATE urls SET title = ?2 WHERE url = ?1", {normalized(url), title}, &changes) && changes > 0;
+}
+
+std::vector<TUrlHistoryEntry> TUrlHistory::AllEntries() {
+  return query("SELECT " ENTRY_COLUMNS ", u.last_visit FROM urls u ORDER BY u.last_visit DESC, u.id",
+               {});
+}
+
+std::vector<TUrlHistoryEntry> TUrlHistory::Entries(const QDateTime& from, const QDateTime& to) {
+  return query("SELECT " ENTRY_COLUMNS ", MAX(v.visit_time) AS t FROM urls u"
+               " JOIN visits v ON v.url_id = u.id"
+               " WHERE v.visit_time >= ?1 AND v.visit_time < ?2"
+               " GROUP BY u.id ORDER BY t DESC, u.id",
+               {msecs(from), msecs(to)});
+}
+
+std::vector<TUrlHistoryEntry> TUrlHistory::Entries(THistoryPeriod period) {
+  const auto range = HistoryPeriodRange(period);
+  return Entries(range.first, range.second);
+}
+
+QStringList TUrlHistory::Sites(const QDateTime& from, const QDateTime& to) {
+  QStringList sites;
+  std::lock_guard lock(mutex_);
+  if (!db_) return sites;
+  Statement stmt = prepare(db_,
+                           "SELECT DISTINCT u.site FROM urls u JOIN visits v ON v.url_id = u.id"
+                           " WHERE v.visit_time >= ?1 AND v.visit_time < ?2 ORDER BY u.site",
+                           {msecs(from), msecs(to)});
+  if (!stmt) return sites;
+  while (sqlite3_step(stmt.get()) == SQLITE_ROW) sites << columnText(stmt.get(), 0);
+  return sites;
+}
+
+std::vector<TUrlHistoryEntry> TUrlHistory::SiteEntries(const String& site, const QDateTime& from,
+                                                       const QDateTime& to) {
+  return query("SELECT " ENTRY_COLUMNS ", MAX(v.visit_time) AS t FROM urls u"
+               " JOIN visits v ON v.url_id = u.id"
+               " WHERE u.site = ?3 AND v.visit_time >= ?1 AND v.visit_time < ?2"
+               " GROUP BY u.id ORDER BY t DESC, u.id",
+               {msecs(from), msecs(to), site});
+}
+
+bool TUrlHistory::Find(const String& url, TUrlHistoryEntry& entry) {
+  auto found = query("SELECT " ENTRY_COLUMNS ", u.last_visit FROM urls u WHERE u.url = ?1",
+                     {normalized(url)});
+  if (found.empty()) return false;
+  entry = found.front();
+  return true;
+}
+
+bool TUrlHistory::DeleteEntry(const String& url) {
+  std::lock_guard lock(mutex_);
+  int changes = 0;
+  return exec("DELETE FROM urls WHERE url = ?1", {normalized(url)}, &changes) && changes > 0;
+}
+
+bool TUrlHistory::Clear() {
+  std::lock_guard lock(mutex_);
+  if (!exec("BEGIN IMMEDIATE", {})) return false;
+  if (exec("DELETE FROM visits", {}) && exec("DELETE FROM urls", {}) && exec("COMMIT", {}))
+    return true;
+  exec("ROLLBACK", {});
+  return false;
+}
+
+String UrlHistoryFileName() { return ProfileDir() + QStringLiteral("/History/history.db"); }
+
+TUrlHistory& UrlHistoryStore() {
+  static TUrlHistory store(UrlHistoryFileName());
+  return store;
+}
