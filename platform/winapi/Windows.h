@@ -1,0 +1,533 @@
+#pragma once
+// Windows and messages: one registry of window handles (class name, text,
+// parent, children in z-order, styles, rectangle, window procedure, user
+// data, an optional Qt widget), window procedures that chain and compare as
+// plain function pointers, sent and posted messages, thread message queues,
+// the translation of Qt input events into messages, thread hooks and the
+// system metrics.
+//
+// A window that has a widget attached takes its rectangle, visibility, enabled
+// state, focus and activation from the widget. Input events of the widget (and
+// of its children that are no window of their own) go through the window's
+// procedure chain; Qt goes on with an event only when the message reaches
+// DefWindowProc, and it does so right there, so code after a call of the
+// previous procedure sees the effect of the default handling.
+//
+// Everything that touches widgets runs on the Qt main thread. IsWindow,
+// PostMessage, PostThreadMessage and SendMessage may be called from any thread.
+#include "platform/rtl/SysUtils.h"
+#include "platform/rtl/WinTypes.h"
+#include "platform/winapi/KeyCodes.h"
+#include "platform/winapi/Messages.h"
+#include "platform/winapi/Modules.h"
+
+#include <functional>
+
+class QObject;
+class QWidget;
+
+// ---------------------------------------------------------------- handles and records
+
+struct HWND__;
+using HWND = HWND__*;
+struct HHOOK__;
+using HHOOK = HHOOK__*;
+struct HICON__;
+using HICON = HICON__*;
+using HCURSOR = HICON;
+struct HBRUSH__;
+using HBRUSH = HBRUSH__*;
+struct HMENU__;
+using HMENU = HMENU__*;
+using ATOM = WORD;
+
+using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+using HOOKPROC = LRESULT (*)(int code, WPARAM, LPARAM);
+using WNDENUMPROC = BOOL (*)(HWND, LPARAM);
+
+struct POINT {
+  LONG x = 0;
+  LONG y = 0;
+  bool operator==(const POINT&) const = default;
+};
+
+struct SIZE {
+  LONG cx = 0;
+  LONG cy = 0;
+  bool operator==(const SIZE&) const = default;
+};
+
+struct RECT {
+  LONG left = 0;
+  LONG top = 0;
+  LONG right = 0;
+  LONG bottom = 0;
+  LONG Width() const { return right - left; }
+  LONG Height() const { return bottom - top; }
+  bool operator==(const RECT&) const = default;
+};
+
+struct MSG {
+  HWND hwnd = nullptr;
+  UINT message = 0;
+  WPARAM wParam = 0;
+  LPARAM lParam = 0;
+  DWORD time = 0;
+  POINT pt;
+};
+
+// LParam of WM_WINDOWPOSCHANGING / WM_WINDOWPOSCHANGED.
+struct WINDOWPOS {
+  HWND hwnd = nullptr;
+  HWND hwndInsertAfter = nullptr;
+  int x = 0;
+  int y = 0;
+  int cx = 0;
+  int cy = 0;
+  UINT flags = 0;
+};
+
+// LParam of WM_NCCREATE / WM_CREATE.
+struct CREATESTRUCTW {
+  LPVOID lpCreateParams = nullptr;
+  HINSTANCE hInstance = nullptr;
+  HMENU hMenu = nullptr;
+  HWND hwndParent = nullptr;
+  int cy = 0;
+  int cx = 0;
+  int y = 0;
+  int x = 0;
+  LONG style = 0;
+  LPCWSTR lpszName = nullptr;
+  LPCWSTR lpszClass = nullptr;
+  DWORD dwExStyle = 0;
+};
+
+struct WNDCLASSW {
+  UINT style = 0;
+  WNDPROC lpfnWndProc = nullptr;
+  int cbClsExtra = 0;
+  int cbWndExtra = 0;
+  HINSTANCE hInstance = nullptr;
+  HICON hIcon = nullptr;
+  HCURSOR hCursor = nullptr;
+  HBRUSH hbrBackground = nullptr;
+  LPCWSTR lpszMenuName = nullptr;
+  LPCWSTR lpszClassName = nullptr;
+};
+
+// LParam of a WH_MOUSE hook call (MOUSEHOOKSTRUCTEX for wheel messages, whose
+// mouseData holds the wheel delta in its high word).
+struct MOUSEHOOKSTRUCT {
+  POINT pt;
+  HWND hwnd = nullptr;
+  UINT wHitTestCode = 0;
+  ULONG_PTR dwExtraInfo = 0;
+};
+struct MOUSEHOOKSTRUCTEX : MOUSEHOOKSTRUCT {
+  DWORD mouseData = 0;
+};
+
+// ---------------------------------------------------------------- constants
+
+inline constexpr DWORD WS_OVERLAPPED = 0x00000000;
+inline constexpr DWORD WS_POPUP = 0x80000000;
+inline constexpr DWORD WS_CHILD = 0x40000000;
+inline constexpr DWORD WS_MINIMIZE = 0x20000000;
+inline constexpr DWORD WS_VISIBLE = 0x10000000;
+inline constexpr DWORD WS_DISABLED = 0x08000000;
+inline constexpr DWORD WS_CLIPSIBLINGS = 0x04000000;
+inline constexpr DWORD WS_CLIPCHILDREN = 0x02000000;
+inline constexpr DWORD WS_MAXIMIZE = 0x01000000;
+inline constexpr DWORD WS_CAPTION = 0x00C00000;
+inline constexpr DWORD WS_BORDER = 0x00800000;
+inline constexpr DWORD WS_DLGFRAME = 0x00400000;
+inline constexpr DWORD WS_VSCROLL = 0x00200000;
+inline constexpr DWORD WS_HSCROLL = 0x00100000;
+inline constexpr DWORD WS_SYSMENU = 0x00080000;
+inline constexpr DWORD WS_THICKFRAME = 0x00040000;
+inline constexpr DWORD WS_GROUP = 0x00020000;
+inline constexpr DWORD WS_TABSTOP = 0x00010000;
+inline constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
+inline constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
+inline constexpr DWORD WS_OVERLAPPEDWINDOW =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+inline constexpr DWORD WS_POPUPWINDOW = WS_POPUP | WS_BORDER | WS_SYSMENU;
+
+inline constexpr DWORD WS_EX_DLGMODALFRAME = 0x00000001;
+inline constexpr DWORD WS_EX_NOPARENTNOTIFY = 0x00000004;
+inline constexpr DWORD WS_EX_TOPMOST = 0x00000008;
+inline constexpr DWORD WS_EX_ACCEPTFILES = 0x00000010;
+inline constexpr DWORD WS_EX_TRANSPARENT = 0x00000020;
+inline constexpr DWORD WS_EX_MDICHILD = 0x00000040;
+inline constexpr DWORD WS_EX_TOOLWINDOW = 0x00000080;
+inline constexpr DWORD WS_EX_WINDOWEDGE = 0x00000100;
+inline constexpr DWORD WS_EX_CLIENTEDGE = 0x00000200;
+inline constexpr DWORD WS_EX_CONTEXTHELP = 0x00000400;
+inline constexpr DWORD WS_EX_RIGHT = 0x00001000;
+inline constexpr DWORD WS_EX_RTLREADING = 0x00002000;
+inline constexpr DWORD WS_EX_LEFTSCROLLBAR = 0x00004000;
+inline constexpr DWORD WS_EX_CONTROLPARENT = 0x00010000;
+inline constexpr DWORD WS_EX_STATICEDGE = 0x00020000;
+inline constexpr DWORD WS_EX_APPWINDOW = 0x00040000;
+inline constexpr DWORD WS_EX_LAYERED = 0x00080000;
+inline constexpr DWORD WS_EX_NOACTIVATE = 0x08000000;
+
+inline constexpr UINT CS_VREDRAW = 0x0001;
+inline constexpr UINT CS_HREDRAW = 0x0002;
+inline constexpr UINT CS_DBLCLKS = 0x0008;
+inline constexpr UINT CS_OWNDC = 0x0020;
+inline constexpr UINT CS_CLASSDC = 0x0040;
+inline constexpr UINT CS_PARENTDC = 0x0080;
+inline constexpr UINT CS_NOCLOSE = 0x0200;
+inline constexpr UINT CS_SAVEBITS = 0x0800;
+inline constexpr UINT CS_GLOBALCLASS = 0x4000;
+inline constexpr UINT CS_DROPSHADOW = 0x00020000;
+
+inline constexpr int GWL_WNDPROC = -4;
+inline constexpr int GWL_HINSTANCE = -6;
+inline constexpr int GWL_HWNDPARENT = -8;
+inline constexpr int GWL_ID = -12;
+inline constexpr int GWL_STYLE = -16;
+inline constexpr int GWL_EXSTYLE = -20;
+inline constexpr int GWL_USERDATA = -21;
+inline constexpr int GWLP_WNDPROC = GWL_WNDPROC;
+inline constexpr int GWLP_HINSTANCE = GWL_HINSTANCE;
+inline constexpr int GWLP_HWNDPARENT = GWL_HWNDPARENT;
+inline constexpr int GWLP_ID = GWL_ID;
+inline constexpr int GWLP_USERDATA = GWL_USERDATA;
+inline constexpr int GCL_STYLE = -26;
+inline constexpr int GCLP_WNDPROC = -24;
+
+inline constexpr UINT GW_HWNDFIRST = 0;
+inline constexpr UINT GW_HWNDLAST = 1;
+inline constexpr UINT GW_HWNDNEXT = 2;
+inline constexpr UINT GW_HWNDPREV = 3;
+inline constexpr UINT GW_OWNER = 4;
+inline constexpr UINT GW_CHILD = 5;
+
+inline constexpr UINT GA_PARENT = 1;
+inline constexpr UINT GA_ROOT = 2;
+inline constexpr UINT GA_ROOTOWNER = 3;
+
+inline constexpr int SW_HIDE = 0;
+inline constexpr int SW_SHOWNORMAL = 1;
+inline constexpr int SW_NORMAL = 1;
+inline constexpr int SW_SHOWMINIMIZED = 2;
+inline constexpr int SW_SHOWMAXIMIZED = 3;
+inline constexpr int SW_MAXIMIZE = 3;
+inline constexpr int SW_SHOWNOACTIVATE = 4;
+inline constexpr int SW_SHOW = 5;
+inline constexpr int SW_MINIMIZE = 6;
+inline constexpr int SW_SHOWMINNOACTIVE = 7;
+inline constexpr int SW_SHOWNA = 8;
+inline constexpr int SW_RESTORE = 9;
+inline constexpr int SW_SHOWDEFAULT = 10;
+
+inline constexpr UINT SWP_NOSIZE = 0x0001;
+inline constexpr UINT SWP_NOMOVE = 0x0002;
+inline constexpr UINT SWP_NOZORDER = 0x0004;
+inline constexpr UINT SWP_NOREDRAW = 0x0008;
+inline constexpr UINT SWP_NOACTIVATE = 0x0010;
+inline constexpr UINT SWP_FRAMECHANGED = 0x0020;
+inline constexpr UINT SWP_SHOWWINDOW = 0x0040;
+inline constexpr UINT SWP_HIDEWINDOW = 0x0080;
+inline constexpr UINT SWP_NOCOPYBITS = 0x0100;
+inline constexpr UINT SWP_NOOWNERZORDER = 0x0200;
+inline constexpr UINT SWP_NOSENDCHANGING = 0x0400;
+// Set in WM_WINDOWPOSCHANGED when the client area did not move / resize.
+inline constexpr UINT SWP_NOCLIENTSIZE = 0x0800;
+inline constexpr UINT SWP_NOCLIENTMOVE = 0x1000;
+
+inline const HWND HWND_TOP = nullptr;
+inline const HWND HWND_BOTTOM = reinterpret_cast<HWND>(1);
+inline const HWND HWND_TOPMOST = reinterpret_cast<HWND>(-1);
+inline const HWND HWND_NOTOPMOST = reinterpret_cast<HWND>(-2);
+
+inline constexpr int CW_USEDEFAULT = int(0x80000000);
+
+inline constexpr UINT PM_NOREMOVE = 0x0000;
+inline constexpr UINT PM_REMOVE = 0x0001;
+inline constexpr UINT PM_NOYIELD = 0x0002;
+
+inline constexpr int WH_KEYBOARD = 2;
+inline constexpr int WH_GETMESSAGE = 3;
+inline constexpr int WH_CALLWNDPROC = 4;
+inline constexpr int WH_MOUSE = 7;
+inline constexpr int HC_ACTION = 0;
+inline constexpr int HC_NOREMOVE = 3;
+
+inline constexpr int SM_CXSCREEN = 0;
+inline constexpr int SM_CYSCREEN = 1;
+inline constexpr int SM_CXVSCROLL = 2;
+inline constexpr int SM_CYHSCROLL = 3;
+inline constexpr int SM_CYCAPTION = 4;
+inline constexpr int SM_CXBORDER = 5;
+inline constexpr int SM_CYBORDER = 6;
+inline constexpr int SM_CXDLGFRAME = 7;
+inline constexpr int SM_CXFIXEDFRAME = 7;
+inline constexpr int SM_CYDLGFRAME = 8;
+inline constexpr int SM_CYFIXEDFRAME = 8;
+inline constexpr int SM_CYVTHUMB = 9;
+inline constexpr int SM_CXHTHUMB = 10;
+inline constexpr int SM_CXICON = 11;
+inline constexpr int SM_CYICON = 12;
+inline constexpr int SM_CXCURSOR = 13;
+inline constexpr int SM_CYCURSOR = 14;
+inline constexpr int SM_CYMENU = 15;
+inline constexpr int SM_CXFULLSCREEN = 16;
+inline constexpr int SM_CYFULLSCREEN = 17;
+inline constexpr int SM_CYVSCROLL = 20;
+inline constexpr int SM_CXHSCROLL = 21;
+inline constexpr int SM_SWAPBUTTON = 23;
+inline constexpr int SM_CXMIN = 28;
+inline constexpr int SM_CYMIN = 29;
+inline constexpr int SM_CXSIZE = 30;
+inline constexpr int SM_CYSIZE = 31;
+inline constexpr int SM_CXFRAME = 32;
+inline constexpr int SM_CXSIZEFRAME = 32;
+inline constexpr int SM_CYFRAME = 33;
+inline constexpr int SM_CYSIZEFRAME = 33;
+inline constexpr int SM_CXDOUBLECLK = 36;
+inline constexpr int SM_CYDOUBLECLK = 37;
+inline constexpr int SM_CMOUSEBUTTONS = 43;
+inline constexpr int SM_CXEDGE = 45;
+inline constexpr int SM_CYEDGE = 46;
+inline constexpr int SM_CXSMICON = 49;
+inline constexpr int SM_CYSMICON = 50;
+inline constexpr int SM_CXMAXIMIZED = 61;
+inline constexpr int SM_CYMAXIMIZED = 62;
+inline constexpr int SM_CXDRAG = 68;
+inline constexpr int SM_CYDRAG = 69;
+inline constexpr int SM_MOUSEWHEELPRESENT = 75;
+inline constexpr int SM_XVIRTUALSCREEN = 76;
+inline constexpr int SM_YVIRTUALSCREEN = 77;
+inline constexpr int SM_CXVIRTUALSCREEN = 78;
+inline constexpr int SM_CYVIRTUALSCREEN = 79;
+inline constexpr int SM_CMONITORS = 80;
+
+inline constexpr UINT SPI_GETWORKAREA = 0x0030;
+inline constexpr UINT SPI_GETWHEELSCROLLLINES = 0x0068;
+
+inline constexpr UINT MB_OK = 0x00000000;
+inline constexpr UINT MB_ICONHAND = 0x00000010;
+inline constexpr UINT MB_ICONQUESTION = 0x00000020;
+inline constexpr UINT MB_ICONEXCLAMATION = 0x00000030;
+inline constexpr UINT MB_ICONASTERISK = 0x00000040;
+
+// ---------------------------------------------------------------- window classes
+
+// Registers a window class (name compared without case). 0 with
+// ERROR_CLASS_ALREADY_EXISTS when the name is taken.
+ATOM RegisterClassW(const WNDCLASSW* wndClass);
+BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance);
+BOOL GetClassInfoW(HINSTANCE instance, LPCWSTR className, WNDCLASSW* wndClass);
+
+// ---------------------------------------------------------------- creating and destroying
+
+// Creates a window of a registered class: sends WM_NCCREATE (FALSE fails the
+// creation) and WM_CREATE (-1 fails it) with the CREATESTRUCTW. A child window
+// (WS_CHILD) goes below its siblings; `parent` of a top-level window is its
+// owner. WS_VISIBLE shows it.
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
+                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                     LPVOID param);
+// Creates a window with its own procedure (null: the registered class's
+// procedure, else DefWindowProc) and optionally a widget attached (see
+// AttachWidget); the rectangle comes from the widget. The class needs no
+// registration; a registered class of that name lends its class style.
+HWND CreateWindowHandle(const String& className, const String& text, DWORD style, DWORD exStyle,
+                        HWND parent, WNDPROC proc, QWidget* widget = nullptr, LPVOID param = nullptr);
+// Destroys the window, its owned windows and its children: WM_DESTROY goes to
+// the window before its children, WM_NCDESTROY after them. An attached
+// widget is hidden and detached, not deleted. IsWindow answers FALSE after.
+BOOL DestroyWindow(HWND hwnd);
+BOOL IsWindow(HWND hwnd);
+
+// ---------------------------------------------------------------- widgets
+
+// Attaches a widget: the window's rectangle, visibility, enabled state and
+// focus follow the widget; its input events become messages of this window.
+// A widget belongs to one window at a time. Deleting the widget destroys
+// the window.
+BOOL AttachWidget(HWND hwnd, QWidget* widget);
+void DetachWidget(HWND hwnd);
+QWidget* WidgetOf(HWND hwnd);
+// The window of a widget; with `walkUp`, the nearest window of the widget or
+// of one of its ancestors.
+HWND HandleOfWidget(const QObject* widget, bool walkUp = false);
+
+// ---------------------------------------------------------------- tree
+
+HWND GetParent(HWND hwnd);  // the parent of a child window, the owner of a popup, else 0
+// Moves the window under a new parent (0: top level); an attached widget
+// moves along and keeps its visibility. Answers the previous parent.
+HWND SetParent(HWND child, HWND newParent);
+HWND GetWindow(HWND hwnd, UINT cmd);
+HWND GetAncestor(HWND hwnd, UINT flags);
+HWND GetDesktopWindow();
+BOOL IsChild(HWND parent, HWND hwnd);
+BOOL EnumWindows(WNDENUMPROC proc, LPARAM lParam);
+BOOL EnumChildWindows(HWND parent, WNDENUMPROC proc, LPARAM lParam);
+BOOL EnumThreadWindows(DWORD threadId, WNDENUMPROC proc, LPARAM lParam);
+// Class and text compare without case; a null name matches any window.
+HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
+HWND FindWindowExW(HWND parent, HWND childAfter, LPCWSTR className, LPCWSTR windowName);
+// The same with Strings; an empty String matches any window.
+HWND FindWindow(const String& className, const String& windowName = String());
+HWND FindWindowEx(HWND parent, HWND childAfter, const String& className,
+                  const String& windowName = String());
+
+// ---------------------------------------------------------------- attributes
+
+int GetClassNameW(HWND hwnd, LPWSTR buffer, int maxCount);
+String GetClassName(HWND hwnd);  // empty for no window
+// Text through WM_GETTEXT / WM_SETTEXT, so window procedures may answer it.
+int GetWindowTextW(HWND hwnd, LPWSTR buffer, int maxCount);
+String GetWindowText(HWND hwnd);
+int GetWindowTextLengthW(HWND hwnd);
+BOOL SetWindowTextW(HWND hwnd, LPCWSTR text);
+BOOL SetWindowText(HWND hwnd, const String& text);
+
+LONG_PTR GetWindowLongPtrW(HWND hwnd, int index);
+// Answers the previous value. GWL_WNDPROC replaces the procedure; GWL_STYLE
+// shows, hides, enables or disables an attached widget as WS_VISIBLE and
+// WS_DISABLED change.
+LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value);
+inline LONG_PTR GetWindowLongPtr(HWND h, int i) { return GetWindowLongPtrW(h, i); }
+inline LONG_PTR SetWindowLongPtr(HWND h, int i, LONG_PTR v) { return SetWindowLongPtrW(h, i, v); }
+inline LONG GetWindowLong(HWND h, int i) { return LONG(GetWindowLongPtrW(h, i)); }
+inline LONG SetWindowLong(HWND h, int i, LONG v) { return LONG(SetWindowLongPtrW(h, i, v)); }
+ULONG_PTR GetClassLongPtrW(HWND hwnd, int index);
+
+// ---------------------------------------------------------------- geometry
+
+BOOL GetWindowRect(HWND hwnd, RECT* rect);  // screen coordinates
+BOOL GetClientRect(HWND hwnd, RECT* rect);  // (0, 0, width, height)
+BOOL ClientToScreen(HWND hwnd, POINT* point);
+BOOL ScreenToClient(HWND hwnd, POINT* point);
+// Sends WM_WINDOWPOSCHANGING (whose WINDOWPOS the procedure may change),
+// applies the change and sends WM_WINDOWPOSCHANGED, whose default handling
+// sends WM_MOVE and WM_SIZE. Positions of child windows are in the parent's
+// client coordinates, of top-level windows in screen coordinates.
+BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
+BOOL BringWindowToTop(HWND hwnd);
+// The deepest visible, enabled window under a screen point (0 for none).
+HWND WindowFromPoint(POINT point);
+BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
+BOOL UpdateWindow(HWND hwnd);
+
+// ---------------------------------------------------------------- state
+
+// Answers whether the window was visible before.
+BOOL ShowWindow(HWND hwnd, int cmdShow);
+BOOL IsWindowVisible(HWND hwnd);  // the window and all its ancestors
+BOOL IsIconic(HWND hwnd);
+BOOL IsZoomed(HWND hwnd);
+// Answers whether the window was disabled before.
+BOOL EnableWindow(HWND hwnd, BOOL enable);
+BOOL IsWindowEnabled(HWND hwnd);
+HWND GetFocus();
+// Answers the window that had the focus. A window without a widget cannot
+// take the focus (0, ERROR_INVALID_WINDOW_HANDLE).
+HWND SetFocus(HWND hwnd);
+HWND GetActiveWindow();
+HWND SetActiveWindow(HWND hwnd);
+HWND GetForegroundWindow();
+BOOL SetForegroundWindow(HWND hwnd);
+HWND GetCapture();
+HWND SetCapture(HWND hwnd);
+BOOL ReleaseCapture();
+
+// ---------------------------------------------------------------- procedures and messages
+
+// The end of every procedure chain. For a message translated from a Qt event
+// it lets Qt handle the event now; for other messages it gives the default
+// behaviour (text, closing, showing, focus, system commands, moving and
+// sizing notifications, keyboard and mouse input for an attached widget).
+LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+inline LRESULT DefWindowProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcW(h, m, w, l); }
+// Calls a procedure saved from GWL_WNDPROC (object instances included).
+LRESULT CallWindowProcW(WNDPROC prev, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+inline LRESULT CallWindowProc(WNDPROC p, HWND h, UINT m, WPARAM w, LPARAM l) {
+  return CallWindowProcW(p, h, m, w, l);
+}
+
+// A window procedure that calls a method. The value is a real procedure,
+// distinct from every other live instance, so it can be stored with
+// GWL_WNDPROC, compared, chained and called. FreeObjectInstance releases it;
+// an instance freed while it runs is released when it returns.
+using TWndMethod = std::function<void(TMessage&)>;
+WNDPROC MakeObjectInstance(TWndMethod method);
+void FreeObjectInstance(WNDPROC instance);
+
+// Calls the window's procedure and answers its result. From another thread
+// than the window's, the call runs on the window's thread and this thread
+// waits (handling messages sent to it meanwhile).
+LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+inline LRESULT SendMessage(HWND h, UINT m, WPARAM w, LPARAM l) { return SendMessageW(h, m, w, l); }
+// Queue a message for the window's thread (delivered in order by its event
+// loop, or taken by PeekMessage / GetMessage). Safe from any thread. Messages
+// for a window destroyed before delivery are dropped.
+BOOL PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+inline BOOL PostMessage(HWND h, UINT m, WPARAM w, LPARAM l) { return PostMessageW(h, m, w, l); }
+// FALSE with ERROR_INVALID_THREAD_ID when the thread has no message queue (a
+// thread gets one when it creates a window, peeks, or posts to itself).
+BOOL PostThreadMessageW(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam);
+inline BOOL PostThreadMessage(DWORD t, UINT m, WPARAM w, LPARAM l) {
+  return PostThreadMessageW(t, m, w, l);
+}
+void PostQuitMessage(int exitCode);
+// Takes the oldest queued message of this thread that matches (window 0 = any
+// window and thread messages; range 0, 0 = all). Messages sent from other
+// threads are handled first.
+BOOL PeekMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg);
+inline BOOL PeekMessage(MSG* m, HWND h, UINT a, UINT b, UINT r) { return PeekMessageW(m, h, a, b, r); }
+// Waits (running the Qt event loop) for a matching message; FALSE for WM_QUIT.
+BOOL GetMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax);
+inline BOOL GetMessage(MSG* m, HWND h, UINT a, UINT b) { return GetMessageW(m, h, a, b); }
+// Keyboard messages arrive translated already (WM_CHAR follows WM_KEYDOWN).
+BOOL TranslateMessage(const MSG* msg);
+// Sends a window message through the window's procedure chain; thread
+// messages (window 0) are not dispatched.
+LRESULT DispatchMessageW(const MSG* msg);
+inline LRESULT DispatchMessage(const MSG* m) { return DispatchMessageW(m); }
+
+// Message filters of the calling thread: every message that passes through
+// the thread's message loop (posted messages, thread messages, keyboard and
+// mouse input) is shown to them, in the order they were added, before it is
+// dispatched. A filter that answers true has handled it. Thread messages
+// that no filter handles are dropped.
+using TMessageFilter = std::function<bool(MSG&)>;
+int AddThreadMessageFilter(TMessageFilter filter);
+void RemoveThreadMessageFilter(int id);
+
+// ---------------------------------------------------------------- hooks
+
+// WH_MOUSE is supported (for the calling thread; 0 means the same): the hook
+// sees every mouse message before its window, with a MOUSEHOOKSTRUCT (or
+// MOUSEHOOKSTRUCTEX for wheel messages); a non-zero answer drops the message.
+HHOOK SetWindowsHookExW(int idHook, HOOKPROC proc, HINSTANCE module, DWORD threadId);
+inline HHOOK SetWindowsHookEx(int i, HOOKPROC p, HINSTANCE m, DWORD t) {
+  return SetWindowsHookExW(i, p, m, t);
+}
+BOOL UnhookWindowsHookEx(HHOOK hook);
+LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam);
+
+// ---------------------------------------------------------------- processes and threads
+
+DWORD GetCurrentThreadId();
+DWORD GetCurrentProcessId();
+DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
+
+// ---------------------------------------------------------------- system
+
+BOOL GetCursorPos(POINT* point);
+BOOL SetCursorPos(int x, int y);
+int GetSystemMetrics(int index);
+// SPI_GETWORKAREA (RECT*: the primary screen's available area) and
+// SPI_GETWHEELSCROLLLINES (UINT*).
+BOOL SystemParametersInfoW(UINT action, UINT uiParam, void* pvParam, UINT winIni);
+UINT GetDoubleClickTime();
+BOOL MessageBeep(UINT type);
