@@ -1,0 +1,60 @@
+#pragma once
+// A list of small pictures of one size (16 x 16 by default), each with its
+// transparency, drawn by index.
+#include "platform/classlib/Components.h"
+#include "platform/classlib/Graphics.h"
+
+class TImageList : public TComponent {
+  Q_OBJECT
+  Q_PROPERTY(int Height READ GetHeight WRITE SetHeight)
+  Q_PROPERTY(int Width READ GetWidth WRITE SetWidth)
+
+ public:
+  explicit TImageList(TComponent* AOwner);
+  void Assign(TPersistent* source) override;
+
+  int GetWidth() const { return width_; }
+  int GetHeight() const { return height_; }
+  // Changing the size empties the list.
+  void SetWidth(int value);
+  void SetHeight(int value);
+  int Count() const { return int(images_.size()); }
+
+  // Adds the bitmap cut into pictures of the list's width (a narrower bitmap
+  // makes one picture); `mask` (optional, same layout) is white where the
+  // pictures are transparent. Answers the index of the first picture added,
+  // -1 when nothing was added.
+  int Add(TBitmap* image, TBitmap* mask);
+  // As Add, transparent where the bitmap has `maskColor` (clDefault: the
+  // colour of its bottom-left pixel).
+  int AddMasked(TBitmap* image, TColor maskColor);
+  // The icon at the list's size.
+  int AddIcon(TIcon* icon);
+  // Index -1 deletes every picture; any other index out of range raises
+  // EInvalidOperation.
+  void Delete(int index);
+  void Clear();
+
+  // Draws picture `index` with its top-left corner at (x, y); nothing when
+  // the index is out of range.
+  void Draw(TCanvas* canvas, int x, int y, int index);
+  // Sizes the bitmap (pf32bit, keeping the transparency) / icon to the list
+  // and puts the picture in it; false when the index is out of range.
+  bool GetBitmap(int index, TBitmap* image) const;
+  bool GetIcon(int index, TIcon* icon) const;
+  // The picture itself (straight alpha); a null image out of range.
+  QImage GetImage(int index) const;
+
+  TNotifyEvent OnChange;
+
+ protected:
+  virtual void Changed();
+
+ private:
+  int AddStrip(const QImage& strip, const QImage& mask, bool useMask, TColor maskColor);
+  void SetSize(int width, int height);
+
+  std::vector<QImage> images_;
+  int width_ = 16;
+  int height_ = 16;
+};
