@@ -155,16 +155,18 @@ bool Compress(Encoder* e, const QImage* rgb, int quality, bool gray) {
   return true;
 }
 
+// JPEG has no transparency: transparent parts show on white.
+QImage Opaque(const QImage& image) {
+  if (!image.hasAlphaChannel()) return image.convertToFormat(QImage::Format_RGB32);
+  QImage opaque(image.size(), QImage::Format_RGB32);
+  opaque.fill(Qt::white);
+  QPainter p(&opaque);
+  p.drawImage(0, 0, image);
+  return opaque;
+}
+
 QByteArray Encode(const QImage& image, int quality, bool gray) {
-  QImage opaque = image;
-  if (image.hasAlphaChannel()) {
-    // Transparent parts show on white.
-    opaque = QImage(image.size(), QImage::Format_RGB32);
-    opaque.fill(Qt::white);
-    QPainter p(&opaque);
-    p.drawImage(0, 0, image);
-  }
-  const QImage rgb = opaque.convertToFormat(QImage::Format_RGB888);
+  const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
   Encoder e;
   if (!Compress(&e, &rgb, quality, gray)) throw JpegError(e.err);
   return QByteArray(reinterpret_cast<const char*>(e.out), qsizetype(e.outSize));
@@ -194,7 +196,7 @@ void TJPEGImage::Assign(TPersistent* source) {
   } else if (auto* graphic = qobject_cast<TGraphic*>(source)) {
     const QImage image = graphic->ToQImage();
     data_.clear();
-    bitmap_ = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_RGB32);
+    bitmap_ = image.isNull() ? QImage() : Opaque(image);
     bitmapIsSource_ = !bitmap_.isNull();
     Changed();
   } else {

@@ -793,6 +793,13 @@ TEST(Jpeg, AssignedBitmapIsCompressedAtQuality90) {
   EXPECT_LT(MeanDifference(read90, Gradient(64, 48)), 3.0);
   EXPECT_LT(MeanDifference(read30, Gradient(64, 48)), 8.0);
 
+  // Transparent pixels of the source come out white.
+  TPngImage png;
+  png.FromQImage(Filled(8, 8, Qt::transparent));
+  jpeg.Assign(&png);
+  jpeg.SaveToFile(TestFile("from-png.jpg"));
+  EXPECT_EQ(QImage(TestFile("from-png.jpg")).pixel(4, 4), qRgb(255, 255, 255));
+
   jpeg.SetCompressionQuality(0);
   EXPECT_EQ(jpeg.GetCompressionQuality(), 1);
   jpeg.SetCompressionQuality(500);
