@@ -23,6 +23,12 @@ using ULONG_PTR = std::uintptr_t;
 using DWORD_PTR = std::uintptr_t;
 using HRESULT = std::int32_t;
 
+// A point in time: 100-nanosecond intervals since 1601-01-01 UTC, in two halves.
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+
 // Character and string-pointer types: wide characters are UTF-16 units.
 using WCHAR = char16_t;
 using LPWSTR = WCHAR*;
