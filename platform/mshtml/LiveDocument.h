@@ -1,0 +1,46 @@
+#pragma once
+// The live document bridge: the document shown by the browser control,
+// answered through the document interfaces by running scripts in the engine's
+// page. Scripts run in the engine's application world, so they work while the
+// page's own scripts are disabled and the page cannot tamper with them; each
+// call waits for its answer in a nested event loop, with a bound, and copes
+// with the page going away meanwhile.
+#include "platform/mshtml/MsHtml.h"
+
+#include <QString>
+#include <QVariant>
+
+class QWebEnginePage;
+
+inline constexpr int kPageScriptTimeoutMs = 5000;
+
+// Runs `script` in the page's application world and waits for its value,
+// handling events meanwhile. False when the page is null or went away, or no
+// answer came within `timeoutMs`.
+bool RunPageScript(QWebEnginePage* page, const QString& script, QVariant* result = nullptr,
+                   int timeoutMs = kPageScriptTimeoutMs);
+// Waits, handling events, until the page is not loading; false when it still
+// loads after `timeoutMs` or went away.
+bool WaitWhilePageLoads(QWebEnginePage* page, int timeoutMs = kPageScriptTimeoutMs);
+
+// The page's current markup: the doctype, then the document element's outer
+// HTML. False when the page could not answer.
+bool PageHtml(QWebEnginePage* page, QString& html);
+// Replaces the page's document with `html` (the address stays). Waits for a
+// load in progress first.
+bool ReplacePageHtml(QWebEnginePage* page, const QString& html);
+
+// Text size (0 smallest .. 4 largest, 2 medium) and optical zoom (percent,
+// 10..1000) of a page; the page's zoom factor is their product.
+int PageTextSize(QWebEnginePage* page);
+bool SetPageTextSize(QWebEnginePage* page, int size);
+int PageOpticalZoom(QWebEnginePage* page);
+bool SetPageOpticalZoom(QWebEnginePage* page, int percent);
+
+// The document of `page` (null for a null page). It answers IHTMLDocument2
+// (and IDispatch by name for title, URL, readyState and designMode),
+// IPersistStreamInit (Load replaces the document with the stream's HTML, Save
+// writes the current markup in UTF-8), IPersistFile (Save writes the markup to
+// a file) and IOleCommandTarget (zoom and editing commands). It refers to the
+// page without owning it and fails with E_UNEXPECTED once the page is gone.
+ComPtr<IHTMLDocument2> CreateLiveDocument(QWebEnginePage* page);
