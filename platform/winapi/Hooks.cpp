@@ -21,6 +21,17 @@ struct Hook {
 
 std::mutex hooksMutex;
 std::vector<Hook> hooks;  // newest first
+// The hooks running on this thread, innermost last: CallNextHookEx goes on
+// from the running one, whatever handle it is given.
+thread_local std::vector<Hook> running;
+
+LRESULT run(const Hook& h, int code, WPARAM wParam, LPARAM lParam) {
+  running.push_back(h);
+  struct Pop {
+    ~Pop() { running.pop_back(); }
+  } pop;
+  return h.proc(code, wParam, lParam);
+}
 
 // The hook after `after` (or the first one when null) in the chain of the
 // same kind on the calling thread.
@@ -78,10 +89,16 @@ BOOL UnhookWindowsHookEx(HHOOK hook) {
 }
 
 LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam) {
-  int kind = hookKindOf(hook);
+  int kind = -1;
+  if (!running.empty()) {
+    hook = running.back().handle;
+    kind = running.back().id;
+  } else {
+    kind = hookKindOf(hook);
+  }
   Hook next;
   if (kind < 0 || !nextHook(kind, hook, next)) return 0;
-  return next.proc(code, wParam, lParam);
+  return run(next, code, wParam, lParam);
 }
 
 namespace winapi_internal {
@@ -95,7 +112,7 @@ bool callMouseHooks(UINT msg, const MOUSEHOOKSTRUCTEX& info) {
   Hook first;
   if (!nextHook(WH_MOUSE, nullptr, first)) return false;
   MOUSEHOOKSTRUCTEX copy = info;
-  return first.proc(HC_ACTION, msg, reinterpret_cast<LPARAM>(&copy)) != 0;
+  return run(first, HC_ACTION, msg, reinterpret_cast<LPARAM>(&copy)) != 0;
 }
 
 }  // namespace winapi_internal

@@ -151,7 +151,7 @@ void NoteMouseButtons(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
 
 enum TShiftStateItem { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
 
-// A set of TShiftStateItem values.
+// A set of TShiftStateItem values (the same operations as the class library's typed sets).
 class TShiftState {
  public:
   constexpr TShiftState() = default;
@@ -163,8 +163,13 @@ class TShiftState {
   constexpr TShiftState& Include(TShiftStateItem i) { bits_ |= bit(i); return *this; }
   constexpr TShiftState& Exclude(TShiftStateItem i) { bits_ &= ~bit(i); return *this; }
   constexpr TShiftState operator+(TShiftState o) const { return FromBits(bits_ | o.bits_); }
+  constexpr TShiftState operator+(TShiftStateItem i) const { return FromBits(bits_ | bit(i)); }
   constexpr TShiftState operator-(TShiftState o) const { return FromBits(bits_ & ~o.bits_); }
+  constexpr TShiftState operator-(TShiftStateItem i) const { return FromBits(bits_ & ~bit(i)); }
   constexpr TShiftState operator*(TShiftState o) const { return FromBits(bits_ & o.bits_); }
+  constexpr TShiftState& operator+=(TShiftStateItem i) { return Include(i); }
+  constexpr TShiftState& operator-=(TShiftStateItem i) { return Exclude(i); }
+  constexpr bool operator<=(TShiftState o) const { return (bits_ & ~o.bits_) == 0; }
   constexpr bool operator==(const TShiftState&) const = default;
   constexpr unsigned Bits() const { return bits_; }
   static constexpr TShiftState FromBits(unsigned b) { TShiftState s; s.bits_ = b; return s; }

@@ -55,6 +55,7 @@ thread_local std::vector<std::pair<const QObject*, int>> quietList;
 
 // Main thread only.
 HWND lastFocus = nullptr;
+HWND lostFocus = nullptr;  // the window that lost the focus last
 HWND lastActive = nullptr;
 
 LRESULT invoke(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, Translation* tr) {
@@ -551,8 +552,10 @@ void onFocus(QWidget* w, QEvent* e, bool quiet) {
   if (!hwnd) return;
   if (e->type() == QEvent::FocusIn) {
     if (hwnd == lastFocus) return;
-    HWND previous = IsWindow(lastFocus) ? lastFocus : nullptr;
+    HWND previous = lastFocus ? lastFocus : lostFocus;
+    if (!IsWindow(previous)) previous = nullptr;
     lastFocus = hwnd;
+    lostFocus = nullptr;
     if (!quiet) inform(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0, w, e);
     return;
   }
@@ -560,6 +563,7 @@ void onFocus(QWidget* w, QEvent* e, bool quiet) {
   HWND next = nearestWindow(QApplication::focusWidget());
   if (next == hwnd) return;
   lastFocus = nullptr;
+  lostFocus = hwnd;
   inform(hwnd, WM_KILLFOCUS, reinterpret_cast<WPARAM>(next), 0, w, e);
 }
 
@@ -642,7 +646,8 @@ bool onWindowEvent(QWidget* w, QEvent* e) {
       if (e->type() == QEvent::WindowActivate) {
         HWND previous = IsWindow(lastActive) && lastActive != hwnd ? lastActive : nullptr;
         lastActive = hwnd;
-        WORD how = QApplication::mouseButtons() != Qt::NoButton ? WA_CLICKACTIVE : WA_ACTIVE;
+        const bool clicked = GetKeyState(VK_LBUTTON) < 0 || GetKeyState(VK_RBUTTON) < 0 || GetKeyState(VK_MBUTTON) < 0;
+        WORD how = clicked ? WA_CLICKACTIVE : WA_ACTIVE;
         inform(hwnd, WM_ACTIVATE, MAKEWPARAM(how, minimized), reinterpret_cast<LPARAM>(previous), w, e);
       } else {
         HWND next = nearestWindow(QApplication::activeWindow());
