@@ -473,7 +473,8 @@ BOOL AttachWidget(HWND hwnd, QWidget* widget) {
       parentWidget = p ? p->widget.data() : nullptr;
     }
   }
-  if (parentWidget && widget->parentWidget() != parentWidget) reparentWidget(widget, parentWidget, true);
+  // A widget already inside the parent's widget (an inner part of it) stays where it is.
+  if (parentWidget && !parentWidget->isAncestorOf(widget)) reparentWidget(widget, parentWidget, true);
   return TRUE;
 }
 

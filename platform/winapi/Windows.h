@@ -349,7 +349,8 @@ BOOL IsWindow(HWND hwnd);
 // Attaches a widget: the window's rectangle, visibility, enabled state and
 // focus follow the widget; its input events become messages of this window.
 // A widget belongs to one window at a time. Deleting the widget destroys
-// the window.
+// the window. The widget of a child window is put under the parent window's
+// widget unless it already lies somewhere inside it.
 BOOL AttachWidget(HWND hwnd, QWidget* widget);
 void DetachWidget(HWND hwnd);
 QWidget* WidgetOf(HWND hwnd);
@@ -360,8 +361,10 @@ HWND HandleOfWidget(const QObject* widget, bool walkUp = false);
 // ---------------------------------------------------------------- tree
 
 HWND GetParent(HWND hwnd);  // the parent of a child window, the owner of a popup, else 0
-// Moves the window under a new parent (0: top level); an attached widget
-// moves along and keeps its visibility. Answers the previous parent.
+// Moves the window under a new parent (0: top level) at the top of its new
+// siblings; an attached widget moves along and keeps its visibility (under a
+// parent without a widget it waits hidden). Answers the previous parent (the
+// desktop window for a top-level window).
 HWND SetParent(HWND child, HWND newParent);
 HWND GetWindow(HWND hwnd, UINT cmd);
 HWND GetAncestor(HWND hwnd, UINT flags);
@@ -386,6 +389,7 @@ String GetClassName(HWND hwnd);  // empty for no window
 int GetWindowTextW(HWND hwnd, LPWSTR buffer, int maxCount);
 String GetWindowText(HWND hwnd);
 int GetWindowTextLengthW(HWND hwnd);
+inline int GetWindowTextLength(HWND hwnd) { return GetWindowTextLengthW(hwnd); }
 BOOL SetWindowTextW(HWND hwnd, LPCWSTR text);
 BOOL SetWindowText(HWND hwnd, const String& text);
 
@@ -529,5 +533,6 @@ int GetSystemMetrics(int index);
 // SPI_GETWORKAREA (RECT*: the primary screen's available area) and
 // SPI_GETWHEELSCROLLLINES (UINT*).
 BOOL SystemParametersInfoW(UINT action, UINT uiParam, void* pvParam, UINT winIni);
+inline BOOL SystemParametersInfo(UINT a, UINT u, void* p, UINT w) { return SystemParametersInfoW(a, u, p, w); }
 UINT GetDoubleClickTime();
 BOOL MessageBeep(UINT type);

@@ -116,6 +116,14 @@ TEST(WindowTree, WidgetsFollowTheirWindows) {
   EXPECT_EQ(HandleOfWidget(edit), editH);
   EXPECT_EQ(form->windowTitle(), "Caption");
 
+  // An inner part of the parent's widget keeps its place.
+  auto* container = new QWidget(form.get());
+  auto* inner = new QWidget(container);
+  HWND innerH = CreateWindowHandle("Inner", "", WS_CHILD, 0, formH, nullptr, inner);
+  EXPECT_EQ(inner->parentWidget(), container);
+  EXPECT_EQ(HandleOfWidget(container, true), formH);
+  EXPECT_EQ(HandleOfWidget(new QWidget(inner), true), innerH);
+
   SetParent(editH, panelH);
   EXPECT_EQ(edit->parentWidget(), panelWidget);
   EXPECT_FALSE(edit->isHidden());
