@@ -30,6 +30,9 @@ constexpr qsizetype kCompactAfter = 256 * 1024;
 
 enum class HandleKind { Internet, Connect, Request };
 
+// Time-outs of 0 and 0xFFFFFFFF wait without limit.
+bool limitsTime(DWORD timeoutMs) { return timeoutMs != 0 && timeoutMs != 0xFFFFFFFF; }
+
 qint64 nowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
@@ -254,7 +257,8 @@ void pump(RequestObject& r, Enough enough) {
         r.lastActivity = now;
       }
     }
-    if (r.connected && now - r.lastActivity > qint64(r.readTimeout.load())) {
+    const DWORD limit = r.readTimeout.load();
+    if (r.connected && limitsTime(limit) && now - r.lastActivity > qint64(limit)) {
       r.finished = true;
       r.timedOut = true;
       r.result = CURLE_OPERATION_TIMEDOUT;
@@ -331,7 +335,8 @@ bool setUpTransfer(RequestObject& r, const QByteArray& encodedUrl, const Request
   curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &onBody);
   curl_easy_setopt(e, CURLOPT_WRITEDATA, &r);
   curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-  curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(std::max<DWORD>(s.connectTimeout, 1)));
+  if (limitsTime(s.connectTimeout))
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(s.connectTimeout));
   if (!s.agent.isEmpty()) curl_easy_setopt(e, CURLOPT_USERAGENT, s.agent.toUtf8().constData());
   for (const String& line : extraHeaders.split(QRegularExpression(QStringLiteral("[\r\n]+")),
                                                Qt::SkipEmptyParts)) {

@@ -218,7 +218,8 @@ BOOL InternetCloseHandle(HINTERNET handle);
 // that one); strings that the query answers in the list are allocated with
 // CoTaskMemAlloc (null for empty ones) and freed by the caller.
 // INTERNET_OPTION_REFRESH and INTERNET_OPTION_SETTINGS_CHANGED tell the
-// settings listeners. Time-outs are in milliseconds (defaults 30 s); string
+// settings listeners. Time-outs are in milliseconds (defaults 30 s; 0 and
+// 0xFFFFFFFF: no limit, a connection then waits as long as libcurl does); string
 // options are answered with the size rules of the platform: too small a
 // buffer answers the bytes needed with the terminator, success the characters
 // copied without it.

@@ -340,6 +340,14 @@ TEST_F(Requests, ReceiveTimeoutEndsAWaitingRequest) {
   EXPECT_EQ(GetLastError(), ERROR_INTERNET_TIMEOUT);
   EXPECT_LT(clock.elapsed(), 1400);
 
+  // Zero waits without limit.
+  timeout = 0;
+  ASSERT_TRUE(InternetSetOptionW(session_, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout));
+  HINTERNET late = open("/slow");
+  ASSERT_NE(late, nullptr) << GetLastError();
+  EXPECT_EQ(readAll(late, 16), QByteArray("late"));
+  InternetCloseHandle(late);
+
   // Defaults set without a handle reach later sessions.
   DWORD connect = 10000;
   ASSERT_TRUE(InternetSetOptionW(nullptr, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect));
