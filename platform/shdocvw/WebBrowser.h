@@ -1,0 +1,318 @@
+#pragma once
+// The WebBrowser object over Qt WebEngine.
+//
+// It shows pages in a QWebEngineView and raises the DWebBrowserEvents2 events
+// to every advised sink (IDispatch::Invoke, arguments in reverse order, out
+// parameters by reference), on the main thread. Through the client site its
+// host gives it (IOleObject::SetClientSite) it asks the host's
+// IDocHostUIHandler (TranslateUrl, GetHostInfo, TranslateAccelerator),
+// IDocHostShowUI (script messages), IServiceProvider (INewWindowManager),
+// IOleCommandTarget (its inner windows exist) and the ambient properties
+// (download control, user agent, user mode) through the site's IDispatch.
+//
+// In-place activation in a parent window (IOleObject::DoVerb) creates its
+// windows below that parent: "Shell DocObject View" (the view), whose first
+// child is "Internet Explorer_Server" (the engine's focus widget, once the
+// engine made it). The host's own window, the control window, is of class
+// "Shell Embedding".
+#include "platform/shdocvw/ExDisp.h"
+
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+
+class QWebEngineView;
+class QWebEnginePage;
+class QWebEngineProfile;
+class QWebEngineNewWindowRequest;
+class QWebEngineLoadingInfo;
+class QWebEngineDownloadRequest;
+struct IHTMLDocument2;
+
+namespace shdocvw_detail {
+class BrowserPage;
+class UserAgentInterceptor;
+}  // namespace shdocvw_detail
+
+// The engine profile every browser shares; its storage (cookies, cache) is in
+// ProfileDir()/Engine.
+QWebEngineProfile* BrowserEngineProfile();
+
+class WebBrowserObject;
+
+// Hands out the object behind a browser interface of this layer.
+struct IWebBrowserObjectAccess : IUnknown {
+  virtual WebBrowserObject* Object() = 0;
+};
+NOCTIVANE_DECLARE_IID(IWebBrowserObjectAccess, IUnknown, "{A93610A6-DEEF-4CE9-8C29-0980D9856ECF}")
+
+class WebBrowserObject final
+    : public ComObject<IWebBrowser2, IOleObject, IOleControl, IOleInPlaceObject, IOleCommandTarget,
+                       IViewObject, IConnectionPointContainer, IWebBrowserObjectAccess> {
+ public:
+  WebBrowserObject();
+
+  // The object behind any interface of a browser of this layer; null for
+  // other objects.
+  static WebBrowserObject* FromUnknown(IUnknown* unknown);
+
+  // ---- the engine side, for this layer and its tests
+  QWebEnginePage* Page() const;
+  QWebEngineView* View() const { return view_; }
+  // The in-place windows (null while not in place).
+  HWND DocumentViewWindow() const { return docViewWindow_; }
+  HWND DocumentWindow() const { return docWindow_; }
+  // The ambient properties as last read.
+  DWORD DownloadControl() const { return dlControl_; }
+  String UserAgent() const { return userAgent_; }
+  bool DesignMode() const { return designMode_; }
+  // The host-UI flags of the current document (GetHostInfo).
+  DWORD HostFlags() const { return hostFlags_; }
+
+  // ---- IWebBrowserObjectAccess
+  WebBrowserObject* Object() override { return this; }
+
+  // ---- IDispatch
+  HRESULT GetTypeInfoCount(UINT* pctinfo) override;
+  HRESULT GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
+  HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
+                        DISPID* rgDispId) override;
+  HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
+                 VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
+
+  // ---- IWebBrowser
+  HRESULT GoBack() override;
+  HRESULT GoForward() override;
+  HRESULT GoHome() override;
+  HRESULT GoSearch() override;
+  HRESULT Navigate(BSTR URL, VARIANT* Flags, VARIANT* TargetFrameName, VARIANT* PostData,
+                   VARIANT* Headers) override;
+  HRESULT Refresh() override;
+  HRESULT Refresh2(VARIANT* Level) override;
+  HRESULT Stop() override;
+  HRESULT get_Application(IDispatch** ppDisp) override;
+  HRESULT get_Parent(IDispatch** ppDisp) override;
+  HRESULT get_Container(IDispatch** ppDisp) override;
+  HRESULT get_Document(IDispatch** ppDisp) override;
+  HRESULT get_TopLevelContainer(VARIANT_BOOL* pBool) override;
+  HRESULT get_Type(BSTR* Type) override;
+  HRESULT get_Left(LONG* pl) override;
+  HRESULT put_Left(LONG Left) override;
+  HRESULT get_Top(LONG* pl) override;
+  HRESULT put_Top(LONG Top) override;
+  HRESULT get_Width(LONG* pl) override;
+  HRESULT put_Width(LONG Width) override;
+  HRESULT get_Height(LONG* pl) override;
+  HRESULT put_Height(LONG Height) override;
+  HRESULT get_LocationName(BSTR* LocationName) override;
+  HRESULT get_LocationURL(BSTR* LocationURL) override;
+  HRESULT get_Busy(VARIANT_BOOL* pBool) override;
+
+  // ---- IWebBrowserApp
+  HRESULT Quit() override;
+  HRESULT ClientToWindow(int* pcx, int* pcy) override;
+  HRESULT PutProperty(BSTR Property, VARIANT vtValue) override;
+  HRESULT GetProperty(BSTR Property, VARIANT* pvtValue) override;
+  HRESULT get_Name(BSTR* Name) override;
+  HRESULT get_HWND(SHANDLE_PTR* pHWND) override;
+  HRESULT get_FullName(BSTR* FullName) override;
+  HRESULT get_Path(BSTR* Path) override;
+  HRESULT get_Visible(VARIANT_BOOL* pBool) override;
+  HRESULT put_Visible(VARIANT_BOOL Value) override;
+  HRESULT get_StatusBar(VARIANT_BOOL* pBool) override;
+  HRESULT put_StatusBar(VARIANT_BOOL Value) override;
+  HRESULT get_StatusText(BSTR* StatusText) override;
+  HRESULT put_StatusText(BSTR StatusText) override;
+  HRESULT get_ToolBar(int* Value) override;
+  HRESULT put_ToolBar(int Value) override;
+  HRESULT get_MenuBar(VARIANT_BOOL* Value) override;
+  HRESULT put_MenuBar(VARIANT_BOOL Value) override;
+  HRESULT get_FullScreen(VARIANT_BOOL* pbFullScreen) override;
+  HRESULT put_FullScreen(VARIANT_BOOL bFullScreen) override;
+
+  // ---- IWebBrowser2
+  HRESULT Navigate2(VARIANT* URL, VARIANT* Flags, VARIANT* TargetFrameName, VARIANT* PostData,
+                    VARIANT* Headers) override;
+  HRESULT QueryStatusWB(OLECMDID cmdID, OLECMDF* pcmdf) override;
+  HRESULT ExecWB(OLECMDID cmdID, OLECMDEXECOPT cmdexecopt, VARIANT* pvaIn, VARIANT* pvaOut) override;
+  HRESULT ShowBrowserBar(VARIANT* pvaClsid, VARIANT* pvarShow, VARIANT* pvarSize) override;
+  HRESULT get_ReadyState(READYSTATE* plReadyState) override;
+  HRESULT get_Offline(VARIANT_BOOL* pbOffline) override;
+  HRESULT put_Offline(VARIANT_BOOL bOffline) override;
+  HRESULT get_Silent(VARIANT_BOOL* pbSilent) override;
+  HRESULT put_Silent(VARIANT_BOOL bSilent) override;
+  HRESULT get_RegisterAsBrowser(VARIANT_BOOL* pbRegister) override;
+  HRESULT put_RegisterAsBrowser(VARIANT_BOOL bRegister) override;
+  HRESULT get_RegisterAsDropTarget(VARIANT_BOOL* pbRegister) override;
+  HRESULT put_RegisterAsDropTarget(VARIANT_BOOL bRegister) override;
+  HRESULT get_TheaterMode(VARIANT_BOOL* pbRegister) override;
+  HRESULT put_TheaterMode(VARIANT_BOOL bRegister) override;
+  HRESULT get_AddressBar(VARIANT_BOOL* Value) override;
+  HRESULT put_AddressBar(VARIANT_BOOL Value) override;
+  HRESULT get_Resizable(VARIANT_BOOL* Value) override;
+  HRESULT put_Resizable(VARIANT_BOOL Value) override;
+
+  // ---- IOleObject
+  HRESULT SetClientSite(IOleClientSite* pClientSite) override;
+  HRESULT GetClientSite(IOleClientSite** ppClientSite) override;
+  HRESULT SetHostNames(LPCOLESTR szContainerApp, LPCOLESTR szContainerObj) override;
+  HRESULT Close(DWORD dwSaveOption) override;
+  HRESULT SetMoniker(DWORD dwWhichMoniker, IMoniker* pmk) override;
+  HRESULT GetMoniker(DWORD dwAssign, DWORD dwWhichMoniker, IMoniker** ppmk) override;
+  HRESULT InitFromData(IDataObject* pDataObject, BOOL fCreation, DWORD dwReserved) override;
+  HRESULT GetClipboardData(DWORD dwReserved, IDataObject** ppDataObject) override;
+  HRESULT DoVerb(LONG iVerb, MSG* lpmsg, IOleClientSite* pActiveSite, LONG lindex, HWND hwndParent,
+                 const RECT* lprcPosRect) override;
+  HRESULT EnumVerbs(IEnumOLEVERB** ppEnumOleVerb) override;
+  HRESULT Update() override;
+  HRESULT IsUpToDate() override;
+  HRESULT GetUserClassID(CLSID* pClsid) override;
+  HRESULT GetUserType(DWORD dwFormOfType, LPOLESTR* pszUserType) override;
+  HRESULT SetExtent(DWORD dwDrawAspect, SIZEL* psizel) override;
+  HRESULT GetExtent(DWORD dwDrawAspect, SIZEL* psizel) override;
+  HRESULT Advise(IAdviseSink* pAdvSink, DWORD* pdwConnection) override;
+  HRESULT Unadvise(DWORD dwConnection) override;
+  HRESULT EnumAdvise(IEnumSTATDATA** ppenumAdvise) override;
+  HRESULT GetMiscStatus(DWORD dwAspect, DWORD* pdwStatus) override;
+  HRESULT SetColorScheme(LOGPALETTE* pLogpal) override;
+
+  // ---- IOleControl
+  HRESULT GetControlInfo(CONTROLINFO* pCI) override;
+  HRESULT OnMnemonic(MSG* pMsg) override;
+  HRESULT OnAmbientPropertyChange(DISPID dispID) override;
+  HRESULT FreezeEvents(BOOL bFreeze) override;
+
+  // ---- IOleWindow, IOleInPlaceObject
+  HRESULT GetWindow(HWND* phwnd) override;
+  HRESULT ContextSensitiveHelp(BOOL fEnterMode) override;
+  HRESULT InPlaceDeactivate() override;
+  HRESULT UIDeactivate() override;
+  HRESULT SetObjectRects(const RECT* lprcPosRect, const RECT* lprcClipRect) override;
+  HRESULT ReactivateAndUndo() override;
+
+  // ---- IOleCommandTarget
+  HRESULT QueryStatus(const GUID* pguidCmdGroup, ULONG cCmds, OLECMD prgCmds[],
+                      OLECMDTEXT* pCmdText) override;
+  HRESULT Exec(const GUID* pguidCmdGroup, DWORD nCmdID, DWORD nCmdexecopt, VARIANT* pvaIn,
+               VARIANT* pvaOut) override;
+
+  // ---- IViewObject
+  HRESULT Draw(DWORD dwDrawAspect, LONG lindex, void* pvAspect, DVTARGETDEVICE* ptd,
+               HDC hdcTargetDev, HDC hdcDraw, const RECTL* lprcBounds, const RECTL* lprcWBounds,
+               BOOL (*pfnContinue)(ULONG_PTR), ULONG_PTR dwContinue) override;
+  HRESULT GetColorSet(DWORD dwDrawAspect, LONG lindex, void* pvAspect, DVTARGETDEVICE* ptd,
+                      HDC hicTargetDev, LOGPALETTE** ppColorSet) override;
+  HRESULT Freeze(DWORD dwDrawAspect, LONG lindex, void* pvAspect, DWORD* pdwFreeze) override;
+  HRESULT Unfreeze(DWORD dwFreeze) override;
+  HRESULT SetAdvise(DWORD aspects, DWORD advf, IAdviseSink* pAdvSink) override;
+  HRESULT GetAdvise(DWORD* pAspects, DWORD* pAdvf, IAdviseSink** ppAdvSink) override;
+
+  // ---- IConnectionPointContainer
+  HRESULT EnumConnectionPoints(IEnumConnectionPoints** ppEnum) override;
+  HRESULT FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) override;
+
+ private:
+  friend class shdocvw_detail::BrowserPage;
+  friend QWebEngineProfile* BrowserEngineProfile();
+  ~WebBrowserObject() override;
+
+  // Engine callbacks.
+  bool onNavigationRequest(const QUrl& url, int type, bool isMainFrame);
+  void onLoadingChanged(const QWebEngineLoadingInfo& info);
+  void onLoadProgress(int progress);
+  void onUrlChanged(const QUrl& url);
+  void onTitleChanged(const QString& title);
+  void onLinkHovered(const QString& url);
+  void onNewWindow(QWebEngineNewWindowRequest& request);
+  void onWindowCloseRequested();
+  void onGeometryChangeRequested(const QRect& geometry);
+  void onDownload(QWebEngineDownloadRequest* download);
+  bool onScriptMessage(const QString& text, DWORD type, LRESULT* answer);
+  static LRESULT DocumentWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+  // Starts a navigation of the page (the events follow from the engine).
+  HRESULT navigateTo(const QUrl& url, const QString& headers);
+  void beginNavigation();
+  void finishLoad(bool succeeded, bool stopped, long statusCode);
+  void startTranslated();
+  void applyDownloadControl();
+  HRESULT print(VARIANT* in);
+  void updateCommandStates();
+  void readAmbient(DISPID dispID);
+  void applyHostInfo();
+  void setDocumentWindow();
+  void destroyWindows();
+  QWebEngineView* ensureView();
+  ComPtr<IHTMLDocument2> document();
+  HRESULT putFlag(bool& field, VARIANT_BOOL value, DISPID event);
+
+  // Raises an event on every sink; `args` in their natural order.
+  void fire(DISPID id, std::vector<VARIANT> args);
+
+  ConnectionPoints points_{this};
+  shdocvw_detail::BrowserPage* page_ = nullptr;
+  shdocvw_detail::UserAgentInterceptor* interceptor_ = nullptr;  // owned by the page
+  QPointer<QWebEngineView> view_;
+  ComPtr<IHTMLDocument2> document_;
+
+  // The host.
+  ComPtr<IOleClientSite> site_;
+  ComPtr<IDocHostUIHandler> uiHandler_;
+  ComPtr<IDocHostShowUI> showUI_;
+  ComPtr<IServiceProvider> services_;
+  ComPtr<IOleCommandTarget> hostCommands_;
+  ComPtr<IDispatch> ambient_;
+
+  // In-place windows.
+  HWND parentWindow_ = nullptr;
+  HWND docViewWindow_ = nullptr;
+  HWND docWindow_ = nullptr;
+  QPointer<QWidget> docWidget_;
+
+  // Navigation state.
+  READYSTATE readyState_ = READYSTATE_UNINITIALIZED;
+  READYSTATE stateBeforeNavigation_ = READYSTATE_UNINITIALIZED;
+  bool busy_ = false;
+  bool navigationPending_ = false;  // asked for, not yet started by the engine
+  int activeLoads_ = 0;             // started by the engine, not yet finished
+  QString pendingHeaders_;          // extra headers of the navigation asked for
+  bool navigateCompleteRaised_ = false;
+  bool canGoBack_ = false;
+  bool canGoForward_ = false;
+  QUrl translatedUrl_;          // the address a TranslateUrl answer sent the page to
+  QUrl translationFrom_;        // the refused address it replaces, until its load ended
+  QList<QUrl> refusedUrls_;     // navigations refused; their load events are dropped
+  QList<QUrl> ignoredLoads_;    // load events of refused navigations in progress
+  LONG secureLockIcon_ = secureLockIconUnsecure;
+  QString lastTitle_;
+
+  // Ambient properties and host information.
+  DWORD dlControl_ = 0;
+  String userAgent_;
+  bool designMode_ = false;
+  DWORD hostFlags_ = 0;
+
+  // Properties.
+  bool silent_ = false;
+  bool offline_ = false;
+  bool registerAsBrowser_ = false;
+  bool registerAsDropTarget_ = true;
+  bool visible_ = true;
+  bool statusBar_ = false;
+  bool toolBar_ = false;
+  bool menuBar_ = false;
+  bool fullScreen_ = false;
+  bool theaterMode_ = false;
+  bool addressBar_ = false;
+  bool resizable_ = false;
+  String statusText_;
+  SIZEL extent_;
+  int freezeEvents_ = 0;
+  QList<QPair<String, OleVariant>> properties_;  // PutProperty / GetProperty
+};
+
+// A new browser object, as the class factory of CLSID_WebBrowser answers.
+HRESULT CreateWebBrowser(IUnknown* outer, REFIID riid, void** ppv);
+// Registers CLSID_WebBrowser in the process's class-factory table.
+void RegisterWebBrowserClass();
