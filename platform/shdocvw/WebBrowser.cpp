@@ -457,10 +457,11 @@ bool WebBrowserObject::onNavigationRequest(const QUrl& url, int type, bool isMai
   const QString headers = std::exchange(pendingHeaders_, QString());
 
   // The host may send the page elsewhere.
-  if (uiHandler_ && url != translatedUrl_) {
+  ComPtr<IDocHostUIHandler> uiHandler = host<IDocHostUIHandler>();
+  if (uiHandler && url != translatedUrl_) {
     String in = url.toString();
     LPWSTR out = nullptr;
-    const HRESULT hr = uiHandler_->TranslateUrl(0, reinterpret_cast<LPWSTR>(in.data()), &out);
+    const HRESULT hr = uiHandler->TranslateUrl(0, reinterpret_cast<LPWSTR>(in.data()), &out);
     const String translated = OleStrToString(out);
     if (out) CoTaskMemFree(out);
     if (hr == S_OK && !Trim(translated).isEmpty()) {
@@ -648,9 +649,9 @@ void WebBrowserObject::onNewWindow(QWebEngineNewWindowRequest& request) {
   if (request.destination() == QWebEngineNewWindowRequest::InNewDialog) flags |= NWMF_SUGGESTWINDOW;
 
   // The host's pop-up rules come first.
-  if (services_) {
+  if (ComPtr<IServiceProvider> services = host<IServiceProvider>()) {
     ComPtr<INewWindowManager> manager;
-    if (SUCCEEDED(services_->QueryService(SID_SNewWindowManager, IID_INewWindowManager,
+    if (SUCCEEDED(services->QueryService(SID_SNewWindowManager, IID_INewWindowManager,
                                           reinterpret_cast<void**>(manager.ReleaseAndGetAddressOf()))) &&
         manager) {
       const String empty;
@@ -688,9 +689,9 @@ void WebBrowserObject::onWindowCloseRequested() {
 }
 
 void WebBrowserObject::onGeometryChangeRequested(const QRect& geometry) {
-  if (services_) {
+  if (ComPtr<IServiceProvider> services = host<IServiceProvider>()) {
     ComPtr<IHTMLOMWindowServices> windowServices;
-    services_->QueryService(SID_SHTMLOMWindowServices, IID_IHTMLOMWindowServices,
+    services->QueryService(SID_SHTMLOMWindowServices, IID_IHTMLOMWindowServices,
                             reinterpret_cast<void**>(windowServices.ReleaseAndGetAddressOf()));
     if (windowServices) {
       windowServices->moveTo(geometry.x(), geometry.y());
@@ -717,10 +718,11 @@ bool WebBrowserObject::onScriptMessage(const QString& text, DWORD type, LRESULT*
     *answer = kIdOk;
     return true;
   }
-  if (!showUI_) return false;
+  ComPtr<IDocHostShowUI> showUI = host<IDocHostShowUI>();
+  if (!showUI) return false;
   String message = text;
   String caption = QStringLiteral("Message from webpage");
-  const HRESULT hr = showUI_->ShowMessage(docWindow_ ? docWindow_ : parentWindow_,
+  const HRESULT hr = showUI->ShowMessage(docWindow_ ? docWindow_ : parentWindow_,
                                           reinterpret_cast<LPOLESTR>(message.data()),
                                           reinterpret_cast<LPOLESTR>(caption.data()), type, nullptr,
                                           0, answer);
@@ -730,10 +732,11 @@ bool WebBrowserObject::onScriptMessage(const QString& text, DWORD type, LRESULT*
 // ---------------------------------------------------------------- host
 
 void WebBrowserObject::readAmbient(DISPID dispID) {
-  auto ask = [this](DISPID id, OleVariant& value) {
-    if (!ambient_) return false;
+  ComPtr<IDispatch> ambient = host<IDispatch>();
+  auto ask = [&ambient](DISPID id, OleVariant& value) {
+    if (!ambient) return false;
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
-    return ambient_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+    return ambient->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
                             value.ClearAndGetAddressOf(), nullptr, nullptr) == S_OK;
   };
   const bool all = dispID == DISPID_UNKNOWN;
@@ -786,10 +789,10 @@ void WebBrowserObject::applyDownloadControl() {
 void WebBrowserObject::applyHostInfo() {
   hostFlags_ = 0;
   String css;
-  if (uiHandler_) {
+  if (ComPtr<IDocHostUIHandler> uiHandler = host<IDocHostUIHandler>()) {
     DOCHOSTUIINFO info{};
     info.cbSize = sizeof info;
-    if (uiHandler_->GetHostInfo(&info) == S_OK) {
+    if (uiHandler->GetHostInfo(&info) == S_OK) {
       hostFlags_ = info.dwFlags;
       css = OleStrToString(info.pchHostCss);
     }
@@ -823,7 +826,7 @@ void WebBrowserObject::applyHostInfo() {
 
 LRESULT WebBrowserObject::DocumentWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<WebBrowserObject*>(GetWindowLongPtrW(hwnd, GWL_USERDATA));
-  if (self && self->uiHandler_ && (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN || msg == WM_KEYUP ||
+  if (self && self->site_ && (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN || msg == WM_KEYUP ||
                                    msg == WM_SYSKEYUP || msg == WM_CHAR)) {
     // The host sees the keys first; S_OK means it handled the key.
     MSG m;
@@ -833,8 +836,8 @@ LRESULT WebBrowserObject::DocumentWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
     m.lParam = lParam;
     m.time = GetTickCount();
     GetCursorPos(&m.pt);
-    ComPtr<IDocHostUIHandler> handler = self->uiHandler_;
-    if (handler->TranslateAccelerator(&m, nullptr, 0) == S_OK) return 0;
+    ComPtr<IDocHostUIHandler> handler = self->host<IDocHostUIHandler>();
+    if (handler && handler->TranslateAccelerator(&m, nullptr, 0) == S_OK) return 0;
   }
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -853,8 +856,7 @@ void WebBrowserObject::setDocumentWindow() {
   if (!docWindow_) return;
   SetWindowLongPtrW(docWindow_, GWL_USERDATA, LONG_PTR(this));
   // The host learns that the inner windows exist.
-  if (hostCommands_) {
-    ComPtr<IOleCommandTarget> commands = hostCommands_;
+  if (ComPtr<IOleCommandTarget> commands = host<IOleCommandTarget>()) {
     commands->Exec(&CGID_Explorer, CMDID_EXPLORER_INNERWINDOWS, OLECMDEXECOPT_DODEFAULT, nullptr,
                    nullptr);
   }
@@ -1441,18 +1443,6 @@ HRESULT WebBrowserObject::put_Resizable(VARIANT_BOOL Value) {
 
 HRESULT WebBrowserObject::SetClientSite(IOleClientSite* pClientSite) {
   site_ = pClientSite;
-  uiHandler_.Reset();
-  showUI_.Reset();
-  services_.Reset();
-  hostCommands_.Reset();
-  ambient_.Reset();
-  if (site_) {
-    site_.As(&uiHandler_);
-    site_.As(&showUI_);
-    site_.As(&services_);
-    site_.As(&hostCommands_);
-    site_.As(&ambient_);
-  }
   readAmbient(DISPID_UNKNOWN);
   return S_OK;
 }

@@ -256,13 +256,16 @@ class WebBrowserObject final
   QPointer<QWebEngineView> view_;
   ComPtr<IHTMLDocument2> document_;
 
-  // The host.
+  // The host. Its other interfaces are asked for at each use, so a host that
+  // gains interfaces after setting itself as the site (a control whose
+  // derived parts are constructed later) is served in full.
   ComPtr<IOleClientSite> site_;
-  ComPtr<IDocHostUIHandler> uiHandler_;
-  ComPtr<IDocHostShowUI> showUI_;
-  ComPtr<IServiceProvider> services_;
-  ComPtr<IOleCommandTarget> hostCommands_;
-  ComPtr<IDispatch> ambient_;
+  template <class I>
+  ComPtr<I> host() const {
+    ComPtr<I> p;
+    if (site_) site_.As(&p);
+    return p;
+  }
 
   // In-place windows.
   HWND parentWindow_ = nullptr;
