@@ -257,6 +257,9 @@ class TControl : public TComponent {
   bool IsShowing() const;
   bool Enabled() const { return enabled_; }
   virtual void SetEnabled(bool value);
+  // A new control takes its parent's Color (ParentColor) until it is given
+  // one of its own; controls with a colour of their own set it in their
+  // constructor (an edit field: clWindow).
   TColor Color() const { return color_; }
   void SetColor(TColor value);
   bool ParentColor() const { return parentColor_; }
@@ -395,7 +398,7 @@ class TControl : public TComponent {
   bool visible_ = true;
   bool enabled_ = true;
   TColor color_ = clWindow;
-  bool parentColor_ = false;
+  bool parentColor_ = true;
   TFont* font_;
   bool parentFont_ = true;
   bool updatingFont_ = false;

@@ -65,6 +65,7 @@ QSize FrameExtra(const QWidget* w) {
 TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner), canvas_(new TCanvas(this)) {
   visible_ = false;
   color_ = clBtnFace;
+  parentColor_ = false;
   parentFont_ = false;
   width_ = 320;
   height_ = 240;

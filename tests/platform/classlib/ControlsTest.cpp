@@ -296,6 +296,51 @@ TEST_F(Controls, FontAndColourComeFromTheParentUntilSetOwnly) {
   p->SetParentBackground(false);
   EXPECT_EQ(p->Widget()->palette().color(QPalette::Window), QColor(0, 0, 0));
   EXPECT_TRUE(p->Widget()->autoFillBackground());
+
+  // A control without a colour of its own takes its parent's, and follows it.
+  auto* shape = Add<TCtShape>(p, Bounds(0, 0, 10, 10));
+  EXPECT_TRUE(shape->ParentColor());
+  EXPECT_EQ(shape->Color(), clBlack);
+  p->SetColor(clLime);
+  EXPECT_EQ(shape->Color(), clLime);
+}
+
+TEST_F(Controls, PanelsPaintBevelsColourAndCaption) {
+  auto* p = Add(form, Bounds(0, 0, 60, 40));
+  p->SetParentBackground(false);
+  p->SetColor(clYellow);
+  p->SetBevelOuter(bvRaised);
+  p->SetBevelWidth(2);
+  p->SetCaption("Hi");
+  p->Font()->SetColor(clBlue);
+  ShowForm();
+  const QImage image = p->Widget()->grab().toImage();
+  EXPECT_EQ(image.pixelColor(0, 0), TColorToQColor(clBtnHighlight));
+  EXPECT_EQ(image.pixelColor(1, 1), TColorToQColor(clBtnHighlight));
+  EXPECT_EQ(image.pixelColor(59, 39), TColorToQColor(clBtnShadow));
+  EXPECT_EQ(image.pixelColor(3, 3), QColor(255, 255, 0));
+  bool captionDrawn = false;
+  for (int y = 10; y < 30 && !captionDrawn; ++y)
+    for (int x = 15; x < 45 && !captionDrawn; ++x) {
+      const QColor c = image.pixelColor(x, y);  // the text's own colour, smoothed at the edges
+      captionDrawn = c.blue() > 150 && c.red() < 100 && c.green() < 100;
+    }
+  EXPECT_TRUE(captionDrawn);
+}
+
+TEST_F(Controls, OnResizeFollowsSizeChangesOnly) {
+  auto* p = Add(form, Bounds(0, 0, 100, 50));
+  int resizes = 0;
+  p->OnResize = [&](TObject*) { ++resizes; };
+  p->SetLeft(20);
+  EXPECT_EQ(resizes, 0);
+  p->SetWidth(120);
+  EXPECT_EQ(resizes, 1);
+  p->SetAlign(alClient);  // laid out to the parent's size
+  EXPECT_EQ(resizes, 2);
+  form->SetClientSize(500, 400);
+  EXPECT_EQ(resizes, 3);
+  EXPECT_EQ(p->BoundsRect(), Bounds(0, 0, 500, 400));
 }
 
 TEST_F(Controls, WindowProcReplacementAndSubclassingBothSeeMessagesAndCanBeUndone) {

@@ -253,6 +253,11 @@ TEST_F(Forms, ShowModalEndsWhenModalResultIsSet) {
   EXPECT_EQ(dialog->ShowModal(), mrCancel);
   dialog->Show();
   EXPECT_THROW(dialog->ShowModal(), EInvalidOperation);
+
+  // Ending the application ends the modal loop too.
+  dialog->Hide();
+  QTimer::singleShot(10, [] { Application->Terminate(); });
+  EXPECT_EQ(dialog->ShowModal(), mrCancel);
 }
 
 TEST_F(Forms, ShowModalSurvivesTheFormBeingFreed) {
