@@ -1205,6 +1205,16 @@ void TWinControl::Dispatch(TMessage& m) {
       DefaultHandler(m);
       SetWindowHandle(nullptr);
       return;
+    case WM_SETTEXT: {
+      // Text set on the window from outside becomes the control's text too.
+      DefaultHandler(m);
+      const String text = m.LParam ? String::fromUtf16(reinterpret_cast<const char16_t*>(m.LParam)) : String();
+      if (text != text_) {
+        text_ = text;
+        Perform(CM_TEXTCHANGED);
+      }
+      return;
+    }
     case WM_CAPTURECHANGED:
       if (captureControl && captureControl->parent_ == this && reinterpret_cast<HWND>(m.LParam) != handle_)
         captureControl = nullptr;

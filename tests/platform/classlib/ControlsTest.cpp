@@ -380,6 +380,8 @@ TEST_F(Controls, WindowProcReplacementAndSubclassingBothSeeMessagesAndCanBeUndon
   // Window text goes through the whole chain down to the window.
   p->SetCaption("Panel text");
   EXPECT_EQ(GetWindowText(h), "Panel text");
+  SetWindowText(h, "From outside");
+  EXPECT_EQ(p->Caption(), "From outside");
 
   SetWindowLongPtrW(h, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
   p->WindowProc = old;
