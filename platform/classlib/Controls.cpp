@@ -784,8 +784,16 @@ TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {
 
 TWinControl::~TWinControl() {
   Destroying();
+  // Whoever replaced WindowProc may be gone already: the last messages of
+  // the window go to the control's own handlers.
+  WindowProc = [this](TMessage& m) { TWinControl::WndProc(m); };
+  // The window goes with the windows of all children; the children's
+  // controls only hear that their windows are gone.
+  if (HWND h = handle_) {
+    DestroyWindow(h);
+    if (handle_ == h) SetWindowHandle(nullptr);
+  }
   if (parent_) parent_->RemoveControl(this);
-  DestroyHandle();
   while (!controls_.isEmpty()) {
     TControl* c = controls_.last();
     RemoveControl(c);

@@ -436,6 +436,13 @@ TEST_F(Controls, RecreateWndRunsTheVirtualStepsAndAKeptWindowSurvives) {
   EXPECT_FALSE(IsWindow(kept));
   EXPECT_TRUE(IsWindow(keeper->Handle()));
   EXPECT_NE(keeper->Handle(), kept);
+
+  // Freeing the parent frees the window too: nothing is kept aside then.
+  keeper->park = true;
+  const HWND last = keeper->Handle();
+  delete other;
+  EXPECT_FALSE(IsWindow(last));
+  EXPECT_EQ(GetWindow(Application->Handle(), GW_CHILD), nullptr);
 }
 
 TEST_F(Controls, ChildrenGetWindowsWithTheirParentAndLoseThemWithIt) {
