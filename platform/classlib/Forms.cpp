@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QIcon>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
@@ -593,6 +594,11 @@ void TCustomForm::Paint() {
 
 TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {
   title_ = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+  icon_ = new TIcon(this);
+  if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()); gui && !gui->windowIcon().isNull()) {
+    const QIcon icon = gui->windowIcon();
+    icon_->FromQImage(icon.pixmap(icon.availableSizes().value(0, QSize(32, 32))).toImage());
+  }
   // The application ends when its main form closes, not with its last window.
   if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) gui->setQuitOnLastWindowClosed(false);
   objectInstance_ = MakeObjectInstance([this](TMessage& m) { MainWndProc(m); });

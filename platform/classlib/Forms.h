@@ -274,6 +274,8 @@ class TApplication : public TComponent {
   bool ShowHint() const { return showHint_; }
   void SetShowHint(bool value) { showHint_ = value; }
   String ExeName() const;
+  // The program's icon (the Qt application's window icon at start).
+  TIcon* Icon() const { return icon_; }
   // The application has the active window.
   bool Active() const { return active_; }
 
@@ -314,6 +316,7 @@ class TApplication : public TComponent {
   HWND handle_ = nullptr;
   WNDPROC objectInstance_ = nullptr;
   WNDPROC defWndProc_ = nullptr;
+  TIcon* icon_ = nullptr;
   TCustomForm* mainForm_ = nullptr;
   String title_;
   bool mainFormOnTaskbar_ = false;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QIcon>
+#include <QPixmap>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -431,6 +433,18 @@ TEST_F(Forms, HookMainWindowSeesTheApplicationWindowsMessages) {
   first.clear();
   SendMessageW(app, WM_USER + 1, 0, 0);
   EXPECT_TRUE(first.empty());
+}
+
+TEST_F(Forms, TheApplicationIconIsTheProgramsIcon) {
+  EXPECT_TRUE(Application->Icon()->GetEmpty());
+  FinalizeForms();
+  QPixmap red(16, 16);
+  red.fill(Qt::red);
+  QApplication::setWindowIcon(QIcon(red));
+  InitializeForms();
+  QApplication::setWindowIcon(QIcon());
+  ASSERT_FALSE(Application->Icon()->GetEmpty());
+  EXPECT_EQ(Application->Icon()->ToQImage().pixelColor(3, 3), QColor(Qt::red));
 }
 
 TEST_F(Forms, ExceptionsInMessageHandlingReachOnException) {
