@@ -121,6 +121,9 @@ void TCheckListBox::ClickCheck() {
 }
 
 void InitializeCheckLst() {
+  static bool done = false;
+  if (done) return;
+  done = true;
   InitializeStdCtrls();
   RegisterClass<TCheckListBox>();
   RegisterEvents<TCheckListBox>({EventEntry("OnClickCheck", &TCheckListBox::OnClickCheck)});

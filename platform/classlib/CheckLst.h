@@ -45,5 +45,5 @@ class TCheckListBox : public TCustomListBox {
   bool allowGrayed_ = false;
 };
 
-// Registers the check list with the form streaming.
+// Registers the check list with the form streaming. Idempotent.
 void InitializeCheckLst();

@@ -511,6 +511,9 @@ int TScriptedDialogService::MessageDlg(const String& msg, TMsgDlgType type, TMsg
 // ---------------------------------------------------------------- registration
 
 void InitializeDialogs() {
+  static bool done = false;
+  if (done) return;
+  done = true;
   RegisterClasses<TOpenDialog, TSaveDialog, TSavePictureDialog, TPrintDialog, TFindDialog>();
   RegisterEvents<TCommonDialog>(
       {EventEntry("OnShow", &TCommonDialog::OnShow), EventEntry("OnClose", &TCommonDialog::OnClose)});

@@ -381,5 +381,5 @@ class TScriptedDialogService : public TDialogService {
   TDialogService* previous_;
 };
 
-// Registers the dialog classes and their events with the form streaming.
+// Registers the dialog classes and their events with the form streaming. Idempotent.
 void InitializeDialogs();

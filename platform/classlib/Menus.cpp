@@ -375,6 +375,9 @@ void TPopupMenu::Popup(int x, int y) {
 // ---------------------------------------------------------------- registration
 
 void InitializeMenus() {
+  static bool done = false;
+  if (done) return;
+  done = true;
   RegisterClasses<TMenuItem, TMainMenu, TPopupMenu>();
   RegisterEvents<TMenuItem>({EventEntry("OnClick", &TMenuItem::OnClick)});
   RegisterEvents<TPopupMenu>({EventEntry("OnPopup", &TPopupMenu::OnPopup)});

@@ -218,5 +218,5 @@ class TPopupMenu : public TMenu {
   QPointer<QMenu> active_;
 };
 
-// Registers the menu classes and their events with the form streaming.
+// Registers the menu classes and their events with the form streaming. Idempotent.
 void InitializeMenus();

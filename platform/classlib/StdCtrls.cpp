@@ -1825,6 +1825,9 @@ void TCustomComboBox::ItemsReset() {
 // ---------------------------------------------------------------- registration
 
 void InitializeStdCtrls() {
+  static bool done = false;
+  if (done) return;
+  done = true;
   InitializeControls();
   RegisterClasses<TLabel, TEdit, TMemo, TButton, TCheckBox, TListBox, TComboBox>();
   RegisterEvents<TCustomEdit>({EventEntry("OnChange", &TCustomEdit::OnChange)});

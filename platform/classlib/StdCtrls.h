@@ -372,6 +372,19 @@ class TCustomMemo : public TCustomEdit {
     OwnChangeDone();
   }
 
+  // Runs a change of formatting only: Lines stay, OnChange is not raised.
+  template <class F>
+  void FormatChange(F&& change) {
+    ++ownChange_;
+    try {
+      change();
+    } catch (...) {
+      --ownChange_;
+      throw;
+    }
+    --ownChange_;
+  }
+
  private:
   void ContentsChanged();
   void OwnChangeDone();
@@ -734,5 +747,5 @@ class TComboBox : public TCustomComboBox {
   Q_INVOKABLE explicit TComboBox(TComponent* AOwner) : TCustomComboBox(AOwner) {}
 };
 
-// Registers the standard controls and their events with the form streaming.
+// Registers the standard controls and their events with the form streaming. Idempotent.
 void InitializeStdCtrls();

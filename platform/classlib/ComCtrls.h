@@ -1,0 +1,239 @@
+#pragma once
+// Common controls: page controls with tab sheets, status bars and the rich
+// edit base.
+#include <QTextCharFormat>
+#include <QVector>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/classlib/StdCtrls.h"
+
+class QTabBar;
+class TPageControl;
+
+// ---------------------------------------------------------------- tab sheets
+
+// One page of a page control: its parent is the page control. Only the
+// active page is visible.
+class TTabSheet : public TWinControl {
+  Q_OBJECT
+  Q_PROPERTY(String Caption READ Caption WRITE SetCaption)
+  Q_PROPERTY(TPageControl* PageControl READ PageControl WRITE SetPageControl STORED false)
+  Q_PROPERTY(int PageIndex READ PageIndex WRITE SetPageIndex STORED false)
+  Q_PROPERTY(bool TabVisible READ TabVisible WRITE SetTabVisible)
+
+ public:
+  Q_INVOKABLE explicit TTabSheet(TComponent* AOwner);
+  ~TTabSheet() override;
+
+  TPageControl* PageControl() const { return pageControl_; }
+  // The same as setting Parent.
+  void SetPageControl(TPageControl* value);
+  // Position among the page control's pages.
+  int PageIndex() const;
+  void SetPageIndex(int value);
+  // A page without a tab stays in the page control but cannot be chosen.
+  bool TabVisible() const { return tabVisible_; }
+  void SetTabVisible(bool value);
+  // Position among the visible tabs (-1 without a tab).
+  int TabIndex() const;
+
+  void SetParent(TWinControl* AParent) override;
+  void SetText(const String& value) override;
+
+ private:
+  friend class TPageControl;
+  TPageControl* pageControl_ = nullptr;
+  bool tabVisible_ = true;
+};
+
+using TTabChangingEvent = std::function<void(TObject* Sender, bool& AllowChange)>;
+
+class TPageControl : public TWinControl {
+  Q_OBJECT
+  Q_PROPERTY(TTabSheet* ActivePage READ ActivePage WRITE SetActivePage)
+  Q_PROPERTY(int ActivePageIndex READ ActivePageIndex WRITE SetActivePageIndex STORED false)
+
+ public:
+  Q_INVOKABLE explicit TPageControl(TComponent* AOwner);
+  ~TPageControl() override;
+
+  int PageCount() const { return int(pages_.size()); }
+  // EListError out of range.
+  TTabSheet* Pages(int index) const;
+  // Setting the active page in code raises no event.
+  TTabSheet* ActivePage() const { return activePage_; }
+  void SetActivePage(TTabSheet* page);
+  int ActivePageIndex() const { return activePage_ ? activePage_->PageIndex() : -1; }
+  void SetActivePageIndex(int value);
+  // The page after (or before) `current`, going round; with checkTabVisible
+  // only pages with a tab. Null when there is none.
+  TTabSheet* FindNextPage(TTabSheet* current, bool goForward, bool checkTabVisible) const;
+  // Moves to the next page as the user would (OnChanging, OnChange).
+  void SelectNextPage(bool goForward, bool checkTabVisible = true);
+
+  // The area the pages fill, in client coordinates.
+  TRect DisplayRect() const;
+  QWidget* ContainerWidget() override;
+
+  // Raised when the user chose another page (after it became active).
+  TNotifyEvent OnChange;
+  // Raised before the user's choice takes effect; AllowChange false keeps
+  // the current page.
+  TTabChangingEvent OnChanging;
+
+ protected:
+  friend class TTabSheet;
+  QWidget* CreateWidget() override;
+  void AlignControls(TControl* AControl, TRect& rect) override;
+  void BoundsChanged(bool sizeChanged) override;
+  virtual bool CanChange();
+  virtual void Change();
+  QTabBar* TabBar() const;
+
+ private:
+  void InsertPage(TTabSheet* page);
+  void RemovePage(TTabSheet* page);
+  void ChangeActivePage(TTabSheet* page);
+  void UpdateTabs();
+  void LayoutWidgets();
+  int TabHeight() const;
+  void TabClicked(int tab);
+
+  QVector<TTabSheet*> pages_;
+  TTabSheet* activePage_ = nullptr;
+  QWidget* area_ = nullptr;
+  int settingTabs_ = 0;
+};
+
+// ---------------------------------------------------------------- status bar
+
+class TStatusPanel {
+ public:
+  String Text;
+  int Width = 50;
+  TAlignment Alignment = taLeftJustify;
+};
+
+// A bar, normally at the bottom of a form, that shows SimpleText (when
+// SimplePanel is set) or its panels side by side.
+class TStatusBar : public TCustomControl {
+  Q_OBJECT
+  Q_PROPERTY(bool SimplePanel READ SimplePanel WRITE SetSimplePanel)
+  Q_PROPERTY(String SimpleText READ SimpleText WRITE SetSimpleText)
+
+ public:
+  Q_INVOKABLE explicit TStatusBar(TComponent* AOwner);
+
+  bool SimplePanel() const { return simplePanel_; }
+  void SetSimplePanel(bool value);
+  const String& SimpleText() const { return simpleText_; }
+  void SetSimpleText(const String& value);
+
+  int PanelCount() const { return int(panels_.size()); }
+  // Adds a panel and answers it; panels live as long as the bar.
+  TStatusPanel* AddPanel();
+  TStatusPanel* Panels(int index) const;
+  void ClearPanels();
+
+ protected:
+  void Paint() override;
+
+ private:
+  bool simplePanel_ = false;
+  String simpleText_;
+  std::vector<std::unique_ptr<TStatusPanel>> panels_;
+};
+
+// ---------------------------------------------------------------- rich edit
+
+class TCustomRichEdit;
+
+// The character attributes of a rich edit: those of the selection (and of
+// text inserted next), or the control's default ones (its Font).
+class TTextAttributes : public TPersistent {
+  Q_OBJECT
+ public:
+  enum TAttributeType { atSelected, atDefaultText };
+
+  TTextAttributes(TCustomRichEdit* editor, TAttributeType type);
+  // From a font or other attributes.
+  void Assign(TPersistent* source) override;
+
+  TColor Color() const;
+  void SetColor(TColor value);
+  String Name() const;
+  void SetName(const String& value);
+  // Points.
+  int Size() const;
+  void SetSize(int value);
+  // Pixels, negative as in fonts.
+  int Height() const { return -Size() * TFont::PixelsPerInch / 72; }
+  void SetHeight(int value) { SetSize(-value * 72 / TFont::PixelsPerInch); }
+  TFontStyles Style() const;
+  void SetStyle(TFontStyles value);
+  TFontCharset Charset() const;
+  void SetCharset(TFontCharset value);
+
+ protected:
+  void AssignTo(TPersistent* dest) override;
+
+ private:
+  // The format the attributes read: the selection's, or what is inserted next.
+  QTextCharFormat Current() const;
+  void Apply(const QTextCharFormat& change);
+
+  TCustomRichEdit* editor_;
+  TAttributeType type_;
+};
+
+// A multi-line edit whose text carries character formatting. Lines added
+// (and text inserted through SelText) take the current selection
+// attributes; setting an attribute applies it to the selected text and to
+// what is inserted next.
+class TCustomRichEdit : public TCustomMemo {
+  Q_OBJECT
+  Q_PROPERTY(bool PlainText READ PlainText WRITE SetPlainText)
+
+ public:
+  explicit TCustomRichEdit(TComponent* AOwner);
+
+  TTextAttributes* SelAttributes() const { return selAttributes_; }
+  void SetSelAttributes(TTextAttributes* value) { selAttributes_->Assign(value); }
+  TTextAttributes* DefAttributes() const { return defAttributes_; }
+  void SetDefAttributes(TTextAttributes* value) { defAttributes_->Assign(value); }
+  // How Lines read and write streams: plain text, or formatted text.
+  bool PlainText() const { return plainText_; }
+  void SetPlainText(bool value) { plainText_ = value; }
+
+  // The format that inserted text takes (the selection attributes).
+  const QTextCharFormat& InsertFormat() const { return insertFormat_; }
+
+  TNotifyEvent OnSelectionChange;
+
+ protected:
+  friend class TTextAttributes;
+  QWidget* CreateWidget() override;
+  void PrepareInsertion(QTextCursor& cursor) override;
+  // Raises OnSelectionChange.
+  virtual void SelectionChange();
+  // Applies a change of the selection attributes.
+  void ApplySelAttributes(const QTextCharFormat& change);
+
+ private:
+  TTextAttributes* selAttributes_;
+  TTextAttributes* defAttributes_;
+  QTextCharFormat insertFormat_;
+  bool plainText_ = false;
+};
+
+class TRichEdit : public TCustomRichEdit {
+  Q_OBJECT
+ public:
+  Q_INVOKABLE explicit TRichEdit(TComponent* AOwner) : TCustomRichEdit(AOwner) {}
+};
+
+// Registers these classes and their events with the form streaming. Idempotent.
+void InitializeComCtrls();
