@@ -194,3 +194,15 @@ struct IAuthenticate : IUnknown {
   virtual HRESULT Authenticate(HWND* phwnd, LPWSTR* pszUsername, LPWSTR* pszPassword) = 0;
 };
 NOCTIVANE_DECLARE_IID(IAuthenticate, IUnknown, "{79EAC9D0-BAF9-11CE-8C82-00AA004BA90B}")
+
+// ---------------------------------------------------------------- string enumerators
+
+struct IEnumString : IUnknown {
+  // Hands out up to `celt` strings in task memory (the receiver frees them);
+  // S_FALSE when fewer were left.
+  virtual HRESULT Next(ULONG celt, LPOLESTR* rgelt, ULONG* pceltFetched) = 0;
+  virtual HRESULT Skip(ULONG celt) = 0;
+  virtual HRESULT Reset() = 0;
+  virtual HRESULT Clone(IEnumString** ppenum) = 0;
+};
+NOCTIVANE_DECLARE_IID(IEnumString, IUnknown, "{00000101-0000-0000-C000-000000000046}")
