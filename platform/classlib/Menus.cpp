@@ -247,6 +247,18 @@ void TMenuItem::SetParentComponent(TComponent* value) {
   }
 }
 
+void TMenuItem::SetSubMenuImages(TImageList* value) {
+  if (subMenuImages_ == value) return;
+  if (subMenuImages_) RemoveFreeNotification(subMenuImages_);
+  subMenuImages_ = value;
+  if (value) FreeNotification(value);
+}
+
+void TMenuItem::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == subMenuImages_) subMenuImages_ = nullptr;
+}
+
 TComponent* TMenuItem::GetParentComponent() const {
   if (!parent_) return nullptr;
   if (parent_->menu_) return parent_->menu_;
@@ -314,6 +326,18 @@ TMenu::TMenu(TComponent* AOwner) : TComponent(AOwner), items_(new TMenuItem(null
 
 TMenu::~TMenu() {
   delete items_;  // frees every entry
+}
+
+void TMenu::SetImages(TImageList* value) {
+  if (images_ == value) return;
+  if (images_) RemoveFreeNotification(images_);
+  images_ = value;
+  if (value) FreeNotification(value);
+}
+
+void TMenu::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == images_) images_ = nullptr;
 }
 
 TMenuItem* TMenu::FindItemByShortCut(TShortCut shortCut) const {

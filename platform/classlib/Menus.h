@@ -49,6 +49,7 @@ class TMenuItem : public TComponent {
   Q_PROPERTY(int ImageIndex READ ImageIndex WRITE SetImageIndex)
   Q_PROPERTY(bool RadioItem READ RadioItem WRITE SetRadioItem)
   Q_PROPERTY(int ShortCut READ ShortCut WRITE SetShortCut)
+  Q_PROPERTY(TImageList* SubMenuImages READ SubMenuImages WRITE SetSubMenuImages)
   Q_PROPERTY(bool Visible READ Visible WRITE SetVisible)
 
  public:
@@ -80,7 +81,7 @@ class TMenuItem : public TComponent {
   // The pictures of this item's children (their ImageIndex); when none, the
   // children take their pictures from the menu's Images.
   TImageList* SubMenuImages() const { return subMenuImages_; }
-  void SetSubMenuImages(TImageList* value) { subMenuImages_ = value; }
+  void SetSubMenuImages(TImageList* value);
 
   // Caption "-".
   bool IsLine() const { return caption_ == QLatin1String("-"); }
@@ -123,6 +124,7 @@ class TMenuItem : public TComponent {
   // menu when the item is a top-level entry.
   void SetParentComponent(TComponent* value) override;
   TComponent* GetParentComponent() const override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
   // Fills `menu` with the visible children of this item (sub-menus fill
   // themselves when they open); a chosen action maps to its item through
@@ -154,6 +156,8 @@ TMenuItem* ItemOfAction(const QAction* action);
 
 class TMenu : public TComponent {
   Q_OBJECT
+  Q_PROPERTY(TImageList* Images READ Images WRITE SetImages)
+
  public:
   explicit TMenu(TComponent* AOwner);
   ~TMenu() override;
@@ -163,7 +167,8 @@ class TMenu : public TComponent {
   // Pictures of the entries (ImageIndex), unless an item's parent has its own
   // SubMenuImages.
   TImageList* Images() const { return images_; }
-  void SetImages(TImageList* value) { images_ = value; }
+  void SetImages(TImageList* value);
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
   // The entry (at any depth) whose shortcut is `shortCut`; null when none.
   TMenuItem* FindItemByShortCut(TShortCut shortCut) const;

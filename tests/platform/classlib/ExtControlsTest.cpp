@@ -12,6 +12,7 @@
 #include "platform/classlib/Gauges.h"
 #include "platform/classlib/Jpeg.h"
 #include "platform/classlib/PngImage.h"
+#include "platform/classlib/Streaming.h"
 #include "tests/support/TestSupport.h"
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -316,4 +317,79 @@ TEST_F(ExtControls, ScrollBoxScrollsContentBeyondItsClientArea) {
   EXPECT_EQ(header->Width(), box->ClientRect().Width());
 }
 
+// ---------------------------------------------------------------- form resources
+
+class TExtTestForm : public TForm {
+  Q_OBJECT
+ public:
+  using TForm::TForm;
+  TGauge* ProgressBar = nullptr;
+  int ticks = 0;
+  void TimerTick(TObject*) { ++ticks; }
+};
+
+TEST_F(ExtControls, ControlsReadTheirPropertiesFromAFormResource) {
+  RegisterClass<TExtTestForm>();
+  RegisterHandlers<TExtTestForm>({HandlerEntry("TimerTick", &TExtTestForm::TimerTick),
+                                  FieldEntry("ProgressBar", &TExtTestForm::ProgressBar)});
+  const QString text = QStringLiteral(
+      "object ExtTestForm: TExtTestForm\n"
+      "  object ProgressBar: TGauge\n"
+      "    Kind = gkVerticalBar\n"
+      "    ForeColor = clOlive\n"
+      "    BackColor = clBlack\n"
+      "    ShowText = False\n"
+      "    Progress = 40\n"
+      "  end\n"
+      "  object TopShape: TShape\n"
+      "    Shape = stRoundRect\n"
+      "    Brush.Color = clRed\n"
+      "    Pen.Width = 2\n"
+      "  end\n"
+      "  object VSplitter: TSplitter\n"
+      "    Align = alRight\n"
+      "    MinSize = 50\n"
+      "    ResizeStyle = rsUpdate\n"
+      "  end\n"
+      "  object Viewer: TImage\n"
+      "    Align = alClient\n"
+      "    AutoSize = True\n"
+      "    Center = True\n"
+      "  end\n"
+      "  object Tick: TTimer\n"
+      "    Interval = 10\n"
+      "    OnTimer = TimerTick\n"
+      "  end\n"
+      "end\n");
+  TExtTestForm f(nullptr);
+  ReadComponentRes(text, &f);
+  ASSERT_NE(f.ProgressBar, nullptr);
+  EXPECT_EQ(f.ProgressBar->Kind(), gkVerticalBar);
+  EXPECT_EQ(f.ProgressBar->ForeColor(), clOlive);
+  EXPECT_EQ(f.ProgressBar->BackColor(), clBlack);
+  EXPECT_FALSE(f.ProgressBar->ShowText());
+  EXPECT_EQ(f.ProgressBar->Progress(), 40);
+  auto* shape = qobject_cast<TShape*>(f.FindComponent("TopShape"));
+  ASSERT_NE(shape, nullptr);
+  EXPECT_EQ(shape->Shape(), stRoundRect);
+  EXPECT_EQ(shape->Brush()->GetColor(), clRed);
+  EXPECT_EQ(shape->Pen()->GetWidth(), 2);
+  auto* splitter = qobject_cast<TSplitter*>(f.FindComponent("VSplitter"));
+  ASSERT_NE(splitter, nullptr);
+  EXPECT_EQ(splitter->Align(), alRight);
+  EXPECT_EQ(splitter->MinSize(), 50);
+  EXPECT_EQ(splitter->ResizeStyle(), rsUpdate);
+  auto* viewer = qobject_cast<TImage*>(f.FindComponent("Viewer"));
+  ASSERT_NE(viewer, nullptr);
+  EXPECT_TRUE(viewer->AutoSize() && viewer->Center());
+  EXPECT_TRUE(testsupport::waitFor([&] { return f.ticks >= 2; }, 3000));
+
+  const QString written = WriteComponentRes(&f);
+  EXPECT_TRUE(written.contains("ForeColor = clOlive")) << written.toStdString();
+  EXPECT_TRUE(written.contains("Kind = gkVerticalBar"));
+  EXPECT_TRUE(written.contains("OnTimer = TimerTick"));
+}
+
 }  // namespace extcontrolstest
+
+#include "ExtControlsTest.moc"

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 #include <QTimer>
 
@@ -230,6 +231,81 @@ TEST(PopupMenuTest, SubMenuFillsLazilyFromItsOnClick) {
   EXPECT_EQ(fills, 1);
   EXPECT_EQ(subShown, (QStringList{"Page A", "Page B"}));
   EXPECT_EQ(log, (QStringList{"Page B"}));
+}
+
+TEST(PopupMenuTest, PicturesComeFromTheParentsListOrTheMenus) {
+  TComponent owner(nullptr);
+  TPopupMenu popup(&owner);
+  TImageList menuImages(nullptr), folderImages(nullptr);
+  TBitmap red, blue;
+  red.SetSize(16, 16);
+  red.Canvas()->Brush()->SetColor(clRed);
+  red.Canvas()->FillRect(Rect(0, 0, 16, 16));
+  blue.SetSize(16, 16);
+  blue.Canvas()->Brush()->SetColor(clBlue);
+  blue.Canvas()->FillRect(Rect(0, 0, 16, 16));
+  menuImages.Add(&red, nullptr);
+  folderImages.Add(&blue, nullptr);
+  popup.SetImages(&menuImages);
+  TMenuItem* plain = NewItem(&owner, "Plain");
+  plain->SetImageIndex(0);
+  TMenuItem* folder = NewItem(&owner, "Folder");
+  folder->SetSubMenuImages(&folderImages);
+  TMenuItem* page = NewItem(&owner, "Page");
+  page->SetImageIndex(0);
+  folder->Add(page);
+  TMenuItem* none = NewItem(&owner, "None");
+  none->SetImageIndex(5);  // past the list's end
+  popup.Items()->Add(plain);
+  popup.Items()->Add(folder);
+  popup.Items()->Add(none);
+  EXPECT_EQ(plain->ImageList(), &menuImages);
+  EXPECT_EQ(page->ImageList(), &folderImages);
+
+  QMenu menu;
+  popup.Items()->FillQMenu(&menu);
+  ASSERT_EQ(menu.actions().size(), 3);
+  EXPECT_EQ(menu.actions()[0]->icon().pixmap(16, 16).toImage().pixelColor(8, 8), QColor(Qt::red));
+  EXPECT_TRUE(menu.actions()[2]->icon().isNull());
+  QMenu* sub = menu.actions()[1]->menu();
+  ASSERT_NE(sub, nullptr);
+  folder->Items(0)->Parent()->FillQMenu(sub);
+  EXPECT_EQ(sub->actions()[0]->icon().pixmap(16, 16).toImage().pixelColor(8, 8), QColor(Qt::blue));
+  EXPECT_EQ(ItemOfAction(sub->actions()[0]), page);
+
+  // A freed picture list is forgotten.
+  {
+    TImageList gone(nullptr);
+    popup.SetImages(&gone);
+    folder->SetSubMenuImages(&gone);
+  }
+  EXPECT_EQ(popup.Images(), nullptr);
+  EXPECT_EQ(folder->SubMenuImages(), nullptr);
+  EXPECT_EQ(plain->ImageList(), nullptr);
+}
+
+TEST(MainMenuTest, MenuBarShowsTheEntries) {
+  TComponent owner(nullptr);
+  TMainMenu mainMenu(&owner);
+  QStringList log;
+  TMenuItem* file = NewItem(&owner, "&File", &log);
+  file->Add(NewItem(&owner, "&Open", &log));
+  mainMenu.Items()->Add(file);
+  mainMenu.Items()->Add(NewItem(&owner, "&Help", &log));
+  QMenuBar bar;
+  mainMenu.FillMenuBar(&bar);
+  ASSERT_EQ(bar.actions().size(), 2);
+  EXPECT_EQ(bar.actions()[0]->text(), "&File");
+  bar.actions()[1]->trigger();
+  EXPECT_EQ(log, QStringList{"&Help"});
+  // Opening the drop-down runs the entry's OnClick and fills it.
+  QMenu* drop = bar.actions()[0]->menu();
+  ASSERT_NE(drop, nullptr);
+  emit drop->aboutToShow();
+  EXPECT_EQ(log, (QStringList{"&Help", "&File"}));
+  ASSERT_EQ(drop->actions().size(), 1);
+  emit drop->triggered(drop->actions()[0]);
+  EXPECT_EQ(log.last(), "&Open");
 }
 
 TEST(PopupMenuTest, EscapeChoosesNothing) {

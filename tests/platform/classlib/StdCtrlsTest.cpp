@@ -15,6 +15,7 @@
 #include "platform/classlib/CheckLst.h"
 #include "platform/classlib/Forms.h"
 #include "platform/classlib/StdCtrls.h"
+#include "platform/classlib/Streaming.h"
 #include "tests/support/TestSupport.h"
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -590,4 +591,139 @@ TEST_F(StdControls, OwnerDrawnComboDrawsEntriesAndItsFace) {
   combo->SetDroppedDown(false);
 }
 
+// ---------------------------------------------------------------- form resources
+
+namespace stdctrlsstreaming {
+
+class TCtlTestForm : public TForm {
+  Q_OBJECT
+ public:
+  using TForm::TForm;
+  TCheckListBox* Filters = nullptr;
+  TListBox* Log = nullptr;
+  QStringList calls;
+  void FiltersClickCheck(TObject*) { calls << "check"; }
+  void LogDrawItem(TWinControl*, int index, TRect, TOwnerDrawState) { calls << QStringLiteral("draw %1").arg(index); }
+  void EditKeyPress(TObject*, WideChar& key) { calls << QStringLiteral("key %1").arg(int(key)); }
+};
+
+TEST_F(StdControls, ControlsReadTheirPropertiesAndEventsFromAFormResource) {
+  RegisterClass<TCtlTestForm>();
+  RegisterHandlers<TCtlTestForm>({HandlerEntry("FiltersClickCheck", &TCtlTestForm::FiltersClickCheck),
+                                  HandlerEntry("LogDrawItem", &TCtlTestForm::LogDrawItem),
+                                  HandlerEntry("EditKeyPress", &TCtlTestForm::EditKeyPress),
+                                  FieldEntry("Filters", &TCtlTestForm::Filters),
+                                  FieldEntry("Log", &TCtlTestForm::Log)});
+  const QString text = QStringLiteral(
+      "object CtlTestForm: TCtlTestForm\n"
+      "  object Caption1: TLabel\n"
+      "    Caption = '  Security Status:'\n"
+      "    Layout = tlCenter\n"
+      "    Transparent = True\n"
+      "    Alignment = taRightJustify\n"
+      "    Font.Color = clGray\n"
+      "  end\n"
+      "  object Password: TEdit\n"
+      "    PasswordChar = '*'\n"
+      "    MaxLength = 20\n"
+      "    Text = 'secret'\n"
+      "    BorderStyle = bsNone\n"
+      "    OnKeyPress = EditKeyPress\n"
+      "  end\n"
+      "  object Notes: TMemo\n"
+      "    ScrollBars = ssVertical\n"
+      "    WordWrap = False\n"
+      "    Lines.Strings = (\n"
+      "      'first'\n"
+      "      'second')\n"
+      "  end\n"
+      "  object Filters: TCheckListBox\n"
+      "    Sorted = True\n"
+      "    Items.Strings = (\n"
+      "      'Script'\n"
+      "      'anchor')\n"
+      "    OnClickCheck = FiltersClickCheck\n"
+      "  end\n"
+      "  object Log: TListBox\n"
+      "    Style = lbOwnerDrawFixed\n"
+      "    ItemHeight = 13\n"
+      "    OnDrawItem = LogDrawItem\n"
+      "  end\n"
+      "  object Choice: TComboBox\n"
+      "    Style = csDropDownList\n"
+      "    Items.Strings = (\n"
+      "      'one'\n"
+      "      'two')\n"
+      "  end\n"
+      "  object Box: TCheckBox\n"
+      "    Caption = ' Filters'\n"
+      "    Checked = True\n"
+      "  end\n"
+      "  object OK: TButton\n"
+      "    Caption = 'OK'\n"
+      "    ModalResult = 1\n"
+      "    Default = True\n"
+      "  end\n"
+      "end\n");
+  TCtlTestForm f(nullptr);
+  ReadComponentRes(text, &f);
+
+  auto* label = qobject_cast<TLabel*>(f.FindComponent("Caption1"));
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->Caption(), "  Security Status:");
+  EXPECT_EQ(label->Layout(), tlCenter);
+  EXPECT_TRUE(label->Transparent());
+  EXPECT_EQ(label->Alignment(), taRightJustify);
+  EXPECT_EQ(label->Font()->GetColor(), clGray);
+  auto* edit = qobject_cast<TEdit*>(f.FindComponent("Password"));
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(edit->PasswordChar(), u'*');
+  EXPECT_EQ(edit->MaxLength(), 20);
+  EXPECT_EQ(edit->Text(), "secret");
+  EXPECT_EQ(edit->BorderStyle(), bsNone);
+  ASSERT_TRUE(bool(edit->OnKeyPress));
+  WideChar key = 13;
+  edit->OnKeyPress(edit, key);
+  auto* memo = qobject_cast<TMemo*>(f.FindComponent("Notes"));
+  ASSERT_NE(memo, nullptr);
+  EXPECT_EQ(memo->ScrollBars(), ssVertical);
+  EXPECT_FALSE(memo->WordWrap());
+  EXPECT_EQ(memo->Lines()->Strings(), (QStringList{"first", "second"}));
+  ASSERT_NE(f.Filters, nullptr);
+  EXPECT_EQ(f.Filters->Items()->Strings(), (QStringList{"anchor", "Script"}));
+  ASSERT_TRUE(bool(f.Filters->OnClickCheck));
+  ASSERT_NE(f.Log, nullptr);
+  EXPECT_EQ(f.Log->Style(), lbOwnerDrawFixed);
+  EXPECT_EQ(f.Log->ItemHeight(), 13);
+  ASSERT_TRUE(bool(f.Log->OnDrawItem));
+  auto* combo = qobject_cast<TComboBox*>(f.FindComponent("Choice"));
+  ASSERT_NE(combo, nullptr);
+  EXPECT_EQ(combo->Style(), csDropDownList);
+  EXPECT_EQ(combo->Items()->Count(), 2);
+  auto* box = qobject_cast<TCheckBox*>(f.FindComponent("Box"));
+  ASSERT_NE(box, nullptr);
+  EXPECT_TRUE(box->Checked());
+  auto* ok = qobject_cast<TButton*>(f.FindComponent("OK"));
+  ASSERT_NE(ok, nullptr);
+  EXPECT_EQ(ok->ModalResult(), mrOk);
+  EXPECT_TRUE(ok->Default());
+  EXPECT_EQ(f.calls, QStringList{"key 13"});
+
+  // Written back out, the values come back.
+  const QString written = WriteComponentRes(&f);
+  EXPECT_TRUE(written.contains("PasswordChar = '*'")) << written.toStdString();
+  EXPECT_TRUE(written.contains("OnDrawItem = LogDrawItem"));
+  EXPECT_TRUE(written.contains("Style = lbOwnerDrawFixed"));
+  TCtlTestForm copy(nullptr);
+  ReadComponentRes(written, &copy);
+  ASSERT_NE(copy.Filters, nullptr);
+  EXPECT_EQ(copy.Filters->Items()->Strings(), (QStringList{"anchor", "Script"}));
+  EXPECT_TRUE(qobject_cast<TCheckBox*>(copy.FindComponent("Box"))->Checked());
+  EXPECT_EQ(qobject_cast<TMemo*>(copy.FindComponent("Notes"))->Lines()->Count(), 2);
+}
+
+}  // namespace stdctrlsstreaming
+
 }  // namespace stdctrlstest
+
+#include "StdCtrlsTest.moc"
