@@ -849,7 +849,9 @@ void TWinControl::InsertControl(TControl* control) {
   if (control->parentColor_) control->ParentColorChanged();
   control->UpdateAnchorRules();
   control->UpdateWidgetVisibility();
-  if (wc && HandleAllocated()) wc->CreateHandle();
+  // A control being read from a form resource gets its window once it is
+  // loaded, with all its properties in place.
+  if (wc && HandleAllocated() && !wc->Loading()) wc->CreateHandle();
   AlignControl(control);
 }
 
@@ -1110,7 +1112,7 @@ void TWinControl::CreateHandle() {
   if (!handle_) throw EOutOfResources(QStringLiteral("Error creating window for '%1'").arg(Name()));
   const QVector<TWinControl*> children = tabList_;
   for (TWinControl* c : children)
-    if (c->parent_ == this && !c->handle_) c->CreateHandle();
+    if (c->parent_ == this && !c->handle_ && !c->Loading()) c->CreateHandle();
   UpdateWidgetVisibility();
 }
 
@@ -1263,6 +1265,7 @@ void TWinControl::SetText(const String& value) {
 
 void TWinControl::Loaded() {
   TControl::Loaded();
+  if (!handle_ && parent_ && parent_->HandleAllocated()) CreateHandle();
   Realign();
 }
 

@@ -87,6 +87,10 @@ TCustomForm::~TCustomForm() {
 void TCustomForm::InitializeForm() {
   creating_ = true;
   try {
+    // The form has its window while its components are read and loaded (a
+    // component may hook it in its Loaded); the controls get theirs as they
+    // finish loading.
+    HandleNeeded();
     InitComponentRes(ClassName().toUpper(), this);
   } catch (...) {
     creating_ = false;
@@ -180,7 +184,7 @@ void TCustomForm::ApplyWindowFlags() {
 }
 
 void TCustomForm::WindowStyleChanged() {
-  if (Loading() || creating_) {
+  if (Loading()) {
     stylesPending_ = true;
     return;
   }

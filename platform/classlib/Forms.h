@@ -4,9 +4,10 @@
 // A form is a top-level window. Its class's form resource (the class name in
 // upper case, e.g. TMYMENUFORM for TMyMenuForm) is read onto it when it is
 // created through Application->CreateForm or NewForm<T>: the form is
-// constructed, then the resource is read (csLoading meanwhile, then Loaded),
-// then OnCreate runs, then it is shown when the resource set Visible. A form
-// made with a bare `new` reads nothing (an empty form).
+// constructed and gets its window, then the resource is read (csLoading
+// meanwhile, then Loaded, where each windowed control gets its window), then
+// OnCreate runs, then it is shown when the resource set Visible. A form made
+// with a bare `new` reads nothing (an empty form).
 //
 // A form is freed with Free() (or by its owner, the application, at the end),
 // which raises OnDestroy while the whole form still exists.

@@ -81,7 +81,7 @@ class TFtResourceForm : public TForm {
   std::vector<String> downs;
 
   void FormCreate(TObject*) {
-    steps.push_back("create");
+    steps.push_back(InnerPanel && InnerPanel->HandleAllocated() ? "create, controls with windows" : "create");
     topWidthAtCreate = TopPanel ? TopPanel->Width() : -1;
     loadingAtCreate = ComponentState().Contains(csLoading);
     visibleAtCreate = Visible();
@@ -91,7 +91,8 @@ class TFtResourceForm : public TForm {
   }
   void Loaded() override {
     TForm::Loaded();
-    steps.push_back("loaded");
+    // The form's window exists while its components load (they may hook it).
+    steps.push_back(HandleAllocated() ? "loaded with a window" : "loaded");
   }
 };
 
@@ -165,7 +166,8 @@ TEST_F(Forms, AFormReadsItsResourceThenRaisesOnCreate) {
   TFtResourceForm* form = nullptr;
   Application->CreateForm(form);
   ASSERT_NE(form, nullptr);
-  EXPECT_EQ(form->steps, std::vector<String>({"loaded", "create"}));
+  EXPECT_EQ(form->steps, std::vector<String>({"loaded with a window", "create, controls with windows"}));
+  EXPECT_EQ(GetParent(form->InnerPanel->Handle()), form->TopPanel->Handle());
   EXPECT_FALSE(form->loadingAtCreate);
   EXPECT_FALSE(form->visibleAtCreate);  // a visible form shows after OnCreate
   EXPECT_TRUE(form->Visible());
