@@ -68,6 +68,20 @@ String FromBuffer(LPARAM p) {
   return p ? String::fromUtf16(reinterpret_cast<const char16_t*>(p)) : String();
 }
 
+// Hands a key that a key handler replaced to the widget as the new key (the
+// original event is not passed on).
+void SendReplacedKey(QWidget* target, UINT msg, WPARAM key) {
+  if (!target) return;
+  if (msg == WM_CHAR) {
+    QKeyEvent e(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, String(QChar(char16_t(key))));
+    QCoreApplication::sendEvent(target, &e);
+    return;
+  }
+  const bool down = msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN;
+  QKeyEvent e(down ? QEvent::KeyPress : QEvent::KeyRelease, QtKeyFromVirtualKey(WORD(key)), Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &e);
+}
+
 QColor PenColor(TColor color) {
   const QColor c = TColorToQColor(color);
   return c.isValid() ? c : QColor(Qt::black);
@@ -474,6 +488,22 @@ void TCustomEdit::PasteFromClipboard() {
 void TCustomEdit::WndProc(TMessage& m) {
   if (m.Msg == WM_GETTEXT || m.Msg == WM_GETTEXTLENGTH || m.Msg == WM_SETTEXT) {
     TControl::DefaultHandler(m);  // through GetText / SetText
+    return;
+  }
+  if (m.Msg == WM_KEYDOWN || m.Msg == WM_SYSKEYDOWN || m.Msg == WM_CHAR) {
+    // A key handler may swallow the key or replace it by another.
+    const WPARAM original = m.WParam;
+    QPointer<TCustomEdit> self(this);
+    const bool swallowed = m.Msg == WM_CHAR ? DoKeyPress(m) : DoKeyDown(m);
+    if (!self || Destroyed()) return;
+    if (swallowed) {
+      m.Result = 0;
+    } else if (m.WParam != original) {
+      SendReplacedKey(Widget(), m.Msg, m.WParam);
+      m.Result = 0;
+    } else {
+      DefaultHandler(m);
+    }
     return;
   }
   if (WidgetAllocated() && HandleLineEditMessage(qobject_cast<QLineEdit*>(Widget()), m)) return;
@@ -946,6 +976,8 @@ void TCustomListBox::ApplyStyle(QListWidget* list) {
   list->setSelectionMode(!multiSelect_   ? QAbstractItemView::SingleSelection
                          : extendedSelect_ ? QAbstractItemView::ExtendedSelection
                                            : QAbstractItemView::MultiSelection);
+  // Items span the list's width, also after it changes size.
+  list->setResizeMode(QListView::Adjust);
   QAbstractItemDelegate* old = list->itemDelegate();
   if (OwnerDraw()) {
     if (!dynamic_cast<TListItemDelegate*>(old)) list->setItemDelegate(new TListItemDelegate(this, list));
@@ -1712,18 +1744,6 @@ void TCustomComboBox::WndProc(TMessage& m) {
 
 void TCustomComboBox::EditWndProc(TMessage& m) {
   QLineEdit* edit = EditWidget();
-  // A key that a handler replaced reaches the field as the new key.
-  const auto sendReplaced = [edit](UINT msg, WPARAM key) {
-    if (!edit) return;
-    if (msg == WM_CHAR) {
-      QKeyEvent e(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, String(QChar(char16_t(key))));
-      QCoreApplication::sendEvent(edit, &e);
-      return;
-    }
-    const bool down = msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN;
-    QKeyEvent e(down ? QEvent::KeyPress : QEvent::KeyRelease, QtKeyFromVirtualKey(WORD(key)), Qt::NoModifier);
-    QCoreApplication::sendEvent(edit, &e);
-  };
   switch (m.Msg) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
@@ -1740,7 +1760,7 @@ void TCustomComboBox::EditWndProc(TMessage& m) {
         return;
       }
       if (m.WParam != original) {
-        sendReplaced(m.Msg, m.WParam);
+        SendReplacedKey(edit, m.Msg, m.WParam);
         m.Result = 0;
         return;
       }

@@ -7,7 +7,9 @@
 // Events follow the platform's rules: OnChange of an edit also for changes
 // made in code; OnClick of a check box whenever its state changes; OnClick of
 // a list box when the user picks an item; OnClick / OnSelect / OnChange of a
-// combo box when the user picks an entry. The Win32 messages of edit and
+// combo box when the user picks an entry. The key events of edits and of a
+// combo box's edit field may swallow a key (set it to 0) or replace it: the
+// field then gets the new key. The Win32 messages of edit and
 // combo-box windows that other code sends (EM_*, CB_*) are answered by the
 // controls' windows; the combo box's notifications reach it as CN_COMMAND
 // with a CBN_* code.

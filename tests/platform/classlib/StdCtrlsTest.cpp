@@ -108,6 +108,7 @@ TEST_F(StdControls, EditKeyPressCanSwallowCharactersAndOnChangeFollowsText) {
   edit->OnKeyPress = [&](TObject*, WideChar& key) {
     pressed += QChar(key);
     if (key == u'x') key = 0;
+    if (key == u'q') key = u'Q';  // replaced
   };
   edit->OnChange = [&](TObject*) { ++changes; };
   ShowForm();
@@ -120,11 +121,15 @@ TEST_F(StdControls, EditKeyPressCanSwallowCharactersAndOnChangeFollowsText) {
   QTest::keyClick(edit->Widget(), Qt::Key_Return);
   EXPECT_EQ(pressed.right(1), QString(QChar(13)));
   EXPECT_EQ(edit->Text(), "ab");
+  QTest::keyClicks(edit->Widget(), "q");
+  EXPECT_EQ(edit->Text(), "abQ");
+  EXPECT_EQ(changes, 3);
+  edit->SetText("ab");
 
   edit->SetText("hello world");
-  EXPECT_EQ(changes, 3);
+  EXPECT_EQ(changes, 5);
   edit->SetText("hello world");
-  EXPECT_EQ(changes, 3);
+  EXPECT_EQ(changes, 5);
 
   edit->SetSelStart(6);
   edit->SetSelLength(5);
@@ -132,7 +137,7 @@ TEST_F(StdControls, EditKeyPressCanSwallowCharactersAndOnChangeFollowsText) {
   EXPECT_EQ(edit->SelText(), "world");
   edit->SetSelText("there");
   EXPECT_EQ(edit->Text(), "hello there");
-  EXPECT_EQ(changes, 4);
+  EXPECT_EQ(changes, 6);
   edit->SetSelLength(100);  // clipped at the end
   EXPECT_EQ(edit->SelLength(), 0);
   edit->SelectAll();
@@ -309,10 +314,15 @@ TEST_F(StdControls, OwnerDrawnListDrawsEachItemInItsRectangle) {
     EXPECT_EQ(drawn[i].Top, i * 13) << i;
     EXPECT_EQ(drawn[i].Height(), 13) << i;
     EXPECT_EQ(drawn[i].Left, 0);
+    EXPECT_EQ(drawn[i].Width(), static_cast<QListWidget*>(list->Widget())->viewport()->width());
     EXPECT_EQ(drawn[i], list->ItemRect(i));
   }
   EXPECT_EQ(image.pixelColor(drawn[1].Right - 3, 13 + 6), QColor(Qt::red));
   EXPECT_EQ(image.pixelColor(drawn[0].Right - 3, 6), QColor(Qt::white));
+  // Wider later, the items follow.
+  list->SetWidth(260);
+  EXPECT_TRUE(testsupport::waitFor(
+      [&] { return list->ItemRect(0).Width() == static_cast<QListWidget*>(list->Widget())->viewport()->width(); }));
   EXPECT_EQ(list->ItemAtPos(TPoint(5, 20), true), 1);
   EXPECT_EQ(list->ItemAtPos(TPoint(5, 100), true), -1);
   EXPECT_EQ(list->ItemAtPos(TPoint(5, 100), false), 3);
