@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QIcon>
 #include <QPixmap>
 #include <QTest>
@@ -435,6 +436,19 @@ TEST_F(Forms, HookMainWindowSeesTheApplicationWindowsMessages) {
   first.clear();
   SendMessageW(app, WM_USER + 1, 0, 0);
   EXPECT_TRUE(first.empty());
+}
+
+TEST_F(Forms, OnIdleRunsWhenTheEventLoopWaits) {
+  int idles = 0;
+  Application->OnIdle = [&](TObject*, bool& done) {
+    ++idles;
+    done = idles >= 3;  // not done: called again soon
+  };
+  QEventLoop loop;
+  QTimer::singleShot(100, &loop, &QEventLoop::quit);
+  loop.exec();
+  EXPECT_GE(idles, 3);
+  Application->OnIdle = nullptr;
 }
 
 TEST_F(Forms, TheApplicationIconIsTheProgramsIcon) {
