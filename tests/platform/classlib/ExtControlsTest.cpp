@@ -216,6 +216,30 @@ TEST_F(ExtControls, GaugeBarsFillFromTheLeftAndFromTheBottom) {
   EXPECT_EQ(h.pixelColor(1 + 35, 10), TColorToQColor(clCream));
 }
 
+// ---------------------------------------------------------------- TShape
+
+TEST_F(ExtControls, ShapesPaintWithTheirBrushAndPen) {
+  auto* circle = Add<TShape>(Bounds(10, 10, 60, 40));
+  circle->SetShape(stCircle);
+  circle->Brush()->SetColor(clRed);
+  circle->Pen()->SetColor(clBlue);
+  auto* rect = Add<TShape>(Bounds(100, 10, 40, 40));
+  rect->Brush()->SetColor(clLime);
+  ShowForm();
+  QImage shot = Shot(circle);
+  EXPECT_EQ(shot.pixelColor(30, 20), QColor(Qt::red));  // the middle
+  EXPECT_EQ(shot.pixelColor(5, 20), QColor(Qt::white));  // a circle 40 across in the middle
+  EXPECT_EQ(shot.pixelColor(2, 2), QColor(Qt::white));
+  shot = Shot(rect);
+  EXPECT_EQ(shot.pixelColor(20, 20), QColor(Qt::green));
+  EXPECT_EQ(shot.pixelColor(0, 20), QColor(Qt::black));  // the pen
+  // A change of the brush repaints.
+  rect->Brush()->SetColor(clYellow);
+  EXPECT_EQ(Shot(rect).pixelColor(20, 20), QColor(Qt::yellow));
+  rect->SetShape(stEllipse);
+  EXPECT_EQ(Shot(rect).pixelColor(1, 1), QColor(Qt::white));
+}
+
 // ---------------------------------------------------------------- TTimer
 
 TEST_F(ExtControls, TimerFiresWhileEnabled) {

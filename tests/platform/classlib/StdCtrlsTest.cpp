@@ -364,6 +364,12 @@ TEST_F(StdControls, ListBoxSelectionClicksAndSorting) {
   EXPECT_EQ(clicks, before + 1);
   list->SetItemIndex(-1);
   EXPECT_EQ(list->ItemIndex(), -1);
+  // The first visible item.
+  for (int i = 0; i < 40; ++i) list->Items()->Add(QStringLiteral("line %1").arg(i));
+  EXPECT_EQ(list->TopIndex(), 0);
+  list->SetTopIndex(20);
+  EXPECT_EQ(list->TopIndex(), 20);
+  for (int i = 0; i < 40; ++i) list->Items()->Delete(3);
 
   // Sorting compares without case and keeps duplicates.
   list->SetSorted(true);
