@@ -342,7 +342,7 @@ class LiveDocument final
         case OLECMDID_COPY:
         case OLECMDID_CUT:
         case OLECMDID_CLEARSELECTION:
-          f = OLECMDF_SUPPORTED | (page_ && page_->hasSelection() ? OLECMDF_ENABLED : 0);
+          f = OLECMDF_SUPPORTED | (page_ && page_->hasSelection() ? DWORD(OLECMDF_ENABLED) : 0u);
           break;
         case OLECMDID_UNDO:
         case OLECMDID_REDO:

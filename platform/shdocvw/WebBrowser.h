@@ -20,9 +20,9 @@
 #include <QPointer>
 #include <QString>
 #include <QUrl>
+#include <QWebEngineView>
 
 
-class QWebEngineView;
 class QWebEnginePage;
 class QWebEngineProfile;
 class QWebEngineNewWindowRequest;
