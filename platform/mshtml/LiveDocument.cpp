@@ -66,10 +66,100 @@ HRESULT setBstr(BSTR* out, const QString& value) {
   return S_OK;
 }
 
+// The event object of a script error: its fields by name.
+class ScriptErrorEvent final : public ComObject<IHTMLEventObj> {
+ public:
+  explicit ScriptErrorEvent(const TPageScriptError& error) : error_(error) {}
+
+  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
+    if (!pctinfo) return E_POINTER;
+    *pctinfo = 0;
+    return S_OK;
+  }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
+    if (ppTInfo) *ppTInfo = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
+    if (!rgszNames || !rgDispId) return E_POINTER;
+    HRESULT hr = S_OK;
+    for (UINT i = 0; i < cNames; ++i) {
+      rgDispId[i] = DISPID_UNKNOWN;
+      const String name = OleStrToString(rgszNames[i]);
+      for (int f = 0; f < kFieldCount; ++f)
+        if (SameText(name, QLatin1String(kFields[f]))) rgDispId[i] = f + 1;
+      if (rgDispId[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+    }
+    return hr;
+  }
+  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                 UINT*) override {
+    if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+    OleVariant value;
+    switch (id) {
+      case 1:
+        value = OleVariant(error_.Line);
+        break;
+      case 2:
+        value = OleVariant(error_.Character);
+        break;
+      case 3:
+        value = OleVariant(error_.Code);
+        break;
+      case 4:
+        value = OleVariant(error_.Message);
+        break;
+      case 5:
+        value = OleVariant(error_.Url);
+        break;
+      default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    if (result) value.Detach(result);
+    return S_OK;
+  }
+
+ private:
+  static constexpr int kFieldCount = 5;
+  static constexpr const char* kFields[kFieldCount] = {"errorLine", "errorCharacter", "errorCode",
+                                                       "errorMessage", "errorUrl"};
+  TPageScriptError error_;
+};
+
+// The window of a document; it knows the event being reported, if any.
+class LiveWindow final : public ComObject<IHTMLWindow2> {
+ public:
+  explicit LiveWindow(const std::optional<TPageScriptError>& error) : error_(error) {}
+
+  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
+    if (!pctinfo) return E_POINTER;
+    *pctinfo = 0;
+    return S_OK;
+  }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
+    if (ppTInfo) *ppTInfo = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return DISP_E_MEMBERNOTFOUND;
+  }
+  HRESULT get_event(IHTMLEventObj** p) override {
+    if (!p) return E_POINTER;
+    *p = nullptr;
+    if (error_) *p = MakeCom<ScriptErrorEvent>(*error_).Detach();
+    return S_OK;
+  }
+
+ private:
+  std::optional<TPageScriptError> error_;
+};
+
 class LiveDocument final
     : public ComObject<IHTMLDocument2, IPersistStreamInit, IPersistFile, IOleCommandTarget> {
  public:
-  explicit LiveDocument(QWebEnginePage* page) : page_(page) {}
+  LiveDocument(QWebEnginePage* page, const std::optional<TPageScriptError>& error)
+      : page_(page), error_(error) {}
 
   // ---- IDispatch: a few members by name
   HRESULT GetTypeInfoCount(UINT* pctinfo) override {
@@ -147,7 +237,13 @@ class LiveDocument final
   HRESULT get_selection(IHTMLSelectionObject** p) override { return notProvided(p); }
   HRESULT get_frames(IHTMLFramesCollection2** p) override { return notProvided(p); }
   HRESULT get_location(IHTMLLocation** p) override { return notProvided(p); }
-  HRESULT get_parentWindow(IHTMLWindow2** p) override { return notProvided(p); }
+  HRESULT get_parentWindow(IHTMLWindow2** p) override {
+    if (!p) return E_POINTER;
+    *p = nullptr;
+    if (!page_) return E_UNEXPECTED;
+    *p = MakeCom<LiveWindow>(error_).Detach();
+    return S_OK;
+  }
   HRESULT createElement(BSTR, IHTMLElement** p) override { return notProvided(p); }
   HRESULT elementFromPoint(LONG, LONG, IHTMLElement** p) override { return notProvided(p); }
 
@@ -461,6 +557,7 @@ class LiveDocument final
   }
 
   QPointer<QWebEnginePage> page_;
+  std::optional<TPageScriptError> error_;
 };
 
 }  // namespace
@@ -565,5 +662,10 @@ bool SetPageOpticalZoom(QWebEnginePage* page, int percent) {
 
 ComPtr<IHTMLDocument2> CreateLiveDocument(QWebEnginePage* page) {
   if (!page) return nullptr;
-  return ComPtr<IHTMLDocument2>(new LiveDocument(page));
+  return ComPtr<IHTMLDocument2>(new LiveDocument(page, std::nullopt));
+}
+
+ComPtr<IHTMLDocument2> CreateLiveDocument(QWebEnginePage* page, const TPageScriptError& error) {
+  if (!page) return nullptr;
+  return ComPtr<IHTMLDocument2>(new LiveDocument(page, error));
 }

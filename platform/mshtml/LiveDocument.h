@@ -44,3 +44,16 @@ bool SetPageOpticalZoom(QWebEnginePage* page, int percent);
 // a file) and IOleCommandTarget (zoom and editing commands). It refers to the
 // page without owning it and fails with E_UNEXPECTED once the page is gone.
 ComPtr<IHTMLDocument2> CreateLiveDocument(QWebEnginePage* page);
+
+// A script error of a page, as the script-error event reports it.
+struct TPageScriptError {
+  String Message;
+  String Url;
+  int Line = 0;
+  int Character = 0;
+  int Code = 0;
+};
+// The document of `page` whose window's event is the script error `error`
+// (its parentWindow's event answers errorLine, errorCharacter, errorCode,
+// errorMessage and errorUrl by name).
+ComPtr<IHTMLDocument2> CreateLiveDocument(QWebEnginePage* page, const TPageScriptError& error);

@@ -1,8 +1,8 @@
 #pragma once
 // The HTML document interfaces: IHTMLDocument, IHTMLDocument2, and the
-// element, collection and window interfaces they hand out (declared here
-// without members until they are provided), the document class and the
-// HTML command group.
+// element, collection, window and event interfaces they hand out (declared
+// here with the members provided so far), the document class and the HTML
+// command group.
 #include "platform/com/OleIdl.h"
 #include "platform/com/Variant.h"
 
@@ -15,7 +15,16 @@ NOCTIVANE_DECLARE_IID(IHTMLElementCollection, IDispatch, "{3050F21F-98B5-11CF-BB
 struct IHTMLFramesCollection2 : IDispatch {};
 NOCTIVANE_DECLARE_IID(IHTMLFramesCollection2, IDispatch, "{332C4426-26CB-11D0-B483-00C04FD90119}")
 
-struct IHTMLWindow2 : IHTMLFramesCollection2 {};
+// An event of the document; its properties are read by name through IDispatch
+// (the script-error event has errorLine, errorCharacter, errorCode,
+// errorMessage and errorUrl).
+struct IHTMLEventObj : IDispatch {};
+NOCTIVANE_DECLARE_IID(IHTMLEventObj, IDispatch, "{3050F32D-98B5-11CF-BB82-00AA00BDCE0B}")
+
+struct IHTMLWindow2 : IHTMLFramesCollection2 {
+  // The event being handled (null when none).
+  virtual HRESULT get_event(IHTMLEventObj** p) = 0;
+};
 NOCTIVANE_DECLARE_IID(IHTMLWindow2, IHTMLFramesCollection2,
                       "{332C4427-26CB-11D0-B483-00C04FD90119}")
 

@@ -5,6 +5,8 @@
 #include "platform/rtl/Registry.h"
 #include "platform/shell/UrlHistory.h"
 
+#include <QAuthenticator>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QMutex>
@@ -13,6 +15,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTimer>
+#include <QWebEngineContextMenuRequest>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineHistory>
 #include <QWebEngineHttpRequest>
@@ -269,6 +272,14 @@ class BrowserPage : public QWebEnginePage {
     QWebEnginePage::javaScriptAlert(origin, msg);
   }
 
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                int lineNumber, const QString& sourceID) override {
+    if (owner && level == ErrorMessageLevel) {
+      EngineCallback call(owner);
+      owner->onScriptError(message, lineNumber, sourceID);
+    }
+  }
+
   bool javaScriptConfirm(const QUrl& origin, const QString& msg) override {
     if (owner) {
       EngineCallback call(owner);
@@ -280,9 +291,29 @@ class BrowserPage : public QWebEnginePage {
   }
 };
 
+// The view: its context menu is the host's to show first.
+class BrowserView : public QWebEngineView {
+ public:
+  using QWebEngineView::QWebEngineView;
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override {
+    auto* browserPage = dynamic_cast<BrowserPage*>(page());
+    if (browserPage && browserPage->owner) {
+      EngineCallback call(browserPage->owner);
+      if (browserPage->owner->onContextMenu(event->globalPos())) {
+        event->accept();
+        return;
+      }
+    }
+    QWebEngineView::contextMenuEvent(event);
+  }
+};
+
 }  // namespace shdocvw_detail
 
 using shdocvw_detail::BrowserPage;
+using shdocvw_detail::BrowserView;
 using shdocvw_detail::EngineCallback;
 using shdocvw_detail::UserAgentInterceptor;
 
@@ -353,6 +384,18 @@ WebBrowserObject::WebBrowserObject() {
     EngineCallback call(page->owner);
     page->owner->onWindowCloseRequested();
   });
+  QObject::connect(page, &QWebEnginePage::authenticationRequired, page,
+                   [page](const QUrl&, QAuthenticator* authenticator) {
+                     if (!page->owner) return;
+                     EngineCallback call(page->owner);
+                     page->owner->onAuthentication(authenticator);
+                   });
+  QObject::connect(page, &QWebEnginePage::proxyAuthenticationRequired, page,
+                   [page](const QUrl&, QAuthenticator* authenticator, const QString&) {
+                     if (!page->owner) return;
+                     EngineCallback call(page->owner);
+                     page->owner->onAuthentication(authenticator);
+                   });
   QObject::connect(page, &QWebEnginePage::geometryChangeRequested, page,
                    [page](const QRect& geometry) {
                      if (!page->owner) return;
@@ -389,7 +432,7 @@ QWebEnginePage* WebBrowserObject::Page() const { return page_; }
 
 QWebEngineView* WebBrowserObject::ensureView() {
   if (!view_) {
-    view_ = new QWebEngineView();
+    view_ = new BrowserView();
     view_->setPage(page_);
   }
   return view_;
@@ -518,6 +561,12 @@ void WebBrowserObject::onLoadingChanged(const QWebEngineLoadingInfo& info) {
     navigateCompleteRaised_ = false;
     busy_ = true;
     readyState_ = READYSTATE_LOADING;
+    // The shown document is about to go.
+    if (document_) {
+      if (ComPtr<IOleCommandTarget> commands = host<IOleCommandTarget>())
+        commands->Exec(&CGID_Explorer, CMDID_EXPLORER_ONUNLOAD, OLECMDEXECOPT_DODEFAULT, nullptr,
+                       nullptr);
+    }
     if (!document_) document_ = CreateLiveDocument(page_);
     setDocumentWindow();
     fire(DISPID_DOWNLOADBEGIN, {});
@@ -711,6 +760,78 @@ void WebBrowserObject::onDownload(QWebEngineDownloadRequest* download) {
     download->cancel();
   else
     download->accept();
+}
+
+bool WebBrowserObject::onContextMenu(const QPoint& screenPos) {
+  ComPtr<IDocHostUIHandler> handler = host<IDocHostUIHandler>();
+  if (!handler || !view_) return false;
+  // The kind of menu follows what is under the mouse.
+  DWORD kind = CONTEXT_MENU_DEFAULT;
+  if (const QWebEngineContextMenuRequest* request = view_->lastContextMenuRequest()) {
+    switch (request->mediaType()) {
+      case QWebEngineContextMenuRequest::MediaTypeImage:
+      case QWebEngineContextMenuRequest::MediaTypeCanvas:
+        kind = CONTEXT_MENU_IMAGE;
+        break;
+      case QWebEngineContextMenuRequest::MediaTypeVideo:
+      case QWebEngineContextMenuRequest::MediaTypeAudio:
+        kind = CONTEXT_MENU_MEDIA;
+        break;
+      default:
+        if (request->isContentEditable())
+          kind = CONTEXT_MENU_CONTROL;
+        else if (!request->selectedText().isEmpty())
+          kind = CONTEXT_MENU_TEXTSELECT;
+        else if (request->linkUrl().isValid())
+          kind = CONTEXT_MENU_ANCHOR;
+        break;
+    }
+  }
+  POINT point{screenPos.x(), screenPos.y()};
+  ComPtr<IDispatch> doc;
+  get_Document(&doc);
+  // The command target also answers IOleWindow, the menu's owner window.
+  return handler->ShowContextMenu(kind, &point, static_cast<IOleCommandTarget*>(this), doc.Get()) == S_OK;
+}
+
+void WebBrowserObject::onAuthentication(QAuthenticator* authenticator) {
+  // Without credentials from the host the request is refused (a null
+  // authenticator cancels it; an untouched one would be asked again).
+  const QAuthenticator given = *authenticator;
+  *authenticator = QAuthenticator();
+  ComPtr<IServiceProvider> services = host<IServiceProvider>();
+  if (!services) return;
+  ComPtr<IAuthenticate> authenticate;
+  services->QueryService(IID_IAuthenticate, IID_IAuthenticate,
+                         reinterpret_cast<void**>(authenticate.ReleaseAndGetAddressOf()));
+  if (!authenticate) return;
+  HWND window = nullptr;
+  LPWSTR user = nullptr;
+  LPWSTR password = nullptr;
+  const HRESULT hr = authenticate->Authenticate(&window, &user, &password);
+  if (hr == S_OK && user) {
+    *authenticator = given;
+    authenticator->setUser(OleStrToString(user));
+    authenticator->setPassword(OleStrToString(password));
+  }
+  CoTaskMemFree(user);
+  CoTaskMemFree(password);
+}
+
+void WebBrowserObject::onScriptError(const QString& message, int line, const QString& source) {
+  ComPtr<IOleCommandTarget> commands = host<IOleCommandTarget>();
+  if (!commands) return;
+  // The host reads the error from the document's window's event.
+  TPageScriptError error;
+  error.Message = message;
+  error.Line = line;
+  error.Url = source;
+  ComPtr<IHTMLDocument2> doc = CreateLiveDocument(page_, error);
+  OleVariant in(static_cast<IUnknown*>(doc.Get()));
+  OleVariant out;
+  // Its answer (keep running scripts or not) has no effect: the engine goes on.
+  commands->Exec(&CGID_DocHostCommandHandler, OLECMDID_SHOWSCRIPTERROR, OLECMDEXECOPT_DODEFAULT, &in,
+                 &out);
 }
 
 bool WebBrowserObject::onScriptMessage(const QString& text, DWORD type, LRESULT* answer) {

@@ -5,10 +5,12 @@
 // to every advised sink (IDispatch::Invoke, arguments in reverse order, out
 // parameters by reference), on the main thread. Through the client site its
 // host gives it (IOleObject::SetClientSite) it asks the host's
-// IDocHostUIHandler (TranslateUrl, GetHostInfo, TranslateAccelerator),
-// IDocHostShowUI (script messages), IServiceProvider (INewWindowManager),
-// IOleCommandTarget (its inner windows exist) and the ambient properties
-// (download control, user agent, user mode) through the site's IDispatch.
+// IDocHostUIHandler (TranslateUrl, GetHostInfo, TranslateAccelerator,
+// ShowContextMenu), IDocHostShowUI (script messages), IServiceProvider
+// (INewWindowManager, IAuthenticate, IHTMLOMWindowServices),
+// IOleCommandTarget (inner windows exist, a document unloads, a script error
+// happened) and the ambient properties (download control, user agent, user
+// mode) through the site's IDispatch.
 //
 // In-place activation in a parent window (IOleObject::DoVerb) creates its
 // windows below that parent: "Shell DocObject View" (the view), whose first
@@ -28,10 +30,12 @@ class QWebEngineProfile;
 class QWebEngineNewWindowRequest;
 class QWebEngineLoadingInfo;
 class QWebEngineDownloadRequest;
+class QAuthenticator;
 struct IHTMLDocument2;
 
 namespace shdocvw_detail {
 class BrowserPage;
+class BrowserView;
 class UserAgentInterceptor;
 }  // namespace shdocvw_detail
 
@@ -214,6 +218,7 @@ class WebBrowserObject final
 
  private:
   friend class shdocvw_detail::BrowserPage;
+  friend class shdocvw_detail::BrowserView;
   friend QWebEngineProfile* BrowserEngineProfile();
   ~WebBrowserObject() override;
 
@@ -228,6 +233,9 @@ class WebBrowserObject final
   void onWindowCloseRequested();
   void onGeometryChangeRequested(const QRect& geometry);
   void onDownload(QWebEngineDownloadRequest* download);
+  bool onContextMenu(const QPoint& screenPos);
+  void onAuthentication(QAuthenticator* authenticator);
+  void onScriptError(const QString& message, int line, const QString& source);
   bool onScriptMessage(const QString& text, DWORD type, LRESULT* answer);
   static LRESULT DocumentWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 

@@ -4,6 +4,8 @@
 // DWebBrowserEvents2 event, pages in the profile folder and a window to
 // activate in.
 #include "platform/com/ComObject.h"
+#include "platform/com/Dispatch.h"
+#include "platform/mshtml/MsHtml.h"
 #include "platform/shdocvw/ExDisp.h"
 #include "tests/support/TestSupport.h"
 
@@ -96,6 +98,14 @@ class TestSite : public ComObject<IOleClientSite, IDocHostUIHandler2, IDocHostSh
   LRESULT messageAnswer = 1;
   HRESULT newWindowVerdict = E_FAIL;  // INewWindowManager's answer
   int newWindowEvaluations = 0;
+  std::vector<DWORD> contextMenus;  // kinds asked for
+  HRESULT contextMenuAnswer = S_FALSE;
+  bool contextTargetHasWindow = false;
+  String user, password;  // IAuthenticate's answer (none when the user is empty)
+  int authentications = 0;
+  int unloads = 0;
+  // Fields of the script errors reported (errorMessage, errorLine, errorUrl).
+  std::vector<QStringList> scriptErrors;
 
   // IOleClientSite
   HRESULT SaveObject() override { return E_NOTIMPL; }
@@ -106,7 +116,14 @@ class TestSite : public ComObject<IOleClientSite, IDocHostUIHandler2, IDocHostSh
   HRESULT RequestNewObjectLayout() override { return E_NOTIMPL; }
 
   // IDocHostUIHandler2
-  HRESULT ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override { return S_FALSE; }
+  HRESULT ShowContextMenu(DWORD kind, POINT*, IUnknown* target, IDispatch*) override {
+    contextMenus.push_back(kind);
+    ComPtr<IOleWindow> window;
+    HWND h = nullptr;
+    contextTargetHasWindow = target && SUCCEEDED(target->QueryInterface(IID_IOleWindow, &window)) &&
+                             SUCCEEDED(window->GetWindow(&h)) && h;
+    return contextMenuAnswer;
+  }
   HRESULT GetHostInfo(DOCHOSTUIINFO* info) override {
     info->dwFlags = hostFlags;
     info->pchHostCss = hostCss.isEmpty() ? nullptr : CoTaskMemDupString(hostCss);
@@ -174,16 +191,51 @@ class TestSite : public ComObject<IOleClientSite, IDocHostUIHandler2, IDocHostSh
    private:
     TestSite* site_;
   };
+  class Authenticator : public ComObject<IAuthenticate> {
+   public:
+    explicit Authenticator(TestSite* site) : site_(site) {}
+    HRESULT Authenticate(HWND* hwnd, LPWSTR* user, LPWSTR* password) override {
+      ++site_->authentications;
+      *hwnd = nullptr;
+      *user = site_->user.isEmpty() ? nullptr : CoTaskMemDupString(site_->user);
+      *password = site_->user.isEmpty() ? nullptr : CoTaskMemDupString(site_->password);
+      return S_OK;
+    }
+
+   private:
+    TestSite* site_;
+  };
   HRESULT QueryService(REFGUID sid, REFIID riid, void** ppv) override {
     *ppv = nullptr;
     if (sid == SID_SNewWindowManager) return MakeCom<Manager>(this)->QueryInterface(riid, ppv);
+    if (riid == IID_IAuthenticate) return MakeCom<Authenticator>(this)->QueryInterface(riid, ppv);
     return E_NOINTERFACE;
   }
 
   // IOleCommandTarget
   HRESULT QueryStatus(const GUID*, ULONG, OLECMD*, OLECMDTEXT*) override { return S_OK; }
-  HRESULT Exec(const GUID* group, DWORD cmd, DWORD, VARIANT*, VARIANT*) override {
+  HRESULT Exec(const GUID* group, DWORD cmd, DWORD, VARIANT* in, VARIANT*) override {
     if (group && *group == CGID_Explorer && cmd == CMDID_EXPLORER_INNERWINDOWS) ++innerWindowCommands;
+    if (group && *group == CGID_Explorer && cmd == CMDID_EXPLORER_ONUNLOAD) ++unloads;
+    if (group && *group == CGID_DocHostCommandHandler && cmd == OLECMDID_SHOWSCRIPTERROR) {
+      // Read as a host does: document, its window, the window's event, fields by name.
+      ComPtr<IHTMLDocument2> doc;
+      ComPtr<IHTMLWindow2> window;
+      ComPtr<IHTMLEventObj> event;
+      QStringList fields;
+      if (in && in->vt == VT_UNKNOWN && SUCCEEDED(in->punkVal->QueryInterface(IID_IHTMLDocument2, &doc)) &&
+          SUCCEEDED(doc->get_parentWindow(&window)) && SUCCEEDED(window->get_event(&event)) && event) {
+        for (const char* name : {"errorMessage", "errorline", "errorUrl"}) {
+          DISPID id = 0;
+          OleVariant v;
+          if (SUCCEEDED(DispatchGetIDOfName(event.Get(), name, id)) &&
+              SUCCEEDED(DispatchGetProperty(event.Get(), id, v)))
+            fields << VarToStr(v);
+        }
+      }
+      scriptErrors.push_back(fields);
+      return S_OK;
+    }
     return OLECMDERR_E_NOTSUPPORTED;
   }
 

@@ -11,6 +11,7 @@
 #include <httplib.h>
 
 #include <QPainter>
+#include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -34,6 +35,16 @@ class LoopbackServer {
         userAgent_ = req.get_header_value("User-Agent");
       }
       res.set_content("<html><head><title>served</title></head><body>ok</body></html>", "text/html");
+    });
+    server_.Get("/private", [](const httplib::Request& req, httplib::Response& res) {
+      // user:secret
+      if (req.get_header_value("Authorization") == "Basic dXNlcjpzZWNyZXQ=") {
+        res.set_content("<html><head><title>inside</title></head></html>", "text/html");
+      } else {
+        res.status = 401;
+        res.set_header("WWW-Authenticate", "Basic realm=\"test\"");
+        res.set_content("<html><head><title>refused</title></head></html>", "text/html");
+      }
     });
     server_.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
       res.status = 404;
@@ -489,6 +500,60 @@ TEST_F(WebBrowserTest, CommandsAndScriptMessages) {
   EXPECT_EQ(site->messages[0], "hello");
   EXPECT_EQ(site->messages[1], "sure?");
   EXPECT_TRUE(testsupport::waitFor([&] { return browser->Page()->title() == "no"; }));
+}
+
+TEST_F(WebBrowserTest, ContextMenusGoToTheHostWithTheirKind) {
+  HostWindow host;
+  ASSERT_EQ(browser->SetClientSite(site.Get()), S_OK);
+  RECT rect{0, 0, 400, 300};
+  ASSERT_EQ(browser->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.Get(), 0, host.handle, &rect), S_OK);
+  redPicture();
+  ASSERT_TRUE(navigate(page("menus.html",
+                            "<html><body style='margin:0'><img src='red.png' width=100 height=100>"
+                            "<p><a href='x.html' style='font-size:40px'>link</a></p></body></html>")));
+  ASSERT_TRUE(testsupport::waitFor([&] { return browser->View()->focusProxy() != nullptr; }));
+  QWidget* surface = browser->View()->focusProxy();
+  site->contextMenuAnswer = S_OK;  // the host shows its own (or none)
+  QTest::mouseClick(surface, Qt::RightButton, {}, QPoint(50, 50));
+  ASSERT_TRUE(testsupport::waitFor([&] { return site->contextMenus.size() == 1; }));
+  EXPECT_EQ(site->contextMenus[0], DWORD(CONTEXT_MENU_IMAGE));
+  EXPECT_TRUE(site->contextTargetHasWindow);
+  QTest::mouseClick(surface, Qt::RightButton, {}, QPoint(300, 250));
+  ASSERT_TRUE(testsupport::waitFor([&] { return site->contextMenus.size() == 2; }));
+  EXPECT_EQ(site->contextMenus[1], DWORD(CONTEXT_MENU_DEFAULT));
+}
+
+TEST_F(WebBrowserTest, AuthenticationAndScriptErrorsAskTheHost) {
+  LoopbackServer server;
+  ASSERT_EQ(browser->SetClientSite(site.Get()), S_OK);
+  site->user = "user";
+  site->password = "secret";
+  ASSERT_TRUE(navigate(server.url("/private")));
+  EXPECT_EQ(site->authentications, 1);
+  EXPECT_EQ(browser->Page()->title(), "inside");
+  EXPECT_EQ(CoTaskMemLiveBlocks(), 0);
+
+  // A host without credentials leaves the request refused (another server:
+  // the engine keeps the credentials it was given for the first).
+  LoopbackServer other;
+  site->user.clear();
+  ASSERT_TRUE(navigate(other.url("/private")));
+  EXPECT_EQ(site->authentications, 2);
+  EXPECT_EQ(browser->Page()->title(), "refused");
+
+  // A script error reaches the host with its fields; leaving the page tells
+  // the host the document unloads.
+  const int unloadsBefore = site->unloads;
+  const QUrl faulty = page("faulty.html",
+                           "<html><body><script>\nnoSuchFunction();\n</script></body></html>");
+  ASSERT_TRUE(navigate(faulty));
+  EXPECT_GT(site->unloads, unloadsBefore);
+  ASSERT_TRUE(testsupport::waitFor([&] { return !site->scriptErrors.empty(); }));
+  const QStringList fields = site->scriptErrors[0];
+  ASSERT_EQ(fields.size(), 3);
+  EXPECT_TRUE(fields[0].contains("noSuchFunction")) << fields[0].toStdString();
+  EXPECT_EQ(fields[1], "2");
+  EXPECT_EQ(fields[2], faulty.toString());
 }
 
 TEST_F(WebBrowserTest, PropertiesByDispatchId) {
