@@ -11,6 +11,16 @@ using HWND = HWND__*;
 
 struct IDataObject;  // the clipboard and drag-and-drop data object (not provided yet)
 
+// ---------------------------------------------------------------- aspects
+
+// What a drawing or data transfer shows of an object.
+enum DVASPECT : DWORD {
+  DVASPECT_CONTENT = 1,
+  DVASPECT_THUMBNAIL = 2,
+  DVASPECT_ICON = 4,
+  DVASPECT_DOCPRINT = 8,
+};
+
 // ---------------------------------------------------------------- IOleWindow
 
 struct IOleWindow : IUnknown {
