@@ -1,0 +1,99 @@
+#pragma once
+// Utility routines of the browser units: the shown page's content and
+// pictures, shell folders and favorites, the program's registry stores, the
+// proxy, the network stack and fixed navigations.
+#include "platform/com/Variant.h"
+#include "platform/rtl/Classes.h"
+#include "platform/shdocvw/ExDisp.h"
+
+class TComponent;
+class TImage;
+
+namespace EmbeddedWB {
+class TEmbeddedWB;
+}
+
+namespace EwbTools {
+
+using EmbeddedWB::TEmbeddedWB;
+
+// ---------------------------------------------------------------- page content and capture
+
+// Obj is assigned and is an HTML document.
+bool HasHTMLDocument(IUnknown* Obj);
+// The document's markup (documentElement.innerHTML) and a line break; empty
+// when the document is not HTML.
+void DocumentToStrings(const OleVariant& Browser, String& Result);
+// The same with the document's text.
+void DocumentTextToStrings(const OleVariant& Browser, IUnknown* Document, String& Result);
+// Sets the document's character set (and refreshes when asked); True when set.
+bool SetDocumentCharset(TEmbeddedWB* Browser, IUnknown* Document, const String& Charset, bool Refresh);
+// Draws the browser's view into the image (a thumbnail); nothing for a null image.
+void DrawDocumentToImage(IUnknown* Obj, TImage* Image);
+// Writes the page as a bitmap file; True when written.
+bool SnapshotToBitmap(IUnknown* Document, HWND Handle, int Width, int Height, const String& FileName);
+// Writes the browser's view as a JPEG file, scaled to the target size; True when written.
+bool SnapshotToJpeg(IUnknown* Document, IWebBrowser2* Browser, const String& FileName, int SourceHeight,
+                    int SourceWidth, int TargetHeight, int TargetWidth);
+void PrintPreview(IWebBrowser2* Browser);
+// The Organize Favorites dialog's result.
+int OrganizeFavorites(HWND Owner);
+// The browser's find dialog; True when the command answered S_OK.
+bool ShowFindDialog(IUnknown* Document);
+// The command's result, or S_FALSE when the document is not HTML or has no
+// command target.
+HRESULT ExecDocumentCommand(IUnknown* Document, bool UseBrowserGroup, DWORD CommandId,
+                            const OleVariant& Input, OleVariant& Output, DWORD ExecOption);
+// Saves the page to FileName and mails it as an attachment on a worker thread.
+void SendPageByMail(TEmbeddedWB* Browser, TComponent* Owner, IUnknown* Document, const String& FileName,
+                    const String& Subject, const String& Body);
+
+// ---------------------------------------------------------------- shell
+
+// The system is Windows 5.1 with service pack 2 or later.
+bool IsXPSP2OrNewer();
+// The browser library's file version; empty on failure.
+void GetIEFileVersion(String& Version);
+// The file version before its first ".".
+void GetIEMajorVersion(String& Version);
+void GetFavoritesFolder(String& Path);
+void GetHistoryFolder(String& Path);
+// The shell's Add Favorite dialog for the page; errors are swallowed.
+void AddToFavorites(const String& URL, const String& Title);
+void ClearHistory();
+
+// ---------------------------------------------------------------- settings stores and network
+
+// Writes the application main form's Top, Left, Width, Height and
+// WindowState under HKEY_LOCAL_MACHINE\SOFTWARE\<application title>\FormSize.
+// Nothing is reported when the key cannot be written. `Sender` is not used.
+void SaveFormSize(TObject* Sender);
+// Reads ...\WebPages "LastVisitedPage" into URL; True when it is not empty
+// and contains a ".".
+bool LoadLastVisitedPage(String& URL);
+// Writes ...\WebPages "LastVisitedPage"; False when the key cannot be written.
+bool SaveLastVisitedPage(const String& URL);
+// Writes the Internet Explorer start page.
+void SetIEStartPage(const String& URL);
+// Hides (Disable) or restores the navigation click sound scheme.
+void ToggleNavigationSound(bool Disable);
+bool SetProxy(const String& UserAgent, const String& Proxy);
+bool SetProxyWithLogin(const String& UserAgent, const String& Address, const String& UserName,
+                       Word Port, const String& Password);
+bool RemoveProxy();
+// The local host name and address; False with an error text on failure.
+bool CheckWinsock(String& HostName, String& Address, String& ErrorText);
+// Whether the shown page is secure, with a protocol name and a text.
+bool PageSecurityText(const OleVariant& Browser, const String& URL, String& Protocol, String& Text);
+// Navigate2 with URL unless it is blank.
+void NavigateTo(TEmbeddedWB* Browser, const String& URL);
+bool GoWebmailA(TEmbeddedWB* Browser);
+bool GoWebmailB(TEmbeddedWB* Browser);
+bool GoWebmailC(TEmbeddedWB* Browser);
+void SearchWeb(TEmbeddedWB* Browser, const String& Text);
+// Goes to "about:blank" and waits for it; the wait's result.
+bool GoAboutBlank(TEmbeddedWB* Browser);
+// TEmbeddedWB::Wait without a time-out.
+bool WaitUntilReady(TEmbeddedWB* Browser);
+
+}  // namespace EwbTools
