@@ -1,8 +1,10 @@
 // The program's main block: the Qt application, every unit's start-up in link
-// order, the application object and its forms, the message loop, and the
+// order, the application object and its two forms, the message loop, and the
 // close-down of the units in reverse order.
 #include <QApplication>
 
+#include "app/FullScreen.h"
+#include "app/Menu.h"
 #include "platform/classlib/CheckLst.h"
 #include "platform/classlib/ComCtrls.h"
 #include "platform/classlib/Controls.h"
@@ -14,6 +16,12 @@
 #include "platform/classlib/Graphics.h"
 #include "platform/classlib/Menus.h"
 #include "platform/classlib/StdCtrls.h"
+#include "platform/mapi/Mapi.h"
+#include "platform/shdocvw/SHDocVw.h"
+#include "platform/shell/ShlObj.h"
+#include "platform/urlmon/UrlMon.h"
+#include "platform/wininet/WinInet.h"
+#include "platform/winsock/WinSock.h"
 
 namespace {
 
@@ -32,11 +40,33 @@ void InitializeClassLibrary() {
   InitializeGauges();
 }
 
-void FinalizeClassLibrary() { FinalizeForms(); }
+// The platform's network, shell and browser modules the browser units load.
+void InitializePlatform() {
+  InitializeWinSock();
+  InitializeWinInet();
+  InitializeUrlMon();
+  InitializeShell();
+  InitializeSHDocVw();
+  InitializeMapi();
+}
+
+void FinalizePlatform() {
+  FinalizeUrlMon();
+  FinalizeWinInet();
+}
+
+// The program's own units, in link order.
+void InitializeUnits() {
+  Menu::initialize();
+  FullScreen::initialize();
+}
+
+void FinalizeUnits() {
+  FullScreen::finalize();
+  Menu::finalize();
+}
 
 }  // namespace
-
-TForm* MainWindow = nullptr;
 
 int main(int argc, char** argv) {
   // The engine's views share one graphics context with the widgets.
@@ -45,20 +75,24 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName(QStringLiteral("Noctivane"));
 
   InitializeClassLibrary();
+  InitializePlatform();
+  InitializeUnits();
   int exitCode = 0;
   try {
     Application->Initialize();
     Application->SetMainFormOnTaskbar(true);
     Application->SetTitle(QStringLiteral("Noctivane"));
-    Application->CreateForm(MainWindow);
-    MainWindow->SetCaption(QStringLiteral("Noctivane"));
-    MainWindow->SetBounds(0, 0, 800, 600);
-    MainWindow->SetVisible(true);
+    Application->CreateForm(Menu::MyMenuForm);
+    Application->CreateForm(FullScreen::FullScreenForm);
     Application->Run();
   } catch (const Exception& e) {
     Application->ShowException(e);
     exitCode = 1;
   }
-  FinalizeClassLibrary();
+  // The forms go with the application object, last created first, while
+  // every unit they use is still there.
+  FinalizeForms();
+  FinalizeUnits();
+  FinalizePlatform();
   return exitCode;
 }

@@ -1,0 +1,11 @@
+#include "app/FullScreen.h"
+
+namespace FullScreen {
+
+TFullScreenForm* FullScreenForm = nullptr;
+
+void initialize() {}
+
+void finalize() {}
+
+}  // namespace FullScreen

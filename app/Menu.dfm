@@ -1,0 +1,893 @@
+object MyMenuForm: TMyMenuForm
+  Left = 0
+  Top = 0
+  BorderStyle = bsNone
+  Caption = 'Noctivane'
+  ClientWidth = 800
+  ClientHeight = 520
+  Color = clBlack
+  Constraints.MinHeight = 520
+  Constraints.MinWidth = 800
+  Font.Charset = 1
+  Font.Color = clWindowText
+  Font.Height = -11
+  Font.Name = 'Tahoma'
+  Position = poDesigned
+  Visible = True
+  OnCloseQuery = FormCloseQuery
+  OnCreate = FormCreate
+  OnDestroy = FormDestroy
+  OnMouseDown = FormMouseDown
+  object TopPanel: TPanel
+    Align = alTop
+    Height = 33
+    BevelOuter = bvNone
+    Color = $00101112
+    ParentBackground = False
+    object TopLeft: TImage
+      Align = alLeft
+      Width = 40
+    end
+    object TopBorder: TImage
+      Align = alClient
+      Stretch = True
+    end
+    object TopRight: TImage
+      Align = alRight
+      Width = 40
+    end
+    object MinimizeBtn: TImage
+      Left = 715
+      Top = 5
+      Width = 24
+      Height = 24
+      Anchors = [akTop, akRight]
+    end
+    object CloseBtn: TImage
+      Left = 742
+      Top = 5
+      Width = 24
+      Height = 24
+      Anchors = [akTop, akRight]
+    end
+    object ProcessLabel: TLabel
+      Left = 48
+      Top = 10
+      Width = 420
+      Height = 13
+      AutoSize = False
+      Color = clBlack
+      Font.Color = clSilver
+      ParentColor = False
+      ParentFont = False
+    end
+  end
+  object BottomPanel: TPanel
+    Align = alBottom
+    Height = 66
+    BevelOuter = bvNone
+    Color = $00101112
+    ParentBackground = False
+    object BottomLeft: TImage
+      Align = alLeft
+      Width = 40
+    end
+    object BottomBorder: TImage
+      Align = alClient
+      Stretch = True
+    end
+    object BottomRightA: TImage
+      Align = alRight
+      Width = 410
+    end
+    object BottomRightB: TImage
+      Left = 779
+      Top = 0
+      Width = 20
+      Height = 20
+      Anchors = [akTop, akRight]
+      Cursor = crSizeNWSE
+    end
+    object CheckBtn: TImage
+      Left = 446
+      Top = 11
+      Width = 44
+      Height = 44
+      Anchors = [akTop, akRight]
+    end
+    object PrintpageBtn: TImage
+      Left = 498
+      Top = 11
+      Width = 44
+      Height = 44
+      Anchors = [akTop, akRight]
+    end
+    object StopBtn: TImage
+      Left = 550
+      Top = 11
+      Width = 44
+      Height = 44
+      Anchors = [akTop, akRight]
+    end
+    object RefreshBtn: TImage
+      Left = 602
+      Top = 11
+      Width = 44
+      Height = 44
+      Anchors = [akTop, akRight]
+    end
+    object PreviousPageBtn: TImage
+      Left = 654
+      Top = 11
+      Width = 44
+      Height = 44
+      Anchors = [akTop, akRight]
+      Enabled = False
+    end
+    object NextPageBtn: TImage
+      Left = 706
+      Top = 11
+      Width = 44
+      Height = 44
+      Anchors = [akTop, akRight]
+      Enabled = False
+    end
+  end
+  object LeftPanel: TPanel
+    Align = alLeft
+    Width = 20
+    BevelOuter = bvNone
+    Color = $00101112
+    ParentBackground = False
+    object LeftTop: TImage
+      Align = alTop
+      Height = 140
+      Cursor = crSizeAll
+      OnMouseDown = FormMouseDown
+    end
+    object LeftBorder: TImage
+      Align = alClient
+      Stretch = True
+    end
+    object LeftBottom: TImage
+      Align = alBottom
+      Height = 30
+    end
+  end
+  object RightPanel: TPanel
+    Align = alRight
+    Width = 21
+    BevelOuter = bvNone
+    Color = $00101112
+    ParentBackground = False
+    object RightTop: TImage
+      Align = alTop
+      Height = 30
+    end
+    object RightBorder: TImage
+      Align = alClient
+      Stretch = True
+    end
+    object RightBottom: TImage
+      Align = alBottom
+      Height = 190
+      Cursor = crSizeAll
+      OnMouseDown = FormMouseDown
+    end
+    object ProgressBar: TGauge
+      Left = 6
+      Top = 265
+      Width = 9
+      Height = 120
+      Anchors = [akLeft, akBottom]
+      BackColor = clBlack
+      BorderStyle = bsNone
+      ForeColor = clOlive
+      Kind = gkVerticalBar
+      ShowText = False
+      Visible = False
+    end
+  end
+  object SystemPanel: TPanel
+    Align = alRight
+    Width = 398
+    BevelOuter = bvNone
+    Color = clCream
+    Constraints.MinWidth = 398
+    ParentBackground = False
+    Visible = False
+    object SocialSetPanel: TPanel
+      Top = 0
+      Align = alTop
+      Height = 136
+      BevelOuter = bvNone
+      Color = clCream
+      ParentBackground = False
+      object Label3: TLabel
+        Left = 4
+        Top = 6
+        Caption = '  Selected Set:'
+        Font.Color = clGray
+        ParentFont = False
+      end
+      object SocialSetLabel: TLabel
+        Left = 96
+        Top = 6
+        Width = 240
+        Height = 13
+        AutoSize = False
+        Font.Color = clTeal
+        ParentFont = False
+      end
+      object FN001Btn: TImage
+        Left = 8
+        Top = 26
+        Width = 48
+        Height = 48
+        Cursor = crHandPoint
+      end
+      object FN002Btn: TImage
+        Left = 64
+        Top = 26
+        Width = 48
+        Height = 48
+        Cursor = crHandPoint
+      end
+      object FN003Btn: TImage
+        Left = 120
+        Top = 26
+        Width = 48
+        Height = 48
+        Cursor = crHandPoint
+      end
+      object FN004Btn: TImage
+        Left = 176
+        Top = 26
+        Width = 48
+        Height = 48
+        Cursor = crHandPoint
+      end
+      object FN005Btn: TImage
+        Left = 232
+        Top = 26
+        Width = 48
+        Height = 48
+        Cursor = crHandPoint
+      end
+      object FN006Btn: TImage
+        Left = 288
+        Top = 26
+        Width = 48
+        Height = 48
+        Cursor = crHandPoint
+      end
+      object FN007Btn: TImage
+        Left = 8
+        Top = 80
+        Width = 48
+        Height = 48
+        Cursor = crHandPoint
+      end
+      object FN008Btn: TImage
+        Left = 64
+        Top = 80
+        Width = 48
+        Height = 48
+        Cursor = crHandPoint
+      end
+      object FN009Btn: TImage
+        Left = 120
+        Top = 80
+        Width = 48
+        Height = 48
+        Cursor = crHandPoint
+      end
+      object FN010Btn: TImage
+        Left = 176
+        Top = 80
+        Width = 48
+        Height = 48
+        Cursor = crHandPoint
+      end
+      object FN011Btn: TImage
+        Left = 232
+        Top = 80
+        Width = 48
+        Height = 48
+        Cursor = crHandPoint
+      end
+      object FN012Btn: TImage
+        Left = 288
+        Top = 80
+        Width = 48
+        Height = 48
+        Cursor = crHandPoint
+      end
+      object SearchPanel: TPanel
+        Left = 348
+        Top = 22
+        Width = 44
+        Height = 110
+        BevelOuter = bvNone
+        Color = clCream
+        ParentBackground = False
+        object HomeBtn: TImage
+          Left = 6
+          Top = 2
+          Width = 32
+          Height = 32
+          Cursor = crHandPoint
+          Hint = 'Go to home page ...'
+          ShowHint = True
+        end
+        object SelectMailBtn: TImage
+          Left = 6
+          Top = 38
+          Width = 32
+          Height = 32
+          Cursor = crHandPoint
+          Hint = 'Web Mail ...'
+          ShowHint = True
+        end
+        object FindDialogBtn: TImage
+          Left = 6
+          Top = 74
+          Width = 32
+          Height = 32
+          Cursor = crHandPoint
+          Hint = 'Find dialog ...'
+          ShowHint = True
+        end
+      end
+    end
+    object HSplitter: TSplitter
+      Top = 136
+      Align = alTop
+      Height = 4
+      Color = clSilver
+      ParentColor = False
+    end
+    object SelectMailPanel: TPanel
+      Top = 140
+      Align = alTop
+      Height = 96
+      BevelOuter = bvNone
+      Color = clCream
+      ParentBackground = False
+      Visible = False
+      object SelectMailLabel: TLabel
+        Left = 4
+        Top = 6
+        Caption = '  Selected WEB-Mail:'
+        Font.Color = clGray
+        ParentFont = False
+      end
+      object WM001Btn: TImage
+        Left = 8
+        Top = 28
+        Width = 48
+        Height = 48
+        Cursor = crHandPoint
+        ShowHint = True
+      end
+      object WM002Btn: TImage
+        Left = 64
+        Top = 28
+        Width = 48
+        Height = 48
+        Cursor = crHandPoint
+        ShowHint = True
+      end
+      object WM003Btn: TImage
+        Left = 120
+        Top = 28
+        Width = 48
+        Height = 48
+        Cursor = crHandPoint
+        ShowHint = True
+      end
+      object SendMailLabel: TLabel
+        Left = 200
+        Top = 6
+        Caption = '  Send Mail'
+        Font.Color = clGray
+        ParentFont = False
+      end
+      object AttachWebBtn: TImage
+        Left = 208
+        Top = 36
+        Width = 32
+        Height = 32
+        Cursor = crHandPoint
+        Hint = 'Send the page ...'
+        ShowHint = True
+      end
+      object AttachURLBtn: TImage
+        Left = 252
+        Top = 36
+        Width = 32
+        Height = 32
+        Cursor = crHandPoint
+        Hint = 'Send the URL ...'
+        ShowHint = True
+      end
+    end
+    object NoctivaneLabel: TLabel
+      Align = alBottom
+      Alignment = taCenter
+      Caption = 'Noctivane is hosted on GitHub'
+      Cursor = crHandPoint
+      Font.Color = clGray
+      Hint = 'GitHub'
+      ParentFont = False
+      ShowHint = True
+    end
+    object PageControl: TPageControl
+      Align = alClient
+      ActivePage = HistorySheet
+      object WebPagesSheet: TTabSheet
+        Caption = 'Web Pages'
+        object WebPagesTopPanel: TPanel
+          Align = alTop
+          Height = 48
+          BevelOuter = bvNone
+          Color = clCream
+          ParentBackground = False
+          object SocialSetCheck: TCheckBox
+            ParentColor = True
+            Left = 8
+            Top = 6
+            Width = 170
+            Height = 17
+            Caption = 'Select social set'
+            State = cbChecked
+          end
+          object StartPageCheck: TCheckBox
+            ParentColor = True
+            Left = 8
+            Top = 26
+            Width = 170
+            Height = 17
+            Caption = 'Start page edit'
+            State = cbChecked
+          end
+          object LastPageCheckBox: TCheckBox
+            ParentColor = True
+            Left = 196
+            Top = 6
+            Width = 170
+            Height = 17
+            Caption = 'Last visited page'
+          end
+          object HomePageCheckBox: TCheckBox
+            ParentColor = True
+            Left = 196
+            Top = 26
+            Width = 170
+            Height = 17
+            Caption = 'Home page'
+            State = cbChecked
+          end
+        end
+        object StartPagePanel: TPanel
+          Align = alTop
+          Height = 30
+          BevelOuter = bvNone
+          Color = clCream
+          ParentBackground = False
+          object StartPageLabel: TLabel
+            Left = 8
+            Top = 8
+            Caption = 'Home page:'
+          end
+          object StartPageEdit: TEdit
+            Left = 76
+            Top = 4
+            Width = 222
+            Height = 21
+            Text = 'http://www.google.com/'
+          end
+          object ApplayHomePage: TImage
+            Left = 304
+            Top = 3
+            Width = 22
+            Height = 22
+            Cursor = crHandPoint
+            Hint = 'Applay'
+            ShowHint = True
+          end
+          object Label4: TLabel
+            Left = 330
+            Top = 8
+            Caption = 'Enter'
+            Cursor = crHandPoint
+          end
+        end
+        object Shape1: TShape
+          Align = alTop
+          Height = 2
+          Brush.Color = clSilver
+          Pen.Color = clSilver
+        end
+        object FavoritesToolPanel: TPanel
+          Align = alTop
+          Height = 40
+          BevelOuter = bvNone
+          Color = clCream
+          ParentBackground = False
+          object AddFavoriteBtn: TImage
+            Left = 8
+            Top = 4
+            Width = 32
+            Height = 32
+            Cursor = crHandPoint
+            Hint = 'Add to Favorites ...'
+            ShowHint = True
+          end
+          object DeleteFavoriteBtn: TImage
+            Left = 46
+            Top = 4
+            Width = 32
+            Height = 32
+            Cursor = crHandPoint
+            Hint = 'Delete from Favorites ...'
+            ShowHint = True
+          end
+          object ExportFavoritesBtn: TImage
+            Left = 84
+            Top = 4
+            Width = 32
+            Height = 32
+            Cursor = crHandPoint
+            Hint = 'Export Favorites ...'
+            ShowHint = True
+          end
+        end
+      end
+      object HistorySheet: TTabSheet
+        Caption = 'History'
+        object HistoryToolPanel: TPanel
+          Align = alTop
+          Height = 40
+          BevelOuter = bvNone
+          Color = clCream
+          ParentBackground = False
+          object ClearHistoryBtn: TImage
+            Left = 8
+            Top = 4
+            Width = 32
+            Height = 32
+            Cursor = crHandPoint
+            Hint = 'Clear History ...'
+            ShowHint = True
+          end
+        end
+      end
+      object SystemToolsSheet: TTabSheet
+        Caption = 'System Tools'
+        object SystemToolsBox: TScrollBox
+          Align = alClient
+          BorderStyle = bsNone
+          Color = clCream
+          ParentColor = False
+          HorzScrollBar.Visible = False
+          VertScrollBar.Position = 0
+          object ProxyLabel: TLabel
+            Left = 8
+            Top = 12
+            Caption = 'Proxy settings:'
+            Font.Style = [fsBold]
+            ParentFont = False
+          end
+          object Image1: TImage
+            Left = 318
+            Top = 4
+            Width = 32
+            Height = 32
+            Cursor = crHandPoint
+            Hint = 'Add to Favorites ...'
+            ShowHint = True
+          end
+          object AutoLoadProxyCheck: TCheckBox
+            ParentColor = True
+            Left = 8
+            Top = 34
+            Width = 17
+            Height = 17
+          end
+          object AutoLoadProxyLabel: TLabel
+            Left = 28
+            Top = 36
+            Caption = 'Auto load proxy'
+          end
+          object UserNameLabel: TLabel
+            Left = 8
+            Top = 62
+            Caption = 'Username:'
+          end
+          object Edit4: TEdit
+            Left = 90
+            Top = 58
+            Width = 200
+            Height = 21
+          end
+          object PasswordLabel: TLabel
+            Left = 8
+            Top = 88
+            Caption = 'Password:'
+          end
+          object Edit5: TEdit
+            Left = 90
+            Top = 84
+            Width = 200
+            Height = 21
+            PasswordChar = '*'
+          end
+          object AddressLabel: TLabel
+            Left = 8
+            Top = 114
+            Caption = 'Addresss:'
+          end
+          object Edit6: TEdit
+            Left = 90
+            Top = 110
+            Width = 200
+            Height = 21
+          end
+          object PortLabel: TLabel
+            Left = 8
+            Top = 140
+            Caption = 'Port:'
+          end
+          object Edit7: TEdit
+            Left = 90
+            Top = 136
+            Width = 80
+            Height = 21
+            Text = '80'
+          end
+          object DownloadLabel: TLabel
+            Left = 8
+            Top = 178
+            Caption = 'Download options:'
+            Font.Style = [fsBold]
+            ParentFont = False
+          end
+          object Image2: TImage
+            Left = 318
+            Top = 170
+            Width = 32
+            Height = 32
+            Cursor = crHandPoint
+            Hint = 'Add to Favorites ...'
+            ShowHint = True
+          end
+          object DownloadStandartCheck: TCheckBox
+            ParentColor = True
+            Left = 8
+            Top = 200
+            Width = 17
+            Height = 17
+            State = cbChecked
+          end
+          object DownloadStandartLabel: TLabel
+            Left = 28
+            Top = 202
+            Caption = 'Standart settings'
+          end
+          object DownloadCheckList: TCheckListBox
+            Left = 8
+            Top = 224
+            Width = 340
+            Height = 272
+            ItemHeight = 14
+            Items.Strings = (
+              'Download images'
+              'Download videos'
+              'Download background sounds'
+              'Dont execute scripts'
+              'Dont execute Java'
+              'Dont execute ActiveX'
+              'Dont download ActiveX'
+              'Download but dont display'
+              'Dont download frame'
+              'Check page resynchronize'
+              'Download and ignore cache'
+              'Dont download behaviors'
+              'Suppressed meta charset'
+              'Disable URL if encoding UTF8'
+              'Enable URL if encoding UTF8'
+              'Force offline mode'
+              'Dont perform client pull'
+              'Download in silent mode'
+              'Work offline')
+          end
+          object UserInterfaceLabel: TLabel
+            Left = 8
+            Top = 512
+            Caption = 'User Interface Options:'
+            Font.Style = [fsBold]
+            ParentFont = False
+          end
+          object Image3: TImage
+            Left = 318
+            Top = 504
+            Width = 32
+            Height = 32
+            Cursor = crHandPoint
+            Hint = 'Add to Favorites ...'
+            ShowHint = True
+          end
+          object UserInterfaceCheck: TCheckBox
+            ParentColor = True
+            Left = 8
+            Top = 534
+            Width = 17
+            Height = 17
+            State = cbChecked
+          end
+          object UserInterfaceStandartLabel: TLabel
+            Left = 28
+            Top = 536
+            Caption = 'Standart settings'
+          end
+          object UserInterfaceCheckList: TCheckListBox
+            Left = 8
+            Top = 558
+            Width = 340
+            Height = 356
+            ItemHeight = 14
+            Items.Strings = (
+              'Disable Tex Select'
+              'Dont Use 3D Borders'
+              'Dont Use Scroll Bars'
+              'Post Pone Script Until Active'
+              'Force Open New Windows'
+              'Reserved Off Screen'
+              'Force Flat Scroll Bars'
+              'Insert Div Tag On Edit Mode'
+              'Activate UI Only On Doc Click'
+              'Consult Before Retrieving Behavior'
+              'Check Font Supports Code Page'
+              'Enable Submit Url In UTF8'
+              'Enables Forms Auto Complete'
+              'Force Same Window Navigation'
+              'Enable Ime Local Languages'
+              'Disable Pics Ratings'
+              'Disable Frame Set Border'
+              'Disable Auto Name Space Correction'
+              'Disable Local File Access'
+              'Disable Untrusted Protocol'
+              'Check navigation Delegated To Host'
+              'Enable redirect Notification'
+              'Enable Dom Windless Controls'
+              'Enable Windowed Controls'
+              'Force User Activation On ActiveX Java')
+          end
+        end
+      end
+      object InfoSheet: TTabSheet
+        Caption = 'Information'
+        object InfoToolPanel: TPanel
+          Align = alTop
+          Height = 40
+          BevelOuter = bvNone
+          Color = clCream
+          ParentBackground = False
+          object Image4: TImage
+            Left = 8
+            Top = 4
+            Width = 32
+            Height = 32
+            Cursor = crHandPoint
+          end
+          object Label8: TLabel
+            Left = 46
+            Top = 14
+            Caption = 'Document Source'
+            Cursor = crHandPoint
+            Font.Color = clSkyBlue
+            ParentFont = False
+          end
+        end
+        object InfoEdit: TRichEdit
+          Align = alClient
+          BorderStyle = bsNone
+          Color = clCream
+          Font.Charset = 204
+          Font.Color = clGray
+          Font.Height = -11
+          Font.Name = 'Tahoma'
+          ParentFont = False
+          ScrollBars = ssVertical
+        end
+      end
+    end
+  end
+  object VSplitter: TSplitter
+    Align = alRight
+    Width = 4
+    Color = clSilver
+    ParentColor = False
+    Visible = False
+  end
+  object PreviewPanel: TPanel
+    Align = alClient
+    BevelOuter = bvNone
+    Color = clWhite
+    ParentBackground = False
+    object URLPanel: TPanel
+      Align = alTop
+      Height = 26
+      BevelOuter = bvNone
+      Color = $00101112
+      ParentBackground = False
+      object SelectPanel: TPanel
+        Align = alRight
+        Width = 330
+        BevelOuter = bvNone
+        Color = $00101112
+        ParentBackground = False
+        object GoBtn: TImage
+          Left = 4
+          Top = 2
+          Width = 22
+          Height = 22
+          Cursor = crHandPoint
+        end
+        object Label1: TLabel
+          Left = 26
+          Top = 7
+          Caption = '  Go'
+          Cursor = crHandPoint
+          Font.Color = clGray
+          ParentFont = False
+        end
+        object FullScreenBtn: TImage
+          Left = 62
+          Top = 2
+          Width = 22
+          Height = 22
+          Cursor = crHandPoint
+        end
+        object Label2: TLabel
+          Left = 84
+          Top = 7
+          Caption = ' ECO Mode'
+          Cursor = crHandPoint
+          Font.Color = clGray
+          ParentFont = False
+        end
+        object SecurityLabel: TLabel
+          Left = 158
+          Top = 7
+          Width = 140
+          Height = 13
+          AutoSize = False
+          Caption = 'Security Status:'
+          Font.Color = clGray
+          ParentFont = False
+        end
+        object SSLImage: TImage
+          Left = 304
+          Top = 3
+          Width = 20
+          Height = 20
+          Visible = False
+        end
+        object UnlockImage: TImage
+          Left = 304
+          Top = 3
+          Width = 20
+          Height = 20
+        end
+      end
+    end
+    object TopShape: TShape
+      Align = alTop
+      Height = 2
+      Brush.Color = $003AA1C9
+      Pen.Color = $003AA1C9
+    end
+  end
+end

@@ -1,0 +1,103 @@
+#include "tests/app/AppTestSupport.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QWidget>
+
+#include "app/FullScreen.h"
+#include "app/Menu.h"
+#include "platform/classlib/CheckLst.h"
+#include "platform/classlib/ComCtrls.h"
+#include "platform/classlib/Dialogs.h"
+#include "platform/classlib/ExtControls.h"
+#include "platform/classlib/ExtCtrls.h"
+#include "platform/classlib/Gauges.h"
+#include "platform/classlib/Menus.h"
+#include "platform/classlib/StdCtrls.h"
+#include "platform/mapi/Mapi.h"
+#include "platform/rtl/IniFiles.h"
+#include "platform/shdocvw/SHDocVw.h"
+#include "platform/shell/ShlObj.h"
+#include "platform/urlmon/UrlMon.h"
+#include "platform/wininet/WinInet.h"
+#include "platform/winsock/WinSock.h"
+#include "tests/support/TestSupport.h"
+
+namespace apptest {
+
+void AppTest::SetUpTestSuite() {
+  static bool started = false;
+  if (started) return;
+  started = true;
+  // The same units, in the same order, as the program's main block.
+  RegisterGraphicsIdents();
+  InitializeControls();
+  InitializeForms();
+  InitializeMenus();
+  InitializeDialogs();
+  InitializeExtCtrls();
+  InitializeExtControls();
+  InitializeStdCtrls();
+  InitializeCheckLst();
+  InitializeComCtrls();
+  InitializeGauges();
+  InitializeWinSock();
+  InitializeWinInet();
+  InitializeUrlMon();
+  InitializeShell();
+  InitializeSHDocVw();
+  InitializeMapi();
+  Menu::initialize();
+  FullScreen::initialize();
+}
+
+void AppTest::TearDownTestSuite() {}
+
+void AppTest::SetUp() {
+  ASSERT_TRUE(programDir_.isValid());
+  QFile::link(QStringLiteral(NOCTIVANE_PROGRAM_DIR "/Skins"), programDir() + QStringLiteral("/Skins"));
+  qputenv("NOCTIVANE_PROGRAM_DIR", programDir().toUtf8());
+  InitializeForms();
+  Menu::MyMenuForm = nullptr;
+  FullScreen::FullScreenForm = nullptr;
+}
+
+void AppTest::TearDown() {
+  FinalizeForms();
+  QCoreApplication::processEvents();  // what the closed windows left behind
+  qunsetenv("NOCTIVANE_PROGRAM_DIR");
+}
+
+void AppTest::writeIni(const QByteArray& text) const {
+  ASSERT_TRUE(testsupport::writeFile(programDir() + QStringLiteral("/Noctivane.ini"), text));
+}
+
+QStringList AppTest::iniValues(const QString& fileName) {
+  TIniFile ini(fileName);
+  TStringList values;
+  ini.ReadSectionValues(QStringLiteral("Position"), values);
+  return values.Strings();
+}
+
+FirstWindowEvent::FirstWindowEvent(std::function<TCustomForm*()> variable)
+    : variable_(std::move(variable)) {
+  qApp->installEventFilter(this);
+}
+
+FirstWindowEvent::~FirstWindowEvent() { qApp->removeEventFilter(this); }
+
+bool FirstWindowEvent::seen(TCustomForm* form) const { return form && seen_.contains(form->Widget()); }
+
+bool FirstWindowEvent::variableSetAtEach(TCustomForm* form) const {
+  return form && !beforeVariable_.contains(form->Widget());
+}
+
+bool FirstWindowEvent::eventFilter(QObject* watched, QEvent* event) {
+  if (watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow()) {
+    seen_.insert(watched);
+    if (!variable_()) beforeVariable_.insert(watched);
+  }
+  return false;
+}
+
+}  // namespace apptest

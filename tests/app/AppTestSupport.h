@@ -1,0 +1,56 @@
+#pragma once
+// The set-up the main window's tests share: the units started as the main
+// block starts them, a fresh application object for each test and a
+// temporary program folder that shows the build's skin pictures.
+#include <gtest/gtest.h>
+
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+
+#include "platform/classlib/Forms.h"
+
+namespace apptest {
+
+class AppTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  void SetUp() override;
+  void TearDown() override;
+
+  // The program folder of this test (NOCTIVANE_PROGRAM_DIR).
+  QString programDir() const { return programDir_.path(); }
+  // Writes "Noctivane.ini" into the program folder.
+  void writeIni(const QByteArray& text) const;
+  // The "key=value" lines of [Position] of an ini file, in file order.
+  static QStringList iniValues(const QString& fileName);
+
+ private:
+  QTemporaryDir programDir_;
+};
+
+// Watches the events that reach top-level windows and notes, for each
+// window, whether a form variable was still empty when one arrived.
+class FirstWindowEvent : public QObject {
+ public:
+  explicit FirstWindowEvent(std::function<TCustomForm*()> variable);
+  ~FirstWindowEvent() override;
+  // Whether the form's window got events, and whether the variable held a
+  // form at every one of them.
+  bool seen(TCustomForm* form) const;
+  bool variableSetAtEach(TCustomForm* form) const;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  std::function<TCustomForm*()> variable_;
+  QSet<QObject*> seen_;
+  QSet<QObject*> beforeVariable_;
+};
+
+}  // namespace apptest

@@ -1,0 +1,269 @@
+// The main window against the real form resource, the real skin pictures of
+// the build and real ini files in a temporary program folder.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "app/FullScreen.h"
+#include "app/Menu.h"
+#include "platform/rtl/Folders.h"
+#include "platform/rtl/IniFiles.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace Menu {
+// The window's private state, as the tests read it.
+struct MenuFormInternals {
+  static int GrowWidth(const TMyMenuForm* f) { return f->FGrowWidth; }
+  static int GrowHeight(const TMyMenuForm* f) { return f->FGrowHeight; }
+  static TPoint Outline(const TMyMenuForm* f, int i) { return f->FOutline[i]; }
+  static const String& AppFolder(const TMyMenuForm* f) { return f->FAppFolder; }
+};
+}  // namespace Menu
+
+namespace {
+
+using Menu::MenuFormInternals;
+using Menu::MyMenuForm;
+using Menu::TMyMenuForm;
+
+class MainWindow : public apptest::AppTest {};
+
+// ---------------------------------------------------------------- the form resource
+
+TEST_F(MainWindow, ResourceMakesEveryPublishedComponentOfItsClass) {
+  Application->CreateForm(MyMenuForm);
+  TMyMenuForm* f = MyMenuForm;
+#define CHECK_FIELD(Class, Name)                                     \
+  ASSERT_NE(f->Name, nullptr) << #Name;                              \
+  EXPECT_EQ(f->Name->ClassName(), QStringLiteral(#Class)) << #Name;  \
+  EXPECT_EQ(f->Name->Owner(), f) << #Name;
+  NOCTIVANE_MENU_FIELDS(CHECK_FIELD)
+#undef CHECK_FIELD
+
+  // Every picture of the form data is there at start.
+  for (int i = 0; i < f->ComponentCount(); ++i) {
+    if (auto* image = dynamic_cast<TImage*>(f->Components(i)))
+      EXPECT_GT(image->Picture()->GetWidth(), 0) << image->Name().toStdString();
+  }
+  EXPECT_EQ(f->CloseBtn->Picture()->GetWidth(), 24);
+  EXPECT_EQ(f->FN012Btn->Picture()->GetHeight(), 48);
+}
+
+TEST_F(MainWindow, FormDataOfTheWindowAndItsFrame) {
+  Application->CreateForm(MyMenuForm);
+  TMyMenuForm* f = MyMenuForm;
+  EXPECT_EQ(f->BorderStyle(), bsNone);
+  EXPECT_EQ(f->Constraints()->MinWidth(), 800);
+  EXPECT_EQ(f->Constraints()->MinHeight(), 520);
+  EXPECT_EQ(f->Position(), poDesigned);
+  EXPECT_TRUE(f->Visible());
+  EXPECT_EQ(f->Font()->GetName(), "Tahoma");
+  EXPECT_EQ(f->Font()->GetHeight(), -11);
+
+  // The frame: 33 above, 66 below, 20 left and 21 right, around the page.
+  EXPECT_EQ(f->TopPanel->BoundsRect(), Bounds(0, 0, 800, 33));
+  EXPECT_EQ(f->BottomPanel->BoundsRect(), Bounds(0, 534, 800, 66));
+  EXPECT_EQ(f->LeftPanel->BoundsRect(), Bounds(0, 33, 20, 501));
+  EXPECT_EQ(f->RightPanel->BoundsRect(), Bounds(779, 33, 21, 501));
+  EXPECT_EQ(f->PreviewPanel->BoundsRect(), Bounds(20, 33, 759, 501));
+  EXPECT_EQ(f->URLPanel->Height(), 26);
+  EXPECT_TRUE(f->TopBorder->Stretch());
+  EXPECT_EQ(f->BottomRightB->Cursor(), crSizeNWSE);
+  EXPECT_EQ(f->LeftTop->Cursor(), crSizeAll);
+  EXPECT_EQ(f->RightBottom->Cursor(), crSizeAll);
+  EXPECT_EQ(f->ProcessLabel->Font()->GetColor(), clSilver);
+  EXPECT_EQ(f->ProcessLabel->Color(), clBlack);
+  EXPECT_FALSE(f->NextPageBtn->Enabled());
+  EXPECT_FALSE(f->PreviousPageBtn->Enabled());
+  EXPECT_TRUE(f->StopBtn->Enabled());
+
+  EXPECT_EQ(f->ProgressBar->Kind(), gkVerticalBar);
+  EXPECT_EQ(f->ProgressBar->ForeColor(), clOlive);
+  EXPECT_EQ(f->ProgressBar->BackColor(), clBlack);
+  EXPECT_FALSE(f->ProgressBar->ShowText());
+  EXPECT_FALSE(f->ProgressBar->Visible());
+
+  EXPECT_EQ(f->Label1->Caption(), "  Go");
+  EXPECT_EQ(f->Label2->Caption(), " ECO Mode");
+  EXPECT_EQ(f->SecurityLabel->Caption(), "Security Status:");
+  EXPECT_FALSE(f->SSLImage->Visible());
+  EXPECT_TRUE(f->UnlockImage->Visible());
+}
+
+TEST_F(MainWindow, SidePanelStartsHiddenWithItsTabs) {
+  Application->CreateForm(MyMenuForm);
+  TMyMenuForm* f = MyMenuForm;
+  EXPECT_FALSE(f->SystemPanel->Visible());
+  EXPECT_FALSE(f->VSplitter->Visible());
+  EXPECT_EQ(f->SystemPanel->Align(), alRight);
+  EXPECT_EQ(f->SystemPanel->Constraints()->MinWidth(), 398);
+  EXPECT_FALSE(f->SelectMailPanel->Visible());
+
+  ASSERT_EQ(f->PageControl->PageCount(), 4);
+  QStringList captions;
+  for (int i = 0; i < f->PageControl->PageCount(); ++i) captions << f->PageControl->Pages(i)->Caption();
+  EXPECT_EQ(captions, QStringList({"Web Pages", "History", "System Tools", "Information"}));
+  EXPECT_EQ(f->PageControl->ActivePage(), f->HistorySheet);
+
+  // Shown, the side panel sits between the page and the right frame, with
+  // its splitter on the page's side.
+  f->SystemPanel->Show();
+  f->VSplitter->Show();
+  EXPECT_EQ(f->SystemPanel->BoundsRect(), Bounds(779 - 398, 33, 398, 501));
+  EXPECT_EQ(f->VSplitter->Left() + f->VSplitter->Width(), f->SystemPanel->Left());
+  EXPECT_EQ(f->PreviewPanel->Left() + f->PreviewPanel->Width(), f->VSplitter->Left());
+  EXPECT_EQ(f->VSplitter->FindResizedControl(), f->SystemPanel);
+}
+
+TEST_F(MainWindow, SettingsFieldsAsTheFormDataHasThem) {
+  Application->CreateForm(MyMenuForm);
+  TMyMenuForm* f = MyMenuForm;
+  EXPECT_EQ(f->DownloadCheckList->Items()->Count(), 19);
+  EXPECT_EQ(f->DownloadCheckList->Items()->Get(17), "Download in silent mode");
+  EXPECT_EQ(f->DownloadCheckList->Items()->Get(18), "Work offline");
+  EXPECT_EQ(f->UserInterfaceCheckList->Items()->Count(), 25);
+  EXPECT_EQ(f->UserInterfaceCheckList->Items()->Get(14), "Enable Ime Local Languages");
+  for (int i = 0; i < 25; ++i) EXPECT_FALSE(f->UserInterfaceCheckList->Checked(i)) << i;
+
+  EXPECT_TRUE(f->SocialSetCheck->Checked());
+  EXPECT_TRUE(f->StartPageCheck->Checked());
+  EXPECT_FALSE(f->LastPageCheckBox->Checked());
+  EXPECT_TRUE(f->HomePageCheckBox->Checked());
+  EXPECT_TRUE(f->DownloadStandartCheck->Checked());
+  EXPECT_TRUE(f->UserInterfaceCheck->Checked());
+  EXPECT_FALSE(f->AutoLoadProxyCheck->Checked());
+  EXPECT_EQ(f->Edit7->Text(), "80");
+  EXPECT_EQ(f->Edit5->PasswordChar(), QChar('*'));
+  EXPECT_EQ(f->StartPageEdit->Parent(), f->StartPagePanel);
+  EXPECT_EQ(f->ApplayHomePage->Hint(), "Applay");
+  EXPECT_EQ(f->InfoEdit->Color(), clCream);
+  EXPECT_EQ(f->InfoEdit->Font()->GetColor(), clGray);
+  EXPECT_EQ(f->InfoEdit->Font()->GetCharset(), RUSSIAN_CHARSET);
+}
+
+TEST_F(MainWindow, DownloadListShowsTheStandardOptionsAtEveryStart) {
+  Application->CreateForm(MyMenuForm);
+  auto ticked = [](TCheckListBox* list) {
+    QList<int> items;
+    for (int i = 0; i < list->Items()->Count(); ++i)
+      if (list->Checked(i)) items << i;
+    return items;
+  };
+  EXPECT_EQ(ticked(MyMenuForm->DownloadCheckList), QList<int>({0, 1, 2}));
+
+  // A later window ticks the same three, whatever the first one shows now.
+  MyMenuForm->DownloadCheckList->SetChecked(1, false);
+  MyMenuForm->DownloadCheckList->SetChecked(9, true);
+  auto* second = NewForm<TMyMenuForm>(Application);
+  EXPECT_EQ(ticked(second->DownloadCheckList), QList<int>({0, 1, 2}));
+}
+
+TEST_F(MainWindow, EveryWindowGetsAShadowAndATaskbarButton) {
+  Application->CreateForm(MyMenuForm);
+  HWND h = MyMenuForm->Handle();
+  EXPECT_TRUE(GetClassLongPtrW(h, GCL_STYLE) & CS_DROPSHADOW);
+  EXPECT_TRUE(GetWindowLongPtr(h, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+}
+
+// ---------------------------------------------------------------- position and size
+
+TEST_F(MainWindow, FirstStartWithoutIniFile) {
+  // The variable names the window from the first event its window gets on,
+  // so FormCreate finds the window in it.
+  apptest::FirstWindowEvent first([] { return MyMenuForm; });
+  Application->CreateForm(MyMenuForm);
+  EXPECT_TRUE(first.seen(MyMenuForm));
+  EXPECT_TRUE(first.variableSetAtEach(MyMenuForm));
+
+  EXPECT_EQ(Application->MainForm(), MyMenuForm);
+  EXPECT_EQ(MyMenuForm->BoundsRect(), Bounds(0, 0, 800, 600));
+  EXPECT_EQ(MenuFormInternals::GrowWidth(MyMenuForm), 0);
+  EXPECT_EQ(MenuFormInternals::GrowHeight(MyMenuForm), 0);
+  EXPECT_EQ(MenuFormInternals::Outline(MyMenuForm, 6), TPoint(799, 554));
+  EXPECT_EQ(MenuFormInternals::AppFolder(MyMenuForm), programDir() + "/");
+  EXPECT_FALSE(QFile::exists(programDir() + "/Noctivane.ini"));  // reading creates nothing
+}
+
+TEST_F(MainWindow, StoredSizeGivesTheGrowth) {
+  writeIni("[Position]\r\nLeft=40\r\nTop=30\r\nHeight=700\r\nWidth=1000\r\n");
+  Application->CreateForm(MyMenuForm);
+  EXPECT_EQ(MyMenuForm->BoundsRect(), Bounds(40, 30, 1000, 700));
+  EXPECT_EQ(MenuFormInternals::GrowWidth(MyMenuForm), 200);
+  EXPECT_EQ(MenuFormInternals::GrowHeight(MyMenuForm), 100);
+  // The right-hand corners moved with the width, the lower ones with the
+  // height; the top-left ones stay.
+  EXPECT_EQ(MenuFormInternals::Outline(MyMenuForm, 6), TPoint(999, 654));
+  EXPECT_EQ(MenuFormInternals::Outline(MyMenuForm, 2), TPoint(966, 0));
+  EXPECT_EQ(MenuFormInternals::Outline(MyMenuForm, 10), TPoint(23, 649));
+  EXPECT_EQ(MenuFormInternals::Outline(MyMenuForm, 12), TPoint(10, 169));
+
+  // The buttons keep their distance from the right frame, the gauge from the
+  // bottom.
+  TMyMenuForm* f = MyMenuForm;
+  EXPECT_EQ(f->TopPanel->Width() - f->CloseBtn->Left(), 58);
+  EXPECT_EQ(f->TopPanel->Width() - f->MinimizeBtn->Left(), 85);
+  EXPECT_EQ(f->BottomPanel->Width() - f->NextPageBtn->Left(), 94);
+  EXPECT_EQ(f->BottomPanel->Width() - f->CheckBtn->Left(), 354);
+  EXPECT_EQ(f->RightPanel->Height() - f->ProgressBar->Top(), 156);
+  EXPECT_EQ(f->BottomRightB->Left() + f->BottomRightB->Width(), 999);
+}
+
+TEST_F(MainWindow, UnreadableOrTooSmallValuesFallBack) {
+  writeIni("[Position]\r\nLeft=left\r\nTop=$10\r\nHeight=300\r\nWidth=\r\n");
+  Application->CreateForm(MyMenuForm);
+  // A value that is no number gives the default; a size below the window's
+  // minimum is raised to it.
+  EXPECT_EQ(MyMenuForm->BoundsRect(), Bounds(0, 16, 800, 520));
+  EXPECT_EQ(MenuFormInternals::GrowHeight(MyMenuForm), -80);
+}
+
+TEST_F(MainWindow, CloseWritesTheMainWindowsGeometryInItsKeyOrder) {
+  Application->CreateForm(MyMenuForm);
+  MyMenuForm->SetBounds(12, 34, 900, 640);
+  MyMenuForm->Close();
+  FinalizeForms();
+  EXPECT_EQ(iniValues(programDir() + "/Noctivane.ini"),
+            QStringList({"Left=12", "Width=900", "Top=34", "Height=640"}));
+}
+
+TEST_F(MainWindow, LaterWindowsPlaceThemselvesAndLeaveTheStoredGeometry) {
+  writeIni("[Position]\r\nLeft=5\r\nTop=6\r\nHeight=610\r\nWidth=810\r\n");
+  Application->CreateForm(MyMenuForm);
+  MyMenuForm->SetBounds(50, 60, 820, 620);
+  auto* second = NewForm<TMyMenuForm>(Application);
+  // The new window starts from the stored geometry; the main one stays put.
+  EXPECT_EQ(second->BoundsRect(), Bounds(5, 6, 810, 610));
+  EXPECT_EQ(MenuFormInternals::GrowWidth(second), 10);
+  EXPECT_EQ(MyMenuForm->BoundsRect(), Bounds(50, 60, 820, 620));
+  second->SetBounds(300, 300, 1100, 800);
+  FinalizeForms();  // the later window goes first, then the main window
+  // Keys already in the file keep their places.
+  EXPECT_EQ(iniValues(programDir() + "/Noctivane.ini"),
+            QStringList({"Left=50", "Top=60", "Height=620", "Width=820"}));
+}
+
+TEST_F(MainWindow, IniFileMovesToTheProfileWhenTheProgramFolderCannotBeWritten) {
+  // A program folder whose parent is a file can neither be made nor written.
+  const QString blocked = programDir() + "/blocked";
+  ASSERT_TRUE(testsupport::writeFile(blocked, "not a folder"));
+  qputenv("NOCTIVANE_PROGRAM_DIR", (blocked + "/bin").toUtf8());
+  const QString profileIni = ProfileDir() + "/Noctivane.ini";
+  ASSERT_TRUE(testsupport::writeFile(profileIni, "[Position]\r\nLeft=7\r\nTop=8\r\nHeight=650\r\nWidth=870\r\n"));
+
+  // Read from where it is written; the window works without its skin pictures.
+  Application->CreateForm(MyMenuForm);
+  EXPECT_EQ(MyMenuForm->BoundsRect(), Bounds(7, 8, 870, 650));
+  EXPECT_EQ(MyMenuForm->CloseBtn->Picture()->GetWidth(), 0);
+  MyMenuForm->SetLeft(70);
+  FinalizeForms();
+  EXPECT_EQ(iniValues(profileIni), QStringList({"Left=70", "Top=8", "Height=650", "Width=870"}));
+  QFile::remove(profileIni);
+}
+
+}  // namespace
