@@ -486,10 +486,71 @@ void TTextAttributes::AssignTo(TPersistent* dest) {
 
 // ---------------------------------------------------------------- TCustomRichEdit
 
+namespace {
+
+// The lines of a rich edit: files and streams go through the control's own
+// streaming (RTF unless PlainText) when the rich edit layer is there.
+class TRichEditStrings : public TMemoStrings {
+ public:
+  explicit TRichEditStrings(TCustomRichEdit* edit) : TMemoStrings(edit), edit_(edit) {}
+  String ClassName() const override { return QStringLiteral("TRichEditStrings"); }
+
+  void LoadFromStream(TStream& stream) override {
+    if (!TCustomRichEdit::Engine.LoadLines) return TMemoStrings::LoadFromStream(stream);
+    TCustomRichEdit::Engine.LoadLines(*edit_, stream);
+  }
+  void SaveToStream(TStream& stream) const override {
+    if (!TCustomRichEdit::Engine.SaveLines) return TMemoStrings::SaveToStream(stream);
+    TCustomRichEdit::Engine.SaveLines(*edit_, stream);
+  }
+  void LoadFromFile(const String& fileName) override {
+    if (!TCustomRichEdit::Engine.LoadLines) return TMemoStrings::LoadFromFile(fileName);
+    TFileStream stream(fileName, fmOpenRead | fmShareDenyWrite);
+    LoadFromStream(stream);
+  }
+  void SaveToFile(const String& fileName) const override {
+    if (!TCustomRichEdit::Engine.SaveLines) return TMemoStrings::SaveToFile(fileName);
+    TMemoryStream stream;
+    SaveToStream(stream);
+    if (!WriteFileAtomic(fileName, stream.Bytes()))
+      throw EFCreateError(QStringLiteral("Cannot create file \"%1\".").arg(fileName));
+  }
+
+ private:
+  TCustomRichEdit* edit_;
+};
+
+}  // namespace
+
+TCustomRichEdit::TEngine TCustomRichEdit::Engine;
+
 TCustomRichEdit::TCustomRichEdit(TComponent* AOwner)
     : TCustomMemo(AOwner),
       selAttributes_(new TTextAttributes(this, TTextAttributes::atSelected)),
-      defAttributes_(new TTextAttributes(this, TTextAttributes::atDefaultText)) {}
+      defAttributes_(new TTextAttributes(this, TTextAttributes::atDefaultText)) {
+  SetLinesObject(new TRichEditStrings(this));
+}
+
+void TCustomRichEdit::Print(const String& Caption) {
+  if (Engine.Print) Engine.Print(*this, Caption);
+}
+
+void TCustomRichEdit::PasteFromClipboard() {
+  // The control's window decides what it takes from the clipboard.
+  TMessage m{WM_PASTE, 0, 0, 0};
+  if (Engine.HandleMessage && Engine.HandleMessage(*this, m)) return;
+  TCustomMemo::PasteFromClipboard();
+}
+
+void TCustomRichEdit::DefaultHandler(TMessage& Message) {
+  if (Engine.HandleMessage && Engine.HandleMessage(*this, Message)) return;
+  TCustomMemo::DefaultHandler(Message);
+}
+
+void TCustomRichEdit::Change() {
+  if (Engine.TextChanged) Engine.TextChanged(*this);
+  TCustomMemo::Change();
+}
 
 QWidget* TCustomRichEdit::CreateWidget() {
   QWidget* widget = TCustomMemo::CreateWidget();

@@ -193,11 +193,30 @@ class TTextAttributes : public TPersistent {
 // (and text inserted through SelText) take the current selection
 // attributes; setting an attribute applies it to the selected text and to
 // what is inserted next.
+//
+// The rich edit control's own behaviour (the messages its window answers,
+// Lines read and written as RTF unless PlainText, printing) comes from the
+// rich edit layer through Engine, which that layer's InitializeRichEdit
+// fills; without it the control is a memo with character formats.
 class TCustomRichEdit : public TCustomMemo {
   Q_OBJECT
   Q_PROPERTY(bool PlainText READ PlainText WRITE SetPlainText)
 
  public:
+  struct TEngine {
+    // Answers a message of the control's window that the class library
+    // leaves to the window (true when answered).
+    bool (*HandleMessage)(TCustomRichEdit& edit, TMessage& message) = nullptr;
+    // The text changed (before OnChange).
+    void (*TextChanged)(TCustomRichEdit& edit) = nullptr;
+    // Lines from / into a stream.
+    void (*LoadLines)(TCustomRichEdit& edit, TStream& stream) = nullptr;
+    void (*SaveLines)(TCustomRichEdit& edit, TStream& stream) = nullptr;
+    // Prints the whole text as one print job named `caption`.
+    void (*Print)(TCustomRichEdit& edit, const String& caption) = nullptr;
+  };
+  static TEngine Engine;
+
   explicit TCustomRichEdit(TComponent* AOwner);
 
   TTextAttributes* SelAttributes() const { return selAttributes_; }
@@ -210,12 +229,26 @@ class TCustomRichEdit : public TCustomMemo {
 
   // The format that inserted text takes (the selection attributes).
   const QTextCharFormat& InsertFormat() const { return insertFormat_; }
+  void SetInsertFormat(const QTextCharFormat& format) { insertFormat_ = format; }
+  // Runs a change of character or paragraph formats made on the widget's
+  // document from outside the class: Lines stay, OnChange is not raised.
+  template <class F>
+  void ChangeFormats(F&& change) {
+    FormatChange(std::forward<F>(change));
+  }
+
+  // Prints the text on the current printer (DialogPrinter()) as a job named
+  // `Caption`.
+  void Print(const String& Caption);
+  void PasteFromClipboard() override;
+  void DefaultHandler(TMessage& Message) override;
 
   TNotifyEvent OnSelectionChange;
 
  protected:
   friend class TTextAttributes;
   QWidget* CreateWidget() override;
+  void Change() override;
   void PrepareInsertion(QTextCursor& cursor) override;
   // Raises OnSelectionChange.
   virtual void SelectionChange();

@@ -689,6 +689,11 @@ void TCustomMemo::ContentsChanged() {
 
 void TCustomMemo::PrepareInsertion(QTextCursor&) {}
 
+void TCustomMemo::SetLinesObject(TMemoStrings* lines) {
+  delete lines_;
+  lines_ = lines;
+}
+
 String TCustomMemo::GetText() const { return ToPlatformLines(TextEdit()->toPlainText()); }
 
 void TCustomMemo::SetText(const String& value) {

@@ -358,6 +358,9 @@ class TCustomMemo : public TCustomEdit {
   // The character format of text that Lines and SelText insert (the memo's
   // plain format; a rich edit answers its current attributes).
   virtual void PrepareInsertion(QTextCursor& cursor);
+  // Puts lines of a derived class in place of the memo's own (from the
+  // derived constructor, while the lines are still empty); takes ownership.
+  void SetLinesObject(TMemoStrings* lines);
   // Runs a change of the text made by this class: Lines follow it by
   // themselves, so the widget's change notification only raises OnChange.
   template <class F>

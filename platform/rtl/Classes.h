@@ -155,10 +155,12 @@ class TStrings : public TObject {
   String Values(const String& name) const;
   void SetValue(const String& name, const String& value);  // empty value deletes
 
-  void LoadFromFile(const String& fileName);   // EFOpenError when unreadable
-  void SaveToFile(const String& fileName) const;  // UTF-8, CR LF; EFCreateError
-  void LoadFromStream(TStream& stream);
-  void SaveToStream(TStream& stream) const;
+  // Lists kept by a control (the lines of a rich edit) may read and write
+  // their own formats.
+  virtual void LoadFromFile(const String& fileName);   // EFOpenError when unreadable
+  virtual void SaveToFile(const String& fileName) const;  // UTF-8, CR LF; EFCreateError
+  virtual void LoadFromStream(TStream& stream);
+  virtual void SaveToStream(TStream& stream) const;
 
   TNotifyEvent OnChange;
   TNotifyEvent OnChanging;
