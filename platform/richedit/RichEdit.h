@@ -16,7 +16,6 @@ class QPainter;
 // ---------------------------------------------------------------- types
 
 using COLORREF = DWORD;
-using LCID = DWORD;
 using HGLOBAL = void*;
 using CLIPFORMAT = WORD;
 // The device context of drawing calls: a painter (TCanvas::GetHandle()).

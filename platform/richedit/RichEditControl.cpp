@@ -564,10 +564,19 @@ int CharAt(QTextEdit* text, const QPoint& p) {
   return p.x() < text->cursorRect(c).x() ? pos - 1 : pos;
 }
 
+// The first paragraph with a part in view.
+int FirstVisibleLine(QTextEdit* text) {
+  const QAbstractTextDocumentLayout* layout = text->document()->documentLayout();
+  const int top = text->verticalScrollBar()->value();
+  QTextBlock b = text->cursorForPosition(QPoint(0, 0)).block();
+  while (b.next().isValid() && layout->blockBoundingRect(b).bottom() <= top) b = b.next();
+  return b.blockNumber();
+}
+
 void ScrollLines(QTextEdit* text, int columns, int lines) {
   if (lines) {
     const QTextDocument* doc = text->document();
-    const int first = text->cursorForPosition(QPoint(0, 0)).blockNumber();
+    const int first = FirstVisibleLine(text);
     const QTextBlock target = doc->findBlockByNumber(std::clamp(first + lines, 0, doc->blockCount() - 1));
     text->verticalScrollBar()->setValue(int(doc->documentLayout()->blockBoundingRect(target).top()));
   }
@@ -904,7 +913,7 @@ bool HandleRichEditMessage(TCustomRichEdit& edit, TMessage& m) {
     // ---- view
     case EM_SCROLLCARET: text()->ensureCursorVisible(); m.Result = 0; return true;
     case EM_LINESCROLL: ScrollLines(text(), w, l); m.Result = TRUE; return true;
-    case EM_GETFIRSTVISIBLELINE: m.Result = text()->cursorForPosition(QPoint(0, 0)).blockNumber(); return true;
+    case EM_GETFIRSTVISIBLELINE: m.Result = FirstVisibleLine(text()); return true;
     case WM_VSCROLL:
     case WM_HSCROLL:
       Scroll(m.Msg == WM_VSCROLL ? text()->verticalScrollBar() : text()->horizontalScrollBar(), m.WParam);

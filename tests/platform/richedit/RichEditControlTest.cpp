@@ -1,112 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QClipboard>
-#include <QImage>
-#include <QMenu>
-#include <QPainter>
-#include <QPrinter>
-#include <QTest>
 #include <QTextBlock>
-#include <QTextEdit>
-#include <QTimer>
 
-#include "platform/classlib/ComCtrls.h"
-#include "platform/classlib/Dialogs.h"
-#include "platform/classlib/Forms.h"
-#include "platform/com/ComObject.h"
-#include "platform/richedit/RichEdit.h"
-#include "platform/richedit/RichEditControl.h"
-#include "platform/winapi/Menus.h"
-#include "tests/support/TestSupport.h"
-
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#include "tests/platform/richedit/RichEditFixture.h"
 
 namespace richedittest {
-
-// What the parent window received from the control.
-struct Notification {
-  UINT msg = 0;
-  UINT code = 0;  // WM_NOTIFY code or WM_COMMAND notification
-  CHARRANGE range;
-  WORD selType = 0;
-  UINT mouse = 0;  // EN_LINK: the mouse message
-};
-
-class RichEditControl : public ::testing::Test {
- protected:
-  void SetUp() override {
-    InitializeForms();
-    InitializeComCtrls();
-    InitializeRichEdit();
-    form = new TForm(nullptr);
-    form->SetBounds(10, 10, 520, 400);
-    edit = new TRichEdit(form);
-    edit->SetBounds(8, 8, 480, 320);
-    edit->SetParent(form);
-    const TWndMethod previous = form->WindowProc;
-    form->WindowProc = [this, previous](TMessage& m) {
-      if (m.Msg == WM_NOTIFY) {
-        const auto* header = reinterpret_cast<const NMHDR*>(m.LParam);
-        Notification n;
-        n.msg = WM_NOTIFY;
-        n.code = header->code;
-        if (header->code == EN_SELCHANGE) {
-          const auto* s = reinterpret_cast<const SELCHANGE*>(m.LParam);
-          n.range = s->chrg;
-          n.selType = s->seltyp;
-        } else if (header->code == EN_LINK) {
-          const auto* l = reinterpret_cast<const ENLINK*>(m.LParam);
-          n.range = l->chrg;
-          n.mouse = l->msg;
-          m.Result = takeLinks ? 1 : 0;
-          notes.push_back(n);
-          return;
-        }
-        notes.push_back(n);
-      } else if (m.Msg == WM_COMMAND && reinterpret_cast<HWND>(m.LParam) == edit->Handle()) {
-        Notification n;
-        n.msg = WM_COMMAND;
-        n.code = HIWORD(m.WParam);
-        notes.push_back(n);
-      } else if (m.Msg == WM_CONTEXTMENU) {
-        ++parentContextMenus;
-      }
-      previous(m);
-    };
-  }
-  void TearDown() override {
-    delete form;
-    FinalizeForms();
-  }
-
-  void Show() {
-    form->Show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form->Widget()));
-  }
-  QTextEdit* Text() { return edit->TextEdit(); }
-  LRESULT Send(UINT msg, WPARAM w = 0, LPARAM l = 0) { return SendMessage(edit->Handle(), msg, w, l); }
-  template <class T>
-  LRESULT Send(UINT msg, WPARAM w, T* p) {
-    return Send(msg, w, reinterpret_cast<LPARAM>(p));
-  }
-  String Range(LONG from, LONG to) {
-    std::vector<WCHAR> buffer(std::max<LONG>(to < 0 ? 4096 : to - from, 0) + 1, WCHAR(0xFFFF));
-    TEXTRANGEW r{{from, to}, buffer.data()};
-    const LRESULT n = Send(EM_GETTEXTRANGE, 0, &r);
-    EXPECT_EQ(buffer[n], 0);
-    return String::fromUtf16(buffer.data(), n);
-  }
-  int Count(UINT code) const {
-    return int(std::count_if(notes.begin(), notes.end(), [code](const Notification& n) { return n.code == code; }));
-  }
-
-  TForm* form = nullptr;
-  TRichEdit* edit = nullptr;
-  std::vector<Notification> notes;
-  bool takeLinks = false;
-  int parentContextMenus = 0;
-};
 
 // ---------------------------------------------------------------- index space
 
@@ -288,6 +186,15 @@ TEST_F(RichEditControl, CharFormatsApplyToSelectionAllAndDefault) {
   got = formatOf(0, -1);
   EXPECT_EQ(got.dwEffects & (CFE_UNDERLINE | CFE_STRIKEOUT), CFE_UNDERLINE | CFE_STRIKEOUT);
   EXPECT_TRUE(got.dwMask & CFM_UNDERLINE);
+  // Empty paragraphs look like the text around them.
+  edit->Lines()->Insert(1, "");
+  Send(EM_SETSEL, 0, -1);
+  cf = CHARFORMAT2W();
+  cf.dwMask = CFM_SIZE;
+  cf.yHeight = 400;
+  Send(EM_SETCHARFORMAT, SCF_ALL, &cf);
+  EXPECT_EQ(edit->TextEdit()->document()->findBlockByNumber(1).charFormat().fontPointSize(), 20);
+  edit->Lines()->Delete(1);
 
   // What is typed or added next takes a format set on an empty selection.
   Send(EM_SETSEL, 21, 21);
