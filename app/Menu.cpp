@@ -128,6 +128,8 @@ void TMyMenuForm::FormCreate(TObject* Sender) {
 
   // The standard download options: images, videos and background sounds.
   for (int i = 0; i < 3; ++i) DownloadCheckList->SetChecked(i, true);
+  StartPageEdit->SetText(WB->GetIEHomePage());
+  WB->GoHome();
 }
 
 void TMyMenuForm::InitShape() {
@@ -140,8 +142,14 @@ void TMyMenuForm::InitShape() {
 // ---------------------------------------------------------------- closing
 
 void TMyMenuForm::FormCloseQuery(TObject* Sender, bool& CanClose) {
+  if (WB) {
+    WB->SaveLastVisitedPage();
+    WB->SaveFormSize();
+  }
   StopIfBusy();
-  CanClose = true;
+  // A browser still busy after the stop keeps the window open; the user
+  // closes again.
+  CanClose = WB && !WB->Busy();
 }
 
 void TMyMenuForm::FormDestroy(TObject* Sender) {
@@ -159,7 +167,9 @@ void TMyMenuForm::FormDestroy(TObject* Sender) {
   }
 }
 
-void TMyMenuForm::StopIfBusy() {}
+void TMyMenuForm::StopIfBusy() {
+  if (WB && WB->Busy()) WB->Stop();
+}
 
 void TMyMenuForm::FormMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X,
                                 int Y) {}

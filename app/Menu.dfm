@@ -889,5 +889,16 @@ object MyMenuForm: TMyMenuForm
       Brush.Color = $003AA1C9
       Pen.Color = $003AA1C9
     end
+    object WB: TEmbeddedWB
+      Align = alClient
+      DisableCtrlShortcuts = 'N'
+      DisableErrors.EnableDDE = False
+      DisableErrors.ScriptErrorsSuppressed = False
+      PrintOptions.Footer = '&u&b&d'
+      PrintOptions.Header = '&w&bPage &p of &P'
+      PrintOptions.Orientation = poPortrait
+      RegisterAsBrowser = True
+      UserInterfaceOptions = [EnableThemes]
+    end
   end
 end

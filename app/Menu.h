@@ -2,6 +2,7 @@
 // The main window: a skinned, borderless browser window. Its component tree
 // comes from the form resource TMYMENUFORM; this unit keeps what the window
 // reads when it is created and saves when it closes.
+#include "EmbeddedWB/Source/EmbeddedWB.h"
 #include "platform/classlib/CheckLst.h"
 #include "platform/classlib/ComCtrls.h"
 #include "platform/classlib/ExtControls.h"
@@ -11,6 +12,8 @@
 #include "platform/classlib/StdCtrls.h"
 
 namespace Menu {
+
+using EmbeddedWB::TEmbeddedWB;
 
 // The published components of the window, each filled by the form resource.
 #define NOCTIVANE_MENU_FIELDS(F)                                                                  \
@@ -58,7 +61,7 @@ namespace Menu {
   /* page and address bar */                                                                      \
   F(TPanel, PreviewPanel) F(TPanel, URLPanel) F(TPanel, SelectPanel) F(TImage, GoBtn)             \
   F(TLabel, Label1) F(TImage, FullScreenBtn) F(TLabel, Label2) F(TLabel, SecurityLabel)           \
-  F(TImage, SSLImage) F(TImage, UnlockImage) F(TShape, TopShape)
+  F(TImage, SSLImage) F(TImage, UnlockImage) F(TShape, TopShape) F(TEmbeddedWB, WB)
 
 class TMyMenuForm : public TForm {
   Q_OBJECT

@@ -2,9 +2,15 @@
 // order, the application object and its two forms, the message loop, and the
 // close-down of the units in reverse order.
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <cstdio>
 
 #include "app/FullScreen.h"
 #include "app/Menu.h"
+#include "EmbeddedWB/Source/EmbeddedWB.h"
+#include "EmbeddedWB/Source/EwbCore.h"
 #include "platform/classlib/CheckLst.h"
 #include "platform/classlib/ComCtrls.h"
 #include "platform/classlib/Controls.h"
@@ -55,8 +61,11 @@ void FinalizePlatform() {
   FinalizeWinInet();
 }
 
-// The program's own units, in link order.
+// The program's own units, in link order. The browser units start OLE, so it
+// is there before the first form is made.
 void InitializeUnits() {
+  EwbCore::initialize();
+  EmbeddedWB::initialize();
   Menu::initialize();
   FullScreen::initialize();
 }
@@ -64,11 +73,38 @@ void InitializeUnits() {
 void FinalizeUnits() {
   FullScreen::finalize();
   Menu::finalize();
+  EmbeddedWB::finalize();
+  EwbCore::finalize();
 }
+
+// ---- start-up benchmark hook ------------------------------------------------
+// With NOCTIVANE_BENCH_EXIT_ON_COMPLETE set, the first complete document of
+// the main window prints "DocumentComplete <ms since the program started>
+// <address>" and closes the program. The start-up benchmark measures with it.
+void ExitOnFirstDocumentComplete(const QElapsedTimer& started) {
+  if (qEnvironmentVariableIsEmpty("NOCTIVANE_BENCH_EXIT_ON_COMPLETE")) return;
+  EmbeddedWB::TEmbeddedWB* wb = Menu::MyMenuForm->WB;
+  wb->OnDocumentComplete = [previous = wb->OnDocumentComplete, &started, reported = false](
+                               TObject* sender, IDispatch* pDisp, const OleVariant& url) mutable {
+    if (previous) previous(sender, pDisp, url);
+    if (reported) return;
+    reported = true;
+    std::printf("DocumentComplete %lld %s\n", static_cast<long long>(started.elapsed()),
+                url.toString().toUtf8().constData());
+    std::fflush(stdout);
+    QTimer::singleShot(0, [] {
+      Menu::MyMenuForm->Close();
+      if (!Application->Terminated()) Application->Terminate();
+    });
+  };
+}
+// -----------------------------------------------------------------------------
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  QElapsedTimer started;
+  started.start();
   // The engine's views share one graphics context with the widgets.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication qtApp(argc, argv);
@@ -83,6 +119,7 @@ int main(int argc, char** argv) {
     Application->SetMainFormOnTaskbar(true);
     Application->SetTitle(QStringLiteral("Noctivane"));
     Application->CreateForm(Menu::MyMenuForm);
+    ExitOnFirstDocumentComplete(started);
     Application->CreateForm(FullScreen::FullScreenForm);
     Application->Run();
   } catch (const Exception& e) {

@@ -6,6 +6,8 @@
 
 #include "app/FullScreen.h"
 #include "app/Menu.h"
+#include "EmbeddedWB/Source/EmbeddedWB.h"
+#include "EmbeddedWB/Source/EwbCore.h"
 #include "platform/classlib/CheckLst.h"
 #include "platform/classlib/ComCtrls.h"
 #include "platform/classlib/Dialogs.h"
@@ -16,6 +18,7 @@
 #include "platform/classlib/StdCtrls.h"
 #include "platform/mapi/Mapi.h"
 #include "platform/rtl/IniFiles.h"
+#include "platform/rtl/Registry.h"
 #include "platform/shdocvw/SHDocVw.h"
 #include "platform/shell/ShlObj.h"
 #include "platform/urlmon/UrlMon.h"
@@ -47,6 +50,8 @@ void AppTest::SetUpTestSuite() {
   InitializeShell();
   InitializeSHDocVw();
   InitializeMapi();
+  EwbCore::initialize();
+  EmbeddedWB::initialize();
   Menu::initialize();
   FullScreen::initialize();
 }
@@ -58,6 +63,7 @@ void AppTest::SetUp() {
   QFile::link(QStringLiteral(NOCTIVANE_PROGRAM_DIR "/Skins"), programDir() + QStringLiteral("/Skins"));
   qputenv("NOCTIVANE_PROGRAM_DIR", programDir().toUtf8());
   InitializeForms();
+  Application->SetTitle(QStringLiteral("Noctivane"));  // names the program's registry key
   Menu::MyMenuForm = nullptr;
   FullScreen::FullScreenForm = nullptr;
 }
@@ -77,6 +83,13 @@ QStringList AppTest::iniValues(const QString& fileName) {
   TStringList values;
   ini.ReadSectionValues(QStringLiteral("Position"), values);
   return values.Strings();
+}
+
+void AppTest::setStartPage(const QString& url) {
+  TRegistry reg;
+  reg.RootKey = HKEY_CURRENT_USER;
+  ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\Software\\Microsoft\\Internet Explorer\\Main"), true));
+  reg.WriteString(QStringLiteral("Start Page"), url);
 }
 
 FirstWindowEvent::FirstWindowEvent(std::function<TCustomForm*()> variable)

@@ -28,6 +28,8 @@ class AppTest : public ::testing::Test {
   void writeIni(const QByteArray& text) const;
   // The "key=value" lines of [Position] of an ini file, in file order.
   static QStringList iniValues(const QString& fileName);
+  // Makes `url` the Internet Explorer start page (in the test's profile).
+  static void setStartPage(const QString& url);
 
  private:
   QTemporaryDir programDir_;

@@ -1,0 +1,158 @@
+// The main window's browser at start and at close: the real engine on local
+// pages and on a loopback server that answers slowly.
+#include <gtest/gtest.h>
+
+#include <QUrl>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "app/FullScreen.h"
+#include "app/Menu.h"
+#include "platform/rtl/Registry.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+// After the program's headers: the resolver header under it defines NOERROR.
+#include <httplib.h>
+
+static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace {
+
+using Menu::MyMenuForm;
+
+// A server on 127.0.0.1 whose page answers only after five seconds (or when
+// the server stops).
+class SlowServer {
+ public:
+  SlowServer() {
+    server_.Get("/slow", [this](const httplib::Request&, httplib::Response& res) {
+      requested_ = true;
+      for (int i = 0; i < 100 && !stopping_; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      res.set_content("<html><head><title>slow</title></head><body>late</body></html>", "text/html");
+    });
+    server_.set_keep_alive_max_count(1);
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    testsupport::waitFor([this] { return server_.is_running(); }, 5000);
+  }
+  ~SlowServer() {
+    stopping_ = true;
+    server_.stop();
+    thread_.join();
+  }
+  QString url() const { return QStringLiteral("http://127.0.0.1:%1/slow").arg(port_); }
+  bool requested() const { return requested_; }
+
+ private:
+  httplib::Server server_;
+  int port_ = 0;
+  std::thread thread_;
+  std::atomic<bool> requested_{false};
+  std::atomic<bool> stopping_{false};
+};
+
+class MainWindowBrowser : public apptest::AppTest {
+ protected:
+  // A local page made the Internet Explorer start page; answers its address.
+  QString localStartPage(const QByteArray& title) {
+    const QString file = programDir() + "/" + QString::fromLatin1(title) + ".html";
+    EXPECT_TRUE(testsupport::writeFile(file, "<html><head><title>" + title + "</title></head><body>page</body></html>"));
+    const QString url = QUrl::fromLocalFile(file).toString();
+    setStartPage(url);
+    return url;
+  }
+  static bool Arrived(const QString& url) {
+    return testsupport::waitFor([&] { return MyMenuForm->WB->LocationURL() == url && !MyMenuForm->WB->Busy(); },
+                                15000);
+  }
+};
+
+TEST_F(MainWindowBrowser, BrowserSettingsOfTheFormData) {
+  setStartPage("about:blank");
+  Application->CreateForm(MyMenuForm);
+  EmbeddedWB::TEmbeddedWB* wb = MyMenuForm->WB;
+  EXPECT_EQ(wb->Parent(), MyMenuForm->PreviewPanel);
+  EXPECT_EQ(wb->Align(), alClient);
+  EXPECT_TRUE(wb->RegisterAsBrowser());
+  EXPECT_EQ(wb->UserInterfaceOptions(), EwbCore::TUserInterfaceOptions({EwbCore::EnableThemes}));
+  EXPECT_EQ(wb->DisableCtrlShortcuts(), "N");
+  EXPECT_FALSE(wb->DisableErrors()->EnableDDE());
+  EXPECT_FALSE(wb->DisableErrors()->ScriptErrorsSuppressed());
+  EXPECT_EQ(wb->PrintOptions()->Header(), "&w&bPage &p of &P");
+  EXPECT_EQ(wb->PrintOptions()->Footer(), "&u&b&d");
+  EXPECT_EQ(wb->PrintOptions()->Orientation(), EmbeddedWB::poPortrait);
+  // The page fills what the address bar and the line under it leave.
+  EXPECT_EQ(wb->BoundsRect(), Bounds(0, 28, MyMenuForm->PreviewPanel->Width(), MyMenuForm->PreviewPanel->Height() - 28));
+}
+
+TEST_F(MainWindowBrowser, StartShowsTheStartPageInItsFieldAndGoesThere) {
+  const QString url = localStartPage("Start");
+  Application->CreateForm(MyMenuForm);
+  EXPECT_EQ(MyMenuForm->StartPageEdit->Text(), url);
+  EXPECT_TRUE(Arrived(url));
+  EXPECT_EQ(MyMenuForm->WB->LocationName(), "Start");
+}
+
+TEST_F(MainWindowBrowser, ToolsWindowIsMadeHiddenAfterTheMainWindow) {
+  setStartPage("about:blank");
+  Application->CreateForm(MyMenuForm);
+  Application->CreateForm(FullScreen::FullScreenForm);
+  EXPECT_EQ(Application->MainForm(), MyMenuForm);
+  ASSERT_NE(FullScreen::FullScreenForm, nullptr);
+  EXPECT_FALSE(FullScreen::FullScreenForm->Visible());
+  EXPECT_TRUE(MyMenuForm->Visible());
+  EXPECT_EQ(FullScreen::FullScreenForm->BorderStyle(), bsNone);
+  EXPECT_EQ(FullScreen::FullScreenForm->WindowState(), wsMaximized);
+}
+
+TEST_F(MainWindowBrowser, CloseStoresTheLastPageAndTheBounds) {
+  const QString url = localStartPage("Last");
+  Application->CreateForm(MyMenuForm);
+  ASSERT_TRUE(Arrived(url));
+  MyMenuForm->SetBounds(11, 22, 900, 650);
+  EXPECT_TRUE(MyMenuForm->CloseQuery());
+
+  TRegistry reg(KEY_READ);
+  reg.RootKey = HKEY_LOCAL_MACHINE;
+  ASSERT_TRUE(reg.OpenKeyReadOnly("\\SOFTWARE\\Noctivane\\WebPages"));
+  EXPECT_EQ(reg.ReadString("LastVisitedPage"), url);
+  ASSERT_TRUE(reg.OpenKeyReadOnly("\\SOFTWARE\\Noctivane\\FormSize"));
+  TStringList names;
+  reg.GetValueNames(names);
+  EXPECT_EQ(names.Strings(), QStringList({"Top", "Left", "Width", "Height", "WindowState"}));
+  EXPECT_EQ(reg.ReadInteger("Top"), 22);
+  EXPECT_EQ(reg.ReadInteger("Left"), 11);
+  EXPECT_EQ(reg.ReadInteger("Width"), 900);
+  EXPECT_EQ(reg.ReadInteger("Height"), 650);
+  EXPECT_EQ(reg.ReadInteger("WindowState"), 0);
+}
+
+TEST_F(MainWindowBrowser, ClosingWhileAPageLoadsStopsItAndWaitsForTheBrowser) {
+  SlowServer server;
+  setStartPage("about:blank");
+  Application->CreateForm(MyMenuForm);
+  EmbeddedWB::TEmbeddedWB* wb = MyMenuForm->WB;
+  ASSERT_TRUE(testsupport::waitFor([&] { return !wb->Busy(); }, 15000));
+
+  wb->Go(server.url());
+  ASSERT_TRUE(testsupport::waitFor([&] { return server.requested() && wb->Busy(); }, 10000));
+  const auto closedAt = std::chrono::steady_clock::now();
+  const bool busyBefore = wb->Busy();
+  const bool canClose = MyMenuForm->CloseQuery();
+  // The window closes exactly when the browser is idle after the stop; a
+  // refused close leaves it open.
+  EXPECT_TRUE(busyBefore);
+  EXPECT_EQ(canClose, !wb->Busy());
+  EXPECT_TRUE(MyMenuForm->Visible());
+
+  // The stop ends the load long before the server would have answered.
+  ASSERT_TRUE(testsupport::waitFor([&] { return !wb->Busy(); }, 4000));
+  EXPECT_LT(std::chrono::steady_clock::now() - closedAt, std::chrono::seconds(4));
+  EXPECT_NE(wb->LocationName(), "slow");
+  EXPECT_TRUE(MyMenuForm->CloseQuery());
+}
+
+}  // namespace
