@@ -532,7 +532,8 @@ TCustomRichEdit::TCustomRichEdit(TComponent* AOwner)
 }
 
 void TCustomRichEdit::Print(const String& Caption) {
-  if (Engine.Print) Engine.Print(*this, Caption);
+  if (!Engine.Print) throw EInvalidOperation(QStringLiteral("Rich edit printing is not available"));
+  Engine.Print(*this, Caption);
 }
 
 void TCustomRichEdit::PasteFromClipboard() {

@@ -25,15 +25,16 @@
 
 namespace {
 
-// The document's characters as the control hands them out.
-String DocumentText(const QTextDocument* document) {
-  String text = document->toRawText();
+// Characters of the document as the control hands them out.
+String AsControlText(String text) {
   for (QChar& c : text) {
     if (c == QChar::ParagraphSeparator) c = QLatin1Char('\r');
     else if (c == QChar::LineSeparator) c = QChar(0x0B);
   }
   return text;
 }
+
+String DocumentText(const QTextDocument* document) { return AsControlText(document->toRawText()); }
 
 bool IsWordChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); }
 
@@ -52,7 +53,10 @@ String GetTextRange(const QTextDocument* document, int from, int to) {
   const int end = to < 0 ? length : std::min(to, length);
   const int start = std::clamp(from, 0, length);
   if (start >= end) return String();
-  return DocumentText(document).mid(start, end - start);
+  QTextCursor c(const_cast<QTextDocument*>(document));
+  c.setPosition(start);
+  c.setPosition(end, QTextCursor::KeepAnchor);
+  return AsControlText(c.selectedText());
 }
 
 int FindText(const QTextDocument* document, const String& what, int from, int to, WPARAM flags) {
@@ -214,7 +218,8 @@ class RichEditState : public QObject {
   // links (drawn over the text, the document itself stays unchanged).
   void ScanLinks(int pos, int added) {
     static const QRegularExpression address(
-        QStringLiteral(R"((?<![\w.@])(?:(?:https?|ftp|file|gopher|nntp|prospero|telnet|wais|news|mailto|outlook):|www\.)[^\s<>"'{}|\\^`\[\]]+)"),
+        QStringLiteral(R"((?<![\w.@])(?:(?:https?|ftp|file|gopher|nntp|prospero|telnet|wais|news|mailto|outlook):)"
+                       R"(|www\.)[^\s<>"'{}|\\^`\[\]]+)"),
         QRegularExpression::CaseInsensitiveOption);
     QTextDocument* doc = text_->document();
     const QTextBlock first = doc->findBlock(pos);
@@ -957,8 +962,12 @@ bool HandleRichEditMessage(TCustomRichEdit& edit, TMessage& m) {
       return true;
 
     // ---- formats
-    case EM_SETCHARFORMAT: m.Result = SetCharFormat(edit, m.WParam, reinterpret_cast<const CHARFORMAT2W*>(m.LParam)); return true;
-    case EM_GETCHARFORMAT: m.Result = GetCharFormat(edit, m.WParam, reinterpret_cast<CHARFORMAT2W*>(m.LParam)); return true;
+    case EM_SETCHARFORMAT:
+      m.Result = SetCharFormat(edit, m.WParam, reinterpret_cast<const CHARFORMAT2W*>(m.LParam));
+      return true;
+    case EM_GETCHARFORMAT:
+      m.Result = GetCharFormat(edit, m.WParam, reinterpret_cast<CHARFORMAT2W*>(m.LParam));
+      return true;
     case EM_SETPARAFORMAT: m.Result = SetParaFormat(edit, reinterpret_cast<const PARAFORMAT2*>(m.LParam)); return true;
     case EM_GETPARAFORMAT: m.Result = GetParaFormat(edit, reinterpret_cast<PARAFORMAT2*>(m.LParam)); return true;
 
@@ -1018,7 +1027,8 @@ bool HandleRichEditMessage(TCustomRichEdit& edit, TMessage& m) {
       }
       const QPaintDevice* device = r->hdc->device();
       const double dx = device->logicalDpiX() / 1440.0, dy = device->logicalDpiY() / 1440.0;
-      const QRectF area(r->rc.left * dx, r->rc.top * dy, (r->rc.right - r->rc.left) * dx, (r->rc.bottom - r->rc.top) * dy);
+      const QRectF area(r->rc.left * dx, r->rc.top * dy, (r->rc.right - r->rc.left) * dx,
+                        (r->rc.bottom - r->rc.top) * dy);
       m.Result = FormatRange(doc(), r->hdc, area, r->chrg.cpMin, r->chrg.cpMax, m.WParam != 0);
       return true;
     }

@@ -87,6 +87,9 @@ TEST_F(RichEditControl, SelectionMessagesClampAndSelectAll) {
   Send(EM_REPLACESEL, TRUE, LPARAM(u"LL"));
   EXPECT_EQ(edit->Text(), "aLLha\r\nbeta");
   EXPECT_EQ(edit->Lines()->Strings(), QStringList({"aLLha", "beta"}));
+  // Ranges keep every character as it is.
+  Send(EM_REPLACESEL, TRUE, LPARAM(u"\u00A0\t"));
+  EXPECT_EQ(Range(0, -1), "aLL\u00A0\tha\rbeta");
 }
 
 TEST_F(RichEditControl, FindTextSearchesBothWaysWithCaseAndWholeWords) {
