@@ -25,6 +25,9 @@ constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) { return COLORREF(r) | COLORREF(g
 
 // ---------------------------------------------------------------- edit messages
 
+// The formatting rectangle (EM_SETRECT, EM_SETRECTNP) sets one inset of the
+// text on all sides: the smaller of its left and top distance from the
+// window's edges. EM_GETRECT answers the rectangle set.
 inline constexpr UINT EM_GETRECT = 0x00B2;
 inline constexpr UINT EM_SETRECT = 0x00B3;
 inline constexpr UINT EM_SETRECTNP = 0x00B4;
@@ -35,15 +38,8 @@ inline constexpr UINT EM_LINELENGTH = 0x00C1;
 inline constexpr UINT EM_GETLINE = 0x00C4;
 inline constexpr UINT EM_LINEFROMCHAR = 0x00C9;
 inline constexpr UINT EM_GETFIRSTVISIBLELINE = 0x00CE;
-inline constexpr UINT EM_SETMARGINS = 0x00D3;
-inline constexpr UINT EM_GETMARGINS = 0x00D4;
 inline constexpr UINT EM_POSFROMCHAR = 0x00D6;
 inline constexpr UINT EM_CHARFROMPOS = 0x00D7;
-
-// EM_SETMARGINS.
-inline constexpr WPARAM EC_LEFTMARGIN = 0x0001;
-inline constexpr WPARAM EC_RIGHTMARGIN = 0x0002;
-inline constexpr WPARAM EC_USEFONTINFO = 0xFFFF;
 
 // ---------------------------------------------------------------- rich edit messages
 
@@ -87,7 +83,9 @@ inline constexpr WORD EN_MAXTEXT = 0x0501;
 inline constexpr UINT EN_SELCHANGE = 0x0702;
 inline constexpr UINT EN_LINK = 0x070B;
 
-// EM_SETEVENTMASK: which notifications the parent receives.
+// EM_SETEVENTMASK: which notifications the parent receives. The control
+// sends EN_CHANGE, EN_SELCHANGE and EN_LINK (and EN_MAXTEXT, which needs no
+// bit); the other bits are kept but raise nothing.
 inline constexpr DWORD ENM_NONE = 0x00000000;
 inline constexpr DWORD ENM_CHANGE = 0x00000001;
 inline constexpr DWORD ENM_UPDATE = 0x00000002;
