@@ -297,11 +297,15 @@ bool TEmbeddedWB::Wait(Cardinal TimeOut) {
   QPointer<TEmbeddedWB> self(this);
   while (!destroying_) {
     int state = READYSTATE_UNINITIALIZED;
+    bool busy = false;
     try {
       state = ReadyState();
+      busy = Busy();
     } catch (const Exception&) {
     }
     if (state == READYSTATE_COMPLETE) break;
+    // A browser that never started a page has nothing that could complete.
+    if (state == READYSTATE_UNINITIALIZED && !busy) break;
     if (OnBusyWait) {
       const TOnBusyWait handler = OnBusyWait;
       handler(this, start, TimeOut, cancel);
