@@ -23,6 +23,7 @@
 #include "platform/classlib/Menus.h"
 #include "platform/classlib/StdCtrls.h"
 #include "platform/mapi/Mapi.h"
+#include "platform/richedit/RichEdit.h"
 #include "platform/shdocvw/SHDocVw.h"
 #include "platform/shell/ShlObj.h"
 #include "platform/urlmon/UrlMon.h"
@@ -43,6 +44,7 @@ void InitializeClassLibrary() {
   InitializeStdCtrls();
   InitializeCheckLst();
   InitializeComCtrls();
+  InitializeRichEdit();
   InitializeGauges();
 }
 
