@@ -1,16 +1,12 @@
 #pragma once
 // The HTML document interfaces: IHTMLDocument, IHTMLDocument2, and the
 // element, collection, window and event interfaces they hand out (declared
-// here with the members provided so far), the document class and the HTML
-// command group.
+// here with the members provided so far; elements, collections and the
+// location in MsHtmlElements.h), the document class and the HTML command
+// group.
 #include "platform/com/OleIdl.h"
 #include "platform/com/Variant.h"
-
-struct IHTMLElement : IDispatch {};
-NOCTIVANE_DECLARE_IID(IHTMLElement, IDispatch, "{3050F1FF-98B5-11CF-BB82-00AA00BDCE0B}")
-
-struct IHTMLElementCollection : IDispatch {};
-NOCTIVANE_DECLARE_IID(IHTMLElementCollection, IDispatch, "{3050F21F-98B5-11CF-BB82-00AA00BDCE0B}")
+#include "platform/mshtml/MsHtmlElements.h"
 
 struct IHTMLFramesCollection2 : IDispatch {};
 NOCTIVANE_DECLARE_IID(IHTMLFramesCollection2, IDispatch, "{332C4426-26CB-11D0-B483-00C04FD90119}")
@@ -27,9 +23,6 @@ struct IHTMLWindow2 : IHTMLFramesCollection2 {
 };
 NOCTIVANE_DECLARE_IID(IHTMLWindow2, IHTMLFramesCollection2,
                       "{332C4427-26CB-11D0-B483-00C04FD90119}")
-
-struct IHTMLLocation : IDispatch {};
-NOCTIVANE_DECLARE_IID(IHTMLLocation, IDispatch, "{163BB1E0-6E00-11CF-837A-48DC04C10000}")
 
 struct IHTMLSelectionObject : IDispatch {};
 NOCTIVANE_DECLARE_IID(IHTMLSelectionObject, IDispatch, "{3050F25A-98B5-11CF-BB82-00AA00BDCE0B}")
@@ -90,6 +83,17 @@ struct IHTMLDocument2 : IHTMLDocument {
   virtual HRESULT elementFromPoint(LONG x, LONG y, IHTMLElement** elementHit) = 0;
   virtual HRESULT get_parentWindow(IHTMLWindow2** p) = 0;
   virtual HRESULT toString(BSTR* String) = 0;
+
+  // Writing a document: open starts a new one (and answers the document),
+  // write and writeln add markup, close ends it. Documents that cannot be
+  // written into answer E_NOTIMPL.
+  virtual HRESULT write(BSTR /*text*/) { return E_NOTIMPL; }
+  virtual HRESULT writeln(BSTR /*text*/) { return E_NOTIMPL; }
+  virtual HRESULT open(BSTR /*url*/, VARIANT /*name*/, VARIANT /*features*/, VARIANT /*replace*/,
+                       IDispatch** pomWindowResult) {
+    if (pomWindowResult) *pomWindowResult = nullptr;
+    return E_NOTIMPL;
+  }
 };
 NOCTIVANE_DECLARE_IID(IHTMLDocument2, IHTMLDocument, "{332C4425-26CB-11D0-B483-00C04FD90119}")
 
@@ -101,3 +105,9 @@ inline constexpr DISPID DISPID_IHTMLDOCUMENT2_READYSTATE = -525;  // DISPID_READ
 
 inline constexpr CLSID CLSID_HTMLDocument = GuidLiteral("{25336920-03F9-11CF-8FD0-00AA00686F13}");
 inline constexpr GUID CGID_MSHTML = GuidLiteral("{DE4BA900-59CA-11CF-9592-444553540000}");
+
+// Registers the windowless document class (CLSID_HTMLDocument): documents
+// parsed from HTML into a tree of their own, whose ready state moves through
+// messages posted to the thread that created them. Finalizing unregisters it.
+void InitializeMsHtml();
+void FinalizeMsHtml();

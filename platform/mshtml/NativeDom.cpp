@@ -1,0 +1,629 @@
+#include "platform/mshtml/NativeDom.h"
+
+#include <gumbo.h>
+
+#include <QRegularExpression>
+#include <QSet>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <cstdlib>
+
+namespace nativedom {
+
+namespace {
+
+// ---------------------------------------------------------------- tag groups
+
+bool InSet(const String& tag, std::initializer_list<const char*> names) {
+  for (const char* name : names)
+    if (tag == QLatin1String(name)) return true;
+  return false;
+}
+
+// Elements without content or end tag.
+bool IsVoid(const String& tag) {
+  return InSet(tag, {"AREA", "BASE", "BASEFONT", "BGSOUND", "BR", "COL", "EMBED", "FRAME", "HR",
+                     "IMG", "INPUT", "ISINDEX", "KEYGEN", "LINK", "META", "PARAM", "SOURCE",
+                     "TRACK", "WBR"});
+}
+
+// Elements whose text is written as it stands.
+bool IsRawText(const String& tag) {
+  return InSet(tag, {"SCRIPT", "STYLE", "XMP", "IFRAME", "NOEMBED", "NOFRAMES", "PLAINTEXT"});
+}
+
+bool IsBlock(const String& tag) {
+  return InSet(tag, {"ADDRESS", "ARTICLE", "ASIDE",  "BLOCKQUOTE", "BODY",       "CAPTION",
+                     "CENTER",  "DD",      "DIR",    "DIV",        "DL",         "DT",
+                     "FIELDSET", "FIGCAPTION", "FIGURE", "FOOTER", "FORM",       "FRAMESET",
+                     "H1",      "H2",      "H3",     "H4",         "H5",         "H6",
+                     "HEADER",  "HR",      "HTML",   "LEGEND",     "LI",         "LISTING",
+                     "MAIN",    "MENU",    "NAV",    "NOFRAMES",   "OL",         "P",
+                     "PLAINTEXT", "PRE",   "SECTION", "TABLE",     "TBODY",      "TFOOT",
+                     "THEAD",   "TR",      "UL",     "XMP"});
+}
+
+bool IsPreformatted(const String& tag) {
+  return InSet(tag, {"PRE", "LISTING", "PLAINTEXT", "XMP", "TEXTAREA"});
+}
+
+// Elements that show no text.
+bool IsHidden(const String& tag) {
+  return InSet(tag, {"HEAD", "SCRIPT", "STYLE", "TITLE", "TEMPLATE"});
+}
+
+bool IsAsciiSpace(QChar c) {
+  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+}
+
+// ---------------------------------------------------------------- gumbo
+
+// Gumbo's allocations, freed all at once. Freeing the parser's output this way
+// spares gumbo_destroy_output, which recurses once per level of nesting.
+class GumboArena {
+ public:
+  GumboArena() = default;
+  GumboArena(const GumboArena&) = delete;
+  GumboArena& operator=(const GumboArena&) = delete;
+  ~GumboArena() {
+    for (Block* b = head_.next; b != &head_;) {
+      Block* next = b->next;
+      std::free(b);
+      b = next;
+    }
+  }
+
+  static void* Allocate(void* self, size_t size) {
+    auto* arena = static_cast<GumboArena*>(self);
+    auto* b = static_cast<Block*>(std::malloc(sizeof(Block) + size));
+    if (!b) std::abort();  // gumbo cannot go on without memory
+    b->prev = &arena->head_;
+    b->next = arena->head_.next;
+    arena->head_.next->prev = b;
+    arena->head_.next = b;
+    return b + 1;
+  }
+  static void Deallocate(void*, void* p) {
+    if (!p) return;
+    Block* b = static_cast<Block*>(p) - 1;
+    b->prev->next = b->next;
+    b->next->prev = b->prev;
+    std::free(b);
+  }
+
+ private:
+  // Sits in front of each allocation; two pointers keep the block aligned.
+  struct Block {
+    Block* prev;
+    Block* next;
+  };
+  Block head_{&head_, &head_};
+};
+
+String TagName(const GumboElement& e) {
+  if (e.tag != GUMBO_TAG_UNKNOWN) return UpperCase(String::fromUtf8(gumbo_normalized_tagname(e.tag)));
+  GumboStringPiece piece = e.original_tag;
+  if (piece.data && piece.length) gumbo_tag_from_original_text(&piece);
+  const String name = UpperCase(String::fromUtf8(piece.data, qsizetype(piece.length)));
+  return name.isEmpty() ? QStringLiteral("UNKNOWN") : name;
+}
+
+String DoctypeMarkup(const GumboDocument& d) {
+  String s = QStringLiteral("<!DOCTYPE ") + String::fromUtf8(d.name);
+  const String pub = String::fromUtf8(d.public_identifier);
+  const String sys = String::fromUtf8(d.system_identifier);
+  if (!pub.isEmpty()) s += QStringLiteral(" PUBLIC \"") + pub + u'"';
+  if (!sys.isEmpty()) s += (pub.isEmpty() ? QStringLiteral(" SYSTEM \"") : QStringLiteral(" \"")) + sys + u'"';
+  return s + u'>';
+}
+
+void Append(Node* parent, Node* child) {
+  child->parent = parent;
+  parent->children.push_back(child);
+}
+
+void Convert(const GumboNode* document, Tree& tree) {
+  const GumboDocument& d = document->v.document;
+  if (d.has_doctype) {
+    Node* n = tree.newNode(NodeKind::Doctype);
+    n->text = DoctypeMarkup(d);
+    Append(tree.root, n);
+  }
+  struct Item {
+    const GumboVector* children;
+    unsigned next;
+    Node* parent;
+  };
+  std::vector<Item> stack{{&d.children, 0, tree.root}};
+  while (!stack.empty()) {
+    Item& top = stack.back();
+    if (top.next >= top.children->length) {
+      stack.pop_back();
+      continue;
+    }
+    const auto* g = static_cast<const GumboNode*>(top.children->data[top.next++]);
+    Node* parent = top.parent;  // `top` is not used after a push below
+    switch (g->type) {
+      case GUMBO_NODE_ELEMENT:
+      case GUMBO_NODE_TEMPLATE: {
+        const GumboElement& e = g->v.element;
+        Node* n = tree.newNode(NodeKind::Element);
+        n->tag = TagName(e);
+        n->attributes.reserve(e.attributes.length);
+        for (unsigned i = 0; i < e.attributes.length; ++i) {
+          const auto* a = static_cast<const GumboAttribute*>(e.attributes.data[i]);
+          n->attributes.push_back({String::fromUtf8(a->name), String::fromUtf8(a->value)});
+        }
+        Append(parent, n);
+        stack.push_back({&e.children, 0, n});
+        break;
+      }
+      case GUMBO_NODE_TEXT:
+      case GUMBO_NODE_WHITESPACE:
+      case GUMBO_NODE_CDATA: {
+        Node* n = tree.newNode(NodeKind::Text);
+        n->text = String::fromUtf8(g->v.text.text);
+        Append(parent, n);
+        break;
+      }
+      case GUMBO_NODE_COMMENT: {
+        Node* n = tree.newNode(NodeKind::Comment);
+        n->text = QStringLiteral("<!--") + String::fromUtf8(g->v.text.text) + QStringLiteral("-->");
+        Append(parent, n);
+        break;
+      }
+      case GUMBO_NODE_DOCUMENT:
+        break;
+    }
+  }
+}
+
+// Every document has a TITLE, empty unless the source gave one.
+void EnsureTitle(Tree& tree) {
+  if (tree.first("TITLE")) return;
+  Node* head = tree.head();
+  if (!head) return;
+  Node* title = tree.newNode(NodeKind::Element);
+  title->tag = QStringLiteral("TITLE");
+  Append(head, title);
+}
+
+// ---------------------------------------------------------------- markup
+
+void AppendEscaped(String& out, const String& s, bool attribute) {
+  out.reserve(out.size() + s.size());
+  for (QChar c : s) {
+    switch (c.unicode()) {
+      case u'&': out += QLatin1String("&amp;"); break;
+      case u'<': out += attribute ? QLatin1String("<") : QLatin1String("&lt;"); break;
+      case u'>': out += attribute ? QLatin1String(">") : QLatin1String("&gt;"); break;
+      case u'"': out += attribute ? QLatin1String("&quot;") : QLatin1String("\""); break;
+      case 0x00A0: out += QLatin1String("&nbsp;"); break;
+      default: out += c;
+    }
+  }
+}
+
+void AppendOpenTag(String& out, const Node* n) {
+  out += u'<';
+  out += n->tag;
+  for (const Attribute& a : n->attributes) {
+    out += u' ';
+    out += a.name;
+    out += QLatin1String("=\"");
+    AppendEscaped(out, a.value, true);
+    out += u'"';
+  }
+  out += u'>';
+}
+
+// The markup of `top` (with its own tags when `withTop`).
+void AppendMarkup(String& out, const Node* top, bool withTop) {
+  switch (top->kind) {
+    case NodeKind::Text:
+      if (withTop) {
+        if (top->parent && top->parent->kind == NodeKind::Element && IsRawText(top->parent->tag))
+          out += top->text;
+        else
+          AppendEscaped(out, top->text, false);
+      }
+      return;
+    case NodeKind::Comment:
+    case NodeKind::Doctype:
+      if (withTop) out += top->text;
+      return;
+    case NodeKind::Element:
+      if (withTop) AppendOpenTag(out, top);
+      if (IsVoid(top->tag)) return;
+      break;
+    case NodeKind::Document:
+      break;
+  }
+  struct Item {
+    const Node* node;
+    size_t next;
+  };
+  std::vector<Item> stack{{top, 0}};
+  while (!stack.empty()) {
+    Item& it = stack.back();
+    if (it.next == it.node->children.size()) {
+      const Node* done = it.node;
+      stack.pop_back();
+      if (done->kind == NodeKind::Element && (done != top || withTop))
+        out += QLatin1String("</") + done->tag + u'>';
+      continue;
+    }
+    const Node* parent = it.node;
+    const Node* c = parent->children[it.next++];
+    switch (c->kind) {
+      case NodeKind::Text:
+        if (parent->kind == NodeKind::Element && IsRawText(parent->tag))
+          out += c->text;
+        else
+          AppendEscaped(out, c->text, false);
+        break;
+      case NodeKind::Comment:
+      case NodeKind::Doctype:
+        out += c->text;
+        break;
+      case NodeKind::Element:
+        AppendOpenTag(out, c);
+        if (!IsVoid(c->tag)) stack.push_back({c, 0});
+        break;
+      case NodeKind::Document:
+        break;
+    }
+  }
+}
+
+// ---------------------------------------------------------------- text
+
+// Collects rendered text: runs of whitespace become one blank, block edges a
+// line break, table cells a tab; nothing pending is written at the ends.
+class TextWriter {
+ public:
+  void text(const String& s, bool preformatted) {
+    for (QChar c : s) {
+      if (preformatted) {
+        if (c == u'\r') continue;
+        flush();
+        if (c == u'\n')
+          out_ += QLatin1String("\r\n");
+        else
+          out_ += c;
+      } else if (IsAsciiSpace(c)) {
+        space_ = true;
+      } else {
+        flush();
+        out_ += c;
+      }
+    }
+  }
+  void lineBreak() {
+    if (block_ && !atLineStart()) out_ += QLatin1String("\r\n");
+    out_ += QLatin1String("\r\n");
+    block_ = cell_ = space_ = false;
+  }
+  void blockEdge() { block_ = true; }
+  void cellEdge() { cell_ = true; }
+  String result() const { return out_; }
+
+ private:
+  bool atLineStart() const { return out_.isEmpty() || out_.endsWith(u'\n'); }
+  void flush() {
+    if (!atLineStart()) {
+      if (block_)
+        out_ += QLatin1String("\r\n");
+      else if (cell_)
+        out_ += u'\t';
+      else if (space_)
+        out_ += u' ';
+    }
+    block_ = cell_ = space_ = false;
+  }
+
+  String out_;
+  bool space_ = false;
+  bool block_ = false;
+  bool cell_ = false;
+};
+
+// ---------------------------------------------------------------- character sets
+
+bool CanDecode(const String& charset) {
+  return !charset.isEmpty() && QStringDecoder(charset.toLatin1().constData()).isValid();
+}
+
+String Decode(const QByteArray& bytes, const String& charset) {
+  QStringDecoder decoder(charset.toLatin1().constData());
+  return decoder.decode(bytes);
+}
+
+// The character set a meta element names near the start of the source.
+String MetaCharset(const QByteArray& bytes) {
+  static const QRegularExpression kMeta(
+      QStringLiteral(R"(<meta\b[^>]*?charset\s*=\s*["']?\s*([A-Za-z0-9_.:-]+))"),
+      QRegularExpression::CaseInsensitiveOption);
+  const QRegularExpressionMatch m = kMeta.match(String::fromLatin1(bytes.left(4096)));
+  if (!m.hasMatch()) return String();
+  const String name = LowerCase(m.captured(1));
+  // A document that could name its set in ASCII is not in UTF-16.
+  return name.startsWith(QLatin1String("utf-16")) || name == QLatin1String("unicode")
+             ? QStringLiteral("utf-8")
+             : name;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- Node
+
+Attribute* Node::findAttribute(const String& name, bool caseSensitive) {
+  for (Attribute& a : attributes)
+    if (a.name.compare(name, caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0) return &a;
+  return nullptr;
+}
+
+const Attribute* Node::findAttribute(const String& name, bool caseSensitive) const {
+  return const_cast<Node*>(this)->findAttribute(name, caseSensitive);
+}
+
+String Node::attribute(const String& name) const {
+  const Attribute* a = findAttribute(name);
+  return a ? a->value : String();
+}
+
+// ---------------------------------------------------------------- Tree
+
+Tree::Tree() { root = newNode(NodeKind::Document); }
+
+Node* Tree::newNode(NodeKind kind) {
+  nodes.push_back(std::make_unique<Node>());
+  Node* n = nodes.back().get();
+  n->kind = kind;
+  if (kind == NodeKind::Comment || kind == NodeKind::Doctype) n->tag = QStringLiteral("!");
+  return n;
+}
+
+void Tree::index() {
+  for (Node* n : all) n->sourceIndex = -1;
+  all.clear();
+  std::vector<Node*> stack(root->children.rbegin(), root->children.rend());
+  while (!stack.empty()) {
+    Node* n = stack.back();
+    stack.pop_back();
+    if (!n->isElement()) continue;
+    n->sourceIndex = int(all.size());
+    all.push_back(n);
+    stack.insert(stack.end(), n->children.rbegin(), n->children.rend());
+  }
+}
+
+Node* Tree::documentElement() const {
+  for (Node* n : root->children)
+    if (n->kind == NodeKind::Element) return n;
+  return nullptr;
+}
+
+Node* Tree::head() const {
+  if (Node* html = documentElement())
+    for (Node* n : html->children)
+      if (n->is("HEAD")) return n;
+  return nullptr;
+}
+
+Node* Tree::body() const {
+  if (Node* html = documentElement())
+    for (Node* n : html->children)
+      if (n->is("BODY") || n->is("FRAMESET")) return n;
+  return nullptr;
+}
+
+Node* Tree::first(const char* upperTag) const {
+  std::vector<Node*> stack(root->children.rbegin(), root->children.rend());
+  while (!stack.empty()) {
+    Node* n = stack.back();
+    stack.pop_back();
+    if (n->is(upperTag)) return n;
+    stack.insert(stack.end(), n->children.rbegin(), n->children.rend());
+  }
+  return nullptr;
+}
+
+String Tree::resolve(const String& value) const {
+  const String v = value.trimmed();
+  const QUrl relative(v);
+  if (!relative.isValid()) return v;
+  if (!relative.isRelative()) return relative.toString(QUrl::FullyEncoded);
+  if (base.isEmpty() || base.isRelative() || base.scheme() == QLatin1String("about")) return v;
+  return base.resolved(relative).toString(QUrl::FullyEncoded);
+}
+
+std::shared_ptr<Tree> ParseHtml(const String& html, const QUrl& url) {
+  auto tree = std::make_shared<Tree>();
+  tree->url = url;
+  const QByteArray utf8 = html.toUtf8();
+  {
+    GumboArena arena;
+    GumboOptions options = kGumboDefaultOptions;
+    options.allocator = &GumboArena::Allocate;
+    options.deallocator = &GumboArena::Deallocate;
+    options.userdata = &arena;
+    // Parse errors are not reported; recording them costs memory that grows
+    // with the square of the nesting.
+    options.max_errors = 0;
+    const GumboOutput* output =
+        gumbo_parse_with_options(&options, utf8.constData(), size_t(utf8.size()));
+    Convert(output->document, *tree);
+  }
+  EnsureTitle(*tree);
+  tree->index();
+  tree->base = url;
+  if (const Node* base = tree->first("BASE"); base && base->hasAttribute(QStringLiteral("href"))) {
+    const QUrl href(base->attribute(QStringLiteral("href")).trimmed());
+    tree->base = url.isEmpty() || url.scheme() == QLatin1String("about") ? href : url.resolved(href);
+  }
+  return tree;
+}
+
+// ---------------------------------------------------------------- decoding
+
+DecodedHtml DecodeHtml(const QByteArray& bytes, const String& declaredCharset, bool useMetaCharset) {
+  if (bytes.startsWith("\xEF\xBB\xBF")) return {Decode(bytes.mid(3), QStringLiteral("utf-8")), QStringLiteral("utf-8")};
+  if (bytes.startsWith("\xFF\xFE"))
+    return {Decode(bytes.mid(2), QStringLiteral("utf-16le")), QStringLiteral("utf-16le")};
+  if (bytes.startsWith("\xFE\xFF"))
+    return {Decode(bytes.mid(2), QStringLiteral("utf-16be")), QStringLiteral("utf-16be")};
+  String charset = LowerCase(declaredCharset.trimmed());
+  if (!CanDecode(charset) && useMetaCharset) charset = MetaCharset(bytes);
+  if (!CanDecode(charset)) charset = QStringLiteral("utf-8");
+  return {Decode(bytes, charset), charset};
+}
+
+QByteArray EncodeHtml(const String& text, const String& charset) {
+  const QByteArray name = charset.toLatin1();
+  const bool utf16 = charset.startsWith(QLatin1String("utf-16"));
+  QStringEncoder encoder(name.constData(),
+                         utf16 ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
+  if (charset.isEmpty() || !encoder.isValid()) return text.toUtf8();
+  return encoder.encode(text);
+}
+
+// ---------------------------------------------------------------- serialising
+
+String OuterHtml(const Node* node) {
+  String out;
+  AppendMarkup(out, node, true);
+  return out;
+}
+
+String InnerHtml(const Node* node) {
+  String out;
+  AppendMarkup(out, node, false);
+  return out;
+}
+
+String DocumentHtml(const Tree& tree) {
+  String out;
+  for (const Node* n : tree.root->children) {
+    if (!out.isEmpty()) out += QLatin1String("\r\n");
+    AppendMarkup(out, n, true);
+  }
+  return out;
+}
+
+String TextContent(const Node* node) {
+  String out;
+  std::vector<const Node*> stack{node};
+  while (!stack.empty()) {
+    const Node* n = stack.back();
+    stack.pop_back();
+    if (n->kind == NodeKind::Text) out += n->text;
+    if (n->kind == NodeKind::Element || n->kind == NodeKind::Document)
+      stack.insert(stack.end(), n->children.rbegin(), n->children.rend());
+  }
+  return out;
+}
+
+String InnerText(const Node* node) {
+  if (node->kind != NodeKind::Element) return String();
+  if (IsRawText(node->tag) || node->is("TITLE") || node->is("TEXTAREA")) return TextContent(node);
+  TextWriter writer;
+  int preformatted = IsPreformatted(node->tag) ? 1 : 0;
+  struct Item {
+    const Node* node;
+    size_t next;
+  };
+  std::vector<Item> stack{{node, 0}};
+  while (!stack.empty()) {
+    Item& it = stack.back();
+    if (it.next == it.node->children.size()) {
+      const Node* done = it.node;
+      stack.pop_back();
+      if (done != node) {
+        if (IsBlock(done->tag)) writer.blockEdge();
+        if (IsPreformatted(done->tag)) --preformatted;
+      }
+      continue;
+    }
+    const Node* c = it.node->children[it.next++];
+    if (c->kind == NodeKind::Text) {
+      writer.text(c->text, preformatted > 0);
+      continue;
+    }
+    if (c->kind != NodeKind::Element || IsHidden(c->tag)) continue;
+    if (c->is("BR")) {
+      writer.lineBreak();
+      continue;
+    }
+    if (IsBlock(c->tag))
+      writer.blockEdge();
+    else if (c->is("TD") || c->is("TH"))
+      writer.cellEdge();
+    if (IsPreformatted(c->tag)) ++preformatted;
+    stack.push_back({c, 0});
+  }
+  return writer.result();
+}
+
+String DocumentTitle(const Tree& tree) {
+  const Node* title = tree.first("TITLE");
+  if (!title) return String();
+  String out;
+  bool space = false;
+  for (QChar c : TextContent(title)) {
+    if (IsAsciiSpace(c)) {
+      space = !out.isEmpty();
+      continue;
+    }
+    if (space) out += u' ';
+    space = false;
+    out += c;
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------- addresses
+
+String UrlProtocol(const QUrl& url) {
+  return url.scheme().isEmpty() ? String() : url.scheme() + u':';
+}
+
+String UrlProtocolName(const QUrl& url) {
+  const String scheme = url.scheme();
+  if (scheme == QLatin1String("http")) return QStringLiteral("HyperText Transfer Protocol");
+  if (scheme == QLatin1String("https")) return QStringLiteral("HyperText Transfer Protocol with Privacy");
+  if (scheme == QLatin1String("ftp")) return QStringLiteral("File Transfer Protocol");
+  if (scheme == QLatin1String("file")) return QStringLiteral("File Protocol");
+  return QStringLiteral("Unknown Protocol");
+}
+
+int UrlEffectivePort(const QUrl& url) { return url.port() >= 0 ? url.port() : UrlDefaultPort(url); }
+
+int UrlDefaultPort(const QUrl& url) {
+  const String scheme = url.scheme();
+  if (scheme == QLatin1String("http")) return 80;
+  if (scheme == QLatin1String("https")) return 443;
+  if (scheme == QLatin1String("ftp")) return 21;
+  return -1;
+}
+
+String UrlPathname(const QUrl& url) {
+  const String path = url.path(QUrl::FullyEncoded);
+  if (url.host().isEmpty() && !path.startsWith(u'/')) return path;  // about:blank gives "blank"
+  return path.isEmpty() ? QStringLiteral("/") : path;
+}
+
+String UrlSearch(const QUrl& url) {
+  const String query = url.query(QUrl::FullyEncoded);
+  return query.isEmpty() ? String() : u'?' + query;
+}
+
+String UrlHash(const QUrl& url) {
+  const String fragment = url.fragment(QUrl::FullyEncoded);
+  return fragment.isEmpty() ? String() : u'#' + fragment;
+}
+
+String UrlFileName(const QUrl& url) { return url.fileName(QUrl::FullyDecoded); }
+
+}  // namespace nativedom
