@@ -409,8 +409,10 @@ class ElementObject final
     if (!p) return E_POINTER;
     VariantInit(p);
     const Attribute* a = node_->findAttribute(QLatin1String(name));
+    // A signed value ("+1" for a font) is relative, so it stays text.
+    const String v = a ? a->value.trimmed() : String();
     bool whole = false;
-    const LONG n = a ? a->value.trimmed().toInt(&whole) : absent.value_or(0);
+    const LONG n = !a ? absent.value_or(0) : !v.isEmpty() && v[0].isDigit() ? v.toInt(&whole) : 0;
     if (whole || (!a && absent)) {
       p->vt = VT_I4;
       p->lVal = n;
