@@ -177,14 +177,19 @@ void TCustomEmbeddedWB::DestroyWnd() {
 }
 
 void TCustomEmbeddedWB::CreateWnd() {
-  HWND parked = std::exchange(parkedWindow_, nullptr);
+  HWND parked = parkedWindow_;
   if (!parked || !IsWindow(parked)) {
+    parkedWindow_ = nullptr;
     TEWB::CreateWnd();
     return;
   }
-  SetWindowHandle(parked);
   TCreateParams params;
   CreateParams(params);
+  // Without a window to live in, the browser window keeps waiting.
+  if (!params.WndParent)
+    throw EInvalidOperation(QStringLiteral("Control '%1' has no parent window").arg(Name()));
+  parkedWindow_ = nullptr;
+  SetWindowHandle(parked);
   ::SetParent(parked, params.WndParent);
   // The control's widget belongs in its parent's container.
   if (TWinControl* parent = Parent()) {

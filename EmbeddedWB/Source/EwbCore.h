@@ -413,9 +413,6 @@ class TCustomEmbeddedWB : public TEWB,
   // Changes the browser's context menu before it shows.
   virtual void FilterPopupMenu(DWORD ID, HMENU Menu, IDispatch* Context);
 
-  // Exec on the current document's command target (no command group);
-  // E_UNEXPECTED without a document or command target.
-  HRESULT ExecDocumentCommand(DWORD CmdID, DWORD ExecOpt, VARIANT* In, VARIANT* Out);
   // Tells the control that an ambient property changed.
   void AmbientPropertyChanged(DISPID dispID);
 
@@ -426,6 +423,9 @@ class TCustomEmbeddedWB : public TEWB,
   std::function<void()> InnerWindowHook;
 
  private:
+  // Exec on the current document's command target (no command group);
+  // E_UNEXPECTED without a document or command target.
+  HRESULT ExecDocumentCommand(DWORD CmdID, DWORD ExecOpt, VARIANT* In, VARIANT* Out);
   // Shows the browser's own context menu built here (filtered); false when
   // the menu cannot be built.
   bool ShowFilteredMenu(DWORD dwID, POINT* ppt, IUnknown* pcmdtReserved, IDispatch* pdispReserved);

@@ -505,6 +505,9 @@ TEST_F(EwbCoreTest, WindowParkingKeepsThePage) {
   EXPECT_FALSE(wb->HandleAllocated());
   EXPECT_TRUE(IsWindow(window));
   EXPECT_EQ(GetParent(window), Application->Handle());
+  EXPECT_THROW(wb->HandleNeeded(), EInvalidOperation);
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_FALSE(wb->HandleAllocated());
   delete wb;
   wb = nullptr;
   EXPECT_FALSE(IsWindow(window));
