@@ -23,6 +23,7 @@
 #include "platform/classlib/Menus.h"
 #include "platform/classlib/StdCtrls.h"
 #include "platform/mapi/Mapi.h"
+#include "platform/mshtml/MsHtml.h"
 #include "platform/richedit/RichEdit.h"
 #include "platform/shdocvw/SHDocVw.h"
 #include "platform/shell/ShlObj.h"
@@ -54,11 +55,13 @@ void InitializePlatform() {
   InitializeWinInet();
   InitializeUrlMon();
   InitializeShell();
+  InitializeMsHtml();
   InitializeSHDocVw();
   InitializeMapi();
 }
 
 void FinalizePlatform() {
+  FinalizeMsHtml();
   FinalizeUrlMon();
   FinalizeWinInet();
 }
