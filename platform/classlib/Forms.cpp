@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QScreen>
 #include <QTimer>
+#include <QToolTip>
 #include <QWidget>
 #include <QWindow>
 
@@ -685,6 +686,13 @@ void TApplication::QuitLoops() {
 void TApplication::SetTitle(const String& value) {
   title_ = value;
   if (handle_) SetWindowTextW(handle_, reinterpret_cast<LPCWSTR>(value.utf16()));
+}
+
+void TApplication::SetHintColor(TColor value) {
+  hintColor_ = value;
+  QPalette palette = QToolTip::palette();
+  palette.setColor(QPalette::ToolTipBase, TColorToQColor(value));
+  QToolTip::setPalette(palette);
 }
 
 String TApplication::ExeName() const { return QCoreApplication::applicationFilePath(); }

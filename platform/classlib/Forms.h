@@ -274,6 +274,9 @@ class TApplication : public TComponent {
   void SetMainFormOnTaskbar(bool value) { mainFormOnTaskbar_ = value; }
   bool ShowHint() const { return showHint_; }
   void SetShowHint(bool value) { showHint_ = value; }
+  // The background colour of hint windows (clInfoBk at start).
+  TColor HintColor() const { return hintColor_; }
+  void SetHintColor(TColor value);
   String ExeName() const;
   // The program's icon (the Qt application's window icon at start).
   TIcon* Icon() const { return icon_; }
@@ -322,6 +325,7 @@ class TApplication : public TComponent {
   String title_;
   bool mainFormOnTaskbar_ = false;
   bool showHint_ = true;
+  TColor hintColor_ = clInfoBk;
   bool terminated_ = false;
   bool active_ = false;
   bool running_ = false;

@@ -68,6 +68,14 @@ String FromBuffer(LPARAM p) {
   return p ? String::fromUtf16(reinterpret_cast<const char16_t*>(p)) : String();
 }
 
+// Set while a key for a combo box's open list, already seen by the combo
+// box's key handling, is passed on to the list.
+int passingListKey = 0;
+struct PassingListKey {
+  PassingListKey() { ++passingListKey; }
+  ~PassingListKey() { --passingListKey; }
+};
+
 // Hands a key that a key handler replaced to the widget as the new key (the
 // original event is not passed on).
 void SendReplacedKey(QWidget* target, UINT msg, WPARAM key) {
@@ -1258,23 +1266,69 @@ class TComboWidget : public QComboBox {
   }
 
   // While the list is open the keys go to the list; the combo box's key
-  // handling sees them first, as it would in the edit field.
+  // handling sees them first, as it would in the edit field. Keys from the
+  // keyboard reach it through the combo box's window (the list is part of
+  // it); keys sent by code are handled here. Qt's list would act on Enter,
+  // Esc, F4 and Alt+Down before they are even pressed: those keys wait for
+  // their key press and take the list's own action only when the key
+  // handling let them through.
   bool eventFilter(QObject* watched, QEvent* e) override {
-    if (watched == view() && combo_ && !combo_->Destroyed() && e->type() == QEvent::KeyPress) {
+    if (watched != view() || !combo_ || combo_->Destroyed())
+      return QComboBox::eventFilter(watched, e);
+    if (e->type() == QEvent::ShortcutOverride && IsListKey(static_cast<QKeyEvent*>(e))) {
+      e->accept();
+      return true;
+    }
+    if (e->type() == QEvent::KeyPress) {
       auto* key = static_cast<QKeyEvent*>(e);
-      const WORD vk = VirtualKeyFromQt(key->key(), key->modifiers());
-      if (vk) {
-        TMessage m{WM_KEYDOWN, vk, MakeKeyData(1, 0, false, bool(key->modifiers() & Qt::AltModifier), false, false), 0};
-        QPointer<TCustomComboBox> combo(combo_);
-        if (combo->DoKeyDown(m)) return true;
-        if (!combo) return true;
-        if (WORD(m.WParam) != vk) return true;  // the key was replaced: consumed
+      if (!e->spontaneous() && passingListKey == 0) {
+        const WORD vk = VirtualKeyFromQt(key->key(), key->modifiers());
+        if (vk) {
+          TMessage m{WM_KEYDOWN, vk, MakeKeyData(1, 0, false, bool(key->modifiers() & Qt::AltModifier), false, false), 0};
+          QPointer<TCustomComboBox> combo(combo_);
+          if (combo->DoKeyDown(m)) return true;
+          if (!combo) return true;
+          if (WORD(m.WParam) != vk) return true;  // the key was replaced: consumed
+        }
+      }
+      if (IsListKey(key)) {
+        ListKey(key);
+        return true;
       }
     }
     return QComboBox::eventFilter(watched, e);
   }
 
  private:
+  static bool IsListKey(const QKeyEvent* key) {
+    switch (key->key()) {
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+      case Qt::Key_Escape:
+      case Qt::Key_F4: return true;
+      case Qt::Key_Down: return key->modifiers() & Qt::AltModifier;
+      default: return false;
+    }
+  }
+
+  // The list's own action: Esc closes it; the others close it and pick the
+  // highlighted entry.
+  void ListKey(const QKeyEvent* key) {
+    const QModelIndex current = view()->currentIndex();
+    const bool enterKey = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (enterKey && !(current.isValid() && (current.flags() & Qt::ItemIsEnabled))) return;
+    QPointer<TComboWidget> self(this);
+    hidePopup();
+    if (!self || key->key() == Qt::Key_Escape || !current.isValid()) return;
+    const int row = current.row();
+    if (row != currentIndex())
+      setCurrentIndex(row);
+    else if (lineEdit())
+      lineEdit()->setText(itemText(row));
+    emit activated(row);
+    if (self) emit textActivated(itemText(row));
+  }
+
   QPointer<TCustomComboBox> combo_;
 };
 
@@ -1627,6 +1681,28 @@ bool TCustomComboBox::HandleComboMessage(TMessage& m) {
     return int(CB_ERR);
   };
   switch (m.Msg) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+      // A key for the open list: one that the key handling swallowed or
+      // replaced does not reach the list.
+      if (!DroppedDown()) return false;
+      const WPARAM original = m.WParam;
+      QPointer<TCustomComboBox> self(this);
+      if (DoKeyDown(m) || !self || m.WParam != original) {
+        m.Result = 0;
+        return true;
+      }
+      PassingListKey passing;
+      DefaultHandler(m);
+      return true;
+    }
+    case WM_CHAR:
+    case WM_SYSCHAR: {
+      // A key that types a character reaches the list with its character.
+      PassingListKey passing;
+      TWinControl::WndProc(m);
+      return true;
+    }
     case CN_COMMAND:
       switch (HIWORD(m.WParam)) {
         case CBN_SELCHANGE: {

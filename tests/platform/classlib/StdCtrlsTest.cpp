@@ -504,6 +504,41 @@ TEST_F(StdControls, ComboTextIndexAndDropDown) {
   EXPECT_EQ(combo->Text(), "alpha");
 }
 
+TEST_F(StdControls, ComboOpenListKeysGoThroughTheKeyHandlingOnce) {
+  auto* combo = Add<TComboBox>(Bounds(10, 10, 200, 24));
+  for (const char* s : {"alpha", "beta", "gamma"}) combo->Items()->Add(s);
+  QStringList events;
+  combo->OnKeyDown = [&](TObject*, Word& key, TShiftState) {
+    events << QStringLiteral("key %1").arg(key);
+    if (key == VK_F2) key = 0;
+  };
+  combo->OnClick = [&](TObject*) { events << "click"; };
+  ShowForm();
+  QAbstractItemView* view = static_cast<QComboBox*>(combo->Widget())->view();
+
+  // Without a handler taking them, Down moves in the list and Enter picks
+  // the entry; each key reaches the key handling once.
+  combo->SetDroppedDown(true);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
+  view->setCurrentIndex(view->model()->index(0, 0));
+  QTest::keyClick(view, Qt::Key_Down);
+  QTest::keyClick(view, Qt::Key_Return);
+  EXPECT_TRUE(testsupport::waitFor([&] { return !combo->DroppedDown(); }));
+  EXPECT_EQ(combo->Text(), "beta");
+  EXPECT_EQ(events, (QStringList{"key 40", "key 13", "click"}));
+
+  // Esc closes the list without a choice; a key the handler swallowed does nothing.
+  events.clear();
+  combo->SetDroppedDown(true);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
+  QTest::keyClick(view, Qt::Key_F2);
+  EXPECT_TRUE(combo->DroppedDown());
+  QTest::keyClick(view, Qt::Key_Escape);
+  EXPECT_TRUE(testsupport::waitFor([&] { return !combo->DroppedDown(); }));
+  EXPECT_EQ(combo->Text(), "beta");
+  EXPECT_EQ(events, (QStringList{"key 113", "key 27"}));
+}
+
 TEST_F(StdControls, ComboEditFieldIsAChildWindowWithSelectionAndKeys) {
   auto* combo = Add<TComboBox>(Bounds(10, 10, 200, 24));
   for (const char* s : {"http://a.example/", "http://b.example/"}) combo->Items()->Add(s);

@@ -1,0 +1,752 @@
+#include "EmbeddedWB/Source/IEAddress.h"
+
+#include "platform/classlib/Forms.h"
+#include "platform/classlib/Streaming.h"
+#include "platform/rtl/Registry.h"
+#include "platform/urlmon/UrlMon.h"
+
+#include <QPointer>
+
+#include <algorithm>
+
+namespace IEAddress {
+
+namespace {
+
+using ::EmbeddedWB::TEmbeddedWB;
+
+int unitStarts = 0;
+bool oleInitialized = false;
+
+const char* const kAboutText = "TIEAddress - the address box of Noctivane";
+
+// Asks the box to place its edit field once Qt has laid out the combo box.
+constexpr UINT kPlaceEditMessage = WM_APP + 0x1A1;
+
+// Where the edit field goes: right of the icon, clear of the button.
+constexpr int kEditLeft = 23;
+constexpr int kEditTop = 5;
+
+// The shell's simple auto-completion flag of each option, by ordinal
+// (auto-suggest and auto-append are forced on or off separately).
+constexpr DWORD kAutoCompleteFlags[] = {0, 0, SHACF_FILESYSTEM, SHACF_URLHISTORY, SHACF_URLMRU, SHACF_URLALL,
+                                        SHACF_USETAB};
+// The auto-complete object's option of each member, by ordinal.
+constexpr DWORD kAutoComplete2Flags[] = {
+    ACO_NONE,   ACO_AUTOSUGGEST,        ACO_AUTOAPPEND, ACO_SEARCH,      ACO_FILTERPREFIXES,
+    ACO_USETAB, ACO_UPDOWNKEYDROPSLIST, ACO_RTLREADING, ACO_WORD_FILTER, ACO_NOPREFIXFILTERING};
+
+// What a module's DllGetVersion fills in (20 bytes).
+struct DllVersionInfo {
+  DWORD cbSize = 0;
+  DWORD dwMajorVersion = 0;
+  DWORD dwMinorVersion = 0;
+  DWORD dwBuildNumber = 0;
+  DWORD dwPlatformID = 0;
+};
+static_assert(sizeof(DllVersionInfo) == 20);
+using DllGetVersionProc = HRESULT (*)(DllVersionInfo*);
+
+// Version of the shell's light-weight utility library from which the
+// auto-complete object is used.
+constexpr double kAutoComplete2MinVersion = 4.72;
+
+// Keywords of special folders and their shell folder numbers.
+struct SpecialFolder {
+  const char* keyword;
+  int folder;
+};
+constexpr SpecialFolder kSpecialFolders[] = {
+    {"DESKTOP", 0},
+    {"INTERNET", 1},
+    {"PROGRAMS", 2},
+    {"CONTROL PANEL", 3},
+    {"PRINTERS", 4},
+    {"MY DOCUMENTS", 5},
+    {"FAVORITES", 6},
+    {"STARTUP", 7},
+    {"RECENT", 8},
+    {"SENDTO", 9},
+    {"RECYCLE BIN", 10},
+    {"STARTMENU", 11},
+    {"DESKTOP DIRECTORY", 16},
+    {"MY COMPUTER", 17},
+    {"NETWORK NEIGHBORHOOD", 18},
+    {"NETHOOD", 19},
+    {"FONTS", 20},
+    {"TEMPLATES", 21},
+    {"START MENU", 22},
+    {"COMMON PROGRAMS", 23},
+    {"COMMON STARTUP", 24},
+    {"COMMON DESKTOP", 25},
+    {"APPDATA", 26},
+    {"PRINTHOOD", 27},
+    {"APPLICATION DATA", 28},
+    {"TEMPORARY INTERNET FILES", 32},
+    {"COOKIES", 33},
+    {"HISTORY", 34},
+    {"USERPROFILE", 40},
+    {"DIAL UP CONNECTIONS", 49},
+    {"MY MUSIC", 53},
+    {"MY PICTURES", 54},
+    {"MY VIDEO", 55},
+    {"CD BURNING", 59},
+    {"COMPUTERS NEAR ME", 61},
+    {"PROFILES", 62},
+};
+constexpr int kNoSpecialFolder = 3000;
+
+// The index of the entry equal to `s` (case-sensitive), -1 when none is.
+int IndexOfExact(const TStrings* items, const String& s) {
+  for (int i = 0; i < items->Count(); ++i)
+    if (items->Get(i) == s) return i;
+  return -1;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- TCustomIEAddress
+
+TCustomIEAddress::TCustomIEAddress(TComponent* AOwner) : TCustomComboBox(AOwner) {
+  SetControlStyle(ControlStyle() + csOpaque);
+  SetColor(clWindow);
+  colorAtLoad_ = Color();
+  SetShowHint(true);
+  SetBounds(Left(), Top(), 145, 22);
+}
+
+TCustomIEAddress::~TCustomIEAddress() {
+  if (loaded_ && ::Application) ::Application->SetHintColor(hintColorAtLoad_);
+}
+
+String TCustomIEAddress::About() const { return String::fromLatin1(kAboutText); }
+
+void TCustomIEAddress::SetArrowColor(TColor value) {
+  arrowColor_ = value;
+  PaintButton();
+}
+
+void TCustomIEAddress::SetBorderColor(TColor value) {
+  borderColor_ = value;
+  PaintButton();
+}
+
+void TCustomIEAddress::SetButtonColor(TColor value) {
+  buttonColor_ = value;
+  PaintButton();
+}
+
+void TCustomIEAddress::SetButtonPressedColor(TColor value) {
+  buttonPressedColor_ = value;
+  PaintButton();
+}
+
+void TCustomIEAddress::SetAutoCompleteOptions(TAutoCompleteOptions value) {
+  autoCompleteOptions_ = value;
+  if (autoCompleteVersion_ == AutoComplete1 && HandleAllocated()) SetAutoComplete();
+}
+
+void TCustomIEAddress::SetAutoComplete2Source(TAutoComplete2Source value) {
+  if (autoComplete2Source_ == value) return;
+  autoComplete2Source_ = value;
+  if (HandleAllocated()) RecreateWnd();
+}
+
+void TCustomIEAddress::SetEmbeddedWB(TEmbeddedWB* value) {
+  if (browser_ == value) return;
+  if (browser_) browser_->RemoveFreeNotification(this);
+  browser_ = value;
+  if (browser_) browser_->FreeNotification(this);
+}
+
+void TCustomIEAddress::SetFlat(bool value) {
+  flat_ = value;
+  ctl3D_ = !value;
+  hasBorder_ = false;
+  PaintButton();
+}
+
+void TCustomIEAddress::SetGUI(TGUI value) {
+  gui_ = value;
+  PaintButton();
+}
+
+void TCustomIEAddress::SetHasBorder(bool value) {
+  hasBorder_ = value;
+  PaintButton();
+}
+
+void TCustomIEAddress::DeleteSelected() {
+  const int index = ItemIndex();
+  if (index != -1) Items()->Delete(index);
+}
+
+void TCustomIEAddress::Notification(TComponent* AComponent, TOperation Operation) {
+  TCustomComboBox::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == browser_) browser_ = nullptr;
+}
+
+// ---------------------------------------------------------------- start-up
+
+void TCustomIEAddress::Loaded() {
+  TCustomComboBox::Loaded();
+  QPointer<TCustomIEAddress> self(this);
+  colorAtLoad_ = Color();
+  hintColorAtLoad_ = ::Application ? ::Application->HintColor() : clInfoBk;
+  loaded_ = true;
+  waitGaveUp_ = false;
+  doubleBuffered_ = true;
+  SetEditModified(false);
+  if (Designing()) return;
+  if (gui_ == gsThemes) {
+    ctl3D_ = false;
+    parentCtl3D_ = false;
+    ApplyThemeColors();
+  }
+  LoadTypedUrls();
+  const String slashed = AddTrailingSlash(Text());
+  if (slashed != Text()) SetText(slashed);
+  CheckSecureSite();
+  DoUpdateTextAfterNav();
+  if (!self) return;
+  SiteToolTip();
+  if (!self) return;
+  DoShowFavicon();
+  ApplyTextOnLoad();
+}
+
+void TCustomIEAddress::ApplyTextOnLoad() {
+  if (!browser_) return;
+  switch (textOnLoad_) {
+    case tlIEHomePage: SetText(browser_->GetIEHomePage()); break;
+    case tlBlank:
+      try {
+        browser_->AssignEmptyDocument(false);
+      } catch (const Exception&) {
+        // A browser that cannot start a page keeps what it shows.
+      }
+      break;
+    case tlUserDefine: SetText(textOnShow_); break;
+    case tlIELastVisited: break;
+  }
+  if (autoNavigateOnLoad_) Navigate(Text());
+}
+
+// ---------------------------------------------------------------- typed-address history
+
+void TCustomIEAddress::LoadTypedUrls() {
+  TStrings* items = Items();
+  items->Clear();
+  TRegistry reg(KEY_READ);
+  reg.RootKey = HKEY_CURRENT_USER;
+  try {
+    if (reg.OpenKeyReadOnly(String::fromLatin1(TypedUrlsKey))) {
+      for (int n = 1; n <= MaxTypedUrlsRead; ++n) {
+        const String name = QStringLiteral("Url") + IntToStr(n);
+        String value;
+        try {
+          if (!reg.ValueExists(name)) continue;
+          value = reg.ReadString(name);
+        } catch (const Exception&) {
+          continue;  // a value of another type is no address
+        }
+        value = Trim(RemoveControlChars(value));
+        if (value.isEmpty() || IndexOfExact(items, value) >= 0) continue;
+        items->Add(value);
+      }
+      reg.CloseKey();
+    }
+  } catch (const Exception&) {
+    // An unreadable history reads as what was read so far.
+  }
+  if (!browser_ && textOnLoad_ != tlUserDefine) SetText(items->Count() > 0 ? Trim(items->Get(0)) : String());
+}
+
+void TCustomIEAddress::SaveTypedUrls() {
+  const String text = Text();
+  if (Trim(text).isEmpty()) return;
+  if (OnUpdateRegistry) {
+    bool cancel = false;
+    QPointer<TCustomIEAddress> self(this);
+    OnUpdateRegistry(this, text, cancel);
+    if (!self || cancel) return;
+  }
+  TRegistry reg;
+  reg.RootKey = HKEY_CURRENT_USER;
+  try {
+    if (!reg.OpenKey(String::fromLatin1(TypedUrlsKey), true)) return;
+    const int count = std::min(Items()->Count(), MaxTypedUrlsWritten);
+    for (int n = 1; n <= count; ++n) {
+      // Control characters never go into the store.
+      const String value = RemoveControlChars(Items()->Get(n - 1));
+      if (Trim(value).isEmpty()) continue;
+      reg.WriteString(QStringLiteral("Url") + IntToStr(n), value);
+    }
+    reg.CloseKey();
+  } catch (const Exception&) {
+    // The history stays as it was; nothing is shown.
+  }
+}
+
+// ---------------------------------------------------------------- accepting an address
+
+String TCustomIEAddress::AddTrailingSlash(const String& Url) const {
+  if (Url.endsWith(QLatin1Char('/'))) return Url;
+  // A query or a fragment is no folder to end with a slash.
+  if (Url.contains(QLatin1Char('?')) || Url.contains(QLatin1Char('#'))) return Url;
+  if (Url.lastIndexOf(QLatin1Char('/')) > Url.lastIndexOf(QLatin1Char('.'))) return Url + QLatin1Char('/');
+  return Url;
+}
+
+void TCustomIEAddress::CheckSecureSite() {
+  if (!useSecureSiteBGColor_) return;
+  SetColor(Text().startsWith(QLatin1String("https")) ? secureSiteBG_ : colorAtLoad_);
+}
+
+void TCustomIEAddress::AcceptUrl() {
+  if (Designing()) return;
+  waitGaveUp_ = false;
+  QPointer<TCustomIEAddress> self(this);
+  const String cleaned = AddTrailingSlash(RemoveControlChars(Text()));
+  if (cleaned != Text()) SetText(cleaned);
+  CheckSecureSite();
+  DoUpdateTextAfterNav();
+  if (!self) return;
+  // The list gains the address before it is saved, so that the newest
+  // address is the one that reaches the history.
+  const String text = Text();
+  if (!Trim(text).isEmpty() && IndexOfExact(Items(), text) < 0) Items()->Insert(0, text);
+  SaveTypedUrls();
+  if (!self) return;
+  SiteToolTip();
+  if (!self) return;
+  DoShowFavicon();
+}
+
+// ---------------------------------------------------------------- following the browser
+
+void TCustomIEAddress::Navigate(const String& url) {
+  if (!browser_) return;
+  try {
+    browser_->Go(url, 0);
+  } catch (const Exception&) {
+    // An address the browser refuses is dropped: the text stays for the
+    // user to correct.
+  }
+}
+
+bool TCustomIEAddress::WaitForBrowser() {
+  QPointer<TCustomIEAddress> self(this);
+  QPointer<TEmbeddedWB> browser(browser_);
+  if (!browser) return false;
+  int state = READYSTATE_UNINITIALIZED;
+  try {
+    state = browser->ReadyState();
+  } catch (const Exception&) {
+    return false;
+  }
+  // A browser that never navigated has no document to wait for.
+  if (state == READYSTATE_UNINITIALIZED) return false;
+  // One action waits once: after a wait that ended without a complete
+  // document the rest of the action goes on at once.
+  if (!waitGaveUp_ && browser->HandleAllocated() && !browser->Wait(NavigationWaitTimeOut) && self)
+    waitGaveUp_ = true;
+  return self && browser && browser_ == browser;
+}
+
+String TCustomIEAddress::BrowserText(bool title) const {
+  if (!browser_) return String();
+  try {
+    return title ? browser_->LocationName() : browser_->LocationURL();
+  } catch (const Exception&) {
+    return String();
+  }
+}
+
+void TCustomIEAddress::DoUpdateTextAfterNav() {
+  waitGaveUp_ = false;
+  if (!browser_ || !updateTextAfterNav_) return;
+  QPointer<TCustomIEAddress> self(this);
+  if (!WaitForBrowser()) return;
+  const String newText = BrowserText(textAfterNav_ == anLocationName);
+  bool cancel = false;
+  if (OnUpdateText) {
+    OnUpdateText(this, Text(), newText, cancel);
+    if (!self) return;
+  }
+  if (!cancel && newText != Text()) SetText(newText);
+}
+
+void TCustomIEAddress::SiteToolTip() {
+  if (!browser_ || !showSiteToolTip_) return;
+  QPointer<TCustomIEAddress> self(this);
+  WaitForBrowser();
+  if (!self || !browser_) return;
+  SetShowHint(true);
+  if (::Application) ::Application->SetHintColor(hintColor_);
+  if (BrowserText(false) == Text()) SetHint(BrowserText(true));
+}
+
+// ---------------------------------------------------------------- auto-completion
+
+void TCustomIEAddress::SetAutoComplete() {
+  if (!EditHandle()) return;
+  DWORD flags = autoCompleteOptions_.Contains(acAutoSuggest) ? SHACF_AUTOSUGGEST_FORCE_ON : SHACF_AUTOSUGGEST_FORCE_OFF;
+  flags |= autoCompleteOptions_.Contains(acAutoAppend) ? SHACF_AUTOAPPEND_FORCE_ON : SHACF_AUTOAPPEND_FORCE_OFF;
+  for (int i = 0; i < int(std::size(kAutoCompleteFlags)); ++i)
+    if (autoCompleteOptions_.Contains(TAutoCompleteOption(i))) flags |= kAutoCompleteFlags[i];
+  SHAutoComplete(EditHandle(), flags);
+}
+
+bool TCustomIEAddress::SetAutoComplete2() {
+  autoComplete_.Reset();
+  if (!EditHandle()) return false;
+  ComPtr<IAutoComplete> complete;
+  if (FAILED(CoCreateInstance(CLSID_AutoComplete, nullptr, CLSCTX_INPROC_SERVER, IID_IAutoComplete, &complete)) ||
+      !complete)
+    return false;
+  autoComplete_ = complete;
+  ComPtr<IUnknown> source;
+  if (FAILED(CoCreateInstance(CLSID_ACLHistory, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &source)) || !source)
+    return false;
+  ComPtr<IAutoComplete2> complete2 = complete.As<IAutoComplete2>();
+  if (!complete2) return false;
+  DWORD options = 0;
+  for (int i = 0; i < int(std::size(kAutoComplete2Flags)); ++i)
+    if (autoComplete2Options_.Contains(TAutoComplete2Option(i))) options |= kAutoComplete2Flags[i];
+  if (FAILED(complete2->SetOptions(options))) return false;
+  return SUCCEEDED(complete->Init(EditHandle(), source.Get(), nullptr, nullptr));
+}
+
+// ---------------------------------------------------------------- window
+
+void TCustomIEAddress::CreateParams(TCreateParams& Params) {
+  TCustomComboBox::CreateParams(Params);
+  Params.Style |= CBS_OWNERDRAWFIXED | 0x4;
+}
+
+void TCustomIEAddress::CreateWindowHandle(const TCreateParams& Params) {
+  TCustomComboBox::CreateWindowHandle(Params);
+  PlaceEditField();
+}
+
+void TCustomIEAddress::CreateWnd() {
+  TCustomComboBox::CreateWnd();
+  if (EditHandle()) SendMessage(EditHandle(), EM_SETMODIFY, keptModified_ ? TRUE : FALSE, 0);
+  PlaceEditField();
+  if (Designing()) return;
+  if (autoCompleteVersion_ == AutoComplete2) {
+    shlwapiVersion_ = GetDllVersion(QStringLiteral("Shlwapi.dll"));
+    if (shlwapiVersion_ > kAutoComplete2MinVersion) {
+      SetAutoComplete2();
+      return;
+    }
+  }
+  SetAutoComplete();
+}
+
+void TCustomIEAddress::DestroyWnd() {
+  if (EditHandle()) keptModified_ = SendMessage(EditHandle(), EM_GETMODIFY, 0, 0) != 0;
+  TCustomComboBox::DestroyWnd();
+}
+
+void TCustomIEAddress::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  TCustomComboBox::SetBounds(ALeft, ATop, AWidth, AHeight);
+  PlaceEditField();
+}
+
+void TCustomIEAddress::PlaceEditField() {
+  if (Destroyed() || !HandleAllocated() || !EditHandle()) return;
+  SetWindowPos(EditHandle(), nullptr, kEditLeft, kEditTop, std::max(Width() - 2 * kEditLeft, 0),
+               std::max(Height() - 7, 0), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TCustomIEAddress::SetEditModified(bool value) {
+  if (HandleAllocated() && EditHandle())
+    PostToEdit(EM_SETMODIFY, value ? TRUE : FALSE, 0);
+  else
+    keptModified_ = value;
+}
+
+void TCustomIEAddress::PostToCombo(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (HandleAllocated()) PostMessage(Handle(), msg, wParam, lParam);
+}
+
+void TCustomIEAddress::PostToEdit(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (EditHandle()) PostMessage(EditHandle(), msg, wParam, lParam);
+}
+
+void TCustomIEAddress::WndProc(TMessage& m) {
+  if (m.Msg == kPlaceEditMessage) {
+    PlaceEditField();
+    return;
+  }
+  QPointer<TCustomIEAddress> self(this);
+  TCustomComboBox::WndProc(m);
+  if (!self || Destroyed()) return;
+  switch (m.Msg) {
+    case WM_MOUSEACTIVATE:
+      if (DroppedDown()) {
+        m.Result = MA_NOACTIVATE;
+        if (TCustomForm* form = GetParentForm(this)) {
+          HWND parent = form->Handle();
+          SetWindowPos(parent, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+          if (GetActiveWindow() != parent) SetActiveWindow(parent);
+        }
+      }
+      break;
+    case CB_SHOWDROPDOWN: PlaceEditField(); break;
+    case CM_MOUSEENTER: PaintButton(); break;
+    case WM_WINDOWPOSCHANGED:
+      // Qt lays out the edit field after the window has heard of its new
+      // size; the field is placed once that is done.
+      PostToCombo(kPlaceEditMessage, 0, 0);
+      break;
+    default: break;
+  }
+}
+
+// ---------------------------------------------------------------- handlers
+
+bool TCustomIEAddress::UrlSelected() {
+  if (!OnUrlSelected) return true;
+  QPointer<TCustomIEAddress> self(this);
+  bool cancel = false;
+  OnUrlSelected(this, Text(), cancel);
+  return self && !cancel;
+}
+
+bool TCustomIEAddress::CursorInList() {
+  RECT r;
+  Perform(CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&r));
+  POINT p;
+  if (!GetCursorPos(&p)) return false;
+  return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
+}
+
+void TCustomIEAddress::Change() {
+  QPointer<TCustomIEAddress> self(this);
+  TCustomComboBox::Change();
+  if (!self) return;
+  PostToCombo(CB_SHOWDROPDOWN, FALSE, 0);
+  currentIcon_ = UpdateIcon();
+}
+
+void TCustomIEAddress::Click() {
+  QPointer<TCustomIEAddress> self(this);
+  TCustomComboBox::Click();
+  if (!self || Designing() || !CursorInList()) return;
+  if (!UrlSelected()) return;
+  selectedIcon_ = currentIcon_;
+  if (autoNavigateOnSelected_) Navigate(Text());
+  AcceptUrl();
+}
+
+void TCustomIEAddress::DblClick() {
+  QPointer<TCustomIEAddress> self(this);
+  TCustomComboBox::DblClick();
+  if (!self) return;
+  if (CursorInList()) {
+    selectedIcon_ = currentIcon_;
+    // The chosen entry is navigated to before the text follows the browser.
+    if (autoNavigateOnDblClk_) Navigate(Text());
+    AcceptUrl();
+    if (!self) return;
+  }
+  if (EditHandle()) {
+    SendMessage(EditHandle(), EM_SETREADONLY, FALSE, 0);
+    SendMessage(EditHandle(), EM_SETSEL, 0, -1);
+  }
+}
+
+void TCustomIEAddress::KeyDown(Word& Key, TShiftState Shift) {
+  QPointer<TCustomIEAddress> self(this);
+  TCustomComboBox::KeyDown(Key, Shift);
+  if (!self || Key == 0) return;
+  const bool alt = Shift.Contains(ssAlt);
+  if (DroppedDown()) {
+    if (Key == VK_RETURN) {
+      ListEnter(Key);
+    } else if (Key == VK_ESCAPE || (alt && (Key == VK_UP || Key == VK_DOWN))) {
+      Key = VK_CLEAR;
+      Perform(CB_SHOWDROPDOWN, FALSE, 0);
+      if (EditHandle()) {
+        SendMessage(EditHandle(), EM_SETREADONLY, FALSE, 0);
+        SendMessage(EditHandle(), EM_SETSEL, 0, -1);
+      }
+    } else if (Key == VK_DOWN) {
+      ListMove(Key, 1);
+    } else if (Key == VK_UP) {
+      ListMove(Key, -1);
+    }
+    return;
+  }
+  if (Key == VK_DOWN) {
+    Key = VK_CLEAR;
+    PostToEdit(EM_SETSEL, WPARAM(-1), 0);
+    PostToCombo(CB_SHOWDROPDOWN, TRUE, 0);
+    if (autoNavigateOnSelected_) Navigate(Text());
+  } else if (Key == VK_UP) {
+    Key = VK_CLEAR;
+  } else if (Key == VK_RETURN && !Trim(Text()).isEmpty()) {
+    if (!UrlSelected()) return;
+    // Handled here: the field's own Enter handling would pick the entry of
+    // that text once more.
+    Key = VK_CLEAR;
+    if (autoNavigateOnEnterKey_) Navigate(Text());
+    AcceptUrl();
+  }
+}
+
+void TCustomIEAddress::ListEnter(Word& Key) {
+  if (!UrlSelected()) return;
+  QPointer<TCustomIEAddress> self(this);
+  Key = VK_CLEAR;
+  // The highlighted entry moves to the top and becomes the text; without
+  // one (or with an empty list) the typed text stays.
+  const int selection = int(Perform(CB_GETCURSEL));
+  const bool chosen = selection >= 0 && selection < Items()->Count();
+  if (chosen) {
+    if (selection > 0) Items()->Move(selection, 0);
+    SetText(Items()->Get(0));
+  }
+  PostToCombo(CB_SHOWDROPDOWN, FALSE, 0);
+  if (chosen) PostToCombo(CB_SETCURSEL, 0, 0);
+  PostToEdit(EM_SETREADONLY, FALSE, 0);
+  PostToEdit(EM_SETSEL, 0, LPARAM(-1));
+  // The chosen address is navigated to before the text follows the browser.
+  const String url = Text();
+  if (autoNavigateOnEnterKey_) Navigate(url);
+  if (autoNavigateOnSelected_) Navigate(url);
+  AcceptUrl();
+  if (!self) return;
+  selectedIcon_ = currentIcon_;
+}
+
+void TCustomIEAddress::ListMove(Word& Key, int step) {
+  Key = VK_CLEAR;
+  const int selection = int(Perform(CB_GETCURSEL));
+  const int target = selection + step;
+  // The selection stays inside the list (moving past its end would empty
+  // the text) and inside the entries the history keeps.
+  const bool moves = step > 0 ? selection < MaxTypedUrlsWritten && target < Items()->Count()
+                              : selection >= 1 && target < Items()->Count();
+  if (moves) {
+    PostToCombo(CB_SETCURSEL, WPARAM(target), 0);
+    PostToEdit(EM_SETSEL, WPARAM(-1), 0);
+  }
+  currentIcon_ = UpdateIcon();
+  // The entry moved to is the one navigated to.
+  if (moves && autoNavigateOnSelected_) Navigate(Items()->Get(target));
+}
+
+void TCustomIEAddress::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (DroppedDown()) mouseFlags_ |= 3;
+  TCustomComboBox::MouseDown(Button, Shift, X, Y);
+}
+
+void TCustomIEAddress::MouseMove(TShiftState Shift, int X, int Y) {
+  if (mouseFlags_ & 1) {
+    mouseFlags_ &= Byte(~1);
+    PaintButton();
+  }
+  TCustomComboBox::MouseMove(Shift, X, Y);
+}
+
+void TCustomIEAddress::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (mouseFlags_ & 1) {
+    mouseFlags_ &= Byte(~1);
+    PaintButton();
+  }
+  TCustomComboBox::MouseUp(Button, Shift, X, Y);
+}
+
+// ---------------------------------------------------------------- unit routines
+
+String IconExtensionOf(const String& Text) {
+  const String lower = LowerCase(Text);
+  for (const char* ext : {".xml", ".txt", ".doc", ".bmp", ".zip", ".rar", ".jpg", ".gif", ".jpeg"})
+    if (lower.contains(QLatin1String(ext))) return LowerCase(Trim(ExtractFileExt(Text)));
+  return QStringLiteral("*.htm");
+}
+
+String GetIECacheFolder() {
+  TRegistry reg(KEY_READ);
+  reg.RootKey = HKEY_CURRENT_USER;
+  try {
+    if (!reg.OpenKeyReadOnly(QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders")))
+      return String();
+    const String folder = reg.ReadString(QStringLiteral("Cache"));
+    return folder.isEmpty() ? String() : IncludeTrailingPathDelimiter(folder);
+  } catch (const Exception&) {
+    return String();
+  }
+}
+
+int FindSpecialFolderName(const String& Name) {
+  for (const SpecialFolder& f : kSpecialFolders)
+    if (SameText(Name, QLatin1String(f.keyword))) return f.folder;
+  return kNoSpecialFolder;
+}
+
+int SpecialFolderFromText(const String& Text) { return FindSpecialFolderName(UpperCase(Trim(Text))); }
+
+double GetDllVersion(const String& DllName) {
+  HMODULE module = LoadLibrary(DllName);
+  if (!module) return 0;
+  double result = 0;
+  if (auto proc = reinterpret_cast<DllGetVersionProc>(GetProcAddress(module, "DllGetVersion"))) {
+    DllVersionInfo info;
+    info.cbSize = sizeof(info);
+    if (SUCCEEDED(proc(&info))) result = double(info.dwMajorVersion + info.dwMinorVersion);
+  }
+  FreeLibrary(module);
+  return result;
+}
+
+bool IsValidUrl(const String& Url) {
+  return IsValidURL(nullptr, reinterpret_cast<LPCWSTR>(Url.utf16()), 0) == S_OK;
+}
+
+String RemoveTextIgnoreCase(const String& Sub, const String& Text) {
+  String result = Text;
+  const int at = Sub.isEmpty() ? -1 : int(Text.indexOf(Sub, 0, Qt::CaseInsensitive));
+  if (at >= 0) result.remove(at, Sub.size());
+  return result;
+}
+
+String RemoveControlChars(const String& Text) {
+  String result;
+  result.reserve(Text.size());
+  for (QChar c : Text) {
+    const char16_t u = c.unicode();
+    if (u < 0x20 || (u >= 0x7F && u <= 0x9F)) continue;
+    result.append(c);
+  }
+  return result;
+}
+
+// ---------------------------------------------------------------- unit
+
+void initialize() {
+  if (unitStarts++ > 0) return;
+  InitializeStdCtrls();
+  RegisterClass<TIEAddress>();
+  RegisterEvents<TCustomIEAddress>({
+      EventEntry("OnGetAppIcon", &TCustomIEAddress::OnGetAppIcon),
+      EventEntry("OnGetFavicon", &TCustomIEAddress::OnGetFavicon),
+      EventEntry("OnGetIcon", &TCustomIEAddress::OnGetIcon),
+      EventEntry("OnUpdateRegistry", &TCustomIEAddress::OnUpdateRegistry),
+      EventEntry("OnUpdateText", &TCustomIEAddress::OnUpdateText),
+      EventEntry("OnUrlSelected", &TCustomIEAddress::OnUrlSelected),
+  });
+  oleInitialized = SUCCEEDED(OleInitialize(nullptr));
+}
+
+void finalize() {
+  if (unitStarts == 0 || --unitStarts > 0) return;
+  if (oleInitialized) OleUninitialize();
+  oleInitialized = false;
+}
+
+}  // namespace IEAddress
