@@ -469,7 +469,7 @@ bool TEmbeddedWB::SetProxy(const String& UserAgent, const String& Proxy) {
 
 bool TEmbeddedWB::SetProxyWithAuth(const String& UserAgent, const String& Address, const String& UserName,
                                    const String& Password, int Port) {
-  proxyWasSet = EwbTools::SetProxyWithLogin(UserAgent, Address, UserName, Word(Port), Password);
+  proxyWasSet = EwbTools::SetProxyWithLogin(UserAgent, Address, UserName, Port, Password);
   return proxyWasSet;
 }
 

@@ -2,9 +2,15 @@
 
 #include "EmbeddedWB/Source/EmbeddedWB.h"
 #include "platform/classlib/Forms.h"
+#include "platform/com/Dispatch.h"
 #include "platform/mshtml/MsHtml.h"
 #include "platform/rtl/Registry.h"
 #include "platform/winapi/Modules.h"
+#include "platform/wininet/WinInet.h"
+#include "platform/winsock/WinSock.h"
+
+#include <cstring>
+#include <string>
 
 namespace EwbTools {
 
@@ -149,20 +155,168 @@ void SetIEStartPage(const String& URL) {
   }
 }
 
-// The routines below that answer failure or do nothing are completed with
-// the proxy, sound and network work.
+void ToggleNavigationSound(bool Disable) {
+  const String navigating = QStringLiteral("AppEvents\\Schemes\\Apps\\Explorer\\Navigating\\");
+  const String current = QStringLiteral(".Current");
+  const String hidden = QStringLiteral("Old_Current");
+  try {
+    TRegistry reg;
+    reg.RootKey = HKEY_CURRENT_USER;
+    // The scheme entry is hidden under another name and renamed back; a
+    // second call in the same direction finds nothing to move.
+    if (Disable) {
+      if (reg.KeyExists(navigating + current) && reg.OpenKey(navigating, true))
+        reg.MoveKey(current, hidden, true);
+    } else {
+      if (reg.KeyExists(navigating + hidden) && reg.OpenKey(navigating, false))
+        reg.MoveKey(hidden, current, true);
+    }
+    reg.CloseKey();
+  } catch (const Exception&) {
+    // The scheme stays as it was.
+  }
+}
 
-void ToggleNavigationSound(bool) {}
+// ---------------------------------------------------------------- proxy
 
-bool SetProxy(const String&, const String&) { return false; }
+namespace {
 
-bool SetProxyWithLogin(const String&, const String&, const String&, Word, const String&) { return false; }
+LPCWSTR wide(const String& text) { return reinterpret_cast<LPCWSTR>(text.utf16()); }
 
-bool RemoveProxy() { return false; }
+// Sets the default connection to go through `server` (an empty server: no
+// proxy), with local names always reached directly, and tells everyone who
+// follows the settings. True when both option calls succeeded.
+bool applyProxyOptions(HINTERNET internet, const String& server) {
+  std::u16string serverText = server.toStdU16String();
+  std::u16string bypass = u"<local>";
+  INTERNET_PER_CONN_OPTIONW options[3] = {};
+  options[0].dwOption = INTERNET_PER_CONN_FLAGS;
+  options[0].Value.dwValue = PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY;
+  options[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
+  options[1].Value.pszValue = serverText.data();
+  options[2].dwOption = INTERNET_PER_CONN_PROXY_BYPASS;
+  options[2].Value.pszValue = bypass.data();
+  INTERNET_PER_CONN_OPTION_LISTW list = {};
+  list.dwSize = sizeof list;
+  list.pszConnection = nullptr;  // the default connection
+  list.dwOptionCount = 3;
+  list.pOptions = options;
+  return InternetSetOptionW(internet, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, sizeof list) &&
+         InternetSetOptionW(internet, INTERNET_OPTION_REFRESH, nullptr, 0);
+}
 
-bool CheckWinsock(String&, String&, String&) { return false; }
+HINTERNET openInternet(const String& agent) {
+  return InternetOpenW(wide(agent), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+}
 
-bool PageSecurityText(const OleVariant&, const String&, String&, String&) { return false; }
+}  // namespace
+
+bool SetProxy(const String& UserAgent, const String& Proxy) {
+  HINTERNET internet = openInternet(UserAgent);
+  if (!internet) return false;
+  const bool done = applyProxyOptions(internet, Proxy);
+  InternetCloseHandle(internet);
+  return done;
+}
+
+bool SetProxyWithLogin(const String& UserAgent, const String& Address, const String& UserName, int Port,
+                       const String& Password) {
+  // The proxy needs both its host and a port it can listen on; anything
+  // else leaves the current settings alone.
+  const String host = Trim(Address);
+  if (host.isEmpty() || Port < 1 || Port > 65535) return false;
+  HINTERNET internet = openInternet(UserAgent);
+  if (!internet) return false;
+  bool done = false;
+  // The connection handle goes with the session handle closed below.
+  if (InternetConnectW(internet, wide(host), INTERNET_PORT(Port), wide(UserName), wide(Password),
+                       INTERNET_SERVICE_HTTP, 0, 0))
+    done = applyProxyOptions(internet, host + QLatin1Char(':') + IntToStr(Port));
+  InternetCloseHandle(internet);
+  return done;
+}
+
+bool RemoveProxy() {
+  HINTERNET internet = openInternet(String());
+  if (!internet) return false;
+  const bool done = applyProxyOptions(internet, String());
+  InternetCloseHandle(internet);
+  return done;
+}
+
+// ---------------------------------------------------------------- network and page security
+
+bool CheckWinsock(String& HostName, String& Address, String& ErrorText) {
+  WSADATA data;
+  if (WSAStartup(MAKEWORD(1, 1), &data) != 0) {
+    ErrorText = QStringLiteral("Winsock is not responding.\"");
+    return false;
+  }
+  bool resolved = false;
+  char name[260] = {};
+  if (gethostname(name, int(sizeof name)) == 0) {
+    const hostent* entry = gethostbyname(name);
+    if (entry && entry->h_addr_list && entry->h_addr_list[0]) {
+      in_addr address;
+      std::memcpy(&address, entry->h_addr_list[0], sizeof address);
+      HostName = QString::fromLocal8Bit(name);
+      Address = QString::fromLatin1(inet_ntoa(address));
+      resolved = true;
+    }
+  }
+  if (!resolved) {
+    switch (WSAGetLastError()) {
+      case WSAEINPROGRESS:
+        ErrorText = QStringLiteral("WSAEInProgress");
+        break;
+      case WSAENETDOWN:
+        ErrorText = QStringLiteral("WSAENetDown");
+        break;
+      case WSANOTINITIALISED:
+        ErrorText = QStringLiteral("WSANotInitialised");
+        break;
+      default:
+        break;  // other errors have no text of their own
+    }
+  }
+  WSACleanup();
+  return resolved;
+}
+
+namespace {
+
+// A property of an automation object read by its name; false when the
+// object is missing or does not answer.
+bool propertyByName(const OleVariant& object, const String& name, OleVariant& value) {
+  ComPtr<IDispatch> disp = object.toDispatch();
+  DISPID id = DISPID_UNKNOWN;
+  return disp && SUCCEEDED(DispatchGetIDOfName(disp.Get(), name, id)) &&
+         SUCCEEDED(DispatchGetProperty(disp.Get(), id, value));
+}
+
+}  // namespace
+
+bool PageSecurityText(const OleVariant& Browser, const String& URL, String& Protocol, String& Text) {
+  if (!URL.contains(QLatin1String("https://"))) {
+    Protocol = QStringLiteral("None");
+    Text = QStringLiteral("The page is not secured.");
+    return false;
+  }
+  try {
+    OleVariant document, location, protocol;
+    if (propertyByName(Browser, QStringLiteral("Document"), document) &&
+        propertyByName(document, QStringLiteral("Location"), location) &&
+        propertyByName(location, QStringLiteral("Protocol"), protocol) &&
+        VarToStr(protocol) == QLatin1String("https:")) {
+      Protocol = QStringLiteral("SSL");
+      Text = QStringLiteral("It is a secure web page.");
+      return true;
+    }
+  } catch (const Exception&) {
+    // A document that cannot be asked counts as not secure.
+  }
+  return false;
+}
 
 // ---------------------------------------------------------------- navigation
 
@@ -171,12 +325,43 @@ void NavigateTo(TEmbeddedWB* Browser, const String& URL) {
   Browser->Navigate2(OleVariant(URL), OleVariant(0), OleVariant(0), OleVariant(0), OleVariant(0));
 }
 
-// The web-mail and search pages are completed with the main window's web-mail
-// and search work.
-bool GoWebmailA(TEmbeddedWB*) { return false; }
-bool GoWebmailB(TEmbeddedWB*) { return false; }
-bool GoWebmailC(TEmbeddedWB*) { return false; }
-void SearchWeb(TEmbeddedWB*, const String&) {}
+bool GoWebmailA(TEmbeddedWB* Browser) {
+  NavigateTo(Browser, QLatin1String(WebmailAUrl));
+  return true;
+}
+
+bool GoWebmailB(TEmbeddedWB* Browser) {
+  NavigateTo(Browser, QLatin1String(WebmailBUrl));
+  return true;
+}
+
+bool GoWebmailC(TEmbeddedWB* Browser) {
+  NavigateTo(Browser, QLatin1String(WebmailCUrl));
+  return true;
+}
+
+namespace {
+
+// The search text as the query's declared ISO-8859-1 input encoding carries
+// it: characters of that set as their byte, any other character as a numeric
+// character reference (as a form on a Latin-1 page sends it), then every
+// byte outside the unreserved set percent-encoded.
+String encodeSearchText(const String& text) {
+  QByteArray bytes;
+  for (const char32_t c : text.toUcs4()) {
+    if (c <= 0xFF)
+      bytes.append(char(c));
+    else
+      bytes.append("&#" + QByteArray::number(uint(c)) + ';');
+  }
+  return QString::fromLatin1(bytes.toPercentEncoding());
+}
+
+}  // namespace
+
+void SearchWeb(TEmbeddedWB* Browser, const String& Text) {
+  NavigateTo(Browser, QLatin1String(SearchUrl) + encodeSearchText(Text));
+}
 
 bool GoAboutBlank(TEmbeddedWB* Browser) {
   if (!Browser) return false;

@@ -17,6 +17,14 @@ namespace EwbTools {
 
 using EmbeddedWB::TEmbeddedWB;
 
+// The fixed pages of the web-mail buttons and the web search: three web-mail
+// services (a login page, a mail page, a start page) and a search engine's
+// query address, to which the search text is appended.
+inline constexpr char WebmailAUrl[] = "http://mail.yahoo.com/cgi-bin/login";
+inline constexpr char WebmailBUrl[] = "http://mail.google.com/mail/";
+inline constexpr char WebmailCUrl[] = "http://outlook.live.com/";
+inline constexpr char SearchUrl[] = "http://www.google.com/search?ie=ISO-8859-1&q=";
+
 // ---------------------------------------------------------------- page content and capture
 
 // Obj is assigned and is an HTML document.
@@ -73,23 +81,48 @@ void SaveFormSize(TObject* Sender);
 bool LoadLastVisitedPage(String& URL);
 // Writes ...\WebPages "LastVisitedPage"; False when the key cannot be written.
 bool SaveLastVisitedPage(const String& URL);
-// Writes the Internet Explorer start page.
+// Writes the Internet Explorer start page (HKEY_CURRENT_USER).
 void SetIEStartPage(const String& URL);
-// Hides (Disable) or restores the navigation click sound scheme.
+// Hides (Disable) or restores the navigation click sound scheme by moving
+// HKEY_CURRENT_USER\AppEvents\Schemes\Apps\Explorer\Navigating\.Current to
+// "Old_Current" and back; a second call in the same direction does nothing.
 void ToggleNavigationSound(bool Disable);
+
+// The proxy routines set the process-wide settings of the default connection
+// (every Internet transfer follows them): through a proxy, local names
+// (without a dot) direct. False when a call of the Internet layer fails.
+//
+// Proxy is "address:port".
 bool SetProxy(const String& UserAgent, const String& Proxy);
-bool SetProxyWithLogin(const String& UserAgent, const String& Address, const String& UserName,
-                       Word Port, const String& Password);
+// The proxy Address:Port. False, with the settings unchanged, for a blank
+// address or a port outside 1..65535. The user name and password are handed
+// to the connection made on the way.
+bool SetProxyWithLogin(const String& UserAgent, const String& Address, const String& UserName, int Port,
+                       const String& Password);
+// Back to direct connections.
 bool RemoveProxy();
-// The local host name and address; False with an error text on failure.
+
+// The local host name and its first IPv4 address through the system's
+// resolver; False with an error text on failure ("Winsock is not
+// responding." when sockets cannot start, the name of a few resolver errors;
+// other errors leave ErrorText alone). The call blocks while the resolver
+// works, so a caller on the user-interface path keeps the answer.
 bool CheckWinsock(String& HostName, String& Address, String& ErrorText);
-// Whether the shown page is secure, with a protocol name and a text.
+// Whether the shown page is secure: "None" / "The page is not secured." and
+// False when URL has no "https://"; "SSL" / "It is a secure web page." and
+// True when the document's location protocol (read by name from Browser, the
+// control's automation object) is "https:"; otherwise False with Protocol and
+// Text untouched.
 bool PageSecurityText(const OleVariant& Browser, const String& URL, String& Protocol, String& Text);
 // Navigate2 with URL unless it is blank.
 void NavigateTo(TEmbeddedWB* Browser, const String& URL);
+// Navigate to the web-mail pages; always True.
 bool GoWebmailA(TEmbeddedWB* Browser);
 bool GoWebmailB(TEmbeddedWB* Browser);
 bool GoWebmailC(TEmbeddedWB* Browser);
+// Navigates to the search address with the text percent-encoded as the
+// query's ISO-8859-1 input encoding carries it (other characters as numeric
+// character references).
 void SearchWeb(TEmbeddedWB* Browser, const String& Text);
 // Goes to "about:blank" and waits for it; the wait's result.
 bool GoAboutBlank(TEmbeddedWB* Browser);
