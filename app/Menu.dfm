@@ -108,6 +108,7 @@ object MyMenuForm: TMyMenuForm
       Width = 44
       Height = 44
       Anchors = [akTop, akRight]
+      OnMouseUp = StopBtnMouseUp
     end
     object RefreshBtn: TImage
       Left = 602
@@ -115,6 +116,7 @@ object MyMenuForm: TMyMenuForm
       Width = 44
       Height = 44
       Anchors = [akTop, akRight]
+      OnMouseUp = RefreshBtnMouseUp
     end
     object PreviousPageBtn: TImage
       Left = 654
@@ -123,6 +125,7 @@ object MyMenuForm: TMyMenuForm
       Height = 44
       Anchors = [akTop, akRight]
       Enabled = False
+      OnMouseUp = PreviousPageBtnMouseUp
     end
     object NextPageBtn: TImage
       Left = 706
@@ -131,6 +134,7 @@ object MyMenuForm: TMyMenuForm
       Height = 44
       Anchors = [akTop, akRight]
       Enabled = False
+      OnMouseUp = NextPageBtnMouseUp
     end
   end
   object LeftPanel: TPanel
@@ -319,6 +323,7 @@ object MyMenuForm: TMyMenuForm
           Cursor = crHandPoint
           Hint = 'Go to home page ...'
           ShowHint = True
+          OnMouseUp = HomeBtnMouseUp
         end
         object SelectMailBtn: TImage
           Left = 6
@@ -822,6 +827,18 @@ object MyMenuForm: TMyMenuForm
       BevelOuter = bvNone
       Color = $00101112
       ParentBackground = False
+      object URLEdit: TIEAddress
+        Left = 2
+        Top = 2
+        Width = 425
+        Height = 22
+        Anchors = [akLeft, akTop, akRight]
+        AutoNavigateOnEnterKey = False
+        AutoNavigateOnLoad = False
+        AutoNavigateOnSelected = False
+        EmbeddedWB = WB
+        OnUrlSelected = URLEditUrlSelected
+      end
       object SelectPanel: TPanel
         Align = alRight
         Width = 330
@@ -834,6 +851,8 @@ object MyMenuForm: TMyMenuForm
           Width = 22
           Height = 22
           Cursor = crHandPoint
+          OnMouseEnter = GoBtnMouseEnter
+          OnMouseUp = GoBtnMouseUp
         end
         object Label1: TLabel
           Left = 26
@@ -842,6 +861,8 @@ object MyMenuForm: TMyMenuForm
           Cursor = crHandPoint
           Font.Color = clGray
           ParentFont = False
+          OnMouseEnter = GoBtnMouseEnter
+          OnMouseUp = GoBtnMouseUp
         end
         object FullScreenBtn: TImage
           Left = 62
@@ -899,6 +920,16 @@ object MyMenuForm: TMyMenuForm
       PrintOptions.Orientation = poPortrait
       RegisterAsBrowser = True
       UserInterfaceOptions = [EnableThemes]
+      OnCommandStateChange = WBCommandStateChange
+      OnDocumentComplete = WBDocumentComplete
+      OnDownloadBegin = WBDownloadBegin
+      OnDownloadComplete = WBDownloadComplete
+      OnNavigateComplete2 = WBNavigateComplete2
+      OnNewWindow2 = WBNewWindow2
+      OnNewWindow3 = WBNewWindow3
+      OnProgressChange = WBProgressChange
+      OnSetSecureLockIcon = WBSetSecureLockIcon
+      OnTitleChange = WBTitleChange
     end
   end
 end

@@ -11,6 +11,7 @@
 #include "app/Menu.h"
 #include "EmbeddedWB/Source/EmbeddedWB.h"
 #include "EmbeddedWB/Source/EwbCore.h"
+#include "EmbeddedWB/Source/IEAddress.h"
 #include "platform/classlib/CheckLst.h"
 #include "platform/classlib/ComCtrls.h"
 #include "platform/classlib/Controls.h"
@@ -71,6 +72,7 @@ void FinalizePlatform() {
 void InitializeUnits() {
   EwbCore::initialize();
   EmbeddedWB::initialize();
+  IEAddress::initialize();
   Menu::initialize();
   FullScreen::initialize();
 }
@@ -78,6 +80,7 @@ void InitializeUnits() {
 void FinalizeUnits() {
   FullScreen::finalize();
   Menu::finalize();
+  IEAddress::finalize();
   EmbeddedWB::finalize();
   EwbCore::finalize();
 }

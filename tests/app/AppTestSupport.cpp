@@ -8,6 +8,7 @@
 #include "app/Menu.h"
 #include "EmbeddedWB/Source/EmbeddedWB.h"
 #include "EmbeddedWB/Source/EwbCore.h"
+#include "EmbeddedWB/Source/IEAddress.h"
 #include "platform/classlib/CheckLst.h"
 #include "platform/classlib/ComCtrls.h"
 #include "platform/classlib/Dialogs.h"
@@ -17,6 +18,8 @@
 #include "platform/classlib/Menus.h"
 #include "platform/classlib/StdCtrls.h"
 #include "platform/mapi/Mapi.h"
+#include "platform/mshtml/MsHtml.h"
+#include "platform/richedit/RichEdit.h"
 #include "platform/rtl/IniFiles.h"
 #include "platform/rtl/Registry.h"
 #include "platform/shdocvw/SHDocVw.h"
@@ -43,15 +46,18 @@ void AppTest::SetUpTestSuite() {
   InitializeStdCtrls();
   InitializeCheckLst();
   InitializeComCtrls();
+  InitializeRichEdit();
   InitializeGauges();
   InitializeWinSock();
   InitializeWinInet();
   InitializeUrlMon();
   InitializeShell();
+  InitializeMsHtml();
   InitializeSHDocVw();
   InitializeMapi();
   EwbCore::initialize();
   EmbeddedWB::initialize();
+  IEAddress::initialize();
   Menu::initialize();
   FullScreen::initialize();
 }

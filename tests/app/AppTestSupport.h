@@ -11,7 +11,18 @@
 
 #include <functional>
 
+#include "app/Menu.h"
 #include "platform/classlib/Forms.h"
+
+namespace Menu {
+// The window's private state, as the tests read it.
+struct MenuFormInternals {
+  static int GrowWidth(const TMyMenuForm* f) { return f->FGrowWidth; }
+  static int GrowHeight(const TMyMenuForm* f) { return f->FGrowHeight; }
+  static TPoint Outline(const TMyMenuForm* f, int i) { return f->FOutline[i]; }
+  static const String& AppFolder(const TMyMenuForm* f) { return f->FAppFolder; }
+};
+}  // namespace Menu
 
 namespace apptest {
 
