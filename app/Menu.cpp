@@ -444,7 +444,9 @@ void TMyMenuForm::ShowInformation() {
 }
 
 void TMyMenuForm::OpenNewWindow(TObject* Sender, ComPtr<IDispatch>& ppDisp) {
-  // The main window is the pattern, whichever window asked.
+  // The main window is the pattern, whichever window asked. Its state is
+  // streamed as the form data is: a value equal to its class's default is
+  // not written, so there the new window keeps what its own form data says.
   TMyMenuForm* pattern = MyMenuForm ? MyMenuForm : this;
   const String state = WriteComponentRes(pattern);
 

@@ -81,7 +81,8 @@ class TMyMenuForm : public TForm {
 
   // ---- handlers bound in the form resource
   // Places the window where [Position] of the ini file says, computes its
-  // outline and sends the browser to the home page.
+  // outline and sends the browser to the home page (not in a window that
+  // OpenNewWindow makes: a page is on its way there).
   void FormCreate(TObject* Sender);
   // Writes the main window's geometry to [Position].
   void FormDestroy(TObject* Sender);
