@@ -9,81 +9,11 @@
 
 #include "app/FullScreen.h"
 #include "app/Menu.h"
+#include "app/Startup.h"
 #include "EmbeddedWB/Source/EmbeddedWB.h"
-#include "EmbeddedWB/Source/EwbCore.h"
-#include "EmbeddedWB/Source/IEAddress.h"
-#include "platform/classlib/CheckLst.h"
-#include "platform/classlib/ComCtrls.h"
-#include "platform/classlib/Controls.h"
-#include "platform/classlib/Dialogs.h"
-#include "platform/classlib/ExtControls.h"
-#include "platform/classlib/ExtCtrls.h"
 #include "platform/classlib/Forms.h"
-#include "platform/classlib/Gauges.h"
-#include "platform/classlib/Graphics.h"
-#include "platform/classlib/Menus.h"
-#include "platform/classlib/StdCtrls.h"
-#include "platform/mapi/Mapi.h"
-#include "platform/mshtml/MsHtml.h"
-#include "platform/richedit/RichEdit.h"
-#include "platform/shdocvw/SHDocVw.h"
-#include "platform/shell/ShlObj.h"
-#include "platform/urlmon/UrlMon.h"
-#include "platform/wininet/WinInet.h"
-#include "platform/winsock/WinSock.h"
 
 namespace {
-
-// The class library's units, in link order.
-void InitializeClassLibrary() {
-  RegisterGraphicsIdents();
-  InitializeControls();
-  InitializeForms();
-  InitializeMenus();
-  InitializeDialogs();
-  InitializeExtCtrls();
-  InitializeExtControls();
-  InitializeStdCtrls();
-  InitializeCheckLst();
-  InitializeComCtrls();
-  InitializeRichEdit();
-  InitializeGauges();
-}
-
-// The platform's network, shell and browser modules the browser units load.
-void InitializePlatform() {
-  InitializeWinSock();
-  InitializeWinInet();
-  InitializeUrlMon();
-  InitializeShell();
-  InitializeMsHtml();
-  InitializeSHDocVw();
-  InitializeMapi();
-}
-
-void FinalizePlatform() {
-  FinalizeMsHtml();
-  FinalizeUrlMon();
-  FinalizeWinInet();
-}
-
-// The program's own units, in link order. The browser units start OLE, so it
-// is there before the first form is made.
-void InitializeUnits() {
-  EwbCore::initialize();
-  EmbeddedWB::initialize();
-  IEAddress::initialize();
-  Menu::initialize();
-  FullScreen::initialize();
-}
-
-void FinalizeUnits() {
-  FullScreen::finalize();
-  Menu::finalize();
-  IEAddress::finalize();
-  EmbeddedWB::finalize();
-  EwbCore::finalize();
-}
 
 // ---- start-up benchmark hook ------------------------------------------------
 // With NOCTIVANE_BENCH_EXIT_ON_COMPLETE set, the first complete document of
@@ -118,9 +48,7 @@ int main(int argc, char** argv) {
   QApplication qtApp(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Noctivane"));
 
-  InitializeClassLibrary();
-  InitializePlatform();
-  InitializeUnits();
+  InitializeProgramUnits();
   int exitCode = 0;
   try {
     Application->Initialize();
@@ -134,10 +62,6 @@ int main(int argc, char** argv) {
     Application->ShowException(e);
     exitCode = 1;
   }
-  // The forms go with the application object, last created first, while
-  // every unit they use is still there.
-  FinalizeForms();
-  FinalizeUnits();
-  FinalizePlatform();
+  FinalizeProgramUnits();
   return exitCode;
 }

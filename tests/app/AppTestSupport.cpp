@@ -6,27 +6,10 @@
 
 #include "app/FullScreen.h"
 #include "app/Menu.h"
+#include "app/Startup.h"
 #include "EmbeddedWB/Source/EmbeddedWB.h"
-#include "EmbeddedWB/Source/EwbCore.h"
-#include "EmbeddedWB/Source/IEAddress.h"
-#include "platform/classlib/CheckLst.h"
-#include "platform/classlib/ComCtrls.h"
-#include "platform/classlib/Dialogs.h"
-#include "platform/classlib/ExtControls.h"
-#include "platform/classlib/ExtCtrls.h"
-#include "platform/classlib/Gauges.h"
-#include "platform/classlib/Menus.h"
-#include "platform/classlib/StdCtrls.h"
-#include "platform/mapi/Mapi.h"
-#include "platform/mshtml/MsHtml.h"
-#include "platform/richedit/RichEdit.h"
 #include "platform/rtl/IniFiles.h"
 #include "platform/rtl/Registry.h"
-#include "platform/shdocvw/SHDocVw.h"
-#include "platform/shell/ShlObj.h"
-#include "platform/urlmon/UrlMon.h"
-#include "platform/wininet/WinInet.h"
-#include "platform/winsock/WinSock.h"
 #include "tests/support/TestSupport.h"
 
 namespace apptest {
@@ -35,31 +18,7 @@ void AppTest::SetUpTestSuite() {
   static bool started = false;
   if (started) return;
   started = true;
-  // The same units, in the same order, as the program's main block.
-  RegisterGraphicsIdents();
-  InitializeControls();
-  InitializeForms();
-  InitializeMenus();
-  InitializeDialogs();
-  InitializeExtCtrls();
-  InitializeExtControls();
-  InitializeStdCtrls();
-  InitializeCheckLst();
-  InitializeComCtrls();
-  InitializeRichEdit();
-  InitializeGauges();
-  InitializeWinSock();
-  InitializeWinInet();
-  InitializeUrlMon();
-  InitializeShell();
-  InitializeMsHtml();
-  InitializeSHDocVw();
-  InitializeMapi();
-  EwbCore::initialize();
-  EmbeddedWB::initialize();
-  IEAddress::initialize();
-  Menu::initialize();
-  FullScreen::initialize();
+  InitializeProgramUnits();
 }
 
 void AppTest::TearDownTestSuite() {}

@@ -1,0 +1,94 @@
+// The start-up and close-down of every unit of the program.
+#include "app/Startup.h"
+
+#include "app/FullScreen.h"
+#include "app/Menu.h"
+#include "EmbeddedWB/Source/EmbeddedWB.h"
+#include "EmbeddedWB/Source/EwbCore.h"
+#include "EmbeddedWB/Source/IEAddress.h"
+#include "platform/classlib/CheckLst.h"
+#include "platform/classlib/ComCtrls.h"
+#include "platform/classlib/Controls.h"
+#include "platform/classlib/Dialogs.h"
+#include "platform/classlib/ExtControls.h"
+#include "platform/classlib/ExtCtrls.h"
+#include "platform/classlib/Forms.h"
+#include "platform/classlib/Gauges.h"
+#include "platform/classlib/Graphics.h"
+#include "platform/classlib/Menus.h"
+#include "platform/classlib/StdCtrls.h"
+#include "platform/mapi/Mapi.h"
+#include "platform/mshtml/MsHtml.h"
+#include "platform/richedit/RichEdit.h"
+#include "platform/shdocvw/SHDocVw.h"
+#include "platform/shell/ShlObj.h"
+#include "platform/urlmon/UrlMon.h"
+#include "platform/wininet/WinInet.h"
+#include "platform/winsock/WinSock.h"
+
+namespace {
+
+// The class library's units, in link order.
+void InitializeClassLibrary() {
+  RegisterGraphicsIdents();
+  InitializeControls();
+  InitializeForms();
+  InitializeMenus();
+  InitializeDialogs();
+  InitializeExtCtrls();
+  InitializeExtControls();
+  InitializeStdCtrls();
+  InitializeCheckLst();
+  InitializeComCtrls();
+  InitializeRichEdit();
+  InitializeGauges();
+}
+
+// The platform's network, shell and browser modules the browser units load.
+void InitializePlatform() {
+  InitializeWinSock();
+  InitializeWinInet();
+  InitializeUrlMon();
+  InitializeShell();
+  InitializeMsHtml();
+  InitializeSHDocVw();
+  InitializeMapi();
+}
+
+void FinalizePlatform() {
+  FinalizeMsHtml();
+  FinalizeUrlMon();
+  FinalizeWinInet();
+}
+
+// The program's own units, in link order. The browser units start OLE, so it
+// is there before the first form is made.
+void InitializeUnits() {
+  EwbCore::initialize();
+  EmbeddedWB::initialize();
+  IEAddress::initialize();
+  Menu::initialize();
+  FullScreen::initialize();
+}
+
+void FinalizeUnits() {
+  FullScreen::finalize();
+  Menu::finalize();
+  IEAddress::finalize();
+  EmbeddedWB::finalize();
+  EwbCore::finalize();
+}
+
+}  // namespace
+
+void InitializeProgramUnits() {
+  InitializeClassLibrary();
+  InitializePlatform();
+  InitializeUnits();
+}
+
+void FinalizeProgramUnits() {
+  FinalizeForms();
+  FinalizeUnits();
+  FinalizePlatform();
+}
