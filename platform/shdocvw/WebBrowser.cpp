@@ -1298,6 +1298,11 @@ HRESULT WebBrowserObject::Navigate2(VARIANT* URL, VARIANT*, VARIANT*, VARIANT*, 
   if (text.isEmpty()) return E_INVALIDARG;
   const QUrl url = QUrl::fromUserInput(text);
   if (!url.isValid()) return E_INVALIDARG;
+  // A network address without a host ("http://") would never start loading
+  // and leave the browser busy for good.
+  static const QStringList hostSchemes{QStringLiteral("http"), QStringLiteral("https"),
+                                       QStringLiteral("ftp")};
+  if (hostSchemes.contains(url.scheme()) && url.host().isEmpty()) return E_INVALIDARG;
   return navigateTo(url, VarToStr(argumentValue(Headers)));
 }
 

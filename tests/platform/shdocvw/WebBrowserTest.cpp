@@ -382,6 +382,13 @@ TEST_F(WebBrowserTest, AddressesAreChecked) {
   OleVariant number(42);
   EXPECT_EQ(browser->Navigate2(&number, nullptr, nullptr, nullptr, nullptr), E_INVALIDARG);
   EXPECT_EQ(browser->Navigate2(nullptr, nullptr, nullptr, nullptr, nullptr), E_INVALIDARG);
+  for (const char* hostless : {"http://", "https://", "ftp:///file"}) {
+    OleVariant address(hostless);
+    EXPECT_EQ(browser->Navigate2(&address, nullptr, nullptr, nullptr, nullptr), E_INVALIDARG) << hostless;
+  }
+  VARIANT_BOOL busy = VARIANT_TRUE;
+  browser->get_Busy(&busy);
+  EXPECT_EQ(busy, VARIANT_FALSE);
   READYSTATE state;
   browser->get_ReadyState(&state);
   EXPECT_EQ(state, READYSTATE_UNINITIALIZED);
