@@ -10,7 +10,7 @@ packages=(
   qt6-tools-dev
   libcurl4-openssl-dev libgumbo-dev libsqlite3-dev libjpeg62-turbo-dev zlib1g-dev
   libgtest-dev libgmock-dev libcpp-httplib-dev
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth fonts-dejavu-core python3
 )
 
 missing=()
