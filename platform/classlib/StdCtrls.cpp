@@ -435,40 +435,42 @@ void TCustomEdit::SetModified(bool value) {
     text->document()->setModified(value);
 }
 
-int TCustomEdit::SelStart() const {
-  const QLineEdit* edit = LineEdit();
+// The selection of a one-line edit field, shared by edits and combo boxes
+// (a missing field reads as an empty selection at 0).
+namespace {
+
+int LineSelStart(const QLineEdit* edit) {
   if (!edit) return 0;
   return edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
 }
 
-void TCustomEdit::SetSelStart(int value) {
-  if (QLineEdit* edit = LineEdit()) edit->setCursorPosition(std::clamp(value, 0, int(edit->text().size())));
+void SetLineSelStart(QLineEdit* edit, int value) {
+  if (edit) edit->setCursorPosition(std::clamp(value, 0, int(edit->text().size())));
 }
 
-int TCustomEdit::SelLength() const {
-  const QLineEdit* edit = LineEdit();
-  return edit ? int(edit->selectedText().size()) : 0;
-}
+int LineSelLength(const QLineEdit* edit) { return edit ? int(edit->selectedText().size()) : 0; }
 
-void TCustomEdit::SetSelLength(int value) {
-  QLineEdit* edit = LineEdit();
+void SetLineSelLength(QLineEdit* edit, int value) {
   if (!edit) return;
-  const int start = SelStart();
+  const int start = LineSelStart(edit);
   edit->setSelection(start, std::clamp(value, 0, int(edit->text().size()) - start));
 }
 
-String TCustomEdit::SelText() const {
-  const QLineEdit* edit = LineEdit();
-  return edit ? edit->selectedText() : String();
+String LineSelText(const QLineEdit* edit) { return edit ? edit->selectedText() : String(); }
+
+void SetLineSelText(QLineEdit* edit, const String& value) {
+  if (edit) edit->insert(value);
 }
 
-void TCustomEdit::SetSelText(const String& value) {
-  if (QLineEdit* edit = LineEdit()) edit->insert(value);
-}
+}  // namespace
 
-void TCustomEdit::SelectAll() {
-  if (QLineEdit* edit = LineEdit()) edit->selectAll();
-}
+int TCustomEdit::SelStart() const { return LineSelStart(LineEdit()); }
+void TCustomEdit::SetSelStart(int value) { SetLineSelStart(LineEdit(), value); }
+int TCustomEdit::SelLength() const { return LineSelLength(LineEdit()); }
+void TCustomEdit::SetSelLength(int value) { SetLineSelLength(LineEdit(), value); }
+String TCustomEdit::SelText() const { return LineSelText(LineEdit()); }
+void TCustomEdit::SetSelText(const String& value) { SetLineSelText(LineEdit(), value); }
+void TCustomEdit::SelectAll() { if (QLineEdit* edit = LineEdit()) edit->selectAll(); }
 
 void TCustomEdit::Clear() { SetText(String()); }
 
@@ -1559,40 +1561,13 @@ void TCustomComboBox::SetStyle(TComboBoxStyle value) {
   ApplyStyle(ComboWidget());
 }
 
-int TCustomComboBox::SelStart() const {
-  const QLineEdit* edit = EditWidget();
-  if (!edit) return 0;
-  return edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
-}
-
-void TCustomComboBox::SetSelStart(int value) {
-  if (QLineEdit* edit = EditWidget()) edit->setCursorPosition(std::clamp(value, 0, int(edit->text().size())));
-}
-
-int TCustomComboBox::SelLength() const {
-  const QLineEdit* edit = EditWidget();
-  return edit ? int(edit->selectedText().size()) : 0;
-}
-
-void TCustomComboBox::SetSelLength(int value) {
-  QLineEdit* edit = EditWidget();
-  if (!edit) return;
-  const int start = SelStart();
-  edit->setSelection(start, std::clamp(value, 0, int(edit->text().size()) - start));
-}
-
-String TCustomComboBox::SelText() const {
-  const QLineEdit* edit = EditWidget();
-  return edit ? edit->selectedText() : String();
-}
-
-void TCustomComboBox::SetSelText(const String& value) {
-  if (QLineEdit* edit = EditWidget()) edit->insert(value);
-}
-
-void TCustomComboBox::SelectAll() {
-  if (QLineEdit* edit = EditWidget()) edit->selectAll();
-}
+int TCustomComboBox::SelStart() const { return LineSelStart(EditWidget()); }
+void TCustomComboBox::SetSelStart(int value) { SetLineSelStart(EditWidget(), value); }
+int TCustomComboBox::SelLength() const { return LineSelLength(EditWidget()); }
+void TCustomComboBox::SetSelLength(int value) { SetLineSelLength(EditWidget(), value); }
+String TCustomComboBox::SelText() const { return LineSelText(EditWidget()); }
+void TCustomComboBox::SetSelText(const String& value) { SetLineSelText(EditWidget(), value); }
+void TCustomComboBox::SelectAll() { if (QLineEdit* edit = EditWidget()) edit->selectAll(); }
 
 void TCustomComboBox::Clear() {
   items_->Clear();
