@@ -1,0 +1,117 @@
+// The wheel fix on two real browsers side by side, the hook object's
+// reference count, and the Internet feature switches of TEwbControl.
+#include "EmbeddedWB/Source/EwbMouseHook.h"
+#include "tests/EmbeddedWB/EwbTestHost.h"
+
+#include <QApplication>
+#include <QWheelEvent>
+
+using namespace ewbtest;
+using EwbMouseHook::TEWBMouseHook;
+
+namespace {
+
+// A second browser to the right of the fixture's one; both show a page.
+class WheelFocusTest : public BrowserFixture {
+ protected:
+  void SetUp() override {
+    BrowserFixture::SetUp();
+    form->SetBounds(20, 20, 820, 400);
+    right = new TEmbeddedWB(form);
+    right->SetBounds(400, 0, 400, 300);
+    right->SetParent(form);
+    const QString page = QUrl::fromLocalFile(pagePath("wheel.html", "<html><body>wheel</body></html>")).toString();
+    ASSERT_TRUE(show(page));
+    right->Navigate(page);
+    ASSERT_TRUE(complete(right));
+    ASSERT_TRUE(testsupport::waitFor([&] { return docOf(wb) && docOf(right); }));
+    form->Widget()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form->Widget()));
+  }
+  void TearDown() override {
+    while (TEWBMouseHook::Instance()) TEWBMouseHook::Release();
+    BrowserFixture::TearDown();
+  }
+
+  static HWND docOf(TEmbeddedWB* b) { return b->FindChildWindowByClass("Internet Explorer_Server"); }
+
+  // One spontaneous wheel turn in the middle of the browser's document window.
+  static void turnWheelOver(TEmbeddedWB* b) {
+    QWidget* target = WidgetOf(docOf(b));
+    ASSERT_NE(target, nullptr);
+    const QPoint local(target->width() / 2, target->height() / 2);
+    QWheelEvent e(QPointF(local), QPointF(target->mapToGlobal(local)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QSpontaneKeyEvent::setSpontaneous(&e);
+    QApplication::instance()->notify(target, &e);
+  }
+
+  TEmbeddedWB* right = nullptr;
+};
+
+TEST_F(WheelFocusTest, FirstTurnOverTheOtherBrowserMovesTheFocusThere) {
+  TEWBMouseHook* hook = TEWBMouseHook::Allocate();
+  hook->Activate();
+  SetFocus(docOf(wb));
+  ASSERT_EQ(GetFocus(), docOf(wb));
+
+  turnWheelOver(right);
+  EXPECT_EQ(hook->LastTarget(), docOf(right));
+  EXPECT_EQ(GetFocus(), docOf(right));
+
+  // The focus is in that browser's document now: the next turn scrolls it.
+  turnWheelOver(right);
+  EXPECT_EQ(hook->LastTarget(), nullptr);
+  EXPECT_EQ(GetFocus(), docOf(right));
+
+}
+
+TEST_F(WheelFocusTest, HandledFromTheEventIsKeptEvenForTheActiveForm) {
+  TEWBMouseHook* hook = TEWBMouseHook::Allocate();
+  hook->Activate();
+  ASSERT_EQ(Screen->ActiveForm(), form);
+  hook->ActiveFormOnly = true;
+  HWND seen = nullptr;
+  hook->OnMouseWheel = [&](TPoint, HWND under, LPARAM, bool& handled) {
+    seen = under;
+    handled = true;
+  };
+  SetFocus(docOf(wb));
+  turnWheelOver(right);
+  EXPECT_EQ(seen, docOf(right));
+  EXPECT_EQ(hook->LastTarget(), nullptr);
+  EXPECT_EQ(GetFocus(), docOf(wb));
+
+  // Without a verdict of the handler, the active form gets the wheel moved.
+  hook->OnMouseWheel = nullptr;
+  turnWheelOver(right);
+  EXPECT_EQ(GetFocus(), docOf(right));
+}
+
+TEST_F(WheelFocusTest, TheHookObjectIsSharedAndCounted) {
+  TEWBMouseHook* first = TEWBMouseHook::Allocate();
+  TEWBMouseHook* second = TEWBMouseHook::Allocate();
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(TEWBMouseHook::RefCount(), 2);
+  first->Activate();
+  first->Activate();  // once only
+  EXPECT_TRUE(first->Active());
+
+  TEWBMouseHook::Release();
+  ASSERT_EQ(TEWBMouseHook::Instance(), first);
+  SetFocus(docOf(wb));
+  turnWheelOver(right);
+  EXPECT_EQ(GetFocus(), docOf(right));
+
+  TEWBMouseHook::Release();
+  EXPECT_EQ(TEWBMouseHook::Instance(), nullptr);
+  EXPECT_EQ(TEWBMouseHook::RefCount(), 0);
+  TEWBMouseHook::Release();  // one too many: nothing happens
+  EXPECT_EQ(TEWBMouseHook::RefCount(), 0);
+  // The hook is gone: the wheel no longer moves the focus.
+  SetFocus(docOf(wb));
+  turnWheelOver(right);
+  EXPECT_EQ(GetFocus(), docOf(wb));
+}
+
+}  // namespace
