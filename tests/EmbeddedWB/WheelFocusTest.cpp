@@ -1,6 +1,10 @@
 // The wheel fix on two real browsers side by side, the hook object's
 // reference count, and the Internet feature switches of TEwbControl.
+#include "EmbeddedWB/Source/EwbControlComponent.h"
+#include "EmbeddedWB/Source/EwbFocusControl.h"
 #include "EmbeddedWB/Source/EwbMouseHook.h"
+#include "platform/classlib/Streaming.h"
+#include "platform/urlmon/UrlMon.h"
 #include "tests/EmbeddedWB/EwbTestHost.h"
 
 #include <QApplication>
@@ -112,6 +116,88 @@ TEST_F(WheelFocusTest, TheHookObjectIsSharedAndCounted) {
   SetFocus(docOf(wb));
   turnWheelOver(right);
   EXPECT_EQ(GetFocus(), docOf(wb));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- TEwbControl
+
+namespace {
+
+using namespace EwbControlComponent;
+
+bool featureOn(TInternetFeatureList f) {
+  return CoInternetIsFeatureEnabled(INTERNETFEATURELIST(f), GET_FEATURE_FROM_PROCESS) == S_OK;
+}
+
+TEST(EwbControl, FeatureSwitchesFollowTheSetAndAnEmptySetChangesNothing) {
+  EwbControlComponent::initialize();
+  InitializeUrlMon();
+  TEwbControl control(nullptr);
+  EXPECT_TRUE(control.InternetFeatures().Empty());
+  control.SetInternetFeatures({ObjectCaching, Behaviors, XmlHttp, BlockInputPrompts});
+  EXPECT_TRUE(featureOn(ObjectCaching));
+  EXPECT_TRUE(featureOn(XmlHttp));
+  EXPECT_TRUE(featureOn(BlockInputPrompts));  // the last feature
+  EXPECT_FALSE(featureOn(MimeSniffing));      // non-members are switched off
+  EXPECT_FALSE(featureOn(ZoneElevation));
+
+  control.SetInternetFeatures({});
+  EXPECT_TRUE(control.InternetFeatures().Empty());
+  EXPECT_TRUE(featureOn(XmlHttp));
+  EXPECT_FALSE(featureOn(MimeSniffing));
+
+  // Streamed from a form resource, as the tools window holds it.
+  TComponent owner(nullptr);
+  TEwbControl* streamed = new TEwbControl(&owner);
+  ReadComponentRes(
+      "object EwbControl1: TEwbControl\n"
+      "  InternetFeatures = [MimeSniffing]\n"
+      "  MouseWheelFix.ActiveFormOnly = True\n"
+      "end\n",
+      streamed);
+  EXPECT_TRUE(featureOn(MimeSniffing));
+  EXPECT_FALSE(featureOn(XmlHttp));
+  EXPECT_TRUE(streamed->MouseWheelFix()->ActiveFormOnly());
+  EXPECT_EQ(TEWBMouseHook::Instance(), nullptr);  // writing properties starts no hook
+  ResetInternetFeatures();
+}
+
+TEST(EwbControl, FixesStartWhenSwitchedOnAndEndWithTheComponent) {
+  InitializeForms();
+  auto* control = new TEwbControl(nullptr);
+  EXPECT_TRUE(control->MouseWheelFix()->Active());  // creation starts nothing
+  EXPECT_EQ(TEWBMouseHook::Instance(), nullptr);
+  EXPECT_EQ(EwbFocusControl::TEWBFocusControl::Instance(), nullptr);
+
+  bool called = false;
+  control->OnMouseWheel = [&](TPoint, HWND, LPARAM, bool&) { called = true; };
+  control->Loaded();
+  control->MouseWheelFix()->SetActiveFormOnly(true);
+  control->MouseWheelFix()->SetActive(true);
+  control->FocusControl()->SetActive(true);
+  TEWBMouseHook* hook = TEWBMouseHook::Instance();
+  ASSERT_NE(hook, nullptr);
+  EXPECT_TRUE(hook->Active());
+  EXPECT_TRUE(hook->ActiveFormOnly);
+  bool handled = false;
+  hook->OnMouseWheel(TPoint(), nullptr, 0, handled);
+  EXPECT_TRUE(called);
+  auto* focus = EwbFocusControl::TEWBFocusControl::Instance();
+  ASSERT_NE(focus, nullptr);
+  EXPECT_TRUE(focus->HookWindow()->HookSet());
+
+  // A second component shares the hook object.
+  auto* other = new TEwbControl(nullptr);
+  other->MouseWheelFix()->SetActive(true);
+  EXPECT_EQ(TEWBMouseHook::Instance(), hook);
+  EXPECT_EQ(TEWBMouseHook::RefCount(), 2);
+  delete other;  // switching its fixes off ends both for the process
+  EXPECT_FALSE(hook->Active());
+  EXPECT_EQ(EwbFocusControl::TEWBFocusControl::Instance(), nullptr);
+  delete control;
+  EXPECT_EQ(TEWBMouseHook::Instance(), nullptr);
+  FinalizeForms();
 }
 
 }  // namespace
