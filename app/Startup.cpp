@@ -4,6 +4,7 @@
 #include "app/FullScreen.h"
 #include "app/Menu.h"
 #include "EmbeddedWB/Source/EmbeddedWB.h"
+#include "EmbeddedWB/Source/EwbControlComponent.h"
 #include "EmbeddedWB/Source/EwbCore.h"
 #include "EmbeddedWB/Source/IEAddress.h"
 #include "platform/classlib/CheckLst.h"
@@ -67,6 +68,7 @@ void InitializeUnits() {
   EwbCore::initialize();
   EmbeddedWB::initialize();
   IEAddress::initialize();
+  EwbControlComponent::initialize();
   Menu::initialize();
   FullScreen::initialize();
 }

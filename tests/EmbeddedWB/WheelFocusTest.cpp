@@ -201,3 +201,39 @@ TEST(EwbControl, FixesStartWhenSwitchedOnAndEndWithTheComponent) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- focus hook
+
+namespace {
+
+using EwbFocusControl::TEWBFocusControl;
+
+// Takes a refocus request posted to the window, answering its WParam (0: none).
+WPARAM takeRefocus(HWND hwnd) {
+  MSG msg;
+  if (!PeekMessage(&msg, hwnd, EwbFocusControl::WM_EWB_REFOCUS, EwbFocusControl::WM_EWB_REFOCUS, PM_REMOVE))
+    return 0;
+  return msg.wParam;
+}
+
+TEST_F(WheelFocusTest, ActivationAsksTheActiveFormsBrowserToTakeTheFocusBack) {
+  ASSERT_EQ(Screen->ActiveForm(), form);
+  form->SetActiveControl(right);
+  SetFocus(docOf(wb));
+  TEWBFocusControl::Activate();
+  TEWBFocusControl::Activate();  // one instance only
+  ASSERT_TRUE(TEWBFocusControl::Instance()->HookWindow()->HookSet());
+
+  SendMessage(Application->Handle(), CM_ACTIVATE, 0, 0);
+  EXPECT_EQ(takeRefocus(right->Handle()), WPARAM(right));
+  EXPECT_EQ(takeRefocus(right->Handle()), 0u);  // posted once
+  SendMessage(Application->Handle(), WM_ACTIVATEAPP, 1, 0);  // not watched
+  EXPECT_EQ(takeRefocus(right->Handle()), 0u);
+
+  TEWBFocusControl::Deactivate();
+  EXPECT_EQ(TEWBFocusControl::Instance(), nullptr);
+  SendMessage(Application->Handle(), CM_ACTIVATE, 0, 0);
+  EXPECT_EQ(takeRefocus(right->Handle()), 0u);
+}
+
+}  // namespace
