@@ -1,5 +1,6 @@
 #include "EmbeddedWB/Source/EmbeddedWB.h"
 
+#include "EmbeddedWB/Source/EwbControlComponent.h"
 #include "EmbeddedWB/Source/EwbTools.h"
 #include "platform/classlib/Streaming.h"
 #include "platform/rtl/Registry.h"
@@ -23,6 +24,8 @@ bool fpEnvironmentSaved = false;
 bool proxyWasSet = false;
 bool soundsWereTurnedOff = false;
 bool oleInitialized = false;
+// The process-wide wheel and focus fixes, on from start-up to close-down.
+EwbControlComponent::TEwbControl* globalControl = nullptr;
 
 const char* const kAboutText = "TEmbeddedWB - the browser control of Noctivane";
 
@@ -826,7 +829,9 @@ void initialize() {
   proxyWasSet = false;
   soundsWereTurnedOff = false;
   oleInitialized = SUCCEEDED(OleInitialize(nullptr));
-  // The global wheel and focus fixes start with their own unit's work.
+  globalControl = new EwbControlComponent::TEwbControl(nullptr);
+  globalControl->FocusControl()->SetActive(true);
+  globalControl->MouseWheelFix()->SetActive(true);
 }
 
 void finalize() {
@@ -837,6 +842,8 @@ void finalize() {
   if (fpEnvironmentSaved) std::fesetenv(&savedFpEnvironment);
   if (oleInitialized) OleUninitialize();
   oleInitialized = false;
+  delete globalControl;
+  globalControl = nullptr;
 }
 
 }  // namespace EmbeddedWB

@@ -11,12 +11,14 @@ TEWBFocusControl* instance = nullptr;
 }  // namespace
 
 TAppHookWindow::TAppHookWindow(TComponent* AOwner) : TWinControl(AOwner) {
+  if (!Application) return;
   hookId_ = Application->HookMainWindow([this](TMessage& m) { return AppHookProc(m); });
   hookSet_ = true;
 }
 
 TAppHookWindow::~TAppHookWindow() {
-  if (hookSet_) Application->UnhookMainWindow(hookId_);
+  // The application object may already be gone at close-down, taking its hooks with it.
+  if (hookSet_ && Application) Application->UnhookMainWindow(hookId_);
   hookSet_ = false;
 }
 

@@ -32,11 +32,6 @@ class WheelFocusTest : public BrowserFixture {
     form->Widget()->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form->Widget()));
   }
-  void TearDown() override {
-    while (TEWBMouseHook::Instance()) TEWBMouseHook::Release();
-    BrowserFixture::TearDown();
-  }
-
   static HWND docOf(TEmbeddedWB* b) { return b->FindChildWindowByClass("Internet Explorer_Server"); }
 
   // One spontaneous wheel turn in the middle of the browser's document window.
@@ -54,8 +49,10 @@ class WheelFocusTest : public BrowserFixture {
 };
 
 TEST_F(WheelFocusTest, FirstTurnOverTheOtherBrowserMovesTheFocusThere) {
-  TEWBMouseHook* hook = TEWBMouseHook::Allocate();
-  hook->Activate();
+  // The browser unit switches the wheel fix on at start-up.
+  TEWBMouseHook* hook = TEWBMouseHook::Instance();
+  ASSERT_NE(hook, nullptr);
+  ASSERT_TRUE(hook->Active());
   SetFocus(docOf(wb));
   ASSERT_EQ(GetFocus(), docOf(wb));
 
@@ -71,8 +68,8 @@ TEST_F(WheelFocusTest, FirstTurnOverTheOtherBrowserMovesTheFocusThere) {
 }
 
 TEST_F(WheelFocusTest, HandledFromTheEventIsKeptEvenForTheActiveForm) {
-  TEWBMouseHook* hook = TEWBMouseHook::Allocate();
-  hook->Activate();
+  TEWBMouseHook* hook = TEWBMouseHook::Instance();
+  ASSERT_NE(hook, nullptr);
   ASSERT_EQ(Screen->ActiveForm(), form);
   hook->ActiveFormOnly = true;
   HWND seen = nullptr;
@@ -93,6 +90,8 @@ TEST_F(WheelFocusTest, HandledFromTheEventIsKeptEvenForTheActiveForm) {
 }
 
 TEST_F(WheelFocusTest, TheHookObjectIsSharedAndCounted) {
+  EmbeddedWB::finalize();  // ends the unit's own wheel fix
+  ASSERT_EQ(TEWBMouseHook::Instance(), nullptr);
   TEWBMouseHook* first = TEWBMouseHook::Allocate();
   TEWBMouseHook* second = TEWBMouseHook::Allocate();
   EXPECT_EQ(first, second);
@@ -116,6 +115,7 @@ TEST_F(WheelFocusTest, TheHookObjectIsSharedAndCounted) {
   SetFocus(docOf(wb));
   turnWheelOver(right);
   EXPECT_EQ(GetFocus(), docOf(wb));
+  EmbeddedWB::initialize();
 }
 
 }  // namespace
@@ -220,8 +220,10 @@ TEST_F(WheelFocusTest, ActivationAsksTheActiveFormsBrowserToTakeTheFocusBack) {
   ASSERT_EQ(Screen->ActiveForm(), form);
   form->SetActiveControl(right);
   SetFocus(docOf(wb));
-  TEWBFocusControl::Activate();
+  TEWBFocusControl* started = TEWBFocusControl::Instance();  // by the browser unit
+  ASSERT_NE(started, nullptr);
   TEWBFocusControl::Activate();  // one instance only
+  EXPECT_EQ(TEWBFocusControl::Instance(), started);
   ASSERT_TRUE(TEWBFocusControl::Instance()->HookWindow()->HookSet());
 
   SendMessage(Application->Handle(), CM_ACTIVATE, 0, 0);
