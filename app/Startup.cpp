@@ -6,6 +6,7 @@
 #include "EmbeddedWB/Source/EmbeddedWB.h"
 #include "EmbeddedWB/Source/EwbControlComponent.h"
 #include "EmbeddedWB/Source/EwbCore.h"
+#include "EmbeddedWB/Source/EwbTools.h"
 #include "EmbeddedWB/Source/IEAddress.h"
 #include "platform/classlib/CheckLst.h"
 #include "platform/classlib/ComCtrls.h"
@@ -79,6 +80,7 @@ void FinalizeUnits() {
   IEAddress::finalize();
   EmbeddedWB::finalize();
   EwbCore::finalize();
+  EwbTools::finalize();
 }
 
 }  // namespace

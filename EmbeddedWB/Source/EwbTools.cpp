@@ -5,7 +5,9 @@
 #include "platform/com/Dispatch.h"
 #include "platform/mshtml/MsHtml.h"
 #include "platform/rtl/Registry.h"
+#include "platform/urlmon/UrlMon.h"
 #include "platform/winapi/Modules.h"
+#include "platform/winapi/Windows.h"
 #include "platform/wininet/WinInet.h"
 #include "platform/winsock/WinSock.h"
 
@@ -370,5 +372,127 @@ bool GoAboutBlank(TEmbeddedWB* Browser) {
 }
 
 bool WaitUntilReady(TEmbeddedWB* Browser) { return Browser && Browser->Wait(0); }
+
+// ---------------------------------------------------------------- support routines
+
+namespace {
+
+using HtmlHelpProc = HWND (*)(HWND, LPCWSTR, UINT, DWORD_PTR);
+using SetFeatureProc = HRESULT (*)(INTERNETFEATURELIST, DWORD, BOOL);
+using IsFeatureProc = HRESULT (*)(INTERNETFEATURELIST, DWORD);
+
+// An entry point that was looked up without success; looked up again at the
+// next call.
+const FARPROC kLookupFailed = reinterpret_cast<FARPROC>(std::uintptr_t(1));
+
+// The cached handles (0 while not loaded) and URL moniker entry points (0
+// while not looked up). The browser units call these from the main thread.
+HMODULE htmlHelpModule = nullptr;
+HMODULE urlMonModule = nullptr;
+HMODULE shdoclcModule = nullptr;
+FARPROC setFeatureProc = nullptr;
+FARPROC isFeatureProc = nullptr;
+
+bool validModule(HMODULE module) { return reinterpret_cast<std::uintptr_t>(module) > 32; }
+
+// Loads a library without the system's "file not found" box; 0 on failure.
+HMODULE loadQuietly(const String& name) {
+  const UINT oldMode = SetErrorMode(SEM_NOOPENFILEERRORBOX);
+  HMODULE module = LoadLibrary(name);
+  SetErrorMode(oldMode);
+  return validModule(module) ? module : nullptr;
+}
+
+// The entry point of the URL moniker library, looking it up when not known.
+FARPROC urlMonProc(FARPROC& cached, const char* name) {
+  if (!urlMonModule) urlMonModule = loadQuietly(QStringLiteral("URLMON.DLL"));
+  if (cached == nullptr || cached == kLookupFailed) {
+    FARPROC proc = urlMonModule ? GetProcAddress(urlMonModule, name) : nullptr;
+    cached = proc ? proc : kLookupFailed;
+  }
+  return cached == kLookupFailed ? nullptr : cached;
+}
+
+void freeModule(HMODULE& module) {
+  if (module) FreeLibrary(module);
+  module = nullptr;
+}
+
+}  // namespace
+
+HWND HtmlHelpDyn(HWND Caller, LPCWSTR File, UINT Command, DWORD_PTR Data) {
+  if (!htmlHelpModule) htmlHelpModule = loadQuietly(QStringLiteral("hhctrl.ocx"));
+  if (!htmlHelpModule) return nullptr;
+  auto proc = reinterpret_cast<HtmlHelpProc>(GetProcAddress(htmlHelpModule, "HtmlHelpW"));
+  return proc ? proc(Caller, File, Command, Data) : nullptr;
+}
+
+HRESULT CoInternetSetFeatureEnabledDyn(BYTE Feature, DWORD Flags, bool Enable) {
+  FARPROC proc = urlMonProc(setFeatureProc, "CoInternetSetFeatureEnabled");
+  if (!proc) return E_NOTIMPL;
+  return reinterpret_cast<SetFeatureProc>(proc)(INTERNETFEATURELIST(Feature), Flags, Enable ? BOOL(-1) : BOOL(0));
+}
+
+HRESULT CoInternetIsFeatureEnabledDyn(BYTE Feature, DWORD Flags) {
+  FARPROC proc = urlMonProc(isFeatureProc, "CoInternetIsFeatureEnabled");
+  if (!proc) return E_NOTIMPL;
+  return reinterpret_cast<IsFeatureProc>(proc)(INTERNETFEATURELIST(Feature), Flags);
+}
+
+HMODULE GetShdoclcHandle() {
+  if (!shdoclcModule) {
+    HMODULE module = GetModuleHandle(QStringLiteral("SHDOCLC.DLL"));
+    shdoclcModule = validModule(module) ? module : loadQuietly(QStringLiteral("SHDOCLC.DLL"));
+  }
+  return shdoclcModule;
+}
+
+HWND FindParentWindowByClass(HWND Window, const String& ClassName) {
+  for (HWND parent = GetParent(Window); parent; parent = GetParent(parent))
+    if (GetClassName(parent) == ClassName) return parent;
+  return nullptr;
+}
+
+void CutAtDelimiter(String& Source, const String& Delimiter, bool Delete, String& Head) {
+  const int at = Pos(Delimiter, Source);
+  if (at > 0) {
+    Head = Copy(Source, 1, at - 1);
+    if (Delete) ::Delete(Source, 1, at - 1 + Length(Delimiter));
+  } else {
+    Head = Source;
+    if (Delete) Source.clear();
+  }
+}
+
+int LastPosIgnoreCase(const String& SubText, const String& Text, int StartPos) {
+  const int subLength = Length(SubText);
+  if (subLength == 0) return 0;
+  const int lastStart = Length(Text) - subLength + 1;
+  const int start = (StartPos == -1 || StartPos > lastStart) ? lastStart : StartPos;
+  for (int i = start; i >= 1; --i)
+    if (QStringView(Text).mid(i - 1, subLength).compare(SubText, Qt::CaseInsensitive) == 0) return i;
+  return 0;
+}
+
+int CharPosition(QChar Ch, const String& Text) { return int(Text.indexOf(Ch)) + 1; }
+
+void BackslashToSlash(String& Text) { Text.replace(QLatin1Char('\\'), QLatin1Char('/')); }
+
+LPWSTR StrToCoTaskMemW(const String& Text) { return CoTaskMemDupString(Text); }
+
+LPWSTR WideStrToCoTaskMem(const String& WideText) { return CoTaskMemDupString(WideText); }
+
+void GetWindowCaption(HWND Window, String& Text) { Text = GetWindowText(Window); }
+
+void GetWindowClassName(HWND Window, String& Text) {
+  Text = IsWindow(Window) ? GetClassName(Window) : String();
+}
+
+void finalize() {
+  freeModule(htmlHelpModule);
+  freeModule(urlMonModule);
+  setFeatureProc = nullptr;
+  isFeatureProc = nullptr;
+}
 
 }  // namespace EwbTools

@@ -5,6 +5,7 @@
 #include "platform/com/Variant.h"
 #include "platform/rtl/Classes.h"
 #include "platform/shdocvw/ExDisp.h"
+#include "platform/winapi/Modules.h"
 
 class TComponent;
 class TImage;
@@ -128,5 +129,44 @@ void SearchWeb(TEmbeddedWB* Browser, const String& Text);
 bool GoAboutBlank(TEmbeddedWB* Browser);
 // TEmbeddedWB::Wait without a time-out.
 bool WaitUntilReady(TEmbeddedWB* Browser);
+
+// ---------------------------------------------------------------- support routines
+
+// Libraries loaded on demand are kept until finalize(). A module handle of 32
+// or below counts as a failed load.
+
+// Calls HtmlHelpW of "hhctrl.ocx" (loaded on first use); 0 when the library
+// or the entry point is missing.
+HWND HtmlHelpDyn(HWND Caller, LPCWSTR File, UINT Command, DWORD_PTR Data);
+// CoInternetSetFeatureEnabled / CoInternetIsFeatureEnabled of "URLMON.DLL"
+// (loaded on first use); E_NOTIMPL while the entry point cannot be found (the
+// lookup is retried at every call until it succeeds).
+HRESULT CoInternetSetFeatureEnabledDyn(BYTE Feature, DWORD Flags, bool Enable);
+HRESULT CoInternetIsFeatureEnabledDyn(BYTE Feature, DWORD Flags);
+// "SHDOCLC.DLL", found among the loaded modules or loaded; 0 when missing.
+HMODULE GetShdoclcHandle();
+// The nearest ancestor (through GetParent, the window itself excluded) whose
+// class name equals ClassName exactly; 0 when there is none.
+HWND FindParentWindowByClass(HWND Window, const String& ClassName);
+// Head is the text before the first Delimiter in Source (the whole Source
+// when there is none). With Delete the head and the delimiter are removed
+// from Source (Source becomes empty when there is no delimiter).
+void CutAtDelimiter(String& Source, const String& Delimiter, bool Delete, String& Head);
+// The 1-based position of the last SubText in Text beginning at or before
+// StartPos (-1, or a position past the last possible start, searches the
+// whole text), compared without case; 0 when absent or SubText is empty.
+int LastPosIgnoreCase(const String& SubText, const String& Text, int StartPos);
+// The 1-based position of the first Ch in Text (exact comparison); 0 when absent.
+int CharPosition(QChar Ch, const String& Text);
+void BackslashToSlash(String& Text);
+// Zero-terminated copies in task memory; the receiver frees them with CoTaskMemFree.
+LPWSTR StrToCoTaskMemW(const String& Text);
+LPWSTR WideStrToCoTaskMem(const String& WideText);
+void GetWindowCaption(HWND Window, String& Text);
+// Empty when Window is not a window.
+void GetWindowClassName(HWND Window, String& Text);
+
+// Frees the libraries loaded on demand and forgets their entry points.
+void finalize();
 
 }  // namespace EwbTools
