@@ -1350,26 +1350,35 @@ void TWinControl::SetFocus() {
 
 bool TWinControl::Focused() const { return handle_ && GetFocus() == handle_; }
 
-bool TWinControl::DoKeyDown(TMessage& m) {
-  TCustomForm* form = GetParentForm(this);
-  if (form && form != this && form->KeyPreview() && static_cast<TWinControl*>(form)->DoKeyDown(m)) return true;
-  if (controlStyle_.Contains(csNoStdEvents)) return false;
+namespace {
+
+// A key-down or key-up message: a form that previews keys sees it first, then
+// the control's handler (when it raises the standard events); a key set to 0
+// is swallowed, another key replaces the message's.
+bool DispatchKey(TWinControl* control, TMessage& m, bool stdEvents,
+                 bool (TWinControl::*dispatch)(TMessage&),
+                 void (TWinControl::*handler)(Word&, TShiftState)) {
+  TCustomForm* form = GetParentForm(control);
+  if (form && form != control && form->KeyPreview() && (static_cast<TWinControl*>(form)->*dispatch)(m))
+    return true;
+  if (!stdEvents) return false;
   Word key = LOWORD(m.WParam);
-  KeyDown(key, KeyDataToShiftState(m.LParam));
+  (control->*handler)(key, KeyDataToShiftState(m.LParam));
   if (key == 0) return true;
   m.WParam = key;
   return false;
 }
 
+}  // namespace
+
+bool TWinControl::DoKeyDown(TMessage& m) {
+  return DispatchKey(this, m, !controlStyle_.Contains(csNoStdEvents), &TWinControl::DoKeyDown,
+                     &TWinControl::KeyDown);
+}
+
 bool TWinControl::DoKeyUp(TMessage& m) {
-  TCustomForm* form = GetParentForm(this);
-  if (form && form != this && form->KeyPreview() && static_cast<TWinControl*>(form)->DoKeyUp(m)) return true;
-  if (controlStyle_.Contains(csNoStdEvents)) return false;
-  Word key = LOWORD(m.WParam);
-  KeyUp(key, KeyDataToShiftState(m.LParam));
-  if (key == 0) return true;
-  m.WParam = key;
-  return false;
+  return DispatchKey(this, m, !controlStyle_.Contains(csNoStdEvents), &TWinControl::DoKeyUp,
+                     &TWinControl::KeyUp);
 }
 
 bool TWinControl::DoKeyPress(TMessage& m) {
