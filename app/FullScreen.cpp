@@ -4,6 +4,11 @@ namespace FullScreen {
 
 TFullScreenForm* FullScreenForm = nullptr;
 
+bool TFullScreenForm::Execute() {
+  Screen->SetCursor(crDefault);
+  return ShowModal() == mrOk;
+}
+
 void initialize() {}
 
 void finalize() {}

@@ -9,6 +9,9 @@ class TFullScreenForm : public TForm {
   Q_OBJECT
  public:
   Q_INVOKABLE explicit TFullScreenForm(TComponent* AOwner) : TForm(AOwner) {}
+
+  // Shows the window modally; True when it was closed with mrOk.
+  bool Execute();
 };
 
 // The tools window, made by the main block right after the main window.
