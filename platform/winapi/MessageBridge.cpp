@@ -202,6 +202,76 @@ void notifyMoveSize(HWND hwnd, const WINDOWPOS* wp) {
   }
 }
 
+// Where the last mouse message of the thread's input happened (screen).
+QPoint lastMousePos;
+
+// Offers a top-level window a new place through WM_MOVING; answers the
+// rectangle the window's procedure leaves in the message.
+RECT askMoving(HWND hwnd, QWidget* w, RECT r) {
+  Translation tr;
+  tr.receiver = w;
+  invoke(hwnd, WM_MOVING, 0, reinterpret_cast<LPARAM>(&r), &tr);
+  return r;
+}
+
+// A move of a top-level window that follows the mouse while the left button
+// is held (the move by the caption). Every position the mouse proposes goes
+// through WM_MOVING first and the window goes where the answer says. The
+// mouse moves of the drag reach no window; the release ends it and goes on
+// as usual.
+class DragMove : public QObject {
+ public:
+  DragMove(HWND hwnd, QWidget* window, QPoint start)
+      : hwnd_(hwnd), window_(window), start_(start), from_(window->frameGeometry()) {
+    qApp->installEventFilter(this);
+  }
+
+  void finish() {
+    if (done_) return;
+    done_ = true;
+    qApp->removeEventFilter(this);
+    deleteLater();
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (done_ || !e->spontaneous()) return false;
+    if (e->type() == QEvent::MouseButtonRelease) {
+      if (static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton) finish();
+      return false;
+    }
+    if (e->type() != QEvent::MouseMove) return false;
+    auto* m = static_cast<QMouseEvent*>(e);
+    if (!window_ || !IsWindow(hwnd_) || !(m->buttons() & Qt::LeftButton)) {
+      finish();
+      return false;
+    }
+    const QPoint by = m->globalPosition().toPoint() - start_;
+    const QRect to = from_.translated(by);
+    const RECT answer = askMoving(hwnd_, window_, RECT{to.left(), to.top(), to.left() + to.width(), to.top() + to.height()});
+    if (window_ && QPoint(answer.left, answer.top) != window_->frameGeometry().topLeft())
+      window_->move(answer.left, answer.top);
+    return true;
+  }
+
+ private:
+  HWND hwnd_;
+  QPointer<QWidget> window_;
+  QPoint start_;
+  QRect from_;
+  bool done_ = false;
+};
+
+QPointer<DragMove> dragMove;
+
+// Starts a move by the mouse when the left button is down; a move already
+// under way ends first.
+void startDragMove(HWND hwnd, QWidget* top) {
+  if (dragMove) dragMove->finish();
+  if (!top || !top->isWindow() || GetKeyState(VK_LBUTTON) >= 0) return;
+  dragMove = new DragMove(hwnd, top, lastMousePos);
+}
+
 LRESULT systemCommand(HWND hwnd, QWidget* widget, WPARAM wParam) {
   QWidget* top = widget ? widget->window() : nullptr;
   HWND topHwnd = top ? HandleOfWidget(top, true) : hwnd;
@@ -211,7 +281,10 @@ LRESULT systemCommand(HWND hwnd, QWidget* widget, WPARAM wParam) {
     case SC_MAXIMIZE: ShowWindow(topHwnd, SW_SHOWMAXIMIZED); break;
     case SC_RESTORE: ShowWindow(topHwnd, SW_RESTORE); break;
     case SC_MOVE:
-      if (top && top->windowHandle()) top->windowHandle()->startSystemMove();
+      if ((wParam & 0xF) == (SC_DRAGMOVE & 0xF))
+        startDragMove(topHwnd, top);
+      else if (top && top->windowHandle())
+        top->windowHandle()->startSystemMove();
       break;
     case SC_SIZE:
       if (top && top->windowHandle()) {
@@ -490,6 +563,7 @@ bool onMouse(QWidget* w, QMouseEvent* e) {
   if (!msg) return false;
   HWND hwnd = nearestWindow(w);
   QPoint global = e->globalPosition().toPoint();
+  lastMousePos = global;
   if (hookDrops(msg, hwnd, global, 0)) {
     e->accept();
     return true;
@@ -572,9 +646,7 @@ void onMoving(HWND hwnd, QWidget* widget) {
   QRect f = w->frameGeometry();
   RECT r{f.left(), f.top(), f.left() + f.width(), f.top() + f.height()};
   const RECT proposed = r;
-  Translation tr;
-  tr.receiver = w;
-  invoke(hwnd, WM_MOVING, 0, reinterpret_cast<LPARAM>(&r), &tr);
+  r = askMoving(hwnd, w, r);
   if (r == proposed || !w) return;
   {
     std::lock_guard lock(registry().mutex);

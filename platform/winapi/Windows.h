@@ -310,10 +310,22 @@ inline constexpr UINT SPI_GETWORKAREA = 0x0030;
 inline constexpr UINT SPI_GETWHEELSCROLLLINES = 0x0068;
 
 inline constexpr UINT MB_OK = 0x00000000;
+inline constexpr UINT MB_OKCANCEL = 0x00000001;
+inline constexpr UINT MB_YESNO = 0x00000004;
+inline constexpr UINT MB_TYPEMASK = 0x0000000F;
+inline constexpr UINT MB_ICONMASK = 0x000000F0;
 inline constexpr UINT MB_ICONHAND = 0x00000010;
 inline constexpr UINT MB_ICONQUESTION = 0x00000020;
 inline constexpr UINT MB_ICONEXCLAMATION = 0x00000030;
 inline constexpr UINT MB_ICONASTERISK = 0x00000040;
+
+// Answers of message boxes and dialogs.
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
+// Style of a dialog window.
+inline constexpr DWORD DS_MODALFRAME = 0x80;
 
 // ---------------------------------------------------------------- window classes
 
@@ -536,3 +548,61 @@ BOOL SystemParametersInfoW(UINT action, UINT uiParam, void* pvParam, UINT winIni
 inline BOOL SystemParametersInfo(UINT a, UINT u, void* p, UINT w) { return SystemParametersInfoW(a, u, p, w); }
 UINT GetDoubleClickTime();
 BOOL MessageBeep(UINT type);
+
+// ---------------------------------------------------------------- regions and the screen
+
+// A region is an area of pixels in some window's coordinates. Regions that
+// the program made are freed with DeleteObject; a region given to a window
+// with SetWindowRgn belongs to the window from then on (DeleteObject refuses
+// it) and is freed when the window gets another one or is gone.
+struct HRGN__;
+using HRGN = HRGN__*;
+using HGDIOBJ = void*;
+// A device context: a painter, or the screen as GetDC(0) answers it.
+class QPainter;
+using HDC = QPainter*;
+
+// Polygon fill modes.
+inline constexpr int ALTERNATE = 1;
+inline constexpr int WINDING = 2;
+// CombineRgn modes.
+inline constexpr int RGN_AND = 1;
+inline constexpr int RGN_OR = 2;
+inline constexpr int RGN_XOR = 3;
+inline constexpr int RGN_DIFF = 4;
+inline constexpr int RGN_COPY = 5;
+// What a region operation answers: failure, or the kind of the result.
+inline constexpr int RGN_ERROR = 0;
+inline constexpr int NULLREGION = 1;
+inline constexpr int SIMPLEREGION = 2;
+inline constexpr int COMPLEXREGION = 3;
+
+// Null for fewer than three points or an unknown fill mode.
+HRGN CreatePolygonRgn(const POINT* points, int count, int fillMode);
+// The pixels from (left, top) up to but not including (right, bottom).
+HRGN CreateRectRgn(int left, int top, int right, int bottom);
+// dest := src1 <mode> src2 (src2 is not read for RGN_COPY). dest may be one
+// of the sources.
+int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode);
+BOOL PtInRegion(HRGN rgn, int x, int y);
+// The smallest rectangle around the region (empty for an empty region).
+int GetRgnBox(HRGN rgn, RECT* rect);
+// Frees a region the program owns; FALSE for anything else.
+BOOL DeleteObject(HGDIOBJ object);
+
+// Limits the window to the region (window coordinates, origin at its top-left
+// corner): the window's widget shows, and takes the mouse, only there. A
+// null region gives the whole window back. 0 when the window or the region
+// is not valid (the region then stays the caller's).
+int SetWindowRgn(HWND hwnd, HRGN rgn, BOOL redraw);
+// Copies the window's region into `rgn`; RGN_ERROR when it has none.
+int GetWindowRgn(HWND hwnd, HRGN rgn);
+
+// GetDC(0) (or of the desktop window) is the screen; no other window lends
+// its device context here. ReleaseDC answers 1 for the screen.
+HDC GetDC(HWND hwnd);
+int ReleaseDC(HWND hwnd, HDC dc);
+// Draws a dotted focus rectangle on the screen by inverting: drawing the
+// same rectangle again takes it away. Stands in as a frameless band window
+// over the rectangle, which lets the mouse through.
+BOOL DrawFocusRect(HDC dc, const RECT* rect);
