@@ -1,6 +1,7 @@
 #include "platform/shdocvw/WebBrowser.h"
 
 #include "platform/mshtml/LiveDocument.h"
+#include "platform/shdocvw/BrowserDialogs.h"
 #include "platform/rtl/Folders.h"
 #include "platform/rtl/Registry.h"
 #include "platform/shell/UrlHistory.h"
@@ -32,13 +33,6 @@
 #include <algorithm>
 
 namespace {
-
-// Message box types and answers of IDocHostShowUI::ShowMessage.
-constexpr DWORD kMbOk = 0x0;
-constexpr DWORD kMbOkCancel = 0x1;
-constexpr DWORD kMbIconQuestion = 0x20;
-constexpr DWORD kMbIconExclamation = 0x30;
-constexpr LRESULT kIdOk = 1;
 
 constexpr LONG kProgressMax = 10000;
 const char* const kHostStyleScript = "noctivane-host-style";
@@ -263,13 +257,10 @@ class BrowserPage : public QWebEnginePage {
     return owner->onNavigationRequest(url, type, isMainFrame);
   }
 
-  void javaScriptAlert(const QUrl& origin, const QString& msg) override {
-    if (owner) {
-      EngineCallback call(owner);
-      LRESULT answer = 0;
-      if (owner->onScriptMessage(msg, kMbOk | kMbIconExclamation, &answer)) return;
-    }
-    QWebEnginePage::javaScriptAlert(origin, msg);
+  void javaScriptAlert(const QUrl&, const QString& msg) override {
+    if (!owner) return;
+    EngineCallback call(owner);
+    owner->onScriptMessage(msg, MB_OK | MB_ICONEXCLAMATION);
   }
 
   void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
@@ -280,14 +271,17 @@ class BrowserPage : public QWebEnginePage {
     }
   }
 
-  bool javaScriptConfirm(const QUrl& origin, const QString& msg) override {
-    if (owner) {
-      EngineCallback call(owner);
-      LRESULT answer = 0;
-      if (owner->onScriptMessage(msg, kMbOkCancel | kMbIconQuestion, &answer))
-        return answer == kIdOk;
-    }
-    return QWebEnginePage::javaScriptConfirm(origin, msg);
+  bool javaScriptConfirm(const QUrl&, const QString& msg) override {
+    if (!owner) return false;
+    EngineCallback call(owner);
+    return owner->onScriptMessage(msg, MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
+  }
+
+  bool javaScriptPrompt(const QUrl&, const QString& msg, const QString& defaultValue,
+                        QString* result) override {
+    if (!owner) return false;
+    EngineCallback call(owner);
+    return owner->onScriptPrompt(msg, defaultValue, result);
   }
 };
 
@@ -385,16 +379,16 @@ WebBrowserObject::WebBrowserObject() {
     page->owner->onWindowCloseRequested();
   });
   QObject::connect(page, &QWebEnginePage::authenticationRequired, page,
-                   [page](const QUrl&, QAuthenticator* authenticator) {
+                   [page](const QUrl& url, QAuthenticator* authenticator) {
                      if (!page->owner) return;
                      EngineCallback call(page->owner);
-                     page->owner->onAuthentication(authenticator);
+                     page->owner->onAuthentication(authenticator, url.host());
                    });
   QObject::connect(page, &QWebEnginePage::proxyAuthenticationRequired, page,
-                   [page](const QUrl&, QAuthenticator* authenticator, const QString&) {
+                   [page](const QUrl&, QAuthenticator* authenticator, const QString& proxyHost) {
                      if (!page->owner) return;
                      EngineCallback call(page->owner);
-                     page->owner->onAuthentication(authenticator);
+                     page->owner->onAuthentication(authenticator, proxyHost);
                    });
   QObject::connect(page, &QWebEnginePage::geometryChangeRequested, page,
                    [page](const QRect& geometry) {
@@ -794,28 +788,40 @@ bool WebBrowserObject::onContextMenu(const QPoint& screenPos) {
   return handler->ShowContextMenu(kind, &point, static_cast<IOleCommandTarget*>(this), doc.Get()) == S_OK;
 }
 
-void WebBrowserObject::onAuthentication(QAuthenticator* authenticator) {
-  // Without credentials from the host the request is refused (a null
-  // authenticator cancels it; an untouched one would be asked again).
+void WebBrowserObject::onAuthentication(QAuthenticator* authenticator, const QString& server) {
+  // A null authenticator cancels the request; an untouched one would be
+  // asked again.
   const QAuthenticator given = *authenticator;
   *authenticator = QAuthenticator();
-  ComPtr<IServiceProvider> services = host<IServiceProvider>();
-  if (!services) return;
-  ComPtr<IAuthenticate> authenticate;
-  services->QueryService(IID_IAuthenticate, IID_IAuthenticate,
-                         reinterpret_cast<void**>(authenticate.ReleaseAndGetAddressOf()));
-  if (!authenticate) return;
-  HWND window = nullptr;
-  LPWSTR user = nullptr;
-  LPWSTR password = nullptr;
-  const HRESULT hr = authenticate->Authenticate(&window, &user, &password);
-  if (hr == S_OK && user) {
-    *authenticator = given;
-    authenticator->setUser(OleStrToString(user));
-    authenticator->setPassword(OleStrToString(password));
+  String user, password;
+  bool answered = false;
+  bool refused = false;  // the host does not allow a login at all
+  if (ComPtr<IServiceProvider> services = host<IServiceProvider>()) {
+    ComPtr<IAuthenticate> authenticate;
+    services->QueryService(IID_IAuthenticate, IID_IAuthenticate,
+                           reinterpret_cast<void**>(authenticate.ReleaseAndGetAddressOf()));
+    if (authenticate) {
+      HWND window = nullptr;
+      LPWSTR givenUser = nullptr;
+      LPWSTR givenPassword = nullptr;
+      const HRESULT hr = authenticate->Authenticate(&window, &givenUser, &givenPassword);
+      answered = hr == S_OK && givenUser;
+      refused = hr == E_ACCESSDENIED;
+      if (answered) {
+        user = OleStrToString(givenUser);
+        password = OleStrToString(givenPassword);
+      }
+      CoTaskMemFree(givenUser);
+      CoTaskMemFree(givenPassword);
+    }
   }
-  CoTaskMemFree(user);
-  CoTaskMemFree(password);
+  // Without credentials from the host the user is asked, unless the browser
+  // must stay silent.
+  if (!answered && (refused || isSilent() || !ShowBrowserLogin(dialogOwner(), server, user, password)))
+    return;
+  *authenticator = given;
+  authenticator->setUser(user);
+  authenticator->setPassword(password);
 }
 
 void WebBrowserObject::onScriptError(const QString& message, int line, const QString& source) {
@@ -829,25 +835,41 @@ void WebBrowserObject::onScriptError(const QString& message, int line, const QSt
   ComPtr<IHTMLDocument2> doc = CreateLiveDocument(page_, error);
   OleVariant in(static_cast<IUnknown*>(doc.Get()));
   OleVariant out;
-  // Its answer (keep running scripts or not) has no effect: the engine goes on.
-  commands->Exec(&CGID_DocHostCommandHandler, OLECMDID_SHOWSCRIPTERROR, OLECMDEXECOPT_DODEFAULT, &in,
-                 &out);
+  const HRESULT hr = commands->Exec(&CGID_DocHostCommandHandler, OLECMDID_SHOWSCRIPTERROR,
+                                    OLECMDEXECOPT_DODEFAULT, &in, &out);
+  // Anything but S_OK leaves the question to the browser. The engine runs
+  // the page's scripts on whatever the answer: it is only kept.
+  if (hr != S_OK && !isSilent())
+    continueScripts_ = ShowBrowserScriptError(dialogOwner(), message, line, source);
 }
 
-bool WebBrowserObject::onScriptMessage(const QString& text, DWORD type, LRESULT* answer) {
-  if (silent_ || (dlControl_ & DLCTL_SILENT)) {
-    *answer = kIdOk;
-    return true;
+LRESULT WebBrowserObject::onScriptMessage(const QString& text, DWORD type) {
+  if (isSilent()) return IDOK;
+  if (ComPtr<IDocHostShowUI> showUI = host<IDocHostShowUI>()) {
+    String message = text;
+    String caption = QStringLiteral("Message from webpage");
+    LRESULT answer = 0;
+    const HRESULT hr = showUI->ShowMessage(docWindow_ ? docWindow_ : parentWindow_,
+                                            reinterpret_cast<LPOLESTR>(message.data()),
+                                            reinterpret_cast<LPOLESTR>(caption.data()), type, nullptr,
+                                            0, &answer);
+    if (hr == S_OK) return answer;
   }
-  ComPtr<IDocHostShowUI> showUI = host<IDocHostShowUI>();
-  if (!showUI) return false;
-  String message = text;
-  String caption = QStringLiteral("Message from webpage");
-  const HRESULT hr = showUI->ShowMessage(docWindow_ ? docWindow_ : parentWindow_,
-                                          reinterpret_cast<LPOLESTR>(message.data()),
-                                          reinterpret_cast<LPOLESTR>(caption.data()), type, nullptr,
-                                          0, answer);
-  return hr == S_OK;
+  return ShowBrowserMessage(dialogOwner(), text, type);
+}
+
+bool WebBrowserObject::onScriptPrompt(const QString& text, const QString& defaultValue, QString* result) {
+  // Silent: answered as if confirmed without a change.
+  String value = defaultValue;
+  if (!isSilent() && !ShowBrowserPrompt(dialogOwner(), text, value)) return false;
+  if (result) *result = value;
+  return true;
+}
+
+bool WebBrowserObject::isSilent() const { return silent_ || (dlControl_ & DLCTL_SILENT); }
+
+HWND WebBrowserObject::dialogOwner() const {
+  return IsWindow(parentWindow_) ? GetAncestor(parentWindow_, GA_ROOT) : nullptr;
 }
 
 // ---------------------------------------------------------------- host

@@ -73,6 +73,9 @@ class WebBrowserObject final
   bool DesignMode() const { return designMode_; }
   // The host-UI flags of the current document (GetHostInfo).
   DWORD HostFlags() const { return hostFlags_; }
+  // The user's answer to the last script-error dialog: go on running
+  // scripts (the engine runs them on either way).
+  bool ContinueScripts() const { return continueScripts_; }
 
   // ---- IWebBrowserObjectAccess
   WebBrowserObject* Object() override { return this; }
@@ -234,9 +237,18 @@ class WebBrowserObject final
   void onGeometryChangeRequested(const QRect& geometry);
   void onDownload(QWebEngineDownloadRequest* download);
   bool onContextMenu(const QPoint& screenPos);
-  void onAuthentication(QAuthenticator* authenticator);
+  // A login asked for by `server`: the host's IAuthenticate, else the login dialog.
+  void onAuthentication(QAuthenticator* authenticator, const QString& server);
   void onScriptError(const QString& message, int line, const QString& source);
-  bool onScriptMessage(const QString& text, DWORD type, LRESULT* answer);
+  // A page's alert or confirm (MB_OK / MB_OKCANCEL): the host's
+  // IDocHostShowUI, else the browser's own message dialog. Answers IDOK or IDCANCEL.
+  LRESULT onScriptMessage(const QString& text, DWORD type);
+  // A page's prompt (never offered to the host): false when cancelled.
+  bool onScriptPrompt(const QString& text, const QString& defaultValue, QString* result);
+  // Silent, or DLCTL_SILENT: no dialog is shown.
+  bool isSilent() const;
+  // The window the browser's own dialogs belong to: the host's top-level window.
+  HWND dialogOwner() const;
   static LRESULT DocumentWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
   // Starts a navigation of the page (the events follow from the engine).
@@ -306,6 +318,7 @@ class WebBrowserObject final
 
   // Properties.
   bool silent_ = false;
+  bool continueScripts_ = true;  // the answer of the last script-error dialog
   bool offline_ = false;
   bool registerAsBrowser_ = false;
   bool registerAsDropTarget_ = true;

@@ -12,6 +12,7 @@
 
 #include <QPainter>
 #include <QTest>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -544,6 +545,12 @@ TEST_F(WebBrowserTest, AuthenticationAndScriptErrorsAskTheHost) {
   // the engine keeps the credentials it was given for the first).
   LoopbackServer other;
   site->user.clear();
+  // The browser then asks the user with its own login dialog: cancelled here.
+  QTimer cancelLogin;
+  QObject::connect(&cancelLogin, &QTimer::timeout, [] {
+    if (HWND login = FindWindow(QStringLiteral("#32770"))) SendMessage(login, WM_CLOSE, 0, 0);
+  });
+  cancelLogin.start(20);
   ASSERT_TRUE(navigate(other.url("/private")));
   EXPECT_EQ(site->authentications, 2);
   EXPECT_EQ(browser->Page()->title(), "refused");
