@@ -1,12 +1,15 @@
 #include "app/Menu.h"
 
 #include <QPointer>
+#include <QSet>
 
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "EmbeddedWB/Source/EwbTools.h"
+#include "app/FullScreen.h"
 #include "platform/classlib/Streaming.h"
 #include "platform/rtl/Folders.h"
 #include "platform/rtl/IniFiles.h"
@@ -99,6 +102,41 @@ bool openingNewWindow = false;
 // The browser's command-state commands for its history.
 constexpr int kCommandForward = 1;
 constexpr int kCommandBack = 2;
+
+// The frame's buttons keep these distances from the right edge of their
+// panel, the gauge its distance from the bottom of the right frame.
+constexpr int kCloseBtnOffset = 58;
+constexpr int kMinimizeBtnOffset = 85;
+constexpr int kNextPageBtnOffset = 94;
+constexpr int kPreviousPageBtnOffset = 146;
+constexpr int kRefreshBtnOffset = 198;
+constexpr int kStopBtnOffset = 250;
+constexpr int kPrintpageBtnOffset = 302;
+constexpr int kCheckBtnOffset = 354;
+constexpr int kProgressBarOffset = 156;
+
+// The grip's rubber band never makes the window smaller than this.
+constexpr int kMinResizeWidth = 800;
+constexpr int kMinResizeHeight = 520;
+
+// A grip resize under way: one at a time in the whole program, as the
+// pressed grip holds the mouse. The band and the last cursor position are in
+// screen coordinates.
+bool resizing = false;
+RECT resizeBand;
+POINT resizeCursor;
+
+// Skin pictures that failed to load and were reported.
+QSet<String> reportedSkinPictures;
+
+// Where the link label leads: the site that hosts the program.
+constexpr char kHostingSiteUrl[] = "https://github.com/";
+
+// Colours of the lit labels.
+constexpr TColor kLabelLit = 0x008000;
+constexpr TColor kLabelDim = 0x808080;
+constexpr TColor kSourceLabelLit = 0x808000;
+constexpr TColor kSourceLabelDim = 0xF0CAA6;
 
 // ---------------------------------------------------------------- the local host
 
@@ -263,9 +301,113 @@ void TMyMenuForm::FormCreate(TObject* Sender) {
 
 void TMyMenuForm::InitShape() {
   std::copy(std::begin(kBaseOutline), std::end(kBaseOutline), std::begin(FOutline));
+  ApplyShape();
+}
+
+void TMyMenuForm::ApplyShape() {
   // The right-hand corners follow the width, the lower ones the height.
   for (int i = 2; i <= 9; ++i) FOutline[i].X += FGrowWidth;
   for (int i = 4; i <= 11; ++i) FOutline[i].Y += FGrowHeight;
+
+  POINT corners[14];
+  for (int i = 0; i < 14; ++i) corners[i] = POINT{FOutline[i].X, FOutline[i].Y};
+  HRGN region = CreatePolygonRgn(corners, 14, ALTERNATE);
+  if (region && !SetWindowRgn(Handle(), region, TRUE)) DeleteObject(region);
+
+  CloseBtn->SetLeft(TopPanel->Width() - kCloseBtnOffset);
+  MinimizeBtn->SetLeft(TopPanel->Width() - kMinimizeBtnOffset);
+  NextPageBtn->SetLeft(BottomPanel->Width() - kNextPageBtnOffset);
+  PreviousPageBtn->SetLeft(BottomPanel->Width() - kPreviousPageBtnOffset);
+  RefreshBtn->SetLeft(BottomPanel->Width() - kRefreshBtnOffset);
+  StopBtn->SetLeft(BottomPanel->Width() - kStopBtnOffset);
+  PrintpageBtn->SetLeft(BottomPanel->Width() - kPrintpageBtnOffset);
+  CheckBtn->SetLeft(BottomPanel->Width() - kCheckBtnOffset);
+  ProgressBar->SetTop(RightPanel->Height() - kProgressBarOffset);
+}
+
+// ---------------------------------------------------------------- moving and resizing
+
+void TMyMenuForm::Dispatch(TMessage& Message) {
+  if (Message.Msg == WM_MOVING)
+    WMMoving(Message);
+  else
+    TForm::Dispatch(Message);
+}
+
+void TMyMenuForm::WMMoving(TMessage& Message) {
+  auto* r = reinterpret_cast<RECT*>(Message.LParam);
+  RECT work;
+  if (r && SystemParametersInfo(SPI_GETWORKAREA, 0, &work, 0)) {
+    // Shift, never shrink: a window larger than the work area ends up at its
+    // right and bottom edges.
+    const auto shift = [r](LONG dx, LONG dy) {
+      r->left += dx;
+      r->right += dx;
+      r->top += dy;
+      r->bottom += dy;
+    };
+    if (r->left < work.left) shift(work.left - r->left, 0);
+    if (r->top < work.top) shift(0, work.top - r->top);
+    if (r->right > work.right) shift(work.right - r->right, 0);
+    if (r->bottom > work.bottom) shift(0, work.bottom - r->bottom);
+  }
+  TForm::Dispatch(Message);
+}
+
+void TMyMenuForm::FormMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (Button != mbLeft) return;
+  // The system moves the window as if it were dragged by its caption.
+  ReleaseCapture();
+  SendMessage(Handle(), WM_SYSCOMMAND, SC_DRAGMOVE, 0);
+}
+
+void TMyMenuForm::DrawResizeBand() {
+  HDC screen = GetDC(nullptr);
+  DrawFocusRect(screen, &resizeBand);
+  ReleaseDC(nullptr, screen);
+}
+
+void TMyMenuForm::BottomRightBMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+  // A second button pressed during a resize starts it afresh; the band
+  // already on the screen goes first, so none is left behind.
+  if (resizing) DrawResizeBand();
+  resizing = true;
+  const TPoint cursor = BottomRightB->ClientToScreen(TPoint(X, Y));
+  resizeCursor = POINT{cursor.X, cursor.Y};
+  GetWindowRect(Handle(), &resizeBand);
+  DrawResizeBand();
+  FResizeStartRight = resizeBand.right;
+  FResizeStartBottom = resizeBand.bottom;
+}
+
+void TMyMenuForm::BottomRightBMouseMove(TObject* Sender, TShiftState Shift, int X, int Y) {
+  if (!resizing) return;
+  DrawResizeBand();
+  const TPoint cursor = BottomRightB->ClientToScreen(TPoint(X, Y));
+  const int dx = cursor.X - resizeCursor.x;
+  const int dy = cursor.Y - resizeCursor.y;
+  if (resizeBand.Width() + dx > kMinResizeWidth && resizeBand.right + dx < GetSystemMetrics(SM_CXSCREEN))
+    resizeBand.right += dx;
+  if (resizeBand.Height() + dy > kMinResizeHeight && resizeBand.bottom + dy <= GetSystemMetrics(SM_CYSCREEN))
+    resizeBand.bottom += dy;
+  resizeCursor = POINT{cursor.X, cursor.Y};
+  DrawResizeBand();
+}
+
+void TMyMenuForm::BottomRightBMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (resizing) {
+    DrawResizeBand();
+    SetBounds(resizeBand.left, resizeBand.top, resizeBand.Width(), resizeBand.Height());
+    FGrowWidth = resizeBand.right - FResizeStartRight;
+    FGrowHeight = resizeBand.bottom - FResizeStartBottom;
+  }
+  resizing = false;
+  ApplyShape();
+  // The outline holds this growth now.
+  FResizeStartRight = 0;
+  FResizeStartBottom = 0;
+  FGrowWidth = 0;
+  FGrowHeight = 0;
 }
 
 // ---------------------------------------------------------------- closing
@@ -309,42 +451,248 @@ void TMyMenuForm::URLEditUrlSelected(TObject* Sender, const String& Url, bool& C
   WB->Go(Trim(URLEdit->Text()), 0);
 }
 
-void TMyMenuForm::GoBtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
-  TBusyCursor busy;
-  StopIfBusy();
-  WB->Go(Trim(URLEdit->Text()), 0);
+// ---------------------------------------------------------------- skin buttons
+
+// One skin button: its image, its pictures, its hint and its action.
+struct TMyMenuForm::TSkinButtonInfo {
+  TImage* TMyMenuForm::*Image;
+  // Bitmap buttons have a normal, a hover and a pressed picture (Name + "_A",
+  // "_B", "_C" + ".bmp"); the others have a normal and a hover picture (Name +
+  // "A", "B" + ".PNG") and move a pixel while pressed. No group: no pictures.
+  bool Bitmap;
+  const char* Group;
+  const char* Picture;
+  // Bitmap buttons: the hourglass while the action runs (the others always
+  // show it).
+  bool Busy;
+  // The label that shows the hint, the text on entering ("%1" stands for
+  // the value Insert answers) and on leaving (null: cleared).
+  TLabel* TMyMenuForm::*HintLabel;
+  const char* EnterHint;
+  String (TMyMenuForm::*Insert)() const;
+  const char* LeaveHint;
+  // The action: the browser goes to Link, or the method runs.
+  const char* Link;
+  void (TMyMenuForm::*Action)();
+};
+
+const TMyMenuForm::TSkinButtonInfo& TMyMenuForm::SkinInfo(TSkinButton Button) {
+  using F = TMyMenuForm;
+  static const char* const kMailHeading = "  Selected WEB-Mail:";
+  static const char* const kSendHeading = "Send Mail";
+  static const TSkinButtonInfo kButtons[] = {
+      // sbCloseBtn .. sbCheckBtn: the frame's bitmap buttons.
+      {&F::CloseBtn, true, "Buttons/Window", "Close001", false, nullptr, nullptr, nullptr, nullptr, nullptr, &F::CloseWindow},
+      {&F::MinimizeBtn, true, "Buttons/Window", "Minimize001", false, nullptr, nullptr, nullptr, nullptr, nullptr, &F::MinimizeWindow},
+      {&F::NextPageBtn, true, "Buttons/Navigate", "NextPage001", true, nullptr, nullptr, nullptr, nullptr, nullptr, &F::GoForward},
+      {&F::PreviousPageBtn, true, "Buttons/Navigate", "PreviousPage001", true, nullptr, nullptr, nullptr, nullptr, nullptr, &F::GoBack},
+      {&F::RefreshBtn, true, "Buttons/Navigate", "RefreshPage001", true, nullptr, nullptr, nullptr, nullptr, nullptr, &F::RefreshPage},
+      {&F::StopBtn, true, "Buttons/Navigate", "Stop001", true, nullptr, nullptr, nullptr, nullptr, nullptr, &F::StopPage},
+      {&F::PrintpageBtn, true, "Buttons/Navigate", "PrintPage001", true, nullptr, nullptr, nullptr, nullptr, nullptr, &F::ShowPrintPreview},
+      {&F::CheckBtn, true, "Buttons/Navigate", "Check001", false, nullptr, nullptr, nullptr, nullptr, nullptr, &F::ToggleSidePanel},
+      // sbHomeBtn .. sbClearHistoryBtn: the side panel's tools.
+      {&F::HomeBtn, false, "System", "HB001", true, &F::ProcessLabel, "Go to home page ... ", nullptr, nullptr, nullptr, &F::GoToStartPage},
+      {&F::FindDialogBtn, false, "System", "SB001", true, &F::ProcessLabel, "Find dialog ... ", nullptr, nullptr, nullptr, &F::ShowFindDialog},
+      {&F::SelectMailBtn, false, "System", "WM001", true, &F::ProcessLabel, "Web-mail tools ... ", nullptr, nullptr, nullptr, &F::ToggleMailPanel},
+      {&F::AddFavoriteBtn, false, "FavoritesList", "FL001", true, &F::ProcessLabel, "Add page  \"%1\" to favorites ... ", &F::AddressText, nullptr, nullptr, &F::AddPageToFavorites},
+      {&F::DeleteFavoriteBtn, false, "FavoritesList", "FL002", true, &F::ProcessLabel, "Delete page  \"%1\" from favorites ... ", &F::SelectedFavoriteCaption, nullptr, nullptr, &F::DeleteSelectedFavorite},
+      {&F::ExportFavoritesBtn, false, "FavoritesList", "FL003", true, &F::ProcessLabel, "Export favorites in C:\\NewBook.htm", nullptr, nullptr, nullptr, &F::ExportFavorites},
+      {&F::ClearHistoryBtn, false, "History", "DH001", true, &F::ProcessLabel, "Clear history ... ", nullptr, nullptr, nullptr, &F::ClearHistory},
+      // sbFN001Btn .. sbFN012Btn: the quick links.
+      {&F::FN001Btn, false, "FavoriteNet", "N001", true, &F::SocialSetLabel, "bing.com", nullptr, nullptr, "http://www.bing.com", nullptr},
+      {&F::FN002Btn, false, "FavoriteNet", "N002", true, &F::SocialSetLabel, "google.com", nullptr, nullptr, "http://www.google.com", nullptr},
+      {&F::FN003Btn, false, "FavoriteNet", "N003", true, &F::SocialSetLabel, "yahoo.com", nullptr, nullptr, "http://www.yahoo.com", nullptr},
+      {&F::FN004Btn, false, "FavoriteNet", "N004", true, &F::SocialSetLabel, "YouTube - Broadcast Yorself", nullptr, nullptr, "http://www.youtube.com", nullptr},
+      {&F::FN005Btn, false, "FavoriteNet", "N005", true, &F::SocialSetLabel, "flickr.com - You Photos", nullptr, nullptr, "http://www.flickr.com", nullptr},
+      {&F::FN006Btn, false, "FavoriteNet", "N006", true, &F::SocialSetLabel, "RSS feeds", nullptr, nullptr, "http://www.feedspot.com", nullptr},
+      {&F::FN007Btn, false, "FavoriteNet", "N007", true, &F::SocialSetLabel, "facebook.com - The people in your life", nullptr, nullptr, "http://www.facebook.com", nullptr},
+      {&F::FN008Btn, false, "FavoriteNet", "N008", true, &F::SocialSetLabel, "linkedin.com", nullptr, nullptr, "http://www.linkedin.com", nullptr},
+      {&F::FN009Btn, false, "FavoriteNet", "N009", true, &F::SocialSetLabel, "twitter.com", nullptr, nullptr, "http://twitter.com", nullptr},
+      {&F::FN010Btn, false, "FavoriteNet", "N010", true, &F::SocialSetLabel, "Discover Content on the Web", nullptr, nullptr, "http://www.pinterest.com/", nullptr},
+      {&F::FN011Btn, false, "FavoriteNet", "N011", true, &F::SocialSetLabel, "blogger.com - Express yourself", nullptr, nullptr, "http://www.blogger.com", nullptr},
+      {&F::FN012Btn, false, "FavoriteNet", "N012", true, &F::SocialSetLabel, "wordpress.com", nullptr, nullptr, "https://wordpress.com", nullptr},
+      // sbWM001Btn .. sbWM003Btn: web mail, each button with the service its
+      // hint names.
+      {&F::WM001Btn, false, "WebMail", "WM001", true, &F::SelectMailLabel, "  Selected WEB-Mail: Yahoo! Mail", nullptr, kMailHeading, nullptr, &F::OpenWebmailA},
+      {&F::WM002Btn, false, "WebMail", "WM002", true, &F::SelectMailLabel, "  Selected WEB-Mail: Outlook.com", nullptr, kMailHeading, nullptr, &F::OpenWebmailC},
+      {&F::WM003Btn, false, "WebMail", "WM003", true, &F::SelectMailLabel, "  Selected WEB-Mail: Gmail", nullptr, kMailHeading, nullptr, &F::OpenWebmailB},
+      // sbGoBtn .. sbAttachURLBtn: buttons without hover pictures.
+      {&F::GoBtn, false, nullptr, nullptr, true, &F::ProcessLabel, "Go to page %1 ... ", &F::TrimmedAddressText, nullptr, nullptr, &F::GoToAddress},
+      {&F::AttachWebBtn, false, nullptr, nullptr, true, &F::SendMailLabel, "Send the page in e-mail ... ", nullptr, kSendHeading, nullptr, &F::MailPage},
+      {&F::AttachURLBtn, false, nullptr, nullptr, true, &F::SendMailLabel, "Send the URL in mail ... ", nullptr, kSendHeading, nullptr, nullptr},
+  };
+  static_assert(std::size(kButtons) == sbAttachURLBtn + 1, "one entry per skin button, in order");
+  return kButtons[Button];
 }
 
-void TMyMenuForm::GoBtnMouseEnter(TObject* Sender) {
-  ProcessLabel->SetCaption(QStringLiteral("Go to page ") + Trim(URLEdit->Text()) + QStringLiteral(" ... "));
+void TMyMenuForm::LoadSkinPicture(TImage* Image, const char* Group, const String& FileName) {
+  const String path = FAppFolder + QStringLiteral("Skins/Gold/") + QString::fromLatin1(Group) + QLatin1Char('/') + FileName;
+  try {
+    Image->Picture()->LoadFromFile(path);
+  } catch (const Exception&) {
+    // The image keeps the picture it had. Hovering comes again and again:
+    // the user hears of a broken picture once.
+    if (!reportedSkinPictures.contains(path)) {
+      reportedSkinPictures.insert(path);
+      if (Application) Application->HandleException(this);
+    }
+  }
 }
 
-void TMyMenuForm::StopBtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
-  TBusyCursor busy;
-  StopIfBusy();
-  WB->Stop();
+void TMyMenuForm::SkinMouseDown(TSkinButton Button) {
+  const TSkinButtonInfo& b = SkinInfo(Button);
+  TImage* image = this->*b.Image;
+  if (b.Bitmap) {
+    LoadSkinPicture(image, b.Group, QString::fromLatin1(b.Picture) + QStringLiteral("_C.bmp"));
+    return;
+  }
+  image->SetTop(image->Top() + 1);
+  image->SetLeft(image->Left() + 1);
 }
 
-void TMyMenuForm::RefreshBtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
-  TBusyCursor busy;
+void TMyMenuForm::SkinMouseEnter(TSkinButton Button) {
+  const TSkinButtonInfo& b = SkinInfo(Button);
+  if (b.Group)
+    LoadSkinPicture(this->*b.Image, b.Group,
+                    QString::fromLatin1(b.Picture) + (b.Bitmap ? QStringLiteral("_B.bmp") : QStringLiteral("B.PNG")));
+  if (!b.HintLabel) return;
+  String hint = QString::fromLatin1(b.EnterHint);
+  if (b.Insert) hint = hint.arg((this->*b.Insert)());
+  (this->*b.HintLabel)->SetCaption(hint);
+}
+
+void TMyMenuForm::SkinMouseLeave(TSkinButton Button) {
+  const TSkinButtonInfo& b = SkinInfo(Button);
+  if (b.Group)
+    LoadSkinPicture(this->*b.Image, b.Group,
+                    QString::fromLatin1(b.Picture) + (b.Bitmap ? QStringLiteral("_A.bmp") : QStringLiteral("A.PNG")));
+  if (b.HintLabel) (this->*b.HintLabel)->SetCaption(b.LeaveHint ? QString::fromLatin1(b.LeaveHint) : String());
+}
+
+void TMyMenuForm::SkinMouseUp(TSkinButton Button) {
+  const TSkinButtonInfo& b = SkinInfo(Button);
+  TImage* image = this->*b.Image;
+  // The hourglass goes away again however the action ends.
+  std::optional<TBusyCursor> busy;
+  if (b.Bitmap) {
+    if (b.Busy) busy.emplace();
+    LoadSkinPicture(image, b.Group, QString::fromLatin1(b.Picture) + QStringLiteral("_B.bmp"));
+  } else {
+    busy.emplace();
+    image->SetTop(image->Top() - 1);
+    image->SetLeft(image->Left() - 1);
+  }
+  if (b.Link)
+    WB->Go(QString::fromLatin1(b.Link), 0);
+  else if (b.Action)
+    (this->*b.Action)();
+}
+
+String TMyMenuForm::AddressText() const { return URLEdit->Text(); }
+
+String TMyMenuForm::TrimmedAddressText() const { return Trim(URLEdit->Text()); }
+
+String TMyMenuForm::SelectedFavoriteCaption() const { return String(); }
+
+// ---------------------------------------------------------------- the buttons' actions
+
+void TMyMenuForm::CloseWindow() { Close(); }
+
+void TMyMenuForm::MinimizeWindow() { SetWindowState(wsMinimized); }
+
+void TMyMenuForm::GoForward() { WB->GoForward(); }
+
+void TMyMenuForm::GoBack() { WB->GoBack(); }
+
+void TMyMenuForm::RefreshPage() {
   StopIfBusy();
   WB->Refresh();
 }
 
-void TMyMenuForm::PreviousPageBtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
-  TBusyCursor busy;
-  WB->GoBack();
+void TMyMenuForm::StopPage() {
+  // Stopped once more even when idle.
+  StopIfBusy();
+  WB->Stop();
 }
 
-void TMyMenuForm::NextPageBtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
-  TBusyCursor busy;
-  WB->GoForward();
+void TMyMenuForm::ShowPrintPreview() { WB->PrintPreview(); }
+
+void TMyMenuForm::ToggleSidePanel() {
+  if (SystemPanel->Visible()) {
+    VSplitter->Hide();
+    SystemPanel->Hide();
+  } else {
+    SystemPanel->Show();
+    VSplitter->Show();
+  }
 }
 
-void TMyMenuForm::HomeBtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+void TMyMenuForm::GoToStartPage() {
   // The field as it stands, applied as the start page or not.
-  TBusyCursor busy;
   WB->Go(StartPageEdit->Text(), 0);
+}
+
+void TMyMenuForm::ShowFindDialog() { WB->ShowFindDialog(); }
+
+void TMyMenuForm::ToggleMailPanel() { SelectMailPanel->SetVisible(!SelectMailPanel->Visible()); }
+
+void TMyMenuForm::AddPageToFavorites() { WB->AddToFavorites(WB->LocationURL(), WB->LocationName()); }
+
+void TMyMenuForm::ClearHistory() { WB->ClearHistory(); }
+
+void TMyMenuForm::GoToAddress() {
+  StopIfBusy();
+  WB->Go(Trim(URLEdit->Text()), 0);
+}
+
+void TMyMenuForm::MailPage() {
+  WB->SendPageAsAttachment(MyMenuForm, QStringLiteral("Site.html"), QStringLiteral("Check this site"),
+                           QStringLiteral("With regards"));
+}
+
+void TMyMenuForm::OpenWebmailA() { EwbTools::GoWebmailA(WB); }
+
+void TMyMenuForm::OpenWebmailB() { EwbTools::GoWebmailB(WB); }
+
+void TMyMenuForm::OpenWebmailC() { EwbTools::GoWebmailC(WB); }
+
+void TMyMenuForm::DeleteSelectedFavorite() {}
+
+void TMyMenuForm::ExportFavorites() {}
+
+void TMyMenuForm::FillInformationTab() {}
+
+// ---------------------------------------------------------------- lit labels
+
+void TMyMenuForm::Label2MouseEnter(TObject* Sender) {
+  ProcessLabel->SetCaption(QStringLiteral("Start ECO mode ... "));
+  Label2->Font()->SetColor(kLabelLit);
+}
+
+void TMyMenuForm::Label2MouseLeave(TObject* Sender) {
+  ProcessLabel->SetCaption(String());
+  Label2->Font()->SetColor(kLabelDim);
+}
+
+void TMyMenuForm::FullScreenBtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+  // The tools window is made at start-up; its answer is not used.
+  if (FullScreen::FullScreenForm) FullScreen::FullScreenForm->Execute();
+}
+
+void TMyMenuForm::Label8MouseEnter(TObject* Sender) { Label8->Font()->SetColor(kSourceLabelLit); }
+
+void TMyMenuForm::Label8MouseLeave(TObject* Sender) { Label8->Font()->SetColor(kSourceLabelDim); }
+
+void TMyMenuForm::Image4MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+  FillInformationTab();
+}
+
+void TMyMenuForm::NoctivaneLabelMouseEnter(TObject* Sender) { NoctivaneLabel->Font()->SetColor(kLabelLit); }
+
+void TMyMenuForm::NoctivaneLabelMouseLeave(TObject* Sender) { NoctivaneLabel->Font()->SetColor(kLabelDim); }
+
+void TMyMenuForm::NoctivaneLabelMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+  WB->Go(QString::fromLatin1(kHostingSiteUrl), 0);
 }
 
 // ---------------------------------------------------------------- the browser's events
@@ -479,9 +827,6 @@ void TMyMenuForm::OpenNewWindow(TObject* Sender, ComPtr<IDispatch>& ppDisp) {
   window->BringToFront();
 }
 
-void TMyMenuForm::FormMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X,
-                                int Y) {}
-
 // ---------------------------------------------------------------- unit
 
 void initialize() {
@@ -491,13 +836,25 @@ void initialize() {
       HandlerEntry("FormCloseQuery", &TMyMenuForm::FormCloseQuery),
       HandlerEntry("FormMouseDown", &TMyMenuForm::FormMouseDown),
       HandlerEntry("URLEditUrlSelected", &TMyMenuForm::URLEditUrlSelected),
-      HandlerEntry("GoBtnMouseUp", &TMyMenuForm::GoBtnMouseUp),
-      HandlerEntry("GoBtnMouseEnter", &TMyMenuForm::GoBtnMouseEnter),
-      HandlerEntry("StopBtnMouseUp", &TMyMenuForm::StopBtnMouseUp),
-      HandlerEntry("RefreshBtnMouseUp", &TMyMenuForm::RefreshBtnMouseUp),
-      HandlerEntry("PreviousPageBtnMouseUp", &TMyMenuForm::PreviousPageBtnMouseUp),
-      HandlerEntry("NextPageBtnMouseUp", &TMyMenuForm::NextPageBtnMouseUp),
-      HandlerEntry("HomeBtnMouseUp", &TMyMenuForm::HomeBtnMouseUp),
+#define NOCTIVANE_SKIN_ENTRIES(Name)                                      \
+  HandlerEntry(#Name "MouseDown", &TMyMenuForm::Name##MouseDown),         \
+      HandlerEntry(#Name "MouseEnter", &TMyMenuForm::Name##MouseEnter),   \
+      HandlerEntry(#Name "MouseLeave", &TMyMenuForm::Name##MouseLeave),   \
+      HandlerEntry(#Name "MouseUp", &TMyMenuForm::Name##MouseUp),
+      NOCTIVANE_SKIN_BUTTONS(NOCTIVANE_SKIN_ENTRIES)
+#undef NOCTIVANE_SKIN_ENTRIES
+      HandlerEntry("Label2MouseEnter", &TMyMenuForm::Label2MouseEnter),
+      HandlerEntry("Label2MouseLeave", &TMyMenuForm::Label2MouseLeave),
+      HandlerEntry("FullScreenBtnMouseUp", &TMyMenuForm::FullScreenBtnMouseUp),
+      HandlerEntry("Label8MouseEnter", &TMyMenuForm::Label8MouseEnter),
+      HandlerEntry("Label8MouseLeave", &TMyMenuForm::Label8MouseLeave),
+      HandlerEntry("Image4MouseUp", &TMyMenuForm::Image4MouseUp),
+      HandlerEntry("NoctivaneLabelMouseEnter", &TMyMenuForm::NoctivaneLabelMouseEnter),
+      HandlerEntry("NoctivaneLabelMouseLeave", &TMyMenuForm::NoctivaneLabelMouseLeave),
+      HandlerEntry("NoctivaneLabelMouseUp", &TMyMenuForm::NoctivaneLabelMouseUp),
+      HandlerEntry("BottomRightBMouseDown", &TMyMenuForm::BottomRightBMouseDown),
+      HandlerEntry("BottomRightBMouseMove", &TMyMenuForm::BottomRightBMouseMove),
+      HandlerEntry("BottomRightBMouseUp", &TMyMenuForm::BottomRightBMouseUp),
       HandlerEntry("WBDownloadBegin", &TMyMenuForm::WBDownloadBegin),
       HandlerEntry("WBProgressChange", &TMyMenuForm::WBProgressChange),
       HandlerEntry("WBCommandStateChange", &TMyMenuForm::WBCommandStateChange),

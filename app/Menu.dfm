@@ -42,6 +42,10 @@ object MyMenuForm: TMyMenuForm
       Width = 24
       Height = 24
       Anchors = [akTop, akRight]
+      OnMouseDown = MinimizeBtnMouseDown
+      OnMouseEnter = MinimizeBtnMouseEnter
+      OnMouseLeave = MinimizeBtnMouseLeave
+      OnMouseUp = MinimizeBtnMouseUp
     end
     object CloseBtn: TImage
       Left = 742
@@ -49,6 +53,10 @@ object MyMenuForm: TMyMenuForm
       Width = 24
       Height = 24
       Anchors = [akTop, akRight]
+      OnMouseDown = CloseBtnMouseDown
+      OnMouseEnter = CloseBtnMouseEnter
+      OnMouseLeave = CloseBtnMouseLeave
+      OnMouseUp = CloseBtnMouseUp
     end
     object ProcessLabel: TLabel
       Left = 48
@@ -87,6 +95,9 @@ object MyMenuForm: TMyMenuForm
       Height = 20
       Anchors = [akTop, akRight]
       Cursor = crSizeNWSE
+      OnMouseDown = BottomRightBMouseDown
+      OnMouseMove = BottomRightBMouseMove
+      OnMouseUp = BottomRightBMouseUp
     end
     object CheckBtn: TImage
       Left = 446
@@ -94,6 +105,10 @@ object MyMenuForm: TMyMenuForm
       Width = 44
       Height = 44
       Anchors = [akTop, akRight]
+      OnMouseDown = CheckBtnMouseDown
+      OnMouseEnter = CheckBtnMouseEnter
+      OnMouseLeave = CheckBtnMouseLeave
+      OnMouseUp = CheckBtnMouseUp
     end
     object PrintpageBtn: TImage
       Left = 498
@@ -101,6 +116,10 @@ object MyMenuForm: TMyMenuForm
       Width = 44
       Height = 44
       Anchors = [akTop, akRight]
+      OnMouseDown = PrintpageBtnMouseDown
+      OnMouseEnter = PrintpageBtnMouseEnter
+      OnMouseLeave = PrintpageBtnMouseLeave
+      OnMouseUp = PrintpageBtnMouseUp
     end
     object StopBtn: TImage
       Left = 550
@@ -108,6 +127,9 @@ object MyMenuForm: TMyMenuForm
       Width = 44
       Height = 44
       Anchors = [akTop, akRight]
+      OnMouseDown = StopBtnMouseDown
+      OnMouseEnter = StopBtnMouseEnter
+      OnMouseLeave = StopBtnMouseLeave
       OnMouseUp = StopBtnMouseUp
     end
     object RefreshBtn: TImage
@@ -116,6 +138,9 @@ object MyMenuForm: TMyMenuForm
       Width = 44
       Height = 44
       Anchors = [akTop, akRight]
+      OnMouseDown = RefreshBtnMouseDown
+      OnMouseEnter = RefreshBtnMouseEnter
+      OnMouseLeave = RefreshBtnMouseLeave
       OnMouseUp = RefreshBtnMouseUp
     end
     object PreviousPageBtn: TImage
@@ -125,6 +150,9 @@ object MyMenuForm: TMyMenuForm
       Height = 44
       Anchors = [akTop, akRight]
       Enabled = False
+      OnMouseDown = PreviousPageBtnMouseDown
+      OnMouseEnter = PreviousPageBtnMouseEnter
+      OnMouseLeave = PreviousPageBtnMouseLeave
       OnMouseUp = PreviousPageBtnMouseUp
     end
     object NextPageBtn: TImage
@@ -134,6 +162,9 @@ object MyMenuForm: TMyMenuForm
       Height = 44
       Anchors = [akTop, akRight]
       Enabled = False
+      OnMouseDown = NextPageBtnMouseDown
+      OnMouseEnter = NextPageBtnMouseEnter
+      OnMouseLeave = NextPageBtnMouseLeave
       OnMouseUp = NextPageBtnMouseUp
     end
   end
@@ -229,6 +260,10 @@ object MyMenuForm: TMyMenuForm
         Width = 48
         Height = 48
         Cursor = crHandPoint
+        OnMouseDown = FN001BtnMouseDown
+        OnMouseEnter = FN001BtnMouseEnter
+        OnMouseLeave = FN001BtnMouseLeave
+        OnMouseUp = FN001BtnMouseUp
       end
       object FN002Btn: TImage
         Left = 64
@@ -236,6 +271,10 @@ object MyMenuForm: TMyMenuForm
         Width = 48
         Height = 48
         Cursor = crHandPoint
+        OnMouseDown = FN002BtnMouseDown
+        OnMouseEnter = FN002BtnMouseEnter
+        OnMouseLeave = FN002BtnMouseLeave
+        OnMouseUp = FN002BtnMouseUp
       end
       object FN003Btn: TImage
         Left = 120
@@ -243,6 +282,10 @@ object MyMenuForm: TMyMenuForm
         Width = 48
         Height = 48
         Cursor = crHandPoint
+        OnMouseDown = FN003BtnMouseDown
+        OnMouseEnter = FN003BtnMouseEnter
+        OnMouseLeave = FN003BtnMouseLeave
+        OnMouseUp = FN003BtnMouseUp
       end
       object FN004Btn: TImage
         Left = 176
@@ -250,6 +293,10 @@ object MyMenuForm: TMyMenuForm
         Width = 48
         Height = 48
         Cursor = crHandPoint
+        OnMouseDown = FN004BtnMouseDown
+        OnMouseEnter = FN004BtnMouseEnter
+        OnMouseLeave = FN004BtnMouseLeave
+        OnMouseUp = FN004BtnMouseUp
       end
       object FN005Btn: TImage
         Left = 232
@@ -257,6 +304,10 @@ object MyMenuForm: TMyMenuForm
         Width = 48
         Height = 48
         Cursor = crHandPoint
+        OnMouseDown = FN005BtnMouseDown
+        OnMouseEnter = FN005BtnMouseEnter
+        OnMouseLeave = FN005BtnMouseLeave
+        OnMouseUp = FN005BtnMouseUp
       end
       object FN006Btn: TImage
         Left = 288
@@ -264,6 +315,10 @@ object MyMenuForm: TMyMenuForm
         Width = 48
         Height = 48
         Cursor = crHandPoint
+        OnMouseDown = FN006BtnMouseDown
+        OnMouseEnter = FN006BtnMouseEnter
+        OnMouseLeave = FN006BtnMouseLeave
+        OnMouseUp = FN006BtnMouseUp
       end
       object FN007Btn: TImage
         Left = 8
@@ -271,6 +326,10 @@ object MyMenuForm: TMyMenuForm
         Width = 48
         Height = 48
         Cursor = crHandPoint
+        OnMouseDown = FN007BtnMouseDown
+        OnMouseEnter = FN007BtnMouseEnter
+        OnMouseLeave = FN007BtnMouseLeave
+        OnMouseUp = FN007BtnMouseUp
       end
       object FN008Btn: TImage
         Left = 64
@@ -278,6 +337,10 @@ object MyMenuForm: TMyMenuForm
         Width = 48
         Height = 48
         Cursor = crHandPoint
+        OnMouseDown = FN008BtnMouseDown
+        OnMouseEnter = FN008BtnMouseEnter
+        OnMouseLeave = FN008BtnMouseLeave
+        OnMouseUp = FN008BtnMouseUp
       end
       object FN009Btn: TImage
         Left = 120
@@ -285,6 +348,10 @@ object MyMenuForm: TMyMenuForm
         Width = 48
         Height = 48
         Cursor = crHandPoint
+        OnMouseDown = FN009BtnMouseDown
+        OnMouseEnter = FN009BtnMouseEnter
+        OnMouseLeave = FN009BtnMouseLeave
+        OnMouseUp = FN009BtnMouseUp
       end
       object FN010Btn: TImage
         Left = 176
@@ -292,6 +359,10 @@ object MyMenuForm: TMyMenuForm
         Width = 48
         Height = 48
         Cursor = crHandPoint
+        OnMouseDown = FN010BtnMouseDown
+        OnMouseEnter = FN010BtnMouseEnter
+        OnMouseLeave = FN010BtnMouseLeave
+        OnMouseUp = FN010BtnMouseUp
       end
       object FN011Btn: TImage
         Left = 232
@@ -299,6 +370,10 @@ object MyMenuForm: TMyMenuForm
         Width = 48
         Height = 48
         Cursor = crHandPoint
+        OnMouseDown = FN011BtnMouseDown
+        OnMouseEnter = FN011BtnMouseEnter
+        OnMouseLeave = FN011BtnMouseLeave
+        OnMouseUp = FN011BtnMouseUp
       end
       object FN012Btn: TImage
         Left = 288
@@ -306,6 +381,10 @@ object MyMenuForm: TMyMenuForm
         Width = 48
         Height = 48
         Cursor = crHandPoint
+        OnMouseDown = FN012BtnMouseDown
+        OnMouseEnter = FN012BtnMouseEnter
+        OnMouseLeave = FN012BtnMouseLeave
+        OnMouseUp = FN012BtnMouseUp
       end
       object SearchPanel: TPanel
         Left = 348
@@ -323,6 +402,9 @@ object MyMenuForm: TMyMenuForm
           Cursor = crHandPoint
           Hint = 'Go to home page ...'
           ShowHint = True
+          OnMouseDown = HomeBtnMouseDown
+          OnMouseEnter = HomeBtnMouseEnter
+          OnMouseLeave = HomeBtnMouseLeave
           OnMouseUp = HomeBtnMouseUp
         end
         object SelectMailBtn: TImage
@@ -333,6 +415,10 @@ object MyMenuForm: TMyMenuForm
           Cursor = crHandPoint
           Hint = 'Web Mail ...'
           ShowHint = True
+          OnMouseDown = SelectMailBtnMouseDown
+          OnMouseEnter = SelectMailBtnMouseEnter
+          OnMouseLeave = SelectMailBtnMouseLeave
+          OnMouseUp = SelectMailBtnMouseUp
         end
         object FindDialogBtn: TImage
           Left = 6
@@ -342,6 +428,10 @@ object MyMenuForm: TMyMenuForm
           Cursor = crHandPoint
           Hint = 'Find dialog ...'
           ShowHint = True
+          OnMouseDown = FindDialogBtnMouseDown
+          OnMouseEnter = FindDialogBtnMouseEnter
+          OnMouseLeave = FindDialogBtnMouseLeave
+          OnMouseUp = FindDialogBtnMouseUp
         end
       end
     end
@@ -374,6 +464,11 @@ object MyMenuForm: TMyMenuForm
         Height = 48
         Cursor = crHandPoint
         ShowHint = True
+        OnMouseDown = WM001BtnMouseDown
+        OnMouseEnter = WM001BtnMouseEnter
+        OnMouseLeave = WM001BtnMouseLeave
+        OnMouseUp = WM001BtnMouseUp
+        Hint = 'Yahoo! Mail ...'
       end
       object WM002Btn: TImage
         Left = 64
@@ -382,6 +477,11 @@ object MyMenuForm: TMyMenuForm
         Height = 48
         Cursor = crHandPoint
         ShowHint = True
+        OnMouseDown = WM002BtnMouseDown
+        OnMouseEnter = WM002BtnMouseEnter
+        OnMouseLeave = WM002BtnMouseLeave
+        OnMouseUp = WM002BtnMouseUp
+        Hint = 'Outlook.com ...'
       end
       object WM003Btn: TImage
         Left = 120
@@ -390,6 +490,11 @@ object MyMenuForm: TMyMenuForm
         Height = 48
         Cursor = crHandPoint
         ShowHint = True
+        OnMouseDown = WM003BtnMouseDown
+        OnMouseEnter = WM003BtnMouseEnter
+        OnMouseLeave = WM003BtnMouseLeave
+        OnMouseUp = WM003BtnMouseUp
+        Hint = 'Gmail ...'
       end
       object SendMailLabel: TLabel
         Left = 200
@@ -406,6 +511,10 @@ object MyMenuForm: TMyMenuForm
         Cursor = crHandPoint
         Hint = 'Send the page ...'
         ShowHint = True
+        OnMouseDown = AttachWebBtnMouseDown
+        OnMouseEnter = AttachWebBtnMouseEnter
+        OnMouseLeave = AttachWebBtnMouseLeave
+        OnMouseUp = AttachWebBtnMouseUp
       end
       object AttachURLBtn: TImage
         Left = 252
@@ -415,6 +524,10 @@ object MyMenuForm: TMyMenuForm
         Cursor = crHandPoint
         Hint = 'Send the URL ...'
         ShowHint = True
+        OnMouseDown = AttachURLBtnMouseDown
+        OnMouseEnter = AttachURLBtnMouseEnter
+        OnMouseLeave = AttachURLBtnMouseLeave
+        OnMouseUp = AttachURLBtnMouseUp
       end
     end
     object NoctivaneLabel: TLabel
@@ -426,6 +539,9 @@ object MyMenuForm: TMyMenuForm
       Hint = 'GitHub'
       ParentFont = False
       ShowHint = True
+      OnMouseEnter = NoctivaneLabelMouseEnter
+      OnMouseLeave = NoctivaneLabelMouseLeave
+      OnMouseUp = NoctivaneLabelMouseUp
     end
     object PageControl: TPageControl
       Align = alClient
@@ -528,6 +644,10 @@ object MyMenuForm: TMyMenuForm
             Cursor = crHandPoint
             Hint = 'Add to Favorites ...'
             ShowHint = True
+            OnMouseDown = AddFavoriteBtnMouseDown
+            OnMouseEnter = AddFavoriteBtnMouseEnter
+            OnMouseLeave = AddFavoriteBtnMouseLeave
+            OnMouseUp = AddFavoriteBtnMouseUp
           end
           object DeleteFavoriteBtn: TImage
             Left = 46
@@ -537,6 +657,10 @@ object MyMenuForm: TMyMenuForm
             Cursor = crHandPoint
             Hint = 'Delete from Favorites ...'
             ShowHint = True
+            OnMouseDown = DeleteFavoriteBtnMouseDown
+            OnMouseEnter = DeleteFavoriteBtnMouseEnter
+            OnMouseLeave = DeleteFavoriteBtnMouseLeave
+            OnMouseUp = DeleteFavoriteBtnMouseUp
           end
           object ExportFavoritesBtn: TImage
             Left = 84
@@ -546,6 +670,10 @@ object MyMenuForm: TMyMenuForm
             Cursor = crHandPoint
             Hint = 'Export Favorites ...'
             ShowHint = True
+            OnMouseDown = ExportFavoritesBtnMouseDown
+            OnMouseEnter = ExportFavoritesBtnMouseEnter
+            OnMouseLeave = ExportFavoritesBtnMouseLeave
+            OnMouseUp = ExportFavoritesBtnMouseUp
           end
         end
       end
@@ -565,6 +693,10 @@ object MyMenuForm: TMyMenuForm
             Cursor = crHandPoint
             Hint = 'Clear History ...'
             ShowHint = True
+            OnMouseDown = ClearHistoryBtnMouseDown
+            OnMouseEnter = ClearHistoryBtnMouseEnter
+            OnMouseLeave = ClearHistoryBtnMouseLeave
+            OnMouseUp = ClearHistoryBtnMouseUp
           end
         end
       end
@@ -592,6 +724,10 @@ object MyMenuForm: TMyMenuForm
             Cursor = crHandPoint
             Hint = 'Add to Favorites ...'
             ShowHint = True
+            OnMouseDown = AddFavoriteBtnMouseDown
+            OnMouseEnter = AddFavoriteBtnMouseEnter
+            OnMouseLeave = AddFavoriteBtnMouseLeave
+            OnMouseUp = AddFavoriteBtnMouseUp
           end
           object AutoLoadProxyCheck: TCheckBox
             ParentColor = True
@@ -666,6 +802,10 @@ object MyMenuForm: TMyMenuForm
             Cursor = crHandPoint
             Hint = 'Add to Favorites ...'
             ShowHint = True
+            OnMouseDown = AddFavoriteBtnMouseDown
+            OnMouseEnter = AddFavoriteBtnMouseEnter
+            OnMouseLeave = AddFavoriteBtnMouseLeave
+            OnMouseUp = AddFavoriteBtnMouseUp
           end
           object DownloadStandartCheck: TCheckBox
             ParentColor = True
@@ -785,6 +925,9 @@ object MyMenuForm: TMyMenuForm
             Width = 32
             Height = 32
             Cursor = crHandPoint
+            OnMouseEnter = Label8MouseEnter
+            OnMouseLeave = Label8MouseLeave
+            OnMouseUp = Image4MouseUp
           end
           object Label8: TLabel
             Left = 46
@@ -793,6 +936,9 @@ object MyMenuForm: TMyMenuForm
             Cursor = crHandPoint
             Font.Color = clSkyBlue
             ParentFont = False
+            OnMouseEnter = Label8MouseEnter
+            OnMouseLeave = Label8MouseLeave
+            OnMouseUp = Image4MouseUp
           end
         end
         object InfoEdit: TRichEdit
@@ -851,7 +997,9 @@ object MyMenuForm: TMyMenuForm
           Width = 22
           Height = 22
           Cursor = crHandPoint
+          OnMouseDown = GoBtnMouseDown
           OnMouseEnter = GoBtnMouseEnter
+          OnMouseLeave = AddFavoriteBtnMouseLeave
           OnMouseUp = GoBtnMouseUp
         end
         object Label1: TLabel
@@ -861,7 +1009,9 @@ object MyMenuForm: TMyMenuForm
           Cursor = crHandPoint
           Font.Color = clGray
           ParentFont = False
+          OnMouseDown = GoBtnMouseDown
           OnMouseEnter = GoBtnMouseEnter
+          OnMouseLeave = AddFavoriteBtnMouseLeave
           OnMouseUp = GoBtnMouseUp
         end
         object FullScreenBtn: TImage
@@ -870,6 +1020,9 @@ object MyMenuForm: TMyMenuForm
           Width = 22
           Height = 22
           Cursor = crHandPoint
+          OnMouseEnter = Label2MouseEnter
+          OnMouseLeave = Label2MouseLeave
+          OnMouseUp = FullScreenBtnMouseUp
         end
         object Label2: TLabel
           Left = 84
@@ -878,6 +1031,9 @@ object MyMenuForm: TMyMenuForm
           Cursor = crHandPoint
           Font.Color = clGray
           ParentFont = False
+          OnMouseEnter = Label2MouseEnter
+          OnMouseLeave = Label2MouseLeave
+          OnMouseUp = FullScreenBtnMouseUp
         end
         object SecurityLabel: TLabel
           Left = 158

@@ -70,10 +70,25 @@ using IEAddress::TIEAddress;
   F(TLabel, Label1) F(TImage, FullScreenBtn) F(TLabel, Label2) F(TLabel, SecurityLabel)           \
   F(TImage, SSLImage) F(TImage, UnlockImage) F(TShape, TopShape) F(TEmbeddedWB, WB)
 
+// The skin buttons, by the names of their images.
+#define NOCTIVANE_SKIN_BUTTONS(B)                                                                  \
+  B(CloseBtn) B(MinimizeBtn) B(NextPageBtn) B(PreviousPageBtn) B(RefreshBtn) B(StopBtn)            \
+  B(PrintpageBtn) B(CheckBtn) B(HomeBtn) B(FindDialogBtn) B(SelectMailBtn) B(AddFavoriteBtn)       \
+  B(DeleteFavoriteBtn) B(ExportFavoritesBtn) B(ClearHistoryBtn) B(FN001Btn) B(FN002Btn)            \
+  B(FN003Btn) B(FN004Btn) B(FN005Btn) B(FN006Btn) B(FN007Btn) B(FN008Btn) B(FN009Btn) B(FN010Btn)  \
+  B(FN011Btn) B(FN012Btn) B(WM001Btn) B(WM002Btn) B(WM003Btn) B(GoBtn) B(AttachWebBtn)             \
+  B(AttachURLBtn)
+
 class TMyMenuForm : public TForm {
   Q_OBJECT
  public:
   Q_INVOKABLE explicit TMyMenuForm(TComponent* AOwner) : TForm(AOwner) {}
+
+  enum TSkinButton {
+#define NOCTIVANE_SKIN_ID(Name) sb##Name,
+    NOCTIVANE_SKIN_BUTTONS(NOCTIVANE_SKIN_ID)
+#undef NOCTIVANE_SKIN_ID
+  };
 
 #define NOCTIVANE_MENU_FIELD(Class, Name) Class* Name = nullptr;
   NOCTIVANE_MENU_FIELDS(NOCTIVANE_MENU_FIELD)
@@ -92,17 +107,48 @@ class TMyMenuForm : public TForm {
   // Drags the window by its background and frame handles.
   void FormMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
 
-  // The address box and the navigation buttons: each shows the hourglass
-  // while it drives the browser. Go and the address box's choice navigate
-  // to the trimmed address text, Home to the start-page field as it stands.
+  // The address box's choice goes to the trimmed address text, with the
+  // hourglass while it drives the browser.
   void URLEditUrlSelected(TObject* Sender, const String& Url, bool& Cancel);
-  void GoBtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
-  void GoBtnMouseEnter(TObject* Sender);
-  void StopBtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
-  void RefreshBtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
-  void PreviousPageBtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
-  void NextPageBtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
-  void HomeBtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+
+  // The skin buttons. Each image acts as a button through four handlers
+  // named after it; every handler works on its own image, whichever control
+  // it is bound to. Hovering shows the hover picture and a hint, pressing
+  // shows the pressed picture or moves the image a pixel down and right,
+  // releasing puts it back and runs the button's action.
+#define NOCTIVANE_SKIN_HANDLERS(Name)                                                              \
+  void Name##MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {    \
+    SkinMouseDown(sb##Name);                                                                        \
+  }                                                                                                 \
+  void Name##MouseEnter(TObject* Sender) { SkinMouseEnter(sb##Name); }                              \
+  void Name##MouseLeave(TObject* Sender) { SkinMouseLeave(sb##Name); }                              \
+  void Name##MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {      \
+    SkinMouseUp(sb##Name);                                                                          \
+  }
+  NOCTIVANE_SKIN_BUTTONS(NOCTIVANE_SKIN_HANDLERS)
+#undef NOCTIVANE_SKIN_HANDLERS
+
+  // Labels that light up under the mouse: the ECO-mode label (and its
+  // image) opens the tools window, the document-source label (and its
+  // image) fills the information tab, the link label goes to the site that
+  // hosts the program.
+  void Label2MouseEnter(TObject* Sender);
+  void Label2MouseLeave(TObject* Sender);
+  void FullScreenBtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void Label8MouseEnter(TObject* Sender);
+  void Label8MouseLeave(TObject* Sender);
+  void Image4MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void NoctivaneLabelMouseEnter(TObject* Sender);
+  void NoctivaneLabelMouseLeave(TObject* Sender);
+  void NoctivaneLabelMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+
+  // The bottom-right grip: pressing (any button) shows a rubber band over
+  // the window, moving stretches its right and bottom edges (never below
+  // 800 x 520 nor off the screen), releasing gives the window the band's
+  // size and its outline the growth.
+  void BottomRightBMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void BottomRightBMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+  void BottomRightBMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
 
   // The browser's events. Each acts on this window, the one whose browser
   // raised it.
@@ -129,12 +175,20 @@ class TMyMenuForm : public TForm {
   // screen, with no history and an empty information panel. Its browser is
   // handed back in ppDisp, so the page opens there.
   void OpenNewWindow(TObject* Sender, ComPtr<IDispatch>& ppDisp);
-  // Resets the outline to that of an 800 x 600 window and adds the growth.
+  // Resets the outline to that of an 800 x 600 window, then ApplyShape.
   void InitShape();
+  // Adds the growth to the outline (which keeps the sum), makes it the
+  // window's region and keeps the frame's buttons and the gauge at their
+  // distances from the right and bottom edges.
+  void ApplyShape();
 
  protected:
   // A drop shadow and a taskbar button of its own for every such window.
   void CreateParams(TCreateParams& Params) override;
+  // WM_MOVING goes to WMMoving.
+  void Dispatch(TMessage& Message) override;
+  // Keeps a moving window inside the screen's work area.
+  void WMMoving(TMessage& Message);
   // The frame and button pictures of the form data, loaded once the
   // resource has made the images.
   void Loaded() override;
@@ -146,6 +200,50 @@ class TMyMenuForm : public TForm {
   // computer's name and address, the page's security and the browser's
   // identity.
   void ShowInformation();
+
+  // The skin buttons' table and patterns.
+  struct TSkinButtonInfo;
+  static const TSkinButtonInfo& SkinInfo(TSkinButton Button);
+  void SkinMouseDown(TSkinButton Button);
+  void SkinMouseEnter(TSkinButton Button);
+  void SkinMouseLeave(TSkinButton Button);
+  void SkinMouseUp(TSkinButton Button);
+  // Loads a picture of the skin into the image. A picture that cannot be
+  // loaded leaves the image as it was and is reported once.
+  void LoadSkinPicture(TImage* Image, const char* Group, const String& FileName);
+
+  // The buttons' actions.
+  void CloseWindow();
+  void MinimizeWindow();
+  void GoForward();
+  void GoBack();
+  void RefreshPage();
+  void StopPage();
+  void ShowPrintPreview();
+  void ToggleSidePanel();
+  void GoToStartPage();
+  void ShowFindDialog();
+  void ToggleMailPanel();
+  void AddPageToFavorites();
+  void ClearHistory();
+  void GoToAddress();
+  void MailPage();
+  void OpenWebmailA();
+  void OpenWebmailB();
+  void OpenWebmailC();
+  // Waiting for the favorites list, its export and the information tab's
+  // document tool: they do nothing yet.
+  void DeleteSelectedFavorite();
+  void ExportFavorites();
+  void FillInformationTab();
+  // The caption of the favorite selected in the favorites list; empty while
+  // there is no list.
+  String SelectedFavoriteCaption() const;
+  // Hint texts' inserted values.
+  String AddressText() const;
+  String TrimmedAddressText() const;
+  // Draws (or, drawn twice, erases) the grip's rubber band on the screen.
+  static void DrawResizeBand();
 
   TPoint FOutline[14];
   String FHomePageUrl;
