@@ -4,6 +4,7 @@
 #include "EmbeddedWB/Source/EwbTools.h"
 #include "platform/classlib/Streaming.h"
 #include "platform/rtl/Registry.h"
+#include "platform/shell/ShlObj.h"
 #include "platform/winapi/Menus.h"
 
 #include <QCoreApplication>
@@ -604,13 +605,105 @@ HRESULT TEmbeddedWB::ProvideUserAgent(String& Agent) {
 
 // ---------------------------------------------------------------- hooks of the dialog and focus fixes
 
+namespace {
+
+// The control whose owner form's window procedure is replaced; only one
+// form per process is watched, and only this control puts it back.
+TEmbeddedWB* ownerFormHooker = nullptr;
+
+// Replaces the first occurrence of `what` in `text` (case-sensitive).
+void replaceFirst(String& text, const String& what, const String& by) {
+  const int at = text.indexOf(what);
+  if (at >= 0) text.replace(at, what.size(), by);
+}
+
+}  // namespace
+
 void TEmbeddedWB::HookOwnerForm() {
-  // The interception of the browser's dialogs through the owner form's
-  // window procedure is completed with the dialog-interception work.
+  if (ownerFormHooker || ComponentState().Contains(csDesigning)) return;
+  auto* form = qobject_cast<TWinControl*>(Owner());
+  // No window is made for the purpose: a form without one is not watched.
+  if (!form || !form->HandleAllocated()) return;
+  hookedForm_ = form;
+  savedFormWindowProc_ = form->WindowProc;
+  form->WindowProc = [this](TMessage& m) { OwnerWindowProc(m); };
+  ownerFormHooker = this;
 }
 
 void TEmbeddedWB::UnhookOwnerForm() {
-  // See HookOwnerForm.
+  if (ownerFormHooker != this) return;
+  // A form on its way out (it may be destroying this control) has let go of
+  // the procedure itself; one already gone is not touched.
+  TWinControl* form = hookedForm_;
+  if (form && !form->ComponentState().Contains(csDestroying)) form->WindowProc = savedFormWindowProc_;
+  hookedForm_ = nullptr;
+  savedFormWindowProc_ = nullptr;
+  ownerFormHooker = nullptr;
+  if (applicationIcon_) DestroyIcon(applicationIcon_);
+  applicationIcon_ = nullptr;
+}
+
+void TEmbeddedWB::OwnerWindowProc(TMessage& Msg) {
+  // Kept before the interception, which may end this control.
+  const TWndMethod previous = savedFormWindowProc_;
+  const QPointer<TWinControl> form = hookedForm_;
+  if (Msg.Msg == WM_ACTIVATE) InterceptDialog(Msg);
+  // The form never sees CM_DIALOGCHAR: characters typed without Alt do not
+  // press its buttons.
+  if (Msg.Msg == CM_DIALOGCHAR) return;
+  if (previous && form) previous(Msg);
+}
+
+void TEmbeddedWB::InterceptDialog(TMessage& Msg) {
+  if (Msg.WParam != WA_INACTIVE) return;
+  const HWND dialog = reinterpret_cast<HWND>(Msg.LParam);
+  if (!IsWindow(dialog)) return;
+  String className;
+  EwbTools::GetWindowClassName(dialog, className);
+  if (className != QLatin1String("#32770") && className != QLatin1String("Internet Explorer_TridentDlgFrame"))
+    return;
+  const int styleEx = int(std::abs(qint64(LONG(GetWindowLong(dialog, GWL_EXSTYLE)))));
+  String caption;
+  EwbTools::GetWindowCaption(dialog, caption);
+
+  // Handlers and the messages pumped below may end this control.
+  const QPointer<TEmbeddedWB> self(this);
+  if (OnShowDialog) {
+    String newCaption = dialogBoxes_->NewCaption();
+    bool disableAll = dialogBoxes_->DisableAll();
+    OnShowDialog(this, dialog, styleEx, caption, newCaption, disableAll);
+    if (!self || destroying_) return;
+    dialogBoxes_->SetNewCaption(newCaption);
+    dialogBoxes_->SetDisableAll(disableAll);
+  }
+  // Each step acts only on a window that is still there.
+  if (dialogBoxes_->DisableAll() && IsWindow(dialog)) SendMessage(dialog, WM_CLOSE, 0, 0);
+  if (!self || destroying_) return;
+  if (dialogBoxes_->ReplaceIcon() && IsWindow(dialog)) {
+    if (!applicationIcon_ && ::Application) applicationIcon_ = CreateIconHandle(::Application->Icon()->ToQIcon());
+    SendMessage(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(applicationIcon_));
+  }
+  if (!self || destroying_) return;
+  if (dialogBoxes_->ReplaceCaption() && IsWindow(dialog)) {
+    String text = caption;
+    replaceFirst(text, QStringLiteral("Microsoft "), String());
+    replaceFirst(text, QStringLiteral("Internet Explorer"), dialogBoxes_->NewCaption());
+    SetWindowText(dialog, text);
+  }
+  if (!self || destroying_) return;
+  if (disableErrors_->ScriptErrorsSuppressed()) {
+    const String upper = caption.toUpper();
+    if (upper.contains(QLatin1String("SCRIPT"))) {
+      if (IsWindow(dialog)) {
+        PostMessage(dialog, WM_LBUTTONDOWN, 0, 0);
+        PostMessage(dialog, WM_LBUTTONUP, 0, 0);
+        SendMessage(dialog, WM_CLOSE, 0, 0);
+      }
+      if (::Application) ::Application->ProcessMessages();
+    } else if (upper.contains(QLatin1String("ERROR")) || styleEx == 0x410101) {
+      if (IsWindow(dialog)) DestroyWindow(dialog);
+    }
+  }
 }
 
 void TEmbeddedWB::HookInnerWindows() {

@@ -8,6 +8,8 @@
 #include "platform/classlib/Forms.h"
 #include "platform/urlmon/UrlMon.h"
 
+#include <QPointer>
+
 #include <functional>
 
 class TImage;
@@ -395,8 +397,14 @@ class TEmbeddedWB : public EwbCore::TCustomEmbeddedWB, public IInternetProtocol 
   // Runs when the browser's inner windows exist.
   void HookInnerWindows();
   void RemoveRegistryUserAgent();
+  // The owner form's window procedure is replaced by OwnerWindowProc while
+  // this control watches for the browser's dialogs (one form per process).
   void HookOwnerForm();
   void UnhookOwnerForm();
+  void OwnerWindowProc(TMessage& Msg);
+  // The owner form's WM_ACTIVATE: a dialog that took the activation is
+  // reported, closed, given the application's icon and caption, or disposed of.
+  void InterceptDialog(TMessage& Msg);
   // Moves the selection of the folder view with an arrow key.
   void FolderViewArrowKey(HWND listView, WORD key, TShiftState shift);
   // Pumps messages until a document exists (bounded); false when none came
@@ -425,6 +433,10 @@ class TEmbeddedWB : public EwbCore::TCustomEmbeddedWB, public IInternetProtocol 
   String registryUserAgent_;  // the value name last written, empty when none
   bool userAgentInRegistry_ = false;
   String announcedUserAgent_;  // the text last announced in internal mode
+  // Owner-form hook.
+  QPointer<TWinControl> hookedForm_;
+  TWndMethod savedFormWindowProc_;
+  HICON applicationIcon_ = nullptr;  // the application's icon, made on first need
   // Protocol no-op state.
   ComPtr<IInternetProtocolSink> protocolSink_;
   ComPtr<IInternetBindInfo> protocolBindInfo_;

@@ -2,6 +2,7 @@
 
 #include "platform/shell/ShlObj.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QEventLoop>
@@ -90,9 +91,10 @@ class BrowserDialog : public QDialog {
     setWindowModality(Qt::ApplicationModal);
   }
 
-  // Ends the dialog with an answer.
+  // Ends the dialog with an answer (also while it is still being shown).
   void finish(int result) {
     answer = result;
+    end();
     hide();
   }
   // Escape, and closing through Qt.
@@ -100,6 +102,7 @@ class BrowserDialog : public QDialog {
 
   const int closing;
   int answer;
+  bool ended = false;
   std::vector<QLineEdit*> edits;
   QEventLoop* loop = nullptr;  // the loop that waits for the dialog to end
 
@@ -110,6 +113,12 @@ class BrowserDialog : public QDialog {
   }
   void hideEvent(QHideEvent* e) override {
     QDialog::hideEvent(e);
+    end();
+  }
+
+ private:
+  void end() {
+    ended = true;
     if (loop) loop->quit();
   }
 };
@@ -143,12 +152,15 @@ int ShowBrowserDialog(HWND owner, const String& caption, const String& text, UIN
   dialog->setWindowTitle(caption);
 
   // The dialog ends when it hides (a button, WM_CLOSE, DestroyWindow) or
-  // when its owner takes it along.
+  // when its owner takes it along. Whoever watches the owner's activation
+  // may end it while it is being shown, before the loop runs.
+  const QPointer<QWidget> previous = QApplication::activeWindow();
   QEventLoop loop;
   dialog->loop = &loop;
   QObject::connect(dialog.data(), &QObject::destroyed, &loop, &QEventLoop::quit);
   dialog->show();
-  if (dialog && dialog->isVisible()) loop.exec(QEventLoop::DialogExec);
+  if (dialog && !dialog->ended) loop.exec(QEventLoop::DialogExec);
+  if (dialog) dialog->hide();
 
   int answer = closingAnswer(type);
   if (dialog) {
@@ -161,6 +173,8 @@ int ShowBrowserDialog(HWND owner, const String& caption, const String& text, UIN
   }
   if (IsWindow(hwnd)) DestroyWindow(hwnd);
   delete dialog.data();
+  // The window that was active before gets the activation back.
+  if (previous && previous->isVisible()) previous->activateWindow();
   return answer;
 }
 
