@@ -188,6 +188,8 @@ TEmbeddedWB::TEmbeddedWB(TComponent* AOwner) : TCustomEmbeddedWB(AOwner) {
 
 TEmbeddedWB::~TEmbeddedWB() {
   destroying_ = true;
+  // The inner windows outlive this part of the control.
+  UnhookInnerWindows();
   // The zoom goes back to the medium text size while the options still exist.
   if (visualEffects_->TextSize() != 2 && !ComponentState().Contains(csDesigning)) SetZoom(2);
   UserAgentProvider = nullptr;
@@ -466,19 +468,25 @@ bool TEmbeddedWB::GetSSLStatus(String& Protocol, String& Text) {
   return EwbTools::PageSecurityText(OleObject(), LocationURL(), Protocol, Text);
 }
 
+// Once a proxy was set, it stays in force (a later refused call changes
+// nothing), so close-down must still switch it off.
 bool TEmbeddedWB::SetProxy(const String& UserAgent, const String& Proxy) {
-  proxyWasSet = EwbTools::SetProxy(UserAgent, Proxy);
-  return proxyWasSet;
+  const bool done = EwbTools::SetProxy(UserAgent, Proxy);
+  if (done) proxyWasSet = true;
+  return done;
 }
 
 bool TEmbeddedWB::SetProxyWithAuth(const String& UserAgent, const String& Address, const String& UserName,
                                    const String& Password, int Port) {
-  proxyWasSet = EwbTools::SetProxyWithLogin(UserAgent, Address, UserName, Port, Password);
-  return proxyWasSet;
+  const bool done = EwbTools::SetProxyWithLogin(UserAgent, Address, UserName, Port, Password);
+  if (done) proxyWasSet = true;
+  return done;
 }
 
 void TEmbeddedWB::ApplyProxySettings() {
   const TProxySettings& p = *proxySettings_;
+  // Without an address there is no proxy to set (":80" would name none).
+  if (Trim(p.Address()).isEmpty()) return;
   if (p.UserName().isEmpty())
     SetProxy(p.UserAgent(), p.Address() + QLatin1Char(':') + IntToStr(p.Port()));
   else
@@ -536,6 +544,15 @@ void TEmbeddedWB::SetUserAgentMode(TUserAgentMode value) {
 }
 
 void TEmbeddedWB::ApplyUserAgentMode() {
+  // A text announced in internal mode stays with the browser until it asks
+  // again; outside that mode the provider has nothing, so the browser goes
+  // back to its own user agent.
+  if (userAgentMode_ != uaInternal && !announcedUserAgent_.isEmpty()) {
+    if (auto control = DefaultInterface().As<IOleControl>()) {
+      announcedUserAgent_.clear();
+      control->OnAmbientPropertyChange(DISPID_AMBIENT_USERAGENT);
+    }
+  }
   switch (userAgentMode_) {
     case uaDefault:
       RemoveRegistryUserAgent();
@@ -582,11 +599,13 @@ void TEmbeddedWB::RemoveRegistryUserAgent() {
     return;
   }
   try {
+    // Only the value this control wrote goes; the other values under the
+    // key belong to other programs of the user.
     TRegistry reg;
     reg.RootKey = HKEY_CURRENT_USER;
-    if (!reg.OpenKey(QString::fromLatin1(kUserAgentKey), false)) return;
-    reg.DeleteKey(QLatin1String(kPostPlatform));
-    if (reg.OpenKey(QLatin1String(kPostPlatform), true)) reg.WriteString(QLatin1String(kUserAgentToken), String());
+    if (!reg.OpenKey(QString::fromLatin1(kUserAgentKey) + QLatin1Char('\\') + QLatin1String(kPostPlatform), false))
+      return;
+    if (reg.ValueExists(registryUserAgent_) && !reg.DeleteValue(registryUserAgent_)) return;
     userAgentInRegistry_ = false;
     registryUserAgent_.clear();
   } catch (const Exception&) {
@@ -707,8 +726,62 @@ void TEmbeddedWB::InterceptDialog(TMessage& Msg) {
 }
 
 void TEmbeddedWB::HookInnerWindows() {
-  // The subclassing of the browser's inner windows (focus follow-up) is
-  // completed with the mouse-wheel and focus fixes.
+  if (ComponentState().Contains(csDesigning) || !HandleAllocated()) return;
+  if (documentView_.NewProc && folderView_.NewProc) return;
+  if (!folderView_.NewProc) {
+    if (HWND listView = FindChildWindowByClass(QStringLiteral("SysListView32"))) {
+      SubclassInnerWindow(folderView_, listView, false);
+      return;
+    }
+  }
+  if (documentView_.NewProc) return;
+  HWND view = GetWindow(Handle(), GW_CHILD);
+  if (!view) return;
+  SubclassInnerWindow(documentView_, view, true);
+  if (HWND document = GetWindow(view, GW_CHILD)) SubclassInnerWindow(documentWindow_, document, true);
+}
+
+void TEmbeddedWB::SubclassInnerWindow(TInnerWindowSubclass& subclass, HWND window, bool document) {
+  subclass.Window = window;
+  subclass.NewProc = MakeObjectInstance(
+      [this, &subclass, document](TMessage& Msg) { InnerWindowProc(subclass, document, Msg); });
+  subclass.OldProc =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtr(window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(subclass.NewProc)));
+}
+
+void TEmbeddedWB::InnerWindowProc(TInnerWindowSubclass& subclass, bool document, TMessage& Msg) {
+  QPointer<TEmbeddedWB> self(this);
+  Msg.Result = CallWindowProc(subclass.OldProc, subclass.Window, Msg.Msg, Msg.WParam, Msg.LParam);
+  if (!self) return;
+  if (Msg.Msg == WM_DESTROY) {
+    UnhookInnerWindows();
+    return;
+  }
+  if (destroying_) return;
+  switch (Msg.Msg) {
+    case WM_SETFOCUS: {
+      // The focus arrived inside the browser: the form learns that this
+      // control is its active one, and the document takes the focus.
+      TCustomForm* form = GetParentForm(this);
+      if (!form || !CanFocus()) break;
+      form->SetActiveControl(this);
+      if (self && document) SetFocusToDoc();
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void TEmbeddedWB::UnhookInnerWindows() {
+  for (TInnerWindowSubclass* subclass : {&folderView_, &documentView_, &documentWindow_}) {
+    if (!subclass->NewProc) continue;
+    if (IsWindow(subclass->Window))
+      SetWindowLongPtr(subclass->Window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(subclass->OldProc));
+    // Freed while it runs, an instance goes once its call returns.
+    FreeObjectInstance(subclass->NewProc);
+    *subclass = TInnerWindowSubclass();
+  }
 }
 
 void TEmbeddedWB::SetFocus() {

@@ -394,8 +394,20 @@ class TEmbeddedWB : public EwbCore::TCustomEmbeddedWB, public IInternetProtocol 
   void ApplyUserAgentMode();
   // The user-agent ambient property's provider.
   HRESULT ProvideUserAgent(String& Agent);
-  // Runs when the browser's inner windows exist.
+  // Runs when the browser's inner windows exist: subclasses the folder view,
+  // or else the document view and the document window, so that the focus
+  // arriving there makes this control the form's active control.
   void HookInnerWindows();
+  // One subclassed inner window: the window, the procedure it had and ours.
+  struct TInnerWindowSubclass {
+    HWND Window = nullptr;
+    WNDPROC OldProc = nullptr;
+    WNDPROC NewProc = nullptr;
+  };
+  void SubclassInnerWindow(TInnerWindowSubclass& subclass, HWND window, bool document);
+  void InnerWindowProc(TInnerWindowSubclass& subclass, bool document, TMessage& Msg);
+  // Gives every subclassed inner window its own procedure back.
+  void UnhookInnerWindows();
   void RemoveRegistryUserAgent();
   // The owner form's window procedure is replaced by OwnerWindowProc while
   // this control watches for the browser's dialogs (one form per process).
@@ -433,6 +445,8 @@ class TEmbeddedWB : public EwbCore::TCustomEmbeddedWB, public IInternetProtocol 
   String registryUserAgent_;  // the value name last written, empty when none
   bool userAgentInRegistry_ = false;
   String announcedUserAgent_;  // the text last announced in internal mode
+  // Subclassed inner windows.
+  TInnerWindowSubclass folderView_, documentView_, documentWindow_;
   // Owner-form hook.
   QPointer<TWinControl> hookedForm_;
   TWndMethod savedFormWindowProc_;

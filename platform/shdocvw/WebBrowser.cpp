@@ -5,12 +5,16 @@
 #include "platform/rtl/Folders.h"
 #include "platform/rtl/Registry.h"
 #include "platform/shell/UrlHistory.h"
+#include "platform/urlmon/UrlMon.h"
+#include "platform/wininet/ProxyState.h"
+#include "platform/wininet/UrlCache.h"
 
 #include <QAuthenticator>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QMutex>
+#include <QNetworkProxy>
 #include <QRegularExpression>
 #include <QPainter>
 #include <QPrinter>
@@ -128,6 +132,38 @@ bool recordable(const QUrl& url) {
          scheme == QLatin1String("file") || scheme == QLatin1String("ftp");
 }
 
+// Pages fetched from the network, which the Internet cache keeps.
+bool cacheable(const QUrl& url) {
+  const QString scheme = url.scheme().toLower();
+  return scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+         scheme == QLatin1String("ftp");
+}
+
+// Refresh commands of the host's command handler: a refresh asked for
+// through the browser, F5 and Ctrl+F5.
+constexpr DWORD kRefreshCommand = 2300;
+constexpr DWORD kRefreshTopCommand = 6041;
+constexpr DWORD kRefreshTopFullCommand = 6042;
+
+// The engine takes its proxy from Qt Network's application proxy (only its
+// type, host and port) as long as the system configuration is not used.
+// This keeps it equal to the process's Internet settings.
+void followProcessProxy() {
+  const InternetProxySettings settings = CurrentProxy();
+  QNetworkProxy proxy(QNetworkProxy::NoProxy);
+  if (settings.UsesProxy()) {
+    // The engine has one proxy for every scheme: the one web pages use.
+    const QUrl server(ProxyForUrl(QStringLiteral("http://proxy.invalid/"), settings.proxyServer, String()));
+    if (server.isValid() && !server.host().isEmpty()) {
+      const bool socks = server.scheme().startsWith(QLatin1String("socks"));
+      proxy = QNetworkProxy(socks ? QNetworkProxy::Socks5Proxy : QNetworkProxy::HttpProxy, server.host(),
+                            quint16(server.port(socks ? 1080 : 80)));
+    }
+  }
+  QNetworkProxyFactory::setUseSystemConfiguration(false);
+  QNetworkProxy::setApplicationProxy(proxy);
+}
+
 // The status code NavigateError reports for a failed load: the HTTP status,
 // or the platform's Internet error for the kind of failure.
 LONG navigateErrorCode(const QWebEngineLoadingInfo& info) {
@@ -242,6 +278,22 @@ class UserAgentInterceptor : public QWebEngineUrlRequestInterceptor {
   QByteArray agent_;
 };
 
+// Runs its action whenever a dynamic property of the object it filters
+// changes: a page keeps its text size and optical zoom in such properties.
+class PropertyWatcher : public QObject {
+ public:
+  PropertyWatcher(QObject* parent, std::function<void()> action) : QObject(parent), action_(std::move(action)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::DynamicPropertyChange && action_) action_();
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void()> action_;
+};
+
 class BrowserPage : public QWebEnginePage {
  public:
   BrowserPage(QWebEngineProfile* profile, WebBrowserObject* owner)
@@ -321,6 +373,21 @@ QWebEngineProfile* BrowserEngineProfile() {
     ForceDirectories(dir);
     profile->setPersistentStoragePath(dir);
     profile->setCachePath(dir + QStringLiteral("/Cache"));
+    // The engine follows the process's proxy from now on.
+    followProcessProxy();
+    static const int proxyListener = AddInternetSettingsListener([] {
+      followProcessProxy();
+      // The engine reads the proxy again only when it resolves a request and
+      // then applies it to later ones. A new network context, made when the
+      // cache settings change, takes the proxy at once.
+      QMetaObject::invokeMethod(QCoreApplication::instance(), [] {
+        if (!profile) return;
+        const int size = profile->httpCacheMaximumSize();
+        profile->setHttpCacheMaximumSize(size + 1);
+        profile->setHttpCacheMaximumSize(size);
+      });
+    });
+    Q_UNUSED(proxyListener);
     QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile,
                      [](QWebEngineDownloadRequest* download) {
                        auto* page = dynamic_cast<BrowserPage*>(download->page());
@@ -396,6 +463,11 @@ WebBrowserObject::WebBrowserObject() {
                      EngineCallback call(page->owner);
                      page->owner->onGeometryChangeRequested(geometry);
                    });
+  page->installEventFilter(new shdocvw_detail::PropertyWatcher(page, [page] {
+    if (!page->owner) return;
+    EngineCallback call(page->owner);
+    page->owner->onZoomChanged();
+  }));
   applyDownloadControl();
   ensureView();
 }
@@ -626,10 +698,22 @@ void WebBrowserObject::finishLoad(bool succeeded, bool stopped, long statusCode)
     }
     fire(DISPID_DOCUMENTCOMPLETE, {dispatch(self), refVariant(&vUrl)});
     if (succeeded && recordable(url)) UrlHistoryStore().AddVisit(url.toString(), page_->title());
+    if (succeeded && cacheable(url)) recordInCache(url);
     if (designMode_) page_->runJavaScript(QStringLiteral("document.designMode = 'on';"),
                                           QWebEngineScript::ApplicationWorld);
   }
   fire(DISPID_DOWNLOADCOMPLETE, {});
+}
+
+void WebBrowserObject::recordInCache(const QUrl& url) {
+  // The markup comes later; by then the page may show another address or be gone.
+  QPointer<QWebEnginePage> page(page_);
+  page_->toHtml([page, url](const QString& html) {
+    if (!page || page->url() != url || html.isEmpty()) return;
+    CacheStorePage(url.toString(), html.toUtf8(),
+                   QStringLiteral("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"),
+                   QStringLiteral("htm"));
+  });
 }
 
 void WebBrowserObject::onLoadProgress(int progress) {
@@ -747,13 +831,49 @@ void WebBrowserObject::onGeometryChangeRequested(const QRect& geometry) {
   fire(DISPID_WINDOWSETHEIGHT, {i4(geometry.height())});
 }
 
+bool WebBrowserObject::offerToDownloadManager(QWebEngineDownloadRequest* download) {
+  ComPtr<IServiceProvider> services = host<IServiceProvider>();
+  if (!services) return false;
+  ComPtr<IDownloadManager> manager;
+  if (FAILED(services->QueryService(SID_SDownloadManager, IID_IDownloadManager,
+                                    reinterpret_cast<void**>(manager.ReleaseAndGetAddressOf()))) ||
+      !manager)
+    return false;
+  // The manager gets the address as a moniker with a fresh bind context.
+  const String address = download->url().toString();
+  ComPtr<IMoniker> moniker;
+  ComPtr<IBindCtx> context;
+  if (FAILED(CreateURLMonikerEx(nullptr, reinterpret_cast<LPCWSTR>(address.utf16()), &moniker, URL_MK_UNIFORM)) ||
+      FAILED(CreateBindCtx(0, &context)))
+    return false;
+  BINDINFO info{};
+  info.cbSize = sizeof info;
+  info.dwBindVerb = BINDVERB_GET;
+  const LONG bindFlags = BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_PULLDATA;
+  return manager->Download(moniker.Get(), context.Get(), BINDVERB_GET, bindFlags, &info, nullptr, nullptr,
+                           0) == S_OK;
+}
+
 void WebBrowserObject::onDownload(QWebEngineDownloadRequest* download) {
+  // The host's download manager comes first; what it takes is not the
+  // engine's to save.
+  if (offerToDownloadManager(download)) {
+    download->cancel();
+    return;
+  }
   VARIANT_BOOL cancel = VARIANT_FALSE;
   fire(DISPID_FILEDOWNLOAD, {boolean(false), refBool(&cancel)});
   if (cancel != VARIANT_FALSE)
     download->cancel();
   else
     download->accept();
+}
+
+void WebBrowserObject::onZoomChanged() {
+  const ULONG percent = ULONG(PageOpticalZoom(page_));
+  if (percent == zoomPercent_) return;
+  zoomPercent_ = percent;
+  if (ComPtr<IZoomEvents> events = host<IZoomEvents>()) events->OnZoomPercentChanged(percent);
 }
 
 bool WebBrowserObject::onContextMenu(const QPoint& screenPos) {
@@ -981,6 +1101,15 @@ LRESULT WebBrowserObject::DocumentWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
     GetCursorPos(&m.pt);
     ComPtr<IDocHostUIHandler> handler = self->host<IDocHostUIHandler>();
     if (handler && handler->TranslateAccelerator(&m, nullptr, 0) == S_OK) return 0;
+  }
+  // F5 refreshes the page, Ctrl+F5 completely; the host may take either over.
+  if (self && msg == WM_KEYDOWN && wParam == VK_F5) {
+    ComPtr<IUnknown> keep(self->GetUnknown());
+    const bool completely = GetKeyState(VK_CONTROL) < 0;
+    if (!self->page_->url().isEmpty() &&
+        !self->hostCancelsRefresh(completely ? kRefreshTopFullCommand : kRefreshTopCommand))
+      self->reload(completely);
+    return 0;
   }
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -1342,10 +1471,21 @@ HRESULT WebBrowserObject::Refresh2(VARIANT* Level) {
   } catch (const Exception&) {
     return E_INVALIDARG;
   }
-  beginNavigation();
-  page_->triggerAction(level == REFRESH_COMPLETELY ? QWebEnginePage::ReloadAndBypassCache
-                                                   : QWebEnginePage::Reload);
+  // The host may take the refresh over.
+  if (hostCancelsRefresh(kRefreshCommand)) return S_OK;
+  reload(level == REFRESH_COMPLETELY);
   return S_OK;
+}
+
+bool WebBrowserObject::hostCancelsRefresh(DWORD command) {
+  ComPtr<IOleCommandTarget> commands = host<IOleCommandTarget>();
+  return commands &&
+         commands->Exec(&CGID_DocHostCommandHandler, command, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr) == S_OK;
+}
+
+void WebBrowserObject::reload(bool completely) {
+  beginNavigation();
+  page_->triggerAction(completely ? QWebEnginePage::ReloadAndBypassCache : QWebEnginePage::Reload);
 }
 
 HRESULT WebBrowserObject::Stop() {

@@ -236,6 +236,8 @@ class WebBrowserObject final
   void onWindowCloseRequested();
   void onGeometryChangeRequested(const QRect& geometry);
   void onDownload(QWebEngineDownloadRequest* download);
+  // The page's zoom may have changed: the host hears of a new percentage.
+  void onZoomChanged();
   bool onContextMenu(const QPoint& screenPos);
   // A login asked for by `server`: the host's IAuthenticate, else the login dialog.
   void onAuthentication(QAuthenticator* authenticator, const QString& server);
@@ -266,6 +268,15 @@ class WebBrowserObject final
   QWebEngineView* ensureView();
   ComPtr<IHTMLDocument2> document();
   HRESULT putFlag(bool& field, VARIANT_BOOL value, DISPID event);
+  // Offers a download to the host's download manager; true when it took it.
+  bool offerToDownloadManager(QWebEngineDownloadRequest* download);
+  // Tells the host a refresh is coming (a refresh command of its command
+  // handler); true when the host answered S_OK and so cancelled it.
+  bool hostCancelsRefresh(DWORD command);
+  // Reloads the page (bypassing the engine's cache when `completely`).
+  void reload(bool completely);
+  // Stores the loaded page's markup in the URL cache under its address.
+  void recordInCache(const QUrl& url);
 
   // Raises an event on every sink; `args` in their natural order.
   void fire(DISPID id, std::vector<VARIANT> args);
@@ -334,6 +345,7 @@ class WebBrowserObject final
   SIZEL extent_;
   int freezeEvents_ = 0;
   QList<QPair<String, OleVariant>> properties_;  // PutProperty / GetProperty
+  ULONG zoomPercent_ = 100;  // the optical zoom the host last heard of
 };
 
 // A new browser object, as the class factory of CLSID_WebBrowser answers.

@@ -218,8 +218,10 @@ WPARAM takeRefocus(HWND hwnd) {
 
 TEST_F(WheelFocusTest, ActivationAsksTheActiveFormsBrowserToTakeTheFocusBack) {
   ASSERT_EQ(Screen->ActiveForm(), form);
+  // The focus is inside the browser's document, not in the control's window.
   form->SetActiveControl(right);
-  SetFocus(docOf(wb));
+  SetFocus(docOf(right));
+  ASSERT_EQ(form->ActiveControl(), right);
   TEWBFocusControl* started = TEWBFocusControl::Instance();  // by the browser unit
   ASSERT_NE(started, nullptr);
   TEWBFocusControl::Activate();  // one instance only
