@@ -1,69 +1,67 @@
-// The browser control's process-wide settings (user agent, proxy) and its
-// focus handling: the wheel between two browsers, the re-focus message and
-// the subclassed inner windows.
-#include "EmbeddedWB/Source/EwbFocusControl.h"
-#include "EmbeddedWB/Source/EwbMouseHook.h"
-#include "platform/classlib/StdCtrls.h"
+// The browser control's process-wide settings (user agent, proxy) and what
+// the engine tells its host on its own: downloads offered to the host's
+// download manager, zoom changes, refreshes announced as commands and pages
+// kept in the Internet cache.
 #include "platform/classlib/Streaming.h"
-#include "platform/mshtml/LiveDocument.h"
 #include "platform/rtl/Registry.h"
-#include "platform/shdocvw/WebBrowser.h"
 #include "platform/wininet/ProxyState.h"
+#include "platform/wininet/UrlCache.h"
 #include "tests/EmbeddedWB/EwbTestHost.h"
 
-#include <QApplication>
+#include <QFile>
 #include <QNetworkProxy>
-#include <QWheelEvent>
+
+#include <vector>
 
 using namespace ewbtest;
 
 namespace {
 
-const char* const kPostPlatform =
-    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\User Agent\\Post Platform";
-const char* const kToken = "User-agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)";
-
-QStringList postPlatformValues() {
-  TRegistry reg;
-  reg.RootKey = HKEY_CURRENT_USER;
-  TStringList names;
-  if (reg.OpenKey(QLatin1String(kPostPlatform), false)) reg.GetValueNames(names);
-  QStringList out;
-  for (int i = 0; i < names.Count(); ++i) out << names.Get(i);
-  return out;
-}
-
-HWND docOf(TEmbeddedWB* b) { return b->FindChildWindowByClass("Internet Explorer_Server"); }
-HWND viewOf(TEmbeddedWB* b) { return b->FindChildWindowByClass("Shell DocObject View"); }
-
-QVariant pageScript(TEmbeddedWB* b, const QString& code) {
-  QVariant v;
-  EXPECT_TRUE(RunPageScript(WebBrowserObject::FromUnknown(b->DefaultInterface().Get())->Page(), code, &v));
-  return v;
-}
-
-// A forward proxy on 127.0.0.1: it answers every request itself and keeps
-// the request targets (absolute addresses when sent to a proxy).
-class ForwardProxy {
+// A server on 127.0.0.1 with counted pages, a download and the user agent of
+// the last request. It is also a forward proxy: a request in absolute form
+// (as sent to a proxy) gets a page titled "proxied".
+class Origin {
  public:
-  ForwardProxy() {
+  Origin() {
     server_.Get(R"(.*)", [this](const httplib::Request& req, httplib::Response& res) {
-      {
-        std::lock_guard lock(mutex_);
-        targets_.push_back(req.target);
+      std::lock_guard lock(mutex_);
+      targets_.push_back(req.target);
+      userAgent_ = req.get_header_value("User-Agent");
+      if (req.target.rfind("http://", 0) == 0) {
+        res.set_content("<html><head><title>proxied</title></head></html>", "text/html");
+      } else if (req.path == "/file.bin") {
+        res.set_header("Content-Disposition", "attachment; filename=\"file.bin\"");
+        res.set_content(std::string(64, 'x'), "application/octet-stream");
+      } else if (req.path == "/favicon.ico") {
+        res.status = 404;
+      } else {
+        res.set_content("<html><head><title>origin</title></head><body><p id=\"mark\">hit " +
+                            std::to_string(++hits_) + "</p></body></html>",
+                        "text/html");
       }
-      res.set_content("<html><head><title>proxied</title></head><body>proxied</body></html>", "text/html");
     });
     server_.set_keep_alive_max_count(1);
     port_ = server_.bind_to_any_port("127.0.0.1");
     thread_ = std::thread([this] { server_.listen_after_bind(); });
     testsupport::waitFor([this] { return server_.is_running(); }, 5000);
   }
-  ~ForwardProxy() {
+  ~Origin() {
     server_.stop();
     thread_.join();
   }
+  QString url(const char* path) const {
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(QLatin1String(path));
+  }
+  QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
   int port() const { return port_; }
+  int hits() {
+    std::lock_guard lock(mutex_);
+    return hits_;
+  }
+  std::string userAgent() {
+    std::lock_guard lock(mutex_);
+    return userAgent_;
+  }
   bool saw(const std::string& target) {
     std::lock_guard lock(mutex_);
     return std::find(targets_.begin(), targets_.end(), target) != targets_.end();
@@ -75,6 +73,8 @@ class ForwardProxy {
   std::thread thread_;
   std::mutex mutex_;
   std::vector<std::string> targets_;
+  std::string userAgent_;
+  int hits_ = 0;
 };
 
 class HostBehaviourTest : public BrowserFixture {
@@ -84,84 +84,74 @@ class HostBehaviourTest : public BrowserFixture {
     NotifyInternetSettingsChanged();
     BrowserFixture::TearDown();
   }
+  static void settle() { testsupport::waitFor([] { return false; }, 300); }
+
+  Origin origin;
 };
 
 // ---------------------------------------------------------------- user agent
 
 TEST_F(HostBehaviourTest, TheUserAgentTheServerSeesFollowsTheMode) {
-  LoopbackServer server;
-  ASSERT_TRUE(show(server.url("/page")));
-  const std::string engineOwn = server.userAgent();
-  ASSERT_FALSE(engineOwn.empty());
-
+  ASSERT_TRUE(show(origin.url("/page")));
+  const std::string engineOwn = origin.userAgent();
   wb->SetUserAgentMode(EmbeddedWB::uaInternal);
   wb->SetUserAgent("Noctivane-Test/3.1");
-  ASSERT_TRUE(show(server.url("/page")));
-  EXPECT_EQ(server.userAgent(), "Noctivane-Test/3.1");
+  ASSERT_TRUE(show(origin.url("/page")));
+  EXPECT_EQ(origin.userAgent(), "Noctivane-Test/3.1");
 
-  // Back to the browser's own.
+  // Back to the browser's own, and the same text again after that.
   wb->SetUserAgentMode(EmbeddedWB::uaDefault);
-  ASSERT_TRUE(show(server.url("/page")));
-  EXPECT_EQ(server.userAgent(), engineOwn);
-
-  // And internal again with the same text: announced anew.
+  ASSERT_TRUE(show(origin.url("/page")));
+  EXPECT_EQ(origin.userAgent(), engineOwn);
   wb->SetUserAgentMode(EmbeddedWB::uaInternal);
-  ASSERT_TRUE(show(server.url("/page")));
-  EXPECT_EQ(server.userAgent(), "Noctivane-Test/3.1");
+  ASSERT_TRUE(show(origin.url("/page")));
+  EXPECT_EQ(origin.userAgent(), "Noctivane-Test/3.1");
 }
 
 TEST_F(HostBehaviourTest, RemovingTheRegistryUserAgentKeepsOtherProgramsValues) {
-  {
-    TRegistry reg;
-    reg.RootKey = HKEY_CURRENT_USER;
-    ASSERT_TRUE(reg.OpenKey(QLatin1String(kPostPlatform), true));
-    reg.WriteString("OtherProgram/1.0", "");
-  }
+  const QString key = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\User Agent\\Post Platform";
+  const QString token = "User-agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)";
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey(key, true));
+  reg.WriteString("OtherProgram/1.0", "");
+  auto values = [&] {
+    TStringList names;
+    reg.GetValueNames(names);
+    QStringList out;
+    for (int i = 0; i < names.Count(); ++i) out << names.Get(i);
+    return out;
+  };
   wb->SetUserAgent("Q");
   wb->SetUserAgentMode(EmbeddedWB::uaRegistry);
-  const QString ours = QString::fromLatin1(kToken) + "(Q)";
-  EXPECT_TRUE(postPlatformValues().contains(ours));
-
-  // A new text replaces only our value.
-  wb->SetUserAgent("R");
-  QStringList values = postPlatformValues();
-  EXPECT_FALSE(values.contains(ours));
-  EXPECT_TRUE(values.contains(QString::fromLatin1(kToken) + "(R)"));
-  EXPECT_TRUE(values.contains("OtherProgram/1.0"));
-
+  EXPECT_EQ(values(), (QStringList{"OtherProgram/1.0", token + "(Q)"}));
+  wb->SetUserAgent("R");  // replaces only our value
+  EXPECT_EQ(values(), (QStringList{"OtherProgram/1.0", token + "(R)"}));
   wb->SetUserAgentMode(EmbeddedWB::uaDefault);
-  EXPECT_EQ(postPlatformValues(), QStringList{"OtherProgram/1.0"});
+  EXPECT_EQ(values(), QStringList{"OtherProgram/1.0"});
 
   // The control's end takes its value along, and nothing else.
   wb->SetUserAgentMode(EmbeddedWB::uaRegistry);
-  EXPECT_EQ(postPlatformValues().size(), 2);
   delete wb;
   wb = nullptr;
-  EXPECT_EQ(postPlatformValues(), QStringList{"OtherProgram/1.0"});
-
-  TRegistry reg;
-  reg.RootKey = HKEY_CURRENT_USER;
-  reg.DeleteKey(QLatin1String(kPostPlatform));
+  EXPECT_EQ(values(), QStringList{"OtherProgram/1.0"});
+  reg.DeleteKey(key);
 }
 
 // ---------------------------------------------------------------- proxy
 
-TEST_F(HostBehaviourTest, ProxyAtLoadCarriesTheEnginesRequestsUntilCloseDown) {
-  ForwardProxy proxy;
+TEST_F(HostBehaviourTest, AProxySetAtLoadCarriesTheEnginesRequestsUntilCloseDown) {
+  // A control streamed with the proxy to load; the engine has not fetched anything yet.
   auto* loaded = new TEmbeddedWB(form);
-  ReadComponentRes(QStringLiteral("object ProxiedWB: TEmbeddedWB\n"
-                                  "  ProxySettings.AutoLoadProxy = True\n"
-                                  "  ProxySettings.Address = '127.0.0.1'\n"
-                                  "  ProxySettings.Port = %1\n"
-                                  "end\n")
-                       .arg(proxy.port()),
+  ReadComponentRes(QStringLiteral("object ProxiedWB: TEmbeddedWB\n  ProxySettings.AutoLoadProxy = True\n"
+                                  "  ProxySettings.Address = '127.0.0.1'\n  ProxySettings.Port = %1\nend\n")
+                       .arg(origin.port()),
                    loaded);
-  EXPECT_EQ(CurrentProxy().proxyServer, QStringLiteral("127.0.0.1:%1").arg(proxy.port()));
-  loaded->SetBounds(0, 0, 300, 200);
+  EXPECT_EQ(CurrentProxy().proxyServer, origin.address());
   loaded->SetParent(form);
-  loaded->Navigate("http://noctivane-autoload.test/start");
+  // A host nobody resolves: only the proxy can answer it.
+  loaded->Navigate("http://noctivane-proxied.test/start");
   ASSERT_TRUE(complete(loaded));
-  EXPECT_TRUE(proxy.saw("http://noctivane-autoload.test/start"));
+  EXPECT_TRUE(origin.saw("http://noctivane-proxied.test/start"));
   EXPECT_EQ(loaded->LocationName(), "proxied");
 
   // A refused later call keeps the proxy and the duty to remove it.
@@ -171,12 +161,16 @@ TEST_F(HostBehaviourTest, ProxyAtLoadCarriesTheEnginesRequestsUntilCloseDown) {
   EXPECT_FALSE(CurrentProxy().UsesProxy());
   EXPECT_EQ(QNetworkProxy::applicationProxy().type(), QNetworkProxy::NoProxy);
   EmbeddedWB::initialize();
+
+  // Set while the engine runs, a proxy applies to its next request.
+  ASSERT_TRUE(wb->SetProxy(String(), origin.address()));
+  ASSERT_TRUE(show("http://noctivane-proxied.test/later"));
+  EXPECT_TRUE(origin.saw("http://noctivane-proxied.test/later"));
 }
 
 TEST_F(HostBehaviourTest, ProxySettingsWithoutAnAddressSetNothing) {
   int notices = 0;
   const int listener = AddInternetSettingsListener([&] { ++notices; });
-  wb->ProxySettings()->SetAddress("");
   wb->ProxySettings()->SetPort(8080);
   wb->ApplyProxySettings();
   wb->ProxySettings()->SetUserName("user");
@@ -184,139 +178,117 @@ TEST_F(HostBehaviourTest, ProxySettingsWithoutAnAddressSetNothing) {
   RemoveInternetSettingsListener(listener);
   EXPECT_EQ(notices, 0);
   EXPECT_FALSE(CurrentProxy().UsesProxy());
-
-  // With an address the proxy text is address, colon, port.
-  wb->ProxySettings()->SetUserName("");
-  wb->ProxySettings()->SetAddress("proxy.example");
-  wb->ApplyProxySettings();
-  EXPECT_EQ(CurrentProxy().proxyServer, "proxy.example:8080");
-  EXPECT_EQ(QNetworkProxy::applicationProxy().hostName(), "proxy.example");
-  EXPECT_EQ(QNetworkProxy::applicationProxy().port(), 8080);
-  // Nothing was taken from the test: close-down removes what the control set.
-  EmbeddedWB::finalize();
-  EXPECT_FALSE(CurrentProxy().UsesProxy());
-  EmbeddedWB::initialize();
 }
 
-// ---------------------------------------------------------------- focus
+// ---------------------------------------------------------------- engine callbacks
 
-class TwoBrowsersTest : public HostBehaviourTest {
- protected:
-  void SetUp() override {
-    HostBehaviourTest::SetUp();
-    form->SetBounds(20, 20, 820, 400);
-    right = new TEmbeddedWB(form);
-    right->SetBounds(400, 0, 400, 300);
-    right->SetParent(form);
-    edit = new TEdit(form);
-    edit->SetBounds(0, 320, 100, 24);
-    edit->SetParent(form);
-    const QString tall = QUrl::fromLocalFile(pagePath("tall.html", "<html><body style=\"height:5000px\">tall"
-                                                                   "</body></html>"))
-                             .toString();
-    ASSERT_TRUE(show(tall));
-    right->Navigate(tall);
-    ASSERT_TRUE(complete(right));
-    ASSERT_TRUE(testsupport::waitFor([&] { return docOf(wb) && docOf(right); }));
-    form->Widget()->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form->Widget()));
-  }
-  static void turnWheelOver(TEmbeddedWB* b) {
-    QWidget* target = WidgetOf(docOf(b));
-    ASSERT_NE(target, nullptr);
-    const QPoint local(target->width() / 2, target->height() / 2);
-    QWheelEvent e(QPointF(local), QPointF(target->mapToGlobal(local)), QPoint(), QPoint(0, -120), Qt::NoButton,
-                  Qt::NoModifier, Qt::NoScrollPhase, false);
-    QSpontaneKeyEvent::setSpontaneous(&e);
-    QApplication::instance()->notify(target, &e);
-  }
-  static double scrollY(TEmbeddedWB* b) { return pageScript(b, "window.scrollY").toDouble(); }
+TEST_F(HostBehaviourTest, DownloadsGoToTheHostsManagerBeforeTheControlsOwnRoute) {
+  ASSERT_TRUE(show(origin.url("/page")));
+  // The wrapper's FileDownload is the control's own route; cancelled so that nothing is saved.
+  int ownRoute = 0;
+  static_cast<TEWB*>(wb)->OnFileDownload = [&](TObject*, bool, bool& cancel) {
+    ++ownRoute;
+    cancel = true;
+  };
+  std::vector<String> offered;
+  HRESULT answer = S_OK;
+  wb->OnFileDownload = [&](TObject*, IMoniker* pmk, IBindCtx* pbc, DWORD verb, LONG, BINDINFO* info,
+                           const String&, const String&, UINT, HRESULT& rezult) {
+    LPOLESTR name = nullptr;
+    if (pmk && SUCCEEDED(pmk->GetDisplayName(pbc, nullptr, &name))) offered.push_back(OleStrToString(name));
+    CoTaskMemFree(name);
+    EXPECT_EQ(verb, DWORD(BINDVERB_GET));
+    EXPECT_TRUE(info && info->cbSize == sizeof(BINDINFO));
+    rezult = answer;
+  };
+  wb->Navigate(origin.url("/file.bin"));
+  ASSERT_TRUE(testsupport::waitFor([&] { return offered.size() == 1; }));
+  EXPECT_EQ(offered[0], origin.url("/file.bin"));
+  settle();
+  EXPECT_EQ(ownRoute, 0);
 
-  TEmbeddedWB* right = nullptr;
-  TEdit* edit = nullptr;
-};
-
-TEST_F(TwoBrowsersTest, WheelOverTheOtherBrowserFocusesItFirstAndScrollsItNext) {
-  SetFocus(docOf(wb));
-  turnWheelOver(right);
-  EXPECT_EQ(GetFocus(), docOf(right));
-  testsupport::waitFor([] { return false; }, 300);
-  EXPECT_EQ(scrollY(right), 0.0);
-
-  turnWheelOver(right);
-  EXPECT_TRUE(testsupport::waitFor([&] { return scrollY(right) > 0; }));
-  EXPECT_EQ(scrollY(wb), 0.0);
+  // Declined (the handler's default answer): the control goes on by itself.
+  answer = E_NOTIMPL;
+  wb->Navigate(origin.url("/file.bin"));
+  ASSERT_TRUE(testsupport::waitFor([&] { return ownRoute == 1; }));
+  EXPECT_EQ(offered.size(), 2u);
 }
 
-TEST_F(TwoBrowsersTest, RefocusMessagePutsTheFocusIntoTheDocument) {
-  // The browser is the active control, but the focus is not in its document.
-  SetFocus(edit->Handle());
-  form->SetActiveControl(right);
-  ASSERT_NE(GetFocus(), docOf(right));
-  PostMessage(right->Handle(), EwbFocusControl::WM_EWB_REFOCUS, WPARAM(right), 0);
-  EXPECT_TRUE(testsupport::waitFor([&] { return GetFocus() == docOf(right); }));
-  EXPECT_EQ(form->ActiveControl(), right);
-
-  // Only while a browser is the form's active control.
-  form->SetActiveControl(edit);
-  PostMessage(right->Handle(), EwbFocusControl::WM_EWB_REFOCUS, WPARAM(right), 0);
-  testsupport::waitFor([] { return false; }, 200);
-  EXPECT_EQ(GetFocus(), edit->Handle());
+TEST_F(HostBehaviourTest, OpticalZoomChangesReachTheHostOncePerNewPercentage) {
+  ASSERT_TRUE(show(QUrl::fromLocalFile(pagePath("zoom.html", "<html><body>zoom</body></html>")).toString()));
+  std::vector<ULONG> heard;
+  wb->OnZoomPercentChange = [&](TObject*, ULONG percent) {
+    heard.push_back(percent);
+    return S_OK;
+  };
+  wb->ExecWB(OLECMDID_OPTICAL_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, OleVariant(150));
+  wb->ExecWB(OLECMDID_OPTICAL_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, OleVariant(150));
+  wb->SetZoom(3);  // the text size is no zoom percentage
+  EXPECT_THROW(wb->ExecWB(OLECMDID_OPTICAL_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, OleVariant(5)), Exception);
+  wb->ExecWB(OLECMDID_OPTICAL_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, OleVariant(100));
+  EXPECT_EQ(heard, (std::vector<ULONG>{150, 100}));
 }
 
-TEST_F(TwoBrowsersTest, FocusInTheInnerWindowsMakesTheBrowserTheActiveControl) {
-  // Both document windows of each browser were hooked when they appeared.
-  for (HWND inner : {docOf(right), viewOf(right)}) {
-    form->SetActiveControl(edit);
-    SendMessage(inner, WM_SETFOCUS, 0, 0);
-    EXPECT_EQ(form->ActiveControl(), right) << GetClassName(inner).toStdString();
-    EXPECT_TRUE(testsupport::waitFor([&] { return GetFocus() == docOf(right); }));
-  }
+TEST_F(HostBehaviourTest, RefreshIsAnnouncedToTheHostWhichMayCancelIt) {
+  ASSERT_TRUE(show(origin.url("/page")));
+  HWND document = wb->FindChildWindowByClass("Internet Explorer_Server");
+  ASSERT_TRUE(document);
+  std::vector<DWORD> commands;
+  bool cancel = true;
+  wb->OnRefresh = [&](TObject*, DWORD cmd, bool& Cancel) {
+    commands.push_back(cmd);
+    Cancel = cancel;
+  };
+  wb->Refresh();
+  SendMessage(document, WM_KEYDOWN, VK_F5, 0x003F0001);  // the page's own refresh key
+  EXPECT_EQ(commands, (std::vector<DWORD>{2300, 6041}));
+  EXPECT_FALSE(wb->Busy());
+  settle();
+  EXPECT_EQ(origin.hits(), 1);
 
-  // The end of the document window takes all the replacements back.
-  const LONG_PTR hookedView = GetWindowLongPtr(viewOf(right), GWL_WNDPROC);
-  DestroyWindow(docOf(right));
-  EXPECT_NE(GetWindowLongPtr(viewOf(right), GWL_WNDPROC), hookedView);
-  form->SetActiveControl(edit);
-  SendMessage(viewOf(right), WM_SETFOCUS, 0, 0);
-  EXPECT_EQ(form->ActiveControl(), edit);
-
-  // A new document window is hooked again.
-  right->Navigate(QUrl::fromLocalFile(pagePath("again.html", "<html><body>again</body></html>")).toString());
-  ASSERT_TRUE(complete(right));
-  ASSERT_TRUE(testsupport::waitFor([&] { return docOf(right) != nullptr; }));
-  form->SetActiveControl(edit);
-  SendMessage(docOf(right), WM_SETFOCUS, 0, 0);
-  EXPECT_EQ(form->ActiveControl(), right);
+  cancel = false;
+  wb->Refresh2(OleVariant(int(REFRESH_COMPLETELY)));
+  ASSERT_TRUE(testsupport::waitFor([&] { return origin.hits() == 2; }));
+  ASSERT_TRUE(complete(wb));
+  SendMessage(wb->FindChildWindowByClass("Internet Explorer_Server"), WM_KEYDOWN, VK_F5, 0x003F0001);
+  ASSERT_TRUE(testsupport::waitFor([&] { return origin.hits() == 3; }));
+  EXPECT_EQ(commands, (std::vector<DWORD>{2300, 6041, 2300, 6041}));
 }
 
-TEST_F(TwoBrowsersTest, AFolderViewIsHookedFirstAndKeepsTheFocusItGot) {
-  auto* folder = new TEmbeddedWB(form);
-  folder->SetBounds(0, 0, 200, 100);
-  folder->SetParent(form);
-  // A folder shown in the view: its list view sits below a view window.
-  ASSERT_TRUE(viewOf(folder));
-  ASSERT_FALSE(docOf(folder));
-  HWND defView = CreateWindowHandle("SHELLDLL_DefView", "", WS_CHILD | WS_VISIBLE, 0, viewOf(folder), nullptr,
-                                    nullptr);
-  HWND listView = CreateWindowHandle("SysListView32", "", WS_CHILD | WS_VISIBLE, 0, defView, nullptr, nullptr);
-  ASSERT_EQ(folder->FindChildWindowByClass("SysListView32"), listView);
-  ASSERT_EQ(folder->Exec(&CGID_Explorer, 39, 0, nullptr, nullptr), OLECMDERR_E_NOTSUPPORTED);
+// The cache entry of `url`: its headers and the content of its file.
+bool cachedPage(const QString& url, QByteArray& content, String& headers) {
+  const std::u16string address = url.toStdU16String();
+  DWORD size = 0;
+  GetUrlCacheEntryInfoW(address.c_str(), nullptr, &size);
+  std::vector<char> buffer(size);
+  auto* info = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data());
+  if (size == 0 || !GetUrlCacheEntryInfoW(address.c_str(), info, &size)) return false;
+  headers = OleStrToString(info->lpHeaderInfo);
+  QFile file(OleStrToString(info->lpszLocalFileName));
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  content = file.readAll();
+  return true;
+}
 
-  // The folder view alone this time.
-  form->SetActiveControl(edit);
-  SendMessage(viewOf(folder), WM_SETFOCUS, 0, 0);
-  EXPECT_EQ(form->ActiveControl(), edit);
-  SendMessage(listView, WM_SETFOCUS, 0, 0);
-  EXPECT_EQ(form->ActiveControl(), folder);
+TEST_F(HostBehaviourTest, LoadedNetworkPagesAreKeptInTheUrlCacheWithTheirSource) {
+  const QString url = origin.url("/cached");
+  ASSERT_TRUE(show(url));
+  QByteArray content;
+  String headers;
+  ASSERT_TRUE(testsupport::waitFor([&] { return cachedPage(url, content, headers); }));
+  EXPECT_TRUE(content.contains("<title>origin</title>"));
+  EXPECT_TRUE(content.contains("<p id=\"mark\">hit 1</p>")) << content.toStdString();
+  EXPECT_TRUE(headers.startsWith("HTTP/1.1 200")) << headers.toStdString();
 
-  // The next report hooks the document view as well.
-  folder->Exec(&CGID_Explorer, 39, 0, nullptr, nullptr);
-  form->SetActiveControl(edit);
-  SendMessage(viewOf(folder), WM_SETFOCUS, 0, 0);
-  EXPECT_EQ(form->ActiveControl(), folder);
-  DestroyWindow(defView);
-  delete folder;
+  // A reload replaces the entry with the page as it is now.
+  wb->Refresh();
+  EXPECT_TRUE(testsupport::waitFor([&] { return cachedPage(url, content, headers) && content.contains("hit 2"); }));
+
+  // Local files are not Internet content.
+  const QString local = QUrl::fromLocalFile(pagePath("local.html", "<html><body>local</body></html>")).toString();
+  ASSERT_TRUE(show(local));
+  settle();
+  EXPECT_FALSE(cachedPage(local, content, headers));
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
 // The wheel fix on two real browsers side by side, the hook object's
-// reference count, and the Internet feature switches of TEwbControl.
+// reference count, the re-focus message, the subclassed inner windows and the
+// Internet feature switches of TEwbControl.
 #include "EmbeddedWB/Source/EwbControlComponent.h"
 #include "EmbeddedWB/Source/EwbFocusControl.h"
 #include "EmbeddedWB/Source/EwbMouseHook.h"
+#include "platform/classlib/StdCtrls.h"
 #include "platform/classlib/Streaming.h"
+#include "platform/mshtml/LiveDocument.h"
+#include "platform/shdocvw/WebBrowser.h"
 #include "platform/urlmon/UrlMon.h"
 #include "tests/EmbeddedWB/EwbTestHost.h"
 
@@ -24,7 +28,9 @@ class WheelFocusTest : public BrowserFixture {
     right = new TEmbeddedWB(form);
     right->SetBounds(400, 0, 400, 300);
     right->SetParent(form);
-    const QString page = QUrl::fromLocalFile(pagePath("wheel.html", "<html><body>wheel</body></html>")).toString();
+    const QString page = QUrl::fromLocalFile(pagePath("wheel.html", "<html><body style=\"height:5000px\">wheel"
+                                                                    "</body></html>"))
+                             .toString();
     ASSERT_TRUE(show(page));
     right->Navigate(page);
     ASSERT_TRUE(complete(right));
@@ -33,6 +39,12 @@ class WheelFocusTest : public BrowserFixture {
     ASSERT_TRUE(QTest::qWaitForWindowActive(form->Widget()));
   }
   static HWND docOf(TEmbeddedWB* b) { return b->FindChildWindowByClass("Internet Explorer_Server"); }
+  static HWND viewOf(TEmbeddedWB* b) { return b->FindChildWindowByClass("Shell DocObject View"); }
+  static double scrollY(TEmbeddedWB* b) {
+    QVariant v;
+    EXPECT_TRUE(RunPageScript(WebBrowserObject::FromUnknown(b->DefaultInterface().Get())->Page(), "window.scrollY", &v));
+    return v.toDouble();
+  }
 
   // One spontaneous wheel turn in the middle of the browser's document window.
   static void turnWheelOver(TEmbeddedWB* b) {
@@ -59,11 +71,15 @@ TEST_F(WheelFocusTest, FirstTurnOverTheOtherBrowserMovesTheFocusThere) {
   turnWheelOver(right);
   EXPECT_EQ(hook->LastTarget(), docOf(right));
   EXPECT_EQ(GetFocus(), docOf(right));
+  testsupport::waitFor([] { return false; }, 300);
+  EXPECT_EQ(scrollY(right), 0.0);
 
   // The focus is in that browser's document now: the next turn scrolls it.
   turnWheelOver(right);
   EXPECT_EQ(hook->LastTarget(), nullptr);
   EXPECT_EQ(GetFocus(), docOf(right));
+  EXPECT_TRUE(testsupport::waitFor([&] { return scrollY(right) > 0; }));
+  EXPECT_EQ(scrollY(wb), 0.0);
 
 }
 
@@ -238,6 +254,83 @@ TEST_F(WheelFocusTest, ActivationAsksTheActiveFormsBrowserToTakeTheFocusBack) {
   EXPECT_EQ(TEWBFocusControl::Instance(), nullptr);
   SendMessage(Application->Handle(), CM_ACTIVATE, 0, 0);
   EXPECT_EQ(takeRefocus(right->Handle()), 0u);
+}
+
+TEST_F(WheelFocusTest, RefocusMessagePutsTheFocusIntoTheDocument) {
+  auto* edit = new TEdit(form);
+  edit->SetParent(form);
+  // The browser is the active control, but the focus is not in its document.
+  SetFocus(edit->Handle());
+  form->SetActiveControl(right);
+  ASSERT_NE(GetFocus(), docOf(right));
+  PostMessage(right->Handle(), EwbFocusControl::WM_EWB_REFOCUS, WPARAM(right), 0);
+  EXPECT_TRUE(testsupport::waitFor([&] { return GetFocus() == docOf(right); }));
+  EXPECT_EQ(form->ActiveControl(), right);
+
+  // Only while a browser is the form's active control.
+  form->SetActiveControl(edit);
+  PostMessage(right->Handle(), EwbFocusControl::WM_EWB_REFOCUS, WPARAM(right), 0);
+  testsupport::waitFor([] { return false; }, 200);
+  EXPECT_EQ(GetFocus(), edit->Handle());
+}
+
+TEST_F(WheelFocusTest, FocusInTheInnerWindowsMakesTheBrowserTheActiveControl) {
+  auto* edit = new TEdit(form);
+  edit->SetParent(form);
+  // Both document windows were hooked when they appeared.
+  for (HWND inner : {docOf(right), viewOf(right)}) {
+    form->SetActiveControl(edit);
+    SendMessage(inner, WM_SETFOCUS, 0, 0);
+    EXPECT_EQ(form->ActiveControl(), right) << GetClassName(inner).toStdString();
+    EXPECT_TRUE(testsupport::waitFor([&] { return GetFocus() == docOf(right); }));
+  }
+
+  // The end of the document window takes all the replacements back.
+  const LONG_PTR hookedView = GetWindowLongPtr(viewOf(right), GWL_WNDPROC);
+  DestroyWindow(docOf(right));
+  EXPECT_NE(GetWindowLongPtr(viewOf(right), GWL_WNDPROC), hookedView);
+  form->SetActiveControl(edit);
+  SendMessage(viewOf(right), WM_SETFOCUS, 0, 0);
+  EXPECT_EQ(form->ActiveControl(), edit);
+
+  // A new document window is hooked again.
+  right->Navigate(QUrl::fromLocalFile(pagePath("again.html", "<html><body>again</body></html>")).toString());
+  ASSERT_TRUE(complete(right));
+  ASSERT_TRUE(testsupport::waitFor([&] { return docOf(right) != nullptr; }));
+  form->SetActiveControl(edit);
+  SendMessage(docOf(right), WM_SETFOCUS, 0, 0);
+  EXPECT_EQ(form->ActiveControl(), right);
+}
+
+TEST_F(WheelFocusTest, AFolderViewIsHookedBeforeTheDocumentWindows) {
+  auto* edit = new TEdit(form);
+  edit->SetParent(form);
+  auto* folder = new TEmbeddedWB(form);
+  folder->SetBounds(0, 0, 200, 100);
+  folder->SetParent(form);
+  // A folder shown in the view: its list view sits below a view window.
+  ASSERT_TRUE(viewOf(folder));
+  ASSERT_FALSE(docOf(folder));
+  HWND defView = CreateWindowHandle("SHELLDLL_DefView", "", WS_CHILD | WS_VISIBLE, 0, viewOf(folder), nullptr,
+                                    nullptr);
+  HWND listView = CreateWindowHandle("SysListView32", "", WS_CHILD | WS_VISIBLE, 0, defView, nullptr, nullptr);
+  ASSERT_EQ(folder->FindChildWindowByClass("SysListView32"), listView);
+  folder->Exec(&CGID_Explorer, 39, 0, nullptr, nullptr);
+
+  // The folder view alone this time.
+  form->SetActiveControl(edit);
+  SendMessage(viewOf(folder), WM_SETFOCUS, 0, 0);
+  EXPECT_EQ(form->ActiveControl(), edit);
+  SendMessage(listView, WM_SETFOCUS, 0, 0);
+  EXPECT_EQ(form->ActiveControl(), folder);
+
+  // The next report hooks the document view as well.
+  folder->Exec(&CGID_Explorer, 39, 0, nullptr, nullptr);
+  form->SetActiveControl(edit);
+  SendMessage(viewOf(folder), WM_SETFOCUS, 0, 0);
+  EXPECT_EQ(form->ActiveControl(), folder);
+  DestroyWindow(defView);
+  delete folder;
 }
 
 }  // namespace
