@@ -256,6 +256,25 @@ TEST_F(WheelFocusTest, ActivationAsksTheActiveFormsBrowserToTakeTheFocusBack) {
   EXPECT_EQ(takeRefocus(right->Handle()), 0u);
 }
 
+// A browser class of the program's own, derived from the control.
+class TProgramBrowser : public TEmbeddedWB {
+ public:
+  using TEmbeddedWB::TEmbeddedWB;
+};
+
+TEST_F(WheelFocusTest, ActivationAlsoServesBrowsersDerivedFromTheControl) {
+  auto* derived = new TProgramBrowser(form);
+  derived->SetBounds(0, 0, 100, 100);
+  derived->SetParent(form);
+  derived->Navigate(QUrl::fromLocalFile(pagePath("derived.html", "<html><body>derived</body></html>")).toString());
+  ASSERT_TRUE(complete(derived));
+  ASSERT_TRUE(testsupport::waitFor([&] { return docOf(derived) != nullptr; }));
+  SetFocus(docOf(derived));
+  ASSERT_EQ(form->ActiveControl(), derived);
+  SendMessage(Application->Handle(), CM_ACTIVATE, 0, 0);
+  EXPECT_EQ(takeRefocus(derived->Handle()), WPARAM(derived));
+}
+
 TEST_F(WheelFocusTest, RefocusMessagePutsTheFocusIntoTheDocument) {
   auto* edit = new TEdit(form);
   edit->SetParent(form);
