@@ -10,4 +10,393 @@ object FullScreenForm: TFullScreenForm
   Position = poDefault
   Visible = False
   WindowState = wsMaximized
+  OnCloseQuery = FormCloseQuery
+  OnCreate = FormCreate
+  OnDestroy = FormDestroy
+  object PreviewPanel: TPanel
+    Align = alClient
+    BevelOuter = bvNone
+    Color = clCream
+    ParentBackground = False
+    object TopPanel: TPanel
+      Align = alTop
+      Height = 24
+      BevelOuter = bvNone
+      Color = clCream
+      ParentBackground = False
+      object URLPanel: TPanel
+        Align = alLeft
+        Width = 460
+        BevelOuter = bvNone
+        Color = clCream
+        ParentBackground = False
+        object URLEdit: TIEAddress
+          Left = 2
+          Top = 1
+          Width = 456
+          Height = 22
+          Anchors = [akLeft, akTop, akRight]
+          BorderColor = clMoneyGreen
+          ButtonColor = clInfoBk
+          ButtonPressedColor = clMoneyGreen
+          Color = clWhite
+          EmbeddedWB = WB
+          IconLeft = 4
+          IconTop = 3
+          TextAfterNav = anLocationName
+          UseAppIcon = True
+          Items.Strings = (
+            'https://www.wikipedia.org/')
+        end
+      end
+      object EM014Btn: TImage
+        Left = 464
+        Top = 2
+        Width = 20
+        Height = 20
+        Cursor = crHandPoint
+        OnMouseEnter = SkinButtonMouseEnter
+        OnMouseLeave = SkinButtonMouseLeave
+        OnMouseUp = EM014BtnMouseUp
+      end
+      object EM014Label: TLabel
+        Left = 486
+        Top = 5
+        Caption = 'Go'
+        Cursor = crHandPoint
+        Font.Color = clGray
+        ParentFont = False
+        OnMouseEnter = SkinButtonMouseEnter
+        OnMouseLeave = SkinButtonMouseLeave
+      end
+      object SearchPanel: TPanel
+        Left = 508
+        Top = 0
+        Width = 214
+        Height = 24
+        BevelOuter = bvNone
+        Color = clCream
+        ParentBackground = False
+        object InternetSearch: TEdit
+          Left = 4
+          Top = 2
+          Width = 161
+          Height = 20
+          Color = clCream
+          Font.Color = clGray
+          ParentFont = False
+          Text = 'Search In Google'
+        end
+        object EM013Btn: TImage
+          Left = 168
+          Top = 2
+          Width = 20
+          Height = 20
+          Cursor = crHandPoint
+          OnMouseEnter = SkinButtonMouseEnter
+          OnMouseLeave = SkinButtonMouseLeave
+          OnMouseUp = EM013BtnMouseUp
+        end
+        object EM013Label: TLabel
+          Left = 190
+          Top = 5
+          Caption = 'Go'
+          Cursor = crHandPoint
+          Font.Color = clGray
+          ParentFont = False
+          OnMouseEnter = SkinButtonMouseEnter
+          OnMouseLeave = SkinButtonMouseLeave
+        end
+      end
+      object UnlockImage: TImage
+        Left = 726
+        Top = 2
+        Width = 20
+        Height = 20
+      end
+      object SSLImage: TImage
+        Left = 726
+        Top = 2
+        Width = 20
+        Height = 20
+        Visible = False
+      end
+      object SecurityLabel: TLabel
+        Left = 748
+        Top = 5
+        Width = 120
+        Height = 13
+        AutoSize = False
+        Caption = '  Security Status:'
+        Font.Color = clGray
+        ParentFont = False
+      end
+      object EM011Btn: TImage
+        Left = 874
+        Top = 2
+        Width = 20
+        Height = 20
+        Anchors = [akTop, akRight]
+        Cursor = crHandPoint
+        Hint = 'Minimize'
+        ShowHint = True
+        OnMouseEnter = SkinButtonMouseEnter
+        OnMouseLeave = SkinButtonMouseLeave
+        OnMouseUp = EM011BtnMouseUp
+      end
+      object EM010Btn: TImage
+        Left = 898
+        Top = 2
+        Width = 20
+        Height = 20
+        Anchors = [akTop, akRight]
+        Cursor = crHandPoint
+        Hint = 'Close'
+        ShowHint = True
+        OnMouseEnter = SkinButtonMouseEnter
+        OnMouseLeave = SkinButtonMouseLeave
+        OnMouseUp = EM010BtnMouseUp
+      end
+    end
+    object PageControl: TPageControl
+      Align = alRight
+      Width = 408
+      ActivePage = ParceSheet
+      object ParceSheet: TTabSheet
+        Caption = 'Parce page'
+      end
+      object EditPageSheet: TTabSheet
+        Caption = 'Edit page'
+      end
+      object EventsTabSheet: TTabSheet
+        Caption = 'Events'
+      end
+      object CacheTabSheet: TTabSheet
+        Caption = 'Cache'
+      end
+      object CaptureTabSheet: TTabSheet
+        Caption = 'Capture'
+      end
+    end
+    object VSplitter: TSplitter
+      Align = alRight
+      Width = 4
+      Color = clSilver
+      ParentColor = False
+    end
+    object WB: TEmbeddedWB
+      Align = alClient
+      AlignWithMargins = True
+      Margins.Left = 2
+      Margins.Top = 2
+      Margins.Right = 2
+      Margins.Bottom = 2
+      DisableCtrlShortcuts = 'N'
+      DisableErrors.EnableDDE = False
+      DisableErrors.fpExceptions = False
+      PrintOptions.Footer = '&u&b&d'
+      PrintOptions.Header = '&w&bPage &p of &P'
+      PrintOptions.Orientation = poPortrait
+      RegisterAsBrowser = True
+      Silent = False
+      UserInterfaceOptions = [DontUse3DBorders, ForceOpenNewWindow, EnablesFormsAutoComplete, EnableThemes]
+      OnCommandStateChange = WBCommandStateChange
+      OnDocumentComplete = WBDocumentComplete
+      OnNavigateComplete2 = WBNavigateComplete2
+      OnNewWindow2 = WBNewWindow2
+      OnNewWindow3 = WBNewWindow3
+      OnProgressChange = WBProgressChange
+      OnSetSecureLockIcon = WBSetSecureLockIcon
+      OnTitleChange = WBTitleChange
+    end
+  end
+  object ButtonPanel: TPanel
+    Align = alBottom
+    Height = 26
+    BevelOuter = bvNone
+    Color = clCream
+    ParentBackground = False
+    object EM001Btn: TImage
+      Left = 4
+      Top = 2
+      Width = 22
+      Height = 22
+      Cursor = crHandPoint
+      OnMouseDown = SkinButtonMouseDown
+      OnMouseEnter = SkinButtonMouseEnter
+      OnMouseLeave = SkinButtonMouseLeave
+      OnMouseUp = EM001BtnMouseUp
+    end
+    object EM001Label: TLabel
+      Left = 28
+      Top = 7
+      Caption = 'System'
+      Cursor = crHandPoint
+      Font.Color = clGray
+      ParentFont = False
+      OnMouseDown = SkinButtonMouseDown
+      OnMouseEnter = SkinButtonMouseEnter
+      OnMouseLeave = SkinButtonMouseLeave
+      OnMouseUp = EM001BtnMouseUp
+    end
+    object EM002Btn: TImage
+      Left = 80
+      Top = 2
+      Width = 22
+      Height = 22
+      Cursor = crHandPoint
+      OnMouseDown = SkinButtonMouseDown
+      OnMouseEnter = SkinButtonMouseEnter
+      OnMouseLeave = SkinButtonMouseLeave
+      OnMouseUp = EM002BtnMouseUp
+    end
+    object EM002Label: TLabel
+      Left = 104
+      Top = 7
+      Caption = 'Home'
+      Cursor = crHandPoint
+      Font.Color = clGray
+      ParentFont = False
+      OnMouseDown = SkinButtonMouseDown
+      OnMouseEnter = SkinButtonMouseEnter
+      OnMouseLeave = SkinButtonMouseLeave
+      OnMouseUp = EM002BtnMouseUp
+    end
+    object EM003Btn: TImage
+      Left = 148
+      Top = 2
+      Width = 22
+      Height = 22
+      Cursor = crHandPoint
+      OnMouseDown = SkinButtonMouseDown
+      OnMouseEnter = SkinButtonMouseEnter
+      OnMouseLeave = SkinButtonMouseLeave
+      OnMouseUp = EM003BtnMouseUp
+    end
+    object EM003Label: TLabel
+      Left = 172
+      Top = 7
+      Caption = 'Search'
+      Cursor = crHandPoint
+      Font.Color = clGray
+      ParentFont = False
+      OnMouseDown = SkinButtonMouseDown
+      OnMouseEnter = SkinButtonMouseEnter
+      OnMouseLeave = SkinButtonMouseLeave
+      OnMouseUp = EM003BtnMouseUp
+    end
+    object EM004Btn: TImage
+      Left = 222
+      Top = 2
+      Width = 22
+      Height = 22
+      Cursor = crHandPoint
+      OnMouseDown = SkinButtonMouseDown
+      OnMouseEnter = SkinButtonMouseEnter
+      OnMouseLeave = SkinButtonMouseLeave
+      OnMouseUp = EM004BtnMouseUp
+    end
+    object EM004Label: TLabel
+      Left = 246
+      Top = 7
+      Caption = 'Print'
+      Cursor = crHandPoint
+      Font.Color = clGray
+      ParentFont = False
+      OnMouseDown = SkinButtonMouseDown
+      OnMouseEnter = SkinButtonMouseEnter
+      OnMouseLeave = SkinButtonMouseLeave
+      OnMouseUp = EM004BtnMouseUp
+    end
+    object EM005Btn: TImage
+      Left = 288
+      Top = 2
+      Width = 22
+      Height = 22
+      Cursor = crHandPoint
+      OnMouseDown = SkinButtonMouseDown
+      OnMouseEnter = SkinButtonMouseEnter
+      OnMouseLeave = SkinButtonMouseLeave
+      OnMouseUp = EM005BtnMouseUp
+    end
+    object EM005Label: TLabel
+      Left = 312
+      Top = 7
+      Caption = 'Noctivane Mode'
+      Cursor = crHandPoint
+      Font.Color = clGray
+      ParentFont = False
+      OnMouseDown = SkinButtonMouseDown
+      OnMouseEnter = SkinButtonMouseEnter
+      OnMouseLeave = SkinButtonMouseLeave
+      OnMouseUp = EM005BtnMouseUp
+    end
+    object ProgressBar: TGauge
+      Left = 400
+      Top = 4
+      Width = 267
+      Height = 17
+      BackColor = clCream
+      ForeColor = clSilver
+      Visible = False
+    end
+    object EM006Btn: TImage
+      Left = 826
+      Top = 2
+      Width = 22
+      Height = 22
+      Anchors = [akTop, akRight]
+      Cursor = crHandPoint
+      Enabled = False
+      OnMouseEnter = SkinButtonMouseEnter
+      OnMouseLeave = SkinButtonMouseLeave
+    end
+    object EM007Btn: TImage
+      Left = 850
+      Top = 2
+      Width = 22
+      Height = 22
+      Anchors = [akTop, akRight]
+      Cursor = crHandPoint
+      Enabled = False
+      OnMouseEnter = SkinButtonMouseEnter
+      OnMouseLeave = SkinButtonMouseLeave
+      OnMouseUp = EM007BtnMouseUp
+    end
+    object EM008Btn: TImage
+      Left = 874
+      Top = 2
+      Width = 22
+      Height = 22
+      Anchors = [akTop, akRight]
+      Cursor = crHandPoint
+      Enabled = False
+      OnMouseEnter = SkinButtonMouseEnter
+      OnMouseLeave = SkinButtonMouseLeave
+      OnMouseUp = EM008BtnMouseUp
+    end
+    object EM009Btn: TImage
+      Left = 898
+      Top = 2
+      Width = 22
+      Height = 22
+      Anchors = [akTop, akRight]
+      Cursor = crHandPoint
+      Enabled = False
+      OnMouseEnter = SkinButtonMouseEnter
+      OnMouseLeave = SkinButtonMouseLeave
+      OnMouseUp = EM009BtnMouseUp
+    end
+  end
+  object PrintDialog: TPrintDialog
+  end
+  object SavePictureDialog: TSavePictureDialog
+  end
+  object EventsSaveDialog: TSaveDialog
+  end
+  object OpenDialog: TOpenDialog
+  end
+  object EwbControl1: TEwbControl
+    InternetFeatures = [ObjectCaching, Behaviors, DisableMkProtocol, GetUrlDomFilePathUnencoded, DisableLegacyCompression, XmlHttp]
+  end
 end
