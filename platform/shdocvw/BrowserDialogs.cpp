@@ -149,7 +149,6 @@ int ShowBrowserDialog(HWND owner, const String& caption, const String& text, UIN
                                        WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
                                        WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT, top,
                                        &dialogProc, dialog.data());
-  dialog->setWindowTitle(caption);
 
   // The dialog ends when it hides (a button, WM_CLOSE, DestroyWindow) or
   // when its owner takes it along. Whoever watches the owner's activation
