@@ -147,8 +147,9 @@ constexpr DWORD kRefreshTopFullCommand = 6042;
 
 // The engine takes its proxy from Qt Network's application proxy (only its
 // type, host and port) as long as the system configuration is not used.
-// This keeps it equal to the process's Internet settings.
-void followProcessProxy() {
+// This keeps it equal to the process's Internet settings; true when the
+// proxy changed.
+bool followProcessProxy() {
   const InternetProxySettings settings = CurrentProxy();
   QNetworkProxy proxy(QNetworkProxy::NoProxy);
   if (settings.UsesProxy()) {
@@ -161,7 +162,9 @@ void followProcessProxy() {
     }
   }
   QNetworkProxyFactory::setUseSystemConfiguration(false);
+  if (QNetworkProxy::applicationProxy() == proxy) return false;
   QNetworkProxy::setApplicationProxy(proxy);
+  return true;
 }
 
 // The status code NavigateError reports for a failed load: the HTTP status,
@@ -376,15 +379,16 @@ QWebEngineProfile* BrowserEngineProfile() {
     // The engine follows the process's proxy from now on.
     followProcessProxy();
     static const int proxyListener = AddInternetSettingsListener([] {
-      followProcessProxy();
+      if (!followProcessProxy()) return;
       // The engine reads the proxy again only when it resolves a request and
       // then applies it to later ones. A new network context, made when the
-      // cache settings change, takes the proxy at once.
+      // cache type changes, takes the proxy at once.
       QMetaObject::invokeMethod(QCoreApplication::instance(), [] {
         if (!profile) return;
-        const int size = profile->httpCacheMaximumSize();
-        profile->setHttpCacheMaximumSize(size + 1);
-        profile->setHttpCacheMaximumSize(size);
+        const QWebEngineProfile::HttpCacheType type = profile->httpCacheType();
+        profile->setHttpCacheType(type == QWebEngineProfile::MemoryHttpCache ? QWebEngineProfile::DiskHttpCache
+                                                                              : QWebEngineProfile::MemoryHttpCache);
+        profile->setHttpCacheType(type);
       });
     });
     Q_UNUSED(proxyListener);
