@@ -747,6 +747,11 @@ void TEmbeddedWB::SubclassInnerWindow(TInnerWindowSubclass& subclass, HWND windo
       [this, &subclass, document](TMessage& Msg) { InnerWindowProc(subclass, document, Msg); });
   subclass.OldProc =
       reinterpret_cast<WNDPROC>(SetWindowLongPtr(window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(subclass.NewProc)));
+  if (!subclass.OldProc) {
+    // The window refused the procedure: nothing is hooked.
+    FreeObjectInstance(subclass.NewProc);
+    subclass = TInnerWindowSubclass();
+  }
 }
 
 void TEmbeddedWB::InnerWindowProc(TInnerWindowSubclass& subclass, bool document, TMessage& Msg) {
