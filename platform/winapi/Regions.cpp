@@ -213,6 +213,7 @@ BOOL DrawFocusRect(HDC dc, const RECT* rect) {
   FocusRect drawn{*rect, nullptr};
   if (rect->right > rect->left && rect->bottom > rect->top) {
     drawn.band = new QRubberBand(QRubberBand::Rectangle);
+    drawn.band->setWindowFlag(Qt::FramelessWindowHint);  // exactly over the rectangle
     drawn.band->setAttribute(Qt::WA_TransparentForMouseEvents);
     drawn.band->setGeometry(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top);
     drawn.band->show();
