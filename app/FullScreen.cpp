@@ -2,7 +2,7 @@
 
 #include <QRegularExpression>
 
-#include <iterator>
+#include <utility>
 
 #include "app/Menu.h"
 #include "platform/classlib/Streaming.h"
@@ -191,12 +191,10 @@ void TFullScreenForm::SkinButtonMouseLeave(TObject* Sender) { ShowSkinButtonLook
 
 void TFullScreenForm::EM001BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
   OffsetSkinButton(Sender, -1);
-  // The tabs and their splitter come and go together; shown again, the
-  // splitter goes back between the browser and the tabs.
+  // The tabs and their splitter come and go together.
   const bool show = !PageControl->Visible();
   PageControl->SetVisible(show);
   VSplitter->SetVisible(show);
-  if (show) VSplitter->SetLeft(PageControl->Left() - VSplitter->Width());
 }
 
 void TFullScreenForm::EM002BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
