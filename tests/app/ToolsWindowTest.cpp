@@ -344,8 +344,10 @@ TEST_F(ToolsWindow, ClosingWhileAPageLoadsStopsItAndWaitsForTheBrowser) {
   ASSERT_TRUE(testsupport::waitFor([&] { return server.hits("slow") == 1 && f->WB->Busy(); }, 10000));
   const auto closedAt = std::chrono::steady_clock::now();
   // The stop takes effect when the engine reports the load ended, so the
-  // first close is refused.
+  // first close is refused; the page was stored before that all the same.
+  const String loading = f->WB->LocationURL();
   EXPECT_FALSE(f->CloseQuery());
+  EXPECT_EQ(LastVisitedPage(), loading);
   ASSERT_TRUE(testsupport::waitFor([&] { return !f->WB->Busy(); }, 4000));
   EXPECT_LT(std::chrono::steady_clock::now() - closedAt, std::chrono::seconds(4));
   EXPECT_NE(f->WB->LocationName(), "slow");
