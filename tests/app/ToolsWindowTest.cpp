@@ -308,15 +308,25 @@ TEST_F(ToolsWindow, ExecuteShowsTheWindowModallyUntilCloseIsClicked) {
   // The close went through the window's close query.
   EXPECT_EQ(LastVisitedPage(), "about:blank");
 
-  // It can be shown again, keeping its page; only mrOk answers True.
+  // Shown again with its page kept: minimising leaves it modal and names the
+  // main window after the page; "Noctivane Mode" restores the main window
+  // and closes.
   const QString page = localPage("kept.html");
   f->WB->Go(page);
   ASSERT_TRUE(Arrived(f, page));
+  MyMenuForm->SetWindowState(wsMinimized);
+  TWindowState minimised = wsNormal;
   QTimer::singleShot(0, [&] {
     ASSERT_TRUE(testsupport::waitFor([&] { return f->Modal() && f->Widget()->isVisible(); }));
-    f->SetModalResult(mrOk);
+    MyMenuForm->SetCaption("Noctivane");
+    Click(f->EM011Btn);
+    minimised = f->Modal() ? f->WindowState() : wsNormal;
+    Click(f->EM005Btn);
   });
-  EXPECT_TRUE(f->Execute());
+  EXPECT_FALSE(f->Execute());
+  EXPECT_EQ(minimised, wsMinimized);
+  EXPECT_EQ(MyMenuForm->Caption(), f->WB->LocationName());
+  EXPECT_EQ(MyMenuForm->WindowState(), wsNormal);
   EXPECT_EQ(f->WB->LocationURL(), page);
 }
 
