@@ -1,8 +1,11 @@
 #include "EmbeddedWB/Source/EwbCore.h"
 
+#include "EmbeddedWB/Source/EwbTools.h"
 #include "platform/classlib/Forms.h"
 #include "platform/classlib/Menus.h"
 #include "platform/classlib/Streaming.h"
+#include "platform/winapi/DragDrop.h"
+#include "platform/winapi/Menus.h"
 
 #include <algorithm>
 
@@ -90,8 +93,16 @@ void TCustomEmbeddedWB::SetUserInterfaceOptions(TUserInterfaceOptions value) {
 }
 
 void TCustomEmbeddedWB::SetDropHandlingType(TDragDropHandlingType value) {
-  // The browser asks for its drop target (GetDropTarget) with each document.
+  if (value == dropHandlingType_) return;
   dropHandlingType_ = value;
+  // The browser asks for its drop target (GetDropTarget) with each document;
+  // the document shown now changes over at once.
+  if (!WindowHandle()) return;
+  HWND document = FindChildWindowByClass(QStringLiteral("Internet Explorer_Server"));
+  if (document) RevokeDragDrop(document);
+  ComPtr<IDropTarget> target;
+  if (value != ddtCustom || document) GetDropTarget(nullptr, target.ReleaseAndGetAddressOf());
+  if (document && target) RegisterDragDrop(document, target.Get());
 }
 
 // ---------------------------------------------------------------- operations
@@ -344,10 +355,74 @@ HRESULT TCustomEmbeddedWB::ShowContextMenu(DWORD dwID, POINT* ppt, IUnknown* pcm
   return S_FALSE;
 }
 
-bool TCustomEmbeddedWB::ShowFilteredMenu(DWORD, POINT*, IUnknown*, IDispatch*) {
-  // The browser's menu resource is not available to build the menu here;
-  // the browser then shows its own menu.
-  return false;
+namespace {
+
+// The browser's context menus: a resource of the browser's resource library
+// with one submenu per kind of menu.
+constexpr WORD kContextMenuResource = 24641;
+constexpr UINT kEncodingCommand = 2292;
+// The browser answers this ExecWB command with its encoding submenu.
+constexpr OLECMDID kEncodingMenuCommand = OLECMDID(27);
+constexpr UINT kContextMenuTracking = TPM_RIGHTBUTTON | TPM_RETURNCMD | 0x0400 | 0x1000;  // 0x1502
+
+// The window of a command target that also answers IOleWindow; 0 without one.
+HWND commandTargetWindow(IUnknown* target) {
+  if (!target) return nullptr;
+  ComPtr<IOleCommandTarget> commands;
+  if (FAILED(target->QueryInterface(IID_IOleCommandTarget, &commands)) || !commands) return nullptr;
+  ComPtr<IOleWindow> window;
+  if (FAILED(commands->QueryInterface(IID_IOleWindow, &window)) || !window) return nullptr;
+  HWND handle = nullptr;
+  return SUCCEEDED(window->GetWindow(&handle)) && IsWindow(handle) ? handle : nullptr;
+}
+
+}  // namespace
+
+bool TCustomEmbeddedWB::ShowFilteredMenu(DWORD dwID, POINT* ppt, IUnknown* pcmdtReserved,
+                                         IDispatch* pdispReserved) {
+  HMODULE library = EwbTools::GetShdoclcHandle();
+  if (!library) return false;
+  HWND owner = commandTargetWindow(pcmdtReserved);
+  if (!owner) return false;
+  HMENU menus = LoadMenuW(library, MAKEINTRESOURCEW(kContextMenuResource));
+  if (!menus) return false;
+  // A kind the resource has no menu for is the browser's to show.
+  HMENU menu = GetSubMenu(menus, int(dwID));
+  if (!menu) {
+    DestroyMenu(menus);
+    return false;
+  }
+
+  // The Encoding item opens the browser's own encoding menu.
+  if (ComPtr<IWebBrowser2> browser = DefaultInterface()) {
+    OleVariant answer;
+    if (SUCCEEDED(browser->ExecWB(kEncodingMenuCommand, OLECMDEXECOPT_DODEFAULT, nullptr,
+                                  answer.ClearAndGetAddressOf()))) {
+      HMENU encodings = nullptr;
+      try {
+        encodings = reinterpret_cast<HMENU>(std::uintptr_t(answer.toInt64()));
+      } catch (const Exception&) {
+      }
+      if (encodings && IsMenu(encodings)) {
+        MENUITEMINFOW info;
+        info.fMask = MIIM_SUBMENU;
+        info.hSubMenu = encodings;
+        SetMenuItemInfoW(menu, kEncodingCommand, FALSE, &info);
+      }
+    }
+  }
+
+  FilterPopupMenu(dwID, menu, pdispReserved);
+
+  POINT at;
+  if (ppt)
+    at = *ppt;
+  else
+    GetCursorPos(&at);
+  const UINT command = UINT(TrackPopupMenu(menu, kContextMenuTracking, at.x, at.y, 0, owner, nullptr));
+  if (command && IsWindow(owner)) SendMessageW(owner, WM_COMMAND, MAKEWPARAM(WORD(command), 0), 0);
+  DestroyMenu(menus);
+  return true;
 }
 
 HRESULT TCustomEmbeddedWB::GetHostInfo(DOCHOSTUIINFO* pInfo) {
@@ -533,18 +608,70 @@ HRESULT TCustomEmbeddedWB::Exec(const GUID* pguidCmdGroup, DWORD nCmdID, DWORD n
   return rezult;
 }
 
-HRESULT TCustomEmbeddedWB::HandleScriptError(VARIANT*, VARIANT* vaOut) {
+namespace {
+
+// A property of a dispatch object read by name, as text. A name the object
+// does not know raises EOleError; any other failure the COM error of its code.
+String dispatchPropertyText(IDispatch* object, const String& name) {
+  String buffer = name;
+  LPOLESTR names[1] = {reinterpret_cast<LPOLESTR>(buffer.data())};
+  DISPID id = DISPID_UNKNOWN;
+  if (FAILED(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, &id)))
+    throw EOleError(Format(QStringLiteral("'%s' is not supported."), {name}));
+  DISPPARAMS none = {nullptr, nullptr, 0, 0};
+  OleVariant value;
+  OleCheck(object->Invoke(id, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                          value.ClearAndGetAddressOf(), nullptr, nullptr));
+  return VarToStr(value);
+}
+
+// The event object of the document the browser hands in with a script error;
+// null when there is no document, window or event.
+ComPtr<IDispatch> scriptErrorEvent(const VARIANT* vaIn) {
+  if (!vaIn) return nullptr;
+  OleVariant in;
+  if (FAILED(VariantCopyInd(&in, vaIn))) return nullptr;
+  IUnknown* object = in.vt == VT_UNKNOWN ? in.punkVal : in.vt == VT_DISPATCH ? in.pdispVal : nullptr;
+  ComPtr<IHTMLDocument2> doc;
+  if (!object || FAILED(object->QueryInterface(IID_IHTMLDocument2, &doc)) || !doc) return nullptr;
+  ComPtr<IHTMLWindow2> window;
+  if (FAILED(doc->get_parentWindow(window.ReleaseAndGetAddressOf())) || !window) return nullptr;
+  ComPtr<IHTMLEventObj> event;
+  if (FAILED(window->get_event(event.ReleaseAndGetAddressOf())) || !event) return nullptr;
+  return ComPtr<IDispatch>(event.Get());
+}
+
+}  // namespace
+
+HRESULT TCustomEmbeddedWB::HandleScriptError(VARIANT* vaIn, VARIANT* vaOut) {
+  // The answer follows the action set before the handler runs.
+  HRESULT answer = S_FALSE;
   switch (scriptErrorAction_) {
     case eaContinue:
       if (vaOut) OleVariant(true).Detach(vaOut);
-      return S_OK;
+      answer = S_OK;
+      break;
     case eaCancel:
       if (vaOut) OleVariant(false).Detach(vaOut);
-      return S_OK;
+      answer = S_OK;
+      break;
     case eaAskUser:
       break;
   }
-  return S_FALSE;
+  if (!OnScriptError) return answer;
+  // Nothing raised while reading the error may travel back into the browser.
+  try {
+    ComPtr<IDispatch> event = scriptErrorEvent(vaIn);
+    if (!event) return answer;
+    const String character = dispatchPropertyText(event.Get(), QStringLiteral("errorCharacter"));
+    const String code = dispatchPropertyText(event.Get(), QStringLiteral("errorCode"));
+    const String message = dispatchPropertyText(event.Get(), QStringLiteral("errorMessage"));
+    const String url = dispatchPropertyText(event.Get(), QStringLiteral("errorUrl"));
+    const String line = dispatchPropertyText(event.Get(), QStringLiteral("errorline"));
+    OnScriptError(this, line, character, code, message, url, scriptErrorAction_);
+  } catch (const std::exception&) {
+  }
+  return answer;
 }
 
 // ---------------------------------------------------------------- IServiceProvider

@@ -491,6 +491,7 @@ void GetWindowClassName(HWND Window, String& Text) {
 void finalize() {
   freeModule(htmlHelpModule);
   freeModule(urlMonModule);
+  shdoclcModule = nullptr;  // stays loaded; only forgotten
   setFeatureProc = nullptr;
   isFeatureProc = nullptr;
 }

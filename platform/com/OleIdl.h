@@ -1,7 +1,7 @@
 #pragma once
 // OLE interfaces shared by the document, control and Internet layers: windows
 // of OLE objects, command targets, service providers, persistence through
-// streams and files, drop targets and authentication.
+// streams and files, data objects, drop targets and authentication.
 #include "platform/com/Streams.h"
 #include "platform/com/Variant.h"
 
@@ -9,7 +9,10 @@
 struct HWND__;
 using HWND = HWND__*;
 
-struct IDataObject;  // the clipboard and drag-and-drop data object (not provided yet)
+struct DVTARGETDEVICE;
+struct IStorage;
+using HGLOBAL = void*;
+using CLIPFORMAT = WORD;
 
 // ---------------------------------------------------------------- aspects
 
@@ -171,6 +174,70 @@ struct IPersistFile : IPersist {
   virtual HRESULT GetCurFile(LPOLESTR* ppszFileName) = 0;
 };
 NOCTIVANE_DECLARE_IID(IPersistFile, IPersist, "{0000010B-0000-0000-C000-000000000046}")
+
+// ---------------------------------------------------------------- data transfer
+
+enum TYMED : DWORD {
+  TYMED_NULL = 0,
+  TYMED_HGLOBAL = 1,
+  TYMED_FILE = 2,
+  TYMED_ISTREAM = 4,
+  TYMED_ISTORAGE = 8,
+};
+
+struct FORMATETC {
+  CLIPFORMAT cfFormat;
+  DVTARGETDEVICE* ptd;
+  DWORD dwAspect;
+  LONG lindex;
+  DWORD tymed;
+};
+
+// A storage medium. Global memory blocks are fixed ones: the handle is the
+// address of the bytes.
+struct STGMEDIUM {
+  DWORD tymed;
+  union {
+    HGLOBAL hGlobal;
+    LPOLESTR lpszFileName;
+    IStream* pstm;
+    IStorage* pstg;
+  };
+  IUnknown* pUnkForRelease;
+};
+
+struct IEnumFORMATETC : IUnknown {
+  virtual HRESULT Next(ULONG celt, FORMATETC* rgelt, ULONG* pceltFetched) = 0;
+  virtual HRESULT Skip(ULONG celt) = 0;
+  virtual HRESULT Reset() = 0;
+  virtual HRESULT Clone(IEnumFORMATETC** ppenum) = 0;
+};
+NOCTIVANE_DECLARE_IID(IEnumFORMATETC, IUnknown, "{00000103-0000-0000-C000-000000000046}")
+
+enum DATADIR : DWORD { DATADIR_GET = 1, DATADIR_SET = 2 };
+
+inline constexpr HRESULT DV_E_FORMATETC = HRESULT(0x80040064u);
+inline constexpr HRESULT DV_E_TYMED = HRESULT(0x80040069u);
+inline constexpr HRESULT OLE_E_ADVISENOTSUPPORTED = HRESULT(0x80040003u);
+inline constexpr HRESULT DATA_S_SAMEFORMATETC = 0x00040130;
+
+struct IAdviseSink;
+struct IEnumSTATDATA;
+
+// Data of a clipboard or drag-and-drop transfer, in clipboard formats.
+struct IDataObject : IUnknown {
+  virtual HRESULT GetData(FORMATETC* pformatetcIn, STGMEDIUM* pmedium) = 0;
+  virtual HRESULT GetDataHere(FORMATETC* pformatetc, STGMEDIUM* pmedium) = 0;
+  virtual HRESULT QueryGetData(FORMATETC* pformatetc) = 0;
+  virtual HRESULT GetCanonicalFormatEtc(FORMATETC* pformatectIn, FORMATETC* pformatetcOut) = 0;
+  virtual HRESULT SetData(FORMATETC* pformatetc, STGMEDIUM* pmedium, BOOL fRelease) = 0;
+  virtual HRESULT EnumFormatEtc(DWORD dwDirection, IEnumFORMATETC** ppenumFormatEtc) = 0;
+  virtual HRESULT DAdvise(FORMATETC* pformatetc, DWORD advf, IAdviseSink* pAdvSink,
+                          DWORD* pdwConnection) = 0;
+  virtual HRESULT DUnadvise(DWORD dwConnection) = 0;
+  virtual HRESULT EnumDAdvise(IEnumSTATDATA** ppenumAdvise) = 0;
+};
+NOCTIVANE_DECLARE_IID(IDataObject, IUnknown, "{0000010E-0000-0000-C000-000000000046}")
 
 // ---------------------------------------------------------------- drag and drop
 

@@ -5,6 +5,8 @@
 #include "platform/rtl/Folders.h"
 #include "platform/rtl/Registry.h"
 #include "platform/shell/UrlHistory.h"
+#include "platform/winapi/DragDrop.h"
+#include "platform/winapi/Menus.h"
 #include "platform/urlmon/UrlMon.h"
 #include "platform/wininet/ProxyState.h"
 #include "platform/wininet/UrlCache.h"
@@ -478,6 +480,7 @@ WebBrowserObject::WebBrowserObject() {
 
 WebBrowserObject::~WebBrowserObject() {
   destroyWindows();
+  if (encodingMenu_ && IsMenu(encodingMenu_)) DestroyMenu(encodingMenu_);
   page_->owner = nullptr;
   document_.Reset();
   QWebEngineView* view = view_;
@@ -639,6 +642,7 @@ void WebBrowserObject::onLoadingChanged(const QWebEngineLoadingInfo& info) {
     }
     if (!document_) document_ = CreateLiveDocument(page_);
     setDocumentWindow();
+    applyDropTarget();  // the host names the drop target of each document
     fire(DISPID_DOWNLOADBEGIN, {});
     fire(DISPID_COMMANDSTATECHANGE, {i4(CSC_UPDATECOMMANDS), boolean(false)});
     return;
@@ -1122,7 +1126,10 @@ void WebBrowserObject::setDocumentWindow() {
   if (!docViewWindow_ || !IsWindow(docViewWindow_) || !view_) return;
   QWidget* proxy = view_->focusProxy();
   if (docWindow_ && IsWindow(docWindow_) && docWidget_ == proxy) return;
-  if (docWindow_ && IsWindow(docWindow_)) DestroyWindow(docWindow_);
+  if (docWindow_ && IsWindow(docWindow_)) {
+    RevokeDragDrop(docWindow_);
+    DestroyWindow(docWindow_);
+  }
   docWindow_ = nullptr;
   docWidget_ = proxy;
   if (!proxy) return;
@@ -1136,13 +1143,16 @@ void WebBrowserObject::setDocumentWindow() {
     commands->Exec(&CGID_Explorer, CMDID_EXPLORER_INNERWINDOWS, OLECMDEXECOPT_DODEFAULT, nullptr,
                    nullptr);
   }
+  applyDropTarget();
 }
 
 void WebBrowserObject::destroyWindows() {
   if (docWindow_ && IsWindow(docWindow_)) {
     SetWindowLongPtrW(docWindow_, GWL_USERDATA, 0);
+    RevokeDragDrop(docWindow_);
     DestroyWindow(docWindow_);
   }
+  if (docViewWindow_ && IsWindow(docViewWindow_)) SetWindowLongPtrW(docViewWindow_, GWL_USERDATA, 0);
   if (docViewWindow_ && IsWindow(docViewWindow_)) DestroyWindow(docViewWindow_);
   docWindow_ = nullptr;
   docViewWindow_ = nullptr;
@@ -1714,6 +1724,7 @@ HRESULT WebBrowserObject::get_RegisterAsDropTarget(VARIANT_BOOL* pbRegister) {
 HRESULT WebBrowserObject::put_RegisterAsDropTarget(VARIANT_BOOL bRegister) {
   putFlag(registerAsDropTarget_, bRegister, 0);
   page_->settings()->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, registerAsDropTarget_);
+  updateDropRefusal();
   return S_OK;
 }
 HRESULT WebBrowserObject::get_TheaterMode(VARIANT_BOOL* pbRegister) {
@@ -1795,8 +1806,9 @@ HRESULT WebBrowserObject::DoVerb(LONG iVerb, MSG*, IOleClientSite*, LONG, HWND h
     view->setVisible(visible_);
     docViewWindow_ = CreateWindowHandle(QStringLiteral("Shell DocObject View"), String(),
                                         WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
-                                        0, hwndParent, nullptr, view);
+                                        0, hwndParent, &WebBrowserObject::DocumentViewWindowProc, view);
     if (!docViewWindow_) return E_FAIL;
+    SetWindowLongPtrW(docViewWindow_, GWL_USERDATA, LONG_PTR(this));
     parentWindow_ = hwndParent;
     setDocumentWindow();
   } else if (lprcPosRect) {
@@ -1952,6 +1964,8 @@ HRESULT WebBrowserObject::Exec(const GUID* pguidCmdGroup, DWORD nCmdID, DWORD nC
       case OLECMDID_PRINT:
       case OLECMDID_PRINT2:
         return print(pvaIn);
+      case OLECMDID_SETPROGRESSTEXT:  // 27: asked for the encoding menu
+        return encodingMenu(pvaOut);
       default:
         break;
     }
@@ -2036,4 +2050,8 @@ HRESULT CreateWebBrowser(IUnknown* outer, REFIID riid, void** ppv) {
   return browser->QueryInterface(riid, ppv);
 }
 
-void RegisterWebBrowserClass() { RegisterClassFactory(CLSID_WebBrowser, CreateWebBrowser); }
+void RegisterWebBrowserClass() {
+  RegisterClassFactory(CLSID_WebBrowser, CreateWebBrowser);
+  // The browser's resource library comes with it.
+  RegisterShdoclcModule();
+}

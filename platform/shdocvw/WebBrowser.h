@@ -278,6 +278,18 @@ class WebBrowserObject final
   // Stores the loaded page's markup in the URL cache under its address.
   void recordInCache(const QUrl& url);
 
+  // Context-menu commands, the encoding menu and drop targets (BrowserCommands.cpp).
+  // The view window carries out the commands of the browser's context menus
+  // (WM_COMMAND).
+  static LRESULT DocumentViewWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  void onMenuCommand(UINT command);
+  // ExecWB command 27: the browser's encoding menu (its handle as a number).
+  HRESULT encodingMenu(VARIANT* out);
+  // Registers the drop target the host gives for the document window.
+  void applyDropTarget();
+  // Without RegisterAsDropTarget, a document window without a target refuses drops.
+  void updateDropRefusal();
+
   // Raises an event on every sink; `args` in their natural order.
   void fire(DISPID id, std::vector<VARIANT> args);
 
@@ -345,6 +357,10 @@ class WebBrowserObject final
   SIZEL extent_;
   int freezeEvents_ = 0;
   QList<QPair<String, OleVariant>> properties_;  // PutProperty / GetProperty
+  // Context menus and drops.
+  HMENU encodingMenu_ = nullptr;       // built on demand; a menu it was put into may destroy it
+  String textEncoding_;                // chosen in the encoding menu; empty: the engine's choice
+  ComPtr<IDropTarget> refusingTarget_;  // registered while drops are refused
   ULONG zoomPercent_ = 100;  // the optical zoom the host last heard of
 };
 

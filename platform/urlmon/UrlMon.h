@@ -236,34 +236,7 @@ enum BSCF : DWORD {
 
 // ---------------------------------------------------------------- data transfer
 
-enum TYMED : DWORD {
-  TYMED_NULL = 0,
-  TYMED_HGLOBAL = 1,
-  TYMED_FILE = 2,
-  TYMED_ISTREAM = 4,
-  TYMED_ISTORAGE = 8,
-};
-
-struct FORMATETC {
-  CLIPFORMAT cfFormat;
-  DVTARGETDEVICE* ptd;
-  DWORD dwAspect;
-  LONG lindex;
-  DWORD tymed;
-};
-
-// A storage medium. Global memory blocks are fixed ones: the handle is the
-// address of the bytes.
-struct STGMEDIUM {
-  DWORD tymed;
-  union {
-    HGLOBAL hGlobal;
-    LPOLESTR lpszFileName;
-    IStream* pstm;
-    IStorage* pstg;
-  };
-  IUnknown* pUnkForRelease;
-};
+// TYMED, FORMATETC and STGMEDIUM come with the data object (platform/com/OleIdl.h).
 
 // Releases what the medium holds: its stream (TYMED_ISTREAM), its file name
 // (task memory, TYMED_FILE) and pUnkForRelease. A global block is left to its
@@ -299,13 +272,7 @@ void ReleaseBindInfo(BINDINFO* bindInfo);
 
 // ---------------------------------------------------------------- enumerators
 
-struct IEnumFORMATETC : IUnknown {
-  virtual HRESULT Next(ULONG celt, FORMATETC* rgelt, ULONG* pceltFetched) = 0;
-  virtual HRESULT Skip(ULONG celt) = 0;
-  virtual HRESULT Reset() = 0;
-  virtual HRESULT Clone(IEnumFORMATETC** ppenum) = 0;
-};
-NOCTIVANE_DECLARE_IID(IEnumFORMATETC, IUnknown, "{00000103-0000-0000-C000-000000000046}")
+// IEnumFORMATETC comes with the data object (platform/com/OleIdl.h).
 
 // ---------------------------------------------------------------- bind context
 

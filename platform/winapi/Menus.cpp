@@ -67,7 +67,8 @@ Location locateByCommand(HMENU handle, UINT id, int depth = 0) {
   if (!m || depth > 32) return {};
   for (int i = 0; i < int(m->items.size()); ++i) {
     const MenuItem& item = m->items[std::size_t(i)];
-    if (!item.sub && item.id == id && !(item.type & MFT_SEPARATOR)) return {m, i};
+    // An item that opens a sub-menu is found by its own identifier, if it has one.
+    if (item.id == id && (!item.sub || id != 0) && !(item.type & MFT_SEPARATOR)) return {m, i};
   }
   for (const MenuItem& item : m->items)
     if (item.sub)

@@ -50,6 +50,12 @@ void RegisterStandInModule(const String& name,
 // answer no procedures.
 void UnregisterStandInModule(const String& name);
 
+// Registers the browser's resource library "SHDOCLC.DLL" (not loaded until
+// asked for): menu resource 24641 holds the browser's context menus, one
+// submenu per context-menu kind (position = the kind's number, 0 default to
+// 11 horizontal scroll bar).
+void RegisterShdoclcModule();
+
 // Casts any function to the entry-point type for registration.
 template <class F>
 FARPROC StandInProc(F* fn) {

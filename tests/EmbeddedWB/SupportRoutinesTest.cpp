@@ -52,9 +52,11 @@ TEST_F(SupportRoutinesLibraries, MissingEntryPointsAnswerNotImplementedEveryTime
 }
 
 TEST_F(SupportRoutinesLibraries, AbsentLibrariesAnswerZero) {
+  UnregisterStandInModule(QStringLiteral("SHDOCLC.DLL"));
   EXPECT_EQ(HtmlHelpDyn(nullptr, u"help.chm", 0, 0), nullptr);
   EXPECT_EQ(GetShdoclcHandle(), nullptr);
   EXPECT_EQ(GetShdoclcHandle(), nullptr);
+  RegisterShdoclcModule();
 }
 
 TEST(SupportRoutinesWindows, ParentSearchStartsAboveTheWindow) {
