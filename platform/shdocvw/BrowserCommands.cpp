@@ -3,6 +3,7 @@
 #include "platform/shdocvw/WebBrowser.h"
 
 #include "platform/com/ComObject.h"
+#include "platform/shdocvw/BrowserDialogs.h"
 #include "platform/winapi/DragDrop.h"
 #include "platform/winapi/Menus.h"
 
@@ -19,6 +20,7 @@ enum : UINT {
   kCut = 16,
   kPaste = 26,
   kPrint = 27,
+  kProperties = 28,
   kSelectAll = 31,
   kOpenLink = 2136,
   kOpenInNewWindow = 2137,
@@ -122,6 +124,23 @@ void WebBrowserObject::onMenuCommand(UINT command) {
       // The engine asks for a new window: NewWindow2 / NewWindow3.
       if (request && request->linkUrl().isValid()) Page()->triggerAction(QWebEnginePage::OpenLinkInNewWindow);
       return;
+    case kProperties: {
+      // The address and type of what the menu was asked for: a picture, a
+      // link or the page.
+      String address = Page()->url().toString();
+      String type = QStringLiteral("HTML Document");
+      if (request && request->mediaType() == QWebEngineContextMenuRequest::MediaTypeImage &&
+          request->mediaUrl().isValid()) {
+        address = request->mediaUrl().toString();
+        type = QStringLiteral("Picture");
+      } else if (request && request->linkUrl().isValid()) {
+        address = request->linkUrl().toString();
+        type = QStringLiteral("Link");
+      }
+      ShowBrowserDialog(dialogOwner(), QStringLiteral("Properties"),
+                        QStringLiteral("Address: %1\nType: %2").arg(address, type), MB_OK | MB_ICONASTERISK);
+      return;
+    }
     case kViewSource:
       // The source opens in a new window, which the host provides like any other.
       Page()->triggerAction(QWebEnginePage::ViewSource);
@@ -135,7 +154,7 @@ void WebBrowserObject::onMenuCommand(UINT command) {
     Refresh();
   }
   // The other items (backgrounds, desktop items, shortcuts, favorites,
-  // properties, scrolling) have nothing to do here.
+  // scrolling) have nothing to do here.
 }
 
 HRESULT WebBrowserObject::encodingMenu(VARIANT* out) {

@@ -75,16 +75,9 @@ class MimeDataObject final : public ComObject<IDataObject> {
  public:
   explicit MimeDataObject(const QMimeData* data) {
     if (!data) return;
-    String text = data->hasText() ? data->text() : String();
-    String url;
-    if (data->hasUrls() && !data->urls().isEmpty()) {
-      url = data->urls().first().toString();
-      if (text.isEmpty()) {
-        QStringList all;
-        for (const QUrl& u : data->urls()) all << u.toString();
-        text = all.join(QLatin1Char('\n'));
-      }
-    }
+    // Qt offers addresses alone as text too, one per line.
+    const String text = data->hasText() ? data->text() : String();
+    const String url = data->hasUrls() && !data->urls().isEmpty() ? data->urls().first().toString() : String();
     if (!text.isEmpty()) {
       blocks_.push_back({kUnicodeText, wideBlock(text)});
       blocks_.push_back({kText, narrowBlock(text)});
@@ -203,8 +196,8 @@ void answerDrag(QDropEvent* event, HRESULT hr, DWORD effect) {
 // Turns the drag events of a window's widget into calls of its drop target.
 class DropFilter final : public QObject {
  public:
-  DropFilter(QWidget* widget, IDropTarget* target)
-      : QObject(widget), widget_(widget), target_(target), acceptedDrops_(widget->acceptDrops()) {
+  DropFilter(HWND hwnd, QWidget* widget, IDropTarget* target)
+      : QObject(widget), hwnd_(hwnd), widget_(widget), target_(target), acceptedDrops_(widget->acceptDrops()) {
     widget->setAcceptDrops(true);
     widget->installEventFilter(this);
   }
@@ -225,6 +218,7 @@ class DropFilter final : public QObject {
       case QEvent::Drop:
         break;
       case QEvent::DragLeave: {
+        if (!IsWindow(hwnd_) || WidgetOf(hwnd_) != widget_) return false;
         ComPtr<IDropTarget> target = target_;
         data_.Reset();
         target->DragLeave();
@@ -232,6 +226,11 @@ class DropFilter final : public QObject {
       }
       default:
         return false;
+    }
+    if (!IsWindow(hwnd_) || WidgetOf(hwnd_) != widget_) {
+      // The window went without revoking: the widget is its own again.
+      deleteLater();
+      return false;
     }
     auto* event = static_cast<QDropEvent*>(e);
     const QPoint global = widget_->mapToGlobal(event->position().toPoint());
@@ -255,6 +254,7 @@ class DropFilter final : public QObject {
   }
 
  private:
+  HWND hwnd_;
   QPointer<QWidget> widget_;
   ComPtr<IDropTarget> target_;
   ComPtr<IDataObject> data_;  // of the drag in progress
@@ -287,7 +287,7 @@ HRESULT RegisterDragDrop(HWND hwnd, IDropTarget* target) {
   QWidget* widget = IsWindow(hwnd) ? WidgetOf(hwnd) : nullptr;
   if (!widget) return DRAGDROP_E_INVALIDHWND;
   if (registrations().count(hwnd)) return DRAGDROP_E_ALREADYREGISTERED;
-  registrations()[hwnd] = new DropFilter(widget, target);
+  registrations()[hwnd] = new DropFilter(hwnd, widget, target);
   return S_OK;
 }
 

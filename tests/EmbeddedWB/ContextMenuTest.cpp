@@ -14,6 +14,7 @@
 #include <QBuffer>
 #include <QDropEvent>
 #include <QImage>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QTimer>
@@ -277,6 +278,39 @@ TEST_F(ContextMenuTest, ChosenCommandsAreCarriedOutByTheBrowser) {
   whenMenuOpens([](QMenu* menu) { choose(menu, "&Back"); });
   QTest::mouseClick(surface(), Qt::RightButton, {}, QPoint(300, 250));
   ASSERT_TRUE(testsupport::waitFor([&] { return wb->LocationName() == "menus"; }, 10000));
+}
+
+TEST_F(ContextMenuTest, PropertiesAndSourceOfWhatWasClicked) {
+  showMenuPage();
+  wb->OnFilterPopupMenu = [](TObject*, DWORD, HMENU, IDispatch*) {};
+  // Properties of the picture: a dialog with its address and type.
+  QString shown;
+  auto* watch = new QTimer;
+  QObject::connect(watch, &QTimer::timeout, [&shown, watch] {
+    HWND dialog = FindWindow("#32770", "Properties");
+    if (!dialog || !WidgetOf(dialog)) return;
+    for (QLabel* label : WidgetOf(dialog)->findChildren<QLabel*>()) shown += label->text();
+    watch->stop();
+    watch->deleteLater();
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+  });
+  watch->start(10);
+  whenMenuOpens([](QMenu* menu) { choose(menu, "P&roperties"); });
+  rightClick(kPicture);
+  ASSERT_TRUE(testsupport::waitFor([&] { return !shown.isEmpty(); }));
+  EXPECT_TRUE(shown.contains("red.png")) << shown.toStdString();
+  EXPECT_TRUE(shown.contains("Picture"));
+  ASSERT_TRUE(testsupport::waitFor([] { return !FindWindow("#32770", "Properties"); }));
+
+  // The source opens in a window the host is asked for.
+  int newWindows = 0;
+  wb->OnNewWindow2 = [&](TObject*, ComPtr<IDispatch>&, bool& cancel) {
+    ++newWindows;
+    cancel = true;
+  };
+  whenMenuOpens([](QMenu* menu) { choose(menu, "&View Source"); });
+  rightClick(kEmpty);
+  ASSERT_TRUE(testsupport::waitFor([&] { return newWindows == 1; }));
 }
 
 TEST_F(ContextMenuTest, EncodingMenuReloadsThePageInTheChosenEncoding) {
