@@ -363,7 +363,8 @@ constexpr WORD kContextMenuResource = 24641;
 constexpr UINT kEncodingCommand = 2292;
 // The browser answers this ExecWB command with its encoding submenu.
 constexpr OLECMDID kEncodingMenuCommand = OLECMDID(27);
-constexpr UINT kContextMenuTracking = TPM_RIGHTBUTTON | TPM_RETURNCMD | 0x0400 | 0x1000;  // 0x1502
+// With TPM_HORPOSANIMATION (0x400) and TPM_VERPOSANIMATION (0x1000): 0x1502.
+constexpr UINT kContextMenuTracking = TPM_RIGHTBUTTON | TPM_RETURNCMD | 0x0400 | 0x1000;
 
 // The window of a command target that also answers IOleWindow; 0 without one.
 HWND commandTargetWindow(IUnknown* target) {
