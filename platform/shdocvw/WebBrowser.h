@@ -6,7 +6,7 @@
 // parameters by reference), on the main thread. Through the client site its
 // host gives it (IOleObject::SetClientSite) it asks the host's
 // IDocHostUIHandler (TranslateUrl, GetHostInfo, TranslateAccelerator,
-// ShowContextMenu), IDocHostShowUI (script messages), IServiceProvider
+// ShowContextMenu, GetDropTarget), IDocHostShowUI (script messages), IServiceProvider
 // (INewWindowManager, IAuthenticate, IHTMLOMWindowServices),
 // IOleCommandTarget (inner windows exist, a document unloads, a script error
 // happened) and the ambient properties (download control, user agent, user
@@ -17,6 +17,13 @@
 // child is "Internet Explorer_Server" (the engine's focus widget, once the
 // engine made it). The host's own window, the control window, is of class
 // "Shell Embedding".
+//
+// Context menus: the view window answers IOleWindow for the command target
+// handed to ShowContextMenu and carries out the commands of the browser's
+// menus (the resource of "SHDOCLC.DLL") sent to it as WM_COMMAND; ExecWB
+// command 27 answers the browser's encoding menu. Drops: the drop target the
+// host gives for each document is registered on the document window; with
+// RegisterAsDropTarget False and no target the document refuses drops.
 #include "platform/shdocvw/ExDisp.h"
 
 #include <QPointer>
