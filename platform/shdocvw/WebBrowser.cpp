@@ -710,6 +710,8 @@ void WebBrowserObject::finishLoad(bool succeeded, bool stopped, long statusCode)
     if (designMode_) page_->runJavaScript(QStringLiteral("document.designMode = 'on';"),
                                           QWebEngineScript::ApplicationWorld);
   }
+  // A progress of -1 tells the host that the download is over.
+  fire(DISPID_PROGRESSCHANGE, {i4(-1), i4(kProgressMax)});
   fire(DISPID_DOWNLOADCOMPLETE, {});
 }
 

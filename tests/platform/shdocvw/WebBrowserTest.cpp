@@ -161,6 +161,9 @@ TEST_F(WebBrowserTest, OneNavigationRaisesItsEventsInOrder) {
   ASSERT_GE(all.size(), 3u);
   EXPECT_EQ(all[1], DISPID_PROGRESSCHANGE);
   EXPECT_EQ(sink->last(DISPID_PROGRESSCHANGE)->args[1].toInt(), 10000);
+  // The last report, after the document, says the download is over.
+  EXPECT_EQ(sink->last(DISPID_PROGRESSCHANGE)->args[0].toInt(), -1);
+  EXPECT_EQ(sink->sequence({DISPID_DOCUMENTCOMPLETE, DISPID_PROGRESSCHANGE}).back(), DISPID_PROGRESSCHANGE);
 
   const Event* before = sink->last(DISPID_BEFORENAVIGATE2);
   ASSERT_EQ(before->args.size(), 7u);
