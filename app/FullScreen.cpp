@@ -113,13 +113,9 @@ void TFullScreenForm::CreateParams(TCreateParams& Params) {
 void TFullScreenForm::FormCreate(TObject* Sender) {
   FAppPath = IncludeTrailingPathDelimiter(ProgramDir());
   for (const SkinButton& b : kSkinButtons) ShowSkinButtonLook(FindComponent(QLatin1String(b.image)), false);
-  for (auto [image, file] : {std::pair{UnlockImage, kUnlockPicture}, std::pair{SSLImage, kSSLPicture}}) {
-    try {
-      image->Picture()->LoadFromFile(SkinFile(QStringLiteral("System"), QLatin1String(file)));
-    } catch (const Exception&) {
-      // A missing picture leaves the image empty; the window still works.
-    }
-  }
+  // A missing picture leaves the image empty; the window still works.
+  for (auto [image, file] : {std::pair{UnlockImage, kUnlockPicture}, std::pair{SSLImage, kSSLPicture}})
+    Menu::LoadSkinPicture(image, FAppPath, QStringLiteral("System/") + QLatin1String(file));
 
   WB->GoHome();
   FParseRunning = false;
@@ -150,10 +146,6 @@ void TFullScreenForm::FormCloseQuery(TObject* Sender, bool& CanClose) {
 
 // ---------------------------------------------------------------- skin buttons
 
-String TFullScreenForm::SkinFile(const String& Group, const String& File) const {
-  return FAppPath + QStringLiteral("Skins/Gold/") + Group + QLatin1Char('/') + File;
-}
-
 void TFullScreenForm::OffsetSkinButton(TObject* Sender, int Delta) {
   const SkinButton* button = FindSkinButton(Sender);
   if (!button) return;
@@ -168,12 +160,10 @@ void TFullScreenForm::ShowSkinButtonLook(TObject* Sender, bool Hover) {
   const SkinButton* button = FindSkinButton(Sender);
   if (!button) return;
   if (auto* image = dynamic_cast<TImage*>(FindComponent(QLatin1String(button->image)))) {
-    try {
-      image->Picture()->LoadFromFile(SkinFile(QLatin1String(button->group),
-                                              String::fromLatin1(button->stem) + QLatin1String(Hover ? "B.PNG" : "A.PNG")));
-    } catch (const Exception&) {
-      // A missing picture keeps the one shown.
-    }
+    // A missing picture keeps the one shown.
+    Menu::LoadSkinPicture(image, FAppPath,
+                          QLatin1String(button->group) + QLatin1Char('/') + String::fromLatin1(button->stem) +
+                              QLatin1String(Hover ? "B.PNG" : "A.PNG"));
   }
   if (button->label)
     if (auto* label = dynamic_cast<TLabel*>(FindComponent(QLatin1String(button->label))))

@@ -113,8 +113,6 @@ class TFullScreenForm : public TForm {
   void StopIfBusy();
   // The closed lock for a secure page, the open one otherwise.
   void UpdateSecurityImages();
-  // The full path of a skin picture: <program folder>/Skins/Gold/<group>/<file>.
-  String SkinFile(const String& Group, const String& File) const;
   // Moves a skin button (image and caption label) by `Delta` pixels right and down.
   void OffsetSkinButton(TObject* Sender, int Delta);
   // Shows the normal or the hover look of a skin button.

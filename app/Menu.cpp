@@ -126,8 +126,6 @@ bool resizing = false;
 RECT resizeBand;
 POINT resizeCursor;
 
-// Skin pictures that failed to load and were reported.
-QSet<String> reportedSkinPictures;
 
 // Where the link label leads: the site that hosts the program.
 constexpr char kHostingSiteUrl[] = "https://github.com/";
@@ -239,6 +237,20 @@ TGaugeState GaugePercent(qint64 Progress, qint64 ProgressMax) {
   return {true, int(static_cast<__int128>(Progress) * 100 / ProgressMax)};
 }
 
+void LoadSkinPicture(TImage* Image, const String& AppFolder, const String& Path, TObject* Reporter) {
+  // Skin pictures that failed to load and were reported.
+  static QSet<String> reported;
+  const String file = AppFolder + QStringLiteral("Skins/Gold/") + Path;
+  try {
+    Image->Picture()->LoadFromFile(file);
+  } catch (const Exception&) {
+    if (Reporter && Application && !reported.contains(file)) {
+      reported.insert(file);
+      Application->HandleException(Reporter);
+    }
+  }
+}
+
 String SecureLevelName(int SecureLockIcon) {
   static const char* const kNames[] = {"UnSecure", "Mixed",    "Unknown Bits", "40 Bit",
                                        "56 Bit",   "Fortezza", "128 Bit"};
@@ -261,17 +273,11 @@ void TMyMenuForm::CreateParams(TCreateParams& Params) {
 
 void TMyMenuForm::Loaded() {
   TForm::Loaded();
-  const String skins = IncludeTrailingPathDelimiter(ProgramDir()) + QStringLiteral("Skins/Gold/");
-  for (const FormPicture& p : kFormPictures) {
-    auto* image = dynamic_cast<TImage*>(FindComponent(QString::fromLatin1(p.image)));
-    if (!image) continue;
-    try {
-      image->Picture()->LoadFromFile(skins + QString::fromLatin1(p.file));
-    } catch (const Exception&) {
-      // A skin picture that is missing leaves its image empty; the window
-      // still works.
-    }
-  }
+  // A skin picture that is missing leaves its image empty; the window still works.
+  const String folder = IncludeTrailingPathDelimiter(ProgramDir());
+  for (const FormPicture& p : kFormPictures)
+    if (auto* image = dynamic_cast<TImage*>(FindComponent(QString::fromLatin1(p.image))))
+      Menu::LoadSkinPicture(image, folder, QString::fromLatin1(p.file));
 }
 
 void TMyMenuForm::FormCreate(TObject* Sender) {
@@ -526,17 +532,8 @@ const TMyMenuForm::TSkinButtonInfo& TMyMenuForm::SkinInfo(TSkinButton Button) {
 }
 
 void TMyMenuForm::LoadSkinPicture(TImage* Image, const char* Group, const String& FileName) {
-  const String path = FAppFolder + QStringLiteral("Skins/Gold/") + QString::fromLatin1(Group) + QLatin1Char('/') + FileName;
-  try {
-    Image->Picture()->LoadFromFile(path);
-  } catch (const Exception&) {
-    // The image keeps the picture it had. Hovering comes again and again:
-    // the user hears of a broken picture once.
-    if (!reportedSkinPictures.contains(path)) {
-      reportedSkinPictures.insert(path);
-      if (Application) Application->HandleException(this);
-    }
-  }
+  // Hovering comes again and again: the user hears of a broken picture once.
+  Menu::LoadSkinPicture(Image, FAppFolder, QString::fromLatin1(Group) + QLatin1Char('/') + FileName, this);
 }
 
 void TMyMenuForm::SkinMouseDown(TSkinButton Button) {

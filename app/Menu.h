@@ -279,6 +279,12 @@ struct TGaugeState {
 };
 TGaugeState GaugePercent(qint64 Progress, qint64 ProgressMax);
 
+// Loads the skin picture <AppFolder>Skins/Gold/<Path> into the image. A
+// picture that fails to load leaves the image as it was; with Reporter given
+// the failure is reported (through the application, as raised by Reporter)
+// once per path, however often the picture is asked for again.
+void LoadSkinPicture(TImage* Image, const String& AppFolder, const String& Path, TObject* Reporter = nullptr);
+
 // The name of a secure-lock level of the browser ("UnSecure" .. "128 Bit"),
 // empty for a value it does not know.
 String SecureLevelName(int SecureLockIcon);
