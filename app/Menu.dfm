@@ -979,9 +979,7 @@ object MyMenuForm: TMyMenuForm
         Width = 425
         Height = 22
         Anchors = [akLeft, akTop, akRight]
-        AutoNavigateOnEnterKey = False
         AutoNavigateOnLoad = False
-        AutoNavigateOnSelected = False
         EmbeddedWB = WB
         OnUrlSelected = URLEditUrlSelected
       end

@@ -281,17 +281,22 @@ void TEmbeddedWB::HTMLCodeChanged() {
 // ---------------------------------------------------------------- navigation and waiting
 
 bool TEmbeddedWB::Go(const String& URL, Cardinal TimeOut) {
-  bool result = true;
-  if (DirectoryExists(URL)) {
-    // A folder is shown without waiting for it.
-    Navigate(QUrl::fromLocalFile(ExpandFileName(URL)).toString());
-    return true;
-  }
-  if (!Trim(URL).isEmpty()) {
+  // Callers run from key and mouse handlers: an address the control turns
+  // down is a False result here, never an error box.
+  try {
+    if (DirectoryExists(URL)) {
+      // A folder is shown without waiting for it.
+      ++goRequests_;
+      Navigate(QUrl::fromLocalFile(ExpandFileName(URL)).toString());
+      return true;
+    }
+    if (Trim(URL).isEmpty()) return true;
+    ++goRequests_;
     Navigate2(OleVariant(URL), OleVariant(0), OleVariant(0), OleVariant(0), OleVariant(0));
-    if (TimeOut != 0) result = Wait(TimeOut);
+    return TimeOut == 0 || Wait(TimeOut);
+  } catch (const Exception&) {
+    return false;
   }
-  return result;
 }
 
 bool TEmbeddedWB::Wait(Cardinal TimeOut) {

@@ -289,8 +289,13 @@ class TEmbeddedWB : public EwbCore::TCustomEmbeddedWB, public IInternetProtocol 
   // An existing folder is navigated to as a file address without waiting;
   // any other non-blank text is handed to Navigate2 and, with a TimeOut
   // (milliseconds, 0 = none), waited for. Blank text does nothing. Answers
-  // the wait's result (True when there was nothing to wait for).
+  // the wait's result (True when there was nothing to wait for); False when
+  // the control refused the address. Never raises: a page that cannot be
+  // shown is reported through NavigateError and the browser's error page.
   bool Go(const String& URL, Cardinal TimeOut = 0);
+  // How many navigations Go has handed to the control so far: a caller can
+  // tell whether a handler it ran has navigated meanwhile.
+  unsigned GoRequests() const { return goRequests_; }
   // Pumps messages until the document is complete. False when cancelled by
   // OnBusyWait, timed out (TimeOut ms, 0 = no limit) or when the control was
   // destroyed meanwhile; True when complete, when the application terminates
@@ -436,6 +441,7 @@ class TEmbeddedWB : public EwbCore::TCustomEmbeddedWB, public IInternetProtocol 
   TVisualEffects* visualEffects_ = nullptr;
   bool visible_ = true;
   bool destroying_ = false;
+  unsigned goRequests_ = 0;
   bool windowProcSet_ = false;
   bool interceptWindowPos_ = false;
   bool measure_ = false;  // the locale measures in inches

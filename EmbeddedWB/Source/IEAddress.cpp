@@ -203,6 +203,12 @@ void TCustomIEAddress::Loaded() {
     parentCtl3D_ = false;
     ApplyThemeColors();
   }
+  // Entries the form data gave the list stay behind the typed addresses.
+  presets_.clear();
+  for (const String& entry : Items()->Strings()) {
+    const String preset = Trim(RemoveControlChars(entry));
+    if (!preset.isEmpty() && !presets_.contains(preset)) presets_ << preset;
+  }
   LoadTypedUrls();
   const String slashed = AddTrailingSlash(Text());
   if (slashed != Text()) SetText(slashed);
@@ -259,6 +265,8 @@ void TCustomIEAddress::LoadTypedUrls() {
   } catch (const Exception&) {
     // An unreadable history reads as what was read so far.
   }
+  for (const String& preset : presets_)
+    if (IndexOfExact(items, preset) < 0) items->Add(preset);
   if (!browser_ && textOnLoad_ != tlUserDefine) SetText(items->Count() > 0 ? Trim(items->Get(0)) : String());
 }
 
@@ -279,7 +287,8 @@ void TCustomIEAddress::SaveTypedUrls() {
     for (int n = 1; n <= count; ++n) {
       // Control characters never go into the store.
       const String value = RemoveControlChars(Items()->Get(n - 1));
-      if (Trim(value).isEmpty()) continue;
+      // The form's own entries sit behind the typed ones and are not written.
+      if (Trim(value).isEmpty() || presets_.contains(value)) continue;
       reg.WriteString(QStringLiteral("Url") + IntToStr(n), value);
     }
     reg.CloseKey();
@@ -307,15 +316,17 @@ void TCustomIEAddress::AcceptUrl() {
   if (Designing()) return;
   waitGaveUp_ = false;
   QPointer<TCustomIEAddress> self(this);
-  const String cleaned = AddTrailingSlash(RemoveControlChars(Text()));
-  if (cleaned != Text()) SetText(cleaned);
+  const String typed = AddTrailingSlash(Trim(RemoveControlChars(Text())));
+  if (typed != Text()) SetText(typed);
+  // An address the user chose is a typed one, also when the form gave it.
+  presets_.removeAll(typed);
   CheckSecureSite();
   DoUpdateTextAfterNav();
   if (!self) return;
-  // The list gains the address before it is saved, so that the newest
-  // address is the one that reaches the history.
-  const String text = Text();
-  if (!Trim(text).isEmpty() && IndexOfExact(Items(), text) < 0) Items()->Insert(0, text);
+  // The list gains the address as typed, not the one the browser shows
+  // (the previous page's while the new one is on its way, or a title), and
+  // before the list is saved, so that the newest address reaches the history.
+  if (!typed.isEmpty() && IndexOfExact(Items(), typed) < 0) Items()->Insert(0, typed);
   SaveTypedUrls();
   if (!self) return;
   SiteToolTip();
@@ -326,13 +337,11 @@ void TCustomIEAddress::AcceptUrl() {
 // ---------------------------------------------------------------- following the browser
 
 void TCustomIEAddress::Navigate(const String& url) {
-  if (!browser_) return;
-  try {
-    browser_->Go(url, 0);
-  } catch (const Exception&) {
-    // An address the browser refuses is dropped: the text stays for the
-    // user to correct.
-  }
+  // The owner's OnUrlSelected handler may navigate the browser itself; one
+  // choice is one navigation.
+  if (!browser_ || handlerNavigated_) return;
+  // An address the browser refuses leaves the text for the user to correct.
+  browser_->Go(url, 0);
 }
 
 bool TCustomIEAddress::WaitForBrowser() {
@@ -349,7 +358,7 @@ bool TCustomIEAddress::WaitForBrowser() {
   if (state == READYSTATE_UNINITIALIZED) return false;
   // One action waits once: after a wait that ended without a complete
   // document the rest of the action goes on at once.
-  if (!waitGaveUp_ && browser->HandleAllocated() && !browser->Wait(NavigationWaitTimeOut) && self)
+  if (!waitGaveUp_ && browser->HandleAllocated() && !browser->Wait(waitTimeOut_) && self)
     waitGaveUp_ = true;
   return self && browser && browser_ == browser;
 }
@@ -367,7 +376,9 @@ void TCustomIEAddress::DoUpdateTextAfterNav() {
   waitGaveUp_ = false;
   if (!browser_ || !updateTextAfterNav_) return;
   QPointer<TCustomIEAddress> self(this);
-  if (!WaitForBrowser()) return;
+  // A page still on its way leaves the typed address: what the browser
+  // shows meanwhile is the previous page.
+  if (!WaitForBrowser() || waitGaveUp_) return;
   const String newText = BrowserText(textAfterNav_ == anLocationName);
   bool cancel = false;
   if (OnUpdateText) {
@@ -509,11 +520,16 @@ void TCustomIEAddress::WndProc(TMessage& m) {
 // ---------------------------------------------------------------- handlers
 
 bool TCustomIEAddress::UrlSelected() {
+  handlerNavigated_ = false;
   if (!OnUrlSelected) return true;
   QPointer<TCustomIEAddress> self(this);
+  QPointer<TEmbeddedWB> browser(browser_);
+  const unsigned before = browser ? browser->GoRequests() : 0;
   bool cancel = false;
   OnUrlSelected(this, Text(), cancel);
-  return self && !cancel;
+  if (!self) return false;
+  handlerNavigated_ = !cancel && browser && browser == browser_ && browser->GoRequests() != before;
+  return !cancel;
 }
 
 bool TCustomIEAddress::CursorInList() {
@@ -539,6 +555,7 @@ void TCustomIEAddress::Click() {
   if (!UrlSelected()) return;
   selectedIcon_ = currentIcon_;
   if (autoNavigateOnSelected_) Navigate(Text());
+  handlerNavigated_ = false;
   AcceptUrl();
 }
 
@@ -594,6 +611,7 @@ void TCustomIEAddress::KeyDown(Word& Key, TShiftState Shift) {
     // that text once more.
     Key = VK_CLEAR;
     if (autoNavigateOnEnterKey_) Navigate(Text());
+    handlerNavigated_ = false;
     AcceptUrl();
   }
 }
@@ -614,10 +632,10 @@ void TCustomIEAddress::ListEnter(Word& Key) {
   if (chosen) PostToCombo(CB_SETCURSEL, 0, 0);
   PostToEdit(EM_SETREADONLY, FALSE, 0);
   PostToEdit(EM_SETSEL, 0, LPARAM(-1));
-  // The chosen address is navigated to before the text follows the browser.
-  const String url = Text();
-  if (autoNavigateOnEnterKey_) Navigate(url);
-  if (autoNavigateOnSelected_) Navigate(url);
+  // The chosen address is navigated to before the text follows the browser,
+  // once, whichever of the two switches asks for it.
+  if (autoNavigateOnEnterKey_ || autoNavigateOnSelected_) Navigate(Text());
+  handlerNavigated_ = false;
   AcceptUrl();
   if (!self) return;
   selectedIcon_ = currentIcon_;

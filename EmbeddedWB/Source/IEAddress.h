@@ -86,7 +86,8 @@ inline constexpr const char* TypedUrlsKey = "Software\\Microsoft\\Internet Explo
 // Values read from the history: Url1 .. Url25; values written: Url1 .. Url24.
 inline constexpr int MaxTypedUrlsRead = 25;
 inline constexpr int MaxTypedUrlsWritten = 24;
-// How long the box waits for its browser's document to complete (ms).
+// How long the box waits by default for its browser's document to
+// complete (ms).
 inline constexpr Cardinal NavigationWaitTimeOut = 5000;
 
 class TCustomIEAddress : public TCustomComboBox {
@@ -165,6 +166,10 @@ class TCustomIEAddress : public TCustomComboBox {
   void SetUseAppIcon(bool value) { useAppIcon_ = value; }
   bool UseSecureSiteBGColor() const { return useSecureSiteBGColor_; }
   void SetUseSecureSiteBGColor(bool value) { useSecureSiteBGColor_ = value; }
+  // How long one action waits for the browser's document (ms, not 0); a
+  // page slower than that leaves the typed address in the box.
+  Cardinal WaitTimeOut() const { return waitTimeOut_; }
+  void SetWaitTimeOut(Cardinal value) { waitTimeOut_ = value ? value : NavigationWaitTimeOut; }
   bool DoubleBuffered() const { return doubleBuffered_; }
   void SetDoubleBuffered(bool value) { doubleBuffered_ = value; }
   bool Ctl3D() const { return ctl3D_; }
@@ -194,15 +199,17 @@ class TCustomIEAddress : public TCustomComboBox {
   // ---- operations
   // After Enter, a click or a double-click on an entry: the text gets its
   // trailing slash and loses control characters, the colour and the text
-  // follow the browser, the text enters the list (when no entry equals it)
-  // and the list is saved to the typed-address history.
+  // follow the browser, the address as typed enters the list (when no entry
+  // equals it) and the list is saved to the typed-address history.
   void AcceptUrl();
   // `Url` with "/" appended when its last "/" stands after its last "." and
   // it holds no query ("?") or fragment ("#").
   String AddTrailingSlash(const String& Url) const;
-  // Writes the first entries of the list to the history (Url1 .. Url24).
+  // Writes the first entries of the list to the history (Url1 .. Url24);
+  // the entries the form gave the list are not typed addresses.
   void SaveTypedUrls();
-  // Fills the list from the history (Url1 .. Url25, equal entries once).
+  // Fills the list from the history (Url1 .. Url25, equal entries once),
+  // followed by the entries the form gave the list.
   void LoadTypedUrls();
   // The secure-site background for "https" addresses.
   void CheckSecureSite();
@@ -240,8 +247,8 @@ class TCustomIEAddress : public TCustomComboBox {
 
  private:
   bool Designing() const { return ComponentState().Contains(csDesigning); }
-  // Navigates the browser to `url` without waiting; bad addresses are
-  // dropped quietly.
+  // Navigates the browser to `url` without waiting, unless the
+  // OnUrlSelected handler of this action has navigated it already.
   void Navigate(const String& url);
   // Waits (bounded, once per action) for the browser's document to
   // complete. False when the browser has navigated nowhere yet, or when the
@@ -254,6 +261,7 @@ class TCustomIEAddress : public TCustomComboBox {
   // The cursor lies over the drop-down list.
   bool CursorInList();
   // Raises OnUrlSelected; true unless cancelled (or the box went away).
+  // Starts an action: notes whether the handler navigated the browser.
   bool UrlSelected();
   // Enter while the list is down.
   void ListEnter(Word& Key);
@@ -272,6 +280,9 @@ class TCustomIEAddress : public TCustomComboBox {
   TColor hintColorAtLoad_ = clInfoBk;
   bool loaded_ = false;
   bool waitGaveUp_ = false;  // a wait of the current action ended incomplete
+  bool handlerNavigated_ = false;  // OnUrlSelected of this action navigated
+  Cardinal waitTimeOut_ = NavigationWaitTimeOut;
+  QStringList presets_;  // the entries the form gave the list
   int selectedIcon_ = -1;
   ComPtr<IAutoComplete> autoComplete_;
 

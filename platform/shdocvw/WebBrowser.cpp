@@ -561,6 +561,11 @@ HRESULT WebBrowserObject::navigateTo(const QUrl& url, const QString& headers) {
 
 bool WebBrowserObject::onNavigationRequest(const QUrl& url, int type, bool isMainFrame) {
   if (!isMainFrame) return true;
+  // The browser's own error page was announced as the failed text.
+  if (errorPageLoading_ && url.scheme() == QLatin1String("data")) {
+    applyHostInfo();
+    return true;
+  }
   const auto kind = QWebEnginePage::NavigationType(type);
   // A server's redirection goes on without asking again.
   if (kind == QWebEnginePage::NavigationTypeRedirect) return true;
@@ -630,6 +635,10 @@ void WebBrowserObject::onLoadingChanged(const QWebEngineLoadingInfo& info) {
       return;
     }
     navigationPending_ = false;
+    if (!(errorPageLoading_ && url.scheme() == QLatin1String("data"))) {
+      errorPageFor_.clear();
+      errorPageLoading_ = false;
+    }
     if (++activeLoads_ > 1) return;
     navigateCompleteRaised_ = false;
     busy_ = true;
@@ -655,9 +664,12 @@ void WebBrowserObject::onLoadingChanged(const QWebEngineLoadingInfo& info) {
   if (--activeLoads_ > 0) return;
   const bool httpError = info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain &&
                          info.errorCode() >= 400;
+  const bool errorPage = std::exchange(errorPageLoading_, false);
   switch (info.status()) {
     case QWebEngineLoadingInfo::LoadSucceededStatus:
-      if (httpError)
+      if (errorPage)
+        finishLoad(false, false, INET_E_INVALID_URL);
+      else if (httpError)
         finishLoad(false, false, info.errorCode());
       else
         finishLoad(true, false, 0);
@@ -687,7 +699,7 @@ void WebBrowserObject::finishLoad(bool succeeded, bool stopped, long statusCode)
   readyState_ = READYSTATE_COMPLETE;
   updateCommandStates();
   const QUrl url = page_->url();
-  OleVariant vUrl(url.toString());
+  OleVariant vUrl(locationUrl());
   IDispatch* self = static_cast<IWebBrowser2*>(this);
   bool complete = succeeded;
   if (!succeeded && !stopped) {
@@ -738,7 +750,7 @@ void WebBrowserObject::onUrlChanged(const QUrl& url) {
   navigateCompleteRaised_ = true;
   if (readyState_ < READYSTATE_INTERACTIVE) readyState_ = READYSTATE_INTERACTIVE;
   updateCommandStates();
-  OleVariant vUrl(url.toString());
+  OleVariant vUrl(locationUrl());
   fire(DISPID_NAVIGATECOMPLETE2, {dispatch(static_cast<IWebBrowser2*>(this)), refVariant(&vUrl)});
   const LONG icon = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0
                         ? secureLockIconSecure128Bit
@@ -1464,13 +1476,42 @@ HRESULT WebBrowserObject::Navigate2(VARIANT* URL, VARIANT*, VARIANT*, VARIANT*, 
   const String text = Trim(BSTRToString(address.bstrVal));
   if (text.isEmpty()) return E_INVALIDARG;
   const QUrl url = QUrl::fromUserInput(text);
-  if (!url.isValid()) return E_INVALIDARG;
-  // A network address without a host ("http://") would never start loading
-  // and leave the browser busy for good.
+  // Words, or a network address without a host ("http://"), which the
+  // engine would not even start loading.
   static const QStringList hostSchemes{QStringLiteral("http"), QStringLiteral("https"),
                                        QStringLiteral("ftp")};
-  if (hostSchemes.contains(url.scheme()) && url.host().isEmpty()) return E_INVALIDARG;
+  if (!url.isValid() || (hostSchemes.contains(url.scheme()) && url.host().isEmpty()))
+    return navigateToNoAddress(text);
   return navigateTo(url, VarToStr(argumentValue(Headers)));
+}
+
+// The host hears of the navigation and of its failure as for an address
+// that cannot be reached; the browser's own page says what went wrong.
+HRESULT WebBrowserObject::navigateToNoAddress(const QString& text) {
+  OleVariant vUrl(text);
+  OleVariant vFlags{0};
+  OleVariant vFrame{String()};
+  OleVariant vPostData;
+  OleVariant vHeaders{String()};
+  VARIANT_BOOL cancel = VARIANT_FALSE;
+  fire(DISPID_BEFORENAVIGATE2,
+       {dispatch(static_cast<IWebBrowser2*>(this)), refVariant(&vUrl), refVariant(&vFlags),
+        refVariant(&vFrame), refVariant(&vPostData), refVariant(&vHeaders), refBool(&cancel)});
+  if (cancel != VARIANT_FALSE) return S_OK;
+  beginNavigation();
+  errorPageFor_ = text;
+  errorPageLoading_ = true;
+  const QString shown = text.toHtmlEscaped();
+  page_->setHtml(QStringLiteral("<html><head><title>Address not found</title></head><body>"
+                                "<h1>This page cannot be displayed</h1>"
+                                "<p>&ldquo;%1&rdquo; is no address of a page.</p></body></html>")
+                     .arg(shown),
+                 QUrl(QStringLiteral("about:blank")));
+  return S_OK;
+}
+
+QString WebBrowserObject::locationUrl() const {
+  return errorPageFor_.isEmpty() ? page_->url().toString() : errorPageFor_;
 }
 
 HRESULT WebBrowserObject::Refresh() {
@@ -1591,7 +1632,7 @@ HRESULT WebBrowserObject::get_LocationName(BSTR* LocationName) {
 }
 
 HRESULT WebBrowserObject::get_LocationURL(BSTR* LocationURL) {
-  return setBstr(LocationURL, page_->url().toString());
+  return setBstr(LocationURL, locationUrl());
 }
 
 HRESULT WebBrowserObject::get_Busy(VARIANT_BOOL* pBool) { return setBool(pBool, busy_); }

@@ -262,6 +262,10 @@ class WebBrowserObject final
 
   // Starts a navigation of the page (the events follow from the engine).
   HRESULT navigateTo(const QUrl& url, const QString& headers);
+  // Text that names no page: announced, failed and shown as an error page.
+  HRESULT navigateToNoAddress(const QString& text);
+  // The address the browser shows: the failed text while its error page is up.
+  QString locationUrl() const;
   void beginNavigation();
   void finishLoad(bool succeeded, bool stopped, long statusCode);
   void startTranslated();
@@ -339,6 +343,8 @@ class WebBrowserObject final
   QList<QUrl> ignoredLoads_;    // load events of refused navigations in progress
   LONG secureLockIcon_ = secureLockIconUnsecure;
   QString lastTitle_;
+  QString errorPageFor_;           // the text whose error page is loading or shown
+  bool errorPageLoading_ = false;  // that page is on its way
 
   // Ambient properties and host information.
   DWORD dlControl_ = 0;

@@ -4,6 +4,7 @@
 #include "platform/shell/AutoComplete.h"
 #include "platform/shell/ShellItems.h"
 #include "platform/shell/UrlHistory.h"
+#include "platform/winapi/KeyCodes.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -63,7 +64,8 @@ int matchAt(const String& entry, const String& typed, DWORD options) {
 
 class Completion : public QObject {
  public:
-  Completion(QLineEdit* edit, IUnknown* source) : QObject(edit), edit_(edit), source_(source) {
+  Completion(QLineEdit* edit, HWND window, IUnknown* source)
+      : QObject(edit), edit_(edit), window_(window), source_(source) {
     setObjectName(QLatin1String(kAttachmentName));
     model_ = new QStringListModel(this);
     completer_ = new QCompleter(model_, this);
@@ -77,6 +79,8 @@ class Completion : public QObject {
                      });
     QObject::connect(edit, &QLineEdit::textEdited, this, [this](const QString& text) { update(text); });
     edit->installEventFilter(this);
+    // After the completer's own filter, so that this one sees the keys first.
+    completer_->popup()->installEventFilter(this);
   }
 
   DWORD options = ACO_AUTOAPPEND;
@@ -86,6 +90,11 @@ class Completion : public QObject {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == completer_->popup() && event->type() == QEvent::KeyPress) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && completer_->popup()->isVisible())
+        return enterInList(key->key() == Qt::Key_Enter);
+    }
     if (watched == edit_ && event->type() == QEvent::KeyPress && enabled &&
         (options & ACO_UPDOWNKEYDROPSLIST)) {
       auto* key = static_cast<QKeyEvent*>(event);
@@ -98,6 +107,20 @@ class Completion : public QObject {
   }
 
  private:
+  // Enter with the suggestions open: the suggestion the user moved to (if
+  // any) becomes the text, the list closes and the Enter still reaches the
+  // edit field, so that one Enter completes and submits.
+  bool enterInList(bool keypad) {
+    QAbstractItemView* popup = completer_->popup();
+    const QModelIndexList chosen = popup->selectionModel()->selectedIndexes();
+    if (!chosen.isEmpty() && edit_) edit_->setText(chosen.first().data().toString());
+    popup->hide();
+    if (IsWindow(window_))
+      SendMessage(window_, WM_KEYDOWN, VK_RETURN,
+                  MakeKeyData(1, ScanCodeOfVirtualKey(VK_RETURN, keypad), keypad, false, false, false));
+    return true;
+  }
+
   // The source's strings, after telling an expanding source what was typed.
   QStringList strings(const String& typed) {
     QStringList out;
@@ -156,6 +179,7 @@ class Completion : public QObject {
   }
 
   QPointer<QLineEdit> edit_;
+  HWND window_;
   ComPtr<IUnknown> source_;
   QStringListModel* model_;
   QCompleter* completer_;
@@ -170,7 +194,7 @@ class AutoCompleteObject final : public ComObject<IAutoComplete2> {
     if (!edit || !punkACL) return E_INVALIDARG;
     // A new completion replaces the one the edit had.
     delete edit->findChild<QObject*>(QLatin1String(kAttachmentName), Qt::FindDirectChildrenOnly);
-    completion_ = new Completion(edit, punkACL);
+    completion_ = new Completion(edit, hwndEdit, punkACL);
     completion_->options = options_;
     completion_->enabled = enabled_;
     initialized_ = true;

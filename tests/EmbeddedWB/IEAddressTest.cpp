@@ -6,6 +6,7 @@
 #include "platform/classlib/Streaming.h"
 #include "platform/rtl/Registry.h"
 #include "platform/shell/ShlObj.h"
+#include "platform/shell/UrlHistory.h"
 #include "tests/EmbeddedWB/EwbTestHost.h"
 
 #include <QAbstractItemView>
@@ -442,6 +443,73 @@ TEST_F(IEAddressTest, ArrowKeysNavigateToTheEntryMovedTo) {
   EXPECT_TRUE(selected.empty());
 }
 
+TEST_F(IEAddressTest, EnterInTheOpenListNavigatesOnceWithBothSwitchesOn) {
+  const QString chosen = page("once.html", "once");
+  box->Items()->SetText(page("one.html", "one") + "\n" + chosen);
+  box->SetItemIndex(1);
+  QAbstractItemView* view = openList();
+  QTest::keyClick(view, Qt::Key_Return);
+  ASSERT_TRUE(complete(wb));
+  settle();
+  EXPECT_EQ(navigations, std::vector<QString>{chosen});
+}
+
+// An owner that navigates from OnUrlSelected (as the main window does) makes
+// the only navigation of the choice; the keys without the event still
+// navigate on their own.
+TEST_F(IEAddressTest, AnOwnerThatNavigatesItselfIsTheOnlyNavigation) {
+  box->OnUrlSelected = [this](TObject*, const String& url, bool&) {
+    selected.push_back(url);
+    wb->Go(Trim(box->Text()), 0);
+  };
+  const QString typed = page("typed.html", "typed");
+  type(typed);
+  enter();
+  ASSERT_TRUE(complete(wb));
+  settle();
+  EXPECT_EQ(navigations, std::vector<QString>{typed});
+
+  const QString listed = page("listed.html", "listed");
+  box->Items()->Add(listed);
+  box->SetItemIndex(1);
+  navigations.clear();
+  QTest::keyClick(openList(), Qt::Key_Return);
+  ASSERT_TRUE(complete(wb));
+  settle();
+  EXPECT_EQ(navigations, std::vector<QString>{listed});
+  EXPECT_EQ(selected, (std::vector<QString>{typed, listed}));
+
+  // Down with the list up opens it and goes to the text.
+  navigations.clear();
+  box->edit()->setFocus();
+  QTest::keyClick(box->edit(), Qt::Key_Down);
+  ASSERT_TRUE(testsupport::waitFor([this] { return box->DroppedDown(); }));
+  ASSERT_TRUE(complete(wb));
+  EXPECT_EQ(navigations, std::vector<QString>{listed});
+}
+
+// The shell's suggestions open while typing; Enter there takes the text and
+// goes at once, like Enter in the field.
+TEST_F(IEAddressTest, EnterInTheSuggestionListNavigatesAtOnce) {
+  LoopbackServer server;
+  const QString visited = server.url("/page");
+  UrlHistoryStore().AddVisit(visited, "served");
+  box->edit()->setFocus();
+  box->edit()->clear();
+  QTest::keyClicks(box->edit(), visited.left(visited.size() - 3));
+  auto* completer = box->edit()->findChild<QCompleter*>("noctivaneAutoCompleter");
+  ASSERT_TRUE(completer);
+  ASSERT_TRUE(testsupport::waitFor([&] { return completer->popup()->isVisible(); }));
+  EXPECT_EQ(box->Text(), visited);  // the rest was appended
+  QTest::keyClick(completer->popup(), Qt::Key_Return);
+  EXPECT_FALSE(completer->popup()->isVisible());
+  ASSERT_TRUE(complete(wb));
+  EXPECT_EQ(selected, std::vector<QString>{visited});
+  EXPECT_EQ(navigations, std::vector<QString>{visited});
+  EXPECT_EQ(wb->LocationURL(), visited);
+  EXPECT_EQ(history().at(1), visited);
+}
+
 // ---------------------------------------------------------------- mouse
 
 TEST_F(IEAddressTest, ClickOnAListEntryNavigatesAndAccepts) {
@@ -541,6 +609,7 @@ TEST_F(IEAddressTest, TextFollowsTheBrowserUnlessCancelled) {
 
 TEST_F(IEAddressTest, WaitingForTheBrowserIsBoundedAndSurvivesTheBoxGoing) {
   LoopbackServer server;
+  box->SetWaitTimeOut(200);
   box->SetText(server.url("/slow"));
   wb->Navigate(server.url("/slow"));
   box->AcceptUrl();
@@ -554,6 +623,34 @@ TEST_F(IEAddressTest, WaitingForTheBrowserIsBoundedAndSurvivesTheBoxGoing) {
   wb->OnBusyWait = nullptr;
   server.release();
   EXPECT_TRUE(complete(wb));
+}
+
+TEST_F(IEAddressTest, APageSlowerThanTheWaitLeavesTheTypedAddress) {
+  LoopbackServer server;
+  ASSERT_TRUE(show(page("before.html", "before")));
+  box->SetWaitTimeOut(300);
+  const QString slow = server.url("/slow");
+  type(slow);
+  enter();
+  // The wait gave up while the browser still shows the page before.
+  ASSERT_NE(wb->ReadyState(), READYSTATE_COMPLETE);
+  EXPECT_EQ(box->Text(), slow + "/");
+  EXPECT_EQ(itemsOf(box), QStringList{slow + "/"});
+  EXPECT_EQ(history(), (std::map<int, QString>{{1, slow + "/"}}));
+  server.release();
+  EXPECT_TRUE(complete(wb));
+
+  // A title that follows the browser is no address for the list either.
+  box->SetTextAfterNav(anLocationName);
+  const QString titled = page("titled.html", "A title");
+  type(titled);
+  enter();
+  EXPECT_EQ(box->Text(), "A title");
+  EXPECT_EQ(box->Items()->Get(0), titled);
+  EXPECT_EQ(history().at(1), titled);
+
+  box->SetWaitTimeOut(0);
+  EXPECT_EQ(box->WaitTimeOut(), NavigationWaitTimeOut);
 }
 
 TEST_F(IEAddressTest, AFreedBrowserIsForgotten) {
@@ -620,6 +717,7 @@ TEST_F(IEAddressTest, DefaultsOfANewBox) {
   EXPECT_EQ(fresh->TextAfterNav(), anLocationUrl);
   EXPECT_EQ(fresh->TextOnLoad(), tlIEHomePage);
   EXPECT_EQ(fresh->Themes(), tmNone);
+  EXPECT_EQ(fresh->WaitTimeOut(), NavigationWaitTimeOut);
   EXPECT_EQ(fresh->Style(), csDropDown);
   EXPECT_EQ(fresh->ItemHeight(), 16);
   EXPECT_EQ(fresh->DropDownCount(), 8);
@@ -723,6 +821,40 @@ end
   EXPECT_TRUE(out.contains("OnUrlSelected = URLEditUrlSelected"));
   EXPECT_TRUE(out.contains("TextAfterNav = anLocationName"));
   EXPECT_FALSE(out.contains("AutoNavigateOnLoad"));
+  delete f;
+}
+
+// The entries the form data gives the list stay behind the typed addresses
+// and are not written to the history until the user chooses one.
+TEST_F(IEAddressTest, TheFormsOwnEntriesStayBehindTheTypedAddresses) {
+  writeHistory({{1, "http://typed.test/"}});
+  RegisterHandlers<TAddressForm>({
+      HandlerEntry("URLEditUrlSelected", &TAddressForm::URLEditUrlSelected),
+      FieldEntry("WB", &TAddressForm::WB),
+      FieldEntry("URLEdit", &TAddressForm::URLEdit),
+  });
+  TAddressForm* f = NewForm<TAddressForm>(nullptr);
+  ReadComponentRes(QStringLiteral(R"(object AddressForm: TAddressForm
+  object URLEdit: TIEAddress
+    Width = 400
+    Items.Strings = (
+      'http://preset.test/'
+      'http://typed.test/')
+  end
+end
+)"),
+                   f);
+  ASSERT_TRUE(f->URLEdit);
+  EXPECT_EQ(itemsOf(f->URLEdit), (QStringList{"http://typed.test/", "http://preset.test/"}));
+  QLineEdit* edit = qobject_cast<QComboBox*>(f->URLEdit->Widget())->lineEdit();
+  f->URLEdit->SetText("http://new.test/");
+  QTest::keyClick(edit, Qt::Key_Return);
+  EXPECT_EQ(itemsOf(f->URLEdit), (QStringList{"http://new.test/", "http://typed.test/", "http://preset.test/"}));
+  EXPECT_EQ(history(), (std::map<int, QString>{{1, "http://new.test/"}, {2, "http://typed.test/"}}));
+  // Chosen once, it is a typed address like the others.
+  f->URLEdit->SetText("http://preset.test/");
+  QTest::keyClick(edit, Qt::Key_Return);
+  EXPECT_EQ(history().at(3), "http://preset.test/");
   delete f;
 }
 

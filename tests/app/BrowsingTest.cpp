@@ -5,6 +5,7 @@
 // loopback server that counts what it is asked for.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
@@ -222,6 +223,81 @@ TEST_F(Browsing, EnterInTheAddressBoxNavigatesOnceAndKeepsTheAddress) {
   ASSERT_TRUE(reg.OpenKeyReadOnly(IEAddress::TypedUrlsKey));
   EXPECT_EQ(reg.ReadString("Url1"), url);
   EXPECT_EQ(Screen->Cursor(), crDefault);
+}
+
+// Words, or a scheme without a host, are no address: the browser shows its
+// own error page and reports NavigateError; no error box comes up, from
+// Enter or from the Go button.
+TEST_F(Browsing, TextThatIsNoAddressGetsTheBrowsersErrorPage) {
+  TMyMenuForm* f = openMainWindow();
+  std::vector<QString> errors;
+  Application->OnException = [&](TObject*, Exception& e) { errors.push_back(e.Message()); };
+  std::vector<QString> failed;
+  f->WB->OnNavigateError = [&](TObject*, IDispatch*, const OleVariant& url, const OleVariant&, const OleVariant&,
+                               bool&) { failed.push_back(VarToStr(url)); };
+  QLineEdit* field = AddressField(f);
+  for (const QString& text : {QStringLiteral("rust vec push"), QStringLiteral("http://")}) {
+    failed.clear();
+    field->setFocus();
+    field->clear();
+    // Typed "http://" would be completed from the history: set as it stands.
+    if (text.contains(' '))
+      QTest::keyClicks(field, text);
+    else
+      f->URLEdit->SetText(text);
+    QTest::keyClick(field, Qt::Key_Return);
+    ASSERT_TRUE(testsupport::waitFor([&] { return !failed.empty() && f->WB->ReadyState() == READYSTATE_COMPLETE; }))
+        << text;
+    EXPECT_EQ(failed, std::vector<QString>{text});
+    EXPECT_EQ(f->WB->LocationURL(), text);
+    EXPECT_EQ(f->URLEdit->Text(), text);
+    EXPECT_EQ(f->URLEdit->Items()->Get(0), text);
+  }
+  failed.clear();
+  f->URLEdit->SetText("http://");
+  MouseUp(f->GoBtn);
+  ASSERT_TRUE(testsupport::waitFor([&] { return !failed.empty(); }));
+  EXPECT_TRUE(errors.empty()) << errors.front().toStdString();
+  Application->OnException = nullptr;
+  EXPECT_EQ(Screen->Cursor(), crDefault);
+}
+
+// The keys of the address box navigate as the box says (Down opens the list
+// and goes to the text, a move in the list goes to the entry moved to), and
+// Enter goes once although the window's handler navigates as well.
+TEST_F(Browsing, TheAddressBoxKeysNavigateAndEnterGoesOnce) {
+  PageServer server;
+  TMyMenuForm* f = openMainWindow();
+  std::vector<QString> navigations;
+  f->WB->OnBeforeNavigate2 = [&](TObject*, IDispatch*, const OleVariant& url, const OleVariant&, const OleVariant&,
+                                 const OleVariant&, const OleVariant&, bool&) { navigations.push_back(VarToStr(url)); };
+  const QString first = server.url("first");
+  const QString second = server.url("second");
+  f->URLEdit->Items()->SetText(first + "\n" + second);
+  QLineEdit* field = AddressField(f);
+  field->setFocus();
+  field->clear();
+  QTest::keyClicks(field, first);
+  QTest::keyClick(field, Qt::Key_Down);
+  ASSERT_TRUE(testsupport::waitFor([&] { return f->URLEdit->DroppedDown(); }));
+  ASSERT_TRUE(Arrived(f, first));
+  EXPECT_EQ(navigations, std::vector<QString>{first});
+
+  QAbstractItemView* list = qobject_cast<QComboBox*>(f->URLEdit->Widget())->view();
+  f->URLEdit->SetItemIndex(0);
+  navigations.clear();
+  QTest::keyClick(list, Qt::Key_Down);
+  ASSERT_TRUE(Arrived(f, second));
+  EXPECT_EQ(navigations, std::vector<QString>{second});
+
+  navigations.clear();
+  QTest::keyClick(list, Qt::Key_Return);
+  ASSERT_TRUE(testsupport::waitFor([&] { return server.hits("second") == 2; }));
+  ASSERT_TRUE(Arrived(f, second));
+  QTest::qWait(300);
+  EXPECT_EQ(navigations, std::vector<QString>{second});
+  EXPECT_EQ(server.hits("second"), 2);  // the move and the Enter
+  EXPECT_FALSE(f->URLEdit->DroppedDown());
 }
 
 TEST_F(Browsing, GoAndHomeNavigateToTheirTexts) {

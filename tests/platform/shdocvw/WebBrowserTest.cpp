@@ -386,10 +386,6 @@ TEST_F(WebBrowserTest, AddressesAreChecked) {
   OleVariant number(42);
   EXPECT_EQ(browser->Navigate2(&number, nullptr, nullptr, nullptr, nullptr), E_INVALIDARG);
   EXPECT_EQ(browser->Navigate2(nullptr, nullptr, nullptr, nullptr, nullptr), E_INVALIDARG);
-  for (const char* hostless : {"http://", "https://", "ftp:///file"}) {
-    OleVariant address(hostless);
-    EXPECT_EQ(browser->Navigate2(&address, nullptr, nullptr, nullptr, nullptr), E_INVALIDARG) << hostless;
-  }
   VARIANT_BOOL busy = VARIANT_TRUE;
   browser->get_Busy(&busy);
   EXPECT_EQ(busy, VARIANT_FALSE);
@@ -397,6 +393,52 @@ TEST_F(WebBrowserTest, AddressesAreChecked) {
   browser->get_ReadyState(&state);
   EXPECT_EQ(state, READYSTATE_UNINITIALIZED);
   EXPECT_TRUE(sink->events.empty());
+}
+
+// Words and network addresses without a host fail like an unreachable
+// address: the host hears of the navigation and of its failure, the browser
+// shows its own page and names the text as its address until the next page.
+TEST_F(WebBrowserTest, TextThatIsNoAddressShowsTheErrorPage) {
+  LoopbackServer server;
+  for (const QString& text : {QStringLiteral("rust vec push"), QStringLiteral("http://"), QStringLiteral("https://"),
+                              QStringLiteral("ftp:///file"), QStringLiteral("<b>&amp; \"words\"")}) {
+    sink->events.clear();
+    OleVariant address(text);
+    ASSERT_EQ(browser->Navigate2(&address, nullptr, nullptr, nullptr, nullptr), S_OK) << text;
+    ASSERT_TRUE(done(browser.Get())) << text;
+    EXPECT_EQ(sink->sequence({DISPID_BEFORENAVIGATE2, DISPID_NAVIGATECOMPLETE2, DISPID_NAVIGATEERROR,
+                              DISPID_DOCUMENTCOMPLETE, DISPID_DOWNLOADCOMPLETE}),
+              (std::vector<DISPID>{DISPID_BEFORENAVIGATE2, DISPID_NAVIGATECOMPLETE2, DISPID_NAVIGATEERROR,
+                                   DISPID_DOCUMENTCOMPLETE, DISPID_DOWNLOADCOMPLETE}))
+        << text;
+    EXPECT_EQ(sink->last(DISPID_BEFORENAVIGATE2)->arg(1), text);
+    const Event* error = sink->last(DISPID_NAVIGATEERROR);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->arg(1), text);
+    EXPECT_EQ(error->args[3].toInt(), int(0x800C0002u));  // INET_E_INVALID_URL
+    EXPECT_EQ(sink->last(DISPID_DOCUMENTCOMPLETE)->arg(1), text);
+    EXPECT_EQ(location(browser.Get()), text);
+    // The page names the text as it was given, markup and all.
+    EXPECT_TRUE(script("document.body.innerText").toString().contains(text)) << text;
+  }
+  // Nothing of the failed text stays with the next page.
+  ASSERT_TRUE(navigate(server.url("/page")));
+  EXPECT_EQ(location(browser.Get()), server.url("/page").toString());
+  EXPECT_EQ(sink->last(DISPID_NAVIGATECOMPLETE2)->arg(1), server.url("/page").toString());
+
+  // The host may refuse it like any navigation.
+  sink->events.clear();
+  sink->react = [&](DISPID id, DISPPARAMS* p) {
+    if (id == DISPID_BEFORENAVIGATE2) *rawArg(p, 6).pboolVal = VARIANT_TRUE;
+  };
+  OleVariant words("more words");
+  EXPECT_EQ(browser->Navigate2(&words, nullptr, nullptr, nullptr, nullptr), S_OK);
+  QTest::qWait(200);
+  EXPECT_EQ(sink->count(DISPID_NAVIGATEERROR), 0);
+  EXPECT_EQ(sink->count(DISPID_DOWNLOADBEGIN), 0);
+  VARIANT_BOOL busy = VARIANT_TRUE;
+  browser->get_Busy(&busy);
+  EXPECT_EQ(busy, VARIANT_FALSE);
 }
 
 TEST_F(WebBrowserTest, WindowsFollowInPlaceActivation) {
