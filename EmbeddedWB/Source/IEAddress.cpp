@@ -259,6 +259,7 @@ void TCustomIEAddress::LoadTypedUrls() {
         value = Trim(RemoveControlChars(value));
         if (value.isEmpty() || IndexOfExact(items, value) >= 0) continue;
         items->Add(value);
+        presets_.removeAll(value);  // typed before: the history keeps it
       }
       reg.CloseKey();
     }

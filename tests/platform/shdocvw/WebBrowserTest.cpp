@@ -404,13 +404,15 @@ TEST_F(WebBrowserTest, TextThatIsNoAddressShowsTheErrorPage) {
                               QStringLiteral("ftp:///file"), QStringLiteral("<b>&amp; \"words\"")}) {
     sink->events.clear();
     OleVariant address(text);
-    ASSERT_EQ(browser->Navigate2(&address, nullptr, nullptr, nullptr, nullptr), S_OK) << text;
-    ASSERT_TRUE(done(browser.Get())) << text;
-    EXPECT_EQ(sink->sequence({DISPID_BEFORENAVIGATE2, DISPID_NAVIGATECOMPLETE2, DISPID_NAVIGATEERROR,
-                              DISPID_DOCUMENTCOMPLETE, DISPID_DOWNLOADCOMPLETE}),
-              (std::vector<DISPID>{DISPID_BEFORENAVIGATE2, DISPID_NAVIGATECOMPLETE2, DISPID_NAVIGATEERROR,
-                                   DISPID_DOCUMENTCOMPLETE, DISPID_DOWNLOADCOMPLETE}))
-        << text;
+    ASSERT_EQ(browser->Navigate2(&address, nullptr, nullptr, nullptr, nullptr), S_OK) << text.toStdString();
+    ASSERT_TRUE(done(browser.Get())) << text.toStdString();
+    EXPECT_EQ(sink->sequence({DISPID_BEFORENAVIGATE2, DISPID_NAVIGATEERROR, DISPID_DOCUMENTCOMPLETE,
+                              DISPID_DOWNLOADCOMPLETE}),
+              (std::vector<DISPID>{DISPID_BEFORENAVIGATE2, DISPID_NAVIGATEERROR, DISPID_DOCUMENTCOMPLETE,
+                                   DISPID_DOWNLOADCOMPLETE}))
+        << text.toStdString();
+    ASSERT_EQ(sink->count(DISPID_NAVIGATECOMPLETE2), 1);
+    EXPECT_EQ(sink->last(DISPID_NAVIGATECOMPLETE2)->arg(1), text);
     EXPECT_EQ(sink->last(DISPID_BEFORENAVIGATE2)->arg(1), text);
     const Event* error = sink->last(DISPID_NAVIGATEERROR);
     ASSERT_TRUE(error);
@@ -419,7 +421,7 @@ TEST_F(WebBrowserTest, TextThatIsNoAddressShowsTheErrorPage) {
     EXPECT_EQ(sink->last(DISPID_DOCUMENTCOMPLETE)->arg(1), text);
     EXPECT_EQ(location(browser.Get()), text);
     // The page names the text as it was given, markup and all.
-    EXPECT_TRUE(script("document.body.innerText").toString().contains(text)) << text;
+    EXPECT_TRUE(script("document.body.innerText").toString().contains(text)) << text.toStdString();
   }
   // Nothing of the failed text stays with the next page.
   ASSERT_TRUE(navigate(server.url("/page")));
