@@ -178,6 +178,21 @@ TEST_F(ToolsWindow, ResourceMakesEveryPublishedComponentAndItsPictures) {
   EXPECT_EQ(f->URLEdit->EmbeddedWB(), f->WB);
 }
 
+// The address box's own preset address stays in its list behind the
+// addresses typed before.
+TEST_F(ToolsWindow, TheAddressBoxKeepsItsPresetBehindTheTypedAddresses) {
+  {
+    TRegistry reg;
+    reg.RootKey = HKEY_CURRENT_USER;
+    reg.DeleteKey(QStringLiteral("\\") + IEAddress::TypedUrlsKey);
+    ASSERT_TRUE(reg.OpenKey(IEAddress::TypedUrlsKey, true));
+    reg.WriteString("Url1", "http://typed-before.test/");
+  }
+  TFullScreenForm* f = openWindows();
+  EXPECT_EQ(f->URLEdit->Items()->Strings(), (QStringList{"http://typed-before.test/", "https://www.wikipedia.org/"}));
+  TRegistry().DeleteKey(QStringLiteral("\\") + IEAddress::TypedUrlsKey);
+}
+
 // ---------------------------------------------------------------- the toolbar
 
 TEST_F(ToolsWindow, HoverShowsTheHoverPictureAndATealCaption) {
