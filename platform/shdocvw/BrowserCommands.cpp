@@ -12,6 +12,8 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include <algorithm>
+
 namespace {
 
 // Commands of the browser's context menus.
@@ -29,6 +31,27 @@ enum : UINT {
   kForward = 2283,
   kRefresh = 2300,
 };
+
+// The browser's own keys, which it handles when the host's
+// TranslateAccelerator left them alone.
+enum class KeyAction { Back, Forward, Stop, Refresh, RefreshCompletely };
+struct Accelerator {
+  UINT message;  // WM_SYSKEYDOWN for keys with Alt
+  WORD key;
+  bool ctrl;  // Ctrl held (Shift is not looked at)
+  KeyAction action;
+};
+constexpr Accelerator kAccelerators[] = {
+    {WM_SYSKEYDOWN, VK_LEFT, false, KeyAction::Back},
+    {WM_SYSKEYDOWN, VK_RIGHT, false, KeyAction::Forward},
+    {WM_KEYDOWN, VK_ESCAPE, false, KeyAction::Stop},
+    {WM_KEYDOWN, VK_F5, false, KeyAction::Refresh},
+    {WM_KEYDOWN, VK_F5, true, KeyAction::RefreshCompletely},
+};
+
+// Refresh commands of the host's command handler for F5 and Ctrl+F5.
+constexpr DWORD kRefreshTopCommand = 6041;
+constexpr DWORD kRefreshTopFullCommand = 6042;
 
 // The encoding menu: one item per text encoding, from this command on.
 constexpr UINT kFirstEncodingCommand = 3609;
@@ -156,6 +179,39 @@ void WebBrowserObject::onMenuCommand(UINT command) {
   // The other items (backgrounds, desktop items, shortcuts, favorites,
   // scrolling) have nothing to do here.
 }
+
+// ---------------------------------------------------------------- keys
+
+bool WebBrowserObject::onAccelerator(UINT msg, WORD key) {
+  const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+  const auto it = std::find_if(std::begin(kAccelerators), std::end(kAccelerators), [&](const Accelerator& a) {
+    return a.message == msg && a.key == key && a.ctrl == ctrl;
+  });
+  if (it == std::end(kAccelerators)) return false;
+  switch (it->action) {
+    case KeyAction::Back:
+      GoBack();  // nothing to go back to: the key is used up all the same
+      return true;
+    case KeyAction::Forward:
+      GoForward();
+      return true;
+    case KeyAction::Stop:
+      // Escape stops a load; on a page at rest it is the page's key.
+      if (!busy_) return false;
+      Stop();
+      return true;
+    case KeyAction::Refresh:
+    case KeyAction::RefreshCompletely: {
+      const bool completely = it->action == KeyAction::RefreshCompletely;
+      if (!Page()->url().isEmpty() && !hostCancelsRefresh(completely ? kRefreshTopFullCommand : kRefreshTopCommand))
+        reload(completely);
+      return true;
+    }
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------- encoding menu
 
 HRESULT WebBrowserObject::encodingMenu(VARIANT* out) {
   if (!out) return E_POINTER;

@@ -141,11 +141,9 @@ bool cacheable(const QUrl& url) {
          scheme == QLatin1String("ftp");
 }
 
-// Refresh commands of the host's command handler: a refresh asked for
-// through the browser, F5 and Ctrl+F5.
+// The refresh command of the host's command handler for a refresh asked for
+// through the browser (F5 and Ctrl+F5 have their own, BrowserCommands.cpp).
 constexpr DWORD kRefreshCommand = 2300;
-constexpr DWORD kRefreshTopCommand = 6041;
-constexpr DWORD kRefreshTopFullCommand = 6042;
 
 // The engine takes its proxy from Qt Network's application proxy (only its
 // type, host and port) as long as the system configuration is not used.
@@ -660,6 +658,10 @@ void WebBrowserObject::onLoadingChanged(const QWebEngineLoadingInfo& info) {
     if (url == translationFrom_) startTranslated();
     return;
   }
+  if (stoppedLoads_ > 0) {
+    --stoppedLoads_;  // Stop already finished this load
+    return;
+  }
   if (activeLoads_ == 0) return;
   if (--activeLoads_ > 0) return;
   const bool httpError = info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain &&
@@ -1124,14 +1126,10 @@ LRESULT WebBrowserObject::DocumentWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
     ComPtr<IDocHostUIHandler> handler = self->host<IDocHostUIHandler>();
     if (handler && handler->TranslateAccelerator(&m, nullptr, 0) == S_OK) return 0;
   }
-  // F5 refreshes the page, Ctrl+F5 completely; the host may take either over.
-  if (self && msg == WM_KEYDOWN && wParam == VK_F5) {
+  // Then the browser's own keys (BrowserCommands.cpp).
+  if (self && (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN)) {
     ComPtr<IUnknown> keep(self->GetUnknown());
-    const bool completely = GetKeyState(VK_CONTROL) < 0;
-    if (!self->page_->url().isEmpty() &&
-        !self->hostCancelsRefresh(completely ? kRefreshTopFullCommand : kRefreshTopCommand))
-      self->reload(completely);
-    return 0;
+    if (self->onAccelerator(msg, WORD(wParam))) return 0;
   }
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
@@ -1548,7 +1546,12 @@ void WebBrowserObject::reload(bool completely) {
 HRESULT WebBrowserObject::Stop() {
   page_->triggerAction(QWebEnginePage::Stop);
   navigationPending_ = false;
-  if (activeLoads_ == 0 && busy_) {
+  if (activeLoads_ > 0) {
+    // The engine has stopped but reports the end of the load only later; the
+    // load ends here, so that the browser is idle once Stop returns.
+    stoppedLoads_ += std::exchange(activeLoads_, 0);
+    finishLoad(false, true, 0);
+  } else if (busy_) {
     // Nothing started yet: the request is simply dropped.
     busy_ = false;
     readyState_ = page_->url().isEmpty() ? stateBeforeNavigation_ : READYSTATE_COMPLETE;

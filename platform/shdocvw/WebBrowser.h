@@ -294,6 +294,9 @@ class WebBrowserObject final
   // (WM_COMMAND).
   static LRESULT DocumentViewWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   void onMenuCommand(UINT command);
+  // The browser's keys (back, forward, stop, refresh) that the host left to
+  // it; true when the key was one of them and is used up.
+  bool onAccelerator(UINT msg, WORD key);
   // ExecWB command 27: the browser's encoding menu (its handle as a number).
   HRESULT encodingMenu(VARIANT* out);
   // Registers the drop target the host gives for the document window.
@@ -333,6 +336,7 @@ class WebBrowserObject final
   bool busy_ = false;
   bool navigationPending_ = false;  // asked for, not yet started by the engine
   int activeLoads_ = 0;             // started by the engine, not yet finished
+  int stoppedLoads_ = 0;            // ended by Stop; the engine has yet to report their end
   QString pendingHeaders_;          // extra headers of the navigation asked for
   bool navigateCompleteRaised_ = false;
   bool canGoBack_ = false;

@@ -556,6 +556,25 @@ QPoint clientPoint(HWND hwnd, QPoint global) {
   return attached ? attached->mapFromGlobal(global) : global;
 }
 
+// A button pressed in a child window is told to its parent, and on up the
+// chain of parents, before the window itself gets the button message. A
+// window with WS_EX_NOPARENTNOTIFY (or a top-level one) ends the chain.
+void notifyParentsOfButton(HWND hwnd, UINT msg, WORD high, QPoint global) {
+  for (HWND child = hwnd; child;) {
+    HWND parent;
+    {
+      std::lock_guard lock(registry().mutex);
+      WindowRec* w = findLocked(child);
+      if (!w || isTopLevel(*w) || !(w->style & WS_CHILD) || (w->exStyle & WS_EX_NOPARENTNOTIFY)) return;
+      parent = w->parent;
+    }
+    POINT at{global.x(), global.y()};
+    ScreenToClient(parent, &at);
+    SendMessageW(parent, WM_PARENTNOTIFY, MAKEWPARAM(WORD(msg), high), PointToLParam(at.x, at.y));
+    child = IsWindow(parent) ? parent : nullptr;
+  }
+}
+
 bool onMouse(QWidget* w, QMouseEvent* e) {
   if (!e->spontaneous()) return false;
   NoteMouseButtons(e->buttons(), e->modifiers());
@@ -572,6 +591,14 @@ bool onMouse(QWidget* w, QMouseEvent* e) {
   WORD keys = MouseKeyFlags(e->modifiers(), e->buttons());
   WORD high = 0;
   if (msg >= WM_XBUTTONDOWN && msg <= WM_XBUTTONDBLCLK) high = e->button() == Qt::ExtraButton2 ? XBUTTON2 : XBUTTON1;
+  if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN || msg == WM_XBUTTONDOWN) {
+    QPointer<QWidget> alive(w);
+    notifyParentsOfButton(hwnd, msg, high, global);
+    if (!alive || !IsWindow(hwnd)) {
+      e->accept();
+      return true;
+    }
+  }
   QPoint client = clientPoint(hwnd, global);
   Translation tr;
   tr.receiver = w;

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QPointer>
+#include <QWebEngineView>
 
 #include <cfenv>
 
@@ -355,6 +356,106 @@ TEST_F(EmbeddedWBTest, ClicksComeOnlyFromButtonNotifications) {
   ASSERT_EQ(clicks.size(), 4u);
   EXPECT_TRUE(clicks[2].shift);
   EXPECT_FALSE(clicks[3].shift);
+}
+
+TEST_F(EmbeddedWBTest, ARealClickOnThePageRaisesOnClick) {
+  ASSERT_TRUE(show(fileUrl(pagePath("click.html", "<html><body style='height:2000px'>click</body></html>"))));
+  ASSERT_TRUE(testsupport::waitFor([&] { return objectOf(wb)->View()->focusProxy() != nullptr; }));
+  QWidget* surface = objectOf(wb)->View()->focusProxy();
+  struct Click {
+    TMouseButton button;
+    int x, y;
+  };
+  std::vector<Click> clicks;
+  wb->OnClick = [&](TObject*, TMouseButton b, TShiftState, int x, int y) { clicks.push_back({b, x, y}); };
+  QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(30, 40));
+  QTest::mouseClick(surface, Qt::RightButton, {}, QPoint(120, 90));
+  ASSERT_EQ(clicks.size(), 2u);  // one per press, none for releases
+  // In the control's own coordinates.
+  const QPoint first = wb->Widget()->mapFromGlobal(surface->mapToGlobal(QPoint(30, 40)));
+  EXPECT_EQ(clicks[0].button, mbLeft);
+  EXPECT_EQ(clicks[0].x, first.x());
+  EXPECT_EQ(clicks[0].y, first.y());
+  EXPECT_EQ(clicks[1].button, mbRight);
+  // The page still gets its clicks.
+  QVariant v;
+  ASSERT_TRUE(RunPageScript(objectOf(wb)->Page(),
+                            "window.clicked = 0; document.addEventListener('mousedown', () => ++window.clicked); 1"));
+  QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(30, 40));
+  EXPECT_TRUE(testsupport::waitFor(
+      [&] { return RunPageScript(objectOf(wb)->Page(), "window.clicked", &v) && v.toInt() == 1; }));
+  EXPECT_EQ(clicks.size(), 3u);
+}
+
+TEST_F(EmbeddedWBTest, StopLeavesTheBrowserIdleAndTheNextPageLoadsAsUsual) {
+  LoopbackServer server;
+  ASSERT_TRUE(show(fileUrl(pagePath("before.html", "<html><body>before</body></html>"))));
+  int begins = 0, completes = 0;
+  std::vector<QString> documents;
+  wb->OnDownloadBegin = [&](TObject*) { ++begins; };
+  wb->OnDownloadComplete = [&](TObject*) { ++completes; };
+  wb->OnDocumentComplete = [&](TObject*, IDispatch*, const OleVariant& url) { documents.push_back(VarToStr(url)); };
+  wb->Navigate(server.url("/slow"));
+  ASSERT_TRUE(testsupport::waitFor([&] { return begins == 1; }, 10000));
+  wb->Stop();
+  EXPECT_FALSE(wb->Busy());
+  EXPECT_EQ(wb->ReadyState(), READYSTATE_COMPLETE);
+  EXPECT_EQ(completes, 1);
+  EXPECT_TRUE(documents.empty());
+
+  // At once, as a window that stops and goes elsewhere does: the engine's
+  // late word on the stopped load neither ends nor swallows the new one.
+  wb->Navigate(server.url("/page"));
+  EXPECT_TRUE(wb->Busy());
+  ASSERT_TRUE(testsupport::waitFor([&] { return !documents.empty(); }, 10000));
+  EXPECT_EQ(documents, std::vector<QString>{server.url("/page")});
+  ASSERT_TRUE(complete(wb));
+  EXPECT_EQ(wb->LocationName(), "served");
+  EXPECT_EQ(completes, 2);
+  // Stopping an idle browser changes nothing.
+  wb->Stop();
+  EXPECT_FALSE(wb->Busy());
+  EXPECT_EQ(completes, 2);
+}
+
+TEST_F(EmbeddedWBTest, TheHostTakesBrowserKeysBeforeTheBrowser) {
+  const QString first = fileUrl(pagePath("k1.html", "<html><body>one</body></html>"));
+  const QString second = fileUrl(pagePath("k2.html", "<html><body>two</body></html>"));
+  ASSERT_TRUE(show(first));
+  ASSERT_TRUE(show(second));
+  QWidget* surface = objectOf(wb)->View()->focusProxy();
+  ASSERT_NE(surface, nullptr);
+  std::vector<DWORD> refreshes;
+  wb->OnRefresh = [&](TObject*, DWORD cmd, bool& Cancel) {
+    refreshes.push_back(cmd);
+    Cancel = true;
+  };
+  std::vector<WPARAM> offered;
+  wb->OnTranslateAccelerator = [&](TObject*, MSG* msg, const GUID*, DWORD, bool& Done) {
+    if (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN) return;
+    offered.push_back(msg->wParam);
+    Done = msg->wParam == VK_LEFT;
+  };
+  QTest::keyClick(surface, Qt::Key_Left, Qt::AltModifier);
+  QTest::keyClick(surface, Qt::Key_F5);
+  QTest::keyClick(surface, Qt::Key_F5, Qt::ControlModifier);
+  QTest::qWait(200);
+  EXPECT_EQ(wb->LocationURL(), second);  // the host took Alt+Left
+  EXPECT_EQ(refreshes, (std::vector<DWORD>{6041, 6042}));  // each told to the host, which cancelled it
+  EXPECT_FALSE(wb->Busy());
+
+  // A masked Ctrl key never reaches the browser's keys either: Ctrl+F5 is
+  // Ctrl with the key code of "t".
+  std::vector<QChar> masked;
+  wb->OnMaskedCtrlChar = [&](TObject*, WideChar c) { masked.push_back(c); };
+  wb->SetDisableCtrlShortcuts("t");
+  offered.clear();
+  refreshes.clear();
+  QTest::keyClick(surface, Qt::Key_F5, Qt::ControlModifier);
+  QTest::keyClick(surface, Qt::Key_F5);
+  EXPECT_EQ(masked, std::vector<QChar>{QChar('t')});
+  EXPECT_EQ(refreshes, std::vector<DWORD>{6041});
+  EXPECT_EQ(std::count(offered.begin(), offered.end(), WPARAM(VK_F5)), 1);  // only the plain F5
 }
 
 TEST_F(EmbeddedWBTest, KeyAndMessageEvents) {

@@ -2,6 +2,9 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QTest>
+#include <QVariant>
+#include <QWebEngineView>
 #include <QWidget>
 
 #include "app/FullScreen.h"
@@ -9,10 +12,59 @@
 #include "app/Startup.h"
 #include "EmbeddedWB/Source/EmbeddedWB.h"
 #include "platform/rtl/IniFiles.h"
+#include "platform/mshtml/LiveDocument.h"
 #include "platform/rtl/Registry.h"
+#include "platform/shdocvw/WebBrowser.h"
 #include "tests/support/TestSupport.h"
 
 namespace apptest {
+
+QWidget* PageSurface(EmbeddedWB::TEmbeddedWB* wb) {
+  WebBrowserObject* browser = WebBrowserObject::FromUnknown(wb->DefaultInterface().Get());
+  return browser && browser->View() ? browser->View()->focusProxy() : nullptr;
+}
+
+void CheckBrowserKeys(EmbeddedWB::TEmbeddedWB* wb, const QString& first, const QString& second, const QString& slow,
+                      const std::function<bool()>& slowRequested) {
+  auto shows = [wb](const QString& url) {
+    return testsupport::waitFor(
+        [&] { return wb->LocationURL() == url && wb->ReadyState() == READYSTATE_COMPLETE && !wb->Busy(); }, 15000);
+  };
+  wb->Go(first, 0);
+  ASSERT_TRUE(shows(first));
+  wb->Go(second, 0);
+  ASSERT_TRUE(shows(second));
+  QWidget* surface = PageSurface(wb);
+  ASSERT_NE(surface, nullptr);
+
+  QTest::keyClick(surface, Qt::Key_Left, Qt::AltModifier);
+  EXPECT_TRUE(shows(first));
+  QTest::keyClick(surface, Qt::Key_Right, Qt::AltModifier);
+  EXPECT_TRUE(shows(second));
+
+  // A reload forgets what a script left in the page.
+  QWebEnginePage* page = WebBrowserObject::FromUnknown(wb->DefaultInterface().Get())->Page();
+  auto marked = [page] {
+    QVariant v;
+    return RunPageScript(page, QStringLiteral("window.noctivaneMark === 1"), &v) && v.toBool();
+  };
+  for (const Qt::KeyboardModifiers mods : {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ControlModifier)}) {
+    ASSERT_TRUE(RunPageScript(page, QStringLiteral("window.noctivaneMark = 1")));
+    ASSERT_TRUE(marked());
+    QTest::keyClick(PageSurface(wb), Qt::Key_F5, mods);
+    EXPECT_TRUE(testsupport::waitFor([&] { return !wb->Busy() && wb->ReadyState() == READYSTATE_COMPLETE && !marked(); },
+                                     15000))
+        << "F5 with modifiers " << int(mods);
+    EXPECT_EQ(wb->LocationURL(), second);
+  }
+
+  // Escape stops a load; the browser is idle as soon as the key is handled.
+  wb->Go(slow, 0);
+  ASSERT_TRUE(testsupport::waitFor([&] { return slowRequested() && wb->Busy(); }, 10000));
+  QTest::keyClick(PageSurface(wb), Qt::Key_Escape);
+  EXPECT_FALSE(wb->Busy());
+  EXPECT_EQ(wb->ReadyState(), READYSTATE_COMPLETE);
+}
 
 void AppTest::SetUpTestSuite() {
   static bool started = false;

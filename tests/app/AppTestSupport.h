@@ -46,6 +46,18 @@ class AppTest : public ::testing::Test {
   QTemporaryDir programDir_;
 };
 
+// The engine's widget that shows a browser's page and takes its keys and
+// clicks (null before the browser showed anything).
+QWidget* PageSurface(EmbeddedWB::TEmbeddedWB* wb);
+
+// The browser's own keys as a person presses them on the page: Alt+Left and
+// Alt+Right go through the history between `first` and `second` (both local
+// pages), F5 and Ctrl+F5 reload, and Escape stops the load of `slow` (an
+// address that answers only after seconds; `slowRequested` tells when its
+// request reached the server) at once.
+void CheckBrowserKeys(EmbeddedWB::TEmbeddedWB* wb, const QString& first, const QString& second, const QString& slow,
+                      const std::function<bool()>& slowRequested);
+
 // Watches the events that reach top-level windows and notes, for each
 // window, whether a form variable was still empty when one arrived.
 class FirstWindowEvent : public QObject {

@@ -198,6 +198,76 @@ TEST(Bridge, MouseInputGoesToTheNearestWindowInItsCoordinates) {
   EnableWindow(f.hwnd, TRUE);
 }
 
+TEST(Bridge, ButtonsPressedInAChildAreToldToItsParentsFirst) {
+  Form f;
+  auto* panel = new QWidget(f.widget.get());
+  panel->setGeometry(40, 50, 200, 100);
+  auto* inner = new QWidget(panel);
+  inner->setGeometry(10, 20, 100, 50);
+  panel->show();
+  inner->show();
+  HWND panelHwnd = CreateWindowHandle("TPanel", "", WS_CHILD | WS_VISIBLE, 0, f.hwnd, nullptr, panel);
+  HWND innerHwnd = CreateWindowHandle("TInner", "", WS_CHILD | WS_VISIBLE, 0, panelHwnd, nullptr, inner);
+  // Who heard what, in order.
+  std::vector<std::pair<HWND, TMessage>> log;
+  auto record = [&](HWND h) { return [&log, h](TMessage& m) { log.push_back({h, m}); return false; }; };
+  Spy formSpy(f.hwnd, record(f.hwnd));
+  Spy panelSpy(panelHwnd, record(panelHwnd));
+  Spy innerSpy(innerHwnd, record(innerHwnd));
+  auto heard = [&](std::initializer_list<UINT> ids) {
+    std::vector<std::pair<HWND, TMessage>> out;
+    for (const auto& e : log)
+      if (std::find(ids.begin(), ids.end(), e.second.Msg) != ids.end()) out.push_back(e);
+    return out;
+  };
+
+  QTest::mouseClick(inner, Qt::LeftButton, {}, QPoint(3, 4));
+  auto seen = heard({WM_PARENTNOTIFY, WM_LBUTTONDOWN, WM_LBUTTONUP});
+  ASSERT_EQ(seen.size(), 4u);
+  // Each parent hears of the press in its own client coordinates, before the window itself.
+  EXPECT_EQ(seen[0].first, panelHwnd);
+  EXPECT_EQ(seen[0].second.Msg, WM_PARENTNOTIFY);
+  EXPECT_EQ(seen[0].second.WParamLo(), WM_LBUTTONDOWN);
+  EXPECT_EQ(TWMMouse(seen[0].second).XPos(), 13);
+  EXPECT_EQ(TWMMouse(seen[0].second).YPos(), 24);
+  EXPECT_EQ(seen[1].first, f.hwnd);
+  EXPECT_EQ(seen[1].second.Msg, WM_PARENTNOTIFY);
+  EXPECT_EQ(TWMMouse(seen[1].second).XPos(), 53);
+  EXPECT_EQ(TWMMouse(seen[1].second).YPos(), 74);
+  EXPECT_EQ(seen[2].first, innerHwnd);
+  EXPECT_EQ(seen[2].second.Msg, WM_LBUTTONDOWN);
+  EXPECT_EQ(seen[3].second.Msg, WM_LBUTTONUP);  // releases and moves are not told
+
+  // The right button too; a press in the top-level window itself tells nobody.
+  log.clear();
+  QTest::mouseClick(inner, Qt::RightButton, {}, QPoint(3, 4));
+  QTest::mouseClick(f.widget.get(), Qt::LeftButton, {}, QPoint(5, 5));
+  seen = heard({WM_PARENTNOTIFY});
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].second.WParamLo(), WM_RBUTTONDOWN);
+
+  // WS_EX_NOPARENTNOTIFY ends the chain at the window that carries it.
+  log.clear();
+  SetWindowLongPtrW(panelHwnd, GWL_EXSTYLE, WS_EX_NOPARENTNOTIFY);
+  QTest::mouseClick(inner, Qt::LeftButton, {}, QPoint(3, 4));
+  seen = heard({WM_PARENTNOTIFY});
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].first, panelHwnd);
+  log.clear();
+  SetWindowLongPtrW(innerHwnd, GWL_EXSTYLE, WS_EX_NOPARENTNOTIFY);
+  QTest::mouseClick(inner, Qt::LeftButton, {}, QPoint(3, 4));
+  EXPECT_TRUE(heard({WM_PARENTNOTIFY}).empty());
+  EXPECT_EQ(heard({WM_LBUTTONDOWN}).size(), 1u);
+
+  // Messages sent from code are no input: no notification.
+  log.clear();
+  SetWindowLongPtrW(innerHwnd, GWL_EXSTYLE, 0);
+  SetWindowLongPtrW(panelHwnd, GWL_EXSTYLE, 0);
+  SendMessageW(innerHwnd, WM_LBUTTONDOWN, MK_LBUTTON, PointToLParam(3, 4));
+  SendMessageW(innerHwnd, WM_LBUTTONUP, 0, PointToLParam(3, 4));
+  EXPECT_TRUE(heard({WM_PARENTNOTIFY}).empty());
+}
+
 TEST(Bridge, MouseMessagesSentFromCodeClickTheWidgetUnderThePoint) {
   Form f;
   auto* button = new QPushButton("Go", f.widget.get());
