@@ -309,19 +309,23 @@ class BrowserPage : public QWebEnginePage {
     // A certificate no authority vouches for is taken only when the profile
     // trusts that very certificate; any other certificate error refuses the
     // page, which shows the engine's error page and reports NavigateError.
-    connect(this, &QWebEnginePage::certificateError, this, [](QWebEngineCertificateError error) {
+    connect(this, &QWebEnginePage::certificateError, this, [this](QWebEngineCertificateError error) {
       const bool trusted = error.type() == QWebEngineCertificateError::CertificateAuthorityInvalid &&
                            error.isOverridable() &&
                            ProfileTrustsCertificate(error.certificateChain(), error.url().host());
-      if (trusted)
+      if (trusted) {
         error.acceptCertificate();
-      else
+      } else {
+        refusedCertificates.append(error.url());
         error.rejectCertificate();
+      }
     });
   }
 
   // Cleared when the browser object ends before its page.
   WebBrowserObject* owner;
+  // Addresses whose certificate was refused and whose error page is still to come.
+  QList<QUrl> refusedCertificates;
 
  protected:
   bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
@@ -768,7 +772,9 @@ void WebBrowserObject::onUrlChanged(const QUrl& url) {
   updateCommandStates();
   OleVariant vUrl(url.toString());
   fire(DISPID_NAVIGATECOMPLETE2, {dispatch(static_cast<IWebBrowser2*>(this)), refVariant(&vUrl)});
-  const LONG icon = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0
+  // The error page of a refused certificate is no secure page.
+  const bool refused = page_->refusedCertificates.removeAll(url) > 0;
+  const LONG icon = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 && !refused
                         ? secureLockIconSecure128Bit
                         : secureLockIconUnsecure;
   if (icon != secureLockIcon_) {

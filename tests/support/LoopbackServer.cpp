@@ -124,6 +124,12 @@ struct LoopbackServer::Impl {
   int port = 0;
   std::atomic<int> requests{0};
 
+  void configure() {
+    server->set_logger([this](const httplib::Request&, const httplib::Response&) { ++requests; });
+    // No idle connection keeps stop() waiting.
+    server->set_keep_alive_max_count(1);
+  }
+
   httplib::Server::Handler handler(HttpRoute route) {
     return [this, route = std::move(route)](const httplib::Request& req, httplib::Response& res) {
       HttpRequest request;
@@ -151,7 +157,7 @@ LoopbackServer::LoopbackServer(Scheme scheme) : d(std::make_unique<Impl>()) {
   } else {
     d->server = std::make_unique<httplib::Server>();
   }
-  d->server->set_logger([this](const httplib::Request&, const httplib::Response&) { ++d->requests; });
+  d->configure();
 }
 
 LoopbackServer::LoopbackServer(const TestCertificate& certificate) : d(std::make_unique<Impl>()) {
@@ -159,7 +165,7 @@ LoopbackServer::LoopbackServer(const TestCertificate& certificate) : d(std::make
   d->certificate = certificate;
   d->server = std::make_unique<httplib::SSLServer>(certificate.certificateFile.toLocal8Bit().constData(),
                                                    certificate.keyFile.toLocal8Bit().constData());
-  d->server->set_logger([this](const httplib::Request&, const httplib::Response&) { ++d->requests; });
+  d->configure();
 }
 
 LoopbackServer::~LoopbackServer() { stop(); }
