@@ -397,8 +397,8 @@ QWebEngineProfile* BrowserEngineProfile() {
     ForceDirectories(dir);
     // Making the profile makes a storage folder under the user's data folder
     // before the profile can be told where its storage is: for that moment
-    // the data folder lies in the profile. This is the engine's first start,
-    // so no thread of the engine reads the environment meanwhile.
+    // the data folder lies in the profile. The engine starts with this
+    // profile, so none of its threads runs yet when the variable is set.
     const bool dataHomeSet = qEnvironmentVariableIsSet("XDG_DATA_HOME");
     const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", QFile::encodeName(dir + QStringLiteral("/Initial")));
