@@ -12,6 +12,7 @@
 #include "app/Startup.h"
 #include "EmbeddedWB/Source/EmbeddedWB.h"
 #include "platform/classlib/Forms.h"
+#include "platform/rtl/Folders.h"
 
 namespace {
 
@@ -43,6 +44,8 @@ void ExitOnFirstDocumentComplete(const QElapsedTimer& started) {
 int main(int argc, char** argv) {
   QElapsedTimer started;
   started.start();
+  // Before any thread: it changes the environment.
+  KeepHomeInsideProfile();
   // The engine's views share one graphics context with the widgets.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication qtApp(argc, argv);

@@ -9,7 +9,7 @@ packages=(
   qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin
   qt6-tools-dev
   libcurl4-openssl-dev libgumbo-dev libsqlite3-dev libjpeg62-turbo-dev zlib1g-dev
-  libgtest-dev libgmock-dev libcpp-httplib-dev
+  libgtest-dev libgmock-dev libcpp-httplib-dev libssl-dev
   xvfb xauth fonts-dejavu-core python3
 )
 

@@ -1,6 +1,7 @@
 #include "platform/mshtml/LiveDocument.h"
 
 #include "platform/com/ComObject.h"
+#include "platform/mshtml/NativeElements.h"
 #include "platform/rtl/SysUtils.h"
 
 #include <QEventLoop>
@@ -155,6 +156,63 @@ class LiveWindow final : public ComObject<IHTMLWindow2> {
   std::optional<TPageScriptError> error_;
 };
 
+// The location of a shown document: the address of the document the page
+// shows at the time of each call, as the document itself knows it (an error
+// page has an address of its own, not the one that failed).
+class LiveLocation final : public ComObject<IHTMLLocation> {
+ public:
+  explicit LiveLocation(QWebEnginePage* page) : page_(page) {}
+
+  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
+    if (!pctinfo) return E_POINTER;
+    *pctinfo = 0;
+    return S_OK;
+  }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
+    if (ppTInfo) *ppTInfo = nullptr;
+    return E_NOTIMPL;
+  }
+  // Names and ids are those of every location; the answers come from the
+  // address of the moment.
+  HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId) override {
+    return nativedom::NewLocation(QUrl())->GetIDsOfNames(riid, rgszNames, cNames, lcid, rgDispId);
+  }
+  HRESULT Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                 EXCEPINFO* excepInfo, UINT* argErr) override {
+    ComPtr<IHTMLLocation> now;
+    if (HRESULT hr = current(now); FAILED(hr)) return hr;
+    return now->Invoke(id, riid, lcid, flags, params, result, excepInfo, argErr);
+  }
+
+  HRESULT get_href(BSTR* p) override { return forward(&IHTMLLocation::get_href, p); }
+  HRESULT get_protocol(BSTR* p) override { return forward(&IHTMLLocation::get_protocol, p); }
+  HRESULT get_host(BSTR* p) override { return forward(&IHTMLLocation::get_host, p); }
+  HRESULT get_hostname(BSTR* p) override { return forward(&IHTMLLocation::get_hostname, p); }
+  HRESULT get_port(BSTR* p) override { return forward(&IHTMLLocation::get_port, p); }
+  HRESULT get_pathname(BSTR* p) override { return forward(&IHTMLLocation::get_pathname, p); }
+  HRESULT get_search(BSTR* p) override { return forward(&IHTMLLocation::get_search, p); }
+  HRESULT get_hash(BSTR* p) override { return forward(&IHTMLLocation::get_hash, p); }
+  HRESULT toString(BSTR* p) override { return forward(&IHTMLLocation::toString, p); }
+
+ private:
+  HRESULT current(ComPtr<IHTMLLocation>& location) {
+    if (!page_) return E_UNEXPECTED;
+    QVariant href;
+    if (!RunPageScript(page_, QStringLiteral("location.href"), &href)) return E_FAIL;
+    location = nativedom::NewLocation(QUrl(href.toString()));
+    return S_OK;
+  }
+  HRESULT forward(HRESULT (IHTMLLocation::*getter)(BSTR*), BSTR* p) {
+    if (!p) return E_POINTER;
+    *p = nullptr;
+    ComPtr<IHTMLLocation> now;
+    if (HRESULT hr = current(now); FAILED(hr)) return hr;
+    return (now.Get()->*getter)(p);
+  }
+
+  QPointer<QWebEnginePage> page_;
+};
+
 class LiveDocument final
     : public ComObject<IHTMLDocument2, IPersistStreamInit, IPersistFile, IOleCommandTarget> {
  public:
@@ -180,6 +238,7 @@ class LiveDocument final
     } kNames[] = {{"title", DISPID_IHTMLDOCUMENT2_TITLE},
                   {"designMode", DISPID_IHTMLDOCUMENT2_DESIGNMODE},
                   {"URL", DISPID_IHTMLDOCUMENT2_URL},
+                  {"location", DISPID_IHTMLDOCUMENT2_LOCATION},
                   {"readyState", DISPID_IHTMLDOCUMENT2_READYSTATE}};
     HRESULT hr = S_OK;
     for (UINT i = 0; i < cNames; ++i) {
@@ -208,6 +267,18 @@ class LiveDocument final
       return hr;
     }
     if (!get) return DISP_E_MEMBERNOTFOUND;
+    if (id == DISPID_IHTMLDOCUMENT2_LOCATION) {
+      IHTMLLocation* location = nullptr;
+      if (HRESULT hr = get_location(&location); FAILED(hr)) return hr;
+      if (result) {
+        VariantClear(result);
+        result->vt = VT_DISPATCH;
+        result->pdispVal = location;
+      } else {
+        location->Release();
+      }
+      return S_OK;
+    }
     BSTR text = nullptr;
     HRESULT hr = DISP_E_MEMBERNOTFOUND;
     if (id == DISPID_IHTMLDOCUMENT2_TITLE) hr = get_title(&text);
@@ -236,7 +307,13 @@ class LiveDocument final
   HRESULT get_scripts(IHTMLElementCollection** p) override { return notProvided(p); }
   HRESULT get_selection(IHTMLSelectionObject** p) override { return notProvided(p); }
   HRESULT get_frames(IHTMLFramesCollection2** p) override { return notProvided(p); }
-  HRESULT get_location(IHTMLLocation** p) override { return notProvided(p); }
+  HRESULT get_location(IHTMLLocation** p) override {
+    if (!p) return E_POINTER;
+    *p = nullptr;
+    if (!page_) return E_UNEXPECTED;
+    *p = MakeCom<LiveLocation>(page_.data()).Detach();
+    return S_OK;
+  }
   HRESULT get_parentWindow(IHTMLWindow2** p) override {
     if (!p) return E_POINTER;
     *p = nullptr;

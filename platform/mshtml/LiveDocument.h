@@ -38,7 +38,9 @@ int PageOpticalZoom(QWebEnginePage* page);
 bool SetPageOpticalZoom(QWebEnginePage* page, int percent);
 
 // The document of `page` (null for a null page). It answers IHTMLDocument2
-// (and IDispatch by name for title, URL, readyState and designMode),
+// (and IDispatch by name for title, URL, location, readyState and
+// designMode; its location reads the address of the document shown at each
+// call),
 // IPersistStreamInit (Load replaces the document with the stream's HTML, Save
 // writes the current markup in UTF-8), IPersistFile (Save writes the markup to
 // a file) and IOleCommandTarget (zoom and editing commands). It refers to the

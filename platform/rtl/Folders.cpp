@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -28,6 +29,19 @@ String ProfileDir() {
   dir = cleanDir(dir);
   ForceDirectories(dir);
   return dir;
+}
+
+void KeepHomeInsideProfile() {
+  if (qEnvironmentVariableIsEmpty("NOCTIVANE_PROFILE")) return;
+  const String oldHome = cleanDir(QDir::homePath());
+  const String home = ProfileDir() + QStringLiteral("/Home");
+  ForceDirectories(home);
+  qputenv("HOME", QFile::encodeName(home));
+  // A base folder named outright would still lead into the old home.
+  for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"}) {
+    const String dir = cleanDir(qEnvironmentVariable(name));
+    if (!dir.isEmpty() && (dir == oldHome || dir.startsWith(oldHome + QLatin1Char('/')))) qunsetenv(name);
+  }
 }
 
 String ProgramFileForWriting(const String& name) {

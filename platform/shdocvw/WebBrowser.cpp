@@ -2,6 +2,7 @@
 
 #include "platform/mshtml/LiveDocument.h"
 #include "platform/shdocvw/BrowserDialogs.h"
+#include "platform/shdocvw/TrustedCertificates.h"
 #include "platform/rtl/Folders.h"
 #include "platform/rtl/Registry.h"
 #include "platform/shell/UrlHistory.h"
@@ -14,6 +15,7 @@
 #include <QAuthenticator>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QFile>
 #include <QJsonDocument>
 #include <QMutex>
 #include <QNetworkProxy>
@@ -22,6 +24,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTimer>
+#include <QWebEngineCertificateError>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineHistory>
@@ -300,10 +303,27 @@ class PropertyWatcher : public QObject {
 class BrowserPage : public QWebEnginePage {
  public:
   BrowserPage(QWebEngineProfile* profile, WebBrowserObject* owner)
-      : QWebEnginePage(profile), owner(owner) {}
+      : QWebEnginePage(profile), owner(owner) {
+    // A certificate no authority vouches for is taken only when the profile
+    // trusts that very certificate; any other certificate error refuses the
+    // page, which shows the engine's error page and reports NavigateError.
+    connect(this, &QWebEnginePage::certificateError, this, [this](QWebEngineCertificateError error) {
+      const bool trusted = error.type() == QWebEngineCertificateError::CertificateAuthorityInvalid &&
+                           error.isOverridable() &&
+                           ProfileTrustsCertificate(error.certificateChain(), error.url().host());
+      if (trusted) {
+        error.acceptCertificate();
+      } else {
+        refusedCertificates.append(error.url());
+        error.rejectCertificate();
+      }
+    });
+  }
 
   // Cleared when the browser object ends before its page.
   WebBrowserObject* owner;
+  // Addresses whose certificate was refused and whose error page is still to come.
+  QList<QUrl> refusedCertificates;
 
  protected:
   bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
@@ -371,11 +391,23 @@ using shdocvw_detail::UserAgentInterceptor;
 QWebEngineProfile* BrowserEngineProfile() {
   static QPointer<QWebEngineProfile> profile;
   if (!profile) {
-    profile = new QWebEngineProfile(QStringLiteral("Noctivane"), QCoreApplication::instance());
     const String dir = ProfileDir() + QStringLiteral("/Engine");
     ForceDirectories(dir);
+    // Making the profile makes a storage folder under the user's data folder
+    // before the profile can be told where its storage is: for that moment
+    // the data folder lies in the profile. The engine starts with this
+    // profile, so none of its threads runs yet when the variable is set.
+    const bool dataHomeSet = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir + QStringLiteral("/Initial")));
+    profile = new QWebEngineProfile(QStringLiteral("Noctivane"), QCoreApplication::instance());
+    if (dataHomeSet)
+      qputenv("XDG_DATA_HOME", dataHome);
+    else
+      qunsetenv("XDG_DATA_HOME");
     profile->setPersistentStoragePath(dir);
     profile->setCachePath(dir + QStringLiteral("/Cache"));
+    profile->setDownloadPath(dir + QStringLiteral("/Downloads"));
     // The engine follows the process's proxy from now on.
     followProcessProxy();
     static const int proxyListener = AddInternetSettingsListener([] {
@@ -754,7 +786,9 @@ void WebBrowserObject::onUrlChanged(const QUrl& url) {
   updateCommandStates();
   OleVariant vUrl(locationUrl());
   fire(DISPID_NAVIGATECOMPLETE2, {dispatch(static_cast<IWebBrowser2*>(this)), refVariant(&vUrl)});
-  const LONG icon = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0
+  // The error page of a refused certificate is no secure page.
+  const bool refused = page_->refusedCertificates.removeAll(url) > 0;
+  const LONG icon = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 && !refused
                         ? secureLockIconSecure128Bit
                         : secureLockIconUnsecure;
   if (icon != secureLockIcon_) {

@@ -2,12 +2,14 @@
 
 #include "platform/com/Dispatch.h"
 #include "platform/com/Streams.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QTimer>
+#include <QWebEngineCertificateError>
 #include <QUrl>
 #include <QUuid>
 #include <QWebEnginePage>
@@ -215,6 +217,114 @@ TEST_F(LiveDocumentTest, WaitsEndWhenThePageGoesOrTimeRunsOut) {
   testsupport::waitFor([] { return false; }, 1600);  // the answer arrives meanwhile
   ASSERT_TRUE(RunPageScript(page, "6 * 7", &v));
   EXPECT_EQ(v.toInt(), 42);
+}
+
+// ---------------------------------------------------------------- location
+
+// A text property of an automation object, asked by name.
+String textByName(IDispatch* object, const char* name) {
+  DISPID id = DISPID_UNKNOWN;
+  OleVariant value;
+  if (!object || FAILED(DispatchGetIDOfName(object, name, id)) || FAILED(DispatchGetProperty(object, id, value)))
+    return "(none)";
+  return VarToStr(value);
+}
+
+String locationText(IHTMLLocation* location, HRESULT (IHTMLLocation::*getter)(BSTR*)) {
+  BSTR b = nullptr;
+  if ((location->*getter)(&b) != S_OK) return "(failed)";
+  const String text = BSTRToString(b);
+  SysFreeString(b);
+  return text;
+}
+
+class LiveLocationTest : public LiveDocumentTest {
+ protected:
+  bool load(const QUrl& url) {
+    bool finished = false;
+    auto c = QObject::connect(page, &QWebEnginePage::loadFinished, [&] { finished = true; });
+    page->load(url);
+    const bool arrived = testsupport::waitFor([&] { return finished; }, 10000);
+    QObject::disconnect(c);
+    return arrived;
+  }
+};
+
+TEST_F(LiveLocationTest, PartsOfTheShownAddress) {
+  testsupport::LoopbackServer server;
+  server.page(R"(/dir/(\w+)\.html)", "<html><head><title>Here</title></head><body>here</body></html>");
+  ASSERT_TRUE(server.start());
+  const QString url = server.url("/dir/page.html?x=1&y=two#part");
+  ASSERT_TRUE(load(QUrl(url)));
+  ComPtr<IHTMLDocument2> doc = CreateLiveDocument(page);
+  ComPtr<IHTMLLocation> location;
+  ASSERT_EQ(doc->get_location(&location), S_OK);
+  ASSERT_TRUE(location);
+  const QString host = QStringLiteral("127.0.0.1:%1").arg(server.port());
+  EXPECT_EQ(locationText(location.Get(), &IHTMLLocation::get_href), url);
+  EXPECT_EQ(locationText(location.Get(), &IHTMLLocation::get_protocol), "http:");
+  EXPECT_EQ(locationText(location.Get(), &IHTMLLocation::get_host), host);
+  EXPECT_EQ(locationText(location.Get(), &IHTMLLocation::get_hostname), "127.0.0.1");
+  EXPECT_EQ(locationText(location.Get(), &IHTMLLocation::get_port), QString::number(server.port()));
+  EXPECT_EQ(locationText(location.Get(), &IHTMLLocation::get_pathname), "/dir/page.html");
+  EXPECT_EQ(locationText(location.Get(), &IHTMLLocation::get_search), "?x=1&y=two");
+  EXPECT_EQ(locationText(location.Get(), &IHTMLLocation::get_hash), "#part");
+  EXPECT_EQ(locationText(location.Get(), &IHTMLLocation::toString), url);
+
+  // By name, in any letter case, as late-bound callers ask; the document's
+  // location property answers an object.
+  EXPECT_EQ(textByName(doc.Get(), "Location"), url);  // its default value is the address
+  DISPID id = DISPID_UNKNOWN;
+  OleVariant value;
+  ASSERT_EQ(DispatchGetIDOfName(doc.Get(), "LOCATION", id), S_OK);
+  ASSERT_EQ(DispatchGetProperty(doc.Get(), id, value), S_OK);
+  ComPtr<IDispatch> byName = value.toDispatch();
+  EXPECT_EQ(textByName(byName.Get(), "Protocol"), "http:");
+  EXPECT_EQ(textByName(byName.Get(), "pathName"), "/dir/page.html");
+  EXPECT_EQ(textByName(byName.Get(), "nothing"), "(none)");
+
+  // The location follows the page: a kept object answers the next address.
+  ASSERT_TRUE(load(QUrl(server.url("/dir/next.html"))));
+  EXPECT_EQ(locationText(location.Get(), &IHTMLLocation::get_pathname), "/dir/next.html");
+  EXPECT_EQ(locationText(location.Get(), &IHTMLLocation::get_search), "");
+  EXPECT_EQ(locationText(location.Get(), &IHTMLLocation::get_hash), "");
+
+  // Once the page is gone it cannot answer.
+  delete page;
+  page = nullptr;
+  BSTR b = nullptr;
+  EXPECT_EQ(location->get_href(&b), E_UNEXPECTED);
+  EXPECT_EQ(b, nullptr);
+  EXPECT_EQ(doc->get_location(&location), E_UNEXPECTED);
+}
+
+TEST_F(LiveLocationTest, ASecurePageAndAnErrorPageInItsPlace) {
+  testsupport::LoopbackServer server(testsupport::LoopbackServer::Https);
+  server.page("/secure.html", "<html><head><title>Secure</title></head><body>inside</body></html>");
+  ASSERT_TRUE(server.start());
+  bool accept = false;
+  QObject::connect(page, &QWebEnginePage::certificateError, [&](QWebEngineCertificateError error) {
+    accept ? error.acceptCertificate() : error.rejectCertificate();
+  });
+  ComPtr<IHTMLDocument2> doc = CreateLiveDocument(page);
+
+  // Refused: the error page shown in its place has an address of its own.
+  ASSERT_TRUE(load(QUrl(server.url("/secure.html"))));
+  ComPtr<IDispatch> location;
+  {
+    DISPID id = DISPID_UNKNOWN;
+    OleVariant value;
+    ASSERT_EQ(DispatchGetIDOfName(doc.Get(), "location", id), S_OK);
+    ASSERT_EQ(DispatchGetProperty(doc.Get(), id, value), S_OK);
+    location = value.toDispatch();
+  }
+  EXPECT_NE(textByName(location.Get(), "protocol"), "https:");
+  EXPECT_NE(textByName(location.Get(), "protocol"), "(none)");
+
+  accept = true;
+  ASSERT_TRUE(load(QUrl(server.url("/secure.html?again"))));
+  EXPECT_EQ(textByName(location.Get(), "protocol"), "https:");
+  EXPECT_EQ(textByName(location.Get(), "search"), "?again");
 }
 
 }  // namespace
