@@ -4,10 +4,12 @@
 
 #include "platform/com/ComObject.h"
 #include "platform/shdocvw/BrowserDialogs.h"
+#include "platform/shdocvw/DownloadDialog.h"
 #include "platform/winapi/DragDrop.h"
 #include "platform/winapi/Menus.h"
 
 #include <QWebEngineContextMenuRequest>
+#include <QWebEngineDownloadRequest>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -175,6 +177,33 @@ HRESULT WebBrowserObject::encodingMenu(VARIANT* out) {
   VariantClear(out);
   OleVariant(Int64(reinterpret_cast<std::uintptr_t>(encodingMenu_))).Detach(out);
   return S_OK;
+}
+
+// ---------------------------------------------------------------- saving the page
+
+HRESULT WebBrowserObject::savePageAs(DWORD option) {
+  if (!document_ || page_->url().isEmpty()) return OLECMDERR_E_DISABLED;
+  // Without a file name only the user can say where.
+  if (option == OLECMDEXECOPT_DONTPROMPTUSER) return OLECMDERR_E_CANCELED;
+  String path;
+  QWebEngineDownloadRequest::SavePageFormat format;
+  if (!AskSavePageLocation(page_->title(), page_->url(), path, format)) return OLECMDERR_E_CANCELED;
+  // The engine writes the page; the download it starts for that comes
+  // already accepted.
+  page_->save(path, format);
+  return S_OK;
+}
+
+void WebBrowserObject::onSavePageDownload(QWebEngineDownloadRequest* download) {
+  // Asked for by savePageAs: where and how are settled.
+  if (download->state() != QWebEngineDownloadRequest::DownloadRequested) return;
+  // The engine's own "Save page".
+  String path;
+  QWebEngineDownloadRequest::SavePageFormat format;
+  if (AskSavePageLocation(page_->title(), page_->url(), path, format))
+    AcceptSavePageDownload(download, path, format);
+  else
+    download->cancel();
 }
 
 // ---------------------------------------------------------------- drop targets

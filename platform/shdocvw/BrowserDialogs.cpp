@@ -38,7 +38,8 @@ QStyle::StandardPixmap pictureOf(UINT type) {
 
 class BrowserDialog : public QDialog {
  public:
-  BrowserDialog(QWidget* parent, const String& text, UINT type, const std::vector<TBrowserDialogField>* fields)
+  BrowserDialog(QWidget* parent, const String& text, UINT type, const std::vector<TBrowserDialogField>* fields,
+                const QStringList& buttonTexts)
       : QDialog(parent), closing(closingAnswer(type)), answer(closing) {
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
@@ -60,20 +61,37 @@ class BrowserDialog : public QDialog {
 
     if (fields && !fields->empty()) {
       auto* form = new QFormLayout;
+      QLineEdit* first = nullptr;
       for (const TBrowserDialogField& field : *fields) {
+        if (field.ReadOnly) {
+          // Text from a page or a server: shown as it is, never as markup.
+          auto* value = new QLabel(this);
+          value->setTextFormat(Qt::PlainText);
+          value->setText(field.Value);
+          value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+          value->setWordWrap(true);
+          form->addRow(field.Label, value);
+          edits.push_back(nullptr);
+          continue;
+        }
         auto* edit = new QLineEdit(field.Value, this);
         if (field.Secret) edit->setEchoMode(QLineEdit::Password);
         form->addRow(field.Label, edit);
         edits.push_back(edit);
+        if (!first) first = edit;
       }
       layout->addLayout(form);
-      edits.front()->setFocus();
-      edits.front()->selectAll();
+      if (first) {
+        first->setFocus();
+        first->selectAll();
+      }
     }
 
     auto* buttons = new QDialogButtonBox(this);
-    auto add = [this, buttons](QDialogButtonBox::StandardButton which, int result) {
+    auto add = [this, buttons, &buttonTexts](QDialogButtonBox::StandardButton which, int result) {
       QPushButton* button = buttons->addButton(which);
+      const qsizetype index = buttons->buttons().size() - 1;
+      if (index < buttonTexts.size()) button->setText(buttonTexts[index]);
       QObject::connect(button, &QPushButton::clicked, this, [this, result] { finish(result); });
     };
     switch (type & MB_TYPEMASK) {
@@ -124,11 +142,11 @@ class BrowserDialog : public QDialog {
 };
 
 LRESULT dialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* dialog = dynamic_cast<BrowserDialog*>(WidgetOf(hwnd));
+  auto* dialog = dynamic_cast<QDialog*>(WidgetOf(hwnd));
   switch (msg) {
     case WM_CLOSE:
-      // Ends the dialog as Cancel; the window goes when the dialog returns.
-      if (dialog) dialog->finish(dialog->closing);
+      // Ends the dialog as Cancel; the window goes with the dialog.
+      if (dialog) dialog->reject();
       return 0;
     case WM_SETICON: {
       const LRESULT previous = DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -141,14 +159,20 @@ LRESULT dialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
+HWND BrowserDialogTop(HWND owner) { return IsWindow(owner) ? GetAncestor(owner, GA_ROOT) : nullptr; }
+
+HWND CreateBrowserDialogWindow(QDialog* dialog, HWND top, const String& caption) {
+  return CreateWindowHandle(QStringLiteral("#32770"), caption, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
+                            WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT, top, &dialogProc,
+                            dialog);
+}
+
 int ShowBrowserDialog(HWND owner, const String& caption, const String& text, UINT type,
-                      std::vector<TBrowserDialogField>* fields) {
-  HWND top = IsWindow(owner) ? GetAncestor(owner, GA_ROOT) : nullptr;
-  QPointer<BrowserDialog> dialog = new BrowserDialog(top ? WidgetOf(top) : nullptr, text, type, fields);
-  const HWND hwnd = CreateWindowHandle(QStringLiteral("#32770"), caption,
-                                       WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
-                                       WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT, top,
-                                       &dialogProc, dialog.data());
+                      std::vector<TBrowserDialogField>* fields, const QStringList& buttonTexts) {
+  const HWND top = BrowserDialogTop(owner);
+  QPointer<BrowserDialog> dialog =
+      new BrowserDialog(top ? WidgetOf(top) : nullptr, text, type, fields, buttonTexts);
+  const HWND hwnd = CreateBrowserDialogWindow(dialog.data(), top, caption);
 
   // The dialog ends when it hides (a button, WM_CLOSE, DestroyWindow) or
   // when its owner takes it along. Whoever watches the owner's activation
@@ -167,7 +191,7 @@ int ShowBrowserDialog(HWND owner, const String& caption, const String& text, UIN
     answer = dialog->answer;
     if (answer == IDOK && fields) {
       for (size_t i = 0; i < fields->size() && i < dialog->edits.size(); ++i)
-        (*fields)[i].Value = dialog->edits[i]->text();
+        if (dialog->edits[i]) (*fields)[i].Value = dialog->edits[i]->text();
     }
   }
   if (IsWindow(hwnd)) DestroyWindow(hwnd);

@@ -14,20 +14,36 @@
 
 #include <vector>
 
-// An edit field of a dialog: its label, the text it starts with (and, after
-// OK, the text typed), and whether it hides what is typed.
+#include <QStringList>
+
+class QDialog;
+
+// A field of a dialog: its label, the text it starts with (and, after OK,
+// the text typed), and whether it hides what is typed. A read-only field
+// shows its text for reading and copying only.
 struct TBrowserDialogField {
   String Label;
   String Value;
   bool Secret = false;
+  bool ReadOnly = false;
 };
 
 // Shows a dialog with the text, the fields and the buttons of `type`
 // (MB_OK, MB_OKCANCEL or MB_YESNO, with an MB_ICON* picture) and answers
 // IDOK, IDCANCEL, IDYES or IDNO. The fields keep their values unless the
 // answer is IDOK. `owner` may be any window of the owning form, or 0.
+// `buttonTexts` renames the buttons, in the order of `type` (OK first).
 int ShowBrowserDialog(HWND owner, const String& caption, const String& text, UINT type,
-                      std::vector<TBrowserDialogField>* fields = nullptr);
+                      std::vector<TBrowserDialogField>* fields = nullptr,
+                      const QStringList& buttonTexts = {});
+
+// For dialogs of their own that live on after the call that shows them:
+// the top-level window that owns the dialogs of `owner` (0 for none), and
+// a "#32770" window for a dialog created with that window's widget as its
+// parent. WM_CLOSE rejects the dialog, WM_SETICON sets its icon, and
+// deleting the dialog destroys the window.
+HWND BrowserDialogTop(HWND owner);
+HWND CreateBrowserDialogWindow(QDialog* dialog, HWND top, const String& caption);
 
 // A page's alert (MB_OK) or confirm (MB_OKCANCEL) message.
 int ShowBrowserMessage(HWND owner, const String& text, UINT type);

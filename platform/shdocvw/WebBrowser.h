@@ -292,6 +292,10 @@ class WebBrowserObject final
   void onMenuCommand(UINT command);
   // ExecWB command 27: the browser's encoding menu (its handle as a number).
   HRESULT encodingMenu(VARIANT* out);
+  // Save-as without a file name (ExecWB, the engine's "Save page"): asks
+  // where and has the engine write the page there.
+  HRESULT savePageAs(DWORD option);
+  void onSavePageDownload(QWebEngineDownloadRequest* download);
   // Registers the drop target the host gives for the document window.
   void applyDropTarget();
   // Without RegisterAsDropTarget, a document window without a target refuses drops.
