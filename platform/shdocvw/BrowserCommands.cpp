@@ -182,25 +182,33 @@ HRESULT WebBrowserObject::encodingMenu(VARIANT* out) {
 // ---------------------------------------------------------------- saving the page
 
 HRESULT WebBrowserObject::savePageAs(DWORD option) {
-  if (!document_ || page_->url().isEmpty()) return OLECMDERR_E_DISABLED;
+  if (!document_ || Page()->url().isEmpty()) return OLECMDERR_E_DISABLED;
   // Without a file name only the user can say where.
   if (option == OLECMDEXECOPT_DONTPROMPTUSER) return OLECMDERR_E_CANCELED;
   String path;
   QWebEngineDownloadRequest::SavePageFormat format;
-  if (!AskSavePageLocation(page_->title(), page_->url(), path, format)) return OLECMDERR_E_CANCELED;
-  // The engine writes the page; the download it starts for that comes
-  // already accepted.
-  page_->save(path, format);
+  if (!AskSavePageLocation(Page()->title(), Page()->url(), path, format)) return OLECMDERR_E_CANCELED;
+  // The engine writes the page through a download of its own, which the
+  // choice made here settles.
+  pendingSavePath_ = path;
+  pendingSaveFormat_ = int(format);
+  Page()->save(path, format);
   return S_OK;
 }
 
 void WebBrowserObject::onSavePageDownload(QWebEngineDownloadRequest* download) {
-  // Asked for by savePageAs: where and how are settled.
-  if (download->state() != QWebEngineDownloadRequest::DownloadRequested) return;
-  // The engine's own "Save page".
   String path;
   QWebEngineDownloadRequest::SavePageFormat format;
-  if (AskSavePageLocation(page_->title(), page_->url(), path, format))
+  if (!pendingSavePath_.isEmpty()) {
+    // Asked for by savePageAs: where and how are settled.
+    AcceptSavePageDownload(download, pendingSavePath_,
+                           QWebEngineDownloadRequest::SavePageFormat(pendingSaveFormat_));
+    pendingSavePath_.clear();
+    return;
+  }
+  if (download->state() != QWebEngineDownloadRequest::DownloadRequested) return;
+  // The engine's own "Save page".
+  if (AskSavePageLocation(Page()->title(), Page()->url(), path, format))
     AcceptSavePageDownload(download, path, format);
   else
     download->cancel();

@@ -38,8 +38,7 @@ QStyle::StandardPixmap pictureOf(UINT type) {
 
 class BrowserDialog : public QDialog {
  public:
-  BrowserDialog(QWidget* parent, const String& text, UINT type, const std::vector<TBrowserDialogField>* fields,
-                const QStringList& buttonTexts)
+  BrowserDialog(QWidget* parent, const String& text, UINT type, const std::vector<TBrowserDialogField>* fields)
       : QDialog(parent), closing(closingAnswer(type)), answer(closing) {
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
@@ -61,37 +60,20 @@ class BrowserDialog : public QDialog {
 
     if (fields && !fields->empty()) {
       auto* form = new QFormLayout;
-      QLineEdit* first = nullptr;
       for (const TBrowserDialogField& field : *fields) {
-        if (field.ReadOnly) {
-          // Text from a page or a server: shown as it is, never as markup.
-          auto* value = new QLabel(this);
-          value->setTextFormat(Qt::PlainText);
-          value->setText(field.Value);
-          value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-          value->setWordWrap(true);
-          form->addRow(field.Label, value);
-          edits.push_back(nullptr);
-          continue;
-        }
         auto* edit = new QLineEdit(field.Value, this);
         if (field.Secret) edit->setEchoMode(QLineEdit::Password);
         form->addRow(field.Label, edit);
         edits.push_back(edit);
-        if (!first) first = edit;
       }
       layout->addLayout(form);
-      if (first) {
-        first->setFocus();
-        first->selectAll();
-      }
+      edits.front()->setFocus();
+      edits.front()->selectAll();
     }
 
     auto* buttons = new QDialogButtonBox(this);
-    auto add = [this, buttons, &buttonTexts](QDialogButtonBox::StandardButton which, int result) {
+    auto add = [this, buttons](QDialogButtonBox::StandardButton which, int result) {
       QPushButton* button = buttons->addButton(which);
-      const qsizetype index = buttons->buttons().size() - 1;
-      if (index < buttonTexts.size()) button->setText(buttonTexts[index]);
       QObject::connect(button, &QPushButton::clicked, this, [this, result] { finish(result); });
     };
     switch (type & MB_TYPEMASK) {
@@ -168,10 +150,9 @@ HWND CreateBrowserDialogWindow(QDialog* dialog, HWND top, const String& caption)
 }
 
 int ShowBrowserDialog(HWND owner, const String& caption, const String& text, UINT type,
-                      std::vector<TBrowserDialogField>* fields, const QStringList& buttonTexts) {
+                      std::vector<TBrowserDialogField>* fields) {
   const HWND top = BrowserDialogTop(owner);
-  QPointer<BrowserDialog> dialog =
-      new BrowserDialog(top ? WidgetOf(top) : nullptr, text, type, fields, buttonTexts);
+  QPointer<BrowserDialog> dialog = new BrowserDialog(top ? WidgetOf(top) : nullptr, text, type, fields);
   const HWND hwnd = CreateBrowserDialogWindow(dialog.data(), top, caption);
 
   // The dialog ends when it hides (a button, WM_CLOSE, DestroyWindow) or
@@ -191,7 +172,7 @@ int ShowBrowserDialog(HWND owner, const String& caption, const String& text, UIN
     answer = dialog->answer;
     if (answer == IDOK && fields) {
       for (size_t i = 0; i < fields->size() && i < dialog->edits.size(); ++i)
-        if (dialog->edits[i]) (*fields)[i].Value = dialog->edits[i]->text();
+        (*fields)[i].Value = dialog->edits[i]->text();
     }
   }
   if (IsWindow(hwnd)) DestroyWindow(hwnd);

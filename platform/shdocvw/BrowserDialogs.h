@@ -14,28 +14,22 @@
 
 #include <vector>
 
-#include <QStringList>
-
 class QDialog;
 
-// A field of a dialog: its label, the text it starts with (and, after OK,
-// the text typed), and whether it hides what is typed. A read-only field
-// shows its text for reading and copying only.
+// An edit field of a dialog: its label, the text it starts with (and, after
+// OK, the text typed), and whether it hides what is typed.
 struct TBrowserDialogField {
   String Label;
   String Value;
   bool Secret = false;
-  bool ReadOnly = false;
 };
 
 // Shows a dialog with the text, the fields and the buttons of `type`
 // (MB_OK, MB_OKCANCEL or MB_YESNO, with an MB_ICON* picture) and answers
 // IDOK, IDCANCEL, IDYES or IDNO. The fields keep their values unless the
 // answer is IDOK. `owner` may be any window of the owning form, or 0.
-// `buttonTexts` renames the buttons, in the order of `type` (OK first).
 int ShowBrowserDialog(HWND owner, const String& caption, const String& text, UINT type,
-                      std::vector<TBrowserDialogField>* fields = nullptr,
-                      const QStringList& buttonTexts = {});
+                      std::vector<TBrowserDialogField>* fields = nullptr);
 
 // For dialogs of their own that live on after the call that shows them:
 // the top-level window that owns the dialogs of `owner` (0 for none), and

@@ -4,7 +4,9 @@
 #include "platform/rtl/Registry.h"
 #include "platform/shdocvw/BrowserDialogs.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -17,6 +19,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <filesystem>
 
 namespace {
 
@@ -100,39 +104,51 @@ String sourceText(const QUrl& url) {
   return host.isEmpty() ? address : QStringLiteral("%1 (%2)").arg(host, address);
 }
 
-// Follows an accepted download: what is saved where, how far it got, and
-// Cancel; after the end, what became of it and Close.
-class DownloadProgressDialog : public QDialog {
+// The file-download dialog of one download. The engine writes what arrives
+// into the profile from the start, so the size shows as soon as the server
+// gives it; Save asks where, and the finished file is moved there. Cancel,
+// at any time, ends the transfer and removes what had arrived.
+class DownloadDialog : public QDialog {
  public:
-  DownloadProgressDialog(QWidget* parent, QWebEngineDownloadRequest* download, const String& name,
-                         const String& source, const String& path)
-      : QDialog(parent), download_(download) {
+  DownloadDialog(QWidget* parent, QWebEngineDownloadRequest* download, const String& name, const String& source)
+      : QDialog(parent), download_(download), name_(name) {
     setAttribute(Qt::WA_DeleteOnClose);
     auto* layout = new QVBoxLayout(this);
+    question_ = new QLabel(QStringLiteral("Do you want to save this file?"), this);
+    layout->addWidget(question_);
     auto* form = new QFormLayout;
     auto addRow = [this, form](const char* label, const String& text) {
       auto* value = new QLabel(this);
-      value->setTextFormat(Qt::PlainText);
+      value->setTextFormat(Qt::PlainText);  // a server's text, never markup
       value->setText(text);
       value->setTextInteractionFlags(Qt::TextSelectableByMouse);
       form->addRow(QString::fromLatin1(label), value);
+      return value;
     };
-    addRow("Saving:", name);
+    addRow("Name:", name);
     addRow("From:", source);
-    addRow("To:", path);
+    size_ = addRow("Size:", DownloadSizeText(-1));
+    to_ = addRow("To:", String());
+    form_ = form;
+    form->setRowVisible(to_, false);
     layout->addLayout(form);
     bar_ = new QProgressBar(this);
     bar_->setTextVisible(false);
+    bar_->hide();
     layout->addWidget(bar_);
     status_ = new QLabel(this);
     status_->setTextFormat(Qt::PlainText);
     layout->addWidget(status_);
     auto* row = new QHBoxLayout;
     row->addStretch();
-    button_ = new QPushButton(QStringLiteral("Cancel"), this);
-    row->addWidget(button_);
+    save_ = new QPushButton(QStringLiteral("&Save"), this);
+    save_->setDefault(true);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    row->addWidget(save_);
+    row->addWidget(cancel_);
     layout->addLayout(row);
-    connect(button_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(save_, &QPushButton::clicked, this, [this] { save(); });
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
     setMinimumWidth(420);
 
     connect(download, &QWebEngineDownloadRequest::receivedBytesChanged, this, [this] { update(); });
@@ -142,15 +158,11 @@ class DownloadProgressDialog : public QDialog {
     update();
   }
 
-  ~DownloadProgressDialog() override {
-    // A download nobody follows any more is not left running.
-    if (running()) download_->cancel();
-  }
+  ~DownloadDialog() override { abandon(); }
 
-  // Cancel while running; Close afterwards.
+  // Cancel while the file is not in place; Close afterwards.
   void reject() override {
-    if (running()) download_->cancel();
-    done_ = true;
+    abandon();
     QDialog::reject();
   }
 
@@ -161,8 +173,11 @@ class DownloadProgressDialog : public QDialog {
   }
   void hideEvent(QHideEvent* e) override {
     QDialog::hideEvent(e);
-    // Hidden by code (its window destroyed): the same as Cancel.
-    if (!e->spontaneous() && !done_) reject();
+    // Hidden by code, as when its window is destroyed: the same as Cancel.
+    if (!e->spontaneous() && isHidden() && !closing_) {
+      closing_ = true;
+      reject();
+    }
   }
 
  private:
@@ -170,29 +185,88 @@ class DownloadProgressDialog : public QDialog {
     return download_ && (download_->state() == QWebEngineDownloadRequest::DownloadInProgress ||
                          download_->state() == QWebEngineDownloadRequest::DownloadRequested);
   }
+  String stagedFile() const {
+    return download_ ? QDir(download_->downloadDirectory()).filePath(download_->downloadFileName()) : String();
+  }
+
+  // Ends a transfer whose file is not in place and removes what arrived.
+  void abandon() {
+    closing_ = true;
+    if (placed_) return;
+    const String staged = stagedFile();
+    if (running()) download_->cancel();
+    if (!staged.isEmpty()) QFile::remove(staged);
+  }
+
+  void save() {
+    const String ext = fileExtension(name_);
+    String filter = ext.isEmpty() ? String() : QStringLiteral("%1 file (*.%2)|*.%2|").arg(ext.toUpper(), ext);
+    filter += QStringLiteral("All files (*.*)|*.*");
+    int filterIndex = 1;
+    String path;
+    QPointer<DownloadDialog> self(this);
+    const bool chosen = askSavePath(QStringLiteral("Save As"), name_, filter, filterIndex, path);
+    if (!self) return;
+    if (!chosen) {
+      reject();
+      return;
+    }
+    target_ = path;
+    to_->setText(path);
+    form_->setRowVisible(to_, true);
+    question_->hide();
+    save_->hide();
+    bar_->show();
+    update();
+  }
+
+  // Moves the finished file to where the user chose, replacing a file the
+  // user agreed to replace.
+  void place() {
+    const String staged = stagedFile();
+    std::error_code error;
+    std::filesystem::rename(staged.toStdString(), target_.toStdString(), error);
+    if (error) {
+      // Another file system: a copy beside the target, renamed into place.
+      const String part = target_ + QStringLiteral(".part");
+      QFile::remove(part);
+      if (QFile::copy(staged, part)) std::filesystem::rename(part.toStdString(), target_.toStdString(), error);
+      else error = std::make_error_code(std::errc::io_error);
+      if (error) QFile::remove(part);
+      QFile::remove(staged);
+    }
+    placed_ = !error;
+    finish(placed_ ? QStringLiteral("Download complete: %1 saved.").arg(DownloadSizeText(QFileInfo(target_).size()))
+                   : QStringLiteral("The file could not be saved to %1.").arg(target_));
+  }
 
   void update() {
+    if (placed_ || closing_) return;
     if (!download_) {
       finish(QStringLiteral("The download was ended."));
       return;
     }
     const qint64 received = download_->receivedBytes();
-    const qint64 total = download_->totalBytes();
+    const bool complete = download_->state() == QWebEngineDownloadRequest::DownloadCompleted;
+    // The engine counts an unknown size as 0 until the end.
+    const qint64 total = complete ? received : download_->totalBytes() > 0 ? download_->totalBytes() : -1;
+    size_->setText(DownloadSizeText(total));
     switch (download_->state()) {
       case QWebEngineDownloadRequest::DownloadCompleted:
-        bar_->setRange(0, 1);
-        bar_->setValue(1);
-        finish(QStringLiteral("Download complete: %1 saved.").arg(DownloadSizeText(received)));
+        if (!target_.isEmpty()) place();
+        else status_->setText(QStringLiteral("Received; choose where to save it."));
         return;
       case QWebEngineDownloadRequest::DownloadCancelled:
         finish(QStringLiteral("The download was cancelled."));
         return;
       case QWebEngineDownloadRequest::DownloadInterrupted:
+        QFile::remove(stagedFile());
         finish(QStringLiteral("The download failed: %1.").arg(download_->interruptReasonString()));
         return;
       default:
         break;
     }
+    if (target_.isEmpty()) return;
     if (total > 0) {
       bar_->setRange(0, 1000);
       bar_->setValue(int(std::min<qint64>(1000, received * 1000 / total)));
@@ -204,16 +278,27 @@ class DownloadProgressDialog : public QDialog {
   }
 
   void finish(const String& text) {
-    if (bar_->maximum() == 0) bar_->setRange(0, 1);
+    bar_->setRange(0, 1);
+    bar_->setValue(placed_ ? 1 : 0);
+    question_->hide();
+    save_->hide();
     status_->setText(text);
-    button_->setText(QStringLiteral("Close"));
+    cancel_->setText(QStringLiteral("Close"));
   }
 
   QPointer<QWebEngineDownloadRequest> download_;
+  const String name_;
+  String target_;
+  QLabel* question_;
+  QFormLayout* form_;
+  QLabel* size_;
+  QLabel* to_;
   QProgressBar* bar_;
   QLabel* status_;
-  QPushButton* button_;
-  bool done_ = false;
+  QPushButton* save_;
+  QPushButton* cancel_;
+  bool placed_ = false;
+  bool closing_ = false;
 };
 
 }  // namespace
@@ -252,42 +337,24 @@ String DownloadStartFolder() {
   return QDir::homePath();
 }
 
-bool OfferDownload(HWND owner, QWebEngineDownloadRequest* request) {
-  QPointer<QWebEngineDownloadRequest> download(request);
+bool OfferDownload(HWND owner, QWebEngineDownloadRequest* download) {
   if (!download) return false;
   String proposed = download->downloadFileName();
   if (proposed.isEmpty()) proposed = download->suggestedFileName();
   if (proposed.isEmpty()) proposed = download->url().fileName();
   const String name = SafeDownloadFileName(proposed);
-  const String source = sourceText(download->url());
 
-  std::vector<TBrowserDialogField> fields{{QStringLiteral("Name:"), name, false, true},
-                                          {QStringLiteral("From:"), source, false, true},
-                                          {QStringLiteral("Size:"), DownloadSizeText(download->totalBytes()), false, true}};
-  if (ShowBrowserDialog(owner, QStringLiteral("File Download"), QStringLiteral("Do you want to save this file?"),
-                        MB_OKCANCEL | MB_ICONQUESTION, &fields, {QStringLiteral("&Save"), QStringLiteral("Cancel")}) !=
-          IDOK ||
-      !download)
-    return false;
-
-  const String ext = fileExtension(name);
-  String filter = ext.isEmpty() ? String()
-                                : QStringLiteral("%1 file (*.%2)|*.%2|").arg(ext.toUpper(), ext);
-  filter += QStringLiteral("All files (*.*)|*.*");
-  int filterIndex = 1;
-  String path;
-  if (!askSavePath(QStringLiteral("Save As"), name, filter, filterIndex, path) || !download) return false;
-  if (download->state() != QWebEngineDownloadRequest::DownloadRequested) return false;
-
-  const QFileInfo target(path);
-  download->setDownloadDirectory(target.absolutePath());
-  download->setDownloadFileName(target.fileName());
+  // What arrives waits in the engine's folder of the profile under a name of
+  // its own until the user says where it goes.
+  const String staging = download->downloadDirectory();
+  if (staging.isEmpty() || !ForceDirectories(staging)) return false;
+  download->setDownloadFileName(QStringLiteral("%1-%2.part").arg(QCoreApplication::applicationPid()).arg(download->id()));
   download->accept();
 
   const HWND top = BrowserDialogTop(owner);
-  auto* progress = new DownloadProgressDialog(top ? WidgetOf(top) : nullptr, download, name, source, path);
-  CreateBrowserDialogWindow(progress, top, QStringLiteral("File Download"));
-  progress->show();
+  auto* dialog = new DownloadDialog(top ? WidgetOf(top) : nullptr, download, name, sourceText(download->url()));
+  CreateBrowserDialogWindow(dialog, top, QStringLiteral("File Download"));
+  dialog->show();
   return true;
 }
 

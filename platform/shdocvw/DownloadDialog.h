@@ -2,13 +2,13 @@
 // What the browser does with a download that no host takes, and where it
 // saves a page.
 //
-// A download first shows the file-download dialog (the file's name, where it
-// comes from and its size when the server gives one) with Save and Cancel.
-// Save asks where through the class library's save dialog; the engine then
-// writes the file there while a progress dialog with Cancel follows it. A
-// cancelled or failed download leaves no partial file behind. Nothing is
-// written anywhere the user did not choose. All these dialogs are the
-// browser's own "#32770" windows (see BrowserDialogs.h).
+// A download shows the file-download dialog: the file's name, where it
+// comes from and its size once the server gives it, with Save and Cancel.
+// Save asks where through the class library's save dialog; the same dialog
+// then follows the transfer with Cancel, and the finished file is moved to
+// the chosen place. A cancelled or failed download leaves no partial file
+// behind, and nothing lands anywhere the user did not choose. The dialogs
+// are the browser's own "#32770" windows (see BrowserDialogs.h).
 #include "platform/winapi/Windows.h"
 
 #include <QWebEngineDownloadRequest>
@@ -34,10 +34,11 @@ String DownloadSizeText(qint64 bytes);
 // written to unless chosen).
 String DownloadStartFolder();
 
-// Asks the user about a download the engine offers; called while the engine
-// waits for an answer. True when the download was accepted into a file the
-// user chose (a progress dialog follows it); false when the user declined,
-// and the caller refuses the download.
+// Takes a download the engine offers (called while the engine waits for an
+// answer) and shows its dialog. The transfer starts at once into the
+// engine's folder of the profile, so the size shows when the server gives
+// it; Save asks where and the finished file goes there. False when it
+// could not be taken: the caller refuses it.
 bool OfferDownload(HWND owner, QWebEngineDownloadRequest* download);
 
 // Asks where to save the page with this title and address, and how: HTML

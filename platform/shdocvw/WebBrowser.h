@@ -371,6 +371,8 @@ class WebBrowserObject final
   // Context menus and drops.
   HMENU encodingMenu_ = nullptr;       // built on demand; a menu it was put into may destroy it
   String textEncoding_;                // chosen in the encoding menu; empty: the engine's choice
+  String pendingSavePath_;             // where savePageAs has the engine save the page
+  int pendingSaveFormat_ = 0;          // and how (a QWebEngineDownloadRequest::SavePageFormat)
   ComPtr<IDropTarget> refusingTarget_;  // registered while drops are refused
   ULONG zoomPercent_ = 100;  // the optical zoom the host last heard of
 };

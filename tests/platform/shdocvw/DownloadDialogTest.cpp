@@ -49,6 +49,7 @@ class DownloadServer {
       res.set_header("Content-Disposition", "attachment; filename=\"stream.dat\"");
       res.set_chunked_content_provider("application/octet-stream", [](size_t offset, httplib::DataSink& sink) {
         const std::string all = payload(kSize);
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
         if (offset < all.size()) sink.write(all.data() + offset, std::min<size_t>(4096, all.size() - offset));
         else sink.done();
         return true;
@@ -99,6 +100,7 @@ class DownloadServer {
 // every text of its labels.
 struct SeenDialog {
   HWND hwnd = nullptr;
+  HWND owner = nullptr;
   String caption;
   std::map<String, String> fields;
   QStringList texts;
@@ -107,6 +109,7 @@ struct SeenDialog {
 SeenDialog look(HWND h) {
   SeenDialog d;
   d.hwnd = h;
+  d.owner = GetWindow(h, GW_OWNER);
   d.caption = GetWindowText(h);
   QWidget* w = WidgetOf(h);
   for (QFormLayout* form : w->findChildren<QFormLayout*>()) {
@@ -128,41 +131,16 @@ void press(HWND h, const QString& button) {
   ADD_FAILURE() << "no button " << button.toStdString();
 }
 
-// The browser's question dialogs are modal: a timer answers each new one
-// with the next action (one without an action left is cancelled).
-class DialogWatch {
- public:
-  using Action = std::function<void(HWND)>;
-  explicit DialogWatch(std::vector<Action> actions) : actions_(std::move(actions)) {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      HWND h = FindWindow(QStringLiteral("#32770"));
-      if (!h || !WidgetOf(h)->isVisible() || WidgetOf(h)->findChild<QProgressBar*>()) return;
-      if (!seen.empty() && seen.back().hwnd == h) return;
-      seen.push_back(look(h));
-      if (seen.size() <= actions_.size()) return actions_[seen.size() - 1](h);
-      SendMessage(h, WM_CLOSE, 0, 0);
-    });
-    timer_.start(20);
-  }
-  std::vector<SeenDialog> seen;
-
- private:
-  std::vector<Action> actions_;
-  QTimer timer_;
-};
-
-DialogWatch::Action pressing(QString button) {
-  return [button](HWND h) { press(h, button); };
-}
-
-// The progress dialog once it is shown.
-HWND progressDialog() {
+// The next file-download dialog shown (one not among `known`).
+HWND nextDialog(std::vector<HWND>& known, int timeoutMs = 10000) {
   HWND found = nullptr;
   testsupport::waitFor([&] {
     for (HWND h = FindWindow(QStringLiteral("#32770")); h; h = FindWindowEx(nullptr, h, QStringLiteral("#32770")))
-      if (WidgetOf(h) && WidgetOf(h)->isVisible() && WidgetOf(h)->findChild<QProgressBar*>()) found = h;
+      if (WidgetOf(h) && WidgetOf(h)->isVisible() && std::find(known.begin(), known.end(), h) == known.end())
+        found = h;
     return found != nullptr;
-  });
+  }, timeoutMs);
+  if (found) known.push_back(found);
   return found;
 }
 
@@ -262,82 +240,94 @@ TEST(DownloadNames, SizesReadAsAPersonWould) {
 
 TEST_F(DownloadDialogTest, SaveAsksWhereAndWritesTheBytesThere) {
   ASSERT_TRUE(showPage(server.url("/page")));
-  const QString saved = target.filePath("kept.bin");
-  dialogs.QueueFile(saved);
-  DialogWatch watch({pressing("Save")});
+  std::vector<HWND> known;
   navigate(server.url("/report.bin"));
-  ASSERT_TRUE(testsupport::waitFor([&] { return !watch.seen.empty(); }, 10000));
-  const SeenDialog& asked = watch.seen[0];
+  const HWND dialog = nextDialog(known);
+  ASSERT_TRUE(dialog);
+  // The size shows once the server has given it.
+  ASSERT_TRUE(testsupport::waitFor([&] { return look(dialog).fields.at("Size:") == "64.0 KB"; }));
+  const SeenDialog asked = look(dialog);
   EXPECT_EQ(asked.caption, "File Download");
+  EXPECT_TRUE(asked.texts.contains("Do you want to save this file?"));
   EXPECT_EQ(asked.fields.at("Name:"), "report.bin");
   EXPECT_TRUE(asked.fields.at("From:").contains(server.url("/report.bin"))) << asked.fields.at("From:").toStdString();
-  EXPECT_EQ(asked.fields.at("Size:"), "64.0 KB");
-  EXPECT_EQ(GetWindow(asked.hwnd, GW_OWNER), host.handle);
+  EXPECT_EQ(asked.owner, host.handle);
 
-  // The save dialog offered the server's name in a folder that exists.
+  // The save dialog offers the server's name in a folder that exists.
+  const QString saved = target.filePath("kept.bin");
+  dialogs.QueueFile(saved);
+  press(dialog, "Save");
   ASSERT_EQ(dialogs.CallsOf(TScriptedDialogService::dkSave).size(), 1u);
   const auto call = dialogs.CallsOf(TScriptedDialogService::dkSave)[0];
   EXPECT_EQ(call.FileName, "report.bin");
   EXPECT_TRUE(QDir(call.InitialDir).exists()) << call.InitialDir.toStdString();
   EXPECT_TRUE(call.Options.Contains(ofOverwritePrompt));
 
-  const HWND progress = progressDialog();
-  ASSERT_TRUE(progress);
-  EXPECT_EQ(look(progress).fields.at("To:"), saved);
-  ASSERT_TRUE(testsupport::waitFor([&] { return statusSays(progress, "Download complete"); }, 10000));
+  EXPECT_EQ(look(dialog).fields.at("To:"), saved);
+  ASSERT_TRUE(testsupport::waitFor([&] { return statusSays(dialog, "Download complete: 64.0 KB saved."); }, 10000));
   EXPECT_EQ(testsupport::readFile(saved), QByteArray::fromStdString(payload(DownloadServer::kSize)));
   EXPECT_EQ(filesIn(target.path()), QStringList{"kept.bin"});  // nothing beside it
-  press(progress, "Close");
-  EXPECT_TRUE(testsupport::waitFor([&] { return !IsWindow(progress); }));
+  press(dialog, "Close");
+  EXPECT_TRUE(testsupport::waitFor([&] { return !IsWindow(dialog); }));
+  EXPECT_EQ(testsupport::readFile(saved).size(), qsizetype(DownloadServer::kSize));  // Close keeps it
 
-  // Without a length: the size is unknown and the bytes arrive all the same.
-  // The next save dialog starts where the last file went.
-  const QString streamed = target.filePath("streamed.dat");
-  dialogs.QueueFile(streamed);
-  DialogWatch again({pressing("Save")});
+  // Without a length the size stays unknown and the bytes arrive all the
+  // same; an existing file the user agreed to replace is replaced. The save
+  // dialog starts where the last file went.
+  testsupport::writeFile(target.filePath("streamed.dat"), "older content");
   navigate(server.url("/stream"));
-  ASSERT_TRUE(testsupport::waitFor([&] { return !again.seen.empty(); }, 10000));
-  EXPECT_EQ(again.seen[0].fields.at("Name:"), "stream.dat");
-  EXPECT_EQ(again.seen[0].fields.at("Size:"), "Unknown");
+  const HWND second = nextDialog(known);
+  ASSERT_TRUE(second);
+  EXPECT_EQ(look(second).fields.at("Name:"), "stream.dat");
+  dialogs.QueueFile(target.filePath("streamed.dat"));
+  press(second, "Save");
+  ASSERT_TRUE(testsupport::waitFor([&] { return statusSays(second, "KB copied"); }, 10000));
+  EXPECT_EQ(look(second).fields.at("Size:"), "Unknown");
+  EXPECT_FALSE(statusSays(second, " of "));
   EXPECT_EQ(QDir(dialogs.CallsOf(TScriptedDialogService::dkSave).back().InitialDir), QDir(target.path()));
-  const HWND second = progressDialog();
   ASSERT_TRUE(testsupport::waitFor([&] { return statusSays(second, "Download complete"); }, 10000));
-  EXPECT_EQ(testsupport::readFile(streamed), QByteArray::fromStdString(payload(DownloadServer::kSize)));
+  EXPECT_EQ(testsupport::readFile(target.filePath("streamed.dat")), QByteArray::fromStdString(payload(DownloadServer::kSize)));
   EXPECT_TRUE(stagingUntouched());
 }
 
 TEST_F(DownloadDialogTest, ADeclinedDownloadWritesNothingAnywhere) {
   ASSERT_TRUE(showPage(server.url("/page")));
   // Cancel in the file-download dialog: no save dialog.
-  DialogWatch watch({pressing("Cancel"), pressing("Save")});
+  std::vector<HWND> known;
   navigate(server.url("/report.bin"));
-  ASSERT_TRUE(testsupport::waitFor([&] { return watch.seen.size() == 1; }, 10000));
-  settle();
+  const HWND first = nextDialog(known);
+  ASSERT_TRUE(first);
+  press(first, "Cancel");
+  EXPECT_TRUE(testsupport::waitFor([&] { return !IsWindow(first); }));
   EXPECT_TRUE(dialogs.CallsOf(TScriptedDialogService::dkSave).empty());
 
   // Save, then Cancel in the save dialog (the scripted dialog's answer).
   navigate(server.url("/report.bin"));
-  ASSERT_TRUE(testsupport::waitFor([&] { return dialogs.CallsOf(TScriptedDialogService::dkSave).size() == 1; }, 10000));
-  settle();
-  EXPECT_FALSE(FindWindow(QStringLiteral("#32770")));  // no progress follows
+  const HWND second = nextDialog(known);
+  ASSERT_TRUE(second);
+  press(second, "Save");
+  EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkSave).size(), 1u);
+  EXPECT_TRUE(testsupport::waitFor([&] { return !IsWindow(second); }));
 
   // A silent browser asks nobody and so saves nothing.
   browser->put_Silent(VARIANT_TRUE);
   navigate(server.url("/report.bin"));
-  settle();
-  EXPECT_EQ(watch.seen.size(), 2u);
+  EXPECT_FALSE(nextDialog(known, 1500));
 
+  settle();
   EXPECT_TRUE(filesIn(target.path()).isEmpty());
-  EXPECT_TRUE(stagingUntouched());
+  EXPECT_TRUE(stagingUntouched()) << filesIn(staging).join(", ").toStdString();
 }
 
 TEST_F(DownloadDialogTest, AHostileServerNameIsOfferedAsASafeName) {
   ASSERT_TRUE(showPage(server.url("/page")));
-  DialogWatch watch({pressing("Save")});
+  std::vector<HWND> known;
   navigate(server.url("/hostile"));
-  ASSERT_TRUE(testsupport::waitFor([&] { return dialogs.CallsOf(TScriptedDialogService::dkSave).size() == 1; }, 10000));
+  const HWND dialog = nextDialog(known);
+  ASSERT_TRUE(dialog);
+  press(dialog, "Save");  // the scripted save dialog cancels
+  ASSERT_EQ(dialogs.CallsOf(TScriptedDialogService::dkSave).size(), 1u);
   const String offered = dialogs.CallsOf(TScriptedDialogService::dkSave)[0].FileName;
-  EXPECT_EQ(watch.seen[0].fields.at("Name:"), offered);
   EXPECT_FALSE(offered.contains('/') || offered.contains('\\') || offered.startsWith('.')) << offered.toStdString();
   for (QChar c : offered)
     EXPECT_FALSE(c.unicode() < 0x20 || c.category() == QChar::Other_Format) << offered.toStdString();
@@ -348,36 +338,36 @@ TEST_F(DownloadDialogTest, AHostileServerNameIsOfferedAsASafeName) {
 
 TEST_F(DownloadDialogTest, CancelDuringASlowTransferLeavesNoPartialFile) {
   ASSERT_TRUE(showPage(server.url("/page")));
-  const QString saved = target.filePath("slow.bin");
-  dialogs.QueueFile(saved);
-  DialogWatch watch({pressing("Save")});
+  std::vector<HWND> known;
   navigate(server.url("/slow"));
-  const HWND progress = progressDialog();
-  ASSERT_TRUE(progress);
-  EXPECT_EQ(look(progress).fields.at("Saving:"), "slow.bin");
+  const HWND dialog = nextDialog(known);
+  ASSERT_TRUE(dialog);
+  EXPECT_EQ(look(dialog).fields.at("Name:"), "slow.bin");
+  dialogs.QueueFile(target.filePath("slow.bin"));
+  press(dialog, "Save");
   // Part of the file has arrived when Cancel is pressed.
-  QProgressBar* bar = WidgetOf(progress)->findChild<QProgressBar*>();
-  ASSERT_TRUE(testsupport::waitFor([&] { return bar->value() > 0 && !statusSays(progress, "0 bytes"); }, 10000));
-  EXPECT_TRUE(statusSays(progress, " of 1.0 MB copied"));
-  press(progress, "Cancel");
-  EXPECT_TRUE(testsupport::waitFor([&] { return !IsWindow(progress); }));
+  QProgressBar* bar = WidgetOf(dialog)->findChild<QProgressBar*>();
+  ASSERT_TRUE(testsupport::waitFor([&] { return bar->value() > 0; }, 10000));
+  EXPECT_TRUE(statusSays(dialog, " of 1.0 MB copied"));
+  press(dialog, "Cancel");
+  EXPECT_TRUE(testsupport::waitFor([&] { return !IsWindow(dialog); }));
   settle();
   EXPECT_LT(server.sent(), 16 * DownloadServer::kSize);
   EXPECT_TRUE(filesIn(target.path()).isEmpty()) << filesIn(target.path()).join(", ").toStdString();
-  EXPECT_TRUE(stagingUntouched());
+  EXPECT_TRUE(stagingUntouched()) << filesIn(staging).join(", ").toStdString();
 
   // Closing the dialog's window (as dialog interception does) cancels too.
-  const QString again = target.filePath("again.bin");
-  dialogs.QueueFile(again);
-  DialogWatch watch2({pressing("Save")});
   navigate(server.url("/slow"));
-  const HWND second = progressDialog();
+  const HWND second = nextDialog(known);
   ASSERT_TRUE(second);
+  dialogs.QueueFile(target.filePath("again.bin"));
+  press(second, "Save");
   ASSERT_TRUE(testsupport::waitFor([&] { return WidgetOf(second)->findChild<QProgressBar*>()->value() > 0; }, 10000));
   SendMessage(second, WM_CLOSE, 0, 0);
   EXPECT_TRUE(testsupport::waitFor([&] { return !IsWindow(second); }));
   settle();
   EXPECT_TRUE(filesIn(target.path()).isEmpty()) << filesIn(target.path()).join(", ").toStdString();
+  EXPECT_TRUE(stagingUntouched()) << filesIn(staging).join(", ").toStdString();
 }
 
 // ---------------------------------------------------------------- saving the page
