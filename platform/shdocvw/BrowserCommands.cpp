@@ -8,6 +8,8 @@
 #include "platform/winapi/DragDrop.h"
 #include "platform/winapi/Menus.h"
 
+#include <QEventLoop>
+#include <QTimer>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineDownloadRequest>
 #include <QWebEnginePage>
@@ -56,6 +58,9 @@ constexpr Encoding kEncodings[] = {
     {"Korean", "EUC-KR"},
 };
 constexpr UINT kEncodingCount = UINT(std::size(kEncodings));
+
+// How long a save-as waits for the engine to write the page.
+constexpr int kSavePageBoundMs = 30000;
 
 // The target of a document window that takes no drops.
 class RefusingDropTarget final : public ComObject<IDropTarget> {
@@ -192,8 +197,22 @@ HRESULT WebBrowserObject::savePageAs(DWORD option) {
   // choice made here settles.
   pendingSavePath_ = path;
   pendingSaveFormat_ = int(format);
+  savingPage_.clear();
   Page()->save(path, format);
-  return S_OK;
+
+  // The page is written when the command returns, as of any save; a second
+  // save started meanwhile would make the engine drop the first one's file.
+  ComPtr<IUnknown> keep(GetUnknown());
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
+    if (savingPage_ && savingPage_->isFinished()) loop.quit();
+  });
+  QTimer::singleShot(kSavePageBoundMs, &loop, &QEventLoop::quit);
+  poll.start(10);
+  loop.exec();
+  pendingSavePath_.clear();
+  return savingPage_ && savingPage_->state() == QWebEngineDownloadRequest::DownloadCompleted ? S_OK : E_FAIL;
 }
 
 void WebBrowserObject::onSavePageDownload(QWebEngineDownloadRequest* download) {
@@ -204,6 +223,7 @@ void WebBrowserObject::onSavePageDownload(QWebEngineDownloadRequest* download) {
     AcceptSavePageDownload(download, pendingSavePath_,
                            QWebEngineDownloadRequest::SavePageFormat(pendingSaveFormat_));
     pendingSavePath_.clear();
+    savingPage_ = download;
     return;
   }
   if (download->state() != QWebEngineDownloadRequest::DownloadRequested) return;

@@ -373,6 +373,7 @@ class WebBrowserObject final
   String textEncoding_;                // chosen in the encoding menu; empty: the engine's choice
   String pendingSavePath_;             // where savePageAs has the engine save the page
   int pendingSaveFormat_ = 0;          // and how (a QWebEngineDownloadRequest::SavePageFormat)
+  QPointer<QWebEngineDownloadRequest> savingPage_;  // the engine's download of that save
   ComPtr<IDropTarget> refusingTarget_;  // registered while drops are refused
   ULONG zoomPercent_ = 100;  // the optical zoom the host last heard of
 };
