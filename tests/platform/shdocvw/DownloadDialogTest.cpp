@@ -16,7 +16,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 
