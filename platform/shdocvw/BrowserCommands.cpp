@@ -4,10 +4,14 @@
 
 #include "platform/com/ComObject.h"
 #include "platform/shdocvw/BrowserDialogs.h"
+#include "platform/shdocvw/DownloadDialog.h"
 #include "platform/winapi/DragDrop.h"
 #include "platform/winapi/Menus.h"
 
+#include <QEventLoop>
+#include <QTimer>
 #include <QWebEngineContextMenuRequest>
+#include <QWebEngineDownloadRequest>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -77,6 +81,9 @@ constexpr Encoding kEncodings[] = {
     {"Korean", "EUC-KR"},
 };
 constexpr UINT kEncodingCount = UINT(std::size(kEncodings));
+
+// How long a save-as waits for the engine to write the page.
+constexpr int kSavePageBoundMs = 30000;
 
 // The target of a document window that takes no drops.
 class RefusingDropTarget final : public ComObject<IDropTarget> {
@@ -231,6 +238,56 @@ HRESULT WebBrowserObject::encodingMenu(VARIANT* out) {
   VariantClear(out);
   OleVariant(Int64(reinterpret_cast<std::uintptr_t>(encodingMenu_))).Detach(out);
   return S_OK;
+}
+
+// ---------------------------------------------------------------- saving the page
+
+HRESULT WebBrowserObject::savePageAs(DWORD option) {
+  if (!document_ || Page()->url().isEmpty()) return OLECMDERR_E_DISABLED;
+  // Without a file name only the user can say where.
+  if (option == OLECMDEXECOPT_DONTPROMPTUSER) return OLECMDERR_E_CANCELED;
+  String path;
+  QWebEngineDownloadRequest::SavePageFormat format;
+  if (!AskSavePageLocation(Page()->title(), Page()->url(), path, format)) return OLECMDERR_E_CANCELED;
+  // The engine writes the page through a download of its own, which the
+  // choice made here settles.
+  pendingSavePath_ = path;
+  pendingSaveFormat_ = int(format);
+  savingPage_.clear();
+  Page()->save(path, format);
+
+  // The page is written when the command returns, as of any save; a second
+  // save started meanwhile would make the engine drop the first one's file.
+  ComPtr<IUnknown> keep(GetUnknown());
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
+    if (savingPage_ && savingPage_->isFinished()) loop.quit();
+  });
+  QTimer::singleShot(kSavePageBoundMs, &loop, &QEventLoop::quit);
+  poll.start(10);
+  loop.exec();
+  pendingSavePath_.clear();
+  return savingPage_ && savingPage_->state() == QWebEngineDownloadRequest::DownloadCompleted ? S_OK : E_FAIL;
+}
+
+void WebBrowserObject::onSavePageDownload(QWebEngineDownloadRequest* download) {
+  String path;
+  QWebEngineDownloadRequest::SavePageFormat format;
+  if (!pendingSavePath_.isEmpty()) {
+    // Asked for by savePageAs: where and how are settled.
+    AcceptSavePageDownload(download, pendingSavePath_,
+                           QWebEngineDownloadRequest::SavePageFormat(pendingSaveFormat_));
+    pendingSavePath_.clear();
+    savingPage_ = download;
+    return;
+  }
+  if (download->state() != QWebEngineDownloadRequest::DownloadRequested) return;
+  // The engine's own "Save page".
+  if (AskSavePageLocation(Page()->title(), Page()->url(), path, format))
+    AcceptSavePageDownload(download, path, format);
+  else
+    download->cancel();
 }
 
 // ---------------------------------------------------------------- drop targets

@@ -124,11 +124,11 @@ class BrowserDialog : public QDialog {
 };
 
 LRESULT dialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* dialog = dynamic_cast<BrowserDialog*>(WidgetOf(hwnd));
+  auto* dialog = dynamic_cast<QDialog*>(WidgetOf(hwnd));
   switch (msg) {
     case WM_CLOSE:
-      // Ends the dialog as Cancel; the window goes when the dialog returns.
-      if (dialog) dialog->finish(dialog->closing);
+      // Ends the dialog as Cancel; the window goes with the dialog.
+      if (dialog) dialog->reject();
       return 0;
     case WM_SETICON: {
       const LRESULT previous = DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -141,14 +141,19 @@ LRESULT dialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
+HWND BrowserDialogTop(HWND owner) { return IsWindow(owner) ? GetAncestor(owner, GA_ROOT) : nullptr; }
+
+HWND CreateBrowserDialogWindow(QDialog* dialog, HWND top, const String& caption) {
+  return CreateWindowHandle(QStringLiteral("#32770"), caption, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
+                            WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT, top, &dialogProc,
+                            dialog);
+}
+
 int ShowBrowserDialog(HWND owner, const String& caption, const String& text, UINT type,
                       std::vector<TBrowserDialogField>* fields) {
-  HWND top = IsWindow(owner) ? GetAncestor(owner, GA_ROOT) : nullptr;
+  const HWND top = BrowserDialogTop(owner);
   QPointer<BrowserDialog> dialog = new BrowserDialog(top ? WidgetOf(top) : nullptr, text, type, fields);
-  const HWND hwnd = CreateWindowHandle(QStringLiteral("#32770"), caption,
-                                       WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
-                                       WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT, top,
-                                       &dialogProc, dialog.data());
+  const HWND hwnd = CreateBrowserDialogWindow(dialog.data(), top, caption);
 
   // The dialog ends when it hides (a button, WM_CLOSE, DestroyWindow) or
   // when its owner takes it along. Whoever watches the owner's activation

@@ -14,6 +14,8 @@
 
 #include <vector>
 
+class QDialog;
+
 // An edit field of a dialog: its label, the text it starts with (and, after
 // OK, the text typed), and whether it hides what is typed.
 struct TBrowserDialogField {
@@ -28,6 +30,14 @@ struct TBrowserDialogField {
 // answer is IDOK. `owner` may be any window of the owning form, or 0.
 int ShowBrowserDialog(HWND owner, const String& caption, const String& text, UINT type,
                       std::vector<TBrowserDialogField>* fields = nullptr);
+
+// For dialogs of their own that live on after the call that shows them:
+// the top-level window that owns the dialogs of `owner` (0 for none), and
+// a "#32770" window for a dialog created with that window's widget as its
+// parent. WM_CLOSE rejects the dialog, WM_SETICON sets its icon, and
+// deleting the dialog destroys the window.
+HWND BrowserDialogTop(HWND owner);
+HWND CreateBrowserDialogWindow(QDialog* dialog, HWND top, const String& caption);
 
 // A page's alert (MB_OK) or confirm (MB_OKCANCEL) message.
 int ShowBrowserMessage(HWND owner, const String& text, UINT type);

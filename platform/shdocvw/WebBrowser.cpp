@@ -2,6 +2,7 @@
 
 #include "platform/mshtml/LiveDocument.h"
 #include "platform/shdocvw/BrowserDialogs.h"
+#include "platform/shdocvw/DownloadDialog.h"
 #include "platform/shdocvw/TrustedCertificates.h"
 #include "platform/rtl/Folders.h"
 #include "platform/rtl/Registry.h"
@@ -407,6 +408,8 @@ QWebEngineProfile* BrowserEngineProfile() {
       qunsetenv("XDG_DATA_HOME");
     profile->setPersistentStoragePath(dir);
     profile->setCachePath(dir + QStringLiteral("/Cache"));
+    // Downloads go where the user chooses; until then the engine keeps what
+    // arrives in the profile, not in the user's folders.
     profile->setDownloadPath(dir + QStringLiteral("/Downloads"));
     // The engine follows the process's proxy from now on.
     followProcessProxy();
@@ -427,7 +430,7 @@ QWebEngineProfile* BrowserEngineProfile() {
     QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile,
                      [](QWebEngineDownloadRequest* download) {
                        auto* page = dynamic_cast<BrowserPage*>(download->page());
-                       if (!page || !page->owner || download->isSavePageDownload()) return;
+                       if (!page || !page->owner) return;
                        EngineCallback call(page->owner);
                        page->owner->onDownload(download);
                      });
@@ -913,6 +916,7 @@ bool WebBrowserObject::offerToDownloadManager(QWebEngineDownloadRequest* downloa
 }
 
 void WebBrowserObject::onDownload(QWebEngineDownloadRequest* download) {
+  if (download->isSavePageDownload()) return onSavePageDownload(download);
   // The host's download manager comes first; what it takes is not the
   // engine's to save.
   if (offerToDownloadManager(download)) {
@@ -921,10 +925,8 @@ void WebBrowserObject::onDownload(QWebEngineDownloadRequest* download) {
   }
   VARIANT_BOOL cancel = VARIANT_FALSE;
   fire(DISPID_FILEDOWNLOAD, {boolean(false), refBool(&cancel)});
-  if (cancel != VARIANT_FALSE)
-    download->cancel();
-  else
-    download->accept();
+  // Only the user says where a file goes; a silent browser has nobody to ask.
+  if (cancel != VARIANT_FALSE || isSilent() || !OfferDownload(dialogOwner(), download)) download->cancel();
 }
 
 void WebBrowserObject::onZoomChanged() {
@@ -2046,6 +2048,10 @@ HRESULT WebBrowserObject::Exec(const GUID* pguidCmdGroup, DWORD nCmdID, DWORD nC
         return print(pvaIn);
       case OLECMDID_SETPROGRESSTEXT:  // 27: asked for the encoding menu
         return encodingMenu(pvaOut);
+      case OLECMDID_SAVEAS:
+        // With a file name the document saves itself there.
+        if (VarToStr(argumentValue(pvaIn)).isEmpty()) return savePageAs(nCmdexecopt);
+        break;
       default:
         break;
     }

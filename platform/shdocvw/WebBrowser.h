@@ -299,6 +299,10 @@ class WebBrowserObject final
   bool onAccelerator(UINT msg, WORD key);
   // ExecWB command 27: the browser's encoding menu (its handle as a number).
   HRESULT encodingMenu(VARIANT* out);
+  // Save-as without a file name (ExecWB, the engine's "Save page"): asks
+  // where and has the engine write the page there.
+  HRESULT savePageAs(DWORD option);
+  void onSavePageDownload(QWebEngineDownloadRequest* download);
   // Registers the drop target the host gives for the document window.
   void applyDropTarget();
   // Without RegisterAsDropTarget, a document window without a target refuses drops.
@@ -377,6 +381,9 @@ class WebBrowserObject final
   // Context menus and drops.
   HMENU encodingMenu_ = nullptr;       // built on demand; a menu it was put into may destroy it
   String textEncoding_;                // chosen in the encoding menu; empty: the engine's choice
+  String pendingSavePath_;             // where savePageAs has the engine save the page
+  int pendingSaveFormat_ = 0;          // and how (a QWebEngineDownloadRequest::SavePageFormat)
+  QPointer<QWebEngineDownloadRequest> savingPage_;  // the engine's download of that save
   ComPtr<IDropTarget> refusingTarget_;  // registered while drops are refused
   ULONG zoomPercent_ = 100;  // the optical zoom the host last heard of
 };
