@@ -56,13 +56,14 @@ TEST_F(MainWindow, FormDataOfTheWindowAndItsFrame) {
   EXPECT_EQ(f->Font()->GetName(), "Tahoma");
   EXPECT_EQ(f->Font()->GetHeight(), -11);
 
-  // The frame: 33 above, 66 below, 20 left and 21 right, around the page.
+  // The frame: 33 above, 66 below, 20 left and 21 right, around the
+  // address bar and the page under it.
   EXPECT_EQ(f->TopPanel->BoundsRect(), Bounds(0, 0, 800, 33));
   EXPECT_EQ(f->BottomPanel->BoundsRect(), Bounds(0, 534, 800, 66));
   EXPECT_EQ(f->LeftPanel->BoundsRect(), Bounds(0, 33, 20, 501));
   EXPECT_EQ(f->RightPanel->BoundsRect(), Bounds(779, 33, 21, 501));
-  EXPECT_EQ(f->PreviewPanel->BoundsRect(), Bounds(20, 33, 759, 501));
-  EXPECT_EQ(f->URLPanel->Height(), 26);
+  EXPECT_EQ(f->URLPanel->BoundsRect(), Bounds(20, 33, 759, 26));
+  EXPECT_EQ(f->PreviewPanel->BoundsRect(), Bounds(20, 59, 759, 475));
   EXPECT_TRUE(f->TopBorder->Stretch());
   EXPECT_EQ(f->BottomRightB->Cursor(), crSizeNWSE);
   EXPECT_EQ(f->LeftTop->Cursor(), crSizeAll);
@@ -105,10 +106,50 @@ TEST_F(MainWindow, SidePanelStartsHiddenWithItsTabs) {
   // its splitter on the page's side.
   f->SystemPanel->Show();
   f->VSplitter->Show();
-  EXPECT_EQ(f->SystemPanel->BoundsRect(), Bounds(779 - 398, 33, 398, 501));
+  EXPECT_EQ(f->SystemPanel->BoundsRect(), Bounds(779 - 398, 59, 398, 475));
   EXPECT_EQ(f->VSplitter->Left() + f->VSplitter->Width(), f->SystemPanel->Left());
   EXPECT_EQ(f->PreviewPanel->Left() + f->PreviewPanel->Width(), f->VSplitter->Left());
   EXPECT_EQ(f->VSplitter->FindResizedControl(), f->SystemPanel);
+}
+
+TEST_F(MainWindow, AddressBarIsARowOfItsOwnAboveThePageAndTheSidePanel) {
+  Application->CreateForm(MyMenuForm);
+  TMyMenuForm* f = MyMenuForm;
+  const auto right = [](TControl* c) { return c->Left() + c->Width(); };
+  const auto bottom = [](TControl* c) { return c->Top() + c->Height(); };
+  // At the smallest width, with the side panel opened by its button, the
+  // address box keeps its room beside the Go, ECO-mode and security strip.
+  f->CheckBtn->OnMouseUp(f->CheckBtn, mbLeft, {}, 1, 1);
+  ASSERT_TRUE(f->SystemPanel->Visible());
+  ASSERT_EQ(f->Width(), 800);
+  EXPECT_EQ(f->URLEdit->Parent(), f->URLPanel);
+  EXPECT_EQ(f->SelectPanel->Parent(), f->URLPanel);
+  EXPECT_GE(f->URLEdit->Width(), 300);
+  EXPECT_LE(f->URLEdit->Left() + f->URLEdit->Width(), f->SelectPanel->Left());
+  EXPECT_EQ(f->SelectPanel->Width(), 330);
+  // The row runs from frame to frame over both the page and the side panel,
+  // which start right under it.
+  EXPECT_EQ(f->URLPanel->Left(), right(f->LeftPanel));
+  EXPECT_EQ(right(f->URLPanel), f->RightPanel->Left());
+  EXPECT_EQ(f->URLPanel->Top(), bottom(f->TopPanel));
+  EXPECT_EQ(f->PreviewPanel->Top(), bottom(f->URLPanel));
+  EXPECT_EQ(f->SystemPanel->Top(), bottom(f->URLPanel));
+  EXPECT_EQ(f->VSplitter->Top(), bottom(f->URLPanel));
+  EXPECT_EQ(bottom(f->SystemPanel), f->BottomPanel->Top());
+  EXPECT_EQ(bottom(f->PreviewPanel), f->BottomPanel->Top());
+  EXPECT_GE(f->PreviewPanel->Width(), 300);
+
+  // A wider window gives the address box the room; closing the side panel
+  // gives the page its room back and leaves the address bar as it is.
+  const int boxWidth = f->URLEdit->Width();
+  f->SetWidth(1000);
+  EXPECT_EQ(right(f->URLPanel), f->RightPanel->Left());
+  EXPECT_EQ(f->URLEdit->Width(), boxWidth + 200);
+  EXPECT_EQ(right(f->URLEdit), f->SelectPanel->Left() - 2);
+  f->CheckBtn->OnMouseUp(f->CheckBtn, mbLeft, {}, 1, 1);
+  EXPECT_FALSE(f->SystemPanel->Visible());
+  EXPECT_EQ(f->PreviewPanel->BoundsRect(), Bounds(20, 59, 959, 475));
+  EXPECT_EQ(f->URLEdit->Width(), boxWidth + 200);
 }
 
 TEST_F(MainWindow, SettingsFieldsAsTheFormDataHasThem) {
