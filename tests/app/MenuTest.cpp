@@ -2,10 +2,13 @@
 // the build and real ini files in a temporary program folder.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
 
 #include "app/FullScreen.h"
 #include "app/Menu.h"
@@ -277,6 +280,58 @@ TEST_F(MainWindow, LaterWindowsPlaceThemselvesAndLeaveTheStoredGeometry) {
   // Keys already in the file keep their places.
   EXPECT_EQ(iniValues(programDir() + "/Noctivane.ini"),
             QStringList({"Left=50", "Top=60", "Height=620", "Width=820"}));
+}
+
+TEST_F(MainWindow, AfterAPopUpClosesAClickIntoTheAddressBoxKeepsTheFocusAndTheTyping) {
+  Application->CreateForm(MyMenuForm);
+  TMyMenuForm* f = MyMenuForm;
+  QWidget* window = f->Widget();
+  window->activateWindow();
+  ASSERT_TRUE(testsupport::waitFor([&] { return window->isActiveWindow(); }));
+  // The page has the focus, as after every page load.
+  ASSERT_TRUE(testsupport::waitFor([&] { return !f->WB->Busy(); }));
+  f->SetActiveControl(f->WB);
+  ASSERT_EQ(f->ActiveControl(), f->WB);
+
+  ComPtr<IDispatch> browser;
+  const int forms = Application->ComponentCount();
+  f->OpenNewWindow(f, browser);
+  ASSERT_EQ(Application->ComponentCount(), forms + 1);
+  auto* popup = dynamic_cast<TMyMenuForm*>(Application->Components(forms));
+  ASSERT_TRUE(popup);
+  ASSERT_TRUE(testsupport::waitFor([&] { return popup->Widget()->isActiveWindow(); }));
+  popup->Close();
+  ASSERT_FALSE(popup->Visible());
+  // Without a window manager no window is active once the pop-up is gone.
+  QApplication::setActiveWindow(nullptr);
+  ASSERT_FALSE(window->isActiveWindow());
+
+  // The click reaches the address box before the window system reports the
+  // activation it asked for.
+  QWidget* box = f->URLEdit->Widget();
+  const QPoint at = box->mapTo(window, box->rect().center());
+  QTest::mousePress(window->windowHandle(), Qt::LeftButton, {}, at);
+  QTest::mouseRelease(window->windowHandle(), Qt::LeftButton, {}, at);
+  window->activateWindow();
+  ASSERT_TRUE(testsupport::waitFor([&] { return window->isActiveWindow(); }));
+  QCoreApplication::processEvents();
+
+  QWidget* focused = QApplication::focusWidget();
+  ASSERT_TRUE(focused && (focused == box || box->isAncestorOf(focused)));
+  EXPECT_EQ(f->ActiveControl(), f->URLEdit);
+  f->URLEdit->SetText(String());
+  QTest::keyClicks(focused, "typed");
+  EXPECT_EQ(f->URLEdit->Text(), "typed");
+
+  // Activated without a click (as a window manager does when a pop-up
+  // closes), the window gives the focus back to its active control.
+  f->SetActiveControl(f->WB);
+  QApplication::setActiveWindow(nullptr);
+  QApplication::setActiveWindow(window);
+  ASSERT_TRUE(window->isActiveWindow());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(f->ActiveControl(), f->WB);
+  EXPECT_FALSE(box->isAncestorOf(QApplication::focusWidget()) || QApplication::focusWidget() == box);
 }
 
 TEST_F(MainWindow, IniFileMovesToTheProfileWhenTheProgramFolderCannotBeWritten) {
