@@ -464,10 +464,8 @@ void TCustomForm::SetFocusedControl(TWinControl* control) {
     if (c && self) c->Perform(CM_ENTER);
 }
 
-// A click into the inactive window has already chosen the control that
-// takes the focus (it becomes the window's focus child before the window
-// system reports the activation): it keeps it, as when a click activates a
-// window and then focuses what it hit.
+// The click has made its control the window's focus child before the window
+// system reports the activation; that is newer than the active control.
 bool TCustomForm::ClickTookFocus() const {
   QWidget* chosen = widget_ ? widget_->focusWidget() : nullptr;
   if (!chosen || chosen == widget_) return false;
