@@ -225,6 +225,11 @@ object MyMenuForm: TMyMenuForm
   end
   object SystemPanel: TPanel
     Align = alRight
+    AlignWithMargins = True
+    Margins.Left = 0
+    Margins.Top = 26
+    Margins.Right = 0
+    Margins.Bottom = 0
     Width = 398
     BevelOuter = bvNone
     Color = clCream
@@ -957,107 +962,120 @@ object MyMenuForm: TMyMenuForm
   end
   object VSplitter: TSplitter
     Align = alRight
+    AlignWithMargins = True
+    Margins.Left = 0
+    Margins.Top = 26
+    Margins.Right = 0
+    Margins.Bottom = 0
     Width = 4
     Color = clSilver
     ParentColor = False
     Visible = False
   end
-  object PreviewPanel: TPanel
-    Align = alClient
+  object URLPanel: TPanel
+    Left = 20
+    Top = 33
+    Width = 759
+    Height = 26
+    Anchors = [akLeft, akTop, akRight]
     BevelOuter = bvNone
-    Color = clWhite
+    Color = $00101112
     ParentBackground = False
-    object URLPanel: TPanel
-      Align = alTop
-      Height = 26
+    object URLEdit: TIEAddress
+      Left = 2
+      Top = 2
+      Width = 425
+      Height = 22
+      Anchors = [akLeft, akTop, akRight]
+      AutoNavigateOnLoad = False
+      EmbeddedWB = WB
+      OnUrlSelected = URLEditUrlSelected
+    end
+    object SelectPanel: TPanel
+      Align = alRight
+      Width = 330
       BevelOuter = bvNone
       Color = $00101112
       ParentBackground = False
-      object URLEdit: TIEAddress
-        Left = 2
+      object GoBtn: TImage
+        Left = 4
         Top = 2
-        Width = 425
+        Width = 22
         Height = 22
-        Anchors = [akLeft, akTop, akRight]
-        AutoNavigateOnLoad = False
-        EmbeddedWB = WB
-        OnUrlSelected = URLEditUrlSelected
+        Cursor = crHandPoint
+        OnMouseDown = GoBtnMouseDown
+        OnMouseEnter = GoBtnMouseEnter
+        OnMouseLeave = AddFavoriteBtnMouseLeave
+        OnMouseUp = GoBtnMouseUp
       end
-      object SelectPanel: TPanel
-        Align = alRight
-        Width = 330
-        BevelOuter = bvNone
-        Color = $00101112
-        ParentBackground = False
-        object GoBtn: TImage
-          Left = 4
-          Top = 2
-          Width = 22
-          Height = 22
-          Cursor = crHandPoint
-          OnMouseDown = GoBtnMouseDown
-          OnMouseEnter = GoBtnMouseEnter
-          OnMouseLeave = AddFavoriteBtnMouseLeave
-          OnMouseUp = GoBtnMouseUp
-        end
-        object Label1: TLabel
-          Left = 26
-          Top = 7
-          Caption = '  Go'
-          Cursor = crHandPoint
-          Font.Color = clGray
-          ParentFont = False
-          OnMouseDown = GoBtnMouseDown
-          OnMouseEnter = GoBtnMouseEnter
-          OnMouseLeave = AddFavoriteBtnMouseLeave
-          OnMouseUp = GoBtnMouseUp
-        end
-        object FullScreenBtn: TImage
-          Left = 62
-          Top = 2
-          Width = 22
-          Height = 22
-          Cursor = crHandPoint
-          OnMouseEnter = Label2MouseEnter
-          OnMouseLeave = Label2MouseLeave
-          OnMouseUp = FullScreenBtnMouseUp
-        end
-        object Label2: TLabel
-          Left = 84
-          Top = 7
-          Caption = ' ECO Mode'
-          Cursor = crHandPoint
-          Font.Color = clGray
-          ParentFont = False
-          OnMouseEnter = Label2MouseEnter
-          OnMouseLeave = Label2MouseLeave
-          OnMouseUp = FullScreenBtnMouseUp
-        end
-        object SecurityLabel: TLabel
-          Left = 158
-          Top = 7
-          Width = 140
-          Height = 13
-          AutoSize = False
-          Caption = 'Security Status:'
-          Font.Color = clGray
-          ParentFont = False
-        end
-        object SSLImage: TImage
-          Left = 304
-          Top = 3
-          Width = 20
-          Height = 20
-          Visible = False
-        end
-        object UnlockImage: TImage
-          Left = 304
-          Top = 3
-          Width = 20
-          Height = 20
-        end
+      object Label1: TLabel
+        Left = 26
+        Top = 7
+        Caption = '  Go'
+        Cursor = crHandPoint
+        Font.Color = clGray
+        ParentFont = False
+        OnMouseDown = GoBtnMouseDown
+        OnMouseEnter = GoBtnMouseEnter
+        OnMouseLeave = AddFavoriteBtnMouseLeave
+        OnMouseUp = GoBtnMouseUp
+      end
+      object FullScreenBtn: TImage
+        Left = 62
+        Top = 2
+        Width = 22
+        Height = 22
+        Cursor = crHandPoint
+        OnMouseEnter = Label2MouseEnter
+        OnMouseLeave = Label2MouseLeave
+        OnMouseUp = FullScreenBtnMouseUp
+      end
+      object Label2: TLabel
+        Left = 84
+        Top = 7
+        Caption = ' ECO Mode'
+        Cursor = crHandPoint
+        Font.Color = clGray
+        ParentFont = False
+        OnMouseEnter = Label2MouseEnter
+        OnMouseLeave = Label2MouseLeave
+        OnMouseUp = FullScreenBtnMouseUp
+      end
+      object SecurityLabel: TLabel
+        Left = 158
+        Top = 7
+        Width = 140
+        Height = 13
+        AutoSize = False
+        Caption = 'Security Status:'
+        Font.Color = clGray
+        ParentFont = False
+      end
+      object SSLImage: TImage
+        Left = 304
+        Top = 3
+        Width = 20
+        Height = 20
+        Visible = False
+      end
+      object UnlockImage: TImage
+        Left = 304
+        Top = 3
+        Width = 20
+        Height = 20
       end
     end
+  end
+  object PreviewPanel: TPanel
+    Align = alClient
+    AlignWithMargins = True
+    Margins.Left = 0
+    Margins.Top = 26
+    Margins.Right = 0
+    Margins.Bottom = 0
+    BevelOuter = bvNone
+    Color = clWhite
+    ParentBackground = False
     object TopShape: TShape
       Align = alTop
       Height = 2

@@ -464,6 +464,23 @@ void TCustomForm::SetFocusedControl(TWinControl* control) {
     if (c && self) c->Perform(CM_ENTER);
 }
 
+// The click has made its control the window's focus child before the window
+// system reports the activation; that is newer than the active control.
+bool TCustomForm::ClickTookFocus() const {
+  QWidget* chosen = widget_ ? widget_->focusWidget() : nullptr;
+  if (!chosen || chosen == widget_) return false;
+  if (activeControl_ && activeControl_->HandleAllocated()) {
+    QWidget* active = activeControl_->Widget();
+    if (active == chosen || active->isAncestorOf(chosen)) return false;
+  }
+  // The innermost control of this form that holds the chosen widget.
+  for (QWidget* w = chosen; w && w != widget_; w = w->parentWidget())
+    for (int i = 0; i < ComponentCount(); ++i)
+      if (auto* c = dynamic_cast<TWinControl*>(Components(i)); c && c->HandleAllocated() && c->Widget() == w)
+        return c->CanFocus();
+  return false;
+}
+
 void TCustomForm::DefocusControl(TWinControl* control, bool) {
   if (activeControl_ && control->ContainsControl(activeControl_)) activeControl_ = nullptr;
   if (focusedControl_ && control->ContainsControl(focusedControl_)) focusedControl_ = nullptr;
@@ -493,6 +510,7 @@ void TCustomForm::Dispatch(TMessage& m) {
           Perform(CM_ACTIVATE);
           if (!self) return;
         }
+        if (LOWORD(m.WParam) == WA_CLICKACTIVE && ClickTookFocus()) return;
         if (activeControl_ && activeControl_->CanFocus() && GetFocus() != activeControl_->Handle())
           ::SetFocus(activeControl_->Handle());
       } else if (active_) {

@@ -162,6 +162,9 @@ class TCustomForm : public TWinControl {
   // BorderStyle, BorderIcons or FormStyle changed: the window is made again.
   void WindowStyleChanged();
   void ApplyPosition();
+  // Whether a click into the inactive window gave the focus to a control of
+  // its own, which keeps it when the window becomes active.
+  bool ClickTookFocus() const;
   void ShowWindowNow(bool show);
   void CloseModal();
   void SyncWindowState();

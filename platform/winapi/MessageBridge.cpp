@@ -57,6 +57,10 @@ thread_local std::vector<std::pair<const QObject*, int>> quietList;
 HWND lastFocus = nullptr;
 HWND lostFocus = nullptr;  // the window that lost the focus last
 HWND lastActive = nullptr;
+// The window a button was pressed in while it was not active: its next
+// activation comes from that click, however late the window system
+// reports it.
+HWND pressedInactive = nullptr;
 
 LRESULT invoke(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, Translation* tr) {
   WNDPROC proc;
@@ -583,6 +587,8 @@ bool onMouse(QWidget* w, QMouseEvent* e) {
   HWND hwnd = nearestWindow(w);
   QPoint global = e->globalPosition().toPoint();
   lastMousePos = global;
+  if (e->type() == QEvent::MouseButtonPress && !w->window()->isActiveWindow())
+    pressedInactive = nearestWindow(w->window());
   if (hookDrops(msg, hwnd, global, 0)) {
     e->accept();
     return true;
@@ -745,7 +751,9 @@ bool onWindowEvent(QWidget* w, QEvent* e) {
       if (e->type() == QEvent::WindowActivate) {
         HWND previous = IsWindow(lastActive) && lastActive != hwnd ? lastActive : nullptr;
         lastActive = hwnd;
-        const bool clicked = GetKeyState(VK_LBUTTON) < 0 || GetKeyState(VK_RBUTTON) < 0 || GetKeyState(VK_MBUTTON) < 0;
+        const bool clicked = pressedInactive == hwnd || GetKeyState(VK_LBUTTON) < 0 || GetKeyState(VK_RBUTTON) < 0 ||
+                             GetKeyState(VK_MBUTTON) < 0;
+        pressedInactive = nullptr;
         WORD how = clicked ? WA_CLICKACTIVE : WA_ACTIVE;
         inform(hwnd, WM_ACTIVATE, MAKEWPARAM(how, minimized), reinterpret_cast<LPARAM>(previous), w, e);
       } else {

@@ -2,10 +2,10 @@
 #include "platform/winapi/Windows.h"
 
 #include <QPainter>
+#include <QPaintEvent>
 #include <QPolygon>
 #include <QPointer>
 #include <QRegion>
-#include <QRubberBand>
 #include <QWidget>
 
 #include <memory>
@@ -75,10 +75,36 @@ HDC screenDC() {
   return &screen;
 }
 
+// A focus rectangle on the screen: a frameless window over the rectangle,
+// masked to its one-pixel border so that what lies inside stays in view
+// without a compositor, dotted in dark and light so it shows on any
+// background. It takes neither the mouse nor the focus.
+class FocusBand : public QWidget {
+ public:
+  explicit FocusBand(const QRect& r)
+      : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                             Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput) {
+    setObjectName(QStringLiteral("FocusRect"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setGeometry(r);
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent*) override {
+    setMask(QRegion(rect()).subtracted(QRegion(rect().adjusted(1, 1, -1, -1))));
+  }
+  void paintEvent(QPaintEvent* e) override {
+    QPainter p(this);
+    p.fillRect(e->rect(), Qt::black);
+    p.fillRect(e->rect(), QBrush(Qt::white, Qt::Dense4Pattern));
+  }
+};
+
 // The focus rectangles now on the screen, each shown by a band window.
 struct FocusRect {
   RECT rect;
-  QPointer<QRubberBand> band;
+  QPointer<QWidget> band;
 };
 std::vector<FocusRect>& focusRects() {
   static std::vector<FocusRect> rects;
@@ -212,10 +238,7 @@ BOOL DrawFocusRect(HDC dc, const RECT* rect) {
   }
   FocusRect drawn{*rect, nullptr};
   if (rect->right > rect->left && rect->bottom > rect->top) {
-    drawn.band = new QRubberBand(QRubberBand::Rectangle);
-    drawn.band->setWindowFlag(Qt::FramelessWindowHint);  // exactly over the rectangle
-    drawn.band->setAttribute(Qt::WA_TransparentForMouseEvents);
-    drawn.band->setGeometry(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top);
+    drawn.band = new FocusBand(QRect(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top));
     drawn.band->show();
   }
   rects.push_back(drawn);

@@ -603,6 +603,7 @@ int GetWindowRgn(HWND hwnd, HRGN rgn);
 HDC GetDC(HWND hwnd);
 int ReleaseDC(HWND hwnd, HDC dc);
 // Draws a dotted focus rectangle on the screen by inverting: drawing the
-// same rectangle again takes it away. Stands in as a frameless band window
-// over the rectangle, which lets the mouse through.
+// same rectangle again takes it away. Stands in as a frameless window over
+// the rectangle that shows only the dotted one-pixel outline, so what lies
+// inside stays visible; it lets the mouse through and takes no focus.
 BOOL DrawFocusRect(HDC dc, const RECT* rect);

@@ -84,8 +84,8 @@ TEST_F(MainWindowBrowser, BrowserSettingsOfTheFormData) {
   EXPECT_EQ(wb->PrintOptions()->Header(), "&w&bPage &p of &P");
   EXPECT_EQ(wb->PrintOptions()->Footer(), "&u&b&d");
   EXPECT_EQ(wb->PrintOptions()->Orientation(), EmbeddedWB::poPortrait);
-  // The page fills what the address bar and the line under it leave.
-  EXPECT_EQ(wb->BoundsRect(), Bounds(0, 28, MyMenuForm->PreviewPanel->Width(), MyMenuForm->PreviewPanel->Height() - 28));
+  // The page fills what the line under the address bar leaves.
+  EXPECT_EQ(wb->BoundsRect(), Bounds(0, 2, MyMenuForm->PreviewPanel->Width(), MyMenuForm->PreviewPanel->Height() - 2));
 }
 
 TEST_F(MainWindowBrowser, StartShowsTheStartPageInItsFieldAndGoesThere) {

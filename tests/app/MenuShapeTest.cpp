@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QRubberBand>
 #include <QTest>
 #include <QWindow>
 
@@ -17,11 +16,25 @@ using Menu::MenuFormInternals;
 using Menu::MyMenuForm;
 using Menu::TMyMenuForm;
 
+// The windows that show focus rectangles on the screen.
+std::vector<QWidget*> BandWindows() {
+  std::vector<QWidget*> out;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == QLatin1String("FocusRect") && w->isVisible()) out.push_back(w);
+  return out;
+}
+
 std::vector<QRect> VisibleBands() {
   std::vector<QRect> out;
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (auto* band = qobject_cast<QRubberBand*>(w); band && band->isVisible()) out.push_back(band->geometry());
+  for (QWidget* band : BandWindows()) out.push_back(band->geometry());
   return out;
+}
+
+// Whether any band covers a screen point.
+bool BandCovers(QPoint global) {
+  for (QWidget* band : BandWindows())
+    if (band->mask().translated(band->pos()).contains(global)) return true;
+  return false;
 }
 
 class MenuShape : public apptest::AppTest {
@@ -155,6 +168,14 @@ TEST_F(MenuShape, TheGripResizesThroughARubberBandAndTheOutlineFollowsEachTime) 
   QTest::mouseMove(window, grip + QPoint(60, 40));
   EXPECT_EQ(VisibleBands(), std::vector<QRect>{QRect(left, 0, 860, 560)});
   EXPECT_EQ(f->Width(), 800);
+  // The band is an outline: the window, the address box and the grip stay
+  // in view inside it.
+  EXPECT_TRUE(BandCovers(QPoint(left, 0)) && BandCovers(QPoint(left + 859, 559)));
+  for (QWidget* inside : {f->Widget(), f->URLEdit->Widget(), f->WB->Widget(), f->BottomRightB->Widget()}) {
+    const QPoint center = inside->mapToGlobal(inside->rect().center());
+    EXPECT_FALSE(BandCovers(center)) << inside->objectName().toStdString();
+  }
+  EXPECT_FALSE(BandCovers(QPoint(left + 1, 1)));
   QTest::mouseRelease(window, Qt::RightButton, {}, grip + QPoint(60, 40));
   EXPECT_TRUE(VisibleBands().empty());
   EXPECT_EQ(f->BoundsRect(), Bounds(left, 0, 860, 560));

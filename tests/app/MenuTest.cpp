@@ -2,10 +2,13 @@
 // the build and real ini files in a temporary program folder.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
 
 #include "app/FullScreen.h"
 #include "app/Menu.h"
@@ -56,13 +59,14 @@ TEST_F(MainWindow, FormDataOfTheWindowAndItsFrame) {
   EXPECT_EQ(f->Font()->GetName(), "Tahoma");
   EXPECT_EQ(f->Font()->GetHeight(), -11);
 
-  // The frame: 33 above, 66 below, 20 left and 21 right, around the page.
+  // The frame: 33 above, 66 below, 20 left and 21 right, around the
+  // address bar and the page under it.
   EXPECT_EQ(f->TopPanel->BoundsRect(), Bounds(0, 0, 800, 33));
   EXPECT_EQ(f->BottomPanel->BoundsRect(), Bounds(0, 534, 800, 66));
   EXPECT_EQ(f->LeftPanel->BoundsRect(), Bounds(0, 33, 20, 501));
   EXPECT_EQ(f->RightPanel->BoundsRect(), Bounds(779, 33, 21, 501));
-  EXPECT_EQ(f->PreviewPanel->BoundsRect(), Bounds(20, 33, 759, 501));
-  EXPECT_EQ(f->URLPanel->Height(), 26);
+  EXPECT_EQ(f->URLPanel->BoundsRect(), Bounds(20, 33, 759, 26));
+  EXPECT_EQ(f->PreviewPanel->BoundsRect(), Bounds(20, 59, 759, 475));
   EXPECT_TRUE(f->TopBorder->Stretch());
   EXPECT_EQ(f->BottomRightB->Cursor(), crSizeNWSE);
   EXPECT_EQ(f->LeftTop->Cursor(), crSizeAll);
@@ -105,10 +109,50 @@ TEST_F(MainWindow, SidePanelStartsHiddenWithItsTabs) {
   // its splitter on the page's side.
   f->SystemPanel->Show();
   f->VSplitter->Show();
-  EXPECT_EQ(f->SystemPanel->BoundsRect(), Bounds(779 - 398, 33, 398, 501));
+  EXPECT_EQ(f->SystemPanel->BoundsRect(), Bounds(779 - 398, 59, 398, 475));
   EXPECT_EQ(f->VSplitter->Left() + f->VSplitter->Width(), f->SystemPanel->Left());
   EXPECT_EQ(f->PreviewPanel->Left() + f->PreviewPanel->Width(), f->VSplitter->Left());
   EXPECT_EQ(f->VSplitter->FindResizedControl(), f->SystemPanel);
+}
+
+TEST_F(MainWindow, AddressBarIsARowOfItsOwnAboveThePageAndTheSidePanel) {
+  Application->CreateForm(MyMenuForm);
+  TMyMenuForm* f = MyMenuForm;
+  const auto right = [](TControl* c) { return c->Left() + c->Width(); };
+  const auto bottom = [](TControl* c) { return c->Top() + c->Height(); };
+  // At the smallest width, with the side panel opened by its button, the
+  // address box keeps its room beside the Go, ECO-mode and security strip.
+  f->CheckBtn->OnMouseUp(f->CheckBtn, mbLeft, {}, 1, 1);
+  ASSERT_TRUE(f->SystemPanel->Visible());
+  ASSERT_EQ(f->Width(), 800);
+  EXPECT_EQ(f->URLEdit->Parent(), f->URLPanel);
+  EXPECT_EQ(f->SelectPanel->Parent(), f->URLPanel);
+  EXPECT_GE(f->URLEdit->Width(), 300);
+  EXPECT_LE(f->URLEdit->Left() + f->URLEdit->Width(), f->SelectPanel->Left());
+  EXPECT_EQ(f->SelectPanel->Width(), 330);
+  // The row runs from frame to frame over both the page and the side panel,
+  // which start right under it.
+  EXPECT_EQ(f->URLPanel->Left(), right(f->LeftPanel));
+  EXPECT_EQ(right(f->URLPanel), f->RightPanel->Left());
+  EXPECT_EQ(f->URLPanel->Top(), bottom(f->TopPanel));
+  EXPECT_EQ(f->PreviewPanel->Top(), bottom(f->URLPanel));
+  EXPECT_EQ(f->SystemPanel->Top(), bottom(f->URLPanel));
+  EXPECT_EQ(f->VSplitter->Top(), bottom(f->URLPanel));
+  EXPECT_EQ(bottom(f->SystemPanel), f->BottomPanel->Top());
+  EXPECT_EQ(bottom(f->PreviewPanel), f->BottomPanel->Top());
+  EXPECT_GE(f->PreviewPanel->Width(), 300);
+
+  // A wider window gives the address box the room; closing the side panel
+  // gives the page its room back and leaves the address bar as it is.
+  const int boxWidth = f->URLEdit->Width();
+  f->SetWidth(1000);
+  EXPECT_EQ(right(f->URLPanel), f->RightPanel->Left());
+  EXPECT_EQ(f->URLEdit->Width(), boxWidth + 200);
+  EXPECT_EQ(right(f->URLEdit), f->SelectPanel->Left() - 2);
+  f->CheckBtn->OnMouseUp(f->CheckBtn, mbLeft, {}, 1, 1);
+  EXPECT_FALSE(f->SystemPanel->Visible());
+  EXPECT_EQ(f->PreviewPanel->BoundsRect(), Bounds(20, 59, 959, 475));
+  EXPECT_EQ(f->URLEdit->Width(), boxWidth + 200);
 }
 
 TEST_F(MainWindow, SettingsFieldsAsTheFormDataHasThem) {
@@ -236,6 +280,58 @@ TEST_F(MainWindow, LaterWindowsPlaceThemselvesAndLeaveTheStoredGeometry) {
   // Keys already in the file keep their places.
   EXPECT_EQ(iniValues(programDir() + "/Noctivane.ini"),
             QStringList({"Left=50", "Top=60", "Height=620", "Width=820"}));
+}
+
+TEST_F(MainWindow, AfterAPopUpClosesAClickIntoTheAddressBoxKeepsTheFocusAndTheTyping) {
+  Application->CreateForm(MyMenuForm);
+  TMyMenuForm* f = MyMenuForm;
+  QWidget* window = f->Widget();
+  window->activateWindow();
+  ASSERT_TRUE(testsupport::waitFor([&] { return window->isActiveWindow(); }));
+  // The page has the focus, as after every page load.
+  ASSERT_TRUE(testsupport::waitFor([&] { return !f->WB->Busy(); }));
+  f->SetActiveControl(f->WB);
+  ASSERT_EQ(f->ActiveControl(), f->WB);
+
+  ComPtr<IDispatch> browser;
+  const int forms = Application->ComponentCount();
+  f->OpenNewWindow(f, browser);
+  ASSERT_EQ(Application->ComponentCount(), forms + 1);
+  auto* popup = dynamic_cast<TMyMenuForm*>(Application->Components(forms));
+  ASSERT_TRUE(popup);
+  ASSERT_TRUE(testsupport::waitFor([&] { return popup->Widget()->isActiveWindow(); }));
+  popup->Close();
+  ASSERT_FALSE(popup->Visible());
+  // Without a window manager no window is active once the pop-up is gone.
+  QApplication::setActiveWindow(nullptr);
+  ASSERT_FALSE(window->isActiveWindow());
+
+  // The click reaches the address box before the window system reports the
+  // activation it asked for.
+  QWidget* box = f->URLEdit->Widget();
+  const QPoint at = box->mapTo(window, box->rect().center());
+  QTest::mousePress(window->windowHandle(), Qt::LeftButton, {}, at);
+  QTest::mouseRelease(window->windowHandle(), Qt::LeftButton, {}, at);
+  window->activateWindow();
+  ASSERT_TRUE(testsupport::waitFor([&] { return window->isActiveWindow(); }));
+  QCoreApplication::processEvents();
+
+  QWidget* focused = QApplication::focusWidget();
+  ASSERT_TRUE(focused && (focused == box || box->isAncestorOf(focused)));
+  EXPECT_EQ(f->ActiveControl(), f->URLEdit);
+  f->URLEdit->SetText(String());
+  QTest::keyClicks(focused, "typed");
+  EXPECT_EQ(f->URLEdit->Text(), "typed");
+
+  // Activated without a click (as a window manager does when a pop-up
+  // closes), the window gives the focus back to its active control.
+  f->SetActiveControl(f->WB);
+  QApplication::setActiveWindow(nullptr);
+  QApplication::setActiveWindow(window);
+  ASSERT_TRUE(window->isActiveWindow());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(f->ActiveControl(), f->WB);
+  EXPECT_FALSE(box->isAncestorOf(QApplication::focusWidget()) || QApplication::focusWidget() == box);
 }
 
 TEST_F(MainWindow, IniFileMovesToTheProfileWhenTheProgramFolderCannotBeWritten) {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QRubberBand>
+#include <QImage>
 #include <QWidget>
 
 #include <memory>
@@ -11,10 +11,17 @@
 
 namespace {
 
+// The windows that show focus rectangles on the screen.
+std::vector<QWidget*> BandWindows() {
+  std::vector<QWidget*> out;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == QLatin1String("FocusRect") && w->isVisible()) out.push_back(w);
+  return out;
+}
+
 std::vector<QRect> VisibleBands() {
   std::vector<QRect> out;
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (auto* band = qobject_cast<QRubberBand*>(w); band && band->isVisible()) out.push_back(band->geometry());
+  for (QWidget* band : BandWindows()) out.push_back(band->geometry());
   return out;
 }
 
@@ -115,6 +122,43 @@ TEST(Regions, FocusRectanglesOnTheScreenInvert) {
   EXPECT_TRUE(DrawFocusRect(screen, &a));
   EXPECT_TRUE(VisibleBands().empty());
   EXPECT_EQ(ReleaseDC(nullptr, screen), 1);
+}
+
+TEST(Regions, AFocusRectangleIsADottedOutlineThatLeavesItsInsideInView) {
+  HDC screen = GetDC(nullptr);
+  const RECT r{100, 120, 400, 320};
+  ASSERT_TRUE(DrawFocusRect(screen, &r));
+  ASSERT_EQ(BandWindows().size(), 1u);
+  QWidget* band = BandWindows().front();
+  // Only the one-pixel border is the band's: every pixel inside shows what
+  // lies under it, the window being resized among them.
+  const QRegion mask = band->mask();
+  for (QPoint edge : {QPoint(0, 0), QPoint(299, 0), QPoint(0, 199), QPoint(299, 199), QPoint(150, 0), QPoint(0, 100),
+                      QPoint(299, 100), QPoint(150, 199)})
+    EXPECT_TRUE(mask.contains(edge)) << edge.x() << "," << edge.y();
+  for (QPoint inside : {QPoint(1, 1), QPoint(150, 100), QPoint(298, 198), QPoint(1, 100), QPoint(150, 198)})
+    EXPECT_FALSE(mask.contains(inside)) << inside.x() << "," << inside.y();
+  EXPECT_EQ(mask.boundingRect(), QRect(0, 0, 300, 200));
+  // Dotted: neighbouring pixels of the border alternate between dark and light.
+  const QImage picture = band->grab().toImage();
+  for (int x = 0; x < 6; ++x)
+    EXPECT_NE(qGray(picture.pixel(x, 0)) < 128, qGray(picture.pixel(x + 1, 0)) < 128) << x;
+  EXPECT_NE(qGray(picture.pixel(0, 50)) < 128, qGray(picture.pixel(0, 51)) < 128);
+  // Neither the mouse nor the focus goes to it.
+  EXPECT_TRUE(band->windowFlags().testFlag(Qt::WindowTransparentForInput));
+  EXPECT_TRUE(band->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
+  EXPECT_NE(QApplication::activeWindow(), band);
+
+  // A rectangle too thin to have an inside is all border.
+  const RECT thin{10, 10, 12, 60};
+  ASSERT_TRUE(DrawFocusRect(screen, &thin));
+  ASSERT_EQ(BandWindows().size(), 2u);
+  for (QWidget* w : BandWindows())
+    if (w != band) EXPECT_TRUE(w->mask().contains(QPoint(1, 25)));
+  EXPECT_TRUE(DrawFocusRect(screen, &thin));
+  EXPECT_TRUE(DrawFocusRect(screen, &r));
+  EXPECT_TRUE(BandWindows().empty());
+  ReleaseDC(nullptr, screen);
 }
 
 }  // namespace
