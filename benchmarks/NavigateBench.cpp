@@ -6,7 +6,7 @@
 //   (b) through a bare QWebEngineView in a plain window of the same size,
 // alternately, in one process, over the same pages: a small page, a 200 KB
 // page and a 1 MB page written into a temporary folder. The pages are served
-// from that folder over a loopback HTTP server (127.0.0.1, ephemeral port),
+// from memory by a loopback HTTP server (127.0.0.1, ephemeral port), uncached,
 // so that the browser also keeps each page in its Internet cache, and read
 // as file:// addresses.
 //
@@ -37,6 +37,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <map>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -46,6 +48,7 @@
 #include "app/Startup.h"
 #include "platform/classlib/Forms.h"
 #include "platform/rtl/Registry.h"
+#include "platform/wininet/UrlCache.h"
 
 // After the program's headers: the resolver header under it defines NOERROR.
 #include <httplib.h>
@@ -100,6 +103,14 @@ void Pause(int ms) {
   QEventLoop loop;
   QTimer::singleShot(ms, &loop, &QEventLoop::quit);
   loop.exec();
+}
+
+// The pause after a navigation: the event loop runs for a while, and what
+// the browser still writes of the page (its cache record) is finished before
+// the next one is timed, so that it is not counted against the other browser.
+void Settle() {
+  Pause(kPauseMs);
+  CacheWaitForStores(kTimeoutMs);
 }
 
 double Median(std::vector<double> v) {
@@ -183,6 +194,7 @@ class BareBrowser {
 
 struct Series {
   std::vector<double> host, bare;
+  std::vector<double> pairs;  // a - b of each round
   std::vector<double> hostBySize[std::size(kPages)], bareBySize[std::size(kPages)];
 };
 
@@ -196,6 +208,7 @@ void PrintSeries(const char* title, const Series& s) {
   std::printf("\n  %-28s %8.1f", "overhead a - b (ms)", Median(s.host) - Median(s.bare));
   for (size_t i = 0; i < std::size(kPages); ++i)
     std::printf(" %8.1f", Median(s.hostBySize[i]) - Median(s.bareBySize[i]));
+  std::printf("\n  %-28s %8.1f", "median of a - b per round", Median(s.pairs));
   std::printf("\n  %-28s %8.2f", "ratio a / b", Median(s.host) / Median(s.bare));
   for (size_t i = 0; i < std::size(kPages); ++i)
     std::printf(" %8.2f", Median(s.hostBySize[i]) / Median(s.bareBySize[i]));
@@ -210,10 +223,20 @@ bool RunSeries(HostBrowser& host, BareBrowser& bare, const QStringList& urls, in
   // file caches.
   for (int i = -int(urls.size()); i < navigations; ++i) {
     const size_t which = size_t((i + urls.size()) % urls.size());
-    const double a = host.Navigate(urls[which]);
-    Pause(kPauseMs);
-    const double b = bare.Navigate(urls[which]);
-    Pause(kPauseMs);
+    // Each goes first in every other round, so that neither always follows
+    // the other's leftovers.
+    double a = 0, b = 0;
+    if (i % 2 == 0) {
+      a = host.Navigate(urls[which]);
+      Settle();
+      b = bare.Navigate(urls[which]);
+      Settle();
+    } else {
+      b = bare.Navigate(urls[which]);
+      Settle();
+      a = host.Navigate(urls[which]);
+      Settle();
+    }
     if (a < 0 || b < 0) {
       std::fprintf(stderr, "%s did not complete %s\n", a < 0 ? "the main window" : "the bare view",
                    qPrintable(urls[which]));
@@ -221,6 +244,7 @@ bool RunSeries(HostBrowser& host, BareBrowser& bare, const QStringList& urls, in
     }
     if (i < 0) continue;
     out.host.push_back(a);
+    out.pairs.push_back(a - b);
     out.bare.push_back(b);
     out.hostBySize[which].push_back(a);
     out.bareBySize[which].push_back(b);
@@ -239,9 +263,22 @@ int Run(int navigations, const QString& work) {
     if (!WritePage(file, p.name, p.bytes)) return 2;
     files << file;
   }
+  std::map<std::string, std::string> bodies;
+  for (int i = 0; i < files.size(); ++i) {
+    QFile f(files[i]);
+    if (!f.open(QIODevice::ReadOnly)) return 2;
+    bodies[std::string("/") + kPages[i].name + ".html"] = f.readAll().toStdString();
+  }
   httplib::Server server;
-  server.set_mount_point("/", pages.toStdString());
-  server.set_default_headers({{"Cache-Control", "no-store"}});
+  server.Get(R"(/\w+\.html)", [&bodies](const httplib::Request& req, httplib::Response& res) {
+    const auto page = bodies.find(req.path);
+    if (page == bodies.end()) {
+      res.status = 404;
+      return;
+    }
+    res.set_header("Cache-Control", "no-store");
+    res.set_content(page->second, "text/html; charset=utf-8");
+  });
   const int port = server.bind_to_any_port("127.0.0.1");
   std::thread serving([&server] { server.listen_after_bind(); });
   struct Stop {
