@@ -769,9 +769,10 @@ void WebBrowserObject::recordInCache(const QUrl& url) {
   QPointer<QWebEnginePage> page(page_);
   page_->toHtml([page, url](const QString& html) {
     if (!page || page->url() != url || html.isEmpty()) return;
-    CacheStorePage(url.toString(), html.toUtf8(),
-                   QStringLiteral("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"),
-                   QStringLiteral("htm"));
+    // The file and the index are written on the cache's writer thread.
+    CacheStorePageLater(url.toString(), html,
+                        QStringLiteral("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"),
+                        QStringLiteral("htm"));
   });
 }
 

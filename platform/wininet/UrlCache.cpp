@@ -10,9 +10,14 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -205,6 +210,60 @@ void closeLocked() {
   s.finds.clear();
   if (s.db) sqlite3_close(s.db);
   s.db = nullptr;
+}
+
+// The writer thread of CacheStorePageLater: a queue of stores worked off in
+// order. It is started on first use and stopped by FinalizeUrlCache, after
+// the queue ran empty; it is never left to a static destructor.
+struct Writer {
+  std::mutex lock;
+  std::condition_variable changed;
+  std::deque<std::function<void()>> queue;
+  int running = 0;  // stores taken from the queue and not done yet
+  bool stopping = false;
+  std::thread thread;
+};
+Writer* writer = nullptr;
+std::mutex writerLock;  // guards `writer` itself
+
+void writerLoop(Writer* w) {
+  std::unique_lock<std::mutex> lock(w->lock);
+  for (;;) {
+    w->changed.wait(lock, [w] { return w->stopping || !w->queue.empty(); });
+    if (w->queue.empty()) return;  // stopping, and nothing left
+    std::function<void()> job = std::move(w->queue.front());
+    w->queue.pop_front();
+    ++w->running;
+    lock.unlock();
+    job();
+    lock.lock();
+    --w->running;
+    w->changed.notify_all();
+  }
+}
+
+void enqueueStore(std::function<void()> job) {
+  std::lock_guard<std::mutex> guard(writerLock);
+  if (!writer) {
+    writer = new Writer;
+    writer->thread = std::thread(writerLoop, writer);
+  }
+  std::lock_guard<std::mutex> lock(writer->lock);
+  writer->queue.push_back(std::move(job));
+  writer->changed.notify_all();
+}
+
+void stopWriter() {
+  std::lock_guard<std::mutex> guard(writerLock);
+  if (!writer) return;
+  {
+    std::lock_guard<std::mutex> lock(writer->lock);
+    writer->stopping = true;
+    writer->changed.notify_all();
+  }
+  writer->thread.join();
+  delete writer;
+  writer = nullptr;
 }
 
 Entry readEntry(const Statement& q) {
@@ -459,6 +518,7 @@ void InitializeUrlCache() {
 }
 
 void FinalizeUrlCache() {
+  stopWriter();
   std::lock_guard<std::mutex> guard(store().lock);
   closeLocked();
 }
@@ -796,4 +856,22 @@ bool CacheStorePage(const String& url, const QByteArray& bytes, const String& he
     return false;
   }
   return true;
+}
+
+void CacheStorePageLater(const String& url, const String& text, const String& headers,
+                         const String& extension) {
+  // The text is converted on the writer, too: a large page takes a while.
+  enqueueStore([url, text, headers, extension] { CacheStorePage(url, text.toUtf8(), headers, extension); });
+}
+
+bool CacheWaitForStores(int timeoutMs) {
+  std::lock_guard<std::mutex> guard(writerLock);
+  if (!writer) return true;
+  std::unique_lock<std::mutex> lock(writer->lock);
+  const auto idle = [] { return writer->queue.empty() && writer->running == 0; };
+  if (timeoutMs < 0) {
+    writer->changed.wait(lock, idle);
+    return true;
+  }
+  return writer->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), idle);
 }

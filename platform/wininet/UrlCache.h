@@ -169,6 +169,15 @@ BOOL SetUrlCacheGroupAttributeA(GROUPID groupId, DWORD flags, DWORD attributes,
 // the file `extension` (without dot; empty: the address's own).
 bool CacheStorePage(const String& url, const QByteArray& bytes, const String& headers,
                     const String& extension);
+// The same for the text of a page (written as UTF-8), on the cache's own
+// writer thread, so that the caller does not wait for the file and the index.
+// Stores run one after the other in the order they were asked for; closing
+// the cache (FinalizeUrlCache) first finishes every store still waiting.
+void CacheStorePageLater(const String& url, const String& text, const String& headers,
+                         const String& extension);
+// Waits until every store asked for so far is done; false when `timeoutMs`
+// (negative: no limit) ran out first.
+bool CacheWaitForStores(int timeoutMs = -1);
 
 // Conversions between FILETIME and milliseconds since 1970 (UTC).
 FILETIME FileTimeFromMSecsSinceEpoch(Int64 msecs);

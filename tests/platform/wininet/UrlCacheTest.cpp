@@ -424,3 +424,37 @@ TEST_F(UrlCache, StandInModuleOffersTheCacheApi) {
   EXPECT_TRUE(DeleteUrlCacheGroup(id, 0, nullptr));
   EXPECT_TRUE(FreeLibrary(module));
 }
+
+namespace {
+
+// Stores on the writer thread: in order, the text as UTF-8, finished before
+// the cache closes, and usable again after a reopen.
+TEST_F(UrlCache, LaterStoresLandInOrderAndBeforeTheCacheCloses) {
+  const QString url = QStringLiteral("http://a/later.html");
+  const QString headers = QStringLiteral("HTTP/1.1 200 OK\r\n");
+  // A large text first, a small one after it: the second is the entry.
+  CacheStorePageLater(url, QString(300000, QLatin1Char('x')), headers, QStringLiteral("htm"));
+  CacheStorePageLater(url, QStringLiteral("<p>second \u00e9</p>"), headers, QStringLiteral("htm"));
+  ASSERT_TRUE(CacheWaitForStores(30000));
+  Record r;
+  ASSERT_TRUE(query(url, r));
+  EXPECT_EQ(testsupport::readFile(r.file()), QStringLiteral("<p>second \u00e9</p>").toUtf8());
+
+  // Stores still queued when the cache closes are written first.
+  const QString other = QStringLiteral("http://a/closing.html");
+  for (int i = 0; i < 20; ++i)
+    CacheStorePageLater(other, QStringLiteral("<p>%1</p>").arg(i), headers, QStringLiteral("htm"));
+  FinalizeUrlCache();
+  EXPECT_TRUE(CacheWaitForStores(0));  // nothing left, no writer
+  InitializeUrlCache();
+  ASSERT_TRUE(query(other, r));
+  EXPECT_EQ(testsupport::readFile(r.file()), QByteArray("<p>19</p>"));
+
+  // A new writer starts after the close.
+  CacheStorePageLater(url, QStringLiteral("third"), headers, QString());
+  ASSERT_TRUE(CacheWaitForStores(30000));
+  ASSERT_TRUE(query(url, r));
+  EXPECT_EQ(testsupport::readFile(r.file()), QByteArray("third"));
+}
+
+}  // namespace
