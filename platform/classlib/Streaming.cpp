@@ -89,7 +89,7 @@ QMetaEnum EnumOf(QMetaType mt) {
 String IdentTypeOf(const QMetaObject* cls, const QMetaProperty& p) {
   const String own = WithoutScope(QString::fromLatin1(p.metaType().name()));
   if (IdentsOf(own)) return own;
-  const int info = cls->indexOfClassInfo(QByteArray("IdentType:") + p.name());
+  const int info = cls->indexOfClassInfo((QByteArray("IdentType:") + p.name()).constData());
   return info < 0 ? String() : QString::fromLatin1(cls->classInfo(info).value());
 }
 

@@ -6,9 +6,9 @@
 #include "platform/mshtml/MsHtml.h"
 
 #include "platform/com/ConnectionPoints.h"
+#include "platform/com/OleCtl.h"
 #include "platform/mshtml/NativeDispatch.h"
 #include "platform/mshtml/NativeElements.h"
-#include "platform/shdocvw/ExDisp.h"
 #include "platform/urlmon/UrlMon.h"
 #include "platform/winapi/Windows.h"
 

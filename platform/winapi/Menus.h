@@ -20,7 +20,7 @@ using HBITMAP = HBITMAP__*;
 // ---------------------------------------------------------------- resources
 
 // A resource name that is a number (the low word) rather than a string.
-inline constexpr bool IS_INTRESOURCE(const void* name) {
+inline bool IS_INTRESOURCE(const void* name) {
   return (reinterpret_cast<std::uintptr_t>(name) >> 16) == 0;
 }
 inline LPWSTR MAKEINTRESOURCEW(WORD id) {

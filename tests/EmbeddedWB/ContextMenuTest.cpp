@@ -348,7 +348,9 @@ TEST_F(ContextMenuTest, EncodingMenuReloadsThePageInTheChosenEncoding) {
   bool utf8Checked = false;
   for (int i = 0; i < GetMenuItemCount(encodings); ++i) {
     const bool checked = GetMenuState(encodings, UINT(i), MF_BYPOSITION) & MF_CHECKED;
-    if (checked) EXPECT_EQ(GetMenuString(encodings, UINT(i), MF_BYPOSITION), "Unicode (UTF-8)");
+    if (checked) {
+      EXPECT_EQ(GetMenuString(encodings, UINT(i), MF_BYPOSITION), "Unicode (UTF-8)");
+    }
     utf8Checked |= checked;
   }
   EXPECT_TRUE(utf8Checked);

@@ -139,7 +139,9 @@ TEST_F(DialogInterceptionTest, CaptionsIconsAndErrorBoxesOfInterceptedDialogs) {
     EXPECT_EQ(GetWindowText(h), c.expected) << c.caption;
     const QIcon icon = IconFromHandle(reinterpret_cast<HICON>(SendMessage(h, WM_GETICON, ICON_SMALL, 0)));
     EXPECT_EQ(icon.isNull(), c.className == std::string("TForm"));
-    if (!icon.isNull()) EXPECT_EQ(icon.pixmap(16, 16).toImage().pixel(4, 4), QColor(Qt::red).rgb());
+    if (!icon.isNull()) {
+      EXPECT_EQ(icon.pixmap(16, 16).toImage().pixel(4, 4), QColor(Qt::red).rgb());
+    }
   }
   EXPECT_EQ(reports, 6);
 

@@ -41,8 +41,9 @@ TEST_F(MainWindow, ResourceMakesEveryPublishedComponentOfItsClass) {
 
   // Every picture of the form data is there at start.
   for (int i = 0; i < f->ComponentCount(); ++i) {
-    if (auto* image = dynamic_cast<TImage*>(f->Components(i)))
+    if (auto* image = dynamic_cast<TImage*>(f->Components(i))) {
       EXPECT_GT(image->Picture()->GetWidth(), 0) << image->Name().toStdString();
+    }
   }
   EXPECT_EQ(f->CloseBtn->Picture()->GetWidth(), 24);
   EXPECT_EQ(f->FN012Btn->Picture()->GetHeight(), 48);

@@ -252,7 +252,9 @@ TEST_F(SkinButtons, QuickLinksNameTheirSitesAndGoToTheirHomePages) {
     hosts << url.host();
     // A caption that names a domain names the one the link leads to.
     const QString domain = caption.section(' ', 0, 0);
-    if (domain.contains('.')) EXPECT_TRUE(url.host().endsWith(domain)) << caption.toStdString();
+    if (domain.contains('.')) {
+      EXPECT_TRUE(url.host().endsWith(domain)) << caption.toStdString();
+    }
   }
   hosts.removeDuplicates();
   EXPECT_EQ(hosts.size(), 12);

@@ -209,10 +209,14 @@ TEST_F(ToolsWindow, HoverShowsTheHoverPictureAndATealCaption) {
     Hover(f, f->PageControl);
     Hover(f, c.over);
     EXPECT_TRUE(Shows(c.image, stem + "B.PNG")) << stem.toStdString();
-    if (c.label) EXPECT_EQ(c.label->Font()->GetColor(), clTeal) << stem.toStdString();
+    if (c.label) {
+      EXPECT_EQ(c.label->Font()->GetColor(), clTeal) << stem.toStdString();
+    }
     Hover(f, f->PageControl);
     EXPECT_TRUE(Shows(c.image, stem + "A.PNG")) << stem.toStdString();
-    if (c.label) EXPECT_EQ(c.label->Font()->GetColor(), clGray) << stem.toStdString();
+    if (c.label) {
+      EXPECT_EQ(c.label->Font()->GetColor(), clGray) << stem.toStdString();
+    }
   }
 }
 

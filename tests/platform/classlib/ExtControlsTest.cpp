@@ -15,8 +15,6 @@
 #include "platform/classlib/Streaming.h"
 #include "tests/support/TestSupport.h"
 
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace extcontrolstest {
 
 class ExtControls : public ::testing::Test {

@@ -22,18 +22,20 @@ TMenuItem* NewItem(TComponent* owner, const QString& caption, QStringList* log =
   return item;
 }
 
+// Runs `step` on the open popup menu, or looks again a little later. Each
+// look holds only `step`, so nothing is left behind once it has run.
+void StepOnOpenMenu(const std::function<void(QMenu*)>& step) {
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  if (menu && menu->isVisible()) {
+    step(menu);
+    return;
+  }
+  QTimer::singleShot(10, [step] { StepOnOpenMenu(step); });
+}
+
 // Runs `step` on the Qt menu that Popup shows, once it is open.
 void WhenMenuOpens(std::function<void(QMenu*)> step) {
-  auto poll = std::make_shared<std::function<void()>>();
-  *poll = [step, poll] {
-    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    if (menu && menu->isVisible()) {
-      step(menu);
-      return;
-    }
-    QTimer::singleShot(10, *poll);
-  };
-  QTimer::singleShot(0, *poll);
+  QTimer::singleShot(0, [step] { StepOnOpenMenu(step); });
 }
 
 QStringList ActionTexts(const QMenu* menu) {

@@ -41,7 +41,7 @@ class RecordingTarget : public ComObject<IDropTarget> {
   }
   HRESULT DragOver(DWORD keys, POINTL pt, DWORD* effect) override { return record('O', nullptr, keys, pt, effect); }
   HRESULT DragLeave() override {
-    calls.push_back({'L'});
+    calls.push_back({'L', 0, {}, 0, false});
     return S_OK;
   }
   HRESULT Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) override {
