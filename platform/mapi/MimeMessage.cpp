@@ -88,9 +88,41 @@ QByteArray headerText(const String& text) {
   return needsEncodedWords(text) ? encodedWords(text) : text.toLatin1();
 }
 
+// The longest word a header line can hold after a fold, with room to spare.
+constexpr int kMaxWord = 900;
+
+// A display name as encoded words: one encoded word for each word of the
+// name where it fits a line, since readers of address headers put a blank
+// between adjacent encoded words. Blanks beyond the first between two words
+// go into the encoded word after them.
+QByteArray encodedPhrase(const String& name) {
+  QStringList words;
+  String pending;
+  for (const String& part : name.split(QLatin1Char(' '))) {
+    if (part.isEmpty()) {
+      pending += QLatin1Char(' ');
+      continue;
+    }
+    words << pending + part;
+    pending.clear();
+  }
+  QList<QByteArray> out;
+  for (const String& word : words) {
+    const QByteArray utf8 = word.toUtf8();
+    if ((utf8.size() + 2) / 3 * 4 + 12 <= kMaxWord)
+      out << "=?UTF-8?B?" + utf8.toBase64() + "?=";
+    else
+      out << encodedWords(word);
+  }
+  return out.join(' ');
+}
+
 // A display name as a word, a quoted string or encoded words.
 QByteArray encodeDisplayName(const String& name) {
-  if (needsEncodedWords(name)) return encodedWords(name);
+  const QStringList words = name.split(QLatin1Char(' '));
+  if (!isPlainAscii(name) || name.contains(QLatin1String("=?")) ||
+      std::any_of(words.begin(), words.end(), [](const String& w) { return w.size() > kMaxWord - 2; }))
+    return encodedPhrase(name);
   const QByteArray ascii = name.toLatin1();
   static const QByteArray specials = "()<>[]:;@\\,.\"";
   for (char c : ascii)
@@ -193,7 +225,7 @@ QByteArray header(const QByteArray& name, const QByteArray& value) {
 bool foldable(const QList<QByteArray>& items) {
   for (const QByteArray& item : items)
     for (const QByteArray& word : item.split(' '))
-      if (word.size() > 900) return false;
+      if (word.size() > kMaxWord) return false;
   return true;
 }
 
