@@ -13,7 +13,7 @@ using fuzzsupport::Check;
 
 namespace {
 
-const DWORD URL_COMPONENTSW::*const kLengths[] = {
+DWORD URL_COMPONENTSW::*const kLengths[] = {
     &URL_COMPONENTSW::dwSchemeLength,   &URL_COMPONENTSW::dwHostNameLength,
     &URL_COMPONENTSW::dwUserNameLength, &URL_COMPONENTSW::dwPasswordLength,
     &URL_COMPONENTSW::dwUrlPathLength,  &URL_COMPONENTSW::dwExtraInfoLength};
