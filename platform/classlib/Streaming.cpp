@@ -668,7 +668,12 @@ class TResourceReader {
             Fail(value.line, QStringLiteral("'%1' is not a value of %2").arg(value.text, QString::fromLatin1(me.name())));
           v = MakeInteger(mt, ident);
         } else {
-          v = MakeInteger(mt, IntegerValue(cls, p, value));
+          const qint64 number = IntegerValue(cls, p, value);
+          // Controls index tables by their enumerations: a number that is no
+          // member would be read far past them once the form is shown.
+          if (me.isValid() && !me.isFlag() && !me.valueToKey(int(number)))
+            Fail(value.line, QStringLiteral("%1 is not a value of %2").arg(number).arg(QString::fromLatin1(me.name())));
+          v = MakeInteger(mt, number);
         }
         break;
       }

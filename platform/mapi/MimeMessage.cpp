@@ -12,6 +12,7 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <cctype>
 
 namespace mapidetail {
 
@@ -44,14 +45,121 @@ QByteArray quoted(const QByteArray& s) {
   return out + '"';
 }
 
+// The longest run of text without a blank that stays plain in a header: a
+// longer one could not be folded to the line length.
+constexpr int kMaxPlainWord = kMaxLine - 20;
+
+// Whether plain ASCII text has to go as encoded words all the same: a word
+// too long to fold, or text a reader would take for an encoded word.
+bool needsEncodedWords(const String& text) {
+  if (!isPlainAscii(text) || text.contains(QLatin1String("=?"))) return true;
+  const QStringList words = text.split(QLatin1Char(' '));
+  return std::any_of(words.begin(), words.end(),
+                     [](const String& w) { return w.size() > kMaxPlainWord; });
+}
+
+// Text as RFC 2047 encoded words of at most 75 characters each, never
+// splitting a character.
+QByteArray encodedWords(const String& text) {
+  constexpr int kMaxPayload = 39;  // base64 of 39 bytes is 52 characters
+  QList<QByteArray> words;
+  QByteArray chunk;
+  for (int i = 0; i < text.size(); ++i) {
+    int length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+    const QByteArray bytes = text.mid(i, length).toUtf8();
+    i += length - 1;
+    if (chunk.size() + bytes.size() > kMaxPayload) {
+      words << chunk;
+      chunk.clear();
+    }
+    chunk += bytes;
+  }
+  if (!chunk.isEmpty()) words << chunk;
+  QByteArray out;
+  for (int i = 0; i < words.size(); ++i) {
+    if (i) out += ' ';
+    out += "=?UTF-8?B?" + words[i].toBase64() + "?=";
+  }
+  return out;
+}
+
+// Unstructured text (a subject) as it stands in a header.
+QByteArray headerText(const String& text) {
+  return needsEncodedWords(text) ? encodedWords(text) : text.toLatin1();
+}
+
+// The longest word a header line can hold after a fold, with room to spare.
+constexpr int kMaxWord = 900;
+
+// A display name as encoded words: one encoded word for each word of the
+// name where it fits a line, since readers of address headers put a blank
+// between adjacent encoded words. Blanks beyond the first between two words
+// go into the encoded word after them.
+QByteArray encodedPhrase(const String& name) {
+  QStringList words;
+  String pending;
+  for (const String& part : name.split(QLatin1Char(' '))) {
+    if (part.isEmpty()) {
+      pending += QLatin1Char(' ');
+      continue;
+    }
+    words << pending + part;
+    pending.clear();
+  }
+  QList<QByteArray> out;
+  for (const String& word : words) {
+    const QByteArray utf8 = word.toUtf8();
+    if ((utf8.size() + 2) / 3 * 4 + 12 <= kMaxWord)
+      out << "=?UTF-8?B?" + utf8.toBase64() + "?=";
+    else
+      out << encodedWords(word);
+  }
+  return out.join(' ');
+}
+
 // A display name as a word, a quoted string or encoded words.
 QByteArray encodeDisplayName(const String& name) {
-  if (!isPlainAscii(name)) return EncodeHeaderText(name);
+  const QStringList words = name.split(QLatin1Char(' '));
+  if (!isPlainAscii(name) || name.contains(QLatin1String("=?")) ||
+      std::any_of(words.begin(), words.end(), [](const String& w) { return w.size() > kMaxWord - 2; }))
+    return encodedPhrase(name);
   const QByteArray ascii = name.toLatin1();
   static const QByteArray specials = "()<>[]:;@\\,.\"";
   for (char c : ascii)
     if (specials.contains(c)) return quoted(ascii);
   return ascii;
+}
+
+// An address's local part or domain that is a dot-atom: atoms of letters,
+// digits and the allowed signs, joined by single dots.
+bool isDotAtom(const QByteArray& s) {
+  static const QByteArray signs = "!#$%&'*+-/=?^_`{|}~";
+  if (s.isEmpty() || s.startsWith('.') || s.endsWith('.') || s.contains("..")) return false;
+  for (char c : s) {
+    const auto u = static_cast<unsigned char>(c);
+    if (!(std::isalnum(u) || u >= 0x80 || c == '.' || signs.contains(c))) return false;
+  }
+  return true;
+}
+
+// The address as an addr-spec that reads back as this one address: a local
+// part that is no dot-atom (a blank, a comma, a quote) becomes a quoted
+// string, such a domain a domain literal. Text beyond ASCII stays UTF-8.
+QByteArray addrSpec(const String& address) {
+  const QByteArray utf8 = address.toUtf8();
+  const qsizetype at = utf8.lastIndexOf('@');
+  const QByteArray local = at < 0 ? utf8 : utf8.left(at);
+  QByteArray out = isDotAtom(local) ? local : quoted(local);
+  if (at < 0) return out;
+  QByteArray domain = utf8.mid(at + 1);
+  if (isDotAtom(domain)) return out + '@' + domain;
+  if (domain.size() > 1 && domain.startsWith('[') && domain.endsWith(']')) domain = domain.mid(1, domain.size() - 2);
+  QByteArray literal = "[";
+  for (char c : domain) {
+    if (c == '[' || c == ']' || c == '\\') literal += '\\';
+    literal += c;
+  }
+  return out + '@' + literal + ']';
 }
 
 struct Address {
@@ -77,30 +185,48 @@ Address addressOf(const MapiRecipDesc& r) {
 }
 
 QByteArray formatAddress(const Address& a) {
-  const QByteArray addr = a.address.toUtf8();
+  const QByteArray addr = addrSpec(a.address);
   if (a.name.isEmpty()) return addr;
   return encodeDisplayName(a.name) + " <" + addr + '>';
 }
 
-// "Name: value" folded before a word that would pass the line length.
-QByteArray foldedHeader(const QByteArray& name, const QList<QByteArray>& words,
+// "Name: value" with the items joined by `separator` and a blank, folded
+// at blanks so that lines stay within the limit. A fold never comes right
+// after the colon or before a line that would hold only blanks.
+QByteArray foldedHeader(const QByteArray& name, const QList<QByteArray>& items,
                         const QByteArray& separator) {
+  QList<QByteArray> words;
+  for (int i = 0; i < items.size(); ++i) {
+    QList<QByteArray> parts = items[i].split(' ');
+    if (i + 1 < items.size()) parts.last() += separator;
+    words += parts;
+  }
   QByteArray out = name + ':';
-  int lineLength = out.size();
-  for (int i = 0; i < words.size(); ++i) {
-    const QByteArray word = words[i] + (i + 1 < words.size() ? separator : QByteArray());
-    if (lineLength + 1 + word.size() > kMaxLine && lineLength > 0) {
+  int lineLength = int(out.size());
+  bool lineHasText = false;
+  for (const QByteArray& word : words) {
+    if (lineHasText && !word.isEmpty() && lineLength + 1 + word.size() > kMaxLine) {
       out += kCrLf;
       lineLength = 0;
+      lineHasText = false;
     }
     out += ' ' + word;
-    lineLength += 1 + word.size();
+    lineLength += 1 + int(word.size());
+    lineHasText |= !word.isEmpty();
   }
   return out + kCrLf;
 }
 
 QByteArray header(const QByteArray& name, const QByteArray& value) {
-  return foldedHeader(name, value.split(' '), QByteArray());
+  return foldedHeader(name, {value}, QByteArray());
+}
+
+// Whether every word of the items fits on a line of its own (998 octets).
+bool foldable(const QList<QByteArray>& items) {
+  for (const QByteArray& item : items)
+    for (const QByteArray& word : item.split(' '))
+      if (word.size() > kMaxWord) return false;
+  return true;
 }
 
 QByteArray base64Lines(const QByteArray& data) {
@@ -190,28 +316,7 @@ QByteArray EncodeQuotedPrintable(const QByteArray& text) {
 }
 
 QByteArray EncodeHeaderText(const String& text) {
-  if (isPlainAscii(text)) return text.toLatin1();
-  // Encoded words of at most 75 characters, never splitting a character.
-  constexpr int kMaxPayload = 39;  // base64 of 39 bytes is 52 characters
-  QList<QByteArray> words;
-  QByteArray chunk;
-  for (int i = 0; i < text.size(); ++i) {
-    int length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-    const QByteArray bytes = text.mid(i, length).toUtf8();
-    i += length - 1;
-    if (chunk.size() + bytes.size() > kMaxPayload) {
-      words << chunk;
-      chunk.clear();
-    }
-    chunk += bytes;
-  }
-  if (!chunk.isEmpty()) words << chunk;
-  QByteArray out;
-  for (int i = 0; i < words.size(); ++i) {
-    if (i) out += ' ';
-    out += "=?UTF-8?B?" + words[i].toBase64() + "?=";
-  }
-  return out;
+  return isPlainAscii(text) ? text.toLatin1() : encodedWords(text);
 }
 
 QByteArray BuildMimeMessage(const MapiMessage& message, ULONG& error) {
@@ -253,20 +358,31 @@ QByteArray BuildMimeMessage(const MapiMessage& message, ULONG& error) {
   for (ULONG i = 0; i < message.nRecipCount; ++i) {
     const MapiRecipDesc& r = message.lpRecips[i];
     const Address a = addressOf(r);
+    // A recipient without name or address is nobody to send to.
+    const bool empty = a.address.isEmpty();
     switch (r.ulRecipClass) {
       case MAPI_TO:
-        to << formatAddress(a);
+        if (!empty) to << formatAddress(a);
         break;
       case MAPI_CC:
-        cc << formatAddress(a);
+        if (!empty) cc << formatAddress(a);
         break;
       case MAPI_BCC:
-        bcc << formatAddress(a);
+        if (!empty) bcc << formatAddress(a);
         break;
       default:
         error = MAPI_E_BAD_RECIPTYPE;
         return {};
     }
+  }
+
+  Address from;
+  if (message.lpOriginator) from = addressOf(*message.lpOriginator);
+  const QByteArray fromText = from.address.isEmpty() ? QByteArray() : formatAddress(from);
+  // An address no fold can bring within the line limit cannot be written.
+  if (!foldable(to) || !foldable(cc) || !foldable(bcc) || !foldable({fromText})) {
+    error = MAPI_E_INVALID_RECIPS;
+    return {};
   }
 
   QByteArray out;
@@ -275,20 +391,16 @@ QByteArray BuildMimeMessage(const MapiMessage& message, ULONG& error) {
   out += "Message-ID: <" + QUuid::createUuid().toString(QUuid::WithoutBraces).toLatin1() + '@' +
          host.toUtf8() + '>' + kCrLf;
   out += "Date: " + QDateTime::currentDateTime().toString(Qt::RFC2822Date).toLatin1() + kCrLf;
-  Address from;
-  if (message.lpOriginator) {
-    from = addressOf(*message.lpOriginator);
-    if (!from.address.isEmpty()) out += foldedHeader("From", {formatAddress(from)}, ",");
-  }
+  if (!fromText.isEmpty()) out += foldedHeader("From", {fromText}, ",");
   if (!to.isEmpty()) out += foldedHeader("To", to, ",");
   if (!cc.isEmpty()) out += foldedHeader("Cc", cc, ",");
   // A draft for the mail client, which takes the blind copies from here and
   // leaves them out of what it sends.
   if (!bcc.isEmpty()) out += foldedHeader("Bcc", bcc, ",");
   const String subject = headerSafe(FromAnsi(message.lpszSubject));
-  if (!subject.isEmpty()) out += header("Subject", EncodeHeaderText(subject));
-  if ((message.flFlags & MAPI_RECEIPT_REQUESTED) && !from.address.isEmpty())
-    out += foldedHeader("Disposition-Notification-To", {formatAddress(from)}, ",");
+  if (!subject.isEmpty()) out += header("Subject", headerText(subject));
+  if ((message.flFlags & MAPI_RECEIPT_REQUESTED) && !fromText.isEmpty())
+    out += foldedHeader("Disposition-Notification-To", {fromText}, ",");
   out += "MIME-Version: 1.0" + kCrLf;
   out += "X-Mailer: Noctivane" + kCrLf;
   // Mail clients open a message marked this way as one to be sent.

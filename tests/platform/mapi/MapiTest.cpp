@@ -209,6 +209,122 @@ TEST(Mapi, MessageWithoutAttachmentsIsOneTextPartAndHeadersCannotBeInjected) {
   EXPECT_EQ(parsed["body"].toString(), "Just text\n");
 }
 
+// Python's view of the recipients: one "name|user|domain" per address, and
+// every defect the parser found in a header.
+QJsonObject recipientsWithPython(const String& emlFile) {
+  const char* script = R"PY(
+import sys, json, email
+from email import policy
+data = open(sys.argv[1], 'rb').read()
+msg = email.message_from_bytes(data, policy=policy.default)
+out = {}
+for h in ('To', 'Cc', 'Bcc'):
+    if msg[h] is not None:
+        out[h] = ['%s|%s|%s' % (a.display_name, a.username, a.domain) for a in msg[h].addresses]
+        out.setdefault('defects', []).extend(type(d).__name__ for d in msg[h].defects)
+out['Subject'] = str(msg['Subject'])
+out['headers'] = list(msg.keys())
+out['defects'] = out.get('defects', []) + [type(d).__name__ for d in msg.defects]
+out['attachments'] = [a.get_filename() for a in msg.iter_attachments()]
+out['longest'] = max(len(l) for l in data.split(b'\r\n'))
+out['long_lines'] = len([l for l in data.split(b'\r\n') if len(l) > 78])
+out['blank_fold'] = any(l.strip() == b'' and l != b'' for l in data.split(b'\r\n\r\n')[0].split(b'\r\n'))
+out['bare_colon'] = [l.decode() for l in data.split(b'\r\n\r\n')[0].split(b'\r\n') if l.endswith(b':')]
+print(json.dumps(out))
+)PY";
+  QProcess p;
+  p.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromUtf8(script), emlFile});
+  if (!p.waitForFinished(30000) || p.exitCode() != 0) {
+    ADD_FAILURE() << "python3 failed: " << p.readAllStandardError().toStdString();
+    return {};
+  }
+  return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+QStringList strings(const QJsonValue& v) {
+  QStringList out;
+  for (const QJsonValue& item : v.toArray()) out << item.toString();
+  return out;
+}
+
+TEST(Mapi, AwkwardHeadersStayValidAndReadBackAsGiven) {
+  if (!havePython()) GTEST_SKIP() << "python3 is needed to read the message back";
+  const QByteArray longName = QByteArray("\xc3\x84").repeated(150) + " Smith";
+  struct Recipient {
+    ULONG cls;
+    QByteArray name, address;
+  };
+  std::vector<Recipient> given = {
+      {MAPI_TO, "Doe, John", "john@example.com"},
+      {MAPI_TO, "", "a,b@example.com"},           // a comma in the address itself
+      {MAPI_TO, longName, "long@example.com"},   // one long encoded display name
+      {MAPI_CC, "", ""},                          // nobody: no empty Cc
+      {MAPI_BCC, "", "odd \"name\"@example.org"},
+      {MAPI_BCC, "Two  blanks \xc3\xa9", "two@example.org"},
+      {MAPI_BCC, QByteArray(120, 'n'), "n@example.org"},
+  };
+  std::vector<MapiRecipDesc> recips(given.size());
+  for (size_t i = 0; i < given.size(); ++i) {
+    recips[i].ulRecipClass = given[i].cls;
+    recips[i].lpszName = given[i].name.data();
+    recips[i].lpszAddress = given[i].address.data();
+  }
+  const String attachment = tempFile("report.txt", "figures");
+  QByteArray attachmentPath = attachment.toUtf8();
+  MapiFileDesc file;
+  file.lpszPathName = attachmentPath.data();
+  file.nPosition = 0xFFFFFFFF;
+
+  const QList<QByteArray> subjects = {
+      "=?UTF-8?B?SGVsbG8=?=",                            // looks like an encoded word
+      QByteArray(1200, 'x'),                             // no blank to fold at
+      "Re: " + QByteArray(100, 'y') + " and more text",  // one long word among short ones
+  };
+  for (const QByteArray& subjectText : subjects) {
+    QByteArray subject = subjectText;
+    MapiMessage m;
+    m.lpszSubject = subject.data();
+    m.nRecipCount = ULONG(recips.size());
+    m.lpRecips = recips.data();
+    m.nFileCount = 1;
+    m.lpFiles = &file;
+    HandOffRecorder handOff;
+    ASSERT_EQ(MAPISendMail(0, 0, &m, 0, 0), SUCCESS_SUCCESS);
+    ASSERT_EQ(handOff.files.size(), 1u);
+    const QJsonObject parsed = recipientsWithPython(handOff.files[0]);
+    ASSERT_FALSE(parsed.isEmpty());
+    EXPECT_EQ(strings(parsed["defects"]), QStringList());
+    EXPECT_EQ(parsed["Subject"].toString(), QString::fromUtf8(subjectText));
+    EXPECT_EQ(strings(parsed["To"]),
+              (QStringList{"Doe, John|john|example.com", "|a,b|example.com",
+                           QString::fromUtf8(longName) + "|long|example.com"}));
+    EXPECT_FALSE(strings(parsed["headers"]).contains("Cc"));
+    EXPECT_EQ(strings(parsed["Bcc"]),
+              (QStringList{"|odd \"name\"|example.org", QString::fromUtf8("Two  blanks \xc3\xa9|two|example.org"),
+                           QString(120, 'n') + "|n|example.org"}));
+    EXPECT_EQ(strings(parsed["attachments"]), QStringList{"report.txt"});
+    // The two long names stay whole words (readers would split them
+    // otherwise); every other line keeps to 78 characters.
+    EXPECT_LE(parsed["longest"].toInt(), 998) << subjectText.left(40).toStdString();
+    EXPECT_EQ(parsed["long_lines"].toInt(), 2) << subjectText.left(40).toStdString();
+    EXPECT_FALSE(parsed["blank_fold"].toBool());
+    EXPECT_EQ(strings(parsed["bare_colon"]), QStringList());
+  }
+}
+
+TEST(Mapi, AnAddressNoFoldCanShortenIsRefused) {
+  QByteArray address = QByteArray(1000, 'a') + "@example.com";
+  MapiRecipDesc r;
+  r.ulRecipClass = MAPI_TO;
+  r.lpszAddress = address.data();
+  MapiMessage m;
+  m.nRecipCount = 1;
+  m.lpRecips = &r;
+  HandOffRecorder handOff;
+  EXPECT_EQ(MAPISendMail(0, 0, &m, 0, 0), MAPI_E_INVALID_RECIPS);
+  EXPECT_TRUE(handOff.files.empty());
+}
+
 TEST(Mapi, MissingAttachmentWritesNothingAndHandsNothingOff) {
   const String present = tempFile("present.txt", "x");
   QByteArray presentBytes = present.toUtf8();

@@ -230,6 +230,71 @@ TEST(IniFile, DamagedFilesReadWhatTheyCan) {
   EXPECT_EQ(noiseIni.ReadString("Fresh", "k", ""), "v");
 }
 
+// The bytes of a UTF-16 text with a byte-order mark.
+QByteArray utf16Bytes(const QString& text, bool bigEndian) {
+  QByteArray out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (QChar c : text) {
+    const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+    if (bigEndian)
+      out.append(hi).append(lo);
+    else
+      out.append(lo).append(hi);
+  }
+  return out;
+}
+
+TEST(IniFileEncodings, LinesAWriteDoesNotTouchKeepTheirBytes) {
+  // A code-page-1252 line (no UTF-8) among UTF-8 ones.
+  const QString mixed = writeIni("mixed.ini", "[S]\r\nName=Caf\xe9\r\nUtf=\xc3\xa9t\xc3\xa9\r\nk=v\r\n");
+  TIniFile ini(mixed);
+  EXPECT_EQ(ini.ReadString("S", "Name", ""), QString::fromUtf8("Caf\xc3\xa9"));
+  EXPECT_EQ(ini.ReadString("S", "Utf", ""), QString::fromUtf8("\xc3\xa9t\xc3\xa9"));
+  ini.WriteString("S", "k", QString::fromUtf8("w\xe2\x82\xac"));
+  EXPECT_EQ(testsupport::readFile(mixed),
+            QByteArray("[S]\r\nName=Caf\xe9\r\nUtf=\xc3\xa9t\xc3\xa9\r\nk=w\xe2\x82\xac\r\n"));
+
+  // A file all in code page 1252 gets its new lines in it too, unless a
+  // character has no byte there.
+  const QString ansi = writeIni("ansi.ini", "[S]\nName=Caf\xe9\n");
+  TIniFile ansiIni(ansi);
+  ansiIni.WriteString("S", "Price", QString::fromUtf8("5 \xe2\x82\xac"));
+  ansiIni.WriteString("S", "Greek", QString::fromUtf8("\xce\xb1"));
+  EXPECT_EQ(testsupport::readFile(ansi), QByteArray("[S]\nName=Caf\xe9\nPrice=5 \x80\nGreek=\xce\xb1\n"));
+  EXPECT_EQ(ansiIni.ReadString("S", "Price", ""), QString::fromUtf8("5 \xe2\x82\xac"));
+  EXPECT_EQ(ansiIni.ReadString("S", "Greek", ""), QString::fromUtf8("\xce\xb1"));
+
+  // Odd line ends and a last line without one stay as they were.
+  const QString ends = writeIni("ends.ini", "[S]\r\nA=1\rB=2\nC=3");
+  TIniFile endsIni(ends);
+  endsIni.WriteString("S", "B", "two");
+  endsIni.WriteString("S", "D", "4");
+  EXPECT_EQ(testsupport::readFile(ends), QByteArray("[S]\r\nA=1\rB=two\r\nC=3\r\nD=4\r\n"));
+}
+
+TEST(IniFileEncodings, FilesKeepTheirByteOrderMarkAndUtf16Survives) {
+  // A UTF-16 file whose value holds an unpaired surrogate.
+  const QString text = QStringLiteral("[S]\r\nA=x") + QChar(0xD800) + QStringLiteral("y\r\n");
+  for (const bool bigEndian : {false, true}) {
+    const QString path = writeIni(bigEndian ? "be.ini" : "le.ini", utf16Bytes(text, bigEndian));
+    TIniFile ini(path);
+    ini.WriteString("S", "B", QString::fromUtf8("n\xc3\xa9w"));
+    ini.WriteString("T", "C", "3");
+    EXPECT_EQ(testsupport::readFile(path),
+              utf16Bytes(text + QString::fromUtf8("B=n\xc3\xa9w\r\n\r\n[T]\r\nC=3\r\n"), bigEndian));
+    EXPECT_EQ(ini.ReadString("S", "B", ""), QString::fromUtf8("n\xc3\xa9w"));
+    EXPECT_EQ(ini.ReadString("S", "A", ""), QStringLiteral("x") + QChar(0xD800) + QStringLiteral("y"));
+    ini.EraseSection("S");
+    EXPECT_EQ(testsupport::readFile(path), utf16Bytes("[T]\r\nC=3\r\n", bigEndian));
+  }
+
+  const QString bom = writeIni("bom.ini", "\xEF\xBB\xBF[S]\nk=\xc3\xa9\n");
+  TIniFile bomIni(bom);
+  EXPECT_EQ(bomIni.ReadString("S", "k", ""), QString::fromUtf8("\xc3\xa9"));
+  bomIni.DeleteKey("S", "k");
+  bomIni.WriteString("S", "j", "1");
+  EXPECT_EQ(testsupport::readFile(bom), QByteArray("\xEF\xBB\xBF[S]\nj=1\n"));
+}
+
 TEST(Folders, ProfileFolderComesFromTheEnvironmentAndIsCreated) {
   const QString base = testsupport::profileDir() + "/folders";
   {
