@@ -6,9 +6,11 @@
 #include <QSaveFile>
 #include <QThread>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
 
 // ================================================================ strings
@@ -860,6 +862,89 @@ Cardinal GetTickCount() {
 }
 
 void Sleep(Cardinal milliseconds) { QThread::msleep(milliseconds); }
+
+// ================================================================ system messages
+
+namespace {
+
+struct SystemMessage {
+  Cardinal code;
+  const char* text;
+};
+
+// Sorted by code: the error codes the platform layers define.
+constexpr SystemMessage kSystemMessages[] = {
+    {0, "The operation completed successfully"},
+    {2, "The system cannot find the file specified"},
+    {3, "The system cannot find the path specified"},
+    {5, "Access is denied"},
+    {6, "The handle is invalid"},
+    {8, "Not enough memory is available to process this command"},
+    {87, "The parameter is incorrect"},
+    {122, "The data area passed to a system call is too small"},
+    {123, "The file name, directory name or volume label syntax is incorrect"},
+    {126, "The specified module could not be found"},
+    {127, "The specified procedure could not be found"},
+    {183, "Cannot create a file when that file already exists"},
+    {259, "No more data is available"},
+    {1150, "The specified program requires a newer version of the system"},
+    {1223, "The operation was cancelled by the user"},
+    {1400, "Invalid window handle"},
+    {1401, "Invalid menu handle"},
+    {1404, "Invalid hook handle"},
+    {1407, "Cannot find window class"},
+    {1410, "Class already exists"},
+    {1413, "Invalid index"},
+    {1426, "Invalid hook procedure type"},
+    {1444, "Invalid thread identifier"},
+    {1812, "The specified image file did not contain a resource section"},
+    {1813, "The specified resource type cannot be found in the image file"},
+    {1814, "The specified resource name cannot be found in the image file"},
+    {10014, "The system detected an invalid pointer address in attempting to use a pointer argument in a call"},
+    {10022, "An invalid argument was supplied"},
+    {10036, "A blocking operation is currently executing"},
+    {10050, "A socket operation encountered a dead network"},
+    {10091, "The underlying network subsystem is not ready for network communication"},
+    {10092, "The requested version of the socket support is not offered"},
+    {10093, "Socket support has not been started, or its start failed"},
+    {11001, "No such host is known"},
+    {11002, "The host name could not be resolved at this time; try again later"},
+    {11003, "A non-recoverable error occurred during a database lookup"},
+    {11004, "The requested name is valid, but no data of the requested type was found"},
+    {12001, "No more handles could be generated at this time"},
+    {12002, "The operation timed out"},
+    {12004, "An internal error occurred in the Internet functions"},
+    {12005, "The URL is invalid"},
+    {12006, "The URL does not use a recognized protocol"},
+    {12007, "The server name or address could not be resolved"},
+    {12009, "The option given to an Internet option call is not valid"},
+    {12010, "The length given for an Internet option is incorrect for that option"},
+    {12011, "The Internet option can be queried but not set"},
+    {12015, "The login to the server failed"},
+    {12017, "The operation was cancelled, usually because the handle it used was closed"},
+    {12018, "The type of handle supplied is incorrect for this operation"},
+    {12029, "A connection with the server could not be established"},
+    {12030, "The connection with the server was ended abnormally"},
+    {12031, "The connection with the server was reset"},
+    {12037, "The date in the server's certificate is bad or the certificate has expired"},
+    {12038, "The host name in the server's certificate does not match the requested address"},
+    {12045, "The certificate authority is invalid or unknown"},
+    {12150, "The requested header could not be found"},
+    {12152, "The server's response could not be understood"},
+    {12153, "The supplied header is invalid"},
+    {12154, "The header query is not valid for this request"},
+    {12157, "An error occurred in the secure channel support"},
+};
+
+}  // namespace
+
+String SysErrorMessage(Cardinal errorCode) {
+  const auto* end = std::end(kSystemMessages);
+  const auto* found = std::lower_bound(std::begin(kSystemMessages), end, errorCode,
+                                       [](const SystemMessage& m, Cardinal code) { return m.code < code; });
+  if (found == end || found->code != errorCode) return String();
+  return String::fromLatin1(found->text);
+}
 
 // ================================================================ paths
 

@@ -200,6 +200,13 @@ TDateTime QDateTimeToDateTime(const QDateTime& dt);
 Cardinal GetTickCount();
 void Sleep(Cardinal milliseconds);
 
+// ---------------------------------------------------------------- system messages
+
+// The system's text for an error code of GetLastError or WSAGetLastError,
+// without a trailing period. Every code the platform layers define has one;
+// any other code answers an empty text.
+String SysErrorMessage(Cardinal errorCode);
+
 // ---------------------------------------------------------------- paths
 // Paths use "/"; every helper also accepts "\" as a separator.
 

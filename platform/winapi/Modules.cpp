@@ -1,7 +1,8 @@
-// The module table, the last error, and version information.
+// The module table, the last error, the debugger output, and version information.
 #include "platform/winapi/Modules.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 
 #include <algorithm>
 #include <atomic>
@@ -92,6 +93,16 @@ String fromWide(LPCWSTR s) { return s ? String::fromUtf16(s) : String(); }
 
 DWORD GetLastError() { return lastError; }
 void SetLastError(DWORD error) { lastError = error; }
+
+// ---------------------------------------------------------------- debugger output
+
+// Quiet unless asked for: debug messages of the category are off by default.
+Q_LOGGING_CATEGORY(lcDebugOutput, "noctivane.debugoutput", QtInfoMsg)
+
+void OutputDebugStringW(LPCWSTR outputString) {
+  if (outputString == nullptr) return;
+  qCDebug(lcDebugOutput).noquote() << String::fromUtf16(outputString);
+}
 
 // ---------------------------------------------------------------- modules
 

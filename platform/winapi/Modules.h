@@ -1,7 +1,7 @@
 #pragma once
 // Modules (the program and the stand-in libraries that later layers register),
-// their entry points, the per-thread last error, and version information of
-// the system and of files.
+// their entry points, the per-thread last error, the debugger output, and
+// version information of the system and of files.
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/WinTypes.h"
 
@@ -36,6 +36,13 @@ inline constexpr DWORD ERROR_RESOURCE_TYPE_NOT_FOUND = 1813;
 // Per thread, like the platform's.
 DWORD GetLastError();
 void SetLastError(DWORD error);
+
+// ---------------------------------------------------------------- debugger output
+
+// Hands a line to the debugger output: the Qt logging category
+// "noctivane.debugoutput" at debug level, which is off unless logging rules
+// turn it on (QT_LOGGING_RULES="noctivane.debugoutput.debug=true").
+void OutputDebugStringW(LPCWSTR outputString);
 
 // ---------------------------------------------------------------- modules
 

@@ -73,7 +73,8 @@ bool putPart(LPCWSTR url, const Part& part, LPWSTR& pointer, DWORD& length, bool
 
 BOOL InternetCrackUrlW(LPCWSTR url, DWORD urlLength, DWORD flags, URL_COMPONENTSW* components) {
   if (url == nullptr || components == nullptr ||
-      components->dwStructSize != sizeof(URL_COMPONENTSW)) {
+      (components->dwStructSize != sizeof(URL_COMPONENTSW) &&
+       components->dwStructSize != URL_COMPONENTS_SIZE32)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }

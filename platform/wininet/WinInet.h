@@ -170,6 +170,9 @@ struct URL_COMPONENTSW {
   DWORD dwExtraInfoLength = 0;
 };
 using URL_COMPONENTS = URL_COMPONENTSW;
+// The record's size in the platform's 32-bit layout, which callers written for
+// it give as the structure size; it is accepted beside sizeof.
+inline constexpr DWORD URL_COMPONENTS_SIZE32 = 60;
 
 // ---------------------------------------------------------------- connection state
 

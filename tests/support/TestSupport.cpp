@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
+#include <QMutex>
 #include <QThread>
 
 namespace testsupport {
@@ -32,6 +34,43 @@ QByteArray readFile(const QString& path) {
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return {};
   return f.readAll();
+}
+
+namespace {
+
+QMutex captureMutex;
+QStringList capturedLines;
+QtMessageHandler previousHandler = nullptr;
+
+void captureHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (context.category != nullptr && qstrcmp(context.category, "noctivane.debugoutput") == 0) {
+    QMutexLocker lock(&captureMutex);
+    capturedLines << message;
+  } else if (previousHandler != nullptr) {
+    previousHandler(type, context, message);
+  }
+}
+
+}  // namespace
+
+DebugOutputCapture::DebugOutputCapture(bool enable) {
+  {
+    QMutexLocker lock(&captureMutex);
+    capturedLines.clear();
+  }
+  if (enable) QLoggingCategory::setFilterRules(QStringLiteral("noctivane.debugoutput.debug=true"));
+  previousHandler = qInstallMessageHandler(&captureHandler);
+}
+
+DebugOutputCapture::~DebugOutputCapture() {
+  qInstallMessageHandler(previousHandler);
+  previousHandler = nullptr;
+  QLoggingCategory::setFilterRules(QString());
+}
+
+QStringList DebugOutputCapture::lines() const {
+  QMutexLocker lock(&captureMutex);
+  return capturedLines;
 }
 
 }  // namespace testsupport

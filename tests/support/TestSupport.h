@@ -1,6 +1,7 @@
 #pragma once
 // Helpers shared by the test suites.
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace testsupport {
@@ -15,5 +16,17 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000);
 // Writes bytes to a file, creating the folders on the way. Returns false on failure.
 bool writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
+
+// Collects the lines written to the debugger output (OutputDebugStringW) while
+// it lives; `enable` turns the quiet-by-default logging category on for that
+// time. One capture at a time.
+class DebugOutputCapture {
+ public:
+  explicit DebugOutputCapture(bool enable = true);
+  ~DebugOutputCapture();
+  DebugOutputCapture(const DebugOutputCapture&) = delete;
+  DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
+  QStringList lines() const;
+};
 
 }  // namespace testsupport

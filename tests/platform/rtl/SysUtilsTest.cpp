@@ -556,3 +556,25 @@ TEST(SysUtilsFiles, FailedAtomicWritesReportFalseAndKeepTheOldFile) {
   EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden),
             QStringList({"keep.txt", "plain"}));
 }
+
+// ---------------------------------------------------------------- system messages
+
+TEST(SysUtilsSystemMessages, KnownCodesReadAsSentencesWithoutClosingPeriod) {
+  int known = 0;
+  for (Cardinal code = 0; code < 13000; ++code) {
+    const String text = SysErrorMessage(code);
+    if (text.isEmpty()) continue;
+    ++known;
+    // Callers append the text to their own ("... : " + text) and may add a period.
+    EXPECT_FALSE(text.endsWith(QLatin1Char('.')) || text.endsWith(QLatin1Char(' '))) << code;
+    EXPECT_TRUE(text.at(0).isUpper()) << code;
+  }
+  EXPECT_GE(known, 50);
+  EXPECT_EQ(SysErrorMessage(2), QStringLiteral("The system cannot find the file specified"));
+  EXPECT_EQ(SysErrorMessage(12005), QStringLiteral("The URL is invalid"));
+}
+
+TEST(SysUtilsSystemMessages, OtherCodesAnswerNothing) {
+  for (Cardinal code : {1u, 4u, 57u, 99u, 307u, 12036u, 12047u, 262632u, 0x80004005u, 0xFFFFFFFFu})
+    EXPECT_EQ(SysErrorMessage(code), String()) << code;
+}

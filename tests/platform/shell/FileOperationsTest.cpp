@@ -146,3 +146,9 @@ TEST(ShellExecute, OpensAddressesFilesAndFoldersThroughTheDesktop) {
   EXPECT_EQ(execute(u"open", ""), SE_ERR_FNF);
   EXPECT_EQ(opened.urls.size(), 5);
 }
+
+TEST(FileOperations, EveryResultCodeHasASystemText) {
+  for (DWORD code : {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_ALREADY_EXISTS,
+                     ERROR_CANCELLED, ERROR_INVALID_NAME, ERROR_INVALID_PARAMETER})
+    EXPECT_FALSE(SysErrorMessage(code).isEmpty()) << code;
+}

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/winapi/Windows.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -199,6 +200,19 @@ TEST(SystemValues, ScreenWorkAreaAndMetrics) {
   POINT p;
   ASSERT_TRUE(GetCursorPos(&p));
   EXPECT_EQ(p, (POINT{12, 34}));
+}
+
+TEST(DebugOutput, LinesReachTheLoggingCategoryOnlyWhenItIsOn) {
+  {
+    testsupport::DebugOutputCapture quiet(false);
+    OutputDebugStringW(u"not shown");
+    EXPECT_TRUE(quiet.lines().isEmpty());
+  }
+  testsupport::DebugOutputCapture capture;
+  OutputDebugStringW(u"The URL is invalid");
+  OutputDebugStringW(u"");
+  OutputDebugStringW(nullptr);  // nothing to show, and no crash
+  EXPECT_EQ(capture.lines(), QStringList({QStringLiteral("The URL is invalid"), QString()}));
 }
 
 }  // namespace

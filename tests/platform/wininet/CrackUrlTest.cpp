@@ -156,7 +156,24 @@ TEST(CrackUrl, MalformedAddressesFailWithTheirCodes) {
   URL_COMPONENTSW c;
   EXPECT_FALSE(InternetCrackUrlW(nullptr, 0, 0, &c));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-  c.dwStructSize = 60;
+  c.dwStructSize = 59;
   EXPECT_FALSE(InternetCrackUrlW(u"http://h/", 0, 0, &c));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  c.dwStructSize = 0;
+  EXPECT_FALSE(InternetCrackUrlW(u"http://h/", 0, 0, &c));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST(CrackUrl, TheThirtyTwoBitRecordSizeIsAccepted) {
+  char16_t host[256];
+  URL_COMPONENTSW c;
+  c.dwStructSize = URL_COMPONENTS_SIZE32;
+  c.lpszHostName = host;
+  c.dwHostNameLength = 256;
+  c.dwUrlPathLength = 1;  // a pointer into the address
+  ASSERT_TRUE(InternetCrackUrlW(u"https://example.com:8443/a/b", 0, 0, &c)) << GetLastError();
+  EXPECT_EQ(QString::fromUtf16(host), QStringLiteral("example.com"));
+  EXPECT_EQ(c.nPort, 8443);
+  EXPECT_EQ(QString::fromUtf16(c.lpszUrlPath, c.dwUrlPathLength), QStringLiteral("/a/b"));
+  EXPECT_EQ(c.dwStructSize, URL_COMPONENTS_SIZE32);
 }

@@ -152,3 +152,9 @@ TEST(WinSock, ModulesAreRegisteredByName) {
   EXPECT_NE(GetProcAddress(m, "gethostbyname"), nullptr);
   FreeLibrary(m);
 }
+
+TEST(WinSock, EveryErrorCodeHasASystemText) {
+  for (int code : {WSAEFAULT, WSAEINVAL, WSAEINPROGRESS, WSAENETDOWN, WSASYSNOTREADY, WSAVERNOTSUPPORTED,
+                   WSANOTINITIALISED, WSAHOST_NOT_FOUND, WSATRY_AGAIN, WSANO_RECOVERY, WSANO_DATA})
+    EXPECT_FALSE(SysErrorMessage(Cardinal(code)).isEmpty()) << code;
+}
