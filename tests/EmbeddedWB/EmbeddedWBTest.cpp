@@ -381,10 +381,18 @@ TEST_F(EmbeddedWBTest, ARealClickOnThePageRaisesOnClick) {
   QVariant v;
   ASSERT_TRUE(RunPageScript(objectOf(wb)->Page(),
                             "window.clicked = 0; document.addEventListener('mousedown', () => ++window.clicked); 1"));
-  QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(30, 40));
+  // A busy machine may hand the first presses to the page before its
+  // renderer takes input: press until the page has seen one.
+  size_t presses = 0;
   EXPECT_TRUE(testsupport::waitFor(
-      [&] { return RunPageScript(objectOf(wb)->Page(), "window.clicked", &v) && v.toInt() == 1; }));
-  EXPECT_EQ(clicks.size(), 3u);
+      [&] {
+        QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(30, 40));
+        ++presses;
+        return testsupport::waitFor(
+            [&] { return RunPageScript(objectOf(wb)->Page(), "window.clicked", &v) && v.toInt() >= 1; }, 1000);
+      },
+      15000));
+  EXPECT_EQ(clicks.size(), 2u + presses);
 }
 
 TEST_F(EmbeddedWBTest, StopLeavesTheBrowserIdleAndTheNextPageLoadsAsUsual) {
