@@ -7,6 +7,10 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <ostream>
+
+void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace testsupport {
 
 QString profileDir() { return qEnvironmentVariable("NOCTIVANE_PROFILE"); }

@@ -2,6 +2,10 @@
 // Helpers shared by the test suites.
 #include <QString>
 #include <functional>
+#include <iosfwd>
+
+// Failure messages show strings as quoted text (found by argument lookup).
+void PrintTo(const QString& s, std::ostream* os);
 
 namespace testsupport {
 
