@@ -201,7 +201,17 @@ struct LoopbackServer::Impl {
     route(request, response);
     res.status = response.status;
     for (const auto& [name, value] : response.headers) res.set_header(name, value);
-    if (response.stream) {
+    if (response.stream && response.announcedLength) {
+      // Called again while the length is not reached: the stream has ended short.
+      res.set_content_provider(response.announcedLength, response.contentType,
+                               [stream = std::move(response.stream), called = false](
+                                   size_t, size_t, httplib::DataSink& sink) mutable {
+                                 if (std::exchange(called, true)) return false;
+                                 return stream([&sink](const std::string& chunk) {
+                                   return sink.write(chunk.data(), chunk.size());
+                                 });
+                               });
+    } else if (response.stream) {
       res.set_chunked_content_provider(
           response.contentType, [stream = std::move(response.stream)](size_t, httplib::DataSink& sink) {
             if (!stream([&sink](const std::string& chunk) { return sink.write(chunk.data(), chunk.size()); }))

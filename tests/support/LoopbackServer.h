@@ -40,9 +40,10 @@ struct HttpResponse {
   // When larger than the body: the length announced, after which the server
   // drops the connection with the rest unsent.
   size_t announcedLength = 0;
-  // When set, the body is sent in chunks as `stream` writes them (instead of
-  // `body`); `write` answers false once the client is gone. A stream that
-  // answers false drops the connection instead of ending the body.
+  // When set, the body is sent as `stream` writes it (instead of `body`): in
+  // chunks, or with `announcedLength` as the length when that is set; `write`
+  // answers false once the client is gone. A stream that answers false, or
+  // ends short of the announced length, drops the connection.
   std::function<bool(const std::function<bool(const std::string&)>& write)> stream;
 };
 

@@ -167,8 +167,22 @@ TEST(LoopbackServer, StreamedAndCutBodies) {
     res.body = "0123456789";
     res.announcedLength = 4;  // smaller than the body: the body as it is
   });
+  server.get("/measured", [](const HttpRequest&, HttpResponse& res) {
+    res.announcedLength = 7;
+    res.stream = [](const std::function<bool(const std::string&)>& write) { return write("one,") && write("two"); };
+  });
+  server.get("/short", [](const HttpRequest&, HttpResponse& res) {
+    res.announcedLength = 100;
+    res.stream = [](const std::function<bool(const std::string&)>& write) { return write("one,"); };
+  });
   ASSERT_TRUE(server.start());
   httplib::Client c = client(server);
+
+  auto measured = c.Get("/measured");
+  ASSERT_TRUE(measured);
+  EXPECT_EQ(measured->body, "one,two");
+  EXPECT_EQ(measured->get_header_value("Content-Length"), "7");
+  EXPECT_FALSE(c.Get("/short"));
 
   auto streamed = c.Get("/stream");
   ASSERT_TRUE(streamed);
