@@ -12,8 +12,12 @@
 #include <QSysInfo>
 
 #include <map>
+#include <string>
+#include <vector>
 
 using namespace ewbtest;
+using testsupport::HttpRequest;
+using testsupport::HttpResponse;
 
 namespace {
 
@@ -202,41 +206,6 @@ TEST_F(NavigationSoundTest, NothingToMoveChangesNothing) {
 
 // ---------------------------------------------------------------- proxy
 
-// A loopback server that answers every request and records its request
-// line: a request sent through it as a proxy names the absolute address
-// ("GET http://host/path HTTP/1.1"), a direct one only the path.
-class RecordingServer {
- public:
-  RecordingServer() {
-    server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
-      {
-        std::lock_guard lock(mutex_);
-        lines_.push_back(req.method + " " + req.target + " " + req.version);
-      }
-      res.set_content("recorded", "text/plain");
-    });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    testsupport::waitFor([this] { return server_.is_running(); }, 5000);
-  }
-  ~RecordingServer() {
-    server_.stop();
-    thread_.join();
-  }
-  int port() const { return port_; }
-  std::vector<std::string> lines() {
-    std::lock_guard lock(mutex_);
-    return lines_;
-  }
-
- private:
-  httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
-  std::mutex mutex_;
-  std::vector<std::string> lines_;
-};
-
 // The status of a GET through a session that follows the process settings;
 // 0 when the request fails.
 DWORD getStatus(const QString& url) {
@@ -257,6 +226,14 @@ class ProxyTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InitializeWinInet();
+    // Every request is answered, through the server as a proxy or straight.
+    const auto recorded = [](const HttpRequest&, HttpResponse& res) {
+      res.contentType = "text/plain";
+      res.body = "recorded";
+    };
+    server.proxy(recorded);
+    server.get(".*", recorded);
+    ASSERT_TRUE(server.start());
     listener_ = AddInternetSettingsListener([this] { ++refreshes; });
   }
   void TearDown() override {
@@ -266,7 +243,16 @@ class ProxyTest : public ::testing::Test {
   QString proxyText() const { return QStringLiteral("127.0.0.1:%1").arg(server.port()); }
   QString proxied(const char* path) const { return QStringLiteral("http://www.proxied.test%1").arg(path); }
 
-  RecordingServer server;
+  // The request lines the server received: one sent to it as a proxy names
+  // the absolute address ("GET http://host/path HTTP/1.1"), a direct one
+  // only the path.
+  std::vector<std::string> lines() const {
+    std::vector<std::string> result;
+    for (const HttpRequest& r : server.requests()) result.push_back(r.method + " " + r.target + " " + r.version);
+    return result;
+  }
+
+  testsupport::LoopbackServer server;
   int refreshes = 0;
 
  private:
@@ -282,16 +268,16 @@ TEST_F(ProxyTest, SetProxyIsReadBackAndCarriesRequestsUntilRemoved) {
   EXPECT_EQ(current.proxyBypass, "<local>");
 
   EXPECT_EQ(getStatus(proxied("/page?q=1")), 200u);
-  ASSERT_EQ(server.lines().size(), 1u);
-  EXPECT_EQ(server.lines()[0], "GET http://www.proxied.test/page?q=1 HTTP/1.1");
+  ASSERT_EQ(lines().size(), 1u);
+  EXPECT_EQ(lines()[0], "GET http://www.proxied.test/page?q=1 HTTP/1.1");
 
   ASSERT_TRUE(EwbTools::RemoveProxy());
   EXPECT_EQ(refreshes, 2);
   EXPECT_FALSE(CurrentProxy().UsesProxy());
   // Requests go straight to the server again.
   EXPECT_EQ(getStatus(QStringLiteral("http://%1/direct").arg(proxyText())), 200u);
-  ASSERT_EQ(server.lines().size(), 2u);
-  EXPECT_EQ(server.lines()[1], "GET /direct HTTP/1.1");
+  ASSERT_EQ(lines().size(), 2u);
+  EXPECT_EQ(lines()[1], "GET /direct HTTP/1.1");
 }
 
 TEST_F(ProxyTest, SetProxyWithLoginUsesTheAddressAndThePort) {
@@ -299,8 +285,8 @@ TEST_F(ProxyTest, SetProxyWithLoginUsesTheAddressAndThePort) {
   EXPECT_EQ(refreshes, 1);
   EXPECT_EQ(CurrentProxy().proxyServer, proxyText());
   EXPECT_EQ(getStatus(proxied("/login")), 200u);
-  ASSERT_EQ(server.lines().size(), 1u);
-  EXPECT_EQ(server.lines()[0], "GET http://www.proxied.test/login HTTP/1.1");
+  ASSERT_EQ(lines().size(), 1u);
+  EXPECT_EQ(lines()[0], "GET http://www.proxied.test/login HTTP/1.1");
 
   // The ends of the port range are ports.
   EXPECT_TRUE(EwbTools::SetProxyWithLogin("Agent", " proxy.test ", "user", 1, ""));
@@ -321,8 +307,8 @@ TEST_F(ProxyTest, SetProxyWithLoginRefusesWhatCannotBeAProxy) {
   EXPECT_EQ(refreshes, 1);
   EXPECT_EQ(CurrentProxy().proxyServer, proxyText());
   EXPECT_EQ(getStatus(proxied("/still")), 200u);
-  ASSERT_EQ(server.lines().size(), 1u);
-  EXPECT_EQ(server.lines()[0], "GET http://www.proxied.test/still HTTP/1.1");
+  ASSERT_EQ(lines().size(), 1u);
+  EXPECT_EQ(lines()[0], "GET http://www.proxied.test/still HTTP/1.1");
 }
 
 // ---------------------------------------------------------------- network check

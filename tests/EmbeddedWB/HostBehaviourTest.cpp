@@ -11,6 +11,9 @@
 #include <QFile>
 #include <QNetworkProxy>
 
+#include <algorithm>
+#include <atomic>
+#include <string>
 #include <vector>
 
 using namespace ewbtest;
@@ -20,61 +23,34 @@ namespace {
 // A server on 127.0.0.1 with counted pages, a download and the user agent of
 // the last request. It is also a forward proxy: a request in absolute form
 // (as sent to a proxy) gets a page titled "proxied".
-class Origin {
+class Origin : public testsupport::LoopbackServer {
  public:
   Origin() {
-    server_.Get(R"(.*)", [this](const httplib::Request& req, httplib::Response& res) {
-      std::lock_guard lock(mutex_);
-      targets_.push_back(req.target);
-      userAgent_ = req.get_header_value("User-Agent");
-      if (req.target.rfind("http://", 0) == 0) {
-        res.set_content("<html><head><title>proxied</title></head></html>", "text/html");
-      } else if (req.path == "/file.bin") {
-        res.set_header("Content-Disposition", "attachment; filename=\"file.bin\"");
-        res.set_content(std::string(64, 'x'), "application/octet-stream");
-      } else if (req.path == "/favicon.ico") {
-        res.status = 404;
-      } else {
-        res.set_content("<html><head><title>origin</title></head><body><p id=\"mark\">hit " +
-                            std::to_string(++hits_) + "</p></body></html>",
-                        "text/html");
-      }
+    proxy([](const testsupport::HttpRequest&, testsupport::HttpResponse& res) {
+      res.body = "<html><head><title>proxied</title></head></html>";
     });
-    server_.set_keep_alive_max_count(1);
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    testsupport::waitFor([this] { return server_.is_running(); }, 5000);
+    get("/file.bin", [](const testsupport::HttpRequest&, testsupport::HttpResponse& res) {
+      res.headers.emplace_back("Content-Disposition", "attachment; filename=\"file.bin\"");
+      res.contentType = "application/octet-stream";
+      res.body = std::string(64, 'x');
+    });
+    get("/favicon.ico", [](const testsupport::HttpRequest&, testsupport::HttpResponse& res) { res.status = 404; });
+    get(".*", [this](const testsupport::HttpRequest&, testsupport::HttpResponse& res) {
+      res.body = "<html><head><title>origin</title></head><body><p id=\"mark\">hit " + std::to_string(++hits_) +
+                 "</p></body></html>";
+    });
+    start();
   }
-  ~Origin() {
-    server_.stop();
-    thread_.join();
-  }
-  QString url(const char* path) const {
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(QLatin1String(path));
-  }
-  QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
-  int port() const { return port_; }
-  int hits() {
-    std::lock_guard lock(mutex_);
-    return hits_;
-  }
-  std::string userAgent() {
-    std::lock_guard lock(mutex_);
-    return userAgent_;
-  }
-  bool saw(const std::string& target) {
-    std::lock_guard lock(mutex_);
-    return std::find(targets_.begin(), targets_.end(), target) != targets_.end();
+  QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port()); }
+  int hits() const { return hits_; }
+  std::string userAgent() const { return lastRequest().header("User-Agent"); }
+  bool saw(const std::string& target) const {
+    const std::vector<testsupport::HttpRequest> seen = requests();
+    return std::any_of(seen.begin(), seen.end(), [&](const testsupport::HttpRequest& r) { return r.target == target; });
   }
 
  private:
-  httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
-  std::mutex mutex_;
-  std::vector<std::string> targets_;
-  std::string userAgent_;
-  int hits_ = 0;
+  std::atomic<int> hits_{0};
 };
 
 class HostBehaviourTest : public BrowserFixture {

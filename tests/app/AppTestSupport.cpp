@@ -19,6 +19,31 @@
 
 namespace apptest {
 
+PageServer::PageServer(bool titled) : titled_(titled) {
+  slowPage(R"(/slow\.html)", defaultPage("slow"));
+  get(R"(/(\w+)\.html)", [this](const testsupport::HttpRequest& req, testsupport::HttpResponse& res) {
+    const std::string& name = req.matches[1];
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto page = pages_.find(name);
+    res.body = page != pages_.end() ? page->second : defaultPage(name);
+  });
+  start();
+}
+
+QString PageServer::url(const std::string& name) const {
+  return LoopbackServer::url(QString::fromStdString("/" + name + ".html"));
+}
+
+void PageServer::setPage(const std::string& name, const std::string& html) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  pages_[name] = html;
+}
+
+std::string PageServer::defaultPage(const std::string& name) const {
+  if (!titled_) return "<html><body>" + name + "</body></html>";
+  return "<html><head><title>" + name + "</title></head><body>" + name + "</body></html>";
+}
+
 QWidget* PageSurface(EmbeddedWB::TEmbeddedWB* wb) {
   WebBrowserObject* browser = WebBrowserObject::FromUnknown(wb->DefaultInterface().Get());
   return browser && browser->View() ? browser->View()->focusProxy() : nullptr;

@@ -10,9 +10,13 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <map>
+#include <mutex>
+#include <string>
 
 #include "app/Menu.h"
 #include "platform/classlib/Forms.h"
+#include "tests/support/LoopbackServer.h"
 
 namespace Menu {
 // The window's private state, as the tests read it.
@@ -44,6 +48,24 @@ class AppTest : public ::testing::Test {
 
  private:
   QTemporaryDir programDir_;
+};
+
+// A server on 127.0.0.1 answering "/<name>.html" with the page set for the
+// name (by default a page titled <name>, or only its body when `titled` is
+// false), counting the requests. "slow" answers after five seconds or when
+// the server stops.
+class PageServer : public testsupport::LoopbackServer {
+ public:
+  explicit PageServer(bool titled = true);
+  QString url(const std::string& name) const;
+  void setPage(const std::string& name, const std::string& html);
+  int hits(const std::string& name) const { return requestCount("/" + name + ".html"); }
+
+ private:
+  std::string defaultPage(const std::string& name) const;
+  const bool titled_;
+  std::mutex mutex_;
+  std::map<std::string, std::string> pages_;
 };
 
 // The engine's widget that shows a browser's page and takes its keys and

@@ -14,11 +14,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <limits>
-#include <map>
-#include <mutex>
-#include <string>
 #include <thread>
 
 #include "EmbeddedWB/Source/EwbTools.h"
@@ -28,68 +24,13 @@
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/TestSupport.h"
 
-// After the program's headers: the resolver header under it defines NOERROR.
-#include <httplib.h>
-
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
 
 using Menu::GaugePercent;
 using Menu::MenuFormInternals;
 using Menu::MyMenuForm;
 using Menu::TMyMenuForm;
-
-// A server on 127.0.0.1 answering "/<name>.html" with the page set for the
-// name (a page titled <name> when none is), counting the requests. "slow"
-// answers after five seconds or when the server stops.
-class PageServer {
- public:
-  PageServer() {
-    server_.Get(R"(/(\w+)\.html)", [this](const httplib::Request& req, httplib::Response& res) {
-      const std::string name = req.matches[1];
-      std::string body;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++hits_[name];
-        body = pages_.count(name) ? pages_[name]
-                                  : "<html><head><title>" + name + "</title></head><body>" + name + "</body></html>";
-      }
-      if (name == "slow")
-        for (int i = 0; i < 100 && !stopping_; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      res.set_content(body, "text/html");
-    });
-    server_.set_keep_alive_max_count(1);
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    testsupport::waitFor([this] { return server_.is_running(); }, 5000);
-  }
-  ~PageServer() {
-    stopping_ = true;
-    server_.stop();
-    thread_.join();
-  }
-  QString url(const std::string& name) const {
-    return QStringLiteral("http://127.0.0.1:%1/%2.html").arg(port_).arg(QString::fromStdString(name));
-  }
-  void setPage(const std::string& name, const std::string& html) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    pages_[name] = html;
-  }
-  int hits(const std::string& name) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return hits_[name];
-  }
-
- private:
-  httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
-  std::mutex mutex_;
-  std::map<std::string, int> hits_;
-  std::map<std::string, std::string> pages_;
-  std::atomic<bool> stopping_{false};
-};
+using apptest::PageServer;
 
 QStringList LinesOf(TStrings* lines) { return lines->Strings(); }
 

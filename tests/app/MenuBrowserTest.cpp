@@ -4,9 +4,7 @@
 
 #include <QUrl>
 
-#include <atomic>
 #include <chrono>
-#include <thread>
 
 #include "app/FullScreen.h"
 #include "app/Menu.h"
@@ -14,45 +12,10 @@
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/TestSupport.h"
 
-// After the program's headers: the resolver header under it defines NOERROR.
-#include <httplib.h>
-
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 
 using Menu::MyMenuForm;
-
-// A server on 127.0.0.1 whose page answers only after five seconds (or when
-// the server stops).
-class SlowServer {
- public:
-  SlowServer() {
-    server_.Get("/slow", [this](const httplib::Request&, httplib::Response& res) {
-      requested_ = true;
-      for (int i = 0; i < 100 && !stopping_; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      res.set_content("<html><head><title>slow</title></head><body>late</body></html>", "text/html");
-    });
-    server_.set_keep_alive_max_count(1);
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    testsupport::waitFor([this] { return server_.is_running(); }, 5000);
-  }
-  ~SlowServer() {
-    stopping_ = true;
-    server_.stop();
-    thread_.join();
-  }
-  QString url() const { return QStringLiteral("http://127.0.0.1:%1/slow").arg(port_); }
-  bool requested() const { return requested_; }
-
- private:
-  httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
-  std::atomic<bool> requested_{false};
-  std::atomic<bool> stopping_{false};
-};
 
 class MainWindowBrowser : public apptest::AppTest {
  protected:
@@ -131,14 +94,14 @@ TEST_F(MainWindowBrowser, CloseStoresTheLastPageAndTheBounds) {
 }
 
 TEST_F(MainWindowBrowser, ClosingWhileAPageLoadsStopsItAndWaitsForTheBrowser) {
-  SlowServer server;
+  apptest::PageServer server;  // "slow" answers only after five seconds
   setStartPage("about:blank");
   Application->CreateForm(MyMenuForm);
   EmbeddedWB::TEmbeddedWB* wb = MyMenuForm->WB;
   ASSERT_TRUE(testsupport::waitFor([&] { return !wb->Busy(); }, 15000));
 
-  wb->Go(server.url());
-  ASSERT_TRUE(testsupport::waitFor([&] { return server.requested() && wb->Busy(); }, 10000));
+  wb->Go(server.url("slow"));
+  ASSERT_TRUE(testsupport::waitFor([&] { return server.hits("slow") > 0 && wb->Busy(); }, 10000));
   const auto closedAt = std::chrono::steady_clock::now();
   const bool busyBefore = wb->Busy();
   const bool canClose = MyMenuForm->CloseQuery();
@@ -156,14 +119,14 @@ TEST_F(MainWindowBrowser, ClosingWhileAPageLoadsStopsItAndWaitsForTheBrowser) {
 }
 
 TEST_F(MainWindowBrowser, BrowserKeysWorkOnThePage) {
-  SlowServer server;
+  apptest::PageServer server;  // "slow" answers only after five seconds
   setStartPage("about:blank");
   Application->CreateForm(MyMenuForm);
   EmbeddedWB::TEmbeddedWB* wb = MyMenuForm->WB;
   ASSERT_TRUE(testsupport::waitFor([&] { return !wb->Busy(); }, 15000));
   const QString first = localStartPage("First");
   const QString second = localStartPage("Second");
-  apptest::CheckBrowserKeys(wb, first, second, server.url(), [&] { return server.requested(); });
+  apptest::CheckBrowserKeys(wb, first, second, server.url("slow"), [&] { return server.hits("slow") > 0; });
 }
 
 }  // namespace

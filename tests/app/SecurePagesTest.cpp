@@ -14,8 +14,6 @@
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestSupport.h"
 
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
 
 using FullScreen::FullScreenForm;

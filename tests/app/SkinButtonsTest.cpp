@@ -18,8 +18,6 @@
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/TestSupport.h"
 
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
 
 using Menu::MyMenuForm;

@@ -8,13 +8,8 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <atomic>
 #include <chrono>
 #include <limits>
-#include <map>
-#include <mutex>
-#include <string>
-#include <thread>
 
 #include "EmbeddedWB/Source/EwbFocusControl.h"
 #include "app/FullScreen.h"
@@ -23,56 +18,12 @@
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/TestSupport.h"
 
-// After the program's headers: the resolver header under it defines NOERROR.
-#include <httplib.h>
-
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 
 using FullScreen::FullScreenForm;
 using FullScreen::TFullScreenForm;
 using Menu::MyMenuForm;
-
-// A server on 127.0.0.1 answering "/<name>.html" with a page, counting the
-// requests; "slow" answers after five seconds or when the server stops.
-class PageServer {
- public:
-  PageServer() {
-    server_.Get(R"(/(\w+)\.html)", [this](const httplib::Request& req, httplib::Response& res) {
-      const std::string name = req.matches[1];
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++hits_[name];
-      }
-      for (int i = 0; name == "slow" && i < 100 && !stopping_; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      res.set_content("<html><body>" + name + "</body></html>", "text/html");
-    });
-    server_.set_keep_alive_max_count(1);
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    testsupport::waitFor([this] { return server_.is_running(); }, 5000);
-  }
-  ~PageServer() {
-    stopping_ = true;
-    server_.stop();
-    thread_.join();
-  }
-  QString url(const char* name) const { return QStringLiteral("http://127.0.0.1:%1/%2.html").arg(port_).arg(name); }
-  int hits(const std::string& name) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return hits_[name];
-  }
-
- private:
-  httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
-  std::mutex mutex_;
-  std::map<std::string, int> hits_;
-  std::atomic<bool> stopping_{false};
-};
 
 class ToolsWindow : public apptest::AppTest {
  protected:
@@ -271,7 +222,7 @@ TEST_F(ToolsWindow, SystemTwiceGivesTheTabsAndTheSplitterBack) {
 }
 
 TEST_F(ToolsWindow, DisabledHistoryButtonsDoNothingUntilTheBrowserEnablesThem) {
-  PageServer server;
+  apptest::PageServer server(/*titled=*/false);
   TFullScreenForm* f = showWindows();
   f->WB->Go(server.url("first"));
   ASSERT_TRUE(Arrived(f, server.url("first")));
@@ -367,7 +318,7 @@ TEST_F(ToolsWindow, ClosingStoresTheToolsPageAndTheMainWindowsBounds) {
 }
 
 TEST_F(ToolsWindow, ClosingWhileAPageLoadsStopsItAndWaitsForTheBrowser) {
-  PageServer server;
+  apptest::PageServer server(/*titled=*/false);
   TFullScreenForm* f = openWindows();
   f->WB->Go(server.url("slow"));
   ASSERT_TRUE(testsupport::waitFor([&] { return server.hits("slow") == 1 && f->WB->Busy(); }, 10000));
@@ -385,7 +336,7 @@ TEST_F(ToolsWindow, ClosingWhileAPageLoadsStopsItAndWaitsForTheBrowser) {
 }
 
 TEST_F(ToolsWindow, BrowserKeysWorkOnThePage) {
-  PageServer server;
+  apptest::PageServer server(/*titled=*/false);
   TFullScreenForm* f = showWindows();
   apptest::CheckBrowserKeys(f->WB, localPage("first.html"), localPage("second.html"), server.url("slow"),
                             [&] { return server.hits("slow") == 1; });

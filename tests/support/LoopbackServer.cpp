@@ -11,8 +11,13 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
-#include <atomic>
+#include <QByteArray>
+
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <regex>
 #include <thread>
 
 namespace testsupport {
@@ -116,35 +121,123 @@ TestCertificate MakeTestCertificate(const QString& folder, const QStringList& ho
 }
 
 struct LoopbackServer::Impl {
+  struct Route {
+    std::string method;
+    std::string pattern;
+    std::regex regex;
+    HttpRoute route;
+  };
+
   Scheme scheme = Http;
   QTemporaryDir folder;  // the certificate of an HTTPS server
   TestCertificate certificate;
   std::unique_ptr<httplib::Server> server;
   std::thread thread;
   int port = 0;
-  std::atomic<int> requests{0};
+
+  mutable std::mutex mutex;
+  mutable std::condition_variable releasedChanged;
+  bool released = false;
+  std::vector<Route> routes;
+  HttpRoute proxyRoute;
+  std::vector<HttpRequest> seen;
 
   void configure() {
-    server->set_logger([this](const httplib::Request&, const httplib::Response&) { ++requests; });
+    // Every request is remembered before any route answers it, so that a
+    // client that has its answer finds it counted.
+    server->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
+      HttpRequest request = convert(req);
+      std::lock_guard lock(mutex);
+      seen.push_back(std::move(request));
+      return httplib::Server::HandlerResponse::Unhandled;
+    });
+    for (const char* method : {"GET", "POST"}) {
+      auto dispatch = [this, method = std::string(method)](const httplib::Request& req, httplib::Response& res) {
+        answer(method, req, res);
+      };
+      if (method == std::string("GET"))
+        server->Get(".*", dispatch);
+      else
+        server->Post(".*", dispatch);
+    }
     // No idle connection keeps stop() waiting.
     server->set_keep_alive_max_count(1);
   }
 
-  httplib::Server::Handler handler(HttpRoute route) {
-    return [this, route = std::move(route)](const httplib::Request& req, httplib::Response& res) {
-      HttpRequest request;
-      request.method = req.method;
-      request.path = req.path;
-      request.body = req.body;
-      request.params.insert(req.params.begin(), req.params.end());
-      request.headers.insert(req.headers.begin(), req.headers.end());
-      for (const auto& match : req.matches) request.matches.push_back(match.str());
-      HttpResponse response;
-      route(request, response);
-      res.status = response.status;
-      for (const auto& [name, value] : response.headers) res.set_header(name, value);
+  static HttpRequest convert(const httplib::Request& req) {
+    HttpRequest request;
+    request.method = req.method;
+    request.path = req.path;
+    request.target = req.target;
+    request.version = req.version;
+    request.body = req.body;
+    request.params.insert(req.params.begin(), req.params.end());
+    request.headers.insert(req.headers.begin(), req.headers.end());
+    return request;
+  }
+
+  void answer(const std::string& method, const httplib::Request& req, httplib::Response& res) {
+    HttpRequest request = convert(req);
+    HttpRoute route;
+    {
+      std::lock_guard lock(mutex);
+      if (proxyRoute && (req.target.rfind("http://", 0) == 0 || req.target.rfind("https://", 0) == 0)) {
+        route = proxyRoute;
+      } else {
+        for (const Route& r : routes) {
+          std::smatch match;
+          if (r.method != method || !std::regex_match(request.path, match, r.regex)) continue;
+          for (const auto& group : match) request.matches.push_back(group.str());
+          route = r.route;
+          break;
+        }
+      }
+    }
+    if (!route) {
+      res.status = 404;
+      return;
+    }
+    HttpResponse response;
+    route(request, response);
+    res.status = response.status;
+    for (const auto& [name, value] : response.headers) res.set_header(name, value);
+    if (response.stream && response.announcedLength) {
+      // Called again while the length is not reached: the stream has ended short.
+      res.set_content_provider(response.announcedLength, response.contentType,
+                               [stream = std::move(response.stream), called = false](
+                                   size_t, size_t, httplib::DataSink& sink) mutable {
+                                 if (std::exchange(called, true)) return false;
+                                 return stream([&sink](const std::string& chunk) {
+                                   return sink.write(chunk.data(), chunk.size());
+                                 });
+                               });
+    } else if (response.stream) {
+      res.set_chunked_content_provider(
+          response.contentType, [stream = std::move(response.stream)](size_t, httplib::DataSink& sink) {
+            if (!stream([&sink](const std::string& chunk) { return sink.write(chunk.data(), chunk.size()); }))
+              return false;
+            sink.done();
+            return true;
+          });
+    } else if (response.announcedLength > response.body.size()) {
+      res.set_content_provider(response.announcedLength, response.contentType,
+                               [body = std::move(response.body)](size_t, size_t, httplib::DataSink& sink) {
+                                 sink.write(body.data(), body.size());
+                                 return false;
+                               });
+    } else {
       res.set_content(response.body, response.contentType);
-    };
+    }
+  }
+
+  void add(const std::string& method, const std::string& pattern, HttpRoute route) {
+    std::lock_guard lock(mutex);
+    for (Route& r : routes)
+      if (r.method == method && r.pattern == pattern) {
+        r.route = std::move(route);
+        return;
+      }
+    routes.push_back({method, pattern, std::regex(pattern), std::move(route)});
   }
 };
 
@@ -170,16 +263,51 @@ LoopbackServer::LoopbackServer(const TestCertificate& certificate) : d(std::make
 
 LoopbackServer::~LoopbackServer() { stop(); }
 
-void LoopbackServer::get(const std::string& pattern, HttpRoute route) {
-  d->server->Get(pattern, d->handler(std::move(route)));
-}
+void LoopbackServer::get(const std::string& pattern, HttpRoute route) { d->add("GET", pattern, std::move(route)); }
 
-void LoopbackServer::post(const std::string& pattern, HttpRoute route) {
-  d->server->Post(pattern, d->handler(std::move(route)));
-}
+void LoopbackServer::post(const std::string& pattern, HttpRoute route) { d->add("POST", pattern, std::move(route)); }
 
 void LoopbackServer::page(const std::string& pattern, const std::string& html) {
   get(pattern, [html](const HttpRequest&, HttpResponse& res) { res.body = html; });
+}
+
+void LoopbackServer::slowPage(const std::string& pattern, const std::string& html, int maxMs) {
+  get(pattern, [this, html, maxMs](const HttpRequest&, HttpResponse& res) {
+    hold(maxMs);
+    res.body = html;
+  });
+}
+
+void LoopbackServer::loginPage(const std::string& pattern, const std::string& user, const std::string& password,
+                               const std::string& html, const std::string& refusedHtml) {
+  const std::string expected = "Basic " + QByteArray::fromStdString(user + ':' + password).toBase64().toStdString();
+  get(pattern, [expected, html, refusedHtml](const HttpRequest& req, HttpResponse& res) {
+    if (req.header("Authorization") == expected) {
+      res.body = html;
+      return;
+    }
+    res.status = 401;
+    res.headers.emplace_back("WWW-Authenticate", "Basic realm=\"test\"");
+    res.body = refusedHtml;
+  });
+}
+
+void LoopbackServer::proxy(HttpRoute route) {
+  std::lock_guard lock(d->mutex);
+  d->proxyRoute = std::move(route);
+}
+
+bool LoopbackServer::hold(int maxMs) const {
+  std::unique_lock lock(d->mutex);
+  return d->releasedChanged.wait_for(lock, std::chrono::milliseconds(maxMs), [this] { return d->released; });
+}
+
+void LoopbackServer::release() {
+  {
+    std::lock_guard lock(d->mutex);
+    d->released = true;
+  }
+  d->releasedChanged.notify_all();
 }
 
 bool LoopbackServer::start() {
@@ -194,6 +322,7 @@ bool LoopbackServer::start() {
 }
 
 void LoopbackServer::stop() {
+  release();  // a held answer does not keep the server from ending
   d->server->stop();
   if (d->thread.joinable()) d->thread.join();
 }
@@ -209,6 +338,26 @@ QString LoopbackServer::url(const QString& path) const {
 }
 
 const TestCertificate& LoopbackServer::certificate() const { return d->certificate; }
-int LoopbackServer::requestCount() const { return d->requests; }
+int LoopbackServer::requestCount() const {
+  std::lock_guard lock(d->mutex);
+  return int(d->seen.size());
+}
+
+int LoopbackServer::requestCount(const std::string& path) const {
+  std::lock_guard lock(d->mutex);
+  return int(std::count_if(d->seen.begin(), d->seen.end(), [&](const HttpRequest& r) { return r.path == path; }));
+}
+
+std::vector<HttpRequest> LoopbackServer::requests() const {
+  std::lock_guard lock(d->mutex);
+  return d->seen;
+}
+
+HttpRequest LoopbackServer::lastRequest(const std::string& path) const {
+  std::lock_guard lock(d->mutex);
+  for (auto r = d->seen.rbegin(); r != d->seen.rend(); ++r)
+    if (path.empty() || r->path == path) return *r;
+  return {};
+}
 
 }  // namespace testsupport

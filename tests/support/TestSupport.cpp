@@ -9,6 +9,10 @@
 #include <QMutex>
 #include <QThread>
 
+#include <ostream>
+
+void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace testsupport {
 
 QString profileDir() { return qEnvironmentVariable("NOCTIVANE_PROFILE"); }

@@ -3,6 +3,10 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <iosfwd>
+
+// Failure messages show strings as quoted text (found by argument lookup).
+void PrintTo(const QString& s, std::ostream* os);
 
 namespace testsupport {
 

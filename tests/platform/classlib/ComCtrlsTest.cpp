@@ -9,7 +9,7 @@
 #include "platform/classlib/Forms.h"
 #include "platform/classlib/Streaming.h"
 
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#include "tests/support/TestSupport.h"
 
 namespace comctrlstest {
 

@@ -4,8 +4,7 @@
 
 #include "platform/classlib/Components.h"
 
-// Readable strings in failure messages.
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#include "tests/support/TestSupport.h"
 
 namespace componentstest {
 

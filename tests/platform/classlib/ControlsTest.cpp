@@ -14,9 +14,6 @@
 #include "platform/classlib/Menus.h"
 #include "tests/support/TestSupport.h"
 
-// Readable strings in failure messages.
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace controlstest {
 
 // A windowed control over an edit field, for keyboard tests.

@@ -12,8 +12,6 @@
 #include "platform/classlib/Dialogs.h"
 #include "tests/support/TestSupport.h"
 
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace dialogstest {
 
 TEST(FileFilterTest, ParsesPairsAndBuildsQtFilters) {

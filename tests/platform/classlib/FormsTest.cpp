@@ -17,9 +17,6 @@
 #include "platform/classlib/Streaming.h"
 #include "tests/support/TestSupport.h"
 
-// Readable strings in failure messages.
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace formstest {
 
 std::vector<String> journal;

@@ -11,7 +11,7 @@
 #include "platform/classlib/Menus.h"
 #include "platform/classlib/Streaming.h"
 
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#include "tests/support/TestSupport.h"
 
 namespace menustest {
 

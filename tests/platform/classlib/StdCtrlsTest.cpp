@@ -18,8 +18,6 @@
 #include "platform/classlib/Streaming.h"
 #include "tests/support/TestSupport.h"
 
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace stdctrlstest {
 
 class StdControls : public ::testing::Test {

@@ -8,8 +8,7 @@
 
 #include "platform/classlib/Streaming.h"
 
-// Readable strings in failure messages.
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#include "tests/support/TestSupport.h"
 
 namespace streamingtest {
 

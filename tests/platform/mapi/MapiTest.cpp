@@ -17,8 +17,6 @@
 
 #include <vector>
 
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
 
 // Records the hand-offs of a test and answers with `answer`.

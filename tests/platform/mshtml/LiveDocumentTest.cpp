@@ -15,8 +15,6 @@
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
 
 class LiveDocumentTest : public ::testing::Test {

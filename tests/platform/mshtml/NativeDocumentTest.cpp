@@ -8,7 +8,8 @@
 #include "platform/shdocvw/ExDisp.h"
 #include "platform/urlmon/UrlMon.h"
 #include "platform/winapi/Windows.h"
-#include "tests/platform/wininet/LoopbackServer.h"
+#include "tests/platform/wininet/Wide.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,10 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <QUrl>
+
+using testsupport::HttpRequest;
+using testsupport::HttpResponse;
+using testsupport::LoopbackServer;
 
 namespace {
 
@@ -642,14 +647,14 @@ class NativeDocumentMonikerTest : public NativeDocumentTest {
   static void SetUpTestSuite() {
     NativeDocumentTest::SetUpTestSuite();
     server_ = new LoopbackServer;
-    server_->http().Get("/page.html", [](const httplib::Request&, httplib::Response& res) {
-      res.set_header("Last-Modified", "Wed, 21 Oct 2015 07:28:00 GMT");
-      res.set_content("<html><head><title>Caf\xE9</title></head><body><p>x</p><a href=\"next.html\">n</a></body></html>",
-                      "text/html; charset=windows-1252");
+    server_->get("/page.html", [](const HttpRequest&, HttpResponse& res) {
+      res.headers.emplace_back("Last-Modified", "Wed, 21 Oct 2015 07:28:00 GMT");
+      res.contentType = "text/html; charset=windows-1252";
+      res.body = "<html><head><title>Caf\xE9</title></head><body><p>x</p><a href=\"next.html\">n</a></body></html>";
     });
-    server_->http().Get("/slow", [](const httplib::Request&, httplib::Response& res) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(600));
-      res.set_content("<title>late</title>", "text/html");
+    server_->get("/slow", [](const HttpRequest&, HttpResponse& res) {
+      server_->hold(600);
+      res.body = "<title>late</title>";
     });
     server_->start();
   }

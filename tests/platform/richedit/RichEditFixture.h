@@ -11,8 +11,6 @@
 #include "platform/richedit/RichEditControl.h"
 #include "tests/support/TestSupport.h"
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace richedittest {
 
 // What the parent window received from the control.

@@ -13,8 +13,6 @@
 #include "platform/richedit/Rtf.h"
 #include "tests/support/TestSupport.h"
 
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace rtftest {
 
 // The resolved attributes of every character of a document.

@@ -9,9 +9,6 @@
 #include <csignal>
 #include <sys/resource.h>
 
-// Failure messages show strings as text.
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
 
 // Restores the process-wide settings when a test changed them.

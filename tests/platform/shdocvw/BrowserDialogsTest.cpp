@@ -6,9 +6,9 @@
 #include "platform/shdocvw/WebBrowser.h"
 #include "platform/shell/ShlObj.h"
 #include "tests/platform/shdocvw/BrowserTestHost.h"
+#include "tests/support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -16,8 +16,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
-
-#include <thread>
 
 using namespace browsertest;
 
@@ -81,30 +79,13 @@ class QuietSite : public TestSite {
 };
 
 // A loopback server whose page wants the login user:secret.
-class LoginServer {
+class LoginServer : public testsupport::LoopbackServer {
  public:
   LoginServer() {
-    server_.Get("/", [](const httplib::Request& req, httplib::Response& res) {
-      const bool in = req.get_header_value("Authorization") == "Basic dXNlcjpzZWNyZXQ=";
-      if (!in) res.status = 401;
-      if (!in) res.set_header("WWW-Authenticate", "Basic realm=\"test\"");
-      res.set_content(in ? "<title>inside</title>" : "<title>refused</title>", "text/html");
-    });
-    server_.set_keep_alive_max_count(1);
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    testsupport::waitFor([this] { return server_.is_running(); });
+    loginPage("/", "user", "secret", "<title>inside</title>", "<title>refused</title>");
+    start();
   }
-  ~LoginServer() {
-    server_.stop();
-    thread_.join();
-  }
-  QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(port_)); }
-
- private:
-  httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
+  QUrl url() const { return QUrl(LoopbackServer::url()); }
 };
 
 class BrowserDialogsTest : public ::testing::Test {

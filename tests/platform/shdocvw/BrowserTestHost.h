@@ -18,8 +18,6 @@
 #include <memory>
 #include <vector>
 
-void PrintTo(const QString& s, std::ostream* os);
-
 namespace browsertest {
 
 // One recorded event: its id and its arguments in natural order (values of

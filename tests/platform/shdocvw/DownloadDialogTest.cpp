@@ -6,9 +6,9 @@
 #include "platform/classlib/Dialogs.h"
 #include "platform/shdocvw/WebBrowser.h"
 #include "tests/platform/shdocvw/BrowserTestHost.h"
+#include "tests/support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <QDir>
 #include <QFormLayout>
@@ -20,10 +20,12 @@
 #include <QWebEngineProfile>
 
 #include <atomic>
-#include <chrono>
-#include <thread>
+#include <functional>
+#include <string>
 
 using namespace browsertest;
+using testsupport::HttpRequest;
+using testsupport::HttpResponse;
 
 namespace {
 
@@ -35,63 +37,56 @@ std::string payload(size_t size) {
 
 // A loopback server with downloads of known and unknown length, one with a
 // hostile file name, one that trickles, and a page to save.
-class DownloadServer {
+class DownloadServer : public testsupport::LoopbackServer {
  public:
   static constexpr size_t kSize = 64 * 1024;
 
   DownloadServer() {
-    server_.Get("/report.bin", [](const httplib::Request&, httplib::Response& res) {
-      res.set_header("Content-Disposition", "attachment; filename=\"report.bin\"");
-      res.set_content(payload(kSize), "application/octet-stream");
+    get("/report.bin", [](const HttpRequest&, HttpResponse& res) {
+      res.headers.emplace_back("Content-Disposition", "attachment; filename=\"report.bin\"");
+      res.contentType = "application/octet-stream";
+      res.body = payload(kSize);
     });
-    server_.Get("/stream", [](const httplib::Request&, httplib::Response& res) {
-      res.set_header("Content-Disposition", "attachment; filename=\"stream.dat\"");
-      res.set_chunked_content_provider("application/octet-stream", [](size_t offset, httplib::DataSink& sink) {
+    get("/stream", [this](const HttpRequest&, HttpResponse& res) {
+      res.headers.emplace_back("Content-Disposition", "attachment; filename=\"stream.dat\"");
+      res.contentType = "application/octet-stream";
+      res.stream = [this](const std::function<bool(const std::string&)>& write) {
         const std::string all = payload(kSize);
-        std::this_thread::sleep_for(std::chrono::milliseconds(40));
-        if (offset < all.size()) sink.write(all.data() + offset, std::min<size_t>(4096, all.size() - offset));
-        else sink.done();
+        for (size_t offset = 0; offset < all.size(); offset += 4096) {
+          hold(40);
+          if (!write(all.substr(offset, 4096))) return false;
+        }
         return true;
-      });
+      };
     });
-    server_.Get("/hostile", [](const httplib::Request&, httplib::Response& res) {
-      res.set_header("Content-Disposition",
-                     "attachment; filename*=UTF-8''..%2F..%2F.profile%01evil%E2%80%AEtxt.sh");
-      res.set_content("echo owned", "application/octet-stream");
+    get("/hostile", [](const HttpRequest&, HttpResponse& res) {
+      res.headers.emplace_back("Content-Disposition",
+                               "attachment; filename*=UTF-8''..%2F..%2F.profile%01evil%E2%80%AEtxt.sh");
+      res.contentType = "application/octet-stream";
+      res.body = "echo owned";
     });
-    server_.Get("/slow", [this](const httplib::Request&, httplib::Response& res) {
-      res.set_header("Content-Disposition", "attachment; filename=\"slow.bin\"");
-      res.set_content_provider(kSize * 16, "application/octet-stream",
-                               [this](size_t offset, size_t, httplib::DataSink& sink) {
-                                 if (stopping_) return false;
-                                 std::this_thread::sleep_for(std::chrono::milliseconds(40));
-                                 const std::string chunk = payload(1024);
-                                 sent_ = offset + chunk.size();
-                                 return sink.write(chunk.data(), chunk.size());
-                               });
+    get("/slow", [this](const HttpRequest&, HttpResponse& res) {
+      res.headers.emplace_back("Content-Disposition", "attachment; filename=\"slow.bin\"");
+      res.contentType = "application/octet-stream";
+      res.announcedLength = kSize * 16;
+      res.stream = [this](const std::function<bool(const std::string&)>& write) {
+        const std::string chunk = payload(1024);
+        for (size_t offset = 0; offset < kSize * 16; offset += chunk.size()) {
+          if (hold(40)) return false;  // the server stops
+          sent_ = offset + chunk.size();
+          if (!write(chunk)) return false;
+        }
+        return true;
+      };
     });
-    server_.Get("/page", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content("<html><head><title>Quarterly: 1/2</title></head>"
-                      "<body><p id=\"content\">Saved words of the page</p></body></html>",
-                      "text/html");
-    });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    testsupport::waitFor([this] { return server_.is_running(); });
+    page("/page",
+         "<html><head><title>Quarterly: 1/2</title></head>"
+         "<body><p id=\"content\">Saved words of the page</p></body></html>");
+    start();
   }
-  ~DownloadServer() {
-    stopping_ = true;
-    server_.stop();
-    thread_.join();
-  }
-  QString url(const char* path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(path); }
   size_t sent() const { return sent_; }
 
  private:
-  httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
-  std::atomic<bool> stopping_{false};
   std::atomic<size_t> sent_{0};
 };
 

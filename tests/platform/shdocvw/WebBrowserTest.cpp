@@ -6,9 +6,9 @@
 #include "platform/rtl/Registry.h"
 #include "platform/shell/UrlHistory.h"
 #include "tests/platform/shdocvw/BrowserTestHost.h"
+#include "tests/support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <QPainter>
 #include <QTest>
@@ -17,63 +17,27 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
-#include <mutex>
-#include <thread>
-
 using namespace browsertest;
-
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 
-// A loopback server that remembers the user agent of its last request.
-class LoopbackServer {
+// A loopback server with a page, a page behind the login user:secret and a
+// missing page.
+class LoopbackServer : public testsupport::LoopbackServer {
  public:
   LoopbackServer() {
-    server_.Get("/page", [this](const httplib::Request& req, httplib::Response& res) {
-      {
-        std::lock_guard lock(mutex_);
-        userAgent_ = req.get_header_value("User-Agent");
-      }
-      res.set_content("<html><head><title>served</title></head><body>ok</body></html>", "text/html");
-    });
-    server_.Get("/private", [](const httplib::Request& req, httplib::Response& res) {
-      // user:secret
-      if (req.get_header_value("Authorization") == "Basic dXNlcjpzZWNyZXQ=") {
-        res.set_content("<html><head><title>inside</title></head></html>", "text/html");
-      } else {
-        res.status = 401;
-        res.set_header("WWW-Authenticate", "Basic realm=\"test\"");
-        res.set_content("<html><head><title>refused</title></head></html>", "text/html");
-      }
-    });
-    server_.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
+    page("/page", "<html><head><title>served</title></head><body>ok</body></html>");
+    loginPage("/private", "user", "secret", "<html><head><title>inside</title></head></html>",
+              "<html><head><title>refused</title></head></html>");
+    get("/missing", [](const testsupport::HttpRequest&, testsupport::HttpResponse& res) {
       res.status = 404;
-      res.set_content("<html><body>not here</body></html>", "text/html");
+      res.body = "<html><body>not here</body></html>";
     });
-    server_.set_keep_alive_max_count(1);  // no idle connection keeps stop() waiting
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    testsupport::waitFor([this] { return server_.is_running(); }, 5000);
+    start();
   }
-  ~LoopbackServer() {
-    server_.stop();
-    thread_.join();
-  }
-  QUrl url(const char* path) const {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(QLatin1String(path)));
-  }
-  std::string userAgent() {
-    std::lock_guard lock(mutex_);
-    return userAgent_;
-  }
-
- private:
-  httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
-  std::mutex mutex_;
-  std::string userAgent_;
+  QUrl url(const char* path) const { return QUrl(testsupport::LoopbackServer::url(QString::fromLatin1(path))); }
+  // The user agent of the last "/page" request.
+  std::string userAgent() const { return lastRequest("/page").header("User-Agent"); }
 };
 
 class WebBrowserTest : public ::testing::Test {

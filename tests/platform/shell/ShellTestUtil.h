@@ -10,8 +10,6 @@
 #include <memory>
 #include <vector>
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace shelltest {
 
 struct PidlFree {
@@ -67,7 +65,6 @@ inline QString freshFolder(const QString& name) {
   QDir().mkpath(path);
   return path;
 }
-
 
 }  // namespace shelltest
 

@@ -10,8 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
 
 String freshStore() {

@@ -5,7 +5,8 @@
 #include "platform/wininet/HttpInfo.h"
 #include "platform/wininet/ProxyState.h"
 #include "tests/platform/urlmon/BindRecorder.h"
-#include "tests/platform/wininet/LoopbackServer.h"
+#include "tests/platform/wininet/Wide.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/TestSupport.h"
 
 #include <QUrl>
@@ -18,7 +19,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <string>
 #include <thread>
+
+using testsupport::HttpRequest;
+using testsupport::HttpResponse;
+using testsupport::LoopbackServer;
 
 namespace {
 
@@ -51,46 +58,50 @@ class Binding : public ::testing::Test {
   static void SetUpTestSuite() {
     InitializeUrlMon();
     server_ = new LoopbackServer;
-    httplib::Server& http = server_->http();
-    http.Get("/page", [](const httplib::Request&, httplib::Response& res) {
+    server_->get("/page", [](const HttpRequest&, HttpResponse& res) {
       const QByteArray body = pageBody();
-      res.set_content(body.constData(), size_t(body.size()), "text/html; charset=utf-8");
+      res.contentType = "text/html; charset=utf-8";
+      res.body = body.toStdString();
     });
-    http.Get("/moved", [](const httplib::Request&, httplib::Response& res) {
+    server_->get("/moved", [](const HttpRequest&, HttpResponse& res) {
       res.status = 302;
-      res.set_header("Location", "/page");
+      res.headers.emplace_back("Location", "/page");
     });
-    http.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
+    server_->get("/missing", [](const HttpRequest&, HttpResponse& res) {
       res.status = 404;
-      res.set_content("nope", "text/plain");
+      res.contentType = "text/plain";
+      res.body = "nope";
     });
-    http.Get("/echo", [](const httplib::Request& req, httplib::Response& res) {
-      const std::string text = "X-Test=" + req.get_header_value("X-Test") +
-                               "\nUser-Agent=" + req.get_header_value("User-Agent");
-      res.set_content(text, "text/plain");
+    server_->get("/echo", [](const HttpRequest& req, HttpResponse& res) {
+      const std::string text = "X-Test=" + req.header("X-Test") +
+                               "\nUser-Agent=" + req.header("User-Agent");
+      res.contentType = "text/plain";
+      res.body = text;
     });
-    http.Post("/echo", [](const httplib::Request& req, httplib::Response& res) {
-      res.set_content("posted:" + req.body, "text/plain");
+    server_->post("/echo", [](const HttpRequest& req, HttpResponse& res) {
+      res.contentType = "text/plain";
+      res.body = "posted:" + req.body;
     });
-    http.Get("/secret", [](const httplib::Request& req, httplib::Response& res) {
+    server_->get("/secret", [](const HttpRequest& req, HttpResponse& res) {
       // "user:pw" in Basic form.
-      if (req.get_header_value("Authorization") == "Basic dXNlcjpwdw==") {
-        res.set_content("welcome", "text/plain");
+      if (req.header("Authorization") == "Basic dXNlcjpwdw==") {
+        res.contentType = "text/plain";
+        res.body = "welcome";
       } else {
         res.status = 401;
-        res.set_header("WWW-Authenticate", "Basic realm=\"test\"");
+        res.headers.emplace_back("WWW-Authenticate", "Basic realm=\"test\"");
       }
     });
-    http.Get("/slow", [](const httplib::Request&, httplib::Response& res) {
-      res.set_chunked_content_provider("text/plain", [](size_t, httplib::DataSink& sink) {
+    server_->get("/slow", [](const HttpRequest&, HttpResponse& res) {
+      res.contentType = "text/plain";
+      res.stream = [](const std::function<bool(const std::string&)>& write) {
         for (int i = 0; i < 100; ++i) {
-          if (!sink.write("0123456789abcdef", 16)) return false;
+          if (!write("0123456789abcdef")) return false;
           ++slowChunksSent;
           std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
-        sink.done();
         return true;
-      });
+      };
     });
     server_->start();
   }
@@ -263,8 +274,9 @@ TEST_F(Binding, NegotiatedHeadersAndPostedDataReachTheServer) {
 
 TEST_F(Binding, TransfersFollowTheProcessWideProxy) {
   LoopbackServer proxy;
-  proxy.http().Get(R"(.*)", [](const httplib::Request& req, httplib::Response& res) {
-    res.set_content("from proxy for " + req.get_header_value("Host"), "text/plain");
+  proxy.get(R"(.*)", [](const HttpRequest& req, HttpResponse& res) {
+    res.contentType = "text/plain";
+    res.body = "from proxy for " + req.header("Host");
   });
   proxy.start();
   InternetProxySettings settings;

@@ -4,10 +4,15 @@
 #include "platform/rtl/SysUtils.h"
 #include "platform/wininet/UrlCache.h"
 #include "tests/platform/urlmon/BindRecorder.h"
-#include "tests/platform/wininet/LoopbackServer.h"
+#include "tests/platform/wininet/Wide.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/TestSupport.h"
 
 #include <vector>
+
+using testsupport::HttpRequest;
+using testsupport::HttpResponse;
+using testsupport::LoopbackServer;
 
 namespace {
 
@@ -53,11 +58,12 @@ class Download : public ::testing::Test {
   static void SetUpTestSuite() {
     InitializeUrlMon();
     server_ = new LoopbackServer;
-    server_->http().Get("/favicon.ico", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content(kIcon.constData(), size_t(kIcon.size()), "image/x-icon");
+    server_->get("/favicon.ico", [](const HttpRequest&, HttpResponse& res) {
+      res.contentType = "image/x-icon";
+      res.body = kIcon.toStdString();
     });
-    server_->http().Get("/missing",
-                        [](const httplib::Request&, httplib::Response& res) { res.status = 404; });
+    server_->get("/missing",
+                        [](const HttpRequest&, HttpResponse& res) { res.status = 404; });
     server_->start();
   }
   static void TearDownTestSuite() {

@@ -17,8 +17,6 @@
 #include <memory>
 #include <vector>
 
-void PrintTo(const QString& s, std::ostream* os);
-
 namespace {
 
 constexpr CLIPFORMAT kText = 1, kUnicodeText = 13;

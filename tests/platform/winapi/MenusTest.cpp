@@ -14,8 +14,6 @@
 #include <functional>
 #include <memory>
 
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
 
 LPCWSTR W(const char16_t* s) { return s; }

@@ -4,10 +4,15 @@
 
 #include "platform/com/Com.h"
 #include "platform/wininet/WinInet.h"
-#include "tests/platform/wininet/LoopbackServer.h"
+#include "tests/platform/wininet/Wide.h"
+#include "tests/support/LoopbackServer.h"
 
 #include <mutex>
 #include <vector>
+
+using testsupport::HttpRequest;
+using testsupport::HttpResponse;
+using testsupport::LoopbackServer;
 
 namespace {
 
@@ -16,17 +21,19 @@ class Proxy : public ::testing::Test {
   static void SetUpTestSuite() {
     InitializeWinInet();
     origin_ = new LoopbackServer;
-    origin_->http().Get("/page", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content("from origin", "text/plain");
+    origin_->get("/page", [](const HttpRequest&, HttpResponse& res) {
+      res.contentType = "text/plain";
+      res.body = "from origin";
     });
     origin_->start();
     // A forward proxy answers requests in absolute form itself.
     proxy_ = new LoopbackServer;
-    proxy_->http().Get(R"(.*)", [](const httplib::Request& req, httplib::Response& res) {
+    proxy_->get(R"(.*)", [](const HttpRequest& req, HttpResponse& res) {
       std::lock_guard<std::mutex> guard(seenLock_);
       seen_.push_back(req.target);
-      res.set_header("X-Proxy-Authorization", req.get_header_value("Proxy-Authorization"));
-      res.set_content("from proxy", "text/plain");
+      res.headers.emplace_back("X-Proxy-Authorization", req.header("Proxy-Authorization"));
+      res.contentType = "text/plain";
+      res.body = "from proxy";
     });
     proxy_->start();
   }

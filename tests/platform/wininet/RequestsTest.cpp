@@ -2,12 +2,17 @@
 #include <gtest/gtest.h>
 
 #include "platform/wininet/WinInet.h"
-#include "tests/platform/wininet/LoopbackServer.h"
+#include "tests/platform/wininet/Wide.h"
+#include "tests/support/LoopbackServer.h"
 
 #include <QElapsedTimer>
 
 #include <chrono>
 #include <thread>
+
+using testsupport::HttpRequest;
+using testsupport::HttpResponse;
+using testsupport::LoopbackServer;
 
 namespace {
 
@@ -22,46 +27,49 @@ class Requests : public ::testing::Test {
   static void SetUpTestSuite() {
     InitializeWinInet();
     server_ = new LoopbackServer;
-    httplib::Server& http = server_->http();
-    http.Get("/page", [](const httplib::Request& req, httplib::Response& res) {
-      res.set_header("Content-Disposition", "attachment; filename=\"a.html\"");
-      res.set_header("Set-Cookie", "a=1");
-      res.set_header("Set-Cookie", "b=2");
-      res.set_header("X-Echo-Agent", req.get_header_value("User-Agent"));
-      res.set_header("X-Echo-Test", req.get_header_value("X-Test"));
-      res.set_content("<html>hello</html>", "text/html; charset=utf-8");
+    server_->get("/page", [](const HttpRequest& req, HttpResponse& res) {
+      res.headers.emplace_back("Content-Disposition", "attachment; filename=\"a.html\"");
+      res.headers.emplace_back("Set-Cookie", "a=1");
+      res.headers.emplace_back("Set-Cookie", "b=2");
+      res.headers.emplace_back("X-Echo-Agent", req.header("User-Agent"));
+      res.headers.emplace_back("X-Echo-Test", req.header("X-Test"));
+      res.contentType = "text/html; charset=utf-8";
+      res.body = "<html>hello</html>";
     });
-    http.Get("/moved", [](const httplib::Request&, httplib::Response& res) {
+    server_->get("/moved", [](const HttpRequest&, HttpResponse& res) {
       res.status = 301;
-      res.set_header("Location", "/page");
+      res.headers.emplace_back("Location", "/page");
     });
-    http.Get("/found", [](const httplib::Request&, httplib::Response& res) {
+    server_->get("/found", [](const HttpRequest&, HttpResponse& res) {
       res.status = 302;
-      res.set_header("Location", "/page");
+      res.headers.emplace_back("Location", "/page");
     });
-    http.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
+    server_->get("/missing", [](const HttpRequest&, HttpResponse& res) {
       res.status = 404;
-      res.set_content("nope", "text/plain");
+      res.contentType = "text/plain";
+      res.body = "nope";
     });
-    http.Get("/big", [](const httplib::Request&, httplib::Response& res) {
+    server_->get("/big", [](const HttpRequest&, HttpResponse& res) {
       const QByteArray body = bigBody();
-      res.set_content(body.constData(), size_t(body.size()), "application/octet-stream");
+      res.contentType = "application/octet-stream";
+      res.body = body.toStdString();
     });
-    http.Get("/cut", [](const httplib::Request&, httplib::Response& res) {
+    server_->get("/cut", [](const HttpRequest&, HttpResponse& res) {
       // Promises 1000 bytes, sends 10, then drops the connection.
-      res.set_content_provider(1000, "text/plain", [](size_t, size_t, httplib::DataSink& sink) {
-        sink.write("0123456789", 10);
-        return false;
-      });
+      res.contentType = "text/plain";
+      res.body = "0123456789";
+      res.announcedLength = 1000;
     });
-    http.Get("/slow", [](const httplib::Request&, httplib::Response& res) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-      res.set_content("late", "text/plain");
+    server_->get("/slow", [](const HttpRequest&, HttpResponse& res) {
+      server_->hold(1500);
+      res.contentType = "text/plain";
+      res.body = "late";
     });
-    http.Get("/huge-head", [](const httplib::Request&, httplib::Response& res) {
+    server_->get("/huge-head", [](const HttpRequest&, HttpResponse& res) {
       const std::string value(60 * 1024, 'x');
-      for (int i = 0; i < 30; ++i) res.set_header("X-Big-" + std::to_string(i), value);
-      res.set_content("ok", "text/plain");
+      for (int i = 0; i < 30; ++i) res.headers.emplace_back("X-Big-" + std::to_string(i), value);
+      res.contentType = "text/plain";
+      res.body = "ok";
     });
     server_->start();
   }

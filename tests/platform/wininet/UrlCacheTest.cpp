@@ -4,7 +4,7 @@
 
 #include "platform/wininet/UrlCache.h"
 #include "platform/wininet/WinInet.h"
-#include "tests/platform/wininet/LoopbackServer.h"
+#include "tests/platform/wininet/Wide.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDateTime>
