@@ -3,13 +3,13 @@
 // and the flags of data notifications.
 #include "EmbeddedWB/Source/IEDownloadStrings.h"
 
+#include "tests/support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 using namespace IEDownloadStrings;
-
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 

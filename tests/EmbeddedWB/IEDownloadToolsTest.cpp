@@ -14,8 +14,6 @@
 
 using namespace IEDownloadTools;
 
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
 
 // Restores the process-wide format settings a test changed.
