@@ -153,8 +153,11 @@ TEST(Regions, AFocusRectangleIsADottedOutlineThatLeavesItsInsideInView) {
   const RECT thin{10, 10, 12, 60};
   ASSERT_TRUE(DrawFocusRect(screen, &thin));
   ASSERT_EQ(BandWindows().size(), 2u);
-  for (QWidget* w : BandWindows())
-    if (w != band) EXPECT_TRUE(w->mask().contains(QPoint(1, 25)));
+  for (QWidget* w : BandWindows()) {
+    if (w != band) {
+      EXPECT_TRUE(w->mask().contains(QPoint(1, 25)));
+    }
+  }
   EXPECT_TRUE(DrawFocusRect(screen, &thin));
   EXPECT_TRUE(DrawFocusRect(screen, &r));
   EXPECT_TRUE(BandWindows().empty());
