@@ -25,6 +25,9 @@
 #
 # The table is checked against platform/CMakeLists.txt, so a new link
 # dependency there has to be written down here too.
+#
+# A header named *_p.h is private to its folder: only sources beside it may
+# include it.
 set -euo pipefail
 
 declare -A deps=(
@@ -94,6 +97,8 @@ check() {
     allowed=yes
     case "$target" in
       *../*) allowed=no ;;
+      # A private header serves its own folder only.
+      *_p.h) [ "${target%/*}" = "${f%/*}" ] || allowed=no ;;
     esac
     case "$f" in
       platform/*)
@@ -165,6 +170,8 @@ self_test() {
     expect fail "a unit including a form"
   copy && plant platform/rtl/SysUtils.h '#include "../winapi/Windows.h"' &&
     expect fail "a relative include that climbs out"
+  copy && plant platform/shdocvw/WebBrowser.cpp '#include "platform/winapi/WinInternal_p.h"' &&
+    expect fail "a private header included from another folder"
   copy && plant platform/shdocvw/WebBrowser.cpp '#include "platform/wininet/WinInet.h"' &&
     expect pass "a layer including one it reaches through its dependencies"
   copy && sed -i -E 's/^(noctivane_layer\(rtl +DEPS )/\1platform_shell /' "$tmp/tree/platform/CMakeLists.txt" &&

@@ -5,7 +5,7 @@
 // thread that started the binding, whose event loop delivers them in order.
 // Questions the worker needs answered (the client's verdict on a response,
 // credentials) travel the same way while the worker waits.
-#include "platform/urlmon/UrlMonInternal.h"
+#include "platform/urlmon/UrlMonInternal_p.h"
 
 #include "platform/winapi/Modules.h"
 #include "platform/wininet/HttpInfo.h"

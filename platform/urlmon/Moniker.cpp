@@ -1,6 +1,6 @@
 // URL monikers, bind contexts, bind-status callback registration, address
 // checks and the download helpers built on binding.
-#include "platform/urlmon/UrlMonInternal.h"
+#include "platform/urlmon/UrlMonInternal_p.h"
 
 #include <QHash>
 #include <QMap>

@@ -3,7 +3,7 @@
 // My Computer, hosts without a dot are the Local intranet, the rest is the
 // Internet. URL actions follow a per-zone policy table that the zone
 // manager can change for the process.
-#include "platform/urlmon/UrlMonInternal.h"
+#include "platform/urlmon/UrlMonInternal_p.h"
 
 #include "platform/winapi/Modules.h"
 

@@ -1,7 +1,7 @@
 // The transfers behind URL monikers: HTTP(S) over libcurl with redirects,
 // authentication and the process-wide proxy; files of the file system; and
 // "about:" addresses.
-#include "platform/urlmon/UrlMonInternal.h"
+#include "platform/urlmon/UrlMonInternal_p.h"
 
 #include "platform/wininet/HttpInfo.h"
 #include "platform/wininet/ProxyState.h"

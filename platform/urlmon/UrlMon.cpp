@@ -1,6 +1,6 @@
 // The process's Internet feature switches and the start-up of the URL
 // moniker layer.
-#include "platform/urlmon/UrlMonInternal.h"
+#include "platform/urlmon/UrlMonInternal_p.h"
 
 #include "platform/winapi/Modules.h"
 

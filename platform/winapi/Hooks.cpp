@@ -2,7 +2,7 @@
 // mouse event of the thread's widgets, before any window sees it.
 #include "platform/winapi/Windows.h"
 
-#include "platform/winapi/WinInternal.h"
+#include "platform/winapi/WinInternal_p.h"
 
 #include <algorithm>
 #include <mutex>

@@ -13,7 +13,7 @@
 // this layer made the change itself and reports it on its own (QuietScope).
 #include "platform/winapi/Windows.h"
 
-#include "platform/winapi/WinInternal.h"
+#include "platform/winapi/WinInternal_p.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

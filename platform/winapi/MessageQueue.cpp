@@ -10,7 +10,7 @@
 // PeekMessage, GetMessage and its own waits for a send).
 #include "platform/winapi/Windows.h"
 
-#include "platform/winapi/WinInternal.h"
+#include "platform/winapi/WinInternal_p.h"
 
 #include <QCoreApplication>
 #include <QCursor>

@@ -7,7 +7,7 @@
 // window still refers to is not handed out again until the window lets go.
 #include "platform/winapi/Windows.h"
 
-#include "platform/winapi/WinInternal.h"
+#include "platform/winapi/WinInternal_p.h"
 
 #include <array>
 #include <mutex>

@@ -1,7 +1,7 @@
 // Threads and processes, the cursor, system metrics and parameters.
 #include "platform/winapi/Windows.h"
 
-#include "platform/winapi/WinInternal.h"
+#include "platform/winapi/WinInternal_p.h"
 
 #include <QApplication>
 #include <QCursor>

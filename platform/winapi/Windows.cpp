@@ -2,7 +2,7 @@
 // attributes, geometry and state.
 #include "platform/winapi/Windows.h"
 
-#include "platform/winapi/WinInternal.h"
+#include "platform/winapi/WinInternal_p.h"
 
 #include <QApplication>
 #include <QGuiApplication>
