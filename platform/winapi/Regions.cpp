@@ -26,6 +26,11 @@ struct Regions {
   std::mutex mutex;
   std::unordered_set<HRGN> live;
   std::unordered_map<HWND, HRGN> ofWindow;
+  // Regions of windows still there at exit (they are swept only by the next
+  // SetWindowRgn) and any the program never deleted go with the process.
+  ~Regions() {
+    for (HRGN r : live) delete r;
+  }
 };
 
 Regions& regions() {
