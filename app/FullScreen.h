@@ -22,6 +22,7 @@ using EwbControlComponent::TEwbControl;
 using IEAddress::TIEAddress;
 
 // The published components of the window, each filled by the form resource.
+// clang-format off
 #define NOCTIVANE_FULLSCREEN_FIELDS(F)                                                            \
   /* browser, address bar and tabs */                                                             \
   F(TPanel, PreviewPanel) F(TPanel, TopPanel) F(TPanel, URLPanel) F(TIEAddress, URLEdit)          \
@@ -39,6 +40,7 @@ using IEAddress::TIEAddress;
   /* non-visual components */                                                                     \
   F(TPrintDialog, PrintDialog) F(TSavePictureDialog, SavePictureDialog)                           \
   F(TSaveDialog, EventsSaveDialog) F(TOpenDialog, OpenDialog) F(TEwbControl, EwbControl1)
+// clang-format on
 
 class TFullScreenForm : public TForm {
   Q_OBJECT

@@ -126,7 +126,6 @@ bool resizing = false;
 RECT resizeBand;
 POINT resizeCursor;
 
-
 // Where the link label leads: the site that hosts the program.
 constexpr char kHostingSiteUrl[] = "https://github.com/";
 
@@ -373,7 +372,8 @@ void TMyMenuForm::DrawResizeBand() {
   ReleaseDC(nullptr, screen);
 }
 
-void TMyMenuForm::BottomRightBMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+void TMyMenuForm::BottomRightBMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X,
+                                        int Y) {
   // A second button pressed during a resize starts it afresh; the band
   // already on the screen goes first, so none is left behind.
   if (resizing) DrawResizeBand();
@@ -488,44 +488,78 @@ const TMyMenuForm::TSkinButtonInfo& TMyMenuForm::SkinInfo(TSkinButton Button) {
   static const char* const kSendHeading = "Send Mail";
   static const TSkinButtonInfo kButtons[] = {
       // sbCloseBtn .. sbCheckBtn: the frame's bitmap buttons.
-      {&F::CloseBtn, true, "Buttons/Window", "Close001", false, nullptr, nullptr, nullptr, nullptr, nullptr, &F::CloseWindow},
-      {&F::MinimizeBtn, true, "Buttons/Window", "Minimize001", false, nullptr, nullptr, nullptr, nullptr, nullptr, &F::MinimizeWindow},
-      {&F::NextPageBtn, true, "Buttons/Navigate", "NextPage001", true, nullptr, nullptr, nullptr, nullptr, nullptr, &F::GoForward},
-      {&F::PreviousPageBtn, true, "Buttons/Navigate", "PreviousPage001", true, nullptr, nullptr, nullptr, nullptr, nullptr, &F::GoBack},
-      {&F::RefreshBtn, true, "Buttons/Navigate", "RefreshPage001", true, nullptr, nullptr, nullptr, nullptr, nullptr, &F::RefreshPage},
-      {&F::StopBtn, true, "Buttons/Navigate", "Stop001", true, nullptr, nullptr, nullptr, nullptr, nullptr, &F::StopPage},
-      {&F::PrintpageBtn, true, "Buttons/Navigate", "PrintPage001", true, nullptr, nullptr, nullptr, nullptr, nullptr, &F::ShowPrintPreview},
-      {&F::CheckBtn, true, "Buttons/Navigate", "Check001", false, nullptr, nullptr, nullptr, nullptr, nullptr, &F::ToggleSidePanel},
+      {&F::CloseBtn, true, "Buttons/Window", "Close001", false, nullptr, nullptr, nullptr, nullptr, nullptr,
+       &F::CloseWindow},
+      {&F::MinimizeBtn, true, "Buttons/Window", "Minimize001", false, nullptr, nullptr, nullptr, nullptr,
+       nullptr, &F::MinimizeWindow},
+      {&F::NextPageBtn, true, "Buttons/Navigate", "NextPage001", true, nullptr, nullptr, nullptr, nullptr,
+       nullptr, &F::GoForward},
+      {&F::PreviousPageBtn, true, "Buttons/Navigate", "PreviousPage001", true, nullptr, nullptr, nullptr,
+       nullptr, nullptr, &F::GoBack},
+      {&F::RefreshBtn, true, "Buttons/Navigate", "RefreshPage001", true, nullptr, nullptr, nullptr, nullptr,
+       nullptr, &F::RefreshPage},
+      {&F::StopBtn, true, "Buttons/Navigate", "Stop001", true, nullptr, nullptr, nullptr, nullptr, nullptr,
+       &F::StopPage},
+      {&F::PrintpageBtn, true, "Buttons/Navigate", "PrintPage001", true, nullptr, nullptr, nullptr, nullptr,
+       nullptr, &F::ShowPrintPreview},
+      {&F::CheckBtn, true, "Buttons/Navigate", "Check001", false, nullptr, nullptr, nullptr, nullptr, nullptr,
+       &F::ToggleSidePanel},
       // sbHomeBtn .. sbClearHistoryBtn: the side panel's tools.
-      {&F::HomeBtn, false, "System", "HB001", true, &F::ProcessLabel, "Go to home page ... ", nullptr, nullptr, nullptr, &F::GoToStartPage},
-      {&F::FindDialogBtn, false, "System", "SB001", true, &F::ProcessLabel, "Find dialog ... ", nullptr, nullptr, nullptr, &F::ShowFindDialog},
-      {&F::SelectMailBtn, false, "System", "WM001", true, &F::ProcessLabel, "Web-mail tools ... ", nullptr, nullptr, nullptr, &F::ToggleMailPanel},
-      {&F::AddFavoriteBtn, false, "FavoritesList", "FL001", true, &F::ProcessLabel, "Add page  \"%1\" to favorites ... ", &F::AddressText, nullptr, nullptr, &F::AddPageToFavorites},
-      {&F::DeleteFavoriteBtn, false, "FavoritesList", "FL002", true, &F::ProcessLabel, "Delete page  \"%1\" from favorites ... ", &F::SelectedFavoriteCaption, nullptr, nullptr, &F::DeleteSelectedFavorite},
-      {&F::ExportFavoritesBtn, false, "FavoritesList", "FL003", true, &F::ProcessLabel, "Export favorites in C:\\NewBook.htm", nullptr, nullptr, nullptr, &F::ExportFavorites},
-      {&F::ClearHistoryBtn, false, "History", "DH001", true, &F::ProcessLabel, "Clear history ... ", nullptr, nullptr, nullptr, &F::ClearHistory},
+      {&F::HomeBtn, false, "System", "HB001", true, &F::ProcessLabel, "Go to home page ... ", nullptr,
+       nullptr, nullptr, &F::GoToStartPage},
+      {&F::FindDialogBtn, false, "System", "SB001", true, &F::ProcessLabel, "Find dialog ... ", nullptr,
+       nullptr, nullptr, &F::ShowFindDialog},
+      {&F::SelectMailBtn, false, "System", "WM001", true, &F::ProcessLabel, "Web-mail tools ... ", nullptr,
+       nullptr, nullptr, &F::ToggleMailPanel},
+      {&F::AddFavoriteBtn, false, "FavoritesList", "FL001", true, &F::ProcessLabel,
+       "Add page  \"%1\" to favorites ... ", &F::AddressText, nullptr, nullptr, &F::AddPageToFavorites},
+      {&F::DeleteFavoriteBtn, false, "FavoritesList", "FL002", true, &F::ProcessLabel,
+       "Delete page  \"%1\" from favorites ... ", &F::SelectedFavoriteCaption, nullptr, nullptr,
+       &F::DeleteSelectedFavorite},
+      {&F::ExportFavoritesBtn, false, "FavoritesList", "FL003", true, &F::ProcessLabel,
+       "Export favorites in C:\\NewBook.htm", nullptr, nullptr, nullptr, &F::ExportFavorites},
+      {&F::ClearHistoryBtn, false, "History", "DH001", true, &F::ProcessLabel, "Clear history ... ", nullptr,
+       nullptr, nullptr, &F::ClearHistory},
       // sbFN001Btn .. sbFN012Btn: the quick links.
-      {&F::FN001Btn, false, "FavoriteNet", "N001", true, &F::SocialSetLabel, "bing.com", nullptr, nullptr, "http://www.bing.com", nullptr},
-      {&F::FN002Btn, false, "FavoriteNet", "N002", true, &F::SocialSetLabel, "google.com", nullptr, nullptr, "http://www.google.com", nullptr},
-      {&F::FN003Btn, false, "FavoriteNet", "N003", true, &F::SocialSetLabel, "yahoo.com", nullptr, nullptr, "http://www.yahoo.com", nullptr},
-      {&F::FN004Btn, false, "FavoriteNet", "N004", true, &F::SocialSetLabel, "YouTube - Broadcast Yorself", nullptr, nullptr, "http://www.youtube.com", nullptr},
-      {&F::FN005Btn, false, "FavoriteNet", "N005", true, &F::SocialSetLabel, "flickr.com - You Photos", nullptr, nullptr, "http://www.flickr.com", nullptr},
-      {&F::FN006Btn, false, "FavoriteNet", "N006", true, &F::SocialSetLabel, "RSS feeds", nullptr, nullptr, "http://www.feedspot.com", nullptr},
-      {&F::FN007Btn, false, "FavoriteNet", "N007", true, &F::SocialSetLabel, "facebook.com - The people in your life", nullptr, nullptr, "http://www.facebook.com", nullptr},
-      {&F::FN008Btn, false, "FavoriteNet", "N008", true, &F::SocialSetLabel, "linkedin.com", nullptr, nullptr, "http://www.linkedin.com", nullptr},
-      {&F::FN009Btn, false, "FavoriteNet", "N009", true, &F::SocialSetLabel, "twitter.com", nullptr, nullptr, "http://twitter.com", nullptr},
-      {&F::FN010Btn, false, "FavoriteNet", "N010", true, &F::SocialSetLabel, "Discover Content on the Web", nullptr, nullptr, "http://www.pinterest.com/", nullptr},
-      {&F::FN011Btn, false, "FavoriteNet", "N011", true, &F::SocialSetLabel, "blogger.com - Express yourself", nullptr, nullptr, "http://www.blogger.com", nullptr},
-      {&F::FN012Btn, false, "FavoriteNet", "N012", true, &F::SocialSetLabel, "wordpress.com", nullptr, nullptr, "https://wordpress.com", nullptr},
+      {&F::FN001Btn, false, "FavoriteNet", "N001", true, &F::SocialSetLabel, "bing.com", nullptr, nullptr,
+       "http://www.bing.com", nullptr},
+      {&F::FN002Btn, false, "FavoriteNet", "N002", true, &F::SocialSetLabel, "google.com", nullptr, nullptr,
+       "http://www.google.com", nullptr},
+      {&F::FN003Btn, false, "FavoriteNet", "N003", true, &F::SocialSetLabel, "yahoo.com", nullptr, nullptr,
+       "http://www.yahoo.com", nullptr},
+      {&F::FN004Btn, false, "FavoriteNet", "N004", true, &F::SocialSetLabel, "YouTube - Broadcast Yorself",
+       nullptr, nullptr, "http://www.youtube.com", nullptr},
+      {&F::FN005Btn, false, "FavoriteNet", "N005", true, &F::SocialSetLabel, "flickr.com - You Photos",
+       nullptr, nullptr, "http://www.flickr.com", nullptr},
+      {&F::FN006Btn, false, "FavoriteNet", "N006", true, &F::SocialSetLabel, "RSS feeds", nullptr, nullptr,
+       "http://www.feedspot.com", nullptr},
+      {&F::FN007Btn, false, "FavoriteNet", "N007", true, &F::SocialSetLabel,
+       "facebook.com - The people in your life", nullptr, nullptr, "http://www.facebook.com", nullptr},
+      {&F::FN008Btn, false, "FavoriteNet", "N008", true, &F::SocialSetLabel, "linkedin.com", nullptr, nullptr,
+       "http://www.linkedin.com", nullptr},
+      {&F::FN009Btn, false, "FavoriteNet", "N009", true, &F::SocialSetLabel, "twitter.com", nullptr, nullptr,
+       "http://twitter.com", nullptr},
+      {&F::FN010Btn, false, "FavoriteNet", "N010", true, &F::SocialSetLabel, "Discover Content on the Web",
+       nullptr, nullptr, "http://www.pinterest.com/", nullptr},
+      {&F::FN011Btn, false, "FavoriteNet", "N011", true, &F::SocialSetLabel, "blogger.com - Express yourself",
+       nullptr, nullptr, "http://www.blogger.com", nullptr},
+      {&F::FN012Btn, false, "FavoriteNet", "N012", true, &F::SocialSetLabel, "wordpress.com", nullptr,
+       nullptr, "https://wordpress.com", nullptr},
       // sbWM001Btn .. sbWM003Btn: web mail, each button with the service its
       // hint names.
-      {&F::WM001Btn, false, "WebMail", "WM001", true, &F::SelectMailLabel, "  Selected WEB-Mail: Yahoo! Mail", nullptr, kMailHeading, nullptr, &F::OpenWebmailA},
-      {&F::WM002Btn, false, "WebMail", "WM002", true, &F::SelectMailLabel, "  Selected WEB-Mail: Outlook.com", nullptr, kMailHeading, nullptr, &F::OpenWebmailC},
-      {&F::WM003Btn, false, "WebMail", "WM003", true, &F::SelectMailLabel, "  Selected WEB-Mail: Gmail", nullptr, kMailHeading, nullptr, &F::OpenWebmailB},
+      {&F::WM001Btn, false, "WebMail", "WM001", true, &F::SelectMailLabel, "  Selected WEB-Mail: Yahoo! Mail",
+       nullptr, kMailHeading, nullptr, &F::OpenWebmailA},
+      {&F::WM002Btn, false, "WebMail", "WM002", true, &F::SelectMailLabel, "  Selected WEB-Mail: Outlook.com",
+       nullptr, kMailHeading, nullptr, &F::OpenWebmailC},
+      {&F::WM003Btn, false, "WebMail", "WM003", true, &F::SelectMailLabel, "  Selected WEB-Mail: Gmail",
+       nullptr, kMailHeading, nullptr, &F::OpenWebmailB},
       // sbGoBtn .. sbAttachURLBtn: buttons without hover pictures.
-      {&F::GoBtn, false, nullptr, nullptr, true, &F::ProcessLabel, "Go to page %1 ... ", &F::TrimmedAddressText, nullptr, nullptr, &F::GoToAddress},
-      {&F::AttachWebBtn, false, nullptr, nullptr, true, &F::SendMailLabel, "Send the page in e-mail ... ", nullptr, kSendHeading, nullptr, &F::MailPage},
-      {&F::AttachURLBtn, false, nullptr, nullptr, true, &F::SendMailLabel, "Send the URL in mail ... ", nullptr, kSendHeading, nullptr, nullptr},
+      {&F::GoBtn, false, nullptr, nullptr, true, &F::ProcessLabel, "Go to page %1 ... ",
+       &F::TrimmedAddressText, nullptr, nullptr, &F::GoToAddress},
+      {&F::AttachWebBtn, false, nullptr, nullptr, true, &F::SendMailLabel, "Send the page in e-mail ... ",
+       nullptr, kSendHeading, nullptr, &F::MailPage},
+      {&F::AttachURLBtn, false, nullptr, nullptr, true, &F::SendMailLabel, "Send the URL in mail ... ",
+       nullptr, kSendHeading, nullptr, nullptr},
   };
   static_assert(std::size(kButtons) == sbAttachURLBtn + 1, "one entry per skin button, in order");
   return kButtons[Button];
@@ -550,8 +584,9 @@ void TMyMenuForm::SkinMouseDown(TSkinButton Button) {
 void TMyMenuForm::SkinMouseEnter(TSkinButton Button) {
   const TSkinButtonInfo& b = SkinInfo(Button);
   if (b.Group)
-    LoadSkinPicture(this->*b.Image, b.Group,
-                    QString::fromLatin1(b.Picture) + (b.Bitmap ? QStringLiteral("_B.bmp") : QStringLiteral("B.PNG")));
+    LoadSkinPicture(
+        this->*b.Image, b.Group,
+        QString::fromLatin1(b.Picture) + (b.Bitmap ? QStringLiteral("_B.bmp") : QStringLiteral("B.PNG")));
   if (!b.HintLabel) return;
   String hint = QString::fromLatin1(b.EnterHint);
   if (b.Insert) hint = hint.arg((this->*b.Insert)());
@@ -561,9 +596,11 @@ void TMyMenuForm::SkinMouseEnter(TSkinButton Button) {
 void TMyMenuForm::SkinMouseLeave(TSkinButton Button) {
   const TSkinButtonInfo& b = SkinInfo(Button);
   if (b.Group)
-    LoadSkinPicture(this->*b.Image, b.Group,
-                    QString::fromLatin1(b.Picture) + (b.Bitmap ? QStringLiteral("_A.bmp") : QStringLiteral("A.PNG")));
-  if (b.HintLabel) (this->*b.HintLabel)->SetCaption(b.LeaveHint ? QString::fromLatin1(b.LeaveHint) : String());
+    LoadSkinPicture(
+        this->*b.Image, b.Group,
+        QString::fromLatin1(b.Picture) + (b.Bitmap ? QStringLiteral("_A.bmp") : QStringLiteral("A.PNG")));
+  if (b.HintLabel)
+    (this->*b.HintLabel)->SetCaption(b.LeaveHint ? QString::fromLatin1(b.LeaveHint) : String());
 }
 
 void TMyMenuForm::SkinMouseUp(TSkinButton Button) {
@@ -671,7 +708,8 @@ void TMyMenuForm::Label2MouseLeave(TObject* Sender) {
   Label2->Font()->SetColor(kLabelDim);
 }
 
-void TMyMenuForm::FullScreenBtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+void TMyMenuForm::FullScreenBtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X,
+                                       int Y) {
   // The tools window is made at start-up; its answer is not used.
   if (FullScreen::FullScreenForm) FullScreen::FullScreenForm->Execute();
 }
@@ -688,7 +726,8 @@ void TMyMenuForm::NoctivaneLabelMouseEnter(TObject* Sender) { NoctivaneLabel->Fo
 
 void TMyMenuForm::NoctivaneLabelMouseLeave(TObject* Sender) { NoctivaneLabel->Font()->SetColor(kLabelDim); }
 
-void TMyMenuForm::NoctivaneLabelMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+void TMyMenuForm::NoctivaneLabelMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X,
+                                        int Y) {
   WB->Go(QString::fromLatin1(kHostingSiteUrl), 0);
 }
 
@@ -827,45 +866,45 @@ void TMyMenuForm::OpenNewWindow(TObject* Sender, ComPtr<IDispatch>& ppDisp) {
 // ---------------------------------------------------------------- unit
 
 void initialize() {
-  RegisterHandlers<TMyMenuForm>({
-      HandlerEntry("FormCreate", &TMyMenuForm::FormCreate),
-      HandlerEntry("FormDestroy", &TMyMenuForm::FormDestroy),
-      HandlerEntry("FormCloseQuery", &TMyMenuForm::FormCloseQuery),
-      HandlerEntry("FormMouseDown", &TMyMenuForm::FormMouseDown),
-      HandlerEntry("URLEditUrlSelected", &TMyMenuForm::URLEditUrlSelected),
-#define NOCTIVANE_SKIN_ENTRIES(Name)                                      \
-  HandlerEntry(#Name "MouseDown", &TMyMenuForm::Name##MouseDown),         \
-      HandlerEntry(#Name "MouseEnter", &TMyMenuForm::Name##MouseEnter),   \
-      HandlerEntry(#Name "MouseLeave", &TMyMenuForm::Name##MouseLeave),   \
+  RegisterHandlers<TMyMenuForm>(
+      {HandlerEntry("FormCreate", &TMyMenuForm::FormCreate),
+       HandlerEntry("FormDestroy", &TMyMenuForm::FormDestroy),
+       HandlerEntry("FormCloseQuery", &TMyMenuForm::FormCloseQuery),
+       HandlerEntry("FormMouseDown", &TMyMenuForm::FormMouseDown),
+       HandlerEntry("URLEditUrlSelected", &TMyMenuForm::URLEditUrlSelected),
+#define NOCTIVANE_SKIN_ENTRIES(Name)                                    \
+  HandlerEntry(#Name "MouseDown", &TMyMenuForm::Name##MouseDown),       \
+      HandlerEntry(#Name "MouseEnter", &TMyMenuForm::Name##MouseEnter), \
+      HandlerEntry(#Name "MouseLeave", &TMyMenuForm::Name##MouseLeave), \
       HandlerEntry(#Name "MouseUp", &TMyMenuForm::Name##MouseUp),
-      NOCTIVANE_SKIN_BUTTONS(NOCTIVANE_SKIN_ENTRIES)
+       NOCTIVANE_SKIN_BUTTONS(NOCTIVANE_SKIN_ENTRIES)
 #undef NOCTIVANE_SKIN_ENTRIES
-      HandlerEntry("Label2MouseEnter", &TMyMenuForm::Label2MouseEnter),
-      HandlerEntry("Label2MouseLeave", &TMyMenuForm::Label2MouseLeave),
-      HandlerEntry("FullScreenBtnMouseUp", &TMyMenuForm::FullScreenBtnMouseUp),
-      HandlerEntry("Label8MouseEnter", &TMyMenuForm::Label8MouseEnter),
-      HandlerEntry("Label8MouseLeave", &TMyMenuForm::Label8MouseLeave),
-      HandlerEntry("Image4MouseUp", &TMyMenuForm::Image4MouseUp),
-      HandlerEntry("NoctivaneLabelMouseEnter", &TMyMenuForm::NoctivaneLabelMouseEnter),
-      HandlerEntry("NoctivaneLabelMouseLeave", &TMyMenuForm::NoctivaneLabelMouseLeave),
-      HandlerEntry("NoctivaneLabelMouseUp", &TMyMenuForm::NoctivaneLabelMouseUp),
-      HandlerEntry("BottomRightBMouseDown", &TMyMenuForm::BottomRightBMouseDown),
-      HandlerEntry("BottomRightBMouseMove", &TMyMenuForm::BottomRightBMouseMove),
-      HandlerEntry("BottomRightBMouseUp", &TMyMenuForm::BottomRightBMouseUp),
-      HandlerEntry("WBDownloadBegin", &TMyMenuForm::WBDownloadBegin),
-      HandlerEntry("WBProgressChange", &TMyMenuForm::WBProgressChange),
-      HandlerEntry("WBCommandStateChange", &TMyMenuForm::WBCommandStateChange),
-      HandlerEntry("WBTitleChange", &TMyMenuForm::WBTitleChange),
-      HandlerEntry("WBNavigateComplete2", &TMyMenuForm::WBNavigateComplete2),
-      HandlerEntry("WBDownloadComplete", &TMyMenuForm::WBDownloadComplete),
-      HandlerEntry("WBDocumentComplete", &TMyMenuForm::WBDocumentComplete),
-      HandlerEntry("WBSetSecureLockIcon", &TMyMenuForm::WBSetSecureLockIcon),
-      HandlerEntry("WBNewWindow2", &TMyMenuForm::WBNewWindow2),
-      HandlerEntry("WBNewWindow3", &TMyMenuForm::WBNewWindow3),
+           HandlerEntry("Label2MouseEnter", &TMyMenuForm::Label2MouseEnter),
+       HandlerEntry("Label2MouseLeave", &TMyMenuForm::Label2MouseLeave),
+       HandlerEntry("FullScreenBtnMouseUp", &TMyMenuForm::FullScreenBtnMouseUp),
+       HandlerEntry("Label8MouseEnter", &TMyMenuForm::Label8MouseEnter),
+       HandlerEntry("Label8MouseLeave", &TMyMenuForm::Label8MouseLeave),
+       HandlerEntry("Image4MouseUp", &TMyMenuForm::Image4MouseUp),
+       HandlerEntry("NoctivaneLabelMouseEnter", &TMyMenuForm::NoctivaneLabelMouseEnter),
+       HandlerEntry("NoctivaneLabelMouseLeave", &TMyMenuForm::NoctivaneLabelMouseLeave),
+       HandlerEntry("NoctivaneLabelMouseUp", &TMyMenuForm::NoctivaneLabelMouseUp),
+       HandlerEntry("BottomRightBMouseDown", &TMyMenuForm::BottomRightBMouseDown),
+       HandlerEntry("BottomRightBMouseMove", &TMyMenuForm::BottomRightBMouseMove),
+       HandlerEntry("BottomRightBMouseUp", &TMyMenuForm::BottomRightBMouseUp),
+       HandlerEntry("WBDownloadBegin", &TMyMenuForm::WBDownloadBegin),
+       HandlerEntry("WBProgressChange", &TMyMenuForm::WBProgressChange),
+       HandlerEntry("WBCommandStateChange", &TMyMenuForm::WBCommandStateChange),
+       HandlerEntry("WBTitleChange", &TMyMenuForm::WBTitleChange),
+       HandlerEntry("WBNavigateComplete2", &TMyMenuForm::WBNavigateComplete2),
+       HandlerEntry("WBDownloadComplete", &TMyMenuForm::WBDownloadComplete),
+       HandlerEntry("WBDocumentComplete", &TMyMenuForm::WBDocumentComplete),
+       HandlerEntry("WBSetSecureLockIcon", &TMyMenuForm::WBSetSecureLockIcon),
+       HandlerEntry("WBNewWindow2", &TMyMenuForm::WBNewWindow2),
+       HandlerEntry("WBNewWindow3", &TMyMenuForm::WBNewWindow3),
 #define NOCTIVANE_MENU_FIELD_ENTRY(Class, Name) FieldEntry(#Name, &TMyMenuForm::Name),
-      NOCTIVANE_MENU_FIELDS(NOCTIVANE_MENU_FIELD_ENTRY)
+       NOCTIVANE_MENU_FIELDS(NOCTIVANE_MENU_FIELD_ENTRY)
 #undef NOCTIVANE_MENU_FIELD_ENTRY
-  });
+      });
 }
 
 void finalize() {

@@ -22,6 +22,7 @@ using EmbeddedWB::TEmbeddedWB;
 using IEAddress::TIEAddress;
 
 // The published components of the window, each filled by the form resource.
+// clang-format off
 #define NOCTIVANE_MENU_FIELDS(F)                                                                  \
   /* top frame */                                                                                 \
   F(TPanel, TopPanel) F(TImage, TopLeft) F(TImage, TopBorder) F(TImage, TopRight)                 \
@@ -69,8 +70,10 @@ using IEAddress::TIEAddress;
   F(TImage, GoBtn)                                                                                \
   F(TLabel, Label1) F(TImage, FullScreenBtn) F(TLabel, Label2) F(TLabel, SecurityLabel)           \
   F(TImage, SSLImage) F(TImage, UnlockImage) F(TShape, TopShape) F(TEmbeddedWB, WB)
+// clang-format on
 
 // The skin buttons, by the names of their images.
+// clang-format off
 #define NOCTIVANE_SKIN_BUTTONS(B)                                                                  \
   B(CloseBtn) B(MinimizeBtn) B(NextPageBtn) B(PreviousPageBtn) B(RefreshBtn) B(StopBtn)            \
   B(PrintpageBtn) B(CheckBtn) B(HomeBtn) B(FindDialogBtn) B(SelectMailBtn) B(AddFavoriteBtn)       \
@@ -78,6 +81,7 @@ using IEAddress::TIEAddress;
   B(FN003Btn) B(FN004Btn) B(FN005Btn) B(FN006Btn) B(FN007Btn) B(FN008Btn) B(FN009Btn) B(FN010Btn)  \
   B(FN011Btn) B(FN012Btn) B(WM001Btn) B(WM002Btn) B(WM003Btn) B(GoBtn) B(AttachWebBtn)             \
   B(AttachURLBtn)
+// clang-format on
 
 class TMyMenuForm : public TForm {
   Q_OBJECT
@@ -116,14 +120,14 @@ class TMyMenuForm : public TForm {
   // it is bound to. Hovering shows the hover picture and a hint, pressing
   // shows the pressed picture or moves the image a pixel down and right,
   // releasing puts it back and runs the button's action.
-#define NOCTIVANE_SKIN_HANDLERS(Name)                                                              \
-  void Name##MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {    \
-    SkinMouseDown(sb##Name);                                                                        \
-  }                                                                                                 \
-  void Name##MouseEnter(TObject* Sender) { SkinMouseEnter(sb##Name); }                              \
-  void Name##MouseLeave(TObject* Sender) { SkinMouseLeave(sb##Name); }                              \
-  void Name##MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {      \
-    SkinMouseUp(sb##Name);                                                                          \
+#define NOCTIVANE_SKIN_HANDLERS(Name)                                                           \
+  void Name##MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) { \
+    SkinMouseDown(sb##Name);                                                                    \
+  }                                                                                             \
+  void Name##MouseEnter(TObject* Sender) { SkinMouseEnter(sb##Name); }                          \
+  void Name##MouseLeave(TObject* Sender) { SkinMouseLeave(sb##Name); }                          \
+  void Name##MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {   \
+    SkinMouseUp(sb##Name);                                                                      \
   }
   NOCTIVANE_SKIN_BUTTONS(NOCTIVANE_SKIN_HANDLERS)
 #undef NOCTIVANE_SKIN_HANDLERS

@@ -7,10 +7,10 @@
 
 #include <cstdio>
 
+#include "EmbeddedWB/Source/EmbeddedWB.h"
 #include "app/FullScreen.h"
 #include "app/Menu.h"
 #include "app/Startup.h"
-#include "EmbeddedWB/Source/EmbeddedWB.h"
 #include "platform/classlib/Forms.h"
 #include "platform/rtl/Folders.h"
 

@@ -1,13 +1,13 @@
 // The start-up and close-down of every unit of the program.
 #include "app/Startup.h"
 
-#include "app/FullScreen.h"
-#include "app/Menu.h"
 #include "EmbeddedWB/Source/EmbeddedWB.h"
 #include "EmbeddedWB/Source/EwbControlComponent.h"
 #include "EmbeddedWB/Source/EwbCore.h"
 #include "EmbeddedWB/Source/EwbTools.h"
 #include "EmbeddedWB/Source/IEAddress.h"
+#include "app/FullScreen.h"
+#include "app/Menu.h"
 #include "platform/classlib/CheckLst.h"
 #include "platform/classlib/ComCtrls.h"
 #include "platform/classlib/Controls.h"

@@ -77,7 +77,9 @@ bool WritePage(const QString& file, const char* title, qint64 bytes) {
     << "<h1>" << title << "</h1>";
   for (int i = 0; f.pos() + s.pos() < bytes; ++i) {
     if (i % 20 == 0) s << "<h2>Section " << i / 20 << "</h2><ul><li>one</li><li>two</li><li>three</li></ul>";
-    if (i % 50 == 25) s << "<table><tr><td>a " << i << "</td><td>b</td><td>c</td></tr><tr><td>d</td><td>e</td><td>f</td></tr></table>";
+    if (i % 50 == 25)
+      s << "<table><tr><td>a " << i
+        << "</td><td>b</td><td>c</td></tr><tr><td>d</td><td>e</td><td>f</td></tr></table>";
     s << "<p id='p" << i << "'>Paragraph " << i << " of the page, with <a href='#p" << i
       << "'>a link</a>, <b>bold</b> and <i>slanted</i> words to lay out.</p>";
     s.flush();
@@ -127,8 +129,8 @@ double Median(std::vector<double> v) {
 class HostBrowser {
  public:
   explicit HostBrowser(EmbeddedWB::TEmbeddedWB* wb) : wb_(wb) {
-    wb_->OnDocumentComplete = [this, previous = wb_->OnDocumentComplete](
-                                  TObject* sender, IDispatch* pDisp, const OleVariant& url) {
+    wb_->OnDocumentComplete = [this, previous = wb_->OnDocumentComplete](TObject* sender, IDispatch* pDisp,
+                                                                         const OleVariant& url) {
       if (previous) previous(sender, pDisp, url);
       if (url.toString() == expected_) {
         elapsed_ = timer_.nsecsElapsed() / 1e6;
@@ -317,7 +319,8 @@ int Run(int navigations, const QString& work) {
       HostBrowser host(wb);
       BareBrowser bare(work + QStringLiteral("/bare"), QSize(wb->Width(), wb->Height()));
       Series http, file;
-      if (!RunSeries(host, bare, httpUrls, navigations, http) || !RunSeries(host, bare, fileUrls, navigations, file)) {
+      if (!RunSeries(host, bare, httpUrls, navigations, http) ||
+          !RunSeries(host, bare, fileUrls, navigations, file)) {
         result = 1;
       } else {
         PrintSeries("Pages from a loopback HTTP server", http);

@@ -84,8 +84,10 @@ std::optional<double> TimeChild(const QString& program, const QStringList& args,
       if (line >= 0 && out.indexOf('\n', line) > 0) {
         const double ms = timer.nsecsElapsed() / 1e6;
         const QByteArray text = out.mid(line, out.indexOf('\n', line) - line);
-        if (text.endsWith(url.toUtf8())) result = ms;
-        else std::fprintf(stderr, "completed another document: %s\n", text.constData());
+        if (text.endsWith(url.toUtf8()))
+          result = ms;
+        else
+          std::fprintf(stderr, "completed another document: %s\n", text.constData());
         break;
       }
     } else if (child.state() == QProcess::NotRunning) {
@@ -124,7 +126,8 @@ int RunBenchmark(int argc, char** argv, int runs) {
     QTextStream s(&f);
     s << "<!DOCTYPE html><html><head><title>Home</title><style>body{font:14px sans-serif}</style>"
          "</head><body><h1>Home</h1>";
-    for (int i = 0; i < 200; ++i) s << "<p>Paragraph " << i << " with <a href='#p" << i << "'>a link</a>.</p>";
+    for (int i = 0; i < 200; ++i)
+      s << "<p>Paragraph " << i << " with <a href='#p" << i << "'>a link</a>.</p>";
     s << "</body></html>";
   }
   const QString url = QUrl::fromLocalFile(page).toString();
@@ -162,7 +165,8 @@ int RunBenchmark(int argc, char** argv, int runs) {
     const auto a = TimeChild(noctivane, {}, noctivaneEnv, url);
     const auto b = TimeChild(self, {"--bare", url}, env, url);
     if (!a || !b) {
-      std::fprintf(stderr, "a child did not report a complete document (%s)\n", !a ? "Noctivane" : "bare view");
+      std::fprintf(stderr, "a child did not report a complete document (%s)\n",
+                   !a ? "Noctivane" : "bare view");
       return 1;
     }
     if (round >= 0) {
@@ -180,7 +184,8 @@ int RunBenchmark(int argc, char** argv, int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 3 && QByteArray(argv[1]) == "--bare") return RunBare(argc, argv, QString::fromLocal8Bit(argv[2]));
+  if (argc >= 3 && QByteArray(argv[1]) == "--bare")
+    return RunBare(argc, argv, QString::fromLocal8Bit(argv[2]));
   const int runs = argc >= 2 ? std::max(1, std::atoi(argv[1])) : 5;
   return RunBenchmark(argc, argv, runs);
 }

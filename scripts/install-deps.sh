@@ -11,7 +11,7 @@ packages=(
   libcurl4-openssl-dev libgumbo-dev libsqlite3-dev libjpeg62-turbo-dev zlib1g-dev
   libgtest-dev libgmock-dev libcpp-httplib-dev libssl-dev
   xvfb xauth fonts-dejavu-core python3
-  clang libclang-rt-dev
+  clang libclang-rt-dev clang-format
 )
 
 missing=()

@@ -31,7 +31,8 @@ EwbControlComponent::TEwbControl* globalControl = nullptr;
 const char* const kAboutText = "TEmbeddedWB - the browser control of Noctivane";
 
 // Registry places of the user agent in registry mode.
-const char* const kUserAgentKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\User Agent";
+const char* const kUserAgentKey =
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\User Agent";
 const char* const kPostPlatform = "Post Platform";
 const char* const kUserAgentToken = "User-agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)";
 
@@ -74,8 +75,8 @@ TShiftState currentShiftState() {
 
 // A page-setup margin as the registry keeps it ("0.750000" inches when missing).
 double marginValue(TRegistry& reg, const char* name, bool inches) {
-  String text = reg.ValueExists(QLatin1String(name)) ? reg.ReadString(QLatin1String(name))
-                                                     : QStringLiteral("0.750000");
+  String text =
+      reg.ValueExists(QLatin1String(name)) ? reg.ReadString(QLatin1String(name)) : QStringLiteral("0.750000");
   text.remove(QLatin1Char(' '));
   text.replace(QLatin1Char('.'), FormatSettings.DecimalSeparator);
   double value = 0;
@@ -529,7 +530,8 @@ void TEmbeddedWB::DisableSounds(bool Value) {
   EwbTools::GetIEMajorVersion(version);
   int major = 0;
   if (TryStrToInt(version, major) && major >= 7)
-    CoInternetSetFeatureEnabled(FEATURE_DISABLE_NAVIGATION_SOUNDS, SET_FEATURE_ON_PROCESS, Value ? TRUE : FALSE);
+    CoInternetSetFeatureEnabled(FEATURE_DISABLE_NAVIGATION_SOUNDS, SET_FEATURE_ON_PROCESS,
+                                Value ? TRUE : FALSE);
   else
     EwbTools::ToggleNavigationSound(Value);
 }
@@ -559,9 +561,7 @@ void TEmbeddedWB::ApplyUserAgentMode() {
     }
   }
   switch (userAgentMode_) {
-    case uaDefault:
-      RemoveRegistryUserAgent();
-      break;
+    case uaDefault: RemoveRegistryUserAgent(); break;
     case uaInternal: {
       if (userAgent_ == announcedUserAgent_) break;
       RemoveRegistryUserAgent();
@@ -574,7 +574,8 @@ void TEmbeddedWB::ApplyUserAgentMode() {
     case uaRegistry: {
       if (userAgent_ == registryUserAgent_) break;
       RemoveRegistryUserAgent();
-      const String name = QString::fromLatin1(kUserAgentToken) + QLatin1Char('(') + userAgent_ + QLatin1Char(')');
+      const String name =
+          QString::fromLatin1(kUserAgentToken) + QLatin1Char('(') + userAgent_ + QLatin1Char(')');
       if (ComponentState().Contains(csDesigning)) {
         registryUserAgent_ = name;
         break;
@@ -608,7 +609,8 @@ void TEmbeddedWB::RemoveRegistryUserAgent() {
     // key belong to other programs of the user.
     TRegistry reg;
     reg.RootKey = HKEY_CURRENT_USER;
-    if (!reg.OpenKey(QString::fromLatin1(kUserAgentKey) + QLatin1Char('\\') + QLatin1String(kPostPlatform), false))
+    if (!reg.OpenKey(QString::fromLatin1(kUserAgentKey) + QLatin1Char('\\') + QLatin1String(kPostPlatform),
+                     false))
       return;
     if (reg.ValueExists(registryUserAgent_) && !reg.DeleteValue(registryUserAgent_)) return;
     userAgentInRegistry_ = false;
@@ -704,7 +706,8 @@ void TEmbeddedWB::InterceptDialog(TMessage& Msg) {
   if (dialogBoxes_->DisableAll() && IsWindow(dialog)) SendMessage(dialog, WM_CLOSE, 0, 0);
   if (!self || destroying_) return;
   if (dialogBoxes_->ReplaceIcon() && IsWindow(dialog)) {
-    if (!applicationIcon_ && ::Application) applicationIcon_ = CreateIconHandle(::Application->Icon()->ToQIcon());
+    if (!applicationIcon_ && ::Application)
+      applicationIcon_ = CreateIconHandle(::Application->Icon()->ToQIcon());
     SendMessage(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(applicationIcon_));
   }
   if (!self || destroying_) return;
@@ -750,8 +753,8 @@ void TEmbeddedWB::SubclassInnerWindow(TInnerWindowSubclass& subclass, HWND windo
   subclass.Window = window;
   subclass.NewProc = MakeObjectInstance(
       [this, &subclass, document](TMessage& Msg) { InnerWindowProc(subclass, document, Msg); });
-  subclass.OldProc =
-      reinterpret_cast<WNDPROC>(SetWindowLongPtr(window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(subclass.NewProc)));
+  subclass.OldProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtr(window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(subclass.NewProc)));
   if (!subclass.OldProc) {
     // The window refused the procedure: nothing is hooked.
     FreeObjectInstance(subclass.NewProc);
@@ -778,8 +781,7 @@ void TEmbeddedWB::InnerWindowProc(TInnerWindowSubclass& subclass, bool document,
       if (self && document) SetFocusToDoc();
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -858,8 +860,7 @@ void TEmbeddedWB::WndProc(TMessage& Msg) {
       }
       break;
     }
-    default:
-      break;
+    default: break;
   }
   if (pass && !(Msg.Msg == CM_DOCWINDOWACTIVATE && ::Application && ::Application->Terminated())) {
     QPointer<TEmbeddedWB> self(this);
@@ -880,9 +881,7 @@ void TEmbeddedWB::WndProc(TMessage& Msg) {
               GET_Y_LPARAM(Msg.LParam));
   }
   switch (Msg.Msg) {
-    case WM_SIZE:
-      interceptWindowPos_ = !EwbTools::IsXPSP2OrNewer();
-      break;
+    case WM_SIZE: interceptWindowPos_ = !EwbTools::IsXPSP2OrNewer(); break;
     case WM_WINDOWPOSCHANGING: {
       auto* pos = reinterpret_cast<WINDOWPOS*>(Msg.LParam);
       if (interceptWindowPos_ && pos && (pos->flags & (SWP_NOSIZE | SWP_NOMOVE))) {
@@ -897,11 +896,8 @@ void TEmbeddedWB::WndProc(TMessage& Msg) {
       }
       break;
     }
-    case WM_GETDLGCODE:
-      Msg.Result = DLGC_WANTCHARS;
-      break;
-    default:
-      break;
+    case WM_GETDLGCODE: Msg.Result = DLGC_WANTCHARS; break;
+    default: break;
   }
 }
 
@@ -921,9 +917,7 @@ void TEmbeddedWB::Dispatch(TMessage& Msg) {
       }
       return;
     }
-    default:
-      TCustomEmbeddedWB::Dispatch(Msg);
-      return;
+    default: TCustomEmbeddedWB::Dispatch(Msg); return;
   }
 }
 
@@ -936,7 +930,8 @@ bool TEmbeddedWB::HasPopupMenuFilter() {
 void TEmbeddedWB::FilterPopupMenu(DWORD ID, HMENU Menu, IDispatch* Context) {
   TCustomEmbeddedWB::FilterPopupMenu(ID, Menu, Context);
   for (int i = 0; i <= int(rcsOpenLink); ++i)
-    if (disabledPopupMenuItems_.Contains(TIEPopupMenuItem(i))) DeleteMenu(Menu, PopupMenuItemCommands[i], MF_BYCOMMAND);
+    if (disabledPopupMenuItems_.Contains(TIEPopupMenuItem(i)))
+      DeleteMenu(Menu, PopupMenuItemCommands[i], MF_BYCOMMAND);
 }
 
 // ---------------------------------------------------------------- COM

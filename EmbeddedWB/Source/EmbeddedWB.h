@@ -49,7 +49,7 @@ Q_ENUM_NS(TIEPopupMenuItem)
 using TIEPopupMenuItems = TSet<TIEPopupMenuItem>;
 
 // The menu command of each removable item, indexed by ordinal.
-inline constexpr UINT PopupMenuItemCommands[17] = {2282, 2283, 2263, 2264, 2265, 2278, 31,   26, 2266,
+inline constexpr UINT PopupMenuItemCommands[17] = {2282, 2283, 2263, 2264, 2265, 2278, 31,   26,  2266,
                                                    2261, 2292, 2300, 2139, 28,   27,   2137, 2136};
 
 // ---------------------------------------------------------------- option objects
@@ -226,8 +226,8 @@ class TPrintOptions : public TPersistent {
 class TEmbeddedWB;
 
 using TMsgEvent = std::function<void(TObject* Sender, TMessage& Msg, bool& Handled)>;
-using TShowDialogEvent = std::function<void(TObject* Sender, HWND h, int StyleEx,
-                                            const String& OldCaption, String& NewCaption, bool& Cancel)>;
+using TShowDialogEvent = std::function<void(TObject* Sender, HWND h, int StyleEx, const String& OldCaption,
+                                            String& NewCaption, bool& Cancel)>;
 using TOnBusyWait =
     std::function<void(TEmbeddedWB* Sender, Cardinal AStartTime, Cardinal& TimeOut, bool& Cancel)>;
 using TEWBOnVisible = std::function<void(TObject* ASender, bool Visible)>;

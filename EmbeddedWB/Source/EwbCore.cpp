@@ -72,7 +72,8 @@ TCustomEmbeddedWB::~TCustomEmbeddedWB() {
 void TCustomEmbeddedWB::AmbientPropertyChanged(DISPID dispID) {
   try {
     ComPtr<IDispatch> browser = Application();
-    if (auto control = browser ? browser.As<IOleControl>() : nullptr) control->OnAmbientPropertyChange(dispID);
+    if (auto control = browser ? browser.As<IOleControl>() : nullptr)
+      control->OnAmbientPropertyChange(dispID);
   } catch (const Exception&) {
     // Without a browser object there is nobody to tell.
   }
@@ -290,14 +291,9 @@ HRESULT TCustomEmbeddedWB::Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, W
             }
           }
           break;
-        case DISPID_AMBIENT_DLCONTROL:
-          OleVariant(int(downloadControlWord_)).Detach(pVarResult);
-          return S_OK;
-        case DISPID_AMBIENT_USERMODE:
-          OleVariant(!designMode_).Detach(pVarResult);
-          return S_OK;
-        default:
-          break;
+        case DISPID_AMBIENT_DLCONTROL: OleVariant(int(downloadControlWord_)).Detach(pVarResult); return S_OK;
+        case DISPID_AMBIENT_USERMODE: OleVariant(!designMode_).Detach(pVarResult); return S_OK;
+        default: break;
       }
     } else if ((wFlags & DISPATCH_PROPERTYPUT) && dispIdMember == DISPID_AMBIENT_USERMODE) {
       if (!pDispParams || pDispParams->cArgs == 0 || !pDispParams->rgvarg) return DISP_E_BADPARAMCOUNT;
@@ -309,8 +305,7 @@ HRESULT TCustomEmbeddedWB::Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, W
     HRESULT rezult =
         TEWB::Invoke(dispIdMember, riid, lcid, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr);
     if (rezult == DISP_E_MEMBERNOTFOUND && OnInvoke)
-      OnInvoke(this, dispIdMember, riid, lcid, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr,
-               rezult);
+      OnInvoke(this, dispIdMember, riid, lcid, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr, rezult);
     return rezult;
   } catch (const Exception& e) {
     // Nothing raised here may reach the control.
@@ -496,15 +491,15 @@ HRESULT TCustomEmbeddedWB::TranslateAccelerator(MSG* lpMsg, const GUID* pguidCmd
 
 HRESULT TCustomEmbeddedWB::GetOptionKeyPath(LPOLESTR* pchKey, DWORD) {
   if (!pchKey) return E_POINTER;
-  *pchKey = !optionKeyPath_.isEmpty() && !overrideOptionKeyPath_ ? CoTaskMemDupString(optionKeyPath_)
-                                                                  : nullptr;
+  *pchKey =
+      !optionKeyPath_.isEmpty() && !overrideOptionKeyPath_ ? CoTaskMemDupString(optionKeyPath_) : nullptr;
   return *pchKey ? S_OK : S_FALSE;
 }
 
 HRESULT TCustomEmbeddedWB::GetOverrideKeyPath(LPOLESTR* pchKey, DWORD) {
   if (!pchKey) return E_POINTER;
-  *pchKey = !optionKeyPath_.isEmpty() && overrideOptionKeyPath_ ? CoTaskMemDupString(optionKeyPath_)
-                                                                 : nullptr;
+  *pchKey =
+      !optionKeyPath_.isEmpty() && overrideOptionKeyPath_ ? CoTaskMemDupString(optionKeyPath_) : nullptr;
   return *pchKey ? S_OK : S_FALSE;
 }
 
@@ -512,20 +507,15 @@ HRESULT TCustomEmbeddedWB::GetDropTarget(IDropTarget*, IDropTarget** ppDropTarge
   if (!ppDropTarget) return E_POINTER;
   *ppDropTarget = nullptr;
   switch (dropHandlingType_) {
-    case ddtMS:
-      SetRegisterAsDropTarget(true);
-      return E_NOTIMPL;
-    case ddtMy:
-      return QueryInterface(IID_IDropTarget, reinterpret_cast<void**>(ppDropTarget));
+    case ddtMS: SetRegisterAsDropTarget(true); return E_NOTIMPL;
+    case ddtMy: return QueryInterface(IID_IDropTarget, reinterpret_cast<void**>(ppDropTarget));
     case ddtCustom: {
       ComPtr<IDropTarget> target(static_cast<IDropTarget*>(this));
       if (OnGetDropTarget) OnGetDropTarget(this, target);
       *ppDropTarget = target.Detach();
       return S_OK;
     }
-    case ddtNo:
-      SetRegisterAsDropTarget(false);
-      return S_OK;
+    case ddtNo: SetRegisterAsDropTarget(false); return S_OK;
   }
   return E_NOTIMPL;
 }
@@ -570,7 +560,8 @@ HRESULT TCustomEmbeddedWB::ShowMessage(HWND hwnd, LPOLESTR lpstrText, LPOLESTR l
 
 HRESULT TCustomEmbeddedWB::ShowHelp(HWND hwnd, LPOLESTR pszHelpFile, UINT uCommand, DWORD dwData,
                                     POINT ptMouse, IDispatch* pDispatchObjectHit) {
-  if (OnShowHelpRequest) return OnShowHelpRequest(this, hwnd, pszHelpFile, uCommand, dwData, ptMouse, pDispatchObjectHit);
+  if (OnShowHelpRequest)
+    return OnShowHelpRequest(this, hwnd, pszHelpFile, uCommand, dwData, ptMouse, pDispatchObjectHit);
   if (textOf(pszHelpFile).isEmpty() && !helpFile_.isEmpty()) {
     htmlHelp(hwnd, helpFile_, uCommand, dwData);
     return S_OK;
@@ -656,8 +647,7 @@ HRESULT TCustomEmbeddedWB::HandleScriptError(VARIANT* vaIn, VARIANT* vaOut) {
       if (vaOut) OleVariant(false).Detach(vaOut);
       answer = S_OK;
       break;
-    case eaAskUser:
-      break;
+    case eaAskUser: break;
   }
   if (!OnScriptError) return answer;
   // Nothing raised while reading the error may travel back into the browser.
@@ -678,13 +668,13 @@ HRESULT TCustomEmbeddedWB::HandleScriptError(VARIANT* vaIn, VARIANT* vaOut) {
 // ---------------------------------------------------------------- IServiceProvider
 
 HRESULT TCustomEmbeddedWB::QueryOwnService(REFGUID guidService, REFIID riid, void** ppvObject) {
-  const bool serves =
-      (guidService == SID_SNewWindowManager && OnEvaluateNewWindow) || guidService == SID_SProtectFocus ||
-      (guidService == SID_SDownloadManager && OnFileDownload) ||
-      (guidService == SID_SHostBehaviorInit && OnPopulateNSTable) ||
-      (guidService == SID_SHTMLOMWindowServices &&
-       (floatingHosting_ || OnMove || OnMoveBy || OnResize || OnResizeBy)) ||
-      (riid == IID_IAuthenticate && OnAuthenticate);
+  const bool serves = (guidService == SID_SNewWindowManager && OnEvaluateNewWindow) ||
+                      guidService == SID_SProtectFocus ||
+                      (guidService == SID_SDownloadManager && OnFileDownload) ||
+                      (guidService == SID_SHostBehaviorInit && OnPopulateNSTable) ||
+                      (guidService == SID_SHTMLOMWindowServices &&
+                       (floatingHosting_ || OnMove || OnMoveBy || OnResize || OnResizeBy)) ||
+                      (riid == IID_IAuthenticate && OnAuthenticate);
   if (!serves) return E_NOINTERFACE;
   return QueryInterface(riid, ppvObject);
 }

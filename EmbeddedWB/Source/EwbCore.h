@@ -85,17 +85,16 @@ using TUserInterfaceOptions = TSet<TUserInterfaceOption>;
 
 // The DLCTL flag of each download-control option.
 inline constexpr DWORD DownloadControlValues[19] = {
-    0x10,      0x20,      0x40,       0x80,       0x100,      0x200,      0x400,
-    0x800,     0x1000,    0x2000,     0x4000,     0x8000,     0x10000,    0x20000,
-    0x40000,   0x10000000, 0x20000000, 0x40000000, 0x80000000u,
+    0x10,   0x20,   0x40,    0x80,    0x100,   0x200,      0x400,      0x800,      0x1000,      0x2000,
+    0x4000, 0x8000, 0x10000, 0x20000, 0x40000, 0x10000000, 0x20000000, 0x40000000, 0x80000000u,
 };
 
 // The DOCHOSTUIFLAG value of each user-interface option (0x8000 has no member,
 // so from ordinal 15 on the flag is one bit above the ordinal).
 inline constexpr DWORD UserInterfaceValues[29] = {
-    0x1,       0x2,       0x4,       0x8,       0x10,       0x20,       0x40,       0x80,
-    0x100,     0x200,     0x400,     0x800,     0x1000,     0x2000,     0x4000,     0x10000,
-    0x20000,   0x40000,   0x80000,   0x100000,  0x200000,   0x400000,   0x800000,   0x1000000,
+    0x1,       0x2,       0x4,       0x8,        0x10,       0x20,     0x40,     0x80,
+    0x100,     0x200,     0x400,     0x800,      0x1000,     0x2000,   0x4000,   0x10000,
+    0x20000,   0x40000,   0x80000,   0x100000,   0x200000,   0x400000, 0x800000, 0x1000000,
     0x2000000, 0x4000000, 0x8000000, 0x10000000, 0x20000000,
 };
 
@@ -129,26 +128,21 @@ using TIEPopupMenus = TSet<TIEPopupMenu>;
 
 // Many events hand the method's result code in and out as `Rezult`.
 using TAllowFocusChangeEvent = std::function<void(TObject* Sender, bool& Value)>;
-using TGetIDsOfNamesEvent =
-    std::function<void(TObject* Sender, REFIID IID, LPOLESTR* Names, UINT NameCount, LCID LocaleID,
-                       DISPID* DispIDs, HRESULT& Rezult)>;
-using TGetTypeInfoEvent = std::function<void(TObject* Sender, UINT Index, LCID LocaleID,
-                                             ITypeInfo*& TypeInfo, HRESULT& Rezult)>;
+using TGetIDsOfNamesEvent = std::function<void(TObject* Sender, REFIID IID, LPOLESTR* Names, UINT NameCount,
+                                               LCID LocaleID, DISPID* DispIDs, HRESULT& Rezult)>;
+using TGetTypeInfoEvent =
+    std::function<void(TObject* Sender, UINT Index, LCID LocaleID, ITypeInfo*& TypeInfo, HRESULT& Rezult)>;
 using TGetTypeInfoCountEvent = std::function<void(TObject* Sender, UINT& Count, HRESULT& Rezult)>;
-using TInvokeEvent =
-    std::function<void(TObject* Sender, DISPID DispID, REFIID IID, LCID LocaleID, WORD Flags,
-                       DISPPARAMS* Params, VARIANT* VarResult, EXCEPINFO* ExcepInfo, UINT* ArgErr,
-                       HRESULT& Rezult)>;
-using TShowHelpEvent =
-    std::function<HRESULT(TObject* Sender, HWND hwnd, LPOLESTR pszHelpFile, UINT uCommand,
-                          DWORD dwData, POINT ptMouse, IDispatch*& pDispatchObjectHit)>;
+using TInvokeEvent = std::function<void(TObject* Sender, DISPID DispID, REFIID IID, LCID LocaleID, WORD Flags,
+                                        DISPPARAMS* Params, VARIANT* VarResult, EXCEPINFO* ExcepInfo,
+                                        UINT* ArgErr, HRESULT& Rezult)>;
+using TShowHelpEvent = std::function<HRESULT(TObject* Sender, HWND hwnd, LPOLESTR pszHelpFile, UINT uCommand,
+                                             DWORD dwData, POINT ptMouse, IDispatch*& pDispatchObjectHit)>;
 using TShowMessageEvent =
-    std::function<HRESULT(TObject* Sender, HWND hwnd, LPOLESTR lpstrText, LPOLESTR lpstrCaption,
-                          DWORD dwType, LPOLESTR lpstrHelpFile, DWORD dwHelpContext,
-                          LRESULT& plResult)>;
+    std::function<HRESULT(TObject* Sender, HWND hwnd, LPOLESTR lpstrText, LPOLESTR lpstrCaption, DWORD dwType,
+                          LPOLESTR lpstrHelpFile, DWORD dwHelpContext, LRESULT& plResult)>;
 // The handler hands out an object with a reference of its own.
-using TFilterDataObjectEvent =
-    std::function<void(TObject* Sender, IDataObject* pDO, IDataObject*& ppDORet)>;
+using TFilterDataObjectEvent = std::function<void(TObject* Sender, IDataObject* pDO, IDataObject*& ppDORet)>;
 using TGetExternalEvent = std::function<void(TObject* Sender, ComPtr<IDispatch>& ppDispatch)>;
 using TGetHostInfoEvent = std::function<void(TObject* Sender, DOCHOSTUIINFO& pInfo)>;
 using TEnableModelessEvent = std::function<void(TObject* Sender, bool fEnable)>;
@@ -158,17 +152,14 @@ using TRezultEvent = std::function<void(TObject* Sender, HRESULT& Rezult)>;
 using TActivateEvent = std::function<void(TObject* Sender, bool fActivate)>;
 using TResizeBorderEvent = std::function<void(TObject* Sender, const RECT* prcBorder,
                                               IOleInPlaceUIWindow* pUIWindow, bool fRameWindow)>;
-using TShowContextMenuEvent =
-    std::function<void(TObject* Sender, DWORD dwID, POINT* ppt, IUnknown* CommandTarget,
-                       IDispatch* Context, HRESULT& Result)>;
-using TShowUIEvent =
-    std::function<void(TObject* Sender, DWORD dwID, IOleInPlaceActiveObject* pActiveObject,
-                       IOleCommandTarget* pCommandTarget, IOleInPlaceFrame* pFrame,
-                       IOleInPlaceUIWindow* pDoc, HRESULT& Rezult)>;
-using TTranslateAcceleratorEvent = std::function<void(
-    TObject* Sender, MSG* lpMsg, const GUID* pguidCmdGroup, DWORD nCmdID, bool& Done)>;
-using TTranslateUrlEvent =
-    std::function<void(TObject* Sender, const String& pchURLIn, String& ppchURLOut)>;
+using TShowContextMenuEvent = std::function<void(
+    TObject* Sender, DWORD dwID, POINT* ppt, IUnknown* CommandTarget, IDispatch* Context, HRESULT& Result)>;
+using TShowUIEvent = std::function<void(TObject* Sender, DWORD dwID, IOleInPlaceActiveObject* pActiveObject,
+                                        IOleCommandTarget* pCommandTarget, IOleInPlaceFrame* pFrame,
+                                        IOleInPlaceUIWindow* pDoc, HRESULT& Rezult)>;
+using TTranslateAcceleratorEvent =
+    std::function<void(TObject* Sender, MSG* lpMsg, const GUID* pguidCmdGroup, DWORD nCmdID, bool& Done)>;
+using TTranslateUrlEvent = std::function<void(TObject* Sender, const String& pchURLIn, String& ppchURLOut)>;
 using TOnDragEnterEvent = std::function<void(TObject* Sender, IDataObject* dataObj, int grfKeyState,
                                              TPoint pt, int& dwEffect, HRESULT& Rezult)>;
 using TOnDragOverEvent =
@@ -188,17 +179,15 @@ using TQueryServiceEvent =
 using TEvaluateNewWindowEvent = std::function<void(
     TObject* Sender, const String& pszUrl, const String& pszName, const String& pszUrlContext,
     const String& pszFeatures, bool fReplace, DWORD dwFlags, DWORD dwUserActionTime, HRESULT& Rezult)>;
-using TDownloadEvent =
-    std::function<void(TObject* Sender, IMoniker* pmk, IBindCtx* pbc, DWORD dwBindVerb,
-                       LONG grfBINDF, BINDINFO* pBindInfo, const String& pszHeaders,
-                       const String& pszRedir, UINT uiCP, HRESULT& Rezult)>;
-using TMenuPreprocess =
-    std::function<void(TObject* Sender, DWORD ID, HMENU Menu, IDispatch* Context)>;
+using TDownloadEvent = std::function<void(TObject* Sender, IMoniker* pmk, IBindCtx* pbc, DWORD dwBindVerb,
+                                          LONG grfBINDF, BINDINFO* pBindInfo, const String& pszHeaders,
+                                          const String& pszRedir, UINT uiCP, HRESULT& Rezult)>;
+using TMenuPreprocess = std::function<void(TObject* Sender, DWORD ID, HMENU Menu, IDispatch* Context)>;
 using TMaskedCtrlCharEvent = std::function<void(TObject* Sender, WideChar MaskedChar)>;
 // A script's window.moveTo, moveBy, resizeTo or resizeBy.
 using TWindowMoveEvent = std::function<void(TObject* Sender, int cx, int cy)>;
-using TAuthenticateEvent = std::function<void(TObject* Sender, HWND& hwnd, String& szUserName,
-                                              String& szPassWord, HRESULT& Rezult)>;
+using TAuthenticateEvent =
+    std::function<void(TObject* Sender, HWND& hwnd, String& szUserName, String& szPassWord, HRESULT& Rezult)>;
 
 // ---------------------------------------------------------------- TCustomEmbeddedWB
 
@@ -283,14 +272,12 @@ class TCustomEmbeddedWB : public TEWB,
   // ---- IDispatch: the ambient properties
   HRESULT GetTypeInfoCount(UINT* pctinfo) override;
   HRESULT GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
-  HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
-                        DISPID* rgDispId) override;
+  HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId) override;
   HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
                  VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
 
   // ---- IDocHostUIHandler, IDocHostUIHandler2
-  HRESULT ShowContextMenu(DWORD dwID, POINT* ppt, IUnknown* pcmdtReserved,
-                          IDispatch* pdispReserved) override;
+  HRESULT ShowContextMenu(DWORD dwID, POINT* ppt, IUnknown* pcmdtReserved, IDispatch* pdispReserved) override;
   HRESULT GetHostInfo(DOCHOSTUIINFO* pInfo) override;
   HRESULT ShowUI(DWORD dwID, IOleInPlaceActiveObject* pActiveObject, IOleCommandTarget* pCommandTarget,
                  IOleInPlaceFrame* pFrame, IOleInPlaceUIWindow* pDoc) override;
@@ -324,11 +311,10 @@ class TCustomEmbeddedWB : public TEWB,
   HRESULT QueryService(REFGUID guidService, REFIID riid, void** ppvObject) override;
 
   // ---- INewWindowManager, IDownloadManager, IAuthenticate
-  HRESULT EvaluateNewWindow(LPCWSTR pszUrl, LPCWSTR pszName, LPCWSTR pszUrlContext,
-                            LPCWSTR pszFeatures, BOOL fReplace, DWORD dwFlags,
-                            DWORD dwUserActionTime) override;
-  HRESULT Download(IMoniker* pmk, IBindCtx* pbc, DWORD dwBindVerb, LONG grfBINDF,
-                   BINDINFO* pBindInfo, LPCOLESTR pszHeaders, LPCOLESTR pszRedir, UINT uiCP) override;
+  HRESULT EvaluateNewWindow(LPCWSTR pszUrl, LPCWSTR pszName, LPCWSTR pszUrlContext, LPCWSTR pszFeatures,
+                            BOOL fReplace, DWORD dwFlags, DWORD dwUserActionTime) override;
+  HRESULT Download(IMoniker* pmk, IBindCtx* pbc, DWORD dwBindVerb, LONG grfBINDF, BINDINFO* pBindInfo,
+                   LPCOLESTR pszHeaders, LPCOLESTR pszRedir, UINT uiCP) override;
   HRESULT Authenticate(HWND* phwnd, LPWSTR* pszUsername, LPWSTR* pszPassword) override;
 
   // ---- IZoomEvents, IProtectFocus, IHostBehaviorInit

@@ -268,17 +268,10 @@ bool CheckWinsock(String& HostName, String& Address, String& ErrorText) {
   }
   if (!resolved) {
     switch (WSAGetLastError()) {
-      case WSAEINPROGRESS:
-        ErrorText = QStringLiteral("WSAEInProgress");
-        break;
-      case WSAENETDOWN:
-        ErrorText = QStringLiteral("WSAENetDown");
-        break;
-      case WSANOTINITIALISED:
-        ErrorText = QStringLiteral("WSANotInitialised");
-        break;
-      default:
-        break;  // other errors have no text of their own
+      case WSAEINPROGRESS: ErrorText = QStringLiteral("WSAEInProgress"); break;
+      case WSAENETDOWN: ErrorText = QStringLiteral("WSAENetDown"); break;
+      case WSANOTINITIALISED: ErrorText = QStringLiteral("WSANotInitialised"); break;
+      default: break;  // other errors have no text of their own
     }
   }
   WSACleanup();
@@ -430,7 +423,8 @@ HWND HtmlHelpDyn(HWND Caller, LPCWSTR File, UINT Command, DWORD_PTR Data) {
 HRESULT CoInternetSetFeatureEnabledDyn(BYTE Feature, DWORD Flags, bool Enable) {
   FARPROC proc = urlMonProc(setFeatureProc, "CoInternetSetFeatureEnabled");
   if (!proc) return E_NOTIMPL;
-  return reinterpret_cast<SetFeatureProc>(proc)(INTERNETFEATURELIST(Feature), Flags, Enable ? BOOL(-1) : BOOL(0));
+  return reinterpret_cast<SetFeatureProc>(proc)(INTERNETFEATURELIST(Feature), Flags,
+                                                Enable ? BOOL(-1) : BOOL(0));
 }
 
 HRESULT CoInternetIsFeatureEnabledDyn(BYTE Feature, DWORD Flags) {

@@ -29,8 +29,8 @@ constexpr int kEditTop = 5;
 
 // The shell's simple auto-completion flag of each option, by ordinal
 // (auto-suggest and auto-append are forced on or off separately).
-constexpr DWORD kAutoCompleteFlags[] = {0, 0, SHACF_FILESYSTEM, SHACF_URLHISTORY, SHACF_URLMRU, SHACF_URLALL,
-                                        SHACF_USETAB};
+constexpr DWORD kAutoCompleteFlags[] = {
+    0, 0, SHACF_FILESYSTEM, SHACF_URLHISTORY, SHACF_URLMRU, SHACF_URLALL, SHACF_USETAB};
 // The auto-complete object's option of each member, by ordinal.
 constexpr DWORD kAutoComplete2Flags[] = {
     ACO_NONE,   ACO_AUTOSUGGEST,        ACO_AUTOAPPEND, ACO_SEARCH,      ACO_FILTERPREFIXES,
@@ -225,9 +225,7 @@ void TCustomIEAddress::ApplyTextOnLoad() {
   if (!browser_) return;
   switch (textOnLoad_) {
     case tlIEHomePage: SetText(browser_->GetIEHomePage()); break;
-    case tlBlank:
-      try {
-        browser_->AssignEmptyDocument(false);
+    case tlBlank: try { browser_->AssignEmptyDocument(false);
       } catch (const Exception&) {
         // A browser that cannot start a page keeps what it shows.
       }
@@ -359,8 +357,7 @@ bool TCustomIEAddress::WaitForBrowser() {
   if (state == READYSTATE_UNINITIALIZED) return false;
   // One action waits once: after a wait that ended without a complete
   // document the rest of the action goes on at once.
-  if (!waitGaveUp_ && browser->HandleAllocated() && !browser->Wait(waitTimeOut_) && self)
-    waitGaveUp_ = true;
+  if (!waitGaveUp_ && browser->HandleAllocated() && !browser->Wait(waitTimeOut_) && self) waitGaveUp_ = true;
   return self && browser && browser_ == browser;
 }
 
@@ -403,8 +400,10 @@ void TCustomIEAddress::SiteToolTip() {
 
 void TCustomIEAddress::SetAutoComplete() {
   if (!EditHandle()) return;
-  DWORD flags = autoCompleteOptions_.Contains(acAutoSuggest) ? SHACF_AUTOSUGGEST_FORCE_ON : SHACF_AUTOSUGGEST_FORCE_OFF;
-  flags |= autoCompleteOptions_.Contains(acAutoAppend) ? SHACF_AUTOAPPEND_FORCE_ON : SHACF_AUTOAPPEND_FORCE_OFF;
+  DWORD flags =
+      autoCompleteOptions_.Contains(acAutoSuggest) ? SHACF_AUTOSUGGEST_FORCE_ON : SHACF_AUTOSUGGEST_FORCE_OFF;
+  flags |=
+      autoCompleteOptions_.Contains(acAutoAppend) ? SHACF_AUTOAPPEND_FORCE_ON : SHACF_AUTOAPPEND_FORCE_OFF;
   for (int i = 0; i < int(std::size(kAutoCompleteFlags)); ++i)
     if (autoCompleteOptions_.Contains(TAutoCompleteOption(i))) flags |= kAutoCompleteFlags[i];
   SHAutoComplete(EditHandle(), flags);
@@ -414,12 +413,14 @@ bool TCustomIEAddress::SetAutoComplete2() {
   autoComplete_.Reset();
   if (!EditHandle()) return false;
   ComPtr<IAutoComplete> complete;
-  if (FAILED(CoCreateInstance(CLSID_AutoComplete, nullptr, CLSCTX_INPROC_SERVER, IID_IAutoComplete, &complete)) ||
+  if (FAILED(CoCreateInstance(CLSID_AutoComplete, nullptr, CLSCTX_INPROC_SERVER, IID_IAutoComplete,
+                              &complete)) ||
       !complete)
     return false;
   autoComplete_ = complete;
   ComPtr<IUnknown> source;
-  if (FAILED(CoCreateInstance(CLSID_ACLHistory, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &source)) || !source)
+  if (FAILED(CoCreateInstance(CLSID_ACLHistory, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &source)) ||
+      !source)
     return false;
   ComPtr<IAutoComplete2> complete2 = complete.As<IAutoComplete2>();
   if (!complete2) return false;
@@ -693,7 +694,8 @@ String GetIECacheFolder() {
   TRegistry reg(KEY_READ);
   reg.RootKey = HKEY_CURRENT_USER;
   try {
-    if (!reg.OpenKeyReadOnly(QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders")))
+    if (!reg.OpenKeyReadOnly(
+            QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders")))
       return String();
     const String folder = reg.ReadString(QStringLiteral("Cache"));
     return folder.isEmpty() ? String() : IncludeTrailingPathDelimiter(folder);

@@ -28,7 +28,15 @@ namespace IEAddress {
 Q_NAMESPACE
 
 // Flags of the shell's simple auto-completion (AutoComplete1).
-enum TAutoCompleteOption { acAutoSuggest, acAutoAppend, acFileSystem, acUrlHistory, acUrlMRU, acUrlAll, acUseTab };
+enum TAutoCompleteOption {
+  acAutoSuggest,
+  acAutoAppend,
+  acFileSystem,
+  acUrlHistory,
+  acUrlMRU,
+  acUrlAll,
+  acUseTab
+};
 Q_ENUM_NS(TAutoCompleteOption)
 using TAutoCompleteOptions = TSet<TAutoCompleteOption>;
 
@@ -279,7 +287,7 @@ class TCustomIEAddress : public TCustomComboBox {
   TColor colorAtLoad_;
   TColor hintColorAtLoad_ = clInfoBk;
   bool loaded_ = false;
-  bool waitGaveUp_ = false;  // a wait of the current action ended incomplete
+  bool waitGaveUp_ = false;        // a wait of the current action ended incomplete
   bool handlerNavigated_ = false;  // OnUrlSelected of this action navigated
   Cardinal waitTimeOut_ = NavigationWaitTimeOut;
   QStringList presets_;  // the entries the form gave the list

@@ -22,16 +22,19 @@ constexpr CodeText kCodeTexts[] = {
     {Integer(0x80004005u), "Failed"},
     {Integer(0x8000FFFFu), "Catastrophic failure"},
     {Integer(0x80030005u), "Unable to access the storage object."},
-    {Integer(0x800401E0u), "The operation was unable to connect to the storage, possibly because a network "
+    {Integer(0x800401E0u),
+     "The operation was unable to connect to the storage, possibly because a network "
      "device could not be connected to. For more information, see IMoniker::BindToObject."},
-    {Integer(0x800401E1u), "The operation could not be completed within the time limit specified by the bind "
+    {Integer(0x800401E1u),
+     "The operation could not be completed within the time limit specified by the bind "
      "context's BIND_OPTS structure."},
     {Integer(0x800401E2u), "Moniker needs to be generic."},
     {Integer(0x800401E3u), "Operation unavailable."},
     {Integer(0x800401E4u), "A moniker could not be created because of invalid URL syntax."},
     {Integer(0x800401E5u), "No object for moniker."},
     {Integer(0x800401E6u), "Bad extension for file."},
-    {Integer(0x800401E7u), "An intermediate object was found but it did not support an interface required for "
+    {Integer(0x800401E7u),
+     "An intermediate object was found but it did not support an interface required for "
      "an operation. For example, an item moniker returns this value if its container does "
      "not support the IOleItemContainer interface."},
     {Integer(0x800401E8u), "Moniker is not bindable."},
@@ -56,7 +59,8 @@ constexpr CodeText kCodeTexts[] = {
     {Integer(0x800C000Au), "The object is not in one of the acceptable MIME types."},
     {Integer(0x800C000Bu), "The Internet connection has timed out."},
     {Integer(0x800C000Cu), "The request was invalid."},
-    {Integer(0x800C000Du), "The protocol is not known and no pluggable protocols have been entered that match."},
+    {Integer(0x800C000Du),
+     "The protocol is not known and no pluggable protocols have been entered that match."},
     {Integer(0x800C000Eu), "A security problem was encountered."},
     {Integer(0x800C000Fu), "The object could not be loaded."},
     {Integer(0x800C0010u), "CoCreateInstance failed."},
@@ -174,13 +178,16 @@ constexpr CodeText kCodeTexts[] = {
     {12038, "The host name in the server's SSL certificate does not match the host name that was requested."},
     {12039, "The application is moving from a non-SSL to an SSL connection because of a redirect."},
     {12040, "The application is moving from an SSL to an non-SSL connection because of a redirect."},
-    {12041, "The content is not entirely secure. Some of the content being viewed may have come "
+    {12041,
+     "The content is not entirely secure. Some of the content being viewed may have come "
      "from unsecured servers."},
-    {12042, "The application is posting and attempting to change multiple lines of text on a "
+    {12042,
+     "The application is posting and attempting to change multiple lines of text on a "
      "server that is not secure."},
     {12043, "The application is posting data to a server that is not secure."},
     {12044, "The server is requesting client authentication."},
-    {12045, "The function is unfamiliar with the Certificate Authority that generated the "
+    {12045,
+     "The function is unfamiliar with the Certificate Authority that generated the "
      "server's certificate."},
     {12046, "Client authorization is not set up on this computer."},
     {12054, "The requested resource requires Fortezza authentication."},
@@ -202,16 +209,11 @@ static_assert(std::size(kCodeTexts) == 161);
 
 String BscfFlagText(Cardinal Flag) {
   switch (Flag) {
-    case 1:
-      return QStringLiteral("Identifed the first call to OnDataAvailable.");
-    case 2:
-      return QStringLiteral("Identifed the intermediate call to OnDataAvailable.");
-    case 4:
-      return QStringLiteral("Identifed the last call to OnDataAvailable.");
-    case 8:
-      return QStringLiteral("All of the requested data is available.");
-    case 16:
-      return QStringLiteral("Size of the data available is unknown.");
+    case 1: return QStringLiteral("Identifed the first call to OnDataAvailable.");
+    case 2: return QStringLiteral("Identifed the intermediate call to OnDataAvailable.");
+    case 4: return QStringLiteral("Identifed the last call to OnDataAvailable.");
+    case 8: return QStringLiteral("All of the requested data is available.");
+    case 16: return QStringLiteral("Size of the data available is unknown.");
     default:
       // Flags given together are no single notification: read them as a code.
       return StatusCodeText(Integer(Flag));

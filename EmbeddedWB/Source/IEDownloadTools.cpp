@@ -45,7 +45,8 @@ String MillisecondsToText(Cardinal Milliseconds) {
     hours = Format(QStringLiteral("%.2d"), {t % 24});
   }
   const String tail = seconds + QStringLiteral("s :") + ms + QStringLiteral("ms");
-  if (hours != QLatin1String("00")) return hours + QStringLiteral("h :") + minutes + QStringLiteral("m :") + tail;
+  if (hours != QLatin1String("00"))
+    return hours + QStringLiteral("h :") + minutes + QStringLiteral("m :") + tail;
   if (minutes != QLatin1String("00")) return minutes + QStringLiteral("m :") + tail;
   return tail;
 }

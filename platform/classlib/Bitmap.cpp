@@ -14,10 +14,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/classlib/Graphics_p.h"
 #include "platform/classlib/Jpeg.h"
 #include "platform/classlib/PngImage.h"
 #include "platform/classlib/Streaming.h"
-#include "platform/classlib/Graphics_p.h"
 
 using namespace graphics_p;
 
@@ -192,8 +192,8 @@ void TBitmap::SaveToStream(TStream& stream) {
   WriteLE32(out, 3780);
   WriteLE32(out, 0);
   WriteLE32(out, 0);
-  const QImage source =
-      bits == 32 ? image_.convertToFormat(QImage::Format_ARGB32) : image_.convertToFormat(QImage::Format_RGB32);
+  const QImage source = bits == 32 ? image_.convertToFormat(QImage::Format_ARGB32)
+                                   : image_.convertToFormat(QImage::Format_RGB32);
   QByteArray row(rowSize, '\0');
   for (int y = height - 1; y >= 0; --y) {
     const QRgb* line = reinterpret_cast<const QRgb*>(source.constScanLine(y));

@@ -14,10 +14,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/classlib/Graphics_p.h"
 #include "platform/classlib/Jpeg.h"
 #include "platform/classlib/PngImage.h"
 #include "platform/classlib/Streaming.h"
-#include "platform/classlib/Graphics_p.h"
 
 using namespace graphics_p;
 
@@ -96,7 +96,8 @@ void TCanvas::ApplyPenAndBrush(QPainter* p) {
     case pmCopy: break;
   }
   // Raster operations are only available on images; elsewhere the pen copies.
-  if (mode != QPainter::CompositionMode_SourceOver && !p->paintEngine()->hasFeature(QPaintEngine::RasterOpModes))
+  if (mode != QPainter::CompositionMode_SourceOver &&
+      !p->paintEngine()->hasFeature(QPaintEngine::RasterOpModes))
     mode = QPainter::CompositionMode_SourceOver;
   p->setCompositionMode(mode);
   p->setPen(pen);
@@ -241,7 +242,8 @@ void TCanvas::TextRect(const TRect& rect, int x, int y, const String& text) {
 int TCanvas::TextWidth(const String& text) {
   QPaintDevice* device = Device();
   const QFont font = font_->ToQFont();
-  return device ? QFontMetrics(font, device).horizontalAdvance(text) : QFontMetrics(font).horizontalAdvance(text);
+  return device ? QFontMetrics(font, device).horizontalAdvance(text)
+                : QFontMetrics(font).horizontalAdvance(text);
 }
 
 int TCanvas::TextHeight(const String& text) {
@@ -267,7 +269,8 @@ void TCanvas::DrawQImage(const TRect& rect, const QImage& image) {
   p->save();
   ApplyCopyMode(p);
   // Reductions (thumbnails) are smoothed; enlargements keep sharp pixels.
-  p->setRenderHint(QPainter::SmoothPixmapTransform, rect.Width() < image.width() || rect.Height() < image.height());
+  p->setRenderHint(QPainter::SmoothPixmapTransform,
+                   rect.Width() < image.width() || rect.Height() < image.height());
   p->drawImage(rect.ToQRect(), image);
   p->restore();
   Changed();

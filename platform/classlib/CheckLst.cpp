@@ -53,7 +53,8 @@ void TCheckListBox::SetItemEnabled(int index, bool value) {
 
 int TCheckListBox::ItemIndent() const {
   const QStyle* style = ListWidget()->style();
-  return style->pixelMetric(QStyle::PM_IndicatorWidth) + 2 * style->pixelMetric(QStyle::PM_FocusFrameHMargin) + 2;
+  return style->pixelMetric(QStyle::PM_IndicatorWidth) +
+         2 * style->pixelMetric(QStyle::PM_FocusFrameHMargin) + 2;
 }
 
 void TCheckListBox::PaintItem(QPainter* painter, const QStyleOptionViewItem& option, int index) {
@@ -63,7 +64,8 @@ void TCheckListBox::PaintItem(QPainter* painter, const QStyleOptionViewItem& opt
   const QStyle* style = ListWidget()->style();
   const int w = style->pixelMetric(QStyle::PM_IndicatorWidth);
   const int h = style->pixelMetric(QStyle::PM_IndicatorHeight);
-  check.rect = QRect(option.rect.left() + (indent - w) / 2, option.rect.top() + (option.rect.height() - h) / 2, w, h);
+  check.rect =
+      QRect(option.rect.left() + (indent - w) / 2, option.rect.top() + (option.rect.height() - h) / 2, w, h);
   check.state &= ~(QStyle::State_On | QStyle::State_Off | QStyle::State_NoChange);
   switch (State(index)) {
     case cbChecked: check.state |= QStyle::State_On; break;

@@ -117,7 +117,7 @@ QWidget* TPageControl::CreateWidget() {
 
 QTabBar* TPageControl::TabBar() const {
   return const_cast<TPageControl*>(this)->Widget()->findChild<QTabBar*>(QStringLiteral("tabs"),
-                                                                         Qt::FindDirectChildrenOnly);
+                                                                        Qt::FindDirectChildrenOnly);
 }
 
 QWidget* TPageControl::ContainerWidget() {

@@ -14,8 +14,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QStyledItemDelegate>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -75,7 +75,8 @@ class TComboWidget : public QComboBox {
     option.currentText.clear();
     option.currentIcon = QIcon();
     painter.drawComplexControl(QStyle::CC_ComboBox, option);
-    const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    const QRect field =
+        style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
     TOwnerDrawState state{odComboBoxEdit};
     if (hasFocus()) state += TOwnerDrawState{odSelected, odFocused};
     if (!isEnabled()) state += odDisabled;
@@ -90,8 +91,7 @@ class TComboWidget : public QComboBox {
   // their key press and take the list's own action only when the key
   // handling let them through.
   bool eventFilter(QObject* watched, QEvent* e) override {
-    if (watched != view() || !combo_ || combo_->Destroyed())
-      return QComboBox::eventFilter(watched, e);
+    if (watched != view() || !combo_ || combo_->Destroyed()) return QComboBox::eventFilter(watched, e);
     if (e->type() == QEvent::ShortcutOverride && IsListKey(static_cast<QKeyEvent*>(e))) {
       e->accept();
       return true;
@@ -101,7 +101,8 @@ class TComboWidget : public QComboBox {
       if (!e->spontaneous() && passingListKey == 0) {
         const WORD vk = VirtualKeyFromQt(key->key(), key->modifiers());
         if (vk) {
-          TMessage m{WM_KEYDOWN, vk, MakeKeyData(1, 0, false, bool(key->modifiers() & Qt::AltModifier), false, false), 0};
+          TMessage m{WM_KEYDOWN, vk,
+                     MakeKeyData(1, 0, false, bool(key->modifiers() & Qt::AltModifier), false, false), 0};
           QPointer<TCustomComboBox> combo(combo_);
           if (combo->DoKeyDown(m)) return true;
           if (!combo) return true;
@@ -277,11 +278,12 @@ void TCustomComboBox::CreateEditWindow() {
       }
     });
   }
-  HWND h = ::CreateWindowHandle(QStringLiteral("Edit"), edit->text(), WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 0,
-                                Handle(), nullptr, edit);
+  HWND h = ::CreateWindowHandle(QStringLiteral("Edit"), edit->text(), WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL,
+                                0, Handle(), nullptr, edit);
   if (!h) throw EOutOfResources(QStringLiteral("Error creating the edit field of '%1'").arg(Name()));
   editHandle_ = h;
-  editDefProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(h, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(editInstance_)));
+  editDefProc_ =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrW(h, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(editInstance_)));
   edit->show();
 }
 
@@ -328,9 +330,7 @@ void TCustomComboBox::SetDropDownCount(int value) {
   ApplyStyle(ComboWidget());
 }
 
-bool TCustomComboBox::DroppedDown() const {
-  return WidgetAllocated() && ComboWidget()->view()->isVisible();
-}
+bool TCustomComboBox::DroppedDown() const { return WidgetAllocated() && ComboWidget()->view()->isVisible(); }
 
 void TCustomComboBox::SetDroppedDown(bool value) {
   if (DroppedDown() == value) return;
@@ -382,7 +382,9 @@ int TCustomComboBox::SelLength() const { return LineSelLength(EditWidget()); }
 void TCustomComboBox::SetSelLength(int value) { SetLineSelLength(EditWidget(), value); }
 String TCustomComboBox::SelText() const { return LineSelText(EditWidget()); }
 void TCustomComboBox::SetSelText(const String& value) { SetLineSelText(EditWidget(), value); }
-void TCustomComboBox::SelectAll() { if (QLineEdit* edit = EditWidget()) edit->selectAll(); }
+void TCustomComboBox::SelectAll() {
+  if (QLineEdit* edit = EditWidget()) edit->selectAll();
+}
 
 void TCustomComboBox::Clear() {
   items_->Clear();

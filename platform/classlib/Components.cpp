@@ -76,8 +76,7 @@ TComponent* TComponent::FindComponent(const String& name) const {
   return nullptr;
 }
 
-void TComponent::ValidateRename(TComponent* AComponent, const String& curName,
-                                const String& newName) const {
+void TComponent::ValidateRename(TComponent* AComponent, const String& curName, const String& newName) const {
   if (newName.isEmpty() || SameText(curName, newName)) return;
   const TComponent* other = FindComponent(newName);
   if (other && other != AComponent)
@@ -87,8 +86,7 @@ void TComponent::ValidateRename(TComponent* AComponent, const String& curName,
 void TComponent::InsertComponent(TComponent* AComponent) {
   if (!AComponent || AComponent->owner_ == this) return;
   for (const TComponent* o = this; o; o = o->owner_)
-    if (o == AComponent)
-      throw EComponentError(QStringLiteral("A component cannot own itself or its owner"));
+    if (o == AComponent) throw EComponentError(QStringLiteral("A component cannot own itself or its owner"));
   ValidateRename(AComponent, String(), AComponent->name_);
   if (AComponent->owner_) AComponent->owner_->RemoveComponent(AComponent);
   components_.append(AComponent);

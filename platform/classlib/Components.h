@@ -159,7 +159,7 @@ const TComponentClass& FindClass(const String& className);
 // only when its bound std::function has exactly that type.
 struct TEventInfo {
   String Name;
-  const std::type_info* Signature = nullptr;  // typeid(std::function<Sig>)
+  const std::type_info* Signature = nullptr;              // typeid(std::function<Sig>)
   std::function<void(TComponent*, const std::any&)> Set;  // the any holds a std::function<Sig>
   std::function<bool(const TComponent*)> Assigned;
 };
@@ -219,9 +219,8 @@ THandlerInfo HandlerEntry(const char* name, R (F::*method)(A...)) {
   info.Signature = &typeid(std::function<R(A...)>);
   info.Bind = [method](TComponent* form) -> std::any {
     F* f = static_cast<F*>(form);
-    return std::function<R(A...)>([f, method](A... args) -> R {
-      return (f->*method)(std::forward<A>(args)...);
-    });
+    return std::function<R(A...)>(
+        [f, method](A... args) -> R { return (f->*method)(std::forward<A>(args)...); });
   };
   return info;
 }
@@ -233,9 +232,8 @@ THandlerInfo HandlerEntry(const char* name, R (F::*method)(A...) const) {
   info.Signature = &typeid(std::function<R(A...)>);
   info.Bind = [method](TComponent* form) -> std::any {
     const F* f = static_cast<const F*>(form);
-    return std::function<R(A...)>([f, method](A... args) -> R {
-      return (f->*method)(std::forward<A>(args)...);
-    });
+    return std::function<R(A...)>(
+        [f, method](A... args) -> R { return (f->*method)(std::forward<A>(args)...); });
   };
   return info;
 }

@@ -10,9 +10,9 @@
 
 #include <algorithm>
 
+#include "platform/classlib/Controls_p.h"
 #include "platform/classlib/Forms.h"
 #include "platform/classlib/Menus.h"
-#include "platform/classlib/Controls_p.h"
 
 using namespace controls_p;
 
@@ -102,7 +102,6 @@ TAnchors AnchorAlign(TAlign a) {
 }
 
 }  // namespace
-
 
 // ---------------------------------------------------------------- TControl
 
@@ -279,8 +278,8 @@ void TControl::SetAlign(TAlign value) {
   align_ = value;
   anchors_ = AnchorAlign(value);
   if (!Loading() && value != alCustom && old != alCustom &&
-      ((old == alTop || old == alBottom) == (value == alLeft || value == alRight)) &&
-      old != alNone && old != alClient && value != alNone && value != alClient) {
+      ((old == alTop || old == alBottom) == (value == alLeft || value == alRight)) && old != alNone &&
+      old != alClient && value != alNone && value != alClient) {
     // Turning a top or bottom bar into a side bar (or back) swaps its extent.
     SetBounds(left_, top_, height_, width_);
   }
@@ -584,7 +583,8 @@ void TControl::Repaint() {
 }
 
 void TControl::Update() {
-  if (widget_ && widget_->isVisible()) QCoreApplication::sendPostedEvents(widget_->window(), QEvent::UpdateRequest);
+  if (widget_ && widget_->isVisible())
+    QCoreApplication::sendPostedEvents(widget_->window(), QEvent::UpdateRequest);
 }
 
 void TControl::BringToFront() {

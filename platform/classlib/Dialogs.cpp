@@ -132,8 +132,8 @@ void TFindDialog::Find() {
 // ---------------------------------------------------------------- message dialogs
 
 TModalResult ModalResultOfButton(TMsgDlgBtn button) {
-  static constexpr TModalResult results[] = {mrYes,   mrNo,    mrOk,  mrCancel,  mrAbort,    mrRetry,
-                                             mrIgnore, mrAll, mrNoToAll, mrYesToAll, mrNone, mrClose};
+  static constexpr TModalResult results[] = {mrYes,    mrNo,  mrOk,      mrCancel,   mrAbort, mrRetry,
+                                             mrIgnore, mrAll, mrNoToAll, mrYesToAll, mrNone,  mrClose};
   return results[button];
 }
 
@@ -301,14 +301,14 @@ class QtDialogService : public TDialogService {
     if (dialog.MaxPage() > 0) box->setMinMax(dialog.MinPage(), dialog.MaxPage());
     if (dialog.FromPage() > 0) box->setFromTo(dialog.FromPage(), dialog.ToPage());
     box->setPrintRange(dialog.PrintRange() == prSelection  ? QAbstractPrintDialog::Selection
-                      : dialog.PrintRange() == prPageNums ? QAbstractPrintDialog::PageRange
-                                                          : QAbstractPrintDialog::AllPages);
+                       : dialog.PrintRange() == prPageNums ? QAbstractPrintDialog::PageRange
+                                                           : QAbstractPrintDialog::AllPages);
     if (dialog.Copies() > 0) printer.setCopyCount(dialog.Copies());
     printer.setCollateCopies(dialog.Collate());
     if (!box.Exec()) return false;
     dialog.SetPrintRange(box->printRange() == QAbstractPrintDialog::Selection   ? prSelection
                          : box->printRange() == QAbstractPrintDialog::PageRange ? prPageNums
-                                                                               : prAllPages);
+                                                                                : prAllPages);
     dialog.SetFromPage(box->fromPage());
     dialog.SetToPage(box->toPage());
     dialog.SetCopies(printer.copyCount());
@@ -335,14 +335,14 @@ class QtDialogService : public TDialogService {
 
   int MessageDlg(const String& msg, TMsgDlgType type, TMsgDlgButtons buttons, int) override {
     static const char* const titles[] = {"Warning", "Error", "Information", "Confirm"};
-    static const char* const captions[] = {"&Yes",  "&No",         "OK",           "Cancel",
-                                           "&Abort", "&Retry",     "&Ignore",      "&All",
-                                           "N&o to All", "Yes to &All", "&Help", "&Close"};
+    static const char* const captions[] = {"&Yes",       "&No",         "OK",      "Cancel",
+                                           "&Abort",     "&Retry",      "&Ignore", "&All",
+                                           "N&o to All", "Yes to &All", "&Help",   "&Close"};
     if (buttons.Empty()) buttons = {mbOK};
     ModalBox<QMessageBox> box;
     box->setText(msg);
     box->setWindowTitle(type == mtCustom ? QGuiApplication::applicationDisplayName()
-                                        : String::fromLatin1(titles[type]));
+                                         : String::fromLatin1(titles[type]));
     switch (type) {
       case mtWarning: box->setIcon(QMessageBox::Warning); break;
       case mtError: box->setIcon(QMessageBox::Critical); break;
@@ -353,9 +353,8 @@ class QtDialogService : public TDialogService {
     QHash<QAbstractButton*, TMsgDlgBtn> map;
     for (int b = mbYes; b <= mbClose; ++b) {
       if (!buttons.Contains(TMsgDlgBtn(b))) continue;
-      QPushButton* button =
-          box->addButton(String::fromLatin1(captions[b]), b == mbHelp ? QMessageBox::HelpRole
-                                                                     : QMessageBox::ActionRole);
+      QPushButton* button = box->addButton(String::fromLatin1(captions[b]),
+                                           b == mbHelp ? QMessageBox::HelpRole : QMessageBox::ActionRole);
       map.insert(button, TMsgDlgBtn(b));
       if (b == DefaultButton(buttons)) box->setDefaultButton(button);
       if (b == EscapeButton(buttons)) box->setEscapeButton(button);

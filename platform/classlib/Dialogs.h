@@ -64,11 +64,28 @@ class TOpenDialog : public TCommonDialog {
 
  public:
   enum TOpenOption {
-    ofReadOnly, ofOverwritePrompt, ofHideReadOnly, ofNoChangeDir, ofShowHelp, ofNoValidate,
-    ofAllowMultiSelect, ofExtensionDifferent, ofPathMustExist, ofFileMustExist, ofCreatePrompt,
-    ofShareAware, ofNoReadOnlyReturn, ofNoTestFileCreate, ofNoNetworkButton, ofNoLongNames,
-    ofOldStyleDialog, ofNoDereferenceLinks, ofEnableIncludeNotify, ofEnableSizing,
-    ofDontAddToRecent, ofForceShowHidden
+    ofReadOnly,
+    ofOverwritePrompt,
+    ofHideReadOnly,
+    ofNoChangeDir,
+    ofShowHelp,
+    ofNoValidate,
+    ofAllowMultiSelect,
+    ofExtensionDifferent,
+    ofPathMustExist,
+    ofFileMustExist,
+    ofCreatePrompt,
+    ofShareAware,
+    ofNoReadOnlyReturn,
+    ofNoTestFileCreate,
+    ofNoNetworkButton,
+    ofNoLongNames,
+    ofOldStyleDialog,
+    ofNoDereferenceLinks,
+    ofEnableIncludeNotify,
+    ofEnableSizing,
+    ofDontAddToRecent,
+    ofForceShowHidden
   };
   Q_ENUM(TOpenOption)
   using TOpenOptions = TSet<TOpenOption>;
@@ -159,9 +176,7 @@ class TPrintDialog : public TCommonDialog {
  public:
   enum TPrintRange { prAllPages, prSelection, prPageNums };
   Q_ENUM(TPrintRange)
-  enum TPrintDialogOption {
-    poPrintToFile, poPageNums, poSelection, poWarning, poHelp, poDisablePrintToFile
-  };
+  enum TPrintDialogOption { poPrintToFile, poPageNums, poSelection, poWarning, poHelp, poDisablePrintToFile };
   Q_ENUM(TPrintDialogOption)
   using TPrintDialogOptions = TSet<TPrintDialogOption>;
 
@@ -221,9 +236,19 @@ class TFindDialog : public TCommonDialog {
 
  public:
   enum TFindOption {
-    frDown, frFindNext, frHideMatchCase, frHideWholeWord, frHideUpDown, frMatchCase,
-    frDisableMatchCase, frDisableUpDown, frDisableWholeWord, frReplace, frReplaceAll,
-    frWholeWord, frShowHelp
+    frDown,
+    frFindNext,
+    frHideMatchCase,
+    frHideWholeWord,
+    frHideUpDown,
+    frMatchCase,
+    frDisableMatchCase,
+    frDisableUpDown,
+    frDisableWholeWord,
+    frReplace,
+    frReplaceAll,
+    frWholeWord,
+    frShowHelp
   };
   Q_ENUM(TFindOption)
   using TFindOptions = TSet<TFindOption>;
@@ -259,7 +284,17 @@ using enum TFindDialog::TFindOption;
 
 enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
 enum TMsgDlgBtn {
-  mbYes, mbNo, mbOK, mbCancel, mbAbort, mbRetry, mbIgnore, mbAll, mbNoToAll, mbYesToAll, mbHelp,
+  mbYes,
+  mbNo,
+  mbOK,
+  mbCancel,
+  mbAbort,
+  mbRetry,
+  mbIgnore,
+  mbAll,
+  mbNoToAll,
+  mbYesToAll,
+  mbHelp,
   mbClose
 };
 using TMsgDlgButtons = TSet<TMsgDlgBtn>;
@@ -301,8 +336,7 @@ class TDialogService {
   // each search the user asks for.
   virtual bool ShowFind(TFindDialog& dialog) = 0;
   virtual void CloseFind(TFindDialog& dialog) = 0;
-  virtual int MessageDlg(const String& msg, TMsgDlgType type, TMsgDlgButtons buttons,
-                         int helpCtx) = 0;
+  virtual int MessageDlg(const String& msg, TMsgDlgType type, TMsgDlgButtons buttons, int helpCtx) = 0;
 };
 
 // The service in use: the one installed, else the one over Qt's dialogs.
@@ -364,8 +398,7 @@ class TScriptedDialogService : public TDialogService {
   bool ExecutePrint(TPrintDialog& dialog) override;
   bool ShowFind(TFindDialog& dialog) override;
   void CloseFind(TFindDialog& dialog) override;
-  int MessageDlg(const String& msg, TMsgDlgType type, TMsgDlgButtons buttons,
-                 int helpCtx) override;
+  int MessageDlg(const String& msg, TMsgDlgType type, TMsgDlgButtons buttons, int helpCtx) override;
 
  private:
   struct DialogAnswer {

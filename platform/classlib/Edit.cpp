@@ -14,8 +14,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QStyledItemDelegate>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -108,10 +108,22 @@ bool HandleLineEditMessage(QLineEdit* edit, TMessage& m) {
       edit->setText(FromBuffer(m.LParam));
       m.Result = TRUE;
       return true;
-    case WM_CUT: edit->cut(); m.Result = 0; return true;
-    case WM_COPY: edit->copy(); m.Result = 0; return true;
-    case WM_PASTE: edit->paste(); m.Result = 0; return true;
-    case WM_CLEAR: edit->del(); m.Result = 0; return true;
+    case WM_CUT:
+      edit->cut();
+      m.Result = 0;
+      return true;
+    case WM_COPY:
+      edit->copy();
+      m.Result = 0;
+      return true;
+    case WM_PASTE:
+      edit->paste();
+      m.Result = 0;
+      return true;
+    case WM_CLEAR:
+      edit->del();
+      m.Result = 0;
+      return true;
     default: return false;
   }
 }
@@ -201,7 +213,9 @@ int TCustomEdit::SelLength() const { return LineSelLength(LineEdit()); }
 void TCustomEdit::SetSelLength(int value) { SetLineSelLength(LineEdit(), value); }
 String TCustomEdit::SelText() const { return LineSelText(LineEdit()); }
 void TCustomEdit::SetSelText(const String& value) { SetLineSelText(LineEdit(), value); }
-void TCustomEdit::SelectAll() { if (QLineEdit* edit = LineEdit()) edit->selectAll(); }
+void TCustomEdit::SelectAll() {
+  if (QLineEdit* edit = LineEdit()) edit->selectAll();
+}
 
 void TCustomEdit::Clear() { SetText(String()); }
 
@@ -369,7 +383,8 @@ void TMemoStrings::Changed() {
   if (!items_.isEmpty() || !memo_->TextEdit()->document()->isEmpty()) {
     String text = items_.join(QLatin1Char('\n'));
     if (!items_.isEmpty()) text += QLatin1Char('\n');
-    if (memo_->TextEdit()->toPlainText() != text) memo_->OwnChange([&] { memo_->TextEdit()->setPlainText(text); });
+    if (memo_->TextEdit()->toPlainText() != text)
+      memo_->OwnChange([&] { memo_->TextEdit()->setPlainText(text); });
   }
   TStrings::Changed();
 }
@@ -535,4 +550,3 @@ void TCustomMemo::KeyPress(WideChar& Key) {
   TCustomEdit::KeyPress(Key);
   if (Key == 13 && !wantReturns_) Key = 0;
 }
-

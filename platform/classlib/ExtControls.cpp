@@ -118,8 +118,7 @@ void TImage::PictureChanged() {
 
 // ---------------------------------------------------------------- TShape
 
-TShape::TShape(TComponent* AOwner)
-    : TGraphicControl(AOwner), brush_(new TBrush(this)), pen_(new TPen(this)) {
+TShape::TShape(TComponent* AOwner) : TGraphicControl(AOwner), brush_(new TBrush(this)), pen_(new TPen(this)) {
   brush_->OnChange = [this](TObject*) { Invalidate(); };
   pen_->OnChange = [this](TObject*) { Invalidate(); };
   SetBounds(0, 0, 65, 65);
@@ -370,8 +369,8 @@ void TSplitter::UpdateControlSize() {
       break;
     case alBottom:
       parent->DisableAlign();
-      control_->SetBounds(control_->Left(), control_->Top() + control_->Height() - newSize_, control_->Width(),
-                          newSize_);
+      control_->SetBounds(control_->Left(), control_->Top() + control_->Height() - newSize_,
+                          control_->Width(), newSize_);
       parent->EnableAlign();
       break;
     default: break;
@@ -395,7 +394,8 @@ void TSplitter::ShowLine(bool show) {
     line_->setPalette(pal);
   }
   // Where the splitter would stand with the new size.
-  const int delta = (Align() == alLeft || Align() == alTop) ? newSize_ - SizeOf(control_) : SizeOf(control_) - newSize_;
+  const int delta =
+      (Align() == alLeft || Align() == alTop) ? newSize_ - SizeOf(control_) : SizeOf(control_) - newSize_;
   if (Horizontal())
     line_->setGeometry(Left() + delta, Top(), Width(), Height());
   else

@@ -91,8 +91,10 @@ void TCustomPanel::Paint() {
   TRect r = ClientRect();
   if (borderStyle_ == bsSingle) Frame3D(c, r, clWindowFrame, clWindowFrame, 1);
   Bevel(c, r, bevelOuter_, Color(), bevelWidth_);
-  if (borderWidth_ > 0 && !ParentBackground()) Frame3D(c, r, Color(), Color(), borderWidth_);
-  else r = TRect(r.Left + borderWidth_, r.Top + borderWidth_, r.Right - borderWidth_, r.Bottom - borderWidth_);
+  if (borderWidth_ > 0 && !ParentBackground())
+    Frame3D(c, r, Color(), Color(), borderWidth_);
+  else
+    r = TRect(r.Left + borderWidth_, r.Top + borderWidth_, r.Right - borderWidth_, r.Bottom - borderWidth_);
   Bevel(c, r, bevelInner_, Color(), bevelWidth_);
 
   const String text = Caption();

@@ -120,7 +120,8 @@ void TCustomForm::Free() {
 void TCustomForm::Release() {
   if (releasePosted_) return;
   releasePosted_ = true;
-  QMetaObject::invokeMethod(this, [this] { Free(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { Free(); }, Qt::QueuedConnection);
 }
 
 // ---- widget and window
@@ -312,7 +313,9 @@ void TCustomForm::SetWindowState(TWindowState value) {
   if (windowState_ == value) return;
   windowState_ = value;
   if (creating_ || Loading() || !Visible() || !handle_) return;
-  ShowWindow(handle_, value == wsMinimized ? SW_MINIMIZE : value == wsMaximized ? SW_SHOWMAXIMIZED : SW_RESTORE);
+  ShowWindow(handle_, value == wsMinimized   ? SW_MINIMIZE
+                      : value == wsMaximized ? SW_SHOWMAXIMIZED
+                                             : SW_RESTORE);
 }
 
 void TCustomForm::SyncWindowState() {
@@ -438,7 +441,8 @@ bool TCustomForm::CloseQuery() {
 
 void TCustomForm::SetActiveControl(TWinControl* control) {
   if (activeControl_ == control) return;
-  if (control && (control == this || GetParentForm(control) != this || (!Loading() && !creating_ && !control->CanFocus())))
+  if (control && (control == this || GetParentForm(control) != this ||
+                  (!Loading() && !creating_ && !control->CanFocus())))
     throw EInvalidOperation(QStringLiteral("Cannot focus a disabled or invisible window"));
   activeControl_ = control;
   if (!Loading() && !creating_ && active_ && control) ::SetFocus(control->Handle());
@@ -618,12 +622,14 @@ void TCustomForm::Paint() {
 TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {
   title_ = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
   icon_ = new TIcon(this);
-  if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()); gui && !gui->windowIcon().isNull()) {
+  if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+      gui && !gui->windowIcon().isNull()) {
     const QIcon icon = gui->windowIcon();
     icon_->FromQImage(icon.pixmap(icon.availableSizes().value(0, QSize(32, 32))).toImage());
   }
   // The application ends when its main form closes, not with its last window.
-  if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) gui->setQuitOnLastWindowClosed(false);
+  if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+    gui->setQuitOnLastWindowClosed(false);
   objectInstance_ = MakeObjectInstance([this](TMessage& m) { MainWndProc(m); });
   handle_ = CreateWindowHandle(QStringLiteral("TApplication"), title_,
                                WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, 0,
@@ -632,10 +638,11 @@ TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {
       SetWindowLongPtrW(handle_, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(objectInstance_)));
   messageFilter_ = AddThreadMessageFilter([this](MSG& msg) { return IsKeyMsg(msg); });
   active_ = QGuiApplication::applicationState() == Qt::ApplicationActive;
-  stateConnection_ = connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
-    const bool active = s == Qt::ApplicationActive;
-    if (active != active_ && handle_) SendMessageW(handle_, WM_ACTIVATEAPP, active ? 1 : 0, 0);
-  });
+  stateConnection_ =
+      connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
+        const bool active = s == Qt::ApplicationActive;
+        if (active != active_ && handle_) SendMessageW(handle_, WM_ACTIVATEAPP, active ? 1 : 0, 0);
+      });
   if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance()) {
     idleConnection_ = connect(d, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
       if (!OnIdle) return;

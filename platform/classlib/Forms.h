@@ -47,8 +47,14 @@ class TCustomForm : public TWinControl {
   Q_ENUM(TBorderIcon)
   using TBorderIcons = TSet<TBorderIcon>;
   enum TPosition {
-    poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly,
-    poScreenCenter, poDesktopCenter, poMainFormCenter, poOwnerFormCenter
+    poDesigned,
+    poDefault,
+    poDefaultPosOnly,
+    poDefaultSizeOnly,
+    poScreenCenter,
+    poDesktopCenter,
+    poMainFormCenter,
+    poOwnerFormCenter
   };
   Q_ENUM(TPosition)
   enum TWindowState { wsNormal, wsMinimized, wsMaximized };

@@ -44,7 +44,8 @@ void TGauge::SetShowText(bool value) {
 void TGauge::SetMinValue(int value) {
   if (value == minValue_) return;
   if (value > maxValue_ && !Loading())
-    throw EInvalidOperation(QStringLiteral("Value must be between %1 and %2").arg(-2147483647 - 1).arg(maxValue_));
+    throw EInvalidOperation(
+        QStringLiteral("Value must be between %1 and %2").arg(-2147483647 - 1).arg(maxValue_));
   minValue_ = value;
   if (progress_ < value) progress_ = value;
   Invalidate();
@@ -122,7 +123,8 @@ void TGauge::Paint() {
       p->drawPie(disc.adjusted(0.5, 0.5, -0.5, -0.5), 0, 180 * 16);
       const QPointF centre(disc.center().x(), r.bottom());
       const double angle = M_PI * (1.0 - percent / 100.0);
-      const QPointF tip(centre.x() + std::cos(angle) * r.width() / 2.0, centre.y() - std::sin(angle) * r.height());
+      const QPointF tip(centre.x() + std::cos(angle) * r.width() / 2.0,
+                        centre.y() - std::sin(angle) * r.height());
       p->setPen(QPen(fore, 2));
       p->drawLine(centre, tip);
       break;

@@ -14,19 +14,17 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/classlib/Graphics_p.h"
 #include "platform/classlib/Jpeg.h"
 #include "platform/classlib/PngImage.h"
 #include "platform/classlib/Streaming.h"
-#include "platform/classlib/Graphics_p.h"
 
 using namespace graphics_p;
 
 namespace {
 
 // a * b / c rounded half away from zero.
-int MulDiv(int a, int b, int c) {
-  return int(std::llround(double(a) * double(b) / double(c)));
-}
+int MulDiv(int a, int b, int c) { return int(std::llround(double(a) * double(b) / double(c))); }
 
 // ---------------------------------------------------------------- system colours
 
@@ -250,9 +248,7 @@ const std::vector<TGraphicsIdent>& CursorIdents() {
   return table;
 }
 
-bool IdentToCursor(const String& ident, int& cursor) {
-  return IdentToValue(CursorIdents(), ident, cursor);
-}
+bool IdentToCursor(const String& ident, int& cursor) { return IdentToValue(CursorIdents(), ident, cursor); }
 
 bool CursorToIdent(int cursor, String& ident) { return ValueToIdent(CursorIdents(), cursor, ident); }
 
@@ -298,8 +294,10 @@ void RegisterGraphicsIdents() {
   static bool registered = false;
   if (registered) return;
   registered = true;
-  for (const TGraphicsIdent& e : ColorIdents()) RegisterIntegerIdents(QStringLiteral("TColor"), {{e.Name, e.Value}});
-  for (const TGraphicsIdent& e : CursorIdents()) RegisterIntegerIdents(QStringLiteral("TCursor"), {{e.Name, e.Value}});
+  for (const TGraphicsIdent& e : ColorIdents())
+    RegisterIntegerIdents(QStringLiteral("TColor"), {{e.Name, e.Value}});
+  for (const TGraphicsIdent& e : CursorIdents())
+    RegisterIntegerIdents(QStringLiteral("TCursor"), {{e.Name, e.Value}});
 }
 
 // ---------------------------------------------------------------- font, brush, pen
@@ -402,9 +400,9 @@ void TBrush::SetStyle(TBrushStyle value) {
 }
 
 QBrush TBrush::ToQBrush() const {
-  static const Qt::BrushStyle styles[] = {Qt::SolidPattern,  Qt::NoBrush,    Qt::HorPattern,
-                                          Qt::VerPattern,    Qt::FDiagPattern, Qt::BDiagPattern,
-                                          Qt::CrossPattern,  Qt::DiagCrossPattern};
+  static const Qt::BrushStyle styles[] = {Qt::SolidPattern, Qt::NoBrush,         Qt::HorPattern,
+                                          Qt::VerPattern,   Qt::FDiagPattern,    Qt::BDiagPattern,
+                                          Qt::CrossPattern, Qt::DiagCrossPattern};
   if (style_ == bsClear) return QBrush(Qt::NoBrush);
   return QBrush(TColorToQColor(color_), styles[style_]);
 }

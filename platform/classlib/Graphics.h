@@ -252,7 +252,14 @@ class TBrush : public TGraphicsObject {
 
  public:
   enum TBrushStyle {
-    bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross
+    bsSolid,
+    bsClear,
+    bsHorizontal,
+    bsVertical,
+    bsFDiagonal,
+    bsBDiagonal,
+    bsCross,
+    bsDiagCross
   };
   Q_ENUM(TBrushStyle)
 
@@ -290,8 +297,22 @@ class TPen : public TGraphicsObject {
   // inverts; pmXor and pmNotXor, pmMerge, pmMask, pmNotCopy combine bits (on
   // bitmaps); the others draw as pmCopy.
   enum TPenMode {
-    pmBlack, pmWhite, pmNop, pmNot, pmCopy, pmNotCopy, pmMergePenNot, pmMaskPenNot,
-    pmMergeNotPen, pmMaskNotPen, pmMerge, pmNotMerge, pmMask, pmNotMask, pmXor, pmNotXor
+    pmBlack,
+    pmWhite,
+    pmNop,
+    pmNot,
+    pmCopy,
+    pmNotCopy,
+    pmMergePenNot,
+    pmMaskPenNot,
+    pmMergeNotPen,
+    pmMaskNotPen,
+    pmMerge,
+    pmNotMerge,
+    pmMask,
+    pmNotMask,
+    pmXor,
+    pmNotXor
   };
   Q_ENUM(TPenMode)
 
@@ -395,7 +416,11 @@ class TCanvas : public TPersistent {
   class PixelRef {
    public:
     operator TColor() const { return canvas_->GetPixel(x_, y_); }
-    PixelRef& operator=(TColor c) { canvas_->SetPixel(x_, y_, c); return *this; }
+    PixelRef& operator=(TColor c) {
+      canvas_->SetPixel(x_, y_, c);
+      return *this;
+    }
+
    private:
     friend class TCanvas;
     PixelRef(TCanvas* c, int x, int y) : canvas_(c), x_(x), y_(y) {}

@@ -14,8 +14,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QStyledItemDelegate>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -87,7 +87,7 @@ QListWidget* TCustomListBox::ListWidget() const {
 
 void TCustomListBox::ApplyStyle(QListWidget* list) {
   list->setFrameShape(borderStyle_ == bsNone ? QFrame::NoFrame : QFrame::StyledPanel);
-  list->setSelectionMode(!multiSelect_   ? QAbstractItemView::SingleSelection
+  list->setSelectionMode(!multiSelect_     ? QAbstractItemView::SingleSelection
                          : extendedSelect_ ? QAbstractItemView::ExtendedSelection
                                            : QAbstractItemView::MultiSelection);
   // Items span the list's width, also after it changes size.

@@ -20,20 +20,17 @@ struct KeyName {
 
 // Names of the keys that are not letters, digits or function keys.
 constexpr KeyName kKeyNames[] = {
-    {VK_BACK, "BkSp"},         {VK_TAB, "Tab"},          {VK_RETURN, "Enter"},
-    {VK_ESCAPE, "Esc"},        {VK_SPACE, "Space"},      {VK_PRIOR, "PgUp"},
-    {VK_NEXT, "PgDn"},         {VK_END, "End"},          {VK_HOME, "Home"},
-    {VK_LEFT, "Left"},         {VK_UP, "Up"},            {VK_RIGHT, "Right"},
-    {VK_DOWN, "Down"},         {VK_INSERT, "Ins"},       {VK_DELETE, "Del"},
-    {VK_NUMPAD0, "Num 0"},     {VK_NUMPAD1, "Num 1"},    {VK_NUMPAD2, "Num 2"},
-    {VK_NUMPAD3, "Num 3"},     {VK_NUMPAD4, "Num 4"},    {VK_NUMPAD5, "Num 5"},
-    {VK_NUMPAD6, "Num 6"},     {VK_NUMPAD7, "Num 7"},    {VK_NUMPAD8, "Num 8"},
-    {VK_NUMPAD9, "Num 9"},     {VK_MULTIPLY, "Num *"},   {VK_ADD, "Num +"},
-    {VK_SUBTRACT, "Num -"},    {VK_DECIMAL, "Num Del"},  {VK_DIVIDE, "Num /"},
-    {VK_OEM_1, ";"},           {VK_OEM_PLUS, "="},       {VK_OEM_COMMA, ","},
-    {VK_OEM_MINUS, "-"},       {VK_OEM_PERIOD, "."},     {VK_OEM_2, "/"},
-    {VK_OEM_3, "`"},           {VK_OEM_4, "["},          {VK_OEM_5, "\\"},
-    {VK_OEM_6, "]"},           {VK_OEM_7, "'"},
+    {VK_BACK, "BkSp"},       {VK_TAB, "Tab"},        {VK_RETURN, "Enter"},  {VK_ESCAPE, "Esc"},
+    {VK_SPACE, "Space"},     {VK_PRIOR, "PgUp"},     {VK_NEXT, "PgDn"},     {VK_END, "End"},
+    {VK_HOME, "Home"},       {VK_LEFT, "Left"},      {VK_UP, "Up"},         {VK_RIGHT, "Right"},
+    {VK_DOWN, "Down"},       {VK_INSERT, "Ins"},     {VK_DELETE, "Del"},    {VK_NUMPAD0, "Num 0"},
+    {VK_NUMPAD1, "Num 1"},   {VK_NUMPAD2, "Num 2"},  {VK_NUMPAD3, "Num 3"}, {VK_NUMPAD4, "Num 4"},
+    {VK_NUMPAD5, "Num 5"},   {VK_NUMPAD6, "Num 6"},  {VK_NUMPAD7, "Num 7"}, {VK_NUMPAD8, "Num 8"},
+    {VK_NUMPAD9, "Num 9"},   {VK_MULTIPLY, "Num *"}, {VK_ADD, "Num +"},     {VK_SUBTRACT, "Num -"},
+    {VK_DECIMAL, "Num Del"}, {VK_DIVIDE, "Num /"},   {VK_OEM_1, ";"},       {VK_OEM_PLUS, "="},
+    {VK_OEM_COMMA, ","},     {VK_OEM_MINUS, "-"},    {VK_OEM_PERIOD, "."},  {VK_OEM_2, "/"},
+    {VK_OEM_3, "`"},         {VK_OEM_4, "["},        {VK_OEM_5, "\\"},      {VK_OEM_6, "]"},
+    {VK_OEM_7, "'"},
 };
 
 String KeyToText(Word key) {
@@ -166,8 +163,7 @@ void TMenuItem::SetRadioItem(bool value) {
 }
 
 TMenuItem* TMenuItem::Items(int index) const {
-  if (index < 0 || index >= items_.size())
-    throw EMenuError(QStringLiteral("Menu index out of range"));
+  if (index < 0 || index >= items_.size()) throw EMenuError(QStringLiteral("Menu index out of range"));
   return items_[index];
 }
 
@@ -180,8 +176,7 @@ void TMenuItem::Insert(int index, TMenuItem* item) {
   for (const TMenuItem* p = this; p; p = p->parent_)
     if (p == item) throw EMenuError(QStringLiteral("Menu inserted twice"));
   item->Unparent();
-  if (index < 0 || index > items_.size())
-    throw EMenuError(QStringLiteral("Menu index out of range"));
+  if (index < 0 || index > items_.size()) throw EMenuError(QStringLiteral("Menu index out of range"));
   items_.insert(index, item);
   item->parent_ = this;
 }

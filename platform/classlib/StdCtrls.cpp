@@ -14,8 +14,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QStyledItemDelegate>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -194,8 +194,8 @@ void TCustomLabel::AdjustBounds() {
   if (text.isEmpty()) text = QStringLiteral(" ");
   const QFontMetrics fm(Font()->ToQFont());
   const int flags = (showAccelChar_ ? Qt::TextShowMnemonic : 0) | (wordWrap_ ? Qt::TextWordWrap : 0);
-  const QRect r = fm.boundingRect(QRect(0, 0, wordWrap_ ? std::max(Width(), 1) : 0x7FFFFF, 0x7FFFFF),
-                                  flags, text);
+  const QRect r =
+      fm.boundingRect(QRect(0, 0, wordWrap_ ? std::max(Width(), 1) : 0x7FFFFF, 0x7FFFFF), flags, text);
   const int w = wordWrap_ ? Width() : r.width();
   int left = Left();
   if (alignment_ == taRightJustify && !wordWrap_) left += Width() - w;
@@ -318,7 +318,9 @@ QWidget* TCheckBox::CreateWidget() {
   return box;
 }
 
-QCheckBox* TCheckBox::CheckBox() const { return qobject_cast<QCheckBox*>(const_cast<TCheckBox*>(this)->Widget()); }
+QCheckBox* TCheckBox::CheckBox() const {
+  return qobject_cast<QCheckBox*>(const_cast<TCheckBox*>(this)->Widget());
+}
 
 void TCheckBox::SetText(const String& value) {
   TWinControl::SetText(value);

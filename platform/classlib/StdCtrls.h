@@ -92,8 +92,19 @@ inline constexpr DWORD ES_AUTOHSCROLL = 0x0080;
 // ---------------------------------------------------------------- owner drawing
 
 enum TOwnerDrawStateItem {
-  odSelected, odGrayed, odDisabled, odChecked, odFocused, odDefault, odHotLight, odInactive,
-  odNoAccel, odNoFocusRect, odReserved1, odReserved2, odComboBoxEdit
+  odSelected,
+  odGrayed,
+  odDisabled,
+  odChecked,
+  odFocused,
+  odDefault,
+  odHotLight,
+  odInactive,
+  odNoAccel,
+  odNoFocusRect,
+  odReserved1,
+  odReserved2,
+  odComboBoxEdit
 };
 using TOwnerDrawState = TSet<TOwnerDrawStateItem>;
 

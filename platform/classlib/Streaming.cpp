@@ -37,17 +37,41 @@ enum class Kind { Unsupported, Bool, Integer, Float, String, Enum, Set, Object, 
 
 bool IntegerLimits(QMetaType mt, qint64& lo, qint64& hi) {
   switch (mt.id()) {
-    case QMetaType::Int: lo = std::numeric_limits<qint32>::min(); hi = std::numeric_limits<qint32>::max(); return true;
-    case QMetaType::UInt: lo = 0; hi = std::numeric_limits<quint32>::max(); return true;
-    case QMetaType::Short: lo = std::numeric_limits<qint16>::min(); hi = std::numeric_limits<qint16>::max(); return true;
-    case QMetaType::UShort: lo = 0; hi = std::numeric_limits<quint16>::max(); return true;
+    case QMetaType::Int:
+      lo = std::numeric_limits<qint32>::min();
+      hi = std::numeric_limits<qint32>::max();
+      return true;
+    case QMetaType::UInt:
+      lo = 0;
+      hi = std::numeric_limits<quint32>::max();
+      return true;
+    case QMetaType::Short:
+      lo = std::numeric_limits<qint16>::min();
+      hi = std::numeric_limits<qint16>::max();
+      return true;
+    case QMetaType::UShort:
+      lo = 0;
+      hi = std::numeric_limits<quint16>::max();
+      return true;
     case QMetaType::Char:
-    case QMetaType::SChar: lo = std::numeric_limits<qint8>::min(); hi = std::numeric_limits<qint8>::max(); return true;
-    case QMetaType::UChar: lo = 0; hi = std::numeric_limits<quint8>::max(); return true;
+    case QMetaType::SChar:
+      lo = std::numeric_limits<qint8>::min();
+      hi = std::numeric_limits<qint8>::max();
+      return true;
+    case QMetaType::UChar:
+      lo = 0;
+      hi = std::numeric_limits<quint8>::max();
+      return true;
     case QMetaType::Long:
-    case QMetaType::LongLong: lo = std::numeric_limits<qint64>::min(); hi = std::numeric_limits<qint64>::max(); return true;
+    case QMetaType::LongLong:
+      lo = std::numeric_limits<qint64>::min();
+      hi = std::numeric_limits<qint64>::max();
+      return true;
     case QMetaType::ULong:
-    case QMetaType::ULongLong: lo = 0; hi = std::numeric_limits<qint64>::max(); return true;
+    case QMetaType::ULongLong:
+      lo = 0;
+      hi = std::numeric_limits<qint64>::max();
+      return true;
     default: return false;
   }
 }
@@ -185,8 +209,7 @@ int HexDigit(QChar c) {
 class TResourceReader {
  public:
   TResourceReader(const String& text, TComponent* root, const String& sourceName, bool into)
-      : s_(text), root_(root), into_(into),
-        source_(sourceName.isEmpty() ? root->ClassName() : sourceName) {}
+      : s_(text), root_(root), into_(into), source_(sourceName.isEmpty() ? root->ClassName() : sourceName) {}
 
   void Read() {
     try {
@@ -335,8 +358,7 @@ class TResourceReader {
       }
       if (!ok) Fail(line_, QStringLiteral("Invalid number"));
     }
-    if (IsIdentChar(At(pos_)) && At(pos_) != QLatin1Char('.'))
-      Fail(line_, QStringLiteral("Invalid number"));
+    if (IsIdentChar(At(pos_)) && At(pos_) != QLatin1Char('.')) Fail(line_, QStringLiteral("Invalid number"));
   }
 
   // Quoted pieces and #nn character codes written without blanks between.
@@ -379,8 +401,12 @@ class TResourceReader {
     }
   }
 
-  bool IsSymbol(const char* sym) const { return tok_.type == Token::Symbol && tok_.text == QLatin1String(sym); }
-  bool IsKeyword(const char* word) const { return tok_.type == Token::Ident && SameText(tok_.text, QLatin1String(word)); }
+  bool IsSymbol(const char* sym) const {
+    return tok_.type == Token::Symbol && tok_.text == QLatin1String(sym);
+  }
+  bool IsKeyword(const char* word) const {
+    return tok_.type == Token::Ident && SameText(tok_.text, QLatin1String(word));
+  }
 
   [[noreturn]] void Unexpected(const String& expected) const {
     if (tok_.type == Token::End) Fail(tok_.line, QStringLiteral("Unexpected end of resource"));
@@ -420,8 +446,7 @@ class TResourceReader {
           Advance();
         }
         return v;
-      default:
-        Unexpected(QStringLiteral("Property value"));
+      default: Unexpected(QStringLiteral("Property value"));
     }
   }
 
@@ -566,11 +591,13 @@ class TResourceReader {
       if (index < 0) Fail(value.line, QStringLiteral("Property %1 does not exist").arg(segments[i]));
       const QMetaProperty p = target->metaObject()->property(index);
       const Kind kind = KindOf(p.metaType());
-      if (kind == Kind::Strings && i + 2 == segments.size() && SameText(segments[i + 1], QLatin1String("Strings"))) {
+      if (kind == Kind::Strings && i + 2 == segments.size() &&
+          SameText(segments[i + 1], QLatin1String("Strings"))) {
         SetStrings(target, p, value);
         return;
       }
-      if (kind != Kind::Object) Fail(value.line, QStringLiteral("Property %1 is not an object").arg(segments[i]));
+      if (kind != Kind::Object)
+        Fail(value.line, QStringLiteral("Property %1 is not an object").arg(segments[i]));
       QObject* next = ObjectOf(Guard(value.line, [&] { return p.read(target); }));
       if (!next) Fail(value.line, QStringLiteral("Property %1 holds no object").arg(segments[i]));
       target = next;
@@ -624,7 +651,8 @@ class TResourceReader {
     IntegerLimits(p.metaType(), lo, hi);
     qint64 v = value.integer;
     // Hexadecimal values fill the bits of a signed 32-bit property ($FF000000).
-    if (value.hex && hi == std::numeric_limits<qint32>::max() && v > hi && v <= 0xFFFFFFFFLL) v -= 0x100000000LL;
+    if (value.hex && hi == std::numeric_limits<qint32>::max() && v > hi && v <= 0xFFFFFFFFLL)
+      v -= 0x100000000LL;
     if (v < lo || v > hi) Fail(value.line, QStringLiteral("Value %1 out of range").arg(value.integer));
     return v;
   }
@@ -650,9 +678,7 @@ class TResourceReader {
         else
           Fail(value.line, QStringLiteral("True or False expected"));
         break;
-      case Kind::Integer:
-        v = MakeInteger(mt, IntegerValue(cls, p, value));
-        break;
+      case Kind::Integer: v = MakeInteger(mt, IntegerValue(cls, p, value)); break;
       case Kind::Enum: {
         const QMetaEnum me = EnumOf(mt);
         if (value.kind == Token::Ident && me.isValid()) {
@@ -665,14 +691,16 @@ class TResourceReader {
           if (found) break;
           int ident = 0;
           if (!IdentToInt(IdentTypeOf(cls, p), value.text, ident))
-            Fail(value.line, QStringLiteral("'%1' is not a value of %2").arg(value.text, QString::fromLatin1(me.name())));
+            Fail(value.line,
+                 QStringLiteral("'%1' is not a value of %2").arg(value.text, QString::fromLatin1(me.name())));
           v = MakeInteger(mt, ident);
         } else {
           const qint64 number = IntegerValue(cls, p, value);
           // Controls index tables by their enumerations: a number that is no
           // member would be read far past them once the form is shown.
           if (me.isValid() && !me.isFlag() && !me.valueToKey(int(number)))
-            Fail(value.line, QStringLiteral("%1 is not a value of %2").arg(number).arg(QString::fromLatin1(me.name())));
+            Fail(value.line,
+                 QStringLiteral("%1 is not a value of %2").arg(number).arg(QString::fromLatin1(me.name())));
           v = MakeInteger(mt, number);
         }
         break;
@@ -715,8 +743,7 @@ class TResourceReader {
         }
         v = QVariant(mt);  // a null pointer
         break;
-      default:
-        break;
+      default: break;
     }
     const bool written = Guard(value.line, [&] { return p.write(target, v); });
     if (!written) Fail(value.line, QStringLiteral("Invalid property value"));
@@ -726,9 +753,11 @@ class TResourceReader {
     if (value.kind != Token::Ident) Fail(value.line, QStringLiteral("Handler name expected"));
     const THandlerInfo* handler = FindHandler(root_->metaObject(), value.text);
     if (!handler)
-      Fail<EMethodNotFound>(value.line, QStringLiteral("Handler %1 not found in %2").arg(value.text, root_->ClassName()));
+      Fail<EMethodNotFound>(value.line,
+                            QStringLiteral("Handler %1 not found in %2").arg(value.text, root_->ClassName()));
     if (*handler->Signature != *event.Signature)
-      Fail(value.line, QStringLiteral("Handler %1 does not match the type of event %2").arg(handler->Name, event.Name));
+      Fail(value.line,
+           QStringLiteral("Handler %1 does not match the type of event %2").arg(handler->Name, event.Name));
     Guard(value.line, [&] { event.Set(comp, handler->Bind(root_)); });
     comp->SetEventBinding(event.Name, handler->Name);
   }
@@ -759,7 +788,7 @@ class TResourceReader {
   TComponent* const root_;
   const bool into_;
   const String source_;
-  String rootName_;               // the root's name in the text
+  String rootName_;              // the root's name in the text
   String component_, property_;  // what is being read, for messages
   QList<QPointer<TComponent>> read_;
   QList<Fixup> fixups_;
@@ -797,13 +826,14 @@ class TResourceWriter {
       explicit WritingFlag(TComponent* comp) : c(comp) { c->state_.Include(csWriting); }
       ~WritingFlag() { c->state_.Exclude(csWriting); }
     } flag(c);
-    Line(level, QStringLiteral("object ") + (c->Name().isEmpty() ? String() : c->Name() + QStringLiteral(": ")) +
-                    c->ClassName());
+    Line(level, QStringLiteral("object ") +
+                    (c->Name().isEmpty() ? String() : c->Name() + QStringLiteral(": ")) + c->ClassName());
     QSet<QObject*> visited;
     WriteProperties(c, DefaultFor(c), String(), level + 1, visited);
     for (const TEventInfo* event : EventsOf(c->metaObject())) {
       const String handler = c->EventBinding(event->Name);
-      if (!handler.isEmpty() && event->Assigned(c)) Line(level + 1, event->Name + QStringLiteral(" = ") + handler);
+      if (!handler.isEmpty() && event->Assigned(c))
+        Line(level + 1, event->Name + QStringLiteral(" = ") + handler);
     }
     for (int i = 0; i < root_->ComponentCount(); ++i) {
       TComponent* child = root_->Components(i);
@@ -850,7 +880,8 @@ class TResourceWriter {
       }
       const String path = prefix + name;
       if (kind == Kind::Object) {
-        if (QObject* child = ObjectOf(value)) WriteProperties(child, ObjectOf(defValue), path + QLatin1Char('.'), level, visited);
+        if (QObject* child = ObjectOf(value))
+          WriteProperties(child, ObjectOf(defValue), path + QLatin1Char('.'), level, visited);
         continue;
       }
       if (kind == Kind::Strings) {
@@ -882,8 +913,7 @@ class TResourceWriter {
   // The value as the reader reads it back; empty when it cannot be written.
   String FormatValue(const QMetaObject* cls, const QMetaProperty& p, Kind kind, const QVariant& value) const {
     switch (kind) {
-      case Kind::Bool:
-        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+      case Kind::Bool: return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
       case Kind::Integer:
       case Kind::Enum: {
         const qint64 v = value.toLongLong();
@@ -903,8 +933,7 @@ class TResourceWriter {
         const double d = value.toDouble();
         return std::isfinite(d) ? QString::number(d, 'g', QLocale::FloatingPointShortest) : String();
       }
-      case Kind::String:
-        return Quoted(value.toString());
+      case Kind::String: return Quoted(value.toString());
       case Kind::Set: {
         quint64 bits = 0;
         QStringList names, members;
@@ -919,8 +948,7 @@ class TResourceWriter {
         if (ref == root_ || (ref->Owner() == root_ && !ref->Name().isEmpty())) return ref->Name();
         return String();  // components of other owners are not streamed
       }
-      default:
-        return String();
+      default: return String();
     }
   }
 

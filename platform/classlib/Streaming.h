@@ -90,7 +90,6 @@ bool InitComponentRes(const String& resourceName, TComponent* root);
 // used to stream such properties (see above). Registering a type again adds
 // to its names. When several names share a value, the first registered is the
 // one written.
-void RegisterIntegerIdents(const String& typeName,
-                           std::initializer_list<std::pair<const char*, int>> idents);
+void RegisterIntegerIdents(const String& typeName, std::initializer_list<std::pair<const char*, int>> idents);
 bool IdentToInt(const String& typeName, const String& ident, int& value);  // case-insensitive
 bool IntToIdent(const String& typeName, int value, String& ident);

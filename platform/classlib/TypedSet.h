@@ -62,11 +62,20 @@ class TSet {
   friend constexpr TSet operator-(TSet a, TSet b) { return FromBits(a.bits_ & ~b.bits_); }
   friend constexpr TSet operator-(TSet a, E e) { return FromBits(a.bits_ & ~Bit(e)); }
   friend constexpr TSet operator*(TSet a, TSet b) { return FromBits(a.bits_ & b.bits_); }
-  constexpr TSet& operator+=(TSet o) { bits_ |= o.bits_; return *this; }
+  constexpr TSet& operator+=(TSet o) {
+    bits_ |= o.bits_;
+    return *this;
+  }
   constexpr TSet& operator+=(E e) { return Include(e); }
-  constexpr TSet& operator-=(TSet o) { bits_ &= ~o.bits_; return *this; }
+  constexpr TSet& operator-=(TSet o) {
+    bits_ &= ~o.bits_;
+    return *this;
+  }
   constexpr TSet& operator-=(E e) { return Exclude(e); }
-  constexpr TSet& operator*=(TSet o) { bits_ &= o.bits_; return *this; }
+  constexpr TSet& operator*=(TSet o) {
+    bits_ &= o.bits_;
+    return *this;
+  }
   friend constexpr bool operator==(TSet a, TSet b) { return a.bits_ == b.bits_; }
   friend constexpr bool operator!=(TSet a, TSet b) { return a.bits_ != b.bits_; }
   // Subset and superset.
@@ -95,9 +104,7 @@ class TSet {
   // "[akLeft, akTop]".
   QString ToString() const { return QLatin1Char('[') + Names().join(QLatin1String(", ")) + QLatin1Char(']'); }
 
-  friend QDataStream& operator<<(QDataStream& s, const TSet& v) {
-    return s << v.bits_ << MemberNames();
-  }
+  friend QDataStream& operator<<(QDataStream& s, const TSet& v) { return s << v.bits_ << MemberNames(); }
   friend QDataStream& operator>>(QDataStream& s, TSet& v) {
     QStringList ignored;
     return s >> v.bits_ >> ignored;

@@ -53,9 +53,7 @@ struct TRect {
 };
 
 constexpr TPoint Point(int x, int y) { return TPoint(x, y); }
-constexpr TRect Rect(int left, int top, int right, int bottom) {
-  return TRect(left, top, right, bottom);
-}
+constexpr TRect Rect(int left, int top, int right, int bottom) { return TRect(left, top, right, bottom); }
 constexpr TRect Bounds(int left, int top, int width, int height) {
   return TRect(left, top, left + width, top + height);
 }

@@ -10,9 +10,9 @@
 
 #include <algorithm>
 
+#include "platform/classlib/Controls_p.h"
 #include "platform/classlib/Forms.h"
 #include "platform/classlib/Menus.h"
-#include "platform/classlib/Controls_p.h"
 
 using namespace controls_p;
 
@@ -331,7 +331,8 @@ void TWinControl::CreateWindowHandle(const TCreateParams& p) {
     QWidget* container = parent_->ContainerWidget();
     if (w->parentWidget() != container) w->setParent(container);
   }
-  defWndProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(h, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(objectInstance_)));
+  defWndProc_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(h, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(objectInstance_)));
   SetWindowHandle(h);
 }
 
@@ -460,7 +461,8 @@ void TWinControl::Dispatch(TMessage& m) {
     case WM_SETTEXT: {
       // Text set on the window from outside becomes the control's text too.
       DefaultHandler(m);
-      const String text = m.LParam ? String::fromUtf16(reinterpret_cast<const char16_t*>(m.LParam)) : String();
+      const String text =
+          m.LParam ? String::fromUtf16(reinterpret_cast<const char16_t*>(m.LParam)) : String();
       if (text != text_) {
         text_ = text;
         Perform(CM_TEXTCHANGED);
@@ -552,7 +554,9 @@ void TWinControl::SetTabStop(bool value) {
   widget_->setFocusPolicy(policy);
 }
 
-int TWinControl::TabOrder() const { return parent_ ? int(parent_->tabList_.indexOf(const_cast<TWinControl*>(this))) : -1; }
+int TWinControl::TabOrder() const {
+  return parent_ ? int(parent_->tabList_.indexOf(const_cast<TWinControl*>(this))) : -1;
+}
 
 void TWinControl::SetTabOrder(int value) {
   if (!parent_) return;
@@ -597,8 +601,7 @@ namespace {
 // A key-down or key-up message: a form that previews keys sees it first, then
 // the control's handler (when it raises the standard events); a key set to 0
 // is swallowed, another key replaces the message's.
-bool DispatchKey(TWinControl* control, TMessage& m, bool stdEvents,
-                 bool (TWinControl::*dispatch)(TMessage&),
+bool DispatchKey(TWinControl* control, TMessage& m, bool stdEvents, bool (TWinControl::*dispatch)(TMessage&),
                  void (TWinControl::*handler)(Word&, TShiftState)) {
   TCustomForm* form = GetParentForm(control);
   if (form && form != control && form->KeyPreview() && (static_cast<TWinControl*>(form)->*dispatch)(m))
@@ -625,7 +628,8 @@ bool TWinControl::DoKeyUp(TMessage& m) {
 
 bool TWinControl::DoKeyPress(TMessage& m) {
   TCustomForm* form = GetParentForm(this);
-  if (form && form != this && form->KeyPreview() && static_cast<TWinControl*>(form)->DoKeyPress(m)) return true;
+  if (form && form != this && form->KeyPreview() && static_cast<TWinControl*>(form)->DoKeyPress(m))
+    return true;
   if (controlStyle_.Contains(csNoStdEvents)) return false;
   WideChar key = WideChar(m.WParam);
   KeyPress(key);

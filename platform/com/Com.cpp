@@ -7,28 +7,24 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <map>
 #include <mutex>
+#include <string>
 #include <tuple>
 
 // ---------------------------------------------------------------- GUID
 
-bool operator<(const GUID& a, const GUID& b) {
-  return std::memcmp(&a, &b, sizeof(GUID)) < 0;
-}
+bool operator<(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) < 0; }
 
 String GUIDToString(REFGUID g) {
   return String::asprintf("{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", unsigned(g.Data1),
-                          unsigned(g.Data2), unsigned(g.Data3), g.Data4[0], g.Data4[1],
-                          g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6],
-                          g.Data4[7]);
+                          unsigned(g.Data2), unsigned(g.Data3), g.Data4[0], g.Data4[1], g.Data4[2],
+                          g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
 }
 
 bool TryStringToGUID(const String& text, GUID& guid) {
   GUID parsed{};
-  const std::u16string_view view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                 std::size_t(text.size()));
+  const std::u16string_view view(reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size()));
   if (!ParseGuid(view, parsed)) return false;
   guid = parsed;
   return true;
@@ -58,15 +54,12 @@ HRESULT IIDFromString(LPCOLESTR text, IID* iid) { return CLSIDFromString(text, i
 
 std::size_t std::hash<GUID>::operator()(const GUID& g) const noexcept { return qHash(g); }
 
-std::size_t qHash(const GUID& g, std::size_t seed) noexcept {
-  return qHashBits(&g, sizeof(GUID), seed);
-}
+std::size_t qHash(const GUID& g, std::size_t seed) noexcept { return qHashBits(&g, sizeof(GUID), seed); }
 
 bool IsSameObject(IUnknown* a, IUnknown* b) {
   if (!a || !b) return a == b;
   ComPtr<IUnknown> ua, ub;
-  if (FAILED(a->QueryInterface(IID_IUnknown, &ua)) ||
-      FAILED(b->QueryInterface(IID_IUnknown, &ub)))
+  if (FAILED(a->QueryInterface(IID_IUnknown, &ua)) || FAILED(b->QueryInterface(IID_IUnknown, &ub)))
     return false;
   return ua == ub;
 }
@@ -158,9 +151,7 @@ BSTR StringToBSTR(const String& s) {
   return SysAllocStringLen(reinterpret_cast<LPCOLESTR>(s.utf16()), UINT(s.size()));
 }
 
-String BSTRToString(BSTR s) {
-  return s ? String::fromUtf16(s, qsizetype(SysStringLen(s))) : String();
-}
+String BSTRToString(BSTR s) { return s ? String::fromUtf16(s, qsizetype(SysStringLen(s))) : String(); }
 
 // ---------------------------------------------------------------- class factories
 

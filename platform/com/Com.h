@@ -220,14 +220,14 @@ constexpr const IID& IidOf() {
   return InterfaceInfo<Interface>::iid;
 }
 
-#define NOCTIVANE_DECLARE_IID(Interface, BaseInterface, text)                        \
-  template <>                                                                        \
-  struct InterfaceInfo<Interface> {                                                  \
-    static_assert(std::is_base_of_v<BaseInterface, Interface>,                       \
-                  #Interface " does not derive from " #BaseInterface);               \
-    using Base = BaseInterface;                                                      \
-    static constexpr IID iid = GuidLiteral(text);                                    \
-  };                                                                                 \
+#define NOCTIVANE_DECLARE_IID(Interface, BaseInterface, text)          \
+  template <>                                                          \
+  struct InterfaceInfo<Interface> {                                    \
+    static_assert(std::is_base_of_v<BaseInterface, Interface>,         \
+                  #Interface " does not derive from " #BaseInterface); \
+    using Base = BaseInterface;                                        \
+    static constexpr IID iid = GuidLiteral(text);                      \
+  };                                                                   \
   inline constexpr const IID& IID_##Interface = InterfaceInfo<Interface>::iid;
 
 struct IUnknown {
@@ -430,11 +430,9 @@ bool UnregisterClassFactory(REFCLSID clsid);
 
 // REGDB_E_CLASSNOTREG for an unknown class; CLASS_E_NOAGGREGATION when an
 // outer unknown is given and the class does not aggregate.
-HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsContext, REFIID riid,
-                         void** ppv);
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsContext, REFIID riid, void** ppv);
 // The class's factory as `riid` (normally IClassFactory).
-HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsContext, void* reserved, REFIID riid,
-                         void** ppv);
+HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsContext, void* reserved, REFIID riid, void** ppv);
 
 // ---------------------------------------------------------------- initialization
 

@@ -96,8 +96,8 @@ HRESULT ConnectionPoint::Advise(IUnknown* pUnkSink, DWORD* pdwCookie) {
 }
 
 HRESULT ConnectionPoint::Unadvise(DWORD dwCookie) {
-  auto it = std::find_if(sinks_.begin(), sinks_.end(),
-                         [dwCookie](const Sink& s) { return s.cookie == dwCookie; });
+  auto it =
+      std::find_if(sinks_.begin(), sinks_.end(), [dwCookie](const Sink& s) { return s.cookie == dwCookie; });
   if (it == sinks_.end()) return CONNECT_E_NOCONNECTION;
   // Released after leaving the list, in case the sink calls back.
   ComPtr<IUnknown> gone = std::move(it->sink);
@@ -128,8 +128,7 @@ void ConnectionPoint::Disconnect() {
 
 // ---------------------------------------------------------------- ConnectionPoints
 
-ConnectionPoints::ConnectionPoints(IConnectionPointContainer* container)
-    : container_(container) {}
+ConnectionPoints::ConnectionPoints(IConnectionPointContainer* container) : container_(container) {}
 
 ConnectionPoints::~ConnectionPoints() {
   for (const auto& point : points_) point->Disconnect();

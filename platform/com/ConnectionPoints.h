@@ -62,8 +62,7 @@ struct IConnectionPointContainer : IUnknown {
   // CONNECT_E_NOCONNECTION when the object has no point for `riid`.
   virtual HRESULT FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) = 0;
 };
-NOCTIVANE_DECLARE_IID(IConnectionPointContainer, IUnknown,
-                      "{B196B284-BAB4-101A-B69C-00AA00341D07}")
+NOCTIVANE_DECLARE_IID(IConnectionPointContainer, IUnknown, "{B196B284-BAB4-101A-B69C-00AA00341D07}")
 
 // One connection point and its sinks. It refers to its container without a
 // reference (the container owns the point); when the container goes, the

@@ -17,8 +17,7 @@ HRESULT DispatchInvoke(IDispatch* disp, DISPID id, WORD flags, const std::vector
   UINT localArgErr = 0;
   const HRESULT hr =
       disp->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                   result ? result->ClearAndGetAddressOf() : nullptr, info,
-                   argErr ? argErr : &localArgErr);
+                   result ? result->ClearAndGetAddressOf() : nullptr, info, argErr ? argErr : &localArgErr);
   if (hr == DISP_E_EXCEPTION && info->pfnDeferredFillIn) {
     info->pfnDeferredFillIn(info);
     info->pfnDeferredFillIn = nullptr;

@@ -10,9 +10,8 @@
 // DISPID_PROPERTYPUT. `result` (may be null) receives the answer. When
 // `excepInfo` is given the caller owns its strings afterwards (ClearExcepInfo);
 // otherwise they are freed here.
-HRESULT DispatchInvoke(IDispatch* disp, DISPID id, WORD flags,
-                       const std::vector<OleVariant>& args = {}, OleVariant* result = nullptr,
-                       EXCEPINFO* excepInfo = nullptr, UINT* argErr = nullptr);
+HRESULT DispatchInvoke(IDispatch* disp, DISPID id, WORD flags, const std::vector<OleVariant>& args = {},
+                       OleVariant* result = nullptr, EXCEPINFO* excepInfo = nullptr, UINT* argErr = nullptr);
 HRESULT DispatchGetProperty(IDispatch* disp, DISPID id, OleVariant& value);
 HRESULT DispatchPutProperty(IDispatch* disp, DISPID id, const OleVariant& value);
 // The dispatch id of a member by name (GetIDsOfNames with one name).

@@ -150,8 +150,8 @@ struct IOleObject : IUnknown {
   virtual HRESULT GetClipboardData(DWORD dwReserved, IDataObject** ppDataObject) = 0;
   // OLEIVERB_INPLACEACTIVATE / OLEIVERB_SHOW / OLEIVERB_UIACTIVATE create the
   // object's window as a child of `hwndParent`, placed at `lprcPosRect`.
-  virtual HRESULT DoVerb(LONG iVerb, MSG* lpmsg, IOleClientSite* pActiveSite, LONG lindex,
-                         HWND hwndParent, const RECT* lprcPosRect) = 0;
+  virtual HRESULT DoVerb(LONG iVerb, MSG* lpmsg, IOleClientSite* pActiveSite, LONG lindex, HWND hwndParent,
+                         const RECT* lprcPosRect) = 0;
   virtual HRESULT EnumVerbs(IEnumOLEVERB** ppEnumOleVerb) = 0;
   virtual HRESULT Update() = 0;
   virtual HRESULT IsUpToDate() = 0;
@@ -195,12 +195,11 @@ NOCTIVANE_DECLARE_IID(IOleInPlaceObject, IOleWindow, "{00000113-0000-0000-C000-0
 
 struct IViewObject : IUnknown {
   // Draws the object's current view scaled into `lprcBounds` of `hdcDraw`.
-  virtual HRESULT Draw(DWORD dwDrawAspect, LONG lindex, void* pvAspect, DVTARGETDEVICE* ptd,
-                       HDC hdcTargetDev, HDC hdcDraw, const RECTL* lprcBounds,
-                       const RECTL* lprcWBounds, BOOL (*pfnContinue)(ULONG_PTR),
-                       ULONG_PTR dwContinue) = 0;
-  virtual HRESULT GetColorSet(DWORD dwDrawAspect, LONG lindex, void* pvAspect,
-                              DVTARGETDEVICE* ptd, HDC hicTargetDev, LOGPALETTE** ppColorSet) = 0;
+  virtual HRESULT Draw(DWORD dwDrawAspect, LONG lindex, void* pvAspect, DVTARGETDEVICE* ptd, HDC hdcTargetDev,
+                       HDC hdcDraw, const RECTL* lprcBounds, const RECTL* lprcWBounds,
+                       BOOL (*pfnContinue)(ULONG_PTR), ULONG_PTR dwContinue) = 0;
+  virtual HRESULT GetColorSet(DWORD dwDrawAspect, LONG lindex, void* pvAspect, DVTARGETDEVICE* ptd,
+                              HDC hicTargetDev, LOGPALETTE** ppColorSet) = 0;
   virtual HRESULT Freeze(DWORD dwDrawAspect, LONG lindex, void* pvAspect, DWORD* pdwFreeze) = 0;
   virtual HRESULT Unfreeze(DWORD dwFreeze) = 0;
   virtual HRESULT SetAdvise(DWORD aspects, DWORD advf, IAdviseSink* pAdvSink) = 0;

@@ -135,8 +135,8 @@ struct IOleCommandTarget : IUnknown {
   virtual HRESULT QueryStatus(const GUID* pguidCmdGroup, ULONG cCmds, OLECMD prgCmds[],
                               OLECMDTEXT* pCmdText) = 0;
   // A null group is the standard command set (OLECMDID_*).
-  virtual HRESULT Exec(const GUID* pguidCmdGroup, DWORD nCmdID, DWORD nCmdexecopt,
-                       VARIANT* pvaIn, VARIANT* pvaOut) = 0;
+  virtual HRESULT Exec(const GUID* pguidCmdGroup, DWORD nCmdID, DWORD nCmdexecopt, VARIANT* pvaIn,
+                       VARIANT* pvaOut) = 0;
 };
 NOCTIVANE_DECLARE_IID(IOleCommandTarget, IUnknown, "{B722BCCB-4E68-101B-A2BC-00AA00404770}")
 
@@ -232,8 +232,7 @@ struct IDataObject : IUnknown {
   virtual HRESULT GetCanonicalFormatEtc(FORMATETC* pformatectIn, FORMATETC* pformatetcOut) = 0;
   virtual HRESULT SetData(FORMATETC* pformatetc, STGMEDIUM* pmedium, BOOL fRelease) = 0;
   virtual HRESULT EnumFormatEtc(DWORD dwDirection, IEnumFORMATETC** ppenumFormatEtc) = 0;
-  virtual HRESULT DAdvise(FORMATETC* pformatetc, DWORD advf, IAdviseSink* pAdvSink,
-                          DWORD* pdwConnection) = 0;
+  virtual HRESULT DAdvise(FORMATETC* pformatetc, DWORD advf, IAdviseSink* pAdvSink, DWORD* pdwConnection) = 0;
   virtual HRESULT DUnadvise(DWORD dwConnection) = 0;
   virtual HRESULT EnumDAdvise(IEnumSTATDATA** ppenumAdvise) = 0;
 };
@@ -255,8 +254,7 @@ enum : DWORD {
 };
 
 struct IDropTarget : IUnknown {
-  virtual HRESULT DragEnter(IDataObject* pDataObj, DWORD grfKeyState, POINTL pt,
-                            DWORD* pdwEffect) = 0;
+  virtual HRESULT DragEnter(IDataObject* pDataObj, DWORD grfKeyState, POINTL pt, DWORD* pdwEffect) = 0;
   virtual HRESULT DragOver(DWORD grfKeyState, POINTL pt, DWORD* pdwEffect) = 0;
   virtual HRESULT DragLeave() = 0;
   virtual HRESULT Drop(IDataObject* pDataObj, DWORD grfKeyState, POINTL pt, DWORD* pdwEffect) = 0;

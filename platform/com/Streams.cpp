@@ -54,8 +54,7 @@ HRESULT TStreamAdapter::Write(const void* pv, ULONG cb, ULONG* pcbWritten) {
   }
 }
 
-HRESULT TStreamAdapter::Seek(std::int64_t dlibMove, DWORD dwOrigin,
-                             std::uint64_t* plibNewPosition) {
+HRESULT TStreamAdapter::Seek(std::int64_t dlibMove, DWORD dwOrigin, std::uint64_t* plibNewPosition) {
   try {
     Int64 base = 0;
     switch (dwOrigin) {
@@ -116,13 +115,9 @@ HRESULT TStreamAdapter::Commit(DWORD) { return S_OK; }
 
 HRESULT TStreamAdapter::Revert() { return S_OK; }
 
-HRESULT TStreamAdapter::LockRegion(std::uint64_t, std::uint64_t, DWORD) {
-  return STG_E_INVALIDFUNCTION;
-}
+HRESULT TStreamAdapter::LockRegion(std::uint64_t, std::uint64_t, DWORD) { return STG_E_INVALIDFUNCTION; }
 
-HRESULT TStreamAdapter::UnlockRegion(std::uint64_t, std::uint64_t, DWORD) {
-  return STG_E_INVALIDFUNCTION;
-}
+HRESULT TStreamAdapter::UnlockRegion(std::uint64_t, std::uint64_t, DWORD) { return STG_E_INVALIDFUNCTION; }
 
 HRESULT TStreamAdapter::Stat(STATSTG* pstatstg, DWORD grfStatFlag) {
   if (!pstatstg) return STG_E_INVALIDPOINTER;
@@ -134,8 +129,7 @@ HRESULT TStreamAdapter::Stat(STATSTG* pstatstg, DWORD grfStatFlag) {
     if (auto* file = dynamic_cast<TFileStream*>(stream_)) {
       const QFileInfo info(file->FileName());
       pstatstg->mtime = toFileTime(info.lastModified());
-      pstatstg->ctime = toFileTime(info.birthTime().isValid() ? info.birthTime()
-                                                               : info.metadataChangeTime());
+      pstatstg->ctime = toFileTime(info.birthTime().isValid() ? info.birthTime() : info.metadataChangeTime());
       pstatstg->atime = toFileTime(info.lastRead());
       if (grfStatFlag == STATFLAG_DEFAULT) {
         pstatstg->pwcsName = CoTaskMemDupString(file->FileName());

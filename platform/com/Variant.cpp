@@ -12,33 +12,26 @@ namespace {
 int valueSize(VARTYPE t) {
   switch (t) {
     case VT_EMPTY:
-    case VT_NULL:
-      return 0;
+    case VT_NULL: return 0;
     case VT_I1:
-    case VT_UI1:
-      return 1;
+    case VT_UI1: return 1;
     case VT_I2:
     case VT_UI2:
-    case VT_BOOL:
-      return 2;
+    case VT_BOOL: return 2;
     case VT_I4:
     case VT_UI4:
     case VT_INT:
     case VT_UINT:
     case VT_R4:
-    case VT_ERROR:
-      return 4;
+    case VT_ERROR: return 4;
     case VT_I8:
     case VT_UI8:
     case VT_R8:
-    case VT_DATE:
-      return 8;
+    case VT_DATE: return 8;
     case VT_BSTR:
     case VT_DISPATCH:
-    case VT_UNKNOWN:
-      return int(sizeof(void*));
-    default:
-      return -1;
+    case VT_UNKNOWN: return int(sizeof(void*));
+    default: return -1;
   }
 }
 
@@ -52,11 +45,17 @@ bool isKnownType(VARTYPE vt) {
 
 bool isInteger(VARTYPE t) {
   switch (t) {
-    case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_UI4:
-    case VT_INT: case VT_UINT: case VT_I8: case VT_UI8:
-      return true;
-    default:
-      return false;
+    case VT_I1:
+    case VT_UI1:
+    case VT_I2:
+    case VT_UI2:
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_I8:
+    case VT_UI8: return true;
+    default: return false;
   }
 }
 
@@ -210,12 +209,32 @@ HRESULT toText(const VARIANT& v, bool alphaBool, String& out) {
 HRESULT checkRange(Int64 value, VARTYPE target) {
   Int64 lo = std::numeric_limits<Int64>::min(), hi = std::numeric_limits<Int64>::max();
   switch (target) {
-    case VT_I1: lo = -128; hi = 127; break;
-    case VT_UI1: lo = 0; hi = 255; break;
-    case VT_I2: lo = -32768; hi = 32767; break;
-    case VT_UI2: lo = 0; hi = 65535; break;
-    case VT_I4: case VT_INT: lo = std::numeric_limits<std::int32_t>::min(); hi = std::numeric_limits<std::int32_t>::max(); break;
-    case VT_UI4: case VT_UINT: lo = 0; hi = std::numeric_limits<std::uint32_t>::max(); break;
+    case VT_I1:
+      lo = -128;
+      hi = 127;
+      break;
+    case VT_UI1:
+      lo = 0;
+      hi = 255;
+      break;
+    case VT_I2:
+      lo = -32768;
+      hi = 32767;
+      break;
+    case VT_UI2:
+      lo = 0;
+      hi = 65535;
+      break;
+    case VT_I4:
+    case VT_INT:
+      lo = std::numeric_limits<std::int32_t>::min();
+      hi = std::numeric_limits<std::int32_t>::max();
+      break;
+    case VT_UI4:
+    case VT_UINT:
+      lo = 0;
+      hi = std::numeric_limits<std::uint32_t>::max();
+      break;
     case VT_UI8: lo = 0; break;
     default: break;
   }
@@ -242,9 +261,8 @@ void storeInteger(VARIANT& out, Int64 value) {
 HRESULT defaultValue(IDispatch* disp, OleVariant& out) {
   if (!disp) return DISP_E_TYPEMISMATCH;
   DISPPARAMS none = {nullptr, nullptr, 0, 0};
-  const HRESULT hr = disp->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT,
-                                  DISPATCH_PROPERTYGET, &none, out.ClearAndGetAddressOf(),
-                                  nullptr, nullptr);
+  const HRESULT hr = disp->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                                  out.ClearAndGetAddressOf(), nullptr, nullptr);
   if (FAILED(hr) || out.vt == VT_DISPATCH || out.vt == VT_UNKNOWN || (out.vt & VT_BYREF))
     return DISP_E_TYPEMISMATCH;
   return S_OK;
@@ -316,8 +334,7 @@ HRESULT convert(OleVariant& in, USHORT flags, VARIANT& out) {
       out.bstrVal = StringToBSTR(text);
       return out.bstrVal ? S_OK : E_OUTOFMEMORY;
     }
-    default:
-      return DISP_E_BADVARTYPE;
+    default: return DISP_E_BADVARTYPE;
   }
 }
 
@@ -342,17 +359,14 @@ HRESULT VariantClear(VARIANT* v) {
   if (!v) return E_INVALIDARG;
   if (!isKnownType(v->vt)) return DISP_E_BADVARTYPE;
   switch (v->vt) {
-    case VT_BSTR:
-      SysFreeString(v->bstrVal);
-      break;
+    case VT_BSTR: SysFreeString(v->bstrVal); break;
     case VT_DISPATCH:
       if (v->pdispVal) v->pdispVal->Release();
       break;
     case VT_UNKNOWN:
       if (v->punkVal) v->punkVal->Release();
       break;
-    default:
-      break;
+    default: break;
   }
   VariantInit(v);
   return S_OK;

@@ -50,24 +50,24 @@ struct VARIANT {
   WORD wReserved2;
   WORD wReserved3;
   union {
-    LONGLONG llVal;     // VT_I8
-    ULONGLONG ullVal;   // VT_UI8
-    LONG lVal;          // VT_I4
-    BYTE bVal;          // VT_UI1
-    SHORT iVal;         // VT_I2
-    float fltVal;       // VT_R4
-    double dblVal;      // VT_R8
+    LONGLONG llVal;        // VT_I8
+    ULONGLONG ullVal;      // VT_UI8
+    LONG lVal;             // VT_I4
+    BYTE bVal;             // VT_UI1
+    SHORT iVal;            // VT_I2
+    float fltVal;          // VT_R4
+    double dblVal;         // VT_R8
     VARIANT_BOOL boolVal;  // VT_BOOL
-    SCODE scode;        // VT_ERROR
-    DATE date;          // VT_DATE
-    BSTR bstrVal;       // VT_BSTR
-    IUnknown* punkVal;  // VT_UNKNOWN
-    IDispatch* pdispVal;  // VT_DISPATCH
-    signed char cVal;   // VT_I1
-    USHORT uiVal;       // VT_UI2
-    ULONG ulVal;        // VT_UI4
-    INT intVal;         // VT_INT
-    UINT uintVal;       // VT_UINT
+    SCODE scode;           // VT_ERROR
+    DATE date;             // VT_DATE
+    BSTR bstrVal;          // VT_BSTR
+    IUnknown* punkVal;     // VT_UNKNOWN
+    IDispatch* pdispVal;   // VT_DISPATCH
+    signed char cVal;      // VT_I1
+    USHORT uiVal;          // VT_UI2
+    ULONG ulVal;           // VT_UI4
+    INT intVal;            // VT_INT
+    UINT uintVal;          // VT_UINT
     // VT_BYREF | type
     LONGLONG* pllVal;
     ULONGLONG* pullVal;
@@ -164,9 +164,8 @@ struct IDispatch : IUnknown {
   virtual HRESULT GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) = 0;
   virtual HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
                                 DISPID* rgDispId) = 0;
-  virtual HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
-                         DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
-                         UINT* puArgErr) = 0;
+  virtual HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
+                         VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
 };
 NOCTIVANE_DECLARE_IID(IDispatch, IUnknown, "{00020400-0000-0000-C000-000000000046}")
 

@@ -36,8 +36,7 @@ String newOutboxFile(const String& dir) {
   for (;;) {
     const String name = dir + QLatin1Char('/') +
                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz")) +
-                        QLatin1Char('-') +
-                        String::number(QRandomGenerator::global()->generate(), 16) +
+                        QLatin1Char('-') + String::number(QRandomGenerator::global()->generate(), 16) +
                         QStringLiteral(".eml");
     if (!QFileInfo::exists(name)) return name;
   }
@@ -107,8 +106,7 @@ TMailHandOff SetMailHandOff(TMailHandOff newHandOff) {
   return std::exchange(handOff, std::move(newHandOff));
 }
 
-ULONG MAPIResolveName(LHANDLE session, ULONG_PTR, LPSTR name, FLAGS, ULONG,
-                      lpMapiRecipDesc* recipient) {
+ULONG MAPIResolveName(LHANDLE session, ULONG_PTR, LPSTR name, FLAGS, ULONG, lpMapiRecipDesc* recipient) {
   if (!recipient) return MAPI_E_FAILURE;
   *recipient = nullptr;
   if (session != 0 && !sessionOpen(session)) return MAPI_E_INVALID_SESSION;
@@ -165,10 +163,9 @@ int MapiLiveBuffers() {
 }
 
 void InitializeMapi() {
-  RegisterStandInModule(QStringLiteral("mapi32.dll"),
-                        {{"MAPILogon", StandInProc(&MAPILogon)},
-                         {"MAPILogoff", StandInProc(&MAPILogoff)},
-                         {"MAPISendMail", StandInProc(&MAPISendMail)},
-                         {"MAPIResolveName", StandInProc(&MAPIResolveName)},
-                         {"MAPIFreeBuffer", StandInProc(&MAPIFreeBuffer)}});
+  RegisterStandInModule(QStringLiteral("mapi32.dll"), {{"MAPILogon", StandInProc(&MAPILogon)},
+                                                       {"MAPILogoff", StandInProc(&MAPILogoff)},
+                                                       {"MAPISendMail", StandInProc(&MAPISendMail)},
+                                                       {"MAPIResolveName", StandInProc(&MAPIResolveName)},
+                                                       {"MAPIFreeBuffer", StandInProc(&MAPIFreeBuffer)}});
 }

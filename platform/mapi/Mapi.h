@@ -108,8 +108,8 @@ inline constexpr ULONG MAPI_E_NOT_SUPPORTED = 26;
 
 // Opens a session; every profile name is accepted (the desktop has one mail
 // client). The handle is non-zero.
-ULONG MAPILogon(ULONG_PTR uiParam, LPSTR profileName, LPSTR password, FLAGS flags,
-                ULONG reserved, LPLHANDLE session);
+ULONG MAPILogon(ULONG_PTR uiParam, LPSTR profileName, LPSTR password, FLAGS flags, ULONG reserved,
+                LPLHANDLE session);
 // MAPI_E_INVALID_SESSION for a handle that is not open.
 ULONG MAPILogoff(LHANDLE session, ULONG_PTR uiParam, FLAGS flags, ULONG reserved);
 // Builds, stores and hands off the message (see above). Session 0 is allowed;
@@ -119,15 +119,14 @@ ULONG MAPILogoff(LHANDLE session, ULONG_PTR uiParam, FLAGS flags, ULONG reserved
 // MAPI_E_ATTACHMENT_OPEN_FAILURE for an attachment that is missing / cannot
 // be read (nothing is written then), MAPI_E_FAILURE when the Outbox cannot be
 // written, else the hand-off's answer.
-ULONG MAPISendMail(LHANDLE session, ULONG_PTR uiParam, lpMapiMessage message, FLAGS flags,
-                   ULONG reserved);
+ULONG MAPISendMail(LHANDLE session, ULONG_PTR uiParam, lpMapiMessage message, FLAGS flags, ULONG reserved);
 // There is no address book: a name that holds a mail address ("a@b.c",
 // "SMTP:a@b.c", "Name <a@b.c>") resolves to a recipient (class To, address
 // "SMTP:" + address, the address as entry identifier) in one buffer that the
 // caller frees with MAPIFreeBuffer; any other name gives
 // MAPI_E_UNKNOWN_RECIPIENT, with or without MAPI_DIALOG.
-ULONG MAPIResolveName(LHANDLE session, ULONG_PTR uiParam, LPSTR name, FLAGS flags,
-                      ULONG reserved, lpMapiRecipDesc* recipient);
+ULONG MAPIResolveName(LHANDLE session, ULONG_PTR uiParam, LPSTR name, FLAGS flags, ULONG reserved,
+                      lpMapiRecipDesc* recipient);
 // Frees a buffer handed out by MAPIResolveName (null is ignored);
 // MAPI_E_FAILURE for a pointer that is no such buffer.
 ULONG MAPIFreeBuffer(LPVOID buffer);

@@ -54,8 +54,7 @@ constexpr int kMaxPlainWord = kMaxLine - 20;
 bool needsEncodedWords(const String& text) {
   if (!isPlainAscii(text) || text.contains(QLatin1String("=?"))) return true;
   const QStringList words = text.split(QLatin1Char(' '));
-  return std::any_of(words.begin(), words.end(),
-                     [](const String& w) { return w.size() > kMaxPlainWord; });
+  return std::any_of(words.begin(), words.end(), [](const String& w) { return w.size() > kMaxPlainWord; });
 }
 
 // Text as RFC 2047 encoded words of at most 75 characters each, never
@@ -153,7 +152,8 @@ QByteArray addrSpec(const String& address) {
   if (at < 0) return out;
   QByteArray domain = utf8.mid(at + 1);
   if (isDotAtom(domain)) return out + '@' + domain;
-  if (domain.size() > 1 && domain.startsWith('[') && domain.endsWith(']')) domain = domain.mid(1, domain.size() - 2);
+  if (domain.size() > 1 && domain.startsWith('[') && domain.endsWith(']'))
+    domain = domain.mid(1, domain.size() - 2);
   QByteArray literal = "[";
   for (char c : domain) {
     if (c == '[' || c == ']' || c == '\\') literal += '\\';
@@ -193,8 +193,7 @@ QByteArray formatAddress(const Address& a) {
 // "Name: value" with the items joined by `separator` and a blank, folded
 // at blanks so that lines stay within the limit. A fold never comes right
 // after the colon or before a line that would hold only blanks.
-QByteArray foldedHeader(const QByteArray& name, const QList<QByteArray>& items,
-                        const QByteArray& separator) {
+QByteArray foldedHeader(const QByteArray& name, const QList<QByteArray>& items, const QByteArray& separator) {
   QList<QByteArray> words;
   for (int i = 0; i < items.size(); ++i) {
     QList<QByteArray> parts = items[i].split(' ');
@@ -257,8 +256,7 @@ QByteArray fileNameParameter(const char* parameter, const String& name) {
     while (!ascii && length < value.size() - at && length > 2 &&
            (value[at + length - 1] == '%' || value[at + length - 2] == '%'))
       --length;
-    pieces << piece(QByteArray(parameter) + '*' + QByteArray::number(n), at == 0,
-                    value.mid(at, length));
+    pieces << piece(QByteArray(parameter) + '*' + QByteArray::number(n), at == 0, value.mid(at, length));
     at += length;
   }
   return pieces.join(";" + kCrLf + ' ');
@@ -267,8 +265,7 @@ QByteArray fileNameParameter(const char* parameter, const String& name) {
 String contentTypeOf(const String& fileName) {
   static const QMimeDatabase db;
   const QMimeType type = db.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension);
-  return type.isValid() && !type.isDefault() ? type.name()
-                                             : QStringLiteral("application/octet-stream");
+  return type.isValid() && !type.isDefault() ? type.name() : QStringLiteral("application/octet-stream");
 }
 
 QByteArray normalizedLines(const String& text) {
@@ -370,9 +367,7 @@ QByteArray BuildMimeMessage(const MapiMessage& message, ULONG& error) {
       case MAPI_BCC:
         if (!empty) bcc << formatAddress(a);
         break;
-      default:
-        error = MAPI_E_BAD_RECIPTYPE;
-        return {};
+      default: error = MAPI_E_BAD_RECIPTYPE; return {};
     }
   }
 
@@ -425,8 +420,7 @@ QByteArray BuildMimeMessage(const MapiMessage& message, ULONG& error) {
     out += "Content-Type: " + contentTypeOf(a.name).toLatin1() + ';' + kCrLf + ' ' +
            fileNameParameter("name", a.name) + kCrLf;
     out += "Content-Transfer-Encoding: base64" + kCrLf;
-    out += "Content-Disposition: attachment;" + kCrLf + ' ' +
-           fileNameParameter("filename", a.name) + kCrLf;
+    out += "Content-Disposition: attachment;" + kCrLf + ' ' + fileNameParameter("filename", a.name) + kCrLf;
     out += kCrLf + base64Lines(a.data);
   }
   out += "--" + boundary + "--" + kCrLf;

@@ -98,23 +98,12 @@ class ScriptErrorEvent final : public ComObject<IHTMLEventObj> {
     if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
     OleVariant value;
     switch (id) {
-      case 1:
-        value = OleVariant(error_.Line);
-        break;
-      case 2:
-        value = OleVariant(error_.Character);
-        break;
-      case 3:
-        value = OleVariant(error_.Code);
-        break;
-      case 4:
-        value = OleVariant(error_.Message);
-        break;
-      case 5:
-        value = OleVariant(error_.Url);
-        break;
-      default:
-        return DISP_E_MEMBERNOTFOUND;
+      case 1: value = OleVariant(error_.Line); break;
+      case 2: value = OleVariant(error_.Character); break;
+      case 3: value = OleVariant(error_.Code); break;
+      case 4: value = OleVariant(error_.Message); break;
+      case 5: value = OleVariant(error_.Url); break;
+      default: return DISP_E_MEMBERNOTFOUND;
     }
     if (result) value.Detach(result);
     return S_OK;
@@ -229,8 +218,7 @@ class LiveDocument final
     if (ppTInfo) *ppTInfo = nullptr;
     return E_NOTIMPL;
   }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID,
-                        DISPID* rgDispId) override {
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
     if (!rgszNames || !rgDispId) return E_POINTER;
     static const struct {
       const char* name;
@@ -250,8 +238,8 @@ class LiveDocument final
     }
     return hr;
   }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                 EXCEPINFO*, UINT*) override {
+  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                 UINT*) override {
     const bool get = flags & DISPATCH_PROPERTYGET;
     const bool put = flags & DISPATCH_PROPERTYPUT;
     if (put) {
@@ -331,8 +319,7 @@ class LiveDocument final
 
   HRESULT put_designMode(BSTR v) override {
     const QString mode = BSTRToString(v).toLower();
-    if (mode != QLatin1String("on") && mode != QLatin1String("off") &&
-        mode != QLatin1String("inherit"))
+    if (mode != QLatin1String("on") && mode != QLatin1String("off") && mode != QLatin1String("inherit"))
       return E_INVALIDARG;
     // "Inherit" is the engine's "off" for a top-level document.
     return runVoid(QStringLiteral("document.designMode = %1;")
@@ -377,9 +364,7 @@ class LiveDocument final
   HRESULT get_cookie(BSTR* p) override { return scriptString(QStringLiteral("document.cookie"), p); }
   // The engine decides the character set of a page by itself.
   HRESULT put_charset(BSTR) override { return E_NOTIMPL; }
-  HRESULT get_charset(BSTR* p) override {
-    return scriptString(QStringLiteral("document.characterSet"), p);
-  }
+  HRESULT get_charset(BSTR* p) override { return scriptString(QStringLiteral("document.characterSet"), p); }
   HRESULT put_defaultCharset(BSTR v) override {
     if (!page_) return E_UNEXPECTED;
     page_->settings()->setDefaultTextEncoding(BSTRToString(v));
@@ -417,8 +402,8 @@ class LiveDocument final
   HRESULT queryCommandValue(BSTR cmdID, VARIANT* pcmdValue) override {
     if (!pcmdValue) return E_POINTER;
     QVariant v;
-    const HRESULT hr = run(
-        QStringLiteral("String(document.queryCommandValue(%1))").arg(jsString(BSTRToString(cmdID))), &v);
+    const HRESULT hr =
+        run(QStringLiteral("String(document.queryCommandValue(%1))").arg(jsString(BSTRToString(cmdID))), &v);
     if (FAILED(hr)) return hr;
     OleVariant(v.toString()).Detach(pcmdValue);
     return S_OK;
@@ -428,9 +413,9 @@ class LiveDocument final
                                  ? QStringLiteral("null")
                                  : jsString(VarToStr(value));
     QVariant v;
-    const HRESULT hr = run(QStringLiteral("document.execCommand(%1, false, %2)")
-                               .arg(jsString(BSTRToString(cmdID)), argument),
-                           &v);
+    const HRESULT hr = run(
+        QStringLiteral("document.execCommand(%1, false, %2)").arg(jsString(BSTRToString(cmdID)), argument),
+        &v);
     if (FAILED(hr)) return hr;
     if (pfRet) *pfRet = v.toBool() ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
@@ -509,20 +494,15 @@ class LiveDocument final
         case OLECMDID_SELECTALL:
         case OLECMDID_PASTE:
         case OLECMDID_SAVEAS:
-        case OLECMDID_FIND:
-          f = OLECMDF_SUPPORTED | OLECMDF_ENABLED;
-          break;
+        case OLECMDID_FIND: f = OLECMDF_SUPPORTED | OLECMDF_ENABLED; break;
         case OLECMDID_COPY:
         case OLECMDID_CUT:
         case OLECMDID_CLEARSELECTION:
           f = OLECMDF_SUPPORTED | (page_ && page_->hasSelection() ? DWORD(OLECMDF_ENABLED) : 0u);
           break;
         case OLECMDID_UNDO:
-        case OLECMDID_REDO:
-          f = OLECMDF_SUPPORTED | OLECMDF_ENABLED;
-          break;
-        default:
-          break;
+        case OLECMDID_REDO: f = OLECMDF_SUPPORTED | OLECMDF_ENABLED; break;
+        default: break;
       }
       prgCmds[i].cmdf = page_ ? f : 0;
     }
@@ -536,8 +516,7 @@ class LiveDocument final
     if (in) VariantCopyInd(&arg, in);
     const bool hasArg = !arg.isEmpty() && !arg.isNull() && arg.vt != VT_ERROR;
     switch (cmd) {
-      case OLECMDID_GETZOOMRANGE:
-        return answer(out, int(4u << 16 | 0u));
+      case OLECMDID_GETZOOMRANGE: return answer(out, int(4u << 16 | 0u));
       case OLECMDID_OPTICAL_GETZOOMRANGE:
         return answer(out, int(unsigned(kMaxOpticalZoom) << 16 | unsigned(kMinOpticalZoom)));
       case OLECMDID_ZOOM:
@@ -555,20 +534,13 @@ class LiveDocument final
         }
         return answer(out, optical ? PageOpticalZoom(page_) : PageTextSize(page_));
       }
-      case OLECMDID_SELECTALL:
-        return trigger(QWebEnginePage::SelectAll);
-      case OLECMDID_COPY:
-        return trigger(QWebEnginePage::Copy);
-      case OLECMDID_CUT:
-        return trigger(QWebEnginePage::Cut);
-      case OLECMDID_PASTE:
-        return trigger(QWebEnginePage::Paste);
-      case OLECMDID_UNDO:
-        return trigger(QWebEnginePage::Undo);
-      case OLECMDID_REDO:
-        return trigger(QWebEnginePage::Redo);
-      case OLECMDID_CLEARSELECTION:
-        return trigger(QWebEnginePage::Unselect);
+      case OLECMDID_SELECTALL: return trigger(QWebEnginePage::SelectAll);
+      case OLECMDID_COPY: return trigger(QWebEnginePage::Copy);
+      case OLECMDID_CUT: return trigger(QWebEnginePage::Cut);
+      case OLECMDID_PASTE: return trigger(QWebEnginePage::Paste);
+      case OLECMDID_UNDO: return trigger(QWebEnginePage::Undo);
+      case OLECMDID_REDO: return trigger(QWebEnginePage::Redo);
+      case OLECMDID_CLEARSELECTION: return trigger(QWebEnginePage::Unselect);
       case OLECMDID_FIND:
         // Without a text the user would be asked for one; there is no box to ask in.
         if (!hasArg) return OLECMDERR_E_CANCELED;
@@ -579,8 +551,7 @@ class LiveDocument final
         const String name = VarToStr(arg);
         return Save(reinterpret_cast<LPCOLESTR>(name.utf16()), TRUE);
       }
-      default:
-        return OLECMDERR_E_NOTSUPPORTED;
+      default: return OLECMDERR_E_NOTSUPPORTED;
     }
   }
 
@@ -610,9 +581,8 @@ class LiveDocument final
   HRESULT queryCommand(const char* method, BSTR cmdID, VARIANT_BOOL* pfRet) {
     if (!pfRet) return E_POINTER;
     QVariant v;
-    const HRESULT hr = run(QStringLiteral("!!document.%1(%2)")
-                               .arg(QLatin1String(method), jsString(BSTRToString(cmdID))),
-                           &v);
+    const HRESULT hr = run(
+        QStringLiteral("!!document.%1(%2)").arg(QLatin1String(method), jsString(BSTRToString(cmdID))), &v);
     if (FAILED(hr)) return hr;
     *pfRet = v.toBool() ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
@@ -707,8 +677,9 @@ bool PageHtml(QWebEnginePage* page, QString& html) {
 
 bool ReplacePageHtml(QWebEnginePage* page, const QString& html) {
   if (!WaitWhilePageLoads(page)) return false;
-  return RunPageScript(page, QStringLiteral("document.open(); document.write(%1); document.close(); true")
-                                 .arg(jsString(html)));
+  return RunPageScript(
+      page,
+      QStringLiteral("document.open(); document.write(%1); document.close(); true").arg(jsString(html)));
 }
 
 int PageTextSize(QWebEnginePage* page) {

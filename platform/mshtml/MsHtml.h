@@ -21,8 +21,7 @@ struct IHTMLWindow2 : IHTMLFramesCollection2 {
   // The event being handled (null when none).
   virtual HRESULT get_event(IHTMLEventObj** p) = 0;
 };
-NOCTIVANE_DECLARE_IID(IHTMLWindow2, IHTMLFramesCollection2,
-                      "{332C4427-26CB-11D0-B483-00C04FD90119}")
+NOCTIVANE_DECLARE_IID(IHTMLWindow2, IHTMLFramesCollection2, "{332C4427-26CB-11D0-B483-00C04FD90119}")
 
 struct IHTMLSelectionObject : IDispatch {};
 NOCTIVANE_DECLARE_IID(IHTMLSelectionObject, IDispatch, "{3050F25A-98B5-11CF-BB82-00AA00BDCE0B}")
@@ -77,8 +76,7 @@ struct IHTMLDocument2 : IHTMLDocument {
   virtual HRESULT queryCommandEnabled(BSTR cmdID, VARIANT_BOOL* pfRet) = 0;
   virtual HRESULT queryCommandState(BSTR cmdID, VARIANT_BOOL* pfRet) = 0;
   virtual HRESULT queryCommandValue(BSTR cmdID, VARIANT* pcmdValue) = 0;
-  virtual HRESULT execCommand(BSTR cmdID, VARIANT_BOOL showUI, VARIANT value,
-                              VARIANT_BOOL* pfRet) = 0;
+  virtual HRESULT execCommand(BSTR cmdID, VARIANT_BOOL showUI, VARIANT value, VARIANT_BOOL* pfRet) = 0;
   virtual HRESULT createElement(BSTR eTag, IHTMLElement** newElem) = 0;
   virtual HRESULT elementFromPoint(LONG x, LONG y, IHTMLElement** elementHit) = 0;
   virtual HRESULT get_parentWindow(IHTMLWindow2** p) = 0;

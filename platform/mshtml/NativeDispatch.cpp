@@ -2,9 +2,7 @@
 
 namespace nativedom {
 
-UINT ArgCount(const DISPPARAMS* params) {
-  return params ? params->cArgs - params->cNamedArgs : 0;
-}
+UINT ArgCount(const DISPPARAMS* params) { return params ? params->cArgs - params->cNamedArgs : 0; }
 
 OleVariant Arg(const DISPPARAMS* params, UINT i) {
   OleVariant value;

@@ -23,9 +23,7 @@ struct DispTable {
   std::span<const DispMember<T>> members;
   DISPID base = 0;
 
-  DISPID idAt(size_t i) const {
-    return members[i].id != DISPID_UNKNOWN ? members[i].id : base + DISPID(i);
-  }
+  DISPID idAt(size_t i) const { return members[i].id != DISPID_UNKNOWN ? members[i].id : base + DISPID(i); }
   // DISPID_UNKNOWN when no member has that name.
   DISPID find(const String& name) const {
     for (size_t i = 0; i < members.size(); ++i)
@@ -78,7 +76,7 @@ void SetResult(VARIANT* result, LONG value);
 void SetResult(VARIANT* result, VARIANT_BOOL value);
 void SetResult(VARIANT* result, VARIANT value);
 template <class I>
-  requires std::is_base_of_v<IUnknown, I>
+requires std::is_base_of_v<IUnknown, I>
 void SetResult(VARIANT* result, I* value) {
   if (!result) {
     if (value) value->Release();
@@ -119,6 +117,6 @@ HRESULT Get(T& self, WORD flags, DISPPARAMS*, VARIANT* result) {
 // A dispatch member for the getter of property `prop` of interface `Iface`,
 // in a table of objects of type Self.
 #define NATIVE_GET(Iface, prop) \
-  { #prop, &::nativedom::Get<&Iface::get_##prop, Self> }
+  { #prop, &::nativedom::Get < &Iface::get_##prop, Self> }
 
 }  // namespace nativedom

@@ -95,8 +95,8 @@ class NativeWindow final : public ComObject<IHTMLWindow2> {
   HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     return LookUpNames(names, count, ids, [](const String& name) { return kTable.find(name); });
   }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                 EXCEPINFO*, UINT*) override {
+  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                 UINT*) override {
     const DispMember<NativeWindow>* m = kTable.byId(id);
     return m ? m->invoke(*this, flags, params, result) : DISP_E_MEMBERNOTFOUND;
   }
@@ -159,8 +159,7 @@ class BindCallback final : public ComObject<IBindStatusCallback, IHttpNegotiate>
     if (pszAdditionalHeaders) *pszAdditionalHeaders = nullptr;
     return S_OK;
   }
-  HRESULT OnResponse(DWORD, LPCWSTR szResponseHeaders, LPCWSTR,
-                     LPWSTR* pszAdditionalRequestHeaders) override;
+  HRESULT OnResponse(DWORD, LPCWSTR szResponseHeaders, LPCWSTR, LPWSTR* pszAdditionalRequestHeaders) override;
 
  private:
   NativeDocument* owner_;
@@ -170,13 +169,13 @@ class BindCallback final : public ComObject<IBindStatusCallback, IHttpNegotiate>
 // ---------------------------------------------------------------- the document
 
 class NativeDocument final
-    : public ComObject<IHTMLDocument2, IHTMLDocument3, IPersistStreamInit, IPersistFile,
-                       IPersistMoniker, IOleObject, IOleControl, IConnectionPointContainer> {
+    : public ComObject<IHTMLDocument2, IHTMLDocument3, IPersistStreamInit, IPersistFile, IPersistMoniker,
+                       IOleObject, IOleControl, IConnectionPointContainer> {
  public:
   NativeDocument() {
     points_.Add(IID_IPropertyNotifySink);
-    window_ = CreateWindowHandle(QStringLiteral("Internet Explorer_Hidden"), String(), 0, 0, nullptr,
-                                 nullptr);
+    window_ =
+        CreateWindowHandle(QStringLiteral("Internet Explorer_Hidden"), String(), 0, 0, nullptr, nullptr);
     instance_ = MakeObjectInstance([this](TMessage& m) { handleMessage(m); });
     SetWindowLongPtrW(window_, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(instance_));
   }
@@ -195,8 +194,8 @@ class NativeDocument final
   HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     return LookUpNames(names, count, ids, [](const String& name) { return kTable.find(name); });
   }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                 EXCEPINFO*, UINT*) override {
+  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                 UINT*) override {
     // The stock ready-state property answers the READYSTATE number; the
     // readyState property by name answers its text.
     if (id == DISPID_READYSTATE) {
@@ -368,8 +367,9 @@ class NativeDocument final
   }
   HRESULT getElementsByTagName(BSTR v, IHTMLElementCollection** pelColl) override {
     const String tag = BSTRToString(v);
-    return Out(pelColl, NewCollection(tree(), tag == QLatin1String("*") ? tree()->all : WithTag(tree()->all, tag),
-                                      dispatch()));
+    return Out(pelColl,
+               NewCollection(tree(), tag == QLatin1String("*") ? tree()->all : WithTag(tree()->all, tag),
+                             dispatch()));
   }
 
   // ---- IPersist*, shared
@@ -548,12 +548,12 @@ class NativeDocument final
     if (stream) ReadToEnd(stream, received_);
   }
   void headersArrived(const String& headers) {
-    static const QRegularExpression kCharset(QStringLiteral(R"(^content-type:.*?charset\s*=\s*["']?([^"';\s]+))"),
-                                             QRegularExpression::CaseInsensitiveOption |
-                                                 QRegularExpression::MultilineOption);
-    static const QRegularExpression kModified(QStringLiteral(R"(^last-modified:\s*(.+?)\s*$)"),
-                                              QRegularExpression::CaseInsensitiveOption |
-                                                  QRegularExpression::MultilineOption);
+    static const QRegularExpression kCharset(
+        QStringLiteral(R"(^content-type:.*?charset\s*=\s*["']?([^"';\s]+))"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::MultilineOption);
+    static const QRegularExpression kModified(
+        QStringLiteral(R"(^last-modified:\s*(.+?)\s*$)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::MultilineOption);
     if (const auto m = kCharset.match(headers); m.hasMatch()) serverCharset_ = m.captured(1);
     if (const auto m = kModified.match(headers); m.hasMatch()) {
       // HTTP dates name their zone GMT, which the RFC 2822 reader wants as an offset.
@@ -646,7 +646,7 @@ class NativeDocument final
       m.Result = DefWindowProcW(window_, m.Msg, m.WParam, m.LParam);
       return;
     }
-    if (m.WParam != WPARAM(generation_)) return;  // a load that was replaced
+    if (m.WParam != WPARAM(generation_)) return;     // a load that was replaced
     const ComPtr<IUnknown> keepAlive(GetUnknown());  // a sink may let the document go
     state_ = READYSTATE(m.LParam);
     points_.ForEachSink(IID_IPropertyNotifySink, [](IUnknown* sink) {
@@ -697,8 +697,7 @@ class NativeDocument final
   static HRESULT InvokeClear(Self& self, WORD flags, DISPPARAMS* params, VARIANT* result);
   static HRESULT InvokeCreateElement(Self& self, WORD flags, DISPPARAMS* params, VARIANT* result);
   static HRESULT InvokeGetElementById(Self& self, WORD flags, DISPPARAMS* params, VARIANT* result);
-  static HRESULT InvokeGetElementsByTagName(Self& self, WORD flags, DISPPARAMS* params,
-                                            VARIANT* result);
+  static HRESULT InvokeGetElementsByTagName(Self& self, WORD flags, DISPPARAMS* params, VARIANT* result);
   static const DispMember<Self> kMembers[];
   static const DispTable<Self> kTable;
 
@@ -749,8 +748,7 @@ HRESULT NativeDocument::InvokeCharset(Self& self, WORD flags, DISPPARAMS* params
   return Get<&IHTMLDocument2::get_charset, Self>(self, flags, params, result);
 }
 
-HRESULT NativeDocument::InvokeDefaultCharset(Self& self, WORD flags, DISPPARAMS* params,
-                                             VARIANT* result) {
+HRESULT NativeDocument::InvokeDefaultCharset(Self& self, WORD flags, DISPPARAMS* params, VARIANT* result) {
   if (flags & DISPATCH_PROPERTYPUT) {
     self.defaultCharset_ = LowerCase(PutText(params).trimmed());
     return S_OK;
@@ -791,8 +789,7 @@ HRESULT NativeDocument::InvokeClear(Self& self, WORD flags, DISPPARAMS*, VARIANT
   return flags & DISPATCH_METHOD ? self.clear() : DISP_E_MEMBERNOTFOUND;
 }
 
-HRESULT NativeDocument::InvokeCreateElement(Self& self, WORD flags, DISPPARAMS* params,
-                                            VARIANT* result) {
+HRESULT NativeDocument::InvokeCreateElement(Self& self, WORD flags, DISPPARAMS* params, VARIANT* result) {
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
   const BSTR tag = StringToBSTR(ArgText(params, 0));
   IHTMLElement* element = nullptr;
@@ -802,8 +799,7 @@ HRESULT NativeDocument::InvokeCreateElement(Self& self, WORD flags, DISPPARAMS* 
   return hr;
 }
 
-HRESULT NativeDocument::InvokeGetElementById(Self& self, WORD flags, DISPPARAMS* params,
-                                             VARIANT* result) {
+HRESULT NativeDocument::InvokeGetElementById(Self& self, WORD flags, DISPPARAMS* params, VARIANT* result) {
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
   const BSTR id = StringToBSTR(ArgText(params, 0));
   IHTMLElement* element = nullptr;

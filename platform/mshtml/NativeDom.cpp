@@ -23,9 +23,8 @@ bool InSet(const String& tag, std::initializer_list<const char*> names) {
 
 // Elements without content or end tag.
 bool IsVoid(const String& tag) {
-  return InSet(tag, {"AREA", "BASE", "BASEFONT", "BGSOUND", "BR", "COL", "EMBED", "FRAME", "HR",
-                     "IMG", "INPUT", "ISINDEX", "KEYGEN", "LINK", "META", "PARAM", "SOURCE",
-                     "TRACK", "WBR"});
+  return InSet(tag, {"AREA", "BASE", "BASEFONT", "BGSOUND", "BR", "COL", "EMBED", "FRAME", "HR", "IMG",
+                     "INPUT", "ISINDEX", "KEYGEN", "LINK", "META", "PARAM", "SOURCE", "TRACK", "WBR"});
 }
 
 // Elements whose text is written as it stands.
@@ -34,14 +33,13 @@ bool IsRawText(const String& tag) {
 }
 
 bool IsBlock(const String& tag) {
-  return InSet(tag, {"ADDRESS", "ARTICLE", "ASIDE",  "BLOCKQUOTE", "BODY",       "CAPTION",
-                     "CENTER",  "DD",      "DIR",    "DIV",        "DL",         "DT",
-                     "FIELDSET", "FIGCAPTION", "FIGURE", "FOOTER", "FORM",       "FRAMESET",
-                     "H1",      "H2",      "H3",     "H4",         "H5",         "H6",
-                     "HEADER",  "HR",      "HTML",   "LEGEND",     "LI",         "LISTING",
-                     "MAIN",    "MENU",    "NAV",    "NOFRAMES",   "OL",         "P",
-                     "PLAINTEXT", "PRE",   "SECTION", "TABLE",     "TBODY",      "TFOOT",
-                     "THEAD",   "TR",      "UL",     "XMP"});
+  return InSet(tag,
+               {"ADDRESS", "ARTICLE",  "ASIDE", "BLOCKQUOTE", "BODY",      "CAPTION",    "CENTER",  "DD",
+                "DIR",     "DIV",      "DL",    "DT",         "FIELDSET",  "FIGCAPTION", "FIGURE",  "FOOTER",
+                "FORM",    "FRAMESET", "H1",    "H2",         "H3",        "H4",         "H5",      "H6",
+                "HEADER",  "HR",       "HTML",  "LEGEND",     "LI",        "LISTING",    "MAIN",    "MENU",
+                "NAV",     "NOFRAMES", "OL",    "P",          "PLAINTEXT", "PRE",        "SECTION", "TABLE",
+                "TBODY",   "TFOOT",    "THEAD", "TR",         "UL",        "XMP"});
 }
 
 bool IsPreformatted(const String& tag) {
@@ -49,13 +47,9 @@ bool IsPreformatted(const String& tag) {
 }
 
 // Elements that show no text.
-bool IsHidden(const String& tag) {
-  return InSet(tag, {"HEAD", "SCRIPT", "STYLE", "TITLE", "TEMPLATE"});
-}
+bool IsHidden(const String& tag) { return InSet(tag, {"HEAD", "SCRIPT", "STYLE", "TITLE", "TEMPLATE"}); }
 
-bool IsAsciiSpace(QChar c) {
-  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
-}
+bool IsAsciiSpace(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f'; }
 
 // ---------------------------------------------------------------- gumbo
 
@@ -114,7 +108,8 @@ String DoctypeMarkup(const GumboDocument& d) {
   const String pub = String::fromUtf8(d.public_identifier);
   const String sys = String::fromUtf8(d.system_identifier);
   if (!pub.isEmpty()) s += QStringLiteral(" PUBLIC \"") + pub + u'"';
-  if (!sys.isEmpty()) s += (pub.isEmpty() ? QStringLiteral(" SYSTEM \"") : QStringLiteral(" \"")) + sys + u'"';
+  if (!sys.isEmpty())
+    s += (pub.isEmpty() ? QStringLiteral(" SYSTEM \"") : QStringLiteral(" \"")) + sys + u'"';
   return s + u'>';
 }
 
@@ -173,8 +168,7 @@ void Convert(const GumboNode* document, Tree& tree) {
         Append(parent, n);
         break;
       }
-      case GUMBO_NODE_DOCUMENT:
-        break;
+      case GUMBO_NODE_DOCUMENT: break;
     }
   }
 }
@@ -237,8 +231,7 @@ void AppendMarkup(String& out, const Node* top, bool withTop) {
       if (withTop) AppendOpenTag(out, top);
       if (IsVoid(top->tag)) return;
       break;
-    case NodeKind::Document:
-      break;
+    case NodeKind::Document: break;
   }
   struct Item {
     const Node* node;
@@ -264,15 +257,12 @@ void AppendMarkup(String& out, const Node* top, bool withTop) {
           AppendEscaped(out, c->text, false);
         break;
       case NodeKind::Comment:
-      case NodeKind::Doctype:
-        out += c->text;
-        break;
+      case NodeKind::Doctype: out += c->text; break;
       case NodeKind::Element:
         AppendOpenTag(out, c);
         if (!IsVoid(c->tag)) stack.push_back({c, 0});
         break;
-      case NodeKind::Document:
-        break;
+      case NodeKind::Document: break;
     }
   }
 }
@@ -452,8 +442,7 @@ std::shared_ptr<Tree> ParseHtml(const String& html, const QUrl& url) {
     // Parse errors are not reported; recording them costs memory that grows
     // with the square of the nesting.
     options.max_errors = 0;
-    const GumboOutput* output =
-        gumbo_parse_with_options(&options, utf8.constData(), size_t(utf8.size()));
+    const GumboOutput* output = gumbo_parse_with_options(&options, utf8.constData(), size_t(utf8.size()));
     Convert(output->document, *tree);
   }
   EnsureTitle(*tree);
@@ -469,7 +458,8 @@ std::shared_ptr<Tree> ParseHtml(const String& html, const QUrl& url) {
 // ---------------------------------------------------------------- decoding
 
 DecodedHtml DecodeHtml(const QByteArray& bytes, const String& declaredCharset, bool useMetaCharset) {
-  if (bytes.startsWith("\xEF\xBB\xBF")) return {Decode(bytes.mid(3), QStringLiteral("utf-8")), QStringLiteral("utf-8")};
+  if (bytes.startsWith("\xEF\xBB\xBF"))
+    return {Decode(bytes.mid(3), QStringLiteral("utf-8")), QStringLiteral("utf-8")};
   if (bytes.startsWith("\xFF\xFE"))
     return {Decode(bytes.mid(2), QStringLiteral("utf-16le")), QStringLiteral("utf-16le")};
   if (bytes.startsWith("\xFE\xFF"))
@@ -585,9 +575,7 @@ String DocumentTitle(const Tree& tree) {
 
 // ---------------------------------------------------------------- addresses
 
-String UrlProtocol(const QUrl& url) {
-  return url.scheme().isEmpty() ? String() : url.scheme() + u':';
-}
+String UrlProtocol(const QUrl& url) { return url.scheme().isEmpty() ? String() : url.scheme() + u':'; }
 
 String UrlProtocolName(const QUrl& url) {
   const String scheme = url.scheme();

@@ -60,12 +60,19 @@ String NormalColor(const String& value) {
 
 bool IsNumberType(VARTYPE vt) {
   switch (vt & VT_TYPEMASK) {
-    case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_INT:
-    case VT_UI1: case VT_UI2: case VT_UI4: case VT_UI8: case VT_UINT:
-    case VT_R4: case VT_R8:
-      return true;
-    default:
-      return false;
+    case VT_I1:
+    case VT_I2:
+    case VT_I4:
+    case VT_I8:
+    case VT_INT:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_UI8:
+    case VT_UINT:
+    case VT_R4:
+    case VT_R8: return true;
+    default: return false;
   }
 }
 
@@ -88,8 +95,8 @@ String AttributeName(BSTR name) {
 }
 
 bool IsFormControl(const Node* n) {
-  return n->is("INPUT") || n->is("SELECT") || n->is("TEXTAREA") || n->is("BUTTON") ||
-         n->is("FIELDSET") || n->is("OBJECT");
+  return n->is("INPUT") || n->is("SELECT") || n->is("TEXTAREA") || n->is("BUTTON") || n->is("FIELDSET") ||
+         n->is("OBJECT");
 }
 
 // ---------------------------------------------------------------- elements
@@ -120,10 +127,9 @@ const TagInterface kTagInterfaces[] = {
 
 class ElementObject final
     : public ComObject<IHTMLElement, IHTMLAnchorElement, IHTMLImgElement, IHTMLMetaElement,
-                       IHTMLScriptElement, IHTMLFormElement, IHTMLBodyElement,
-                       IHTMLFrameSetElement, IHTMLBaseElement, IHTMLBaseFontElement,
-                       IHTMLBRElement, IHTMLHRElement, IHTMLDivElement, IHTMLFontElement,
-                       IHTMLMarqueeElement, IHTMLCommentElement> {
+                       IHTMLScriptElement, IHTMLFormElement, IHTMLBodyElement, IHTMLFrameSetElement,
+                       IHTMLBaseElement, IHTMLBaseFontElement, IHTMLBRElement, IHTMLHRElement,
+                       IHTMLDivElement, IHTMLFontElement, IHTMLMarqueeElement, IHTMLCommentElement> {
  public:
   ElementObject(std::shared_ptr<Tree> tree, Node* node, IDispatch* document)
       : tree_(std::move(tree)), node_(node), document_(document) {
@@ -161,8 +167,8 @@ class ElementObject final
       return id != DISPID_UNKNOWN ? id : own.find(name);
     });
   }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                 EXCEPINFO*, UINT*) override {
+  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                 UINT*) override {
     const DispMember<ElementObject>* m = kCommonTable.byId(id);
     if (!m) m = tagTable().byId(id);
     return m ? m->invoke(*this, flags, params, result) : DISP_E_MEMBERNOTFOUND;
@@ -505,46 +511,33 @@ HRESULT InvokeToString(Self& self, WORD flags, DISPPARAMS*, VARIANT* result) {
 }
 
 const DispMember<Self> kCommonMembers[] = {
-    NATIVE_GET(IHTMLElement, className),
-    NATIVE_GET(IHTMLElement, id),
-    NATIVE_GET(IHTMLElement, tagName),
-    NATIVE_GET(IHTMLElement, parentElement),
-    NATIVE_GET(IHTMLElement, document),
-    NATIVE_GET(IHTMLElement, title),
-    NATIVE_GET(IHTMLElement, language),
-    NATIVE_GET(IHTMLElement, sourceIndex),
-    NATIVE_GET(IHTMLElement, recordNumber),
-    NATIVE_GET(IHTMLElement, lang),
-    NATIVE_GET(IHTMLElement, offsetLeft),
-    NATIVE_GET(IHTMLElement, offsetTop),
-    NATIVE_GET(IHTMLElement, offsetWidth),
-    NATIVE_GET(IHTMLElement, offsetHeight),
-    NATIVE_GET(IHTMLElement, offsetParent),
-    NATIVE_GET(IHTMLElement, innerHTML),
-    NATIVE_GET(IHTMLElement, innerText),
-    NATIVE_GET(IHTMLElement, outerHTML),
-    NATIVE_GET(IHTMLElement, outerText),
-    NATIVE_GET(IHTMLElement, children),
-    NATIVE_GET(IHTMLElement, all),
-    {"getAttribute", &InvokeGetAttribute},
-    {"setAttribute", &InvokeSetAttribute},
-    {"removeAttribute", &InvokeRemoveAttribute},
-    {"contains", &InvokeContains},
-    {"click", &InvokeClick},
+    NATIVE_GET(IHTMLElement, className),    NATIVE_GET(IHTMLElement, id),
+    NATIVE_GET(IHTMLElement, tagName),      NATIVE_GET(IHTMLElement, parentElement),
+    NATIVE_GET(IHTMLElement, document),     NATIVE_GET(IHTMLElement, title),
+    NATIVE_GET(IHTMLElement, language),     NATIVE_GET(IHTMLElement, sourceIndex),
+    NATIVE_GET(IHTMLElement, recordNumber), NATIVE_GET(IHTMLElement, lang),
+    NATIVE_GET(IHTMLElement, offsetLeft),   NATIVE_GET(IHTMLElement, offsetTop),
+    NATIVE_GET(IHTMLElement, offsetWidth),  NATIVE_GET(IHTMLElement, offsetHeight),
+    NATIVE_GET(IHTMLElement, offsetParent), NATIVE_GET(IHTMLElement, innerHTML),
+    NATIVE_GET(IHTMLElement, innerText),    NATIVE_GET(IHTMLElement, outerHTML),
+    NATIVE_GET(IHTMLElement, outerText),    NATIVE_GET(IHTMLElement, children),
+    NATIVE_GET(IHTMLElement, all),          {"getAttribute", &InvokeGetAttribute},
+    {"setAttribute", &InvokeSetAttribute},  {"removeAttribute", &InvokeRemoveAttribute},
+    {"contains", &InvokeContains},          {"click", &InvokeClick},
     {"toString", &InvokeToString},
 };
 const DispTable<Self> ElementObject::kCommonTable{kCommonMembers, 1000};
 
 const DispMember<Self> kAnchorMembers[] = {
-    NATIVE_GET(IHTMLAnchorElement, href),     NATIVE_GET(IHTMLAnchorElement, target),
-    NATIVE_GET(IHTMLAnchorElement, rel),      NATIVE_GET(IHTMLAnchorElement, rev),
-    NATIVE_GET(IHTMLAnchorElement, urn),      NATIVE_GET(IHTMLAnchorElement, Methods),
-    NATIVE_GET(IHTMLAnchorElement, name),     NATIVE_GET(IHTMLAnchorElement, host),
-    NATIVE_GET(IHTMLAnchorElement, hostname), NATIVE_GET(IHTMLAnchorElement, pathname),
-    NATIVE_GET(IHTMLAnchorElement, port),     NATIVE_GET(IHTMLAnchorElement, protocol),
-    NATIVE_GET(IHTMLAnchorElement, search),   NATIVE_GET(IHTMLAnchorElement, hash),
+    NATIVE_GET(IHTMLAnchorElement, href),      NATIVE_GET(IHTMLAnchorElement, target),
+    NATIVE_GET(IHTMLAnchorElement, rel),       NATIVE_GET(IHTMLAnchorElement, rev),
+    NATIVE_GET(IHTMLAnchorElement, urn),       NATIVE_GET(IHTMLAnchorElement, Methods),
+    NATIVE_GET(IHTMLAnchorElement, name),      NATIVE_GET(IHTMLAnchorElement, host),
+    NATIVE_GET(IHTMLAnchorElement, hostname),  NATIVE_GET(IHTMLAnchorElement, pathname),
+    NATIVE_GET(IHTMLAnchorElement, port),      NATIVE_GET(IHTMLAnchorElement, protocol),
+    NATIVE_GET(IHTMLAnchorElement, search),    NATIVE_GET(IHTMLAnchorElement, hash),
     NATIVE_GET(IHTMLAnchorElement, accessKey), NATIVE_GET(IHTMLAnchorElement, protocolLong),
-    NATIVE_GET(IHTMLAnchorElement, mimeType), NATIVE_GET(IHTMLAnchorElement, nameProp),
+    NATIVE_GET(IHTMLAnchorElement, mimeType),  NATIVE_GET(IHTMLAnchorElement, nameProp),
 };
 const DispMember<Self> kImgMembers[] = {
     NATIVE_GET(IHTMLImgElement, isMap),    NATIVE_GET(IHTMLImgElement, useMap),
@@ -563,7 +556,7 @@ const DispMember<Self> kMetaMembers[] = {
     NATIVE_GET(IHTMLMetaElement, charset),
 };
 const DispMember<Self> kScriptMembers[] = {
-    NATIVE_GET(IHTMLScriptElement, src),  NATIVE_GET(IHTMLScriptElement, htmlFor),
+    NATIVE_GET(IHTMLScriptElement, src),   NATIVE_GET(IHTMLScriptElement, htmlFor),
     NATIVE_GET(IHTMLScriptElement, event), NATIVE_GET(IHTMLScriptElement, text),
     NATIVE_GET(IHTMLScriptElement, defer), NATIVE_GET(IHTMLScriptElement, type),
 };
@@ -574,12 +567,12 @@ const DispMember<Self> kFormMembers[] = {
     NATIVE_GET(IHTMLFormElement, name),     NATIVE_GET(IHTMLFormElement, length),
 };
 const DispMember<Self> kBodyMembers[] = {
-    NATIVE_GET(IHTMLBodyElement, background),   NATIVE_GET(IHTMLBodyElement, bgProperties),
-    NATIVE_GET(IHTMLBodyElement, leftMargin),   NATIVE_GET(IHTMLBodyElement, topMargin),
-    NATIVE_GET(IHTMLBodyElement, rightMargin),  NATIVE_GET(IHTMLBodyElement, bottomMargin),
-    NATIVE_GET(IHTMLBodyElement, noWrap),       NATIVE_GET(IHTMLBodyElement, bgColor),
-    NATIVE_GET(IHTMLBodyElement, text),         NATIVE_GET(IHTMLBodyElement, link),
-    NATIVE_GET(IHTMLBodyElement, vLink),        NATIVE_GET(IHTMLBodyElement, aLink),
+    NATIVE_GET(IHTMLBodyElement, background),  NATIVE_GET(IHTMLBodyElement, bgProperties),
+    NATIVE_GET(IHTMLBodyElement, leftMargin),  NATIVE_GET(IHTMLBodyElement, topMargin),
+    NATIVE_GET(IHTMLBodyElement, rightMargin), NATIVE_GET(IHTMLBodyElement, bottomMargin),
+    NATIVE_GET(IHTMLBodyElement, noWrap),      NATIVE_GET(IHTMLBodyElement, bgColor),
+    NATIVE_GET(IHTMLBodyElement, text),        NATIVE_GET(IHTMLBodyElement, link),
+    NATIVE_GET(IHTMLBodyElement, vLink),       NATIVE_GET(IHTMLBodyElement, aLink),
 };
 const DispMember<Self> kFrameSetMembers[] = {
     NATIVE_GET(IHTMLFrameSetElement, rows),        NATIVE_GET(IHTMLFrameSetElement, cols),
@@ -598,9 +591,8 @@ const DispMember<Self> kBaseFontMembers[] = {
 };
 const DispMember<Self> kBRMembers[] = {NATIVE_GET(IHTMLBRElement, clear)};
 const DispMember<Self> kHRMembers[] = {
-    NATIVE_GET(IHTMLHRElement, align), NATIVE_GET(IHTMLHRElement, color),
-    NATIVE_GET(IHTMLHRElement, noShade), NATIVE_GET(IHTMLHRElement, width),
-    NATIVE_GET(IHTMLHRElement, size),
+    NATIVE_GET(IHTMLHRElement, align), NATIVE_GET(IHTMLHRElement, color), NATIVE_GET(IHTMLHRElement, noShade),
+    NATIVE_GET(IHTMLHRElement, width), NATIVE_GET(IHTMLHRElement, size),
 };
 const DispMember<Self> kDivMembers[] = {
     NATIVE_GET(IHTMLDivElement, align),
@@ -630,11 +622,21 @@ DispTable<ElementObject> ElementObject::tagTable() const {
     std::span<const DispMember<Self>> members;
   };
   static const TagTable kTables[] = {
-      {"A", kAnchorMembers},       {"IMG", kImgMembers},          {"META", kMetaMembers},
-      {"SCRIPT", kScriptMembers},  {"FORM", kFormMembers},        {"BODY", kBodyMembers},
-      {"FRAMESET", kFrameSetMembers}, {"BASE", kBaseMembers},     {"BASEFONT", kBaseFontMembers},
-      {"BR", kBRMembers},          {"HR", kHRMembers},            {"DIV", kDivMembers},
-      {"FONT", kFontMembers},      {"MARQUEE", kMarqueeMembers},  {"!", kCommentMembers},
+      {"A", kAnchorMembers},
+      {"IMG", kImgMembers},
+      {"META", kMetaMembers},
+      {"SCRIPT", kScriptMembers},
+      {"FORM", kFormMembers},
+      {"BODY", kBodyMembers},
+      {"FRAMESET", kFrameSetMembers},
+      {"BASE", kBaseMembers},
+      {"BASEFONT", kBaseFontMembers},
+      {"BR", kBRMembers},
+      {"HR", kHRMembers},
+      {"DIV", kDivMembers},
+      {"FONT", kFontMembers},
+      {"MARQUEE", kMarqueeMembers},
+      {"!", kCommentMembers},
       {"COMMENT", kCommentMembers},
   };
   for (const TagTable& t : kTables)
@@ -661,8 +663,8 @@ class CollectionObject final : public ComObject<IHTMLElementCollection> {
   HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     return LookUpNames(names, count, ids, [](const String& name) { return kTable.find(name); });
   }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                 EXCEPINFO*, UINT*) override {
+  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                 UINT*) override {
     const DispMember<CollectionObject>* m = kTable.byId(id);
     return m ? m->invoke(*this, flags, params, result) : DISP_E_MEMBERNOTFOUND;
   }
@@ -733,9 +735,7 @@ class CollectionObject final : public ComObject<IHTMLElementCollection> {
   };
   static constexpr DispTable<Self> kTable{kMembers, 1000};
 
-  ComPtr<IDispatch> element(Node* n) const {
-    return ComPtr<IDispatch>(ElementOf(tree_, n, document_.Get()));
-  }
+  ComPtr<IDispatch> element(Node* n) const { return ComPtr<IDispatch>(ElementOf(tree_, n, document_.Get())); }
 
   std::shared_ptr<Tree> tree_;
   std::vector<Node*> nodes_;
@@ -759,8 +759,8 @@ class LocationObject final : public ComObject<IHTMLLocation> {
   HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     return LookUpNames(names, count, ids, [](const String& name) { return kTable.find(name); });
   }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                 EXCEPINFO*, UINT*) override {
+  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                 UINT*) override {
     const DispMember<LocationObject>* m = kTable.byId(id);
     return m ? m->invoke(*this, flags, params, result) : DISP_E_MEMBERNOTFOUND;
   }
@@ -809,14 +809,12 @@ ComPtr<IHTMLElement> ElementOf(const std::shared_ptr<Tree>& tree, Node* node, ID
   return ComPtr<IHTMLElement>(new ElementObject(tree, node, document));
 }
 
-ComPtr<IHTMLElementCollection> NewCollection(const std::shared_ptr<Tree>& tree,
-                                             std::vector<Node*> nodes, IDispatch* document) {
+ComPtr<IHTMLElementCollection> NewCollection(const std::shared_ptr<Tree>& tree, std::vector<Node*> nodes,
+                                             IDispatch* document) {
   return ComPtr<IHTMLElementCollection>(new CollectionObject(tree, std::move(nodes), document));
 }
 
-ComPtr<IHTMLLocation> NewLocation(const QUrl& url) {
-  return ComPtr<IHTMLLocation>(new LocationObject(url));
-}
+ComPtr<IHTMLLocation> NewLocation(const QUrl& url) { return ComPtr<IHTMLLocation>(new LocationObject(url)); }
 
 std::vector<Node*> WithTag(const std::vector<Node*>& nodes, const String& tag) {
   std::vector<Node*> out;

@@ -9,8 +9,8 @@ namespace nativedom {
 
 // The element object of `node`: the same object for as long as one is alive.
 ComPtr<IHTMLElement> ElementOf(const std::shared_ptr<Tree>& tree, Node* node, IDispatch* document);
-ComPtr<IHTMLElementCollection> NewCollection(const std::shared_ptr<Tree>& tree,
-                                             std::vector<Node*> nodes, IDispatch* document);
+ComPtr<IHTMLElementCollection> NewCollection(const std::shared_ptr<Tree>& tree, std::vector<Node*> nodes,
+                                             IDispatch* document);
 ComPtr<IHTMLLocation> NewLocation(const QUrl& url);
 
 // The nodes among `nodes` with the tag name `tag` (any case).

@@ -336,13 +336,12 @@ struct IRichEditOleCallback : IUnknown {
   virtual HRESULT ShowContainerUI(BOOL fShow) = 0;
   virtual HRESULT QueryInsertObject(CLSID* lpclsid, IStorage* lpstg, LONG cp) = 0;
   virtual HRESULT DeleteObject(IOleObject* lpoleobj) = 0;
-  virtual HRESULT QueryAcceptData(IDataObject* lpdataobj, CLIPFORMAT* lpcfFormat, DWORD reco,
-                                  BOOL fReally, HGLOBAL hMetaPict) = 0;
+  virtual HRESULT QueryAcceptData(IDataObject* lpdataobj, CLIPFORMAT* lpcfFormat, DWORD reco, BOOL fReally,
+                                  HGLOBAL hMetaPict) = 0;
   virtual HRESULT ContextSensitiveHelp(BOOL fEnterMode) = 0;
   virtual HRESULT GetClipboardData(CHARRANGE* lpchrg, DWORD reco, IDataObject** lplpdataobj) = 0;
   virtual HRESULT GetDragDropEffect(BOOL fDrag, DWORD grfKeyState, DWORD* pdwEffect) = 0;
-  virtual HRESULT GetContextMenu(WORD seltype, IOleObject* lpoleobj, CHARRANGE* lpchrg,
-                                 HMENU* lphmenu) = 0;
+  virtual HRESULT GetContextMenu(WORD seltype, IOleObject* lpoleobj, CHARRANGE* lpchrg, HMENU* lphmenu) = 0;
 };
 NOCTIVANE_DECLARE_IID(IRichEditOleCallback, IUnknown, "{00020D03-0000-0000-C000-000000000046}")
 

@@ -28,8 +28,10 @@ namespace {
 // Characters of the document as the control hands them out.
 String AsControlText(String text) {
   for (QChar& c : text) {
-    if (c == QChar::ParagraphSeparator) c = QLatin1Char('\r');
-    else if (c == QChar::LineSeparator) c = QChar(0x0B);
+    if (c == QChar::ParagraphSeparator)
+      c = QLatin1Char('\r');
+    else if (c == QChar::LineSeparator)
+      c = QChar(0x0B);
   }
   return text;
 }
@@ -69,7 +71,8 @@ int FindText(const QTextDocument* document, const String& what, int from, int to
   if (flags & FR_DOWN) {
     const int lo = std::clamp(from, 0, length);
     const int hi = to < 0 ? length : std::clamp(to, 0, length);
-    for (int i = int(text.indexOf(what, lo, cs)); i >= 0 && i + n <= hi; i = int(text.indexOf(what, i + 1, cs)))
+    for (int i = int(text.indexOf(what, lo, cs)); i >= 0 && i + n <= hi;
+         i = int(text.indexOf(what, i + 1, cs)))
       if (!whole || IsWholeWord(text, i, n)) return i;
     return -1;
   }
@@ -218,8 +221,9 @@ class RichEditState : public QObject {
   // links (drawn over the text, the document itself stays unchanged).
   void ScanLinks(int pos, int added) {
     static const QRegularExpression address(
-        QStringLiteral(R"((?<![\w.@])(?:(?:https?|ftp|file|gopher|nntp|prospero|telnet|wais|news|mailto|outlook):)"
-                       R"(|www\.)[^\s<>"'{}|\\^`\[\]]+)"),
+        QStringLiteral(
+            R"((?<![\w.@])(?:(?:https?|ftp|file|gopher|nntp|prospero|telnet|wais|news|mailto|outlook):)"
+            R"(|www\.)[^\s<>"'{}|\\^`\[\]]+)"),
         QRegularExpression::CaseInsensitiveOption);
     QTextDocument* doc = text_->document();
     const QTextBlock first = doc->findBlock(pos);
@@ -340,7 +344,8 @@ FormatChange ChangeOf(const CHARFORMAT2W& cf) {
     const DWORD mask = cf.dwMask;
     const DWORD effects = cf.dwEffects;
     if (mask & CFM_BOLD) f.setFontWeight((effects & CFE_BOLD) ? QFont::Bold : QFont::Normal);
-    if (extended && (mask & CFM_WEIGHT) && cf.wWeight > 0) f.setFontWeight(std::clamp(int(cf.wWeight), 1, 1000));
+    if (extended && (mask & CFM_WEIGHT) && cf.wWeight > 0)
+      f.setFontWeight(std::clamp(int(cf.wWeight), 1, 1000));
     if (mask & CFM_ITALIC) f.setFontItalic(effects & CFE_ITALIC);
     if (mask & CFM_UNDERLINE) f.setFontUnderline(effects & CFE_UNDERLINE);
     if (mask & CFM_STRIKEOUT) f.setFontStrikeOut(effects & CFE_STRIKEOUT);
@@ -439,8 +444,9 @@ LRESULT GetCharFormat(TCustomRichEdit& edit, WPARAM scope, CHARFORMAT2W* cf) {
     }
   }
   const auto backOf = [](const QTextCharFormat& f) {
-    return f.hasProperty(QTextFormat::BackgroundBrush) && f.background().style() != Qt::NoBrush ? f.background().color()
-                                                                                                 : QColor();
+    return f.hasProperty(QTextFormat::BackgroundBrush) && f.background().style() != Qt::NoBrush
+               ? f.background().color()
+               : QColor();
   };
   const CharAttributes a = ResolveCharAttributes(formats.front(), defaults);
   const QColor back = backOf(formats.front());
@@ -537,7 +543,8 @@ LRESULT GetParaFormat(TCustomRichEdit& edit, PARAFORMAT2* pf) {
 void Paste(TCustomRichEdit& edit, RichEditState* state) {
   if (edit.ReadOnly()) return;
   CLIPFORMAT format = 0;
-  if (state && state->callback && FAILED(state->callback->QueryAcceptData(nullptr, &format, RECO_PASTE, TRUE, nullptr)))
+  if (state && state->callback &&
+      FAILED(state->callback->QueryAcceptData(nullptr, &format, RECO_PASTE, TRUE, nullptr)))
     return;
   QTextEdit* text = edit.TextEdit();
   if (format == CF_TEXT || format == CF_UNICODETEXT)
@@ -694,7 +701,8 @@ CharAttributes DefaultCharAttributes(TCustomRichEdit& edit) {
   a.Italic = style.Contains(fsItalic);
   a.Underline = style.Contains(fsUnderline);
   a.StrikeOut = style.Contains(fsStrikeOut);
-  if (ColorToRGB(font->GetColor()) != ColorToRGB(clWindowText)) a.Color = TColorToQColor(ColorToRGB(font->GetColor()));
+  if (ColorToRGB(font->GetColor()) != ColorToRGB(clWindowText))
+    a.Color = TColorToQColor(ColorToRGB(font->GetColor()));
   return a;
 }
 
@@ -710,8 +718,7 @@ QByteArray SaveRichEditContent(TCustomRichEdit& edit, WPARAM format) {
   if ((format & 0xFF & SF_RTF) != 0) return WriteRtf(*doc, from, to, DefaultCharAttributes(edit));
   String plain = GetTextRange(doc, from, to);
   plain.replace(QLatin1Char('\r'), QLatin1String("\r\n"));
-  if (format & SF_UNICODE)
-    return QByteArray(reinterpret_cast<const char*>(plain.utf16()), plain.size() * 2);
+  if (format & SF_UNICODE) return QByteArray(reinterpret_cast<const char*>(plain.utf16()), plain.size() * 2);
   return plain.toUtf8();
 }
 
@@ -832,7 +839,8 @@ bool HandleRichEditMessage(TCustomRichEdit& edit, TMessage& m) {
       const CHARRANGE r = SelectionOf(text());
       if (auto* p = reinterpret_cast<DWORD*>(m.WParam)) *p = DWORD(r.cpMin);
       if (auto* p = reinterpret_cast<DWORD*>(m.LParam)) *p = DWORD(r.cpMax);
-      m.Result = (r.cpMin > 0xFFFF || r.cpMax > 0xFFFF) ? -1 : LRESULT(MAKELONG(WORD(r.cpMin), WORD(r.cpMax)));
+      m.Result =
+          (r.cpMin > 0xFFFF || r.cpMax > 0xFFFF) ? -1 : LRESULT(MAKELONG(WORD(r.cpMin), WORD(r.cpMax)));
       return true;
     }
     case EM_SETSEL:
@@ -850,11 +858,15 @@ bool HandleRichEditMessage(TCustomRichEdit& edit, TMessage& m) {
       m.Result = r ? CopyWithZero(GetTextRange(doc(), r->chrg.cpMin, r->chrg.cpMax), r->lpstrText) : 0;
       return true;
     }
-    case EM_REPLACESEL: edit.SetSelText(FromBuffer(m.LParam)); m.Result = 0; return true;
+    case EM_REPLACESEL:
+      edit.SetSelText(FromBuffer(m.LParam));
+      m.Result = 0;
+      return true;
     case EM_FINDTEXT:
     case EM_FINDTEXTW: {
       const auto* f = reinterpret_cast<const FINDTEXTW*>(m.LParam);
-      m.Result = f ? FindText(doc(), FromBuffer(LPARAM(f->lpstrText)), f->chrg.cpMin, f->chrg.cpMax, m.WParam) : -1;
+      m.Result =
+          f ? FindText(doc(), FromBuffer(LPARAM(f->lpstrText)), f->chrg.cpMin, f->chrg.cpMax, m.WParam) : -1;
       return true;
     }
     case EM_FINDTEXTEX:
@@ -876,7 +888,8 @@ bool HandleRichEditMessage(TCustomRichEdit& edit, TMessage& m) {
     case EM_LINEFROMCHAR:
     case EM_EXLINEFROMCHAR: {
       const LONG index = m.Msg == EM_LINEFROMCHAR ? w : l;
-      const int pos = index < 0 ? text()->textCursor().selectionStart() : std::min<int>(index, TextLength(doc()));
+      const int pos =
+          index < 0 ? text()->textCursor().selectionStart() : std::min<int>(index, TextLength(doc()));
       m.Result = doc()->findBlock(pos).blockNumber();
       return true;
     }
@@ -892,7 +905,8 @@ bool HandleRichEditMessage(TCustomRichEdit& edit, TMessage& m) {
         const QTextCursor c = text()->textCursor();
         const QTextBlock first = doc()->findBlock(c.selectionStart());
         const QTextBlock last = doc()->findBlock(c.selectionEnd());
-        m.Result = (c.selectionStart() - first.position()) + (last.position() + last.length() - 1 - c.selectionEnd());
+        m.Result = (c.selectionStart() - first.position()) +
+                   (last.position() + last.length() - 1 - c.selectionEnd());
         return true;
       }
       const QTextBlock b = w > TextLength(doc()) ? QTextBlock() : doc()->findBlock(w);
@@ -916,8 +930,14 @@ bool HandleRichEditMessage(TCustomRichEdit& edit, TMessage& m) {
     }
 
     // ---- view
-    case EM_SCROLLCARET: text()->ensureCursorVisible(); m.Result = 0; return true;
-    case EM_LINESCROLL: ScrollLines(text(), w, l); m.Result = TRUE; return true;
+    case EM_SCROLLCARET:
+      text()->ensureCursorVisible();
+      m.Result = 0;
+      return true;
+    case EM_LINESCROLL:
+      ScrollLines(text(), w, l);
+      m.Result = TRUE;
+      return true;
     case EM_GETFIRSTVISIBLELINE: m.Result = FirstVisibleLine(text()); return true;
     case WM_VSCROLL:
     case WM_HSCROLL:
@@ -943,11 +963,15 @@ bool HandleRichEditMessage(TCustomRichEdit& edit, TMessage& m) {
       if (m.WParam) text()->viewport()->update();
       m.Result = 0;
       return true;
-    case EM_HIDESELECTION: state()->HideSelection(m.WParam != 0); m.Result = 0; return true;
+    case EM_HIDESELECTION:
+      state()->HideSelection(m.WParam != 0);
+      m.Result = 0;
+      return true;
     case EM_SETBKGNDCOLOR: {
       QPalette pal = text()->palette();
       m.Result = LRESULT(ToColorRef(pal.color(QPalette::Base)));
-      pal.setColor(QPalette::Base, m.WParam ? TColorToQColor(ColorToRGB(clWindow)) : FromColorRef(COLORREF(m.LParam)));
+      pal.setColor(QPalette::Base,
+                   m.WParam ? TColorToQColor(ColorToRGB(clWindow)) : FromColorRef(COLORREF(m.LParam)));
       text()->setPalette(pal);
       return true;
     }
@@ -968,8 +992,12 @@ bool HandleRichEditMessage(TCustomRichEdit& edit, TMessage& m) {
     case EM_GETCHARFORMAT:
       m.Result = GetCharFormat(edit, m.WParam, reinterpret_cast<CHARFORMAT2W*>(m.LParam));
       return true;
-    case EM_SETPARAFORMAT: m.Result = SetParaFormat(edit, reinterpret_cast<const PARAFORMAT2*>(m.LParam)); return true;
-    case EM_GETPARAFORMAT: m.Result = GetParaFormat(edit, reinterpret_cast<PARAFORMAT2*>(m.LParam)); return true;
+    case EM_SETPARAFORMAT:
+      m.Result = SetParaFormat(edit, reinterpret_cast<const PARAFORMAT2*>(m.LParam));
+      return true;
+    case EM_GETPARAFORMAT:
+      m.Result = GetParaFormat(edit, reinterpret_cast<PARAFORMAT2*>(m.LParam));
+      return true;
 
     // ---- state
     case EM_SETEVENTMASK: {
@@ -980,12 +1008,27 @@ bool HandleRichEditMessage(TCustomRichEdit& edit, TMessage& m) {
     }
     case EM_GETEVENTMASK: m.Result = state()->eventMask; return true;
     case EM_GETMODIFY: m.Result = edit.Modified(); return true;
-    case EM_SETMODIFY: edit.SetModified(m.WParam != 0); m.Result = 0; return true;
-    case EM_SETREADONLY: edit.SetReadOnly(m.WParam != 0); m.Result = TRUE; return true;
-    case EM_LIMITTEXT: state()->textLimit = w > 0 ? w : kZeroTextLimit; m.Result = 0; return true;
-    case EM_EXLIMITTEXT: state()->textLimit = l > 0 ? l : kZeroTextLimit; m.Result = 0; return true;
+    case EM_SETMODIFY:
+      edit.SetModified(m.WParam != 0);
+      m.Result = 0;
+      return true;
+    case EM_SETREADONLY:
+      edit.SetReadOnly(m.WParam != 0);
+      m.Result = TRUE;
+      return true;
+    case EM_LIMITTEXT:
+      state()->textLimit = w > 0 ? w : kZeroTextLimit;
+      m.Result = 0;
+      return true;
+    case EM_EXLIMITTEXT:
+      state()->textLimit = l > 0 ? l : kZeroTextLimit;
+      m.Result = 0;
+      return true;
     case EM_GETLIMITTEXT: m.Result = state()->textLimit; return true;
-    case EM_AUTOURLDETECT: state()->SetAutoUrl(m.WParam != 0); m.Result = 0; return true;
+    case EM_AUTOURLDETECT:
+      state()->SetAutoUrl(m.WParam != 0);
+      m.Result = 0;
+      return true;
     case EM_GETAUTOURLDETECT: m.Result = state()->AutoUrl(); return true;
     case EM_SETOLECALLBACK:
       state()->callback = reinterpret_cast<IRichEditOleCallback*>(m.LParam);
@@ -1003,7 +1046,10 @@ bool HandleRichEditMessage(TCustomRichEdit& edit, TMessage& m) {
       m.Result = doc()->isRedoAvailable();
       text()->redo();
       return true;
-    case EM_EMPTYUNDOBUFFER: doc()->clearUndoRedoStacks(); m.Result = 0; return true;
+    case EM_EMPTYUNDOBUFFER:
+      doc()->clearUndoRedoStacks();
+      m.Result = 0;
+      return true;
     case EM_SETUNDOLIMIT: {
       // Undo is on or off; the number of steps is not bounded.
       RichEditState* s = state();
@@ -1016,9 +1062,16 @@ bool HandleRichEditMessage(TCustomRichEdit& edit, TMessage& m) {
     // ---- clipboard and streams
     case EM_CANPASTE: m.Result = text()->canPaste(); return true;
     case WM_PASTE:
-    case EM_PASTESPECIAL: Paste(edit, StateOf(edit, false)); m.Result = 0; return true;
-    case EM_STREAMIN: m.Result = StreamIn(edit, m.WParam, reinterpret_cast<EDITSTREAM*>(m.LParam)); return true;
-    case EM_STREAMOUT: m.Result = StreamOut(edit, m.WParam, reinterpret_cast<EDITSTREAM*>(m.LParam)); return true;
+    case EM_PASTESPECIAL:
+      Paste(edit, StateOf(edit, false));
+      m.Result = 0;
+      return true;
+    case EM_STREAMIN:
+      m.Result = StreamIn(edit, m.WParam, reinterpret_cast<EDITSTREAM*>(m.LParam));
+      return true;
+    case EM_STREAMOUT:
+      m.Result = StreamOut(edit, m.WParam, reinterpret_cast<EDITSTREAM*>(m.LParam));
+      return true;
     case EM_FORMATRANGE: {
       const auto* r = reinterpret_cast<const FORMATRANGE*>(m.LParam);
       if (!r || !r->hdc || !r->hdc->device()) {
@@ -1050,7 +1103,8 @@ bool HandleRichEditMessage(TCustomRichEdit& edit, TMessage& m) {
       }
       QPoint at(GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
       if (m.LParam == LPARAM(-1)) at = text()->viewport()->mapToGlobal(text()->cursorRect().bottomLeft());
-      TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x(), at.y(), 0, parent ? parent : hwnd, nullptr);
+      TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x(), at.y(), 0, parent ? parent : hwnd,
+                     nullptr);
       DestroyMenu(menu);
       m.Result = 1;
       return true;

@@ -40,10 +40,10 @@ namespace {
 // ---------------------------------------------------------------- code pages
 
 // Code page 1252 where it differs from Latin-1 (0x80..0x9F); 0 where unassigned.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr char16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 String DecodeCp1252(const QByteArray& bytes) {
   String out;
@@ -171,13 +171,17 @@ class RtfWriter {
       if (!first) body_ += "\\par\r\n";
       first = false;
       const Qt::Alignment a = block.blockFormat().alignment() & Qt::AlignHorizontal_Mask;
-      const Qt::Alignment want = (a & (Qt::AlignHCenter | Qt::AlignRight | Qt::AlignJustify)) ? a : Qt::AlignLeft;
+      const Qt::Alignment want =
+          (a & (Qt::AlignHCenter | Qt::AlignRight | Qt::AlignJustify)) ? a : Qt::AlignLeft;
       if (want != align) {
         align = want;
         body_ += "\\pard";
-        if (align & Qt::AlignHCenter) body_ += "\\qc";
-        else if (align & Qt::AlignRight) body_ += "\\qr";
-        else if (align & Qt::AlignJustify) body_ += "\\qj";
+        if (align & Qt::AlignHCenter)
+          body_ += "\\qc";
+        else if (align & Qt::AlignRight)
+          body_ += "\\qr";
+        else if (align & Qt::AlignJustify)
+          body_ += "\\qj";
         body_ += ' ';
       }
       bool wroteText = false;
@@ -396,7 +400,8 @@ class RtfReader {
     bool hasParam = false;
     bool negative = false;
     long long param = 0;
-    if (pos_ < n && data_[pos_] == '-' && pos_ + 1 < n && std::isdigit(static_cast<unsigned char>(data_[pos_ + 1]))) {
+    if (pos_ < n && data_[pos_] == '-' && pos_ + 1 < n &&
+        std::isdigit(static_cast<unsigned char>(data_[pos_ + 1]))) {
       negative = true;
       ++pos_;
     }
@@ -428,7 +433,8 @@ class RtfReader {
       int digits = 0;
       while (digits < 2 && pos_ < n && std::isxdigit(static_cast<unsigned char>(data_[pos_]))) {
         const char h = data_[pos_];
-        value = value * 16 + (std::isdigit(static_cast<unsigned char>(h)) ? h - '0' : (std::tolower(h) - 'a' + 10));
+        value = value * 16 +
+                (std::isdigit(static_cast<unsigned char>(h)) ? h - '0' : (std::tolower(h) - 'a' + 10));
         ++pos_;
         ++digits;
       }
@@ -463,13 +469,28 @@ class RtfReader {
     const bool on = !hasParam || p != 0;
     if (g.dest == Destination::Skip) return;
     // Destinations.
-    static const QSet<QByteArray> skipped = {
-        "stylesheet", "info", "pict", "object", "header", "headerl", "headerr", "headerf", "footer",
-        "footerl", "footerr", "footerf", "footnote", "fldinst", "xe", "tc", "listtable",
-        "listoverridetable", "revtbl", "rsidtbl", "themedata", "colorschememapping", "latentstyles",
-        "datastore", "xmlnstbl", "mmathPr", "shp", "shpinst", "nonshppict", "background", "filetbl",
-        "template", "pn", "pntxta", "pntxtb", "atnid", "atnauthor", "annotation", "generator",
-        "userprops", "docvar", "bkmkstart", "bkmkend"};
+    static const QSet<QByteArray> skipped = {"stylesheet",   "info",
+                                             "pict",         "object",
+                                             "header",       "headerl",
+                                             "headerr",      "headerf",
+                                             "footer",       "footerl",
+                                             "footerr",      "footerf",
+                                             "footnote",     "fldinst",
+                                             "xe",           "tc",
+                                             "listtable",    "listoverridetable",
+                                             "revtbl",       "rsidtbl",
+                                             "themedata",    "colorschememapping",
+                                             "latentstyles", "datastore",
+                                             "xmlnstbl",     "mmathPr",
+                                             "shp",          "shpinst",
+                                             "nonshppict",   "background",
+                                             "filetbl",      "template",
+                                             "pn",           "pntxta",
+                                             "pntxtb",       "atnid",
+                                             "atnauthor",    "annotation",
+                                             "generator",    "userprops",
+                                             "docvar",       "bkmkstart",
+                                             "bkmkend"};
     if (w == "fonttbl") {
       g.dest = Destination::FontTable;
       return;
@@ -498,9 +519,12 @@ class RtfReader {
     }
     if (g.dest == Destination::ColorTable) {
       const int v = std::clamp(p, 0, 255);
-      if (w == "red") red_ = v, colorPending_ = true;
-      else if (w == "green") green_ = v, colorPending_ = true;
-      else if (w == "blue") blue_ = v, colorPending_ = true;
+      if (w == "red")
+        red_ = v, colorPending_ = true;
+      else if (w == "green")
+        green_ = v, colorPending_ = true;
+      else if (w == "blue")
+        blue_ = v, colorPending_ = true;
       return;
     }
     // Text and its formatting.
@@ -738,7 +762,8 @@ QByteArray WriteRtf(const QTextDocument& document, int from, int to, const CharA
 
 bool IsRtf(const QByteArray& bytes) {
   int i = 0;
-  while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n')) ++i;
+  while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n'))
+    ++i;
   return bytes.mid(i, 5) == "{\\rtf";
 }
 

@@ -14,16 +14,14 @@
 #include <system_error>
 #include <vector>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace {
 
-String systemErrorText(int err) {
-  return QString::fromStdString(std::generic_category().message(err));
-}
+String systemErrorText(int err) { return QString::fromStdString(std::generic_category().message(err)); }
 
 String openErrorMessage(const String& fileName, int err) {
   return QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, systemErrorText(err));
@@ -265,8 +263,8 @@ Int64 TFileStream::Seek(Int64 offset, TSeekOrigin origin) {
 void TFileStream::SetSize(Int64 newSize) {
   if (newSize < 0 || ::ftruncate(impl_->fd, off_t(newSize)) != 0) {
     const int err = newSize < 0 ? EINVAL : errno;
-    throw EStreamError(QStringLiteral("Cannot change the size of \"%1\". %2")
-                           .arg(fileName_, systemErrorText(err)));
+    throw EStreamError(
+        QStringLiteral("Cannot change the size of \"%1\". %2").arg(fileName_, systemErrorText(err)));
   }
   if (GetPosition() > newSize) SetPosition(newSize);
 }
@@ -538,9 +536,8 @@ String TStrings::GetDelimitedText(QChar delimiter) const {
   if (Count() == 1 && items_[0].isEmpty()) return QStringLiteral("\"\"");
   QStringList parts;
   for (const String& s : items_) {
-    const bool quote = std::any_of(s.begin(), s.end(), [&](QChar c) {
-      return isBlank(c) || c == QLatin1Char('"') || c == delimiter;
-    });
+    const bool quote = std::any_of(
+        s.begin(), s.end(), [&](QChar c) { return isBlank(c) || c == QLatin1Char('"') || c == delimiter; });
     if (quote) {
       String q = s;
       q.replace(QLatin1Char('"'), QLatin1String("\"\""));
@@ -660,8 +657,7 @@ int TStringList::Add(const String& s) {
   if (Find(s, index)) {
     switch (Duplicates) {
       case dupIgnore: return index;
-      case dupError:
-        throw EStringListError(QStringLiteral("String list does not allow duplicates"));
+      case dupError: throw EStringListError(QStringLiteral("String list does not allow duplicates"));
       case dupAccept: break;
     }
   }
@@ -819,7 +815,8 @@ void postSyncJob(const std::shared_ptr<SyncJob>& job) {
   }
   q.changed.notify_all();
   if (QCoreApplication* app = QCoreApplication::instance())
-    QMetaObject::invokeMethod(app, [] { runSyncJobs(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [] { runSyncJobs(); }, Qt::QueuedConnection);
 }
 
 // On the main thread: runs queued calls until `done` answers true.
@@ -931,8 +928,7 @@ void TThread::Start() {
 bool TThread::Finished() const { return runner_->state->executed; }
 
 int TThread::WaitFor() {
-  if (FreeOnTerminate)
-    throw EInvalidOperation(QStringLiteral("Cannot wait for a thread that frees itself"));
+  if (FreeOnTerminate) throw EInvalidOperation(QStringLiteral("Cannot wait for a thread that frees itself"));
   if (!started_) {
     if (!runner_->startPending) return ReturnValue;  // suspended and never started: nothing runs
     Start();

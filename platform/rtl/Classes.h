@@ -118,7 +118,7 @@ class TStrings : public TObject {
   String ClassName() const override { return QStringLiteral("TStrings"); }
 
   int Count() const { return items_.size(); }
-  String Get(int index) const;                    // EStringListError out of range
+  String Get(int index) const;                   // EStringListError out of range
   virtual void Put(int index, const String& s);  // sorted lists refuse it
   String operator[](int index) const { return Get(index); }
   TObject* GetObject(int index) const;
@@ -157,7 +157,7 @@ class TStrings : public TObject {
 
   // Lists kept by a control (the lines of a rich edit) may read and write
   // their own formats.
-  virtual void LoadFromFile(const String& fileName);   // EFOpenError when unreadable
+  virtual void LoadFromFile(const String& fileName);      // EFOpenError when unreadable
   virtual void SaveToFile(const String& fileName) const;  // UTF-8, CR LF; EFCreateError
   virtual void LoadFromStream(TStream& stream);
   virtual void SaveToStream(TStream& stream) const;
@@ -183,7 +183,7 @@ class TStringList : public TStrings {
   ~TStringList() override;
   String ClassName() const override { return QStringLiteral("TStringList"); }
 
-  int Add(const String& s) override;    // sorted: at its place, per Duplicates
+  int Add(const String& s) override;                 // sorted: at its place, per Duplicates
   void Insert(int index, const String& s) override;  // EListError when sorted
   int IndexOf(const String& s) const override;
   // Binary search in a sorted list; answers whether found and where it goes.

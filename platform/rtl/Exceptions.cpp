@@ -1,7 +1,6 @@
 #include "platform/rtl/SysUtils.h"
 
-Exception::Exception(const String& message, int helpContext)
-    : Message(message), HelpContext(helpContext) {}
+Exception::Exception(const String& message, int helpContext) : Message(message), HelpContext(helpContext) {}
 
 const char* Exception::what() const noexcept {
   what_ = Message.toUtf8();

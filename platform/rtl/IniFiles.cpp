@@ -63,10 +63,10 @@ Line classify(const String& text) {
 enum class Encoding { Utf8, Utf8Bom, Utf16LE, Utf16BE };
 
 // Code page 1252 where it differs from Latin-1 (0x80..0x9F); 0 where unassigned.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr char16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 // An 8-bit line: UTF-8 when it is valid UTF-8, else code page 1252 (the
 // encoding of ini files written by older programs).
@@ -376,8 +376,7 @@ void TIniFile::DeleteKey(const String& section, const String& ident) {
   const qsizetype header = findSection(ini.lines, section);
   if (header < 0) return;
   bool changed = false;
-  for (qsizetype key = findKey(ini.lines, header, ident); key >= 0;
-       key = findKey(ini.lines, header, ident)) {
+  for (qsizetype key = findKey(ini.lines, header, ident); key >= 0; key = findKey(ini.lines, header, ident)) {
     ini.remove(key, 1);
     changed = true;
   }

@@ -37,9 +37,8 @@ struct RegKey {
 
   RegKey& addChild(const String& childName) {
     if (RegKey* existing = child(childName)) return *existing;
-    const auto at = std::find_if(subkeys.begin(), subkeys.end(), [&](const RegKey& key) {
-      return AnsiCompareText(key.name, childName) > 0;
-    });
+    const auto at = std::find_if(subkeys.begin(), subkeys.end(),
+                                 [&](const RegKey& key) { return AnsiCompareText(key.name, childName) > 0; });
     RegKey key;
     key.name = childName;
     return *subkeys.insert(at, std::move(key));
@@ -68,8 +67,8 @@ struct Hive {
   const char* name;
 };
 constexpr Hive kHives[] = {
-    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},   {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
-    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"}, {HKEY_USERS, "HKEY_USERS"},
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},     {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},   {HKEY_USERS, "HKEY_USERS"},
     {HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG"},
 };
 
@@ -205,8 +204,7 @@ bool unquote(const String& line, qsizetype& pos, String& out) {
 }
 
 void skipBlanks(const String& line, qsizetype& pos) {
-  while (pos < line.size() && (line[pos] == QLatin1Char(' ') || line[pos] == QLatin1Char('\t')))
-    ++pos;
+  while (pos < line.size() && (line[pos] == QLatin1Char(' ') || line[pos] == QLatin1Char('\t'))) ++pos;
 }
 
 // One value line into `key`; lines that do not read as a value are skipped.
@@ -267,8 +265,7 @@ void writeKey(const RegKey& key, const String& path, String& out) {
   for (const RegValue& v : key.values) {
     out += v.name.isEmpty() ? QStringLiteral("@") : quote(v.name);
     out += QLatin1Char('=');
-    out += v.isInteger ? QStringLiteral("dword:%1").arg(v.number, 8, 16, QLatin1Char('0'))
-                       : quote(v.text);
+    out += v.isInteger ? QStringLiteral("dword:%1").arg(v.number, 8, 16, QLatin1Char('0')) : quote(v.text);
     out += QLatin1Char('\n');
   }
   for (const RegKey& sub : key.subkeys) writeKey(sub, path + QLatin1Char('\\') + sub.name, out);
@@ -312,17 +309,15 @@ std::vector<Seed> platformValues() {
        String(), String()},
       {HKEY_CLASSES_ROOT, QStringLiteral(".htm"), QStringLiteral(""), QStringLiteral("htmlfile")},
       {HKEY_CLASSES_ROOT, QStringLiteral(".html"), QStringLiteral(""), QStringLiteral("htmlfile")},
-      {HKEY_CLASSES_ROOT, QStringLiteral("htmlfile"), QStringLiteral(""),
-       QStringLiteral("HTML Document")},
-      {HKEY_CLASSES_ROOT, QStringLiteral(".url"), QStringLiteral(""),
-       QStringLiteral("InternetShortcut")},
+      {HKEY_CLASSES_ROOT, QStringLiteral("htmlfile"), QStringLiteral(""), QStringLiteral("HTML Document")},
+      {HKEY_CLASSES_ROOT, QStringLiteral(".url"), QStringLiteral(""), QStringLiteral("InternetShortcut")},
       {HKEY_CLASSES_ROOT, QStringLiteral("InternetShortcut"), QStringLiteral(""),
        QStringLiteral("Internet Shortcut")},
       {HKEY_CLASSES_ROOT, QStringLiteral("ChannelShortcut"), QStringLiteral(""),
        QStringLiteral("Channel Shortcut")},
       // The History folder's display name.
-      {HKEY_CLASSES_ROOT, QStringLiteral("CLSID\\{FF393560-C2A7-11CF-BFF4-444553540000}"),
-       QStringLiteral(""), QStringLiteral("History")},
+      {HKEY_CLASSES_ROOT, QStringLiteral("CLSID\\{FF393560-C2A7-11CF-BFF4-444553540000}"), QStringLiteral(""),
+       QStringLiteral("History")},
   };
   const std::pair<const char*, String> folders[] = {
       {"Favorites", profile + QStringLiteral("/Favorites")},
@@ -540,8 +535,7 @@ bool TRegistry::DeleteKey(const String& key) {
 
 bool TRegistry::MoveKey(const String& oldName, const String& newName, bool deleteOld) {
   QStringList from, to;
-  if (!resolve(oldName, from) || !resolve(newName, to) || from.size() < 2 || to.size() < 2)
-    return false;
+  if (!resolve(oldName, from) || !resolve(newName, to) || from.size() < 2 || to.size() < 2) return false;
   // A key cannot move into itself.
   bool inside = to.size() >= from.size();
   for (qsizetype i = 0; inside && i < from.size(); ++i) inside = AnsiSameText(from[i], to[i]);
@@ -625,9 +619,7 @@ void TRegistry::writeValue(const String& name, const String* text, const int* nu
     raiseSetFailed(name);
 }
 
-void TRegistry::WriteString(const String& name, const String& value) {
-  writeValue(name, &value, nullptr);
-}
+void TRegistry::WriteString(const String& name, const String& value) { writeValue(name, &value, nullptr); }
 
 void TRegistry::WriteInteger(const String& name, int value) { writeValue(name, nullptr, &value); }
 

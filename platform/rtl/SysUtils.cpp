@@ -97,19 +97,13 @@ int CompareStr(const String& a, const String& b) {
 
 int CompareText(const String& a, const String& b) { return compareUnits(a, b, asciiUpper); }
 
-bool SameText(const String& a, const String& b) {
-  return a.size() == b.size() && CompareText(a, b) == 0;
-}
+bool SameText(const String& a, const String& b) { return a.size() == b.size() && CompareText(a, b) == 0; }
 
-int AnsiCompareText(const String& a, const String& b) {
-  return a.compare(b, Qt::CaseInsensitive);
-}
+int AnsiCompareText(const String& a, const String& b) { return a.compare(b, Qt::CaseInsensitive); }
 
 bool AnsiSameText(const String& a, const String& b) { return AnsiCompareText(a, b) == 0; }
 
-bool StartsText(const String& sub, const String& s) {
-  return s.startsWith(sub, Qt::CaseInsensitive);
-}
+bool StartsText(const String& sub, const String& s) { return s.startsWith(sub, Qt::CaseInsensitive); }
 
 bool EndsText(const String& sub, const String& s) { return s.endsWith(sub, Qt::CaseInsensitive); }
 
@@ -121,8 +115,7 @@ String QuotedStr(const String& s) {
 
 String StringOfChar(QChar c, int count) { return count > 0 ? String(count, c) : String(); }
 
-String StringReplace(const String& s, const String& oldPattern, const String& newPattern,
-                     int flags) {
+String StringReplace(const String& s, const String& oldPattern, const String& newPattern, int flags) {
   if (oldPattern.isEmpty()) return s;
   const Qt::CaseSensitivity cs =
       (flags & int(TReplaceFlag::rfIgnoreCase)) ? Qt::CaseInsensitive : Qt::CaseSensitive;
@@ -304,9 +297,7 @@ Int64 StrToInt64Def(const String& s, Int64 def) {
   return TryStrToInt64(s, v) ? v : def;
 }
 
-String FloatToStr(double value) {
-  return generalText(value, 15, FormatSettings.DecimalSeparator);
-}
+String FloatToStr(double value) { return generalText(value, 15, FormatSettings.DecimalSeparator); }
 
 bool TryStrToFloat(const String& s, double& value) {
   // Blanks around the number are allowed; inside, only an optional sign,
@@ -379,8 +370,7 @@ bool tryStrToBool(const String& s, bool& value) {
 
 bool StrToBool(const String& s) {
   bool v = false;
-  if (!tryStrToBool(s, v))
-    throw EConvertError(QStringLiteral("'%1' is not a valid boolean value").arg(s));
+  if (!tryStrToBool(s, v)) throw EConvertError(QStringLiteral("'%1' is not a valid boolean value").arg(s));
   return v;
 }
 
@@ -422,8 +412,7 @@ class Formatter {
 
  private:
   [[noreturn]] void invalid() const {
-    throw EConvertError(
-        QStringLiteral("Format '%1' invalid or incompatible with argument").arg(format_));
+    throw EConvertError(QStringLiteral("Format '%1' invalid or incompatible with argument").arg(format_));
   }
 
   const TVarRec& nextArg() {
@@ -506,8 +495,7 @@ class Formatter {
   }
 
   static String withMinimumDigits(String digits, int precision, bool negative) {
-    if (digits.size() < precision)
-      digits.prepend(String(precision - digits.size(), QLatin1Char('0')));
+    if (digits.size() < precision) digits.prepend(String(precision - digits.size(), QLatin1Char('0')));
     return negative ? QLatin1Char('-') + digits : digits;
   }
 
@@ -519,38 +507,32 @@ class Formatter {
         const std::uint64_t magnitude = v < 0 ? std::uint64_t(0) - std::uint64_t(v) : v;
         return withMinimumDigits(QString::number(magnitude), precision, v < 0);
       }
-      case u'U':
-        return withMinimumDigits(QString::number(unsignedBits(integerArg())), precision, false);
-      case u'X':
-        return hexDigits(unsignedBits(integerArg()), precision);
+      case u'U': return withMinimumDigits(QString::number(unsignedBits(integerArg())), precision, false);
+      case u'X': return hexDigits(unsignedBits(integerArg()), precision);
       case u'S': {
         const auto* s = std::get_if<String>(&nextArg());
         if (!s) invalid();
         return precision >= 0 ? s->left(precision) : *s;
       }
-      case u'F':
-        return fixedText(floatArg(), precision < 0 ? 2 : precision, fs.DecimalSeparator, QChar());
+      case u'F': return fixedText(floatArg(), precision < 0 ? 2 : precision, fs.DecimalSeparator, QChar());
       case u'N':
         return fixedText(floatArg(), precision < 0 ? 2 : precision, fs.DecimalSeparator,
                          fs.ThousandSeparator);
       case u'M': {
         const double v = floatArg();
-        const String amount = fixedText(std::abs(v), precision < 0 ? 2 : precision,
-                                        fs.DecimalSeparator, fs.ThousandSeparator);
+        const String amount =
+            fixedText(std::abs(v), precision < 0 ? 2 : precision, fs.DecimalSeparator, fs.ThousandSeparator);
         const bool negative = v < 0 && hasNonZeroDigit(amount);
         return (negative ? QStringLiteral("-$") : QStringLiteral("$")) + amount;
       }
-      case u'G':
-        return generalText(floatArg(), precision < 0 ? 15 : precision, fs.DecimalSeparator);
-      case u'E':
-        return scientificText(floatArg(), precision < 0 ? 15 : precision, fs.DecimalSeparator);
+      case u'G': return generalText(floatArg(), precision < 0 ? 15 : precision, fs.DecimalSeparator);
+      case u'E': return scientificText(floatArg(), precision < 0 ? 15 : precision, fs.DecimalSeparator);
       case u'P': {
         const auto* p = std::get_if<const void*>(&nextArg());
         if (!p) invalid();
         return hexDigits(std::uint64_t(reinterpret_cast<quintptr>(*p)), 8);
       }
-      default:
-        invalid();
+      default: invalid();
     }
   }
 
@@ -568,13 +550,11 @@ String Format(const String& format, std::initializer_list<FormatArg> args) {
 // ================================================================ settings
 
 TFormatSettings::TFormatSettings()
-    : ShortMonthNames({"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct",
-                       "Nov", "Dec"}),
-      LongMonthNames({"January", "February", "March", "April", "May", "June", "July", "August",
-                      "September", "October", "November", "December"}),
+    : ShortMonthNames({"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"}),
+      LongMonthNames({"January", "February", "March", "April", "May", "June", "July", "August", "September",
+                      "October", "November", "December"}),
       ShortDayNames({"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"}),
-      LongDayNames({"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday",
-                    "Saturday"}) {}
+      LongDayNames({"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"}) {}
 
 TFormatSettings FormatSettings;
 
@@ -626,9 +606,7 @@ DateTimeParts decodeParts(TDateTime dt) {
   return p;
 }
 
-String padded(int value, int digits) {
-  return QStringLiteral("%1").arg(value, digits, 10, QLatin1Char('0'));
-}
+String padded(int value, int digits) { return QStringLiteral("%1").arg(value, digits, 10, QLatin1Char('0')); }
 
 String nameAt(const QStringList& names, int index) {
   return index >= 0 && index < names.size() ? names[index] : String();
@@ -640,8 +618,7 @@ bool matchesAt(const String& s, qsizetype i, QLatin1String word) {
 
 class DateTimeFormatter {
  public:
-  DateTimeFormatter(const DateTimeParts& parts, const TFormatSettings& settings)
-      : p_(parts), fs_(settings) {}
+  DateTimeFormatter(const DateTimeParts& parts, const TFormatSettings& settings) : p_(parts), fs_(settings) {}
 
   // Appends `format`; nested formats (ddddd, t, c, ...) go one level deep at
   // most, so settings that name each other cannot recurse without end.
@@ -680,9 +657,7 @@ class DateTimeFormatter {
       lastToken = QChar(token);
       const bool nest = depth < 2;
       switch (token) {
-        case u'Y':
-          out_ += count <= 2 ? padded(p_.year % 100, 2) : padded(p_.year, 4);
-          break;
+        case u'Y': out_ += count <= 2 ? padded(p_.year % 100, 2) : padded(p_.year, 4); break;
         case u'M':
           if (count <= 2)
             out_ += padded(p_.month, int(count));
@@ -706,15 +681,9 @@ class DateTimeFormatter {
           out_ += padded(hour, count == 1 ? 1 : 2);
           break;
         }
-        case u'N':
-          out_ += padded(p_.minute, count == 1 ? 1 : 2);
-          break;
-        case u'S':
-          out_ += padded(p_.second, count == 1 ? 1 : 2);
-          break;
-        case u'Z':
-          out_ += padded(p_.msec, count == 1 ? 1 : 3);
-          break;
+        case u'N': out_ += padded(p_.minute, count == 1 ? 1 : 2); break;
+        case u'S': out_ += padded(p_.second, count == 1 ? 1 : 2); break;
+        case u'Z': out_ += padded(p_.msec, count == 1 ? 1 : 3); break;
         case u'T':
           if (nest) append(count == 1 ? fs_.ShortTimeFormat : fs_.LongTimeFormat, depth + 1);
           break;
@@ -728,12 +697,8 @@ class DateTimeFormatter {
             }
           }
           break;
-        case u'A':
-          count = appendAmPm(format, i);
-          break;
-        default:
-          out_ += QStringView(format).mid(i, count);
-          break;
+        case u'A': count = appendAmPm(format, i); break;
+        default: out_ += QStringView(format).mid(i, count); break;
       }
       i += count;
     }
@@ -750,8 +715,7 @@ class DateTimeFormatter {
         const qsizetype end = format.indexOf(c, i + 1);
         if (end < 0) return false;
         i = end;
-      } else if (matchesAt(format, i, QLatin1String("am/pm")) ||
-                 matchesAt(format, i, QLatin1String("a/p")) ||
+      } else if (matchesAt(format, i, QLatin1String("am/pm")) || matchesAt(format, i, QLatin1String("a/p")) ||
                  matchesAt(format, i, QLatin1String("ampm"))) {
         return true;
       }
@@ -900,7 +864,8 @@ constexpr SystemMessage kSystemMessages[] = {
     {1812, "The specified image file did not contain a resource section"},
     {1813, "The specified resource type cannot be found in the image file"},
     {1814, "The specified resource name cannot be found in the image file"},
-    {10014, "The system detected an invalid pointer address in attempting to use a pointer argument in a call"},
+    {10014,
+     "The system detected an invalid pointer address in attempting to use a pointer argument in a call"},
     {10022, "An invalid argument was supplied"},
     {10036, "A blocking operation is currently executing"},
     {10050, "A socket operation encountered a dead network"},
@@ -973,8 +938,7 @@ String ExtractFilePath(const String& fileName) { return fileName.left(lastDelimi
 String ExtractFileDir(const String& fileName) {
   qsizetype at = lastDelimiter(fileName);
   // Keep the delimiter of a root ("/", "C:\").
-  if (at > 0 && !isDelimiter(fileName[at - 1]) && fileName[at - 1] != u':')
-    return fileName.left(at);
+  if (at > 0 && !isDelimiter(fileName[at - 1]) && fileName[at - 1] != u':') return fileName.left(at);
   return fileName.left(at + 1);
 }
 
@@ -1019,9 +983,7 @@ bool FileExists(const String& fileName) {
   return !fileName.isEmpty() && QFileInfo(NormalizePath(fileName)).isFile();
 }
 
-bool DirectoryExists(const String& dir) {
-  return !dir.isEmpty() && QFileInfo(NormalizePath(dir)).isDir();
-}
+bool DirectoryExists(const String& dir) { return !dir.isEmpty() && QFileInfo(NormalizePath(dir)).isDir(); }
 
 bool ForceDirectories(const String& dir) {
   if (dir.isEmpty()) return false;
@@ -1055,8 +1017,7 @@ Int64 FileSizeOf(const String& fileName) {
 }
 
 String SafeFileName(const String& name) {
-  if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-    return QStringLiteral("_");
+  if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) return QStringLiteral("_");
   static const QString unsafe = QStringLiteral("/\\:*?\"<>|");
   String r = name;
   for (QChar& c : r)
@@ -1067,8 +1028,7 @@ String SafeFileName(const String& name) {
 String ReadTextFile(const String& fileName, bool* ok) {
   if (ok) *ok = false;
   QFile file(NormalizePath(fileName));
-  if (fileName.isEmpty() || QFileInfo(file).isDir() || !file.open(QIODevice::ReadOnly))
-    return String();
+  if (fileName.isEmpty() || QFileInfo(file).isDir() || !file.open(QIODevice::ReadOnly)) return String();
   const QByteArray bytes = file.readAll();
   if (file.error() != QFileDevice::NoError) return String();
   if (ok) *ok = true;

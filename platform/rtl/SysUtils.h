@@ -40,10 +40,10 @@ class Exception : public std::exception {
   mutable QByteArray what_;
 };
 
-#define NOCTIVANE_DECLARE_EXCEPTION(Name, Base)                       \
-  class Name : public Base {                                          \
-   public:                                                            \
-    using Base::Base;                                                 \
+#define NOCTIVANE_DECLARE_EXCEPTION(Name, Base)                         \
+  class Name : public Base {                                            \
+   public:                                                              \
+    using Base::Base;                                                   \
     String ClassName() const override { return QStringLiteral(#Name); } \
   };
 
@@ -86,11 +86,11 @@ void Delete(String& s, int index, int count);
 // Inserts `sub` before 1-based `index` (clipped to 1..Length+1).
 void Insert(const String& sub, String& s, int index);
 int Length(const String& s);
-String Trim(const String& s);       // removes units <= ' ' at both ends
+String Trim(const String& s);  // removes units <= ' ' at both ends
 String TrimLeft(const String& s);
 String TrimRight(const String& s);
-String LowerCase(const String& s);  // A..Z only
-String UpperCase(const String& s);  // a..z only
+String LowerCase(const String& s);      // A..Z only
+String UpperCase(const String& s);      // a..z only
 String AnsiLowerCase(const String& s);  // every letter
 String AnsiUpperCase(const String& s);
 int CompareStr(const String& a, const String& b);   // ordinal
@@ -113,9 +113,9 @@ String StringReplace(const String& s, const String& oldPattern, const String& ne
 String IntToStr(Int64 value);
 String IntToHex(Int64 value, int digits);
 // An int and smaller signed types are shown as 32 bits: IntToHex(-1, 8) is "FFFFFFFF".
-template <typename T, std::enable_if_t<std::is_integral_v<T> && std::is_signed_v<T> &&
-                                           (sizeof(T) <= sizeof(std::int32_t)),
-                                       int> = 0>
+template <typename T,
+          std::enable_if_t<
+              std::is_integral_v<T> && std::is_signed_v<T> && (sizeof(T) <= sizeof(std::int32_t)), int> = 0>
 inline String IntToHex(T value, int digits) {
   return IntToHex(Int64(std::uint32_t(value)), digits);
 }
@@ -181,7 +181,7 @@ extern TFormatSettings FormatSettings;
 TDateTime Now();
 TDateTime Date();
 TDateTime Time();
-TDateTime EncodeDate(Word year, Word month, Word day);   // EConvertError when invalid
+TDateTime EncodeDate(Word year, Word month, Word day);  // EConvertError when invalid
 TDateTime EncodeTime(Word hour, Word min, Word sec, Word msec);
 void DecodeDate(TDateTime dt, Word& year, Word& month, Word& day);
 void DecodeTime(TDateTime dt, Word& hour, Word& min, Word& sec, Word& msec);
@@ -210,18 +210,18 @@ String SysErrorMessage(Cardinal errorCode);
 // ---------------------------------------------------------------- paths
 // Paths use "/"; every helper also accepts "\" as a separator.
 
-extern const QChar PathDelim;  // '/'
+extern const QChar PathDelim;                    // '/'
 String ExtractFilePath(const String& fileName);  // with trailing delimiter
 String ExtractFileDir(const String& fileName);   // without
 String ExtractFileName(const String& fileName);
-String ExtractFileExt(const String& fileName);   // ".ext" or ""
+String ExtractFileExt(const String& fileName);  // ".ext" or ""
 String ChangeFileExt(const String& fileName, const String& ext);
 String IncludeTrailingPathDelimiter(const String& path);
 String ExcludeTrailingPathDelimiter(const String& path);
 String ExpandFileName(const String& fileName);
 // Backslashes become slashes.
 String NormalizePath(const String& path);
-bool FileExists(const String& fileName);       // a file, not a folder
+bool FileExists(const String& fileName);  // a file, not a folder
 bool DirectoryExists(const String& dir);
 bool ForceDirectories(const String& dir);
 bool DeleteFile(const String& fileName);

@@ -119,27 +119,13 @@ void WebBrowserObject::onMenuCommand(UINT command) {
   // Link and image commands act on what the last context menu was asked for.
   const QWebEngineContextMenuRequest* request = view_ ? view_->lastContextMenuRequest() : nullptr;
   switch (command) {
-    case kBack:
-      GoBack();
-      return;
-    case kForward:
-      GoForward();
-      return;
-    case kRefresh:
-      Refresh();
-      return;
-    case kPrint:
-      Exec(nullptr, OLECMDID_PRINT, OLECMDEXECOPT_DONTPROMPTUSER, nullptr, nullptr);
-      return;
-    case kSelectAll:
-      Exec(nullptr, OLECMDID_SELECTALL, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr);
-      return;
-    case kPaste:
-      Exec(nullptr, OLECMDID_PASTE, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr);
-      return;
-    case kCut:
-      Exec(nullptr, OLECMDID_CUT, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr);
-      return;
+    case kBack: GoBack(); return;
+    case kForward: GoForward(); return;
+    case kRefresh: Refresh(); return;
+    case kPrint: Exec(nullptr, OLECMDID_PRINT, OLECMDEXECOPT_DONTPROMPTUSER, nullptr, nullptr); return;
+    case kSelectAll: Exec(nullptr, OLECMDID_SELECTALL, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr); return;
+    case kPaste: Exec(nullptr, OLECMDID_PASTE, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr); return;
+    case kCut: Exec(nullptr, OLECMDID_CUT, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr); return;
     case kCopy:
       if (request && request->mediaType() == QWebEngineContextMenuRequest::MediaTypeImage)
         Page()->triggerAction(QWebEnginePage::CopyImageToClipboard);
@@ -148,7 +134,8 @@ void WebBrowserObject::onMenuCommand(UINT command) {
       return;
     case kOpenLink:
       // Navigations go through BeforeNavigate2 as any other.
-      if (request && request->linkUrl().isValid()) Page()->triggerAction(QWebEnginePage::OpenLinkInThisWindow);
+      if (request && request->linkUrl().isValid())
+        Page()->triggerAction(QWebEnginePage::OpenLinkInThisWindow);
       return;
     case kOpenInNewWindow:
       // The engine asks for a new window: NewWindow2 / NewWindow3.
@@ -175,8 +162,7 @@ void WebBrowserObject::onMenuCommand(UINT command) {
       // The source opens in a new window, which the host provides like any other.
       Page()->triggerAction(QWebEnginePage::ViewSource);
       return;
-    default:
-      break;
+    default: break;
   }
   if (command >= kFirstEncodingCommand && command < kFirstEncodingCommand + kEncodingCount) {
     textEncoding_ = QString::fromLatin1(kEncodings[command - kFirstEncodingCommand].name);
@@ -199,9 +185,7 @@ bool WebBrowserObject::onAccelerator(UINT msg, WORD key) {
     case KeyAction::Back:
       GoBack();  // nothing to go back to: the key is used up all the same
       return true;
-    case KeyAction::Forward:
-      GoForward();
-      return true;
+    case KeyAction::Forward: GoForward(); return true;
     case KeyAction::Stop:
       // Escape stops a load; on a page at rest it is the page's key.
       if (!busy_) return false;
@@ -210,7 +194,8 @@ bool WebBrowserObject::onAccelerator(UINT msg, WORD key) {
     case KeyAction::Refresh:
     case KeyAction::RefreshCompletely: {
       const bool completely = it->action == KeyAction::RefreshCompletely;
-      if (!Page()->url().isEmpty() && !hostCancelsRefresh(completely ? kRefreshTopFullCommand : kRefreshTopCommand))
+      if (!Page()->url().isEmpty() &&
+          !hostCancelsRefresh(completely ? kRefreshTopFullCommand : kRefreshTopCommand))
         reload(completely);
       return true;
     }
@@ -227,13 +212,15 @@ HRESULT WebBrowserObject::encodingMenu(VARIANT* out) {
     encodingMenu_ = CreatePopupMenu();
     for (UINT i = 0; i < kEncodingCount; ++i) {
       const String label = QString::fromLatin1(kEncodings[i].label);
-      AppendMenuW(encodingMenu_, MF_STRING, kFirstEncodingCommand + i, reinterpret_cast<LPCWSTR>(label.utf16()));
+      AppendMenuW(encodingMenu_, MF_STRING, kFirstEncodingCommand + i,
+                  reinterpret_cast<LPCWSTR>(label.utf16()));
       if (i == 0) AppendMenuW(encodingMenu_, MF_SEPARATOR, 0, nullptr);
     }
   }
   for (UINT i = 0; i < kEncodingCount; ++i) {
     const bool chosen = textEncoding_.compare(QLatin1String(kEncodings[i].name), Qt::CaseInsensitive) == 0;
-    CheckMenuItem(encodingMenu_, kFirstEncodingCommand + i, MF_BYCOMMAND | (chosen ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(encodingMenu_, kFirstEncodingCommand + i,
+                  MF_BYCOMMAND | (chosen ? MF_CHECKED : MF_UNCHECKED));
   }
   VariantClear(out);
   OleVariant(Int64(reinterpret_cast<std::uintptr_t>(encodingMenu_))).Detach(out);

@@ -38,7 +38,8 @@ QStyle::StandardPixmap pictureOf(UINT type) {
 
 class BrowserDialog : public QDialog {
  public:
-  BrowserDialog(QWidget* parent, const String& text, UINT type, const std::vector<TBrowserDialogField>* fields)
+  BrowserDialog(QWidget* parent, const String& text, UINT type,
+                const std::vector<TBrowserDialogField>* fields)
       : QDialog(parent), closing(closingAnswer(type)), answer(closing) {
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
@@ -144,9 +145,9 @@ LRESULT dialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 HWND BrowserDialogTop(HWND owner) { return IsWindow(owner) ? GetAncestor(owner, GA_ROOT) : nullptr; }
 
 HWND CreateBrowserDialogWindow(QDialog* dialog, HWND top, const String& caption) {
-  return CreateWindowHandle(QStringLiteral("#32770"), caption, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
-                            WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT, top, &dialogProc,
-                            dialog);
+  return CreateWindowHandle(
+      QStringLiteral("#32770"), caption, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
+      WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT, top, &dialogProc, dialog);
 }
 
 int ShowBrowserDialog(HWND owner, const String& caption, const String& text, UINT type,

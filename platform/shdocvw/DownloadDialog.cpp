@@ -5,9 +5,9 @@
 #include "platform/shdocvw/BrowserDialogs.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -31,7 +31,8 @@ constexpr qsizetype kMaxNameBytes = 255;
 // Replaces what may not stand in a name and tidies its ends.
 String tidyName(const String& name) {
   // "." and ".." are left for the dots to go below.
-  String r = name == QLatin1String(".") || name == QLatin1String("..") || name.isEmpty() ? name : SafeFileName(name);
+  String r =
+      name == QLatin1String(".") || name == QLatin1String("..") || name.isEmpty() ? name : SafeFileName(name);
   for (QChar& c : r) {
     // C1 controls, and formatting characters such as the right-to-left
     // override that make "txt.exe" read as "exe.txt".
@@ -110,7 +111,8 @@ String sourceText(const QUrl& url) {
 // at any time, ends the transfer and removes what had arrived.
 class DownloadDialog : public QDialog {
  public:
-  DownloadDialog(QWidget* parent, QWebEngineDownloadRequest* download, const String& name, const String& source)
+  DownloadDialog(QWidget* parent, QWebEngineDownloadRequest* download, const String& name,
+                 const String& source)
       : QDialog(parent), download_(download), name_(name) {
     setAttribute(Qt::WA_DeleteOnClose);
     auto* layout = new QVBoxLayout(this);
@@ -186,7 +188,8 @@ class DownloadDialog : public QDialog {
                          download_->state() == QWebEngineDownloadRequest::DownloadRequested);
   }
   String stagedFile() const {
-    return download_ ? QDir(download_->downloadDirectory()).filePath(download_->downloadFileName()) : String();
+    return download_ ? QDir(download_->downloadDirectory()).filePath(download_->downloadFileName())
+                     : String();
   }
 
   // Ends a transfer whose file is not in place and removes what arrived.
@@ -230,14 +233,18 @@ class DownloadDialog : public QDialog {
       // Another file system: a copy beside the target, renamed into place.
       const String part = target_ + QStringLiteral(".part");
       QFile::remove(part);
-      if (QFile::copy(staged, part)) std::filesystem::rename(part.toStdString(), target_.toStdString(), error);
-      else error = std::make_error_code(std::errc::io_error);
+      if (QFile::copy(staged, part))
+        std::filesystem::rename(part.toStdString(), target_.toStdString(), error);
+      else
+        error = std::make_error_code(std::errc::io_error);
       if (error) QFile::remove(part);
       QFile::remove(staged);
     }
     placed_ = !error;
-    finish(placed_ ? QStringLiteral("Download complete: %1 saved.").arg(DownloadSizeText(QFileInfo(target_).size()))
-                   : QStringLiteral("The file could not be saved to %1.").arg(target_));
+    finish(
+        placed_
+            ? QStringLiteral("Download complete: %1 saved.").arg(DownloadSizeText(QFileInfo(target_).size()))
+            : QStringLiteral("The file could not be saved to %1.").arg(target_));
   }
 
   void update() {
@@ -253,8 +260,10 @@ class DownloadDialog : public QDialog {
     size_->setText(DownloadSizeText(total));
     switch (download_->state()) {
       case QWebEngineDownloadRequest::DownloadCompleted:
-        if (!target_.isEmpty()) place();
-        else status_->setText(QStringLiteral("Received; choose where to save it."));
+        if (!target_.isEmpty())
+          place();
+        else
+          status_->setText(QStringLiteral("Received; choose where to save it."));
         return;
       case QWebEngineDownloadRequest::DownloadCancelled:
         finish(QStringLiteral("The download was cancelled."));
@@ -263,14 +272,14 @@ class DownloadDialog : public QDialog {
         QFile::remove(stagedFile());
         finish(QStringLiteral("The download failed: %1.").arg(download_->interruptReasonString()));
         return;
-      default:
-        break;
+      default: break;
     }
     if (target_.isEmpty()) return;
     if (total > 0) {
       bar_->setRange(0, 1000);
       bar_->setValue(int(std::min<qint64>(1000, received * 1000 / total)));
-      status_->setText(QStringLiteral("%1 of %2 copied").arg(DownloadSizeText(received), DownloadSizeText(total)));
+      status_->setText(
+          QStringLiteral("%1 of %2 copied").arg(DownloadSizeText(received), DownloadSizeText(total)));
     } else {
       bar_->setRange(0, 0);  // size unknown: the bar only shows that something happens
       status_->setText(QStringLiteral("%1 copied").arg(DownloadSizeText(received)));
@@ -304,7 +313,8 @@ class DownloadDialog : public QDialog {
 }  // namespace
 
 String SafeDownloadFileName(const String& proposed) {
-  const qsizetype cut = std::max(proposed.lastIndexOf(QLatin1Char('/')), proposed.lastIndexOf(QLatin1Char('\\')));
+  const qsizetype cut =
+      std::max(proposed.lastIndexOf(QLatin1Char('/')), proposed.lastIndexOf(QLatin1Char('\\')));
   return tidyName(proposed.mid(cut + 1));
 }
 
@@ -348,11 +358,13 @@ bool OfferDownload(HWND owner, QWebEngineDownloadRequest* download) {
   // its own until the user says where it goes.
   const String staging = download->downloadDirectory();
   if (staging.isEmpty() || !ForceDirectories(staging)) return false;
-  download->setDownloadFileName(QStringLiteral("%1-%2.part").arg(QCoreApplication::applicationPid()).arg(download->id()));
+  download->setDownloadFileName(
+      QStringLiteral("%1-%2.part").arg(QCoreApplication::applicationPid()).arg(download->id()));
   download->accept();
 
   const HWND top = BrowserDialogTop(owner);
-  auto* dialog = new DownloadDialog(top ? WidgetOf(top) : nullptr, download, name, sourceText(download->url()));
+  auto* dialog =
+      new DownloadDialog(top ? WidgetOf(top) : nullptr, download, name, sourceText(download->url()));
   CreateBrowserDialogWindow(dialog, top, QStringLiteral("File Download"));
   dialog->show();
   return true;
@@ -378,8 +390,8 @@ bool AskSavePageLocation(const String& title, const QUrl& url, String& path,
                                       : QStringList{QStringLiteral("htm"), QStringLiteral("html")};
   if (!fitting.contains(ext)) {
     // The other format's extension (as the name offered first has) is replaced.
-    static const QStringList pageExtensions{QStringLiteral("htm"), QStringLiteral("html"), QStringLiteral("mht"),
-                                            QStringLiteral("mhtml")};
+    static const QStringList pageExtensions{QStringLiteral("htm"), QStringLiteral("html"),
+                                            QStringLiteral("mht"), QStringLiteral("mhtml")};
     if (pageExtensions.contains(ext)) path.chop(ext.size() + 1);
     path += archive ? QStringLiteral(".mht") : QStringLiteral(".html");
   }

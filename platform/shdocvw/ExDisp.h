@@ -131,38 +131,38 @@ inline constexpr DISPID DISPID_WB_RESIZABLE = 556;
 
 // Events of DWebBrowserEvents2. Parameters in their natural order; out
 // parameters are passed by reference (VT_BYREF).
-inline constexpr DISPID DISPID_STATUSTEXTCHANGE = 102;     // Text: BSTR
+inline constexpr DISPID DISPID_STATUSTEXTCHANGE = 102;  // Text: BSTR
 inline constexpr DISPID DISPID_DOWNLOADCOMPLETE = 104;
-inline constexpr DISPID DISPID_COMMANDSTATECHANGE = 105;   // Command: I4, Enable: BOOL
+inline constexpr DISPID DISPID_COMMANDSTATECHANGE = 105;  // Command: I4, Enable: BOOL
 inline constexpr DISPID DISPID_DOWNLOADBEGIN = 106;
-inline constexpr DISPID DISPID_PROGRESSCHANGE = 108;       // Progress: I4, ProgressMax: I4
-inline constexpr DISPID DISPID_PROPERTYCHANGE = 112;       // szProperty: BSTR
-inline constexpr DISPID DISPID_TITLECHANGE = 113;          // Text: BSTR
+inline constexpr DISPID DISPID_PROGRESSCHANGE = 108;              // Progress: I4, ProgressMax: I4
+inline constexpr DISPID DISPID_PROPERTYCHANGE = 112;              // szProperty: BSTR
+inline constexpr DISPID DISPID_TITLECHANGE = 113;                 // Text: BSTR
 inline constexpr DISPID DISPID_PRINTTEMPLATEINSTANTIATION = 225;  // pDisp
 inline constexpr DISPID DISPID_PRINTTEMPLATETEARDOWN = 226;       // pDisp
-inline constexpr DISPID DISPID_UPDATEPAGESTATUS = 227;     // pDisp, nPage: VARIANT*, fDone: VARIANT*
+inline constexpr DISPID DISPID_UPDATEPAGESTATUS = 227;            // pDisp, nPage: VARIANT*, fDone: VARIANT*
 // pDisp, URL, Flags, TargetFrameName, PostData, Headers (all VARIANT*), Cancel: BOOL*
 inline constexpr DISPID DISPID_BEFORENAVIGATE2 = 250;
-inline constexpr DISPID DISPID_NEWWINDOW2 = 251;           // ppDisp: IDispatch**, Cancel: BOOL*
-inline constexpr DISPID DISPID_NAVIGATECOMPLETE2 = 252;    // pDisp, URL: VARIANT*
+inline constexpr DISPID DISPID_NEWWINDOW2 = 251;         // ppDisp: IDispatch**, Cancel: BOOL*
+inline constexpr DISPID DISPID_NAVIGATECOMPLETE2 = 252;  // pDisp, URL: VARIANT*
 inline constexpr DISPID DISPID_ONQUIT = 253;
-inline constexpr DISPID DISPID_ONVISIBLE = 254;            // Visible: BOOL
-inline constexpr DISPID DISPID_ONTOOLBAR = 255;            // ToolBar: BOOL
-inline constexpr DISPID DISPID_ONMENUBAR = 256;            // MenuBar: BOOL
-inline constexpr DISPID DISPID_ONSTATUSBAR = 257;          // StatusBar: BOOL
-inline constexpr DISPID DISPID_ONFULLSCREEN = 258;         // FullScreen: BOOL
-inline constexpr DISPID DISPID_DOCUMENTCOMPLETE = 259;     // pDisp, URL: VARIANT*
-inline constexpr DISPID DISPID_ONTHEATERMODE = 260;        // TheaterMode: BOOL
-inline constexpr DISPID DISPID_ONADDRESSBAR = 261;         // AddressBar: BOOL
-inline constexpr DISPID DISPID_WINDOWSETRESIZABLE = 262;   // Resizable: BOOL
-inline constexpr DISPID DISPID_WINDOWCLOSING = 263;        // IsChildWindow: BOOL, Cancel: BOOL*
-inline constexpr DISPID DISPID_WINDOWSETLEFT = 264;        // Left: I4
-inline constexpr DISPID DISPID_WINDOWSETTOP = 265;         // Top: I4
-inline constexpr DISPID DISPID_WINDOWSETWIDTH = 266;       // Width: I4
-inline constexpr DISPID DISPID_WINDOWSETHEIGHT = 267;      // Height: I4
-inline constexpr DISPID DISPID_CLIENTTOHOSTWINDOW = 268;   // CX: I4*, CY: I4*
-inline constexpr DISPID DISPID_SETSECURELOCKICON = 269;    // SecureLockIcon: I4
-inline constexpr DISPID DISPID_FILEDOWNLOAD = 270;         // ActiveDocument: BOOL, Cancel: BOOL*
+inline constexpr DISPID DISPID_ONVISIBLE = 254;           // Visible: BOOL
+inline constexpr DISPID DISPID_ONTOOLBAR = 255;           // ToolBar: BOOL
+inline constexpr DISPID DISPID_ONMENUBAR = 256;           // MenuBar: BOOL
+inline constexpr DISPID DISPID_ONSTATUSBAR = 257;         // StatusBar: BOOL
+inline constexpr DISPID DISPID_ONFULLSCREEN = 258;        // FullScreen: BOOL
+inline constexpr DISPID DISPID_DOCUMENTCOMPLETE = 259;    // pDisp, URL: VARIANT*
+inline constexpr DISPID DISPID_ONTHEATERMODE = 260;       // TheaterMode: BOOL
+inline constexpr DISPID DISPID_ONADDRESSBAR = 261;        // AddressBar: BOOL
+inline constexpr DISPID DISPID_WINDOWSETRESIZABLE = 262;  // Resizable: BOOL
+inline constexpr DISPID DISPID_WINDOWCLOSING = 263;       // IsChildWindow: BOOL, Cancel: BOOL*
+inline constexpr DISPID DISPID_WINDOWSETLEFT = 264;       // Left: I4
+inline constexpr DISPID DISPID_WINDOWSETTOP = 265;        // Top: I4
+inline constexpr DISPID DISPID_WINDOWSETWIDTH = 266;      // Width: I4
+inline constexpr DISPID DISPID_WINDOWSETHEIGHT = 267;     // Height: I4
+inline constexpr DISPID DISPID_CLIENTTOHOSTWINDOW = 268;  // CX: I4*, CY: I4*
+inline constexpr DISPID DISPID_SETSECURELOCKICON = 269;   // SecureLockIcon: I4
+inline constexpr DISPID DISPID_FILEDOWNLOAD = 270;        // ActiveDocument: BOOL, Cancel: BOOL*
 // pDisp, URL, Frame, StatusCode (VARIANT*), Cancel: BOOL*
 inline constexpr DISPID DISPID_NAVIGATEERROR = 271;
 inline constexpr DISPID DISPID_PRIVACYIMPACTEDSTATECHANGE = 272;  // bImpacted: BOOL
@@ -296,11 +296,10 @@ struct IWebBrowserApp : IWebBrowser {
 NOCTIVANE_DECLARE_IID(IWebBrowserApp, IWebBrowser, "{0002DF05-0000-0000-C000-000000000046}")
 
 struct IWebBrowser2 : IWebBrowserApp {
-  virtual HRESULT Navigate2(VARIANT* URL, VARIANT* Flags, VARIANT* TargetFrameName,
-                            VARIANT* PostData, VARIANT* Headers) = 0;
+  virtual HRESULT Navigate2(VARIANT* URL, VARIANT* Flags, VARIANT* TargetFrameName, VARIANT* PostData,
+                            VARIANT* Headers) = 0;
   virtual HRESULT QueryStatusWB(OLECMDID cmdID, OLECMDF* pcmdf) = 0;
-  virtual HRESULT ExecWB(OLECMDID cmdID, OLECMDEXECOPT cmdexecopt, VARIANT* pvaIn,
-                         VARIANT* pvaOut) = 0;
+  virtual HRESULT ExecWB(OLECMDID cmdID, OLECMDEXECOPT cmdexecopt, VARIANT* pvaIn, VARIANT* pvaOut) = 0;
   virtual HRESULT ShowBrowserBar(VARIANT* pvaClsid, VARIANT* pvarShow, VARIANT* pvarSize) = 0;
   virtual HRESULT get_ReadyState(READYSTATE* plReadyState) = 0;
   virtual HRESULT get_Offline(VARIANT_BOOL* pbOffline) = 0;
@@ -331,8 +330,7 @@ inline constexpr CLSID CLSID_WebBrowser = GuidLiteral("{8856F961-340A-11D0-A96B-
 // Command groups.
 inline constexpr GUID CGID_Explorer = GuidLiteral("{000214D0-0000-0000-C000-000000000046}");
 inline constexpr GUID CGID_ShellDocView = GuidLiteral("{000214D1-0000-0000-C000-000000000046}");
-inline constexpr GUID CGID_DocHostCommandHandler =
-    GuidLiteral("{F38BC242-B950-11D1-8918-00C04FC2C836}");
+inline constexpr GUID CGID_DocHostCommandHandler = GuidLiteral("{F38BC242-B950-11D1-8918-00C04FC2C836}");
 inline constexpr GUID CGID_IWebBrowser = GuidLiteral("{ED016940-BD5B-11CF-BA4E-00C04FD70816}");
 
 // Commands the control sends to its host's command target.
@@ -356,8 +354,7 @@ struct IDocHostUIHandler : IUnknown {
   virtual HRESULT EnableModeless(BOOL fEnable) = 0;
   virtual HRESULT OnDocWindowActivate(BOOL fActivate) = 0;
   virtual HRESULT OnFrameWindowActivate(BOOL fActivate) = 0;
-  virtual HRESULT ResizeBorder(const RECT* prcBorder, IOleInPlaceUIWindow* pUIWindow,
-                               BOOL fRameWindow) = 0;
+  virtual HRESULT ResizeBorder(const RECT* prcBorder, IOleInPlaceUIWindow* pUIWindow, BOOL fRameWindow) = 0;
   // S_OK: the host handled the key; S_FALSE: the control handles it.
   virtual HRESULT TranslateAccelerator(MSG* lpMsg, const GUID* pguidCmdGroup, DWORD nCmdID) = 0;
   virtual HRESULT GetOptionKeyPath(LPOLESTR* pchKey, DWORD dw) = 0;
@@ -372,16 +369,15 @@ NOCTIVANE_DECLARE_IID(IDocHostUIHandler, IUnknown, "{BD3F23C0-D43E-11CF-893B-00A
 struct IDocHostUIHandler2 : IDocHostUIHandler {
   virtual HRESULT GetOverrideKeyPath(LPOLESTR* pchKey, DWORD dw) = 0;
 };
-NOCTIVANE_DECLARE_IID(IDocHostUIHandler2, IDocHostUIHandler,
-                      "{3050F6D0-98B5-11CF-BB82-00AA00BDCE0B}")
+NOCTIVANE_DECLARE_IID(IDocHostUIHandler2, IDocHostUIHandler, "{3050F6D0-98B5-11CF-BB82-00AA00BDCE0B}")
 
 struct IDocHostShowUI : IUnknown {
   // S_OK: the host showed the message (its answer in *plResult); S_FALSE:
   // the control shows its own box.
   virtual HRESULT ShowMessage(HWND hwnd, LPOLESTR lpstrText, LPOLESTR lpstrCaption, DWORD dwType,
                               LPOLESTR lpstrHelpFile, DWORD dwHelpContext, LRESULT* plResult) = 0;
-  virtual HRESULT ShowHelp(HWND hwnd, LPOLESTR pszHelpFile, UINT uCommand, DWORD dwData,
-                           POINT ptMouse, IDispatch* pDispatchObjectHit) = 0;
+  virtual HRESULT ShowHelp(HWND hwnd, LPOLESTR pszHelpFile, UINT uCommand, DWORD dwData, POINT ptMouse,
+                           IDispatch* pDispatchObjectHit) = 0;
 };
 NOCTIVANE_DECLARE_IID(IDocHostShowUI, IUnknown, "{C4D244B0-D43E-11CF-893B-00AA00BDCE1A}")
 
@@ -396,9 +392,8 @@ NOCTIVANE_DECLARE_IID(INewWindowManager, IUnknown, "{D2BC4C84-3F72-4A52-A604-7BC
 
 struct IDownloadManager : IUnknown {
   // S_OK: the host took the download; a failure: the control downloads.
-  virtual HRESULT Download(IMoniker* pmk, IBindCtx* pbc, DWORD dwBindVerb, LONG grfBINDF,
-                           BINDINFO* pBindInfo, LPCOLESTR pszHeaders, LPCOLESTR pszRedir,
-                           UINT uiCP) = 0;
+  virtual HRESULT Download(IMoniker* pmk, IBindCtx* pbc, DWORD dwBindVerb, LONG grfBINDF, BINDINFO* pBindInfo,
+                           LPCOLESTR pszHeaders, LPCOLESTR pszRedir, UINT uiCP) = 0;
 };
 NOCTIVANE_DECLARE_IID(IDownloadManager, IUnknown, "{988934A4-064B-11D3-BB80-00104B35E7F9}")
 

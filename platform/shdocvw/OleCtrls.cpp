@@ -10,40 +10,23 @@ HRESULT OleCheck(HRESULT hr) {
 
 String OleErrorText(HRESULT hr) {
   switch (hr) {
-    case E_FAIL:
-      return QStringLiteral("Unspecified error");
-    case E_NOTIMPL:
-      return QStringLiteral("Not implemented");
-    case E_NOINTERFACE:
-      return QStringLiteral("No such interface supported");
-    case E_POINTER:
-      return QStringLiteral("Invalid pointer");
-    case E_INVALIDARG:
-      return QStringLiteral("The parameter is incorrect");
-    case E_UNEXPECTED:
-      return QStringLiteral("Catastrophic failure");
-    case E_OUTOFMEMORY:
-      return QStringLiteral("Not enough storage is available to complete this operation");
-    case E_ACCESSDENIED:
-      return QStringLiteral("Access is denied");
-    case REGDB_E_CLASSNOTREG:
-      return QStringLiteral("Class not registered");
-    case OLECMDERR_E_NOTSUPPORTED:
-      return QStringLiteral("The requested command is not supported");
-    case OLECMDERR_E_DISABLED:
-      return QStringLiteral("The requested command is disabled");
-    case OLECMDERR_E_CANCELED:
-      return QStringLiteral("The user canceled the command");
-    case OLECMDERR_E_UNKNOWNGROUP:
-      return QStringLiteral("Unknown command group");
-    case DISP_E_MEMBERNOTFOUND:
-      return QStringLiteral("Member not found");
-    case DISP_E_TYPEMISMATCH:
-      return QStringLiteral("Type mismatch");
-    case DISP_E_UNKNOWNNAME:
-      return QStringLiteral("Unknown name");
-    default:
-      return QStringLiteral("OLE error %1").arg(quint32(hr), 8, 16, QLatin1Char('0')).toUpper();
+    case E_FAIL: return QStringLiteral("Unspecified error");
+    case E_NOTIMPL: return QStringLiteral("Not implemented");
+    case E_NOINTERFACE: return QStringLiteral("No such interface supported");
+    case E_POINTER: return QStringLiteral("Invalid pointer");
+    case E_INVALIDARG: return QStringLiteral("The parameter is incorrect");
+    case E_UNEXPECTED: return QStringLiteral("Catastrophic failure");
+    case E_OUTOFMEMORY: return QStringLiteral("Not enough storage is available to complete this operation");
+    case E_ACCESSDENIED: return QStringLiteral("Access is denied");
+    case REGDB_E_CLASSNOTREG: return QStringLiteral("Class not registered");
+    case OLECMDERR_E_NOTSUPPORTED: return QStringLiteral("The requested command is not supported");
+    case OLECMDERR_E_DISABLED: return QStringLiteral("The requested command is disabled");
+    case OLECMDERR_E_CANCELED: return QStringLiteral("The user canceled the command");
+    case OLECMDERR_E_UNKNOWNGROUP: return QStringLiteral("Unknown command group");
+    case DISP_E_MEMBERNOTFOUND: return QStringLiteral("Member not found");
+    case DISP_E_TYPEMISMATCH: return QStringLiteral("Type mismatch");
+    case DISP_E_UNKNOWNNAME: return QStringLiteral("Unknown name");
+    default: return QStringLiteral("OLE error %1").arg(quint32(hr), 8, 16, QLatin1Char('0')).toUpper();
   }
 }
 
@@ -84,8 +67,7 @@ class TOleControl::EventSink final : public ComObject<IDispatch> {
     return E_NOTIMPL;
   }
   HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                 UINT*) override {
+  HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
     if (!control_) return S_OK;
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
     // A handler's exception is the application's to report, never the object's.
@@ -104,8 +86,7 @@ class TOleControl::EventSink final : public ComObject<IDispatch> {
 
 // ---------------------------------------------------------------- life
 
-TOleControl::TOleControl(TComponent* AOwner, const TControlData& data)
-    : TWinControl(AOwner), data_(data) {
+TOleControl::TOleControl(TComponent* AOwner, const TControlData& data) : TWinControl(AOwner), data_(data) {
   OleCheck(CoCreateInstance(data.ClassID, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, &oleObject_));
   OleCheck(oleObject_.As(&dispatch_));
   oleObject_.As(&inPlaceObject_);
@@ -183,8 +164,8 @@ HRESULT TOleControl::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) {
 
 HRESULT TOleControl::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
 
-HRESULT TOleControl::Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags, DISPPARAMS*,
-                            VARIANT* pVarResult, EXCEPINFO*, UINT*) {
+HRESULT TOleControl::Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags, DISPPARAMS*, VARIANT* pVarResult,
+                            EXCEPINFO*, UINT*) {
   if (!(wFlags & DISPATCH_PROPERTYGET) || !pVarResult) return DISP_E_MEMBERNOTFOUND;
   switch (dispIdMember) {
     case DISPID_AMBIENT_USERMODE:
@@ -193,8 +174,7 @@ HRESULT TOleControl::Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags, DISP
     case -702:  // DISPID_AMBIENT_DISPLAYNAME
       OleVariant(Name()).Detach(pVarResult);
       return S_OK;
-    default:
-      return DISP_E_MEMBERNOTFOUND;
+    default: return DISP_E_MEMBERNOTFOUND;
   }
 }
 

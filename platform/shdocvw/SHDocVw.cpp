@@ -73,7 +73,8 @@ class DispatchOut {
 }  // namespace
 
 TEWB::TEWB(TComponent* AOwner) : TOleControl(AOwner, webBrowserData()) {
-  ControlDispatch()->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(browser_.ReleaseAndGetAddressOf()));
+  ControlDispatch()->QueryInterface(IID_IWebBrowser2,
+                                    reinterpret_cast<void**>(browser_.ReleaseAndGetAddressOf()));
   if (!browser_) throw EOleSysError(OleErrorText(E_NOINTERFACE), E_NOINTERFACE);
   SetTabStop(true);
 }
@@ -97,8 +98,8 @@ void TEWB::Navigate(const String& URL, const OleVariant& Flags, const OleVariant
                     const OleVariant& PostData, const OleVariant& Headers) {
   OleVariant flags(Flags), frame(TargetFrameName), post(PostData), headers(Headers);
   BSTR url = StringToBSTR(URL);
-  const HRESULT hr = browser_->Navigate(url, optional(flags), optional(frame), optional(post),
-                                        optional(headers));
+  const HRESULT hr =
+      browser_->Navigate(url, optional(flags), optional(frame), optional(post), optional(headers));
   SysFreeString(url);
   OleCheck(hr);
 }
@@ -134,8 +135,7 @@ void TEWB::ExecWB(OLECMDID cmdID, OLECMDEXECOPT cmdexecopt, const OleVariant& pv
   OleCheck(browser_->ExecWB(cmdID, cmdexecopt, optional(in), nullptr));
 }
 
-void TEWB::ExecWB(OLECMDID cmdID, OLECMDEXECOPT cmdexecopt, const OleVariant& pvaIn,
-                  OleVariant& pvaOut) {
+void TEWB::ExecWB(OLECMDID cmdID, OLECMDEXECOPT cmdexecopt, const OleVariant& pvaIn, OleVariant& pvaOut) {
   OleVariant in(pvaIn);
   OleCheck(browser_->ExecWB(cmdID, cmdexecopt, optional(in), pvaOut.ClearAndGetAddressOf()));
 }
@@ -269,8 +269,7 @@ void TEWB::InvokeEvent(DISPID DispID, DISPPARAMS& p) {
     case DISPID_NAVIGATEERROR:
       if (OnNavigateError) {
         BoolOut cancel(p, 4);
-        OnNavigateError(this, argDispatch(p, 0), EventArg(p, 1), EventArg(p, 2), EventArg(p, 3),
-                        *cancel);
+        OnNavigateError(this, argDispatch(p, 0), EventArg(p, 1), EventArg(p, 2), EventArg(p, 3), *cancel);
       }
       break;
     case DISPID_PRINTTEMPLATEINSTANTIATION:
@@ -280,8 +279,7 @@ void TEWB::InvokeEvent(DISPID DispID, DISPPARAMS& p) {
       if (OnPrintTemplateTeardown) OnPrintTemplateTeardown(this, argDispatch(p, 0));
       break;
     case DISPID_UPDATEPAGESTATUS:
-      if (OnUpdatePageStatus)
-        OnUpdatePageStatus(this, argDispatch(p, 0), EventArg(p, 1), EventArg(p, 2));
+      if (OnUpdatePageStatus) OnUpdatePageStatus(this, argDispatch(p, 0), EventArg(p, 1), EventArg(p, 2));
       break;
     case DISPID_PRIVACYIMPACTEDSTATECHANGE:
       if (OnPrivacyImpactedStateChange) OnPrivacyImpactedStateChange(this, argBool(p, 0));
@@ -293,8 +291,7 @@ void TEWB::InvokeEvent(DISPID DispID, DISPPARAMS& p) {
         OnNewWindow3(this, *target, *cancel, unsigned(EventArg(p, 2).toInt64()), str(3), str(4));
       }
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

@@ -76,9 +76,8 @@ class TEWB : public TOleControl {
   void Navigate(const String& URL);
   void Navigate(const String& URL, const OleVariant& Flags, const OleVariant& TargetFrameName = {},
                 const OleVariant& PostData = {}, const OleVariant& Headers = {});
-  void Navigate2(const OleVariant& URL, const OleVariant& Flags = {},
-                 const OleVariant& TargetFrameName = {}, const OleVariant& PostData = {},
-                 const OleVariant& Headers = {});
+  void Navigate2(const OleVariant& URL, const OleVariant& Flags = {}, const OleVariant& TargetFrameName = {},
+                 const OleVariant& PostData = {}, const OleVariant& Headers = {});
   void Refresh();
   void Refresh2(const OleVariant& Level);
   void Stop();
@@ -96,19 +95,18 @@ class TEWB : public TOleControl {
   using TIntegerEvent = std::function<void(TObject* ASender, int Value)>;
   using TProgressChangeEvent = std::function<void(TObject* ASender, int Progress, int ProgressMax)>;
   using TCommandStateChangeEvent = std::function<void(TObject* ASender, int Command, bool Enable)>;
-  using TBeforeNavigate2Event = std::function<void(
-      TObject* ASender, IDispatch* pDisp, const OleVariant& URL, const OleVariant& Flags,
-      const OleVariant& TargetFrameName, const OleVariant& PostData, const OleVariant& Headers,
-      bool& Cancel)>;
-  using TNewWindow2Event =
-      std::function<void(TObject* ASender, ComPtr<IDispatch>& ppDisp, bool& Cancel)>;
+  using TBeforeNavigate2Event =
+      std::function<void(TObject* ASender, IDispatch* pDisp, const OleVariant& URL, const OleVariant& Flags,
+                         const OleVariant& TargetFrameName, const OleVariant& PostData,
+                         const OleVariant& Headers, bool& Cancel)>;
+  using TNewWindow2Event = std::function<void(TObject* ASender, ComPtr<IDispatch>& ppDisp, bool& Cancel)>;
   using TDocumentEvent = std::function<void(TObject* ASender, IDispatch* pDisp, const OleVariant& URL)>;
   using TWindowClosingEvent = std::function<void(TObject* ASender, bool IsChildWindow, bool& Cancel)>;
   using TClientToHostWindowEvent = std::function<void(TObject* ASender, int& CX, int& CY)>;
   using TFileDownloadEvent = std::function<void(TObject* ASender, bool ActiveDocument, bool& Cancel)>;
   using TNavigateErrorEvent =
-      std::function<void(TObject* ASender, IDispatch* pDisp, const OleVariant& URL,
-                         const OleVariant& Frame, const OleVariant& StatusCode, bool& Cancel)>;
+      std::function<void(TObject* ASender, IDispatch* pDisp, const OleVariant& URL, const OleVariant& Frame,
+                         const OleVariant& StatusCode, bool& Cancel)>;
   using TDispatchEvent = std::function<void(TObject* ASender, IDispatch* pDisp)>;
   using TUpdatePageStatusEvent = std::function<void(TObject* ASender, IDispatch* pDisp,
                                                     const OleVariant& nPage, const OleVariant& fDone)>;

@@ -25,10 +25,8 @@ bool onlyUnvouched(const QList<QSslError>& errors) {
       case QSslError::UnableToGetIssuerCertificate:
       case QSslError::UnableToGetLocalIssuerCertificate:
       case QSslError::UnableToVerifyFirstCertificate:
-      case QSslError::CertificateUntrusted:
-        break;
-      default:
-        return false;
+      case QSslError::CertificateUntrusted: break;
+      default: return false;
     }
   }
   return true;

@@ -1,15 +1,15 @@
 #include "platform/shdocvw/WebBrowser.h"
 
 #include "platform/mshtml/LiveDocument.h"
+#include "platform/rtl/Folders.h"
+#include "platform/rtl/Registry.h"
 #include "platform/shdocvw/BrowserDialogs.h"
 #include "platform/shdocvw/DownloadDialog.h"
 #include "platform/shdocvw/TrustedCertificates.h"
-#include "platform/rtl/Folders.h"
-#include "platform/rtl/Registry.h"
 #include "platform/shell/UrlHistory.h"
+#include "platform/urlmon/UrlMon.h"
 #include "platform/winapi/DragDrop.h"
 #include "platform/winapi/Menus.h"
-#include "platform/urlmon/UrlMon.h"
 #include "platform/wininet/ProxyState.h"
 #include "platform/wininet/UrlCache.h"
 
@@ -20,10 +20,10 @@
 #include <QJsonDocument>
 #include <QMutex>
 #include <QNetworkProxy>
-#include <QRegularExpression>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QWebEngineCertificateError>
 #include <QWebEngineContextMenuRequest>
@@ -106,8 +106,9 @@ QWebEngineProfile* BrowserEngineProfile() {
       QMetaObject::invokeMethod(QCoreApplication::instance(), [] {
         if (!profile) return;
         const QWebEngineProfile::HttpCacheType type = profile->httpCacheType();
-        profile->setHttpCacheType(type == QWebEngineProfile::MemoryHttpCache ? QWebEngineProfile::DiskHttpCache
-                                                                              : QWebEngineProfile::MemoryHttpCache);
+        profile->setHttpCacheType(type == QWebEngineProfile::MemoryHttpCache
+                                      ? QWebEngineProfile::DiskHttpCache
+                                      : QWebEngineProfile::MemoryHttpCache);
         profile->setHttpCacheType(type);
       });
     });
@@ -132,12 +133,11 @@ WebBrowserObject::WebBrowserObject() {
   page_->setUrlRequestInterceptor(interceptor_);
 
   BrowserPage* page = page_;
-  QObject::connect(page, &QWebEnginePage::loadingChanged, page,
-                   [page](const QWebEngineLoadingInfo& info) {
-                     if (!page->owner) return;
-                     EngineCallback call(page->owner);
-                     page->owner->onLoadingChanged(info);
-                   });
+  QObject::connect(page, &QWebEnginePage::loadingChanged, page, [page](const QWebEngineLoadingInfo& info) {
+    if (!page->owner) return;
+    EngineCallback call(page->owner);
+    page->owner->onLoadingChanged(info);
+  });
   QObject::connect(page, &QWebEnginePage::loadProgress, page, [page](int progress) {
     if (!page->owner) return;
     EngineCallback call(page->owner);
@@ -181,12 +181,11 @@ WebBrowserObject::WebBrowserObject() {
                      EngineCallback call(page->owner);
                      page->owner->onAuthentication(authenticator, proxyHost);
                    });
-  QObject::connect(page, &QWebEnginePage::geometryChangeRequested, page,
-                   [page](const QRect& geometry) {
-                     if (!page->owner) return;
-                     EngineCallback call(page->owner);
-                     page->owner->onGeometryChangeRequested(geometry);
-                   });
+  QObject::connect(page, &QWebEnginePage::geometryChangeRequested, page, [page](const QRect& geometry) {
+    if (!page->owner) return;
+    EngineCallback call(page->owner);
+    page->owner->onGeometryChangeRequested(geometry);
+  });
   page->installEventFilter(new shdocvw_detail::PropertyWatcher(page, [page] {
     if (!page->owner) return;
     EngineCallback call(page->owner);
@@ -241,8 +240,8 @@ void WebBrowserObject::fire(DISPID id, std::vector<VARIANT> args) {
   points_.ForEachSink(DIID_DWebBrowserEvents2, [&](IUnknown* sink) {
     // Sinks are dispatch objects; what one of them throws stays with it.
     try {
-      static_cast<IDispatch*>(sink)->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                                            &params, nullptr, nullptr, nullptr);
+      static_cast<IDispatch*>(sink)->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                                            nullptr, nullptr, nullptr);
     } catch (...) {
     }
   });
@@ -262,7 +261,7 @@ void WebBrowserObject::readAmbient(DISPID dispID) {
     if (!ambient) return false;
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
     return ambient->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
-                            value.ClearAndGetAddressOf(), nullptr, nullptr) == S_OK;
+                           value.ClearAndGetAddressOf(), nullptr, nullptr) == S_OK;
   };
   const bool all = dispID == DISPID_UNKNOWN;
   OleVariant value;
@@ -351,8 +350,9 @@ void WebBrowserObject::applyHostInfo() {
 
 LRESULT WebBrowserObject::DocumentWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<WebBrowserObject*>(GetWindowLongPtrW(hwnd, GWL_USERDATA));
-  if (self && self->site_ && (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN || msg == WM_KEYUP ||
-                                   msg == WM_SYSKEYUP || msg == WM_CHAR)) {
+  if (self && self->site_ &&
+      (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN || msg == WM_KEYUP || msg == WM_SYSKEYUP ||
+       msg == WM_CHAR)) {
     // The host sees the keys first; S_OK means it handled the key.
     MSG m;
     m.hwnd = hwnd;
@@ -390,8 +390,7 @@ void WebBrowserObject::setDocumentWindow() {
   SetWindowLongPtrW(docWindow_, GWL_USERDATA, LONG_PTR(this));
   // The host learns that the inner windows exist.
   if (ComPtr<IOleCommandTarget> commands = host<IOleCommandTarget>()) {
-    commands->Exec(&CGID_Explorer, CMDID_EXPLORER_INNERWINDOWS, OLECMDEXECOPT_DODEFAULT, nullptr,
-                   nullptr);
+    commands->Exec(&CGID_Explorer, CMDID_EXPLORER_INNERWINDOWS, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr);
   }
   applyDropTarget();
 }

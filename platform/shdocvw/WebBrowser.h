@@ -31,7 +31,6 @@
 #include <QUrl>
 #include <QWebEngineView>
 
-
 class QWebEnginePage;
 class QWebEngineProfile;
 class QWebEngineNewWindowRequest;
@@ -90,8 +89,7 @@ class WebBrowserObject final
   // ---- IDispatch
   HRESULT GetTypeInfoCount(UINT* pctinfo) override;
   HRESULT GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
-  HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
-                        DISPID* rgDispId) override;
+  HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId) override;
   HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
                  VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
 
@@ -212,11 +210,11 @@ class WebBrowserObject final
                VARIANT* pvaOut) override;
 
   // ---- IViewObject
-  HRESULT Draw(DWORD dwDrawAspect, LONG lindex, void* pvAspect, DVTARGETDEVICE* ptd,
-               HDC hdcTargetDev, HDC hdcDraw, const RECTL* lprcBounds, const RECTL* lprcWBounds,
-               BOOL (*pfnContinue)(ULONG_PTR), ULONG_PTR dwContinue) override;
-  HRESULT GetColorSet(DWORD dwDrawAspect, LONG lindex, void* pvAspect, DVTARGETDEVICE* ptd,
-                      HDC hicTargetDev, LOGPALETTE** ppColorSet) override;
+  HRESULT Draw(DWORD dwDrawAspect, LONG lindex, void* pvAspect, DVTARGETDEVICE* ptd, HDC hdcTargetDev,
+               HDC hdcDraw, const RECTL* lprcBounds, const RECTL* lprcWBounds, BOOL (*pfnContinue)(ULONG_PTR),
+               ULONG_PTR dwContinue) override;
+  HRESULT GetColorSet(DWORD dwDrawAspect, LONG lindex, void* pvAspect, DVTARGETDEVICE* ptd, HDC hicTargetDev,
+                      LOGPALETTE** ppColorSet) override;
   HRESULT Freeze(DWORD dwDrawAspect, LONG lindex, void* pvAspect, DWORD* pdwFreeze) override;
   HRESULT Unfreeze(DWORD dwFreeze) override;
   HRESULT SetAdvise(DWORD aspects, DWORD advf, IAdviseSink* pAdvSink) override;
@@ -345,10 +343,10 @@ class WebBrowserObject final
   bool navigateCompleteRaised_ = false;
   bool canGoBack_ = false;
   bool canGoForward_ = false;
-  QUrl translatedUrl_;          // the address a TranslateUrl answer sent the page to
-  QUrl translationFrom_;        // the refused address it replaces, until its load ended
-  QList<QUrl> refusedUrls_;     // navigations refused; their load events are dropped
-  QList<QUrl> ignoredLoads_;    // load events of refused navigations in progress
+  QUrl translatedUrl_;        // the address a TranslateUrl answer sent the page to
+  QUrl translationFrom_;      // the refused address it replaces, until its load ended
+  QList<QUrl> refusedUrls_;   // navigations refused; their load events are dropped
+  QList<QUrl> ignoredLoads_;  // load events of refused navigations in progress
   LONG secureLockIcon_ = secureLockIconUnsecure;
   QString lastTitle_;
   QString errorPageFor_;           // the text whose error page is loading or shown
@@ -379,13 +377,13 @@ class WebBrowserObject final
   int freezeEvents_ = 0;
   QList<QPair<String, OleVariant>> properties_;  // PutProperty / GetProperty
   // Context menus and drops.
-  HMENU encodingMenu_ = nullptr;       // built on demand; a menu it was put into may destroy it
-  String textEncoding_;                // chosen in the encoding menu; empty: the engine's choice
-  String pendingSavePath_;             // where savePageAs has the engine save the page
-  int pendingSaveFormat_ = 0;          // and how (a QWebEngineDownloadRequest::SavePageFormat)
+  HMENU encodingMenu_ = nullptr;                    // built on demand; a menu it was put into may destroy it
+  String textEncoding_;                             // chosen in the encoding menu; empty: the engine's choice
+  String pendingSavePath_;                          // where savePageAs has the engine save the page
+  int pendingSaveFormat_ = 0;                       // and how (a QWebEngineDownloadRequest::SavePageFormat)
   QPointer<QWebEngineDownloadRequest> savingPage_;  // the engine's download of that save
-  ComPtr<IDropTarget> refusingTarget_;  // registered while drops are refused
-  ULONG zoomPercent_ = 100;  // the optical zoom the host last heard of
+  ComPtr<IDropTarget> refusingTarget_;              // registered while drops are refused
+  ULONG zoomPercent_ = 100;                         // the optical zoom the host last heard of
 };
 
 // A new browser object, as the class factory of CLSID_WebBrowser answers.

@@ -1,15 +1,15 @@
 #include "platform/shdocvw/WebBrowser.h"
 
 #include "platform/mshtml/LiveDocument.h"
+#include "platform/rtl/Folders.h"
+#include "platform/rtl/Registry.h"
 #include "platform/shdocvw/BrowserDialogs.h"
 #include "platform/shdocvw/DownloadDialog.h"
 #include "platform/shdocvw/TrustedCertificates.h"
-#include "platform/rtl/Folders.h"
-#include "platform/rtl/Registry.h"
 #include "platform/shell/UrlHistory.h"
+#include "platform/urlmon/UrlMon.h"
 #include "platform/winapi/DragDrop.h"
 #include "platform/winapi/Menus.h"
-#include "platform/urlmon/UrlMon.h"
 #include "platform/wininet/ProxyState.h"
 #include "platform/wininet/UrlCache.h"
 
@@ -20,10 +20,10 @@
 #include <QJsonDocument>
 #include <QMutex>
 #include <QNetworkProxy>
-#include <QRegularExpression>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QWebEngineCertificateError>
 #include <QWebEngineContextMenuRequest>
@@ -134,8 +134,7 @@ HRESULT WebBrowserObject::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) {
   return E_NOTIMPL;
 }
 
-HRESULT WebBrowserObject::GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID,
-                                        DISPID* rgDispId) {
+HRESULT WebBrowserObject::GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) {
   if (!rgszNames || !rgDispId) return E_POINTER;
   HRESULT hr = S_OK;
   for (UINT i = 0; i < cNames; ++i) {
@@ -148,8 +147,8 @@ HRESULT WebBrowserObject::GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames
   return hr;
 }
 
-HRESULT WebBrowserObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                 VARIANT* result, EXCEPINFO*, UINT*) {
+HRESULT WebBrowserObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                 EXCEPINFO*, UINT*) {
   const UINT argc = params ? params->cArgs : 0;
   // Arguments in their natural order (Invoke gets them reversed).
   auto arg = [&](UINT i) -> VARIANT* { return i < argc ? &params->rgvarg[argc - 1 - i] : nullptr; };
@@ -212,52 +211,33 @@ HRESULT WebBrowserObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
 
   try {
     switch (id) {
-      case DISPID_WB_GOBACK:
-        return GoBack();
-      case DISPID_WB_GOFORWARD:
-        return GoForward();
-      case DISPID_WB_GOHOME:
-        return GoHome();
-      case DISPID_WB_GOSEARCH:
-        return GoSearch();
+      case DISPID_WB_GOBACK: return GoBack();
+      case DISPID_WB_GOFORWARD: return GoForward();
+      case DISPID_WB_GOHOME: return GoHome();
+      case DISPID_WB_GOSEARCH: return GoSearch();
       case DISPID_WB_NAVIGATE:
       case DISPID_WB_NAVIGATE2:
         if (!arg(0)) return DISP_E_PARAMNOTFOUND;
         return Navigate2(arg(0), arg(1), arg(2), arg(3), arg(4));
-      case DISPID_WB_REFRESH:
-        return Refresh();
-      case DISPID_WB_REFRESH2:
-        return Refresh2(arg(0));
-      case DISPID_WB_STOP:
-        return Stop();
-      case DISPID_WB_APPLICATION:
-        return dispatchGetter(&WebBrowserObject::get_Application);
-      case DISPID_WB_PARENT:
-        return dispatchGetter(&WebBrowserObject::get_Parent);
-      case DISPID_WB_CONTAINER:
-        return dispatchGetter(&WebBrowserObject::get_Container);
-      case DISPID_WB_DOCUMENT:
-        return dispatchGetter(&WebBrowserObject::get_Document);
+      case DISPID_WB_REFRESH: return Refresh();
+      case DISPID_WB_REFRESH2: return Refresh2(arg(0));
+      case DISPID_WB_STOP: return Stop();
+      case DISPID_WB_APPLICATION: return dispatchGetter(&WebBrowserObject::get_Application);
+      case DISPID_WB_PARENT: return dispatchGetter(&WebBrowserObject::get_Parent);
+      case DISPID_WB_CONTAINER: return dispatchGetter(&WebBrowserObject::get_Container);
+      case DISPID_WB_DOCUMENT: return dispatchGetter(&WebBrowserObject::get_Document);
       case DISPID_WB_TOPLEVELCONTAINER:
         return boolProperty(&WebBrowserObject::get_TopLevelContainer, nullptr);
-      case DISPID_WB_TYPE:
-        return stringGetter(&WebBrowserObject::get_Type);
-      case DISPID_WB_LEFT:
-        return longProperty(&WebBrowserObject::get_Left, &WebBrowserObject::put_Left);
-      case DISPID_WB_TOP:
-        return longProperty(&WebBrowserObject::get_Top, &WebBrowserObject::put_Top);
-      case DISPID_WB_WIDTH:
-        return longProperty(&WebBrowserObject::get_Width, &WebBrowserObject::put_Width);
+      case DISPID_WB_TYPE: return stringGetter(&WebBrowserObject::get_Type);
+      case DISPID_WB_LEFT: return longProperty(&WebBrowserObject::get_Left, &WebBrowserObject::put_Left);
+      case DISPID_WB_TOP: return longProperty(&WebBrowserObject::get_Top, &WebBrowserObject::put_Top);
+      case DISPID_WB_WIDTH: return longProperty(&WebBrowserObject::get_Width, &WebBrowserObject::put_Width);
       case DISPID_WB_HEIGHT:
         return longProperty(&WebBrowserObject::get_Height, &WebBrowserObject::put_Height);
-      case DISPID_WB_LOCATIONNAME:
-        return stringGetter(&WebBrowserObject::get_LocationName);
-      case DISPID_WB_LOCATIONURL:
-        return stringGetter(&WebBrowserObject::get_LocationURL);
-      case DISPID_WB_BUSY:
-        return boolProperty(&WebBrowserObject::get_Busy, nullptr);
-      case DISPID_WB_QUIT:
-        return Quit();
+      case DISPID_WB_LOCATIONNAME: return stringGetter(&WebBrowserObject::get_LocationName);
+      case DISPID_WB_LOCATIONURL: return stringGetter(&WebBrowserObject::get_LocationURL);
+      case DISPID_WB_BUSY: return boolProperty(&WebBrowserObject::get_Busy, nullptr);
+      case DISPID_WB_QUIT: return Quit();
       case DISPID_WB_PUTPROPERTY: {
         if (!arg(0) || !arg(1)) return DISP_E_PARAMNOTFOUND;
         BSTR name = StringToBSTR(argumentValue(arg(0)).toString());
@@ -274,8 +254,7 @@ HRESULT WebBrowserObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
         if (SUCCEEDED(hr)) answer(v);
         return hr;
       }
-      case DISPID_WB_NAME:
-        return stringGetter(&WebBrowserObject::get_Name);
+      case DISPID_WB_NAME: return stringGetter(&WebBrowserObject::get_Name);
       case DISPID_WB_HWND: {
         if (!get) return DISP_E_MEMBERNOTFOUND;
         SHANDLE_PTR h = 0;
@@ -283,10 +262,8 @@ HRESULT WebBrowserObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
         if (SUCCEEDED(hr)) answer(OleVariant(Int64(h)));
         return hr;
       }
-      case DISPID_WB_FULLNAME:
-        return stringGetter(&WebBrowserObject::get_FullName);
-      case DISPID_WB_PATH:
-        return stringGetter(&WebBrowserObject::get_Path);
+      case DISPID_WB_FULLNAME: return stringGetter(&WebBrowserObject::get_FullName);
+      case DISPID_WB_PATH: return stringGetter(&WebBrowserObject::get_Path);
       case DISPID_WB_VISIBLE:
         return boolProperty(&WebBrowserObject::get_Visible, &WebBrowserObject::put_Visible);
       case DISPID_WB_STATUSBAR:
@@ -353,8 +330,7 @@ HRESULT WebBrowserObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
         return boolProperty(&WebBrowserObject::get_AddressBar, &WebBrowserObject::put_AddressBar);
       case DISPID_WB_RESIZABLE:
         return boolProperty(&WebBrowserObject::get_Resizable, &WebBrowserObject::put_Resizable);
-      default:
-        return DISP_E_MEMBERNOTFOUND;
+      default: return DISP_E_MEMBERNOTFOUND;
     }
   } catch (const Exception&) {
     return DISP_E_TYPEMISMATCH;
@@ -406,8 +382,8 @@ HRESULT WebBrowserObject::GoSearch() {
   return !search.isEmpty() && url.isValid() ? navigateTo(url, QString()) : E_FAIL;
 }
 
-HRESULT WebBrowserObject::Navigate(BSTR URL, VARIANT* Flags, VARIANT* TargetFrameName,
-                                   VARIANT* PostData, VARIANT* Headers) {
+HRESULT WebBrowserObject::Navigate(BSTR URL, VARIANT* Flags, VARIANT* TargetFrameName, VARIANT* PostData,
+                                   VARIANT* Headers) {
   OleVariant url(BSTRToString(URL));
   return Navigate2(&url, Flags, TargetFrameName, PostData, Headers);
 }
@@ -479,8 +455,8 @@ HRESULT WebBrowserObject::Refresh2(VARIANT* Level) {
 
 bool WebBrowserObject::hostCancelsRefresh(DWORD command) {
   ComPtr<IOleCommandTarget> commands = host<IOleCommandTarget>();
-  return commands &&
-         commands->Exec(&CGID_DocHostCommandHandler, command, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr) == S_OK;
+  return commands && commands->Exec(&CGID_DocHostCommandHandler, command, OLECMDEXECOPT_DODEFAULT, nullptr,
+                                    nullptr) == S_OK;
 }
 
 void WebBrowserObject::reload(bool completely) {
@@ -514,8 +490,7 @@ HRESULT WebBrowserObject::get_Application(IDispatch** ppDisp) {
 HRESULT WebBrowserObject::get_Parent(IDispatch** ppDisp) {
   if (!ppDisp) return E_POINTER;
   *ppDisp = nullptr;
-  if (site_ && SUCCEEDED(site_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(ppDisp))))
-    return S_OK;
+  if (site_ && SUCCEEDED(site_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(ppDisp)))) return S_OK;
   return get_Application(ppDisp);
 }
 
@@ -579,9 +554,7 @@ HRESULT WebBrowserObject::get_LocationName(BSTR* LocationName) {
   return setBstr(LocationName, page_->title());
 }
 
-HRESULT WebBrowserObject::get_LocationURL(BSTR* LocationURL) {
-  return setBstr(LocationURL, locationUrl());
-}
+HRESULT WebBrowserObject::get_LocationURL(BSTR* LocationURL) { return setBstr(LocationURL, locationUrl()); }
 
 HRESULT WebBrowserObject::get_Busy(VARIANT_BOOL* pBool) { return setBool(pBool, busy_); }
 
@@ -590,15 +563,13 @@ HRESULT WebBrowserObject::get_Busy(VARIANT_BOOL* pBool) { return setBool(pBool, 
 // A browser control has no frame window to close.
 HRESULT WebBrowserObject::Quit() { return S_OK; }
 
-HRESULT WebBrowserObject::ClientToWindow(int* pcx, int* pcy) {
-  return pcx && pcy ? S_OK : E_POINTER;
-}
+HRESULT WebBrowserObject::ClientToWindow(int* pcx, int* pcy) { return pcx && pcy ? S_OK : E_POINTER; }
 
 HRESULT WebBrowserObject::PutProperty(BSTR Property, VARIANT vtValue) {
   const String name = BSTRToString(Property);
   OleVariant value(vtValue);
-  auto it = std::find_if(properties_.begin(), properties_.end(),
-                         [&](const auto& p) { return p.first == name; });
+  auto it =
+      std::find_if(properties_.begin(), properties_.end(), [&](const auto& p) { return p.first == name; });
   if (it != properties_.end())
     it->second = value;
   else
@@ -617,7 +588,9 @@ HRESULT WebBrowserObject::GetProperty(BSTR Property, VARIANT* pvtValue) {
   return S_OK;
 }
 
-HRESULT WebBrowserObject::get_Name(BSTR* Name) { return setBstr(Name, QStringLiteral("Web Browser Control")); }
+HRESULT WebBrowserObject::get_Name(BSTR* Name) {
+  return setBstr(Name, QStringLiteral("Web Browser Control"));
+}
 
 HRESULT WebBrowserObject::get_HWND(SHANDLE_PTR* pHWND) {
   if (!pHWND) return E_POINTER;
@@ -686,8 +659,7 @@ HRESULT WebBrowserObject::QueryStatusWB(OLECMDID cmdID, OLECMDF* pcmdf) {
   return hr;
 }
 
-HRESULT WebBrowserObject::ExecWB(OLECMDID cmdID, OLECMDEXECOPT cmdexecopt, VARIANT* pvaIn,
-                                 VARIANT* pvaOut) {
+HRESULT WebBrowserObject::ExecWB(OLECMDID cmdID, OLECMDEXECOPT cmdexecopt, VARIANT* pvaIn, VARIANT* pvaOut) {
   return Exec(nullptr, cmdID, cmdexecopt, pvaIn, pvaOut);
 }
 

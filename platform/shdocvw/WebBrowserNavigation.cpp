@@ -1,15 +1,15 @@
 #include "platform/shdocvw/WebBrowser.h"
 
 #include "platform/mshtml/LiveDocument.h"
+#include "platform/rtl/Folders.h"
+#include "platform/rtl/Registry.h"
 #include "platform/shdocvw/BrowserDialogs.h"
 #include "platform/shdocvw/DownloadDialog.h"
 #include "platform/shdocvw/TrustedCertificates.h"
-#include "platform/rtl/Folders.h"
-#include "platform/rtl/Registry.h"
 #include "platform/shell/UrlHistory.h"
+#include "platform/urlmon/UrlMon.h"
 #include "platform/winapi/DragDrop.h"
 #include "platform/winapi/Menus.h"
-#include "platform/urlmon/UrlMon.h"
 #include "platform/wininet/ProxyState.h"
 #include "platform/wininet/UrlCache.h"
 
@@ -20,10 +20,10 @@
 #include <QJsonDocument>
 #include <QMutex>
 #include <QNetworkProxy>
-#include <QRegularExpression>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QWebEngineCertificateError>
 #include <QWebEngineContextMenuRequest>
@@ -89,19 +89,15 @@ bool cacheable(const QUrl& url) {
 // or the platform's Internet error for the kind of failure.
 LONG navigateErrorCode(const QWebEngineLoadingInfo& info) {
   switch (info.errorDomain()) {
-    case QWebEngineLoadingInfo::HttpStatusCodeDomain:
-      return info.errorCode();
-    case QWebEngineLoadingInfo::DnsErrorDomain:
-      return LONG(0x800C0005u);  // INET_E_RESOURCE_NOT_FOUND
-    case QWebEngineLoadingInfo::ConnectionErrorDomain:
-      return LONG(0x800C0004u);  // INET_E_CANNOT_CONNECT
+    case QWebEngineLoadingInfo::HttpStatusCodeDomain: return info.errorCode();
+    case QWebEngineLoadingInfo::DnsErrorDomain: return LONG(0x800C0005u);         // INET_E_RESOURCE_NOT_FOUND
+    case QWebEngineLoadingInfo::ConnectionErrorDomain: return LONG(0x800C0004u);  // INET_E_CANNOT_CONNECT
     case QWebEngineLoadingInfo::CertificateErrorDomain:
       return LONG(0x800C0019u);  // INET_E_INVALID_CERTIFICATE
     case QWebEngineLoadingInfo::InternalErrorDomain:
       // net::ERR_FILE_NOT_FOUND
       return info.errorCode() == -6 ? LONG(0x800C0005u) : LONG(0x800C0008u);
-    default:
-      return LONG(0x800C0008u);  // INET_E_DOWNLOAD_FAILURE
+    default: return LONG(0x800C0008u);  // INET_E_DOWNLOAD_FAILURE
   }
 }
 
@@ -118,8 +114,8 @@ void WebBrowserObject::beginNavigation() {
 
 HRESULT WebBrowserObject::navigateTo(const QUrl& url, const QString& headers) {
   QWebEngineHttpRequest request(url);
-  for (const QString& line : headers.split(QRegularExpression(QStringLiteral("[\r\n]+")),
-                                           Qt::SkipEmptyParts)) {
+  for (const QString& line :
+       headers.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts)) {
     const int colon = line.indexOf(QLatin1Char(':'));
     if (colon <= 0) continue;
     request.setHeader(line.left(colon).trimmed().toLatin1(), line.mid(colon + 1).trimmed().toUtf8());
@@ -217,8 +213,7 @@ void WebBrowserObject::onLoadingChanged(const QWebEngineLoadingInfo& info) {
     // The shown document is about to go.
     if (document_) {
       if (ComPtr<IOleCommandTarget> commands = host<IOleCommandTarget>())
-        commands->Exec(&CGID_Explorer, CMDID_EXPLORER_ONUNLOAD, OLECMDEXECOPT_DODEFAULT, nullptr,
-                       nullptr);
+        commands->Exec(&CGID_Explorer, CMDID_EXPLORER_ONUNLOAD, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr);
     }
     if (!document_) document_ = CreateLiveDocument(page_);
     setDocumentWindow();
@@ -237,8 +232,8 @@ void WebBrowserObject::onLoadingChanged(const QWebEngineLoadingInfo& info) {
   }
   if (activeLoads_ == 0) return;
   if (--activeLoads_ > 0) return;
-  const bool httpError = info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain &&
-                         info.errorCode() >= 400;
+  const bool httpError =
+      info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain && info.errorCode() >= 400;
   const bool errorPage = std::exchange(errorPageLoading_, false);
   switch (info.status()) {
     case QWebEngineLoadingInfo::LoadSucceededStatus:
@@ -249,12 +244,8 @@ void WebBrowserObject::onLoadingChanged(const QWebEngineLoadingInfo& info) {
       else
         finishLoad(true, false, 0);
       break;
-    case QWebEngineLoadingInfo::LoadFailedStatus:
-      finishLoad(false, false, navigateErrorCode(info));
-      break;
-    default:
-      finishLoad(false, true, 0);
-      break;
+    case QWebEngineLoadingInfo::LoadFailedStatus: finishLoad(false, false, navigateErrorCode(info)); break;
+    default: finishLoad(false, true, 0); break;
   }
 }
 
@@ -281,8 +272,8 @@ void WebBrowserObject::finishLoad(bool succeeded, bool stopped, long statusCode)
     OleVariant vFrame{String()};
     OleVariant vStatus{int(statusCode)};
     VARIANT_BOOL cancel = VARIANT_FALSE;
-    fire(DISPID_NAVIGATEERROR, {dispatch(self), refVariant(&vUrl), refVariant(&vFrame),
-                                refVariant(&vStatus), refBool(&cancel)});
+    fire(DISPID_NAVIGATEERROR,
+         {dispatch(self), refVariant(&vUrl), refVariant(&vFrame), refVariant(&vStatus), refBool(&cancel)});
     // Unless the host took over, the engine's error page is the document.
     complete = cancel == VARIANT_FALSE;
   }
@@ -294,8 +285,8 @@ void WebBrowserObject::finishLoad(bool succeeded, bool stopped, long statusCode)
     fire(DISPID_DOCUMENTCOMPLETE, {dispatch(self), refVariant(&vUrl)});
     if (succeeded && recordable(url)) UrlHistoryStore().AddVisit(url.toString(), page_->title());
     if (succeeded && cacheable(url)) recordInCache(url);
-    if (designMode_) page_->runJavaScript(QStringLiteral("document.designMode = 'on';"),
-                                          QWebEngineScript::ApplicationWorld);
+    if (designMode_)
+      page_->runJavaScript(QStringLiteral("document.designMode = 'on';"), QWebEngineScript::ApplicationWorld);
   }
   // A progress of -1 tells the host that the download is over.
   fire(DISPID_PROGRESSCHANGE, {i4(-1), i4(kProgressMax)});
@@ -379,13 +370,13 @@ void WebBrowserObject::onNewWindow(QWebEngineNewWindowRequest& request) {
   if (ComPtr<IServiceProvider> services = host<IServiceProvider>()) {
     ComPtr<INewWindowManager> manager;
     if (SUCCEEDED(services->QueryService(SID_SNewWindowManager, IID_INewWindowManager,
-                                          reinterpret_cast<void**>(manager.ReleaseAndGetAddressOf()))) &&
+                                         reinterpret_cast<void**>(manager.ReleaseAndGetAddressOf()))) &&
         manager) {
       const String empty;
       const HRESULT hr = manager->EvaluateNewWindow(
           reinterpret_cast<LPCWSTR>(url.utf16()), reinterpret_cast<LPCWSTR>(empty.utf16()),
-          reinterpret_cast<LPCWSTR>(context.utf16()), reinterpret_cast<LPCWSTR>(empty.utf16()),
-          FALSE, flags, 0);
+          reinterpret_cast<LPCWSTR>(context.utf16()), reinterpret_cast<LPCWSTR>(empty.utf16()), FALSE, flags,
+          0);
       if (hr == S_FALSE) return;  // blocked
     }
   }
@@ -398,8 +389,7 @@ void WebBrowserObject::onNewWindow(QWebEngineNewWindowRequest& request) {
   fire(DISPID_NEWWINDOW2, {refDispatch(&target), refBool(&cancel)});
   if (!target && cancel == VARIANT_FALSE) {
     OleVariant vContext(context), vUrl(url);
-    fire(DISPID_NEWWINDOW3,
-         {refDispatch(&target), refBool(&cancel), ui4(flags), vContext, vUrl});
+    fire(DISPID_NEWWINDOW3, {refDispatch(&target), refBool(&cancel), ui4(flags), vContext, vUrl});
   }
   ComPtr<IDispatch> taken;
   taken.Attach(target);  // an out parameter: the reference is ours
@@ -419,7 +409,7 @@ void WebBrowserObject::onGeometryChangeRequested(const QRect& geometry) {
   if (ComPtr<IServiceProvider> services = host<IServiceProvider>()) {
     ComPtr<IHTMLOMWindowServices> windowServices;
     services->QueryService(SID_SHTMLOMWindowServices, IID_IHTMLOMWindowServices,
-                            reinterpret_cast<void**>(windowServices.ReleaseAndGetAddressOf()));
+                           reinterpret_cast<void**>(windowServices.ReleaseAndGetAddressOf()));
     if (windowServices) {
       windowServices->moveTo(geometry.x(), geometry.y());
       windowServices->resizeTo(geometry.width(), geometry.height());
@@ -443,7 +433,8 @@ bool WebBrowserObject::offerToDownloadManager(QWebEngineDownloadRequest* downloa
   const String address = download->url().toString();
   ComPtr<IMoniker> moniker;
   ComPtr<IBindCtx> context;
-  if (FAILED(CreateURLMonikerEx(nullptr, reinterpret_cast<LPCWSTR>(address.utf16()), &moniker, URL_MK_UNIFORM)) ||
+  if (FAILED(CreateURLMonikerEx(nullptr, reinterpret_cast<LPCWSTR>(address.utf16()), &moniker,
+                                URL_MK_UNIFORM)) ||
       FAILED(CreateBindCtx(0, &context)))
     return false;
   BINDINFO info{};
@@ -483,13 +474,9 @@ bool WebBrowserObject::onContextMenu(const QPoint& screenPos) {
   if (const QWebEngineContextMenuRequest* request = view_->lastContextMenuRequest()) {
     switch (request->mediaType()) {
       case QWebEngineContextMenuRequest::MediaTypeImage:
-      case QWebEngineContextMenuRequest::MediaTypeCanvas:
-        kind = CONTEXT_MENU_IMAGE;
-        break;
+      case QWebEngineContextMenuRequest::MediaTypeCanvas: kind = CONTEXT_MENU_IMAGE; break;
       case QWebEngineContextMenuRequest::MediaTypeVideo:
-      case QWebEngineContextMenuRequest::MediaTypeAudio:
-        kind = CONTEXT_MENU_MEDIA;
-        break;
+      case QWebEngineContextMenuRequest::MediaTypeAudio: kind = CONTEXT_MENU_MEDIA; break;
       default:
         if (request->isContentEditable())
           kind = CONTEXT_MENU_CONTROL;
@@ -568,10 +555,9 @@ LRESULT WebBrowserObject::onScriptMessage(const QString& text, DWORD type) {
     String message = text;
     String caption = QStringLiteral("Message from webpage");
     LRESULT answer = 0;
-    const HRESULT hr = showUI->ShowMessage(docWindow_ ? docWindow_ : parentWindow_,
-                                            reinterpret_cast<LPOLESTR>(message.data()),
-                                            reinterpret_cast<LPOLESTR>(caption.data()), type, nullptr,
-                                            0, &answer);
+    const HRESULT hr = showUI->ShowMessage(
+        docWindow_ ? docWindow_ : parentWindow_, reinterpret_cast<LPOLESTR>(message.data()),
+        reinterpret_cast<LPOLESTR>(caption.data()), type, nullptr, 0, &answer);
     if (hr == S_OK) return answer;
   }
   return ShowBrowserMessage(dialogOwner(), text, type);

@@ -1,15 +1,15 @@
 #include "platform/shdocvw/WebBrowser.h"
 
 #include "platform/mshtml/LiveDocument.h"
+#include "platform/rtl/Folders.h"
+#include "platform/rtl/Registry.h"
 #include "platform/shdocvw/BrowserDialogs.h"
 #include "platform/shdocvw/DownloadDialog.h"
 #include "platform/shdocvw/TrustedCertificates.h"
-#include "platform/rtl/Folders.h"
-#include "platform/rtl/Registry.h"
 #include "platform/shell/UrlHistory.h"
+#include "platform/urlmon/UrlMon.h"
 #include "platform/winapi/DragDrop.h"
 #include "platform/winapi/Menus.h"
-#include "platform/urlmon/UrlMon.h"
 #include "platform/wininet/ProxyState.h"
 #include "platform/wininet/UrlCache.h"
 
@@ -20,10 +20,10 @@
 #include <QJsonDocument>
 #include <QMutex>
 #include <QNetworkProxy>
-#include <QRegularExpression>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QWebEngineCertificateError>
 #include <QWebEngineContextMenuRequest>
@@ -88,10 +88,8 @@ HRESULT WebBrowserObject::DoVerb(LONG iVerb, MSG*, IOleClientSite*, LONG, HWND h
     case OLEIVERB_SHOW:
     case OLEIVERB_OPEN:
     case OLEIVERB_INPLACEACTIVATE:
-    case OLEIVERB_UIACTIVATE:
-      break;
-    default:
-      return E_NOTIMPL;
+    case OLEIVERB_UIACTIVATE: break;
+    default: return E_NOTIMPL;
   }
   if (!docViewWindow_ || !IsWindow(docViewWindow_)) {
     // In-place activation: the windows go into the host's window.
@@ -101,14 +99,14 @@ HRESULT WebBrowserObject::DoVerb(LONG iVerb, MSG*, IOleClientSite*, LONG, HWND h
     if (!host) return E_INVALIDARG;
     QWebEngineView* view = ensureView();
     view->setParent(host);
-    view->setGeometry(lprcPosRect ? QRect(lprcPosRect->left, lprcPosRect->top,
-                                          lprcPosRect->right - lprcPosRect->left,
-                                          lprcPosRect->bottom - lprcPosRect->top)
-                                  : host->rect());
+    view->setGeometry(lprcPosRect
+                          ? QRect(lprcPosRect->left, lprcPosRect->top, lprcPosRect->right - lprcPosRect->left,
+                                  lprcPosRect->bottom - lprcPosRect->top)
+                          : host->rect());
     view->setVisible(visible_);
     docViewWindow_ = CreateWindowHandle(QStringLiteral("Shell DocObject View"), String(),
-                                        WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
-                                        0, hwndParent, &WebBrowserObject::DocumentViewWindowProc, view);
+                                        WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0,
+                                        hwndParent, &WebBrowserObject::DocumentViewWindowProc, view);
     if (!docViewWindow_) return E_FAIL;
     SetWindowLongPtrW(docViewWindow_, GWL_USERDATA, LONG_PTR(this));
     parentWindow_ = hwndParent;
@@ -231,21 +229,17 @@ HRESULT WebBrowserObject::QueryStatus(const GUID* pguidCmdGroup, ULONG cCmds, OL
                                       OLECMDTEXT* pCmdText) {
   if (!prgCmds) return E_POINTER;
   ComPtr<IOleCommandTarget> doc = document_ ? document_.As<IOleCommandTarget>() : nullptr;
-  if (pguidCmdGroup) return doc ? doc->QueryStatus(pguidCmdGroup, cCmds, prgCmds, pCmdText)
-                                : OLECMDERR_E_UNKNOWNGROUP;
+  if (pguidCmdGroup)
+    return doc ? doc->QueryStatus(pguidCmdGroup, cCmds, prgCmds, pCmdText) : OLECMDERR_E_UNKNOWNGROUP;
   for (ULONG i = 0; i < cCmds; ++i) {
     OLECMD& cmd = prgCmds[i];
     switch (cmd.cmdID) {
       case OLECMDID_REFRESH:
         cmd.cmdf = OLECMDF_SUPPORTED | (page_->url().isEmpty() ? 0u : DWORD(OLECMDF_ENABLED));
         break;
-      case OLECMDID_STOP:
-        cmd.cmdf = OLECMDF_SUPPORTED | (busy_ ? DWORD(OLECMDF_ENABLED) : 0u);
-        break;
+      case OLECMDID_STOP: cmd.cmdf = OLECMDF_SUPPORTED | (busy_ ? DWORD(OLECMDF_ENABLED) : 0u); break;
       case OLECMDID_PRINT:
-      case OLECMDID_PRINT2:
-        cmd.cmdf = OLECMDF_SUPPORTED | (document_ ? DWORD(OLECMDF_ENABLED) : 0u);
-        break;
+      case OLECMDID_PRINT2: cmd.cmdf = OLECMDF_SUPPORTED | (document_ ? DWORD(OLECMDF_ENABLED) : 0u); break;
       default:
         cmd.cmdf = 0;
         if (doc) doc->QueryStatus(nullptr, 1, &cmd, nullptr);
@@ -255,25 +249,21 @@ HRESULT WebBrowserObject::QueryStatus(const GUID* pguidCmdGroup, ULONG cCmds, OL
   return S_OK;
 }
 
-HRESULT WebBrowserObject::Exec(const GUID* pguidCmdGroup, DWORD nCmdID, DWORD nCmdexecopt,
-                               VARIANT* pvaIn, VARIANT* pvaOut) {
+HRESULT WebBrowserObject::Exec(const GUID* pguidCmdGroup, DWORD nCmdID, DWORD nCmdexecopt, VARIANT* pvaIn,
+                               VARIANT* pvaOut) {
   if (!pguidCmdGroup) {
     switch (nCmdID) {
-      case OLECMDID_REFRESH:
-        return Refresh2(pvaIn);
-      case OLECMDID_STOP:
-        return Stop();
+      case OLECMDID_REFRESH: return Refresh2(pvaIn);
+      case OLECMDID_STOP: return Stop();
       case OLECMDID_PRINT:
-      case OLECMDID_PRINT2:
-        return print(pvaIn);
+      case OLECMDID_PRINT2: return print(pvaIn);
       case OLECMDID_SETPROGRESSTEXT:  // 27: asked for the encoding menu
         return encodingMenu(pvaOut);
       case OLECMDID_SAVEAS:
         // With a file name the document saves itself there.
         if (VarToStr(argumentValue(pvaIn)).isEmpty()) return savePageAs(nCmdexecopt);
         break;
-      default:
-        break;
+      default: break;
     }
   }
   // The rest is the document's.
@@ -289,8 +279,8 @@ HRESULT WebBrowserObject::print(VARIANT* in) {
   if (file.isEmpty() && !printer.isNull() && view_) {
     auto* device = new QPrinter(printer);
     QWebEngineView* view = view_;
-    QObject::connect(view, &QWebEngineView::printFinished, view, [device] { delete device; },
-                     Qt::SingleShotConnection);
+    QObject::connect(
+        view, &QWebEngineView::printFinished, view, [device] { delete device; }, Qt::SingleShotConnection);
     view->print(device);
     return S_OK;
   }
@@ -308,8 +298,8 @@ HRESULT WebBrowserObject::print(VARIANT* in) {
 
 // ---------------------------------------------------------------- IViewObject
 
-HRESULT WebBrowserObject::Draw(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, HDC hdcDraw,
-                               const RECTL* lprcBounds, const RECTL*, BOOL (*)(ULONG_PTR), ULONG_PTR) {
+HRESULT WebBrowserObject::Draw(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, HDC hdcDraw, const RECTL* lprcBounds,
+                               const RECTL*, BOOL (*)(ULONG_PTR), ULONG_PTR) {
   if (!hdcDraw || !lprcBounds) return E_INVALIDARG;
   QWebEngineView* view = ensureView();
   const QPixmap picture = view->grab();
@@ -319,8 +309,7 @@ HRESULT WebBrowserObject::Draw(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, HDC hdc
   return S_OK;
 }
 
-HRESULT WebBrowserObject::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC,
-                                      LOGPALETTE** ppColorSet) {
+HRESULT WebBrowserObject::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** ppColorSet) {
   if (ppColorSet) *ppColorSet = nullptr;
   return S_FALSE;
 }

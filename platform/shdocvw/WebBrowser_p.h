@@ -1,8 +1,8 @@
 #pragma once
 // What the source files of the browser object share (not for other files):
 // the engine callback count, event arguments and the engine-side classes.
-#include "platform/shdocvw/WebBrowser.h"
 #include "platform/shdocvw/TrustedCertificates.h"
+#include "platform/shdocvw/WebBrowser.h"
 
 #include <QContextMenuEvent>
 #include <QMutex>
@@ -65,9 +65,7 @@ inline OleVariant argumentValue(const VARIANT* v) {
 // Marks a call from the engine and keeps the browser alive through it.
 class EngineCallback {
  public:
-  explicit EngineCallback(WebBrowserObject* object) : keep_(object->GetUnknown()) {
-    ++g_engineCallbackDepth;
-  }
+  explicit EngineCallback(WebBrowserObject* object) : keep_(object->GetUnknown()) { ++g_engineCallbackDepth; }
   ~EngineCallback() {
     keep_.Reset();  // may end the browser: still counted as inside the engine
     --g_engineCallbackDepth;
@@ -101,7 +99,8 @@ class UserAgentInterceptor : public QWebEngineUrlRequestInterceptor {
 // changes: a page keeps its text size and optical zoom in such properties.
 class PropertyWatcher : public QObject {
  public:
-  PropertyWatcher(QObject* parent, std::function<void()> action) : QObject(parent), action_(std::move(action)) {}
+  PropertyWatcher(QObject* parent, std::function<void()> action)
+      : QObject(parent), action_(std::move(action)) {}
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
@@ -115,8 +114,7 @@ class PropertyWatcher : public QObject {
 
 class BrowserPage : public QWebEnginePage {
  public:
-  BrowserPage(QWebEngineProfile* profile, WebBrowserObject* owner)
-      : QWebEnginePage(profile), owner(owner) {
+  BrowserPage(QWebEngineProfile* profile, WebBrowserObject* owner) : QWebEnginePage(profile), owner(owner) {
     // A certificate no authority vouches for is taken only when the profile
     // trusts that very certificate; any other certificate error refuses the
     // page, which shows the engine's error page and reports NavigateError.
@@ -151,8 +149,8 @@ class BrowserPage : public QWebEnginePage {
     owner->onScriptMessage(msg, MB_OK | MB_ICONEXCLAMATION);
   }
 
-  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
-                                int lineNumber, const QString& sourceID) override {
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int lineNumber,
+                                const QString& sourceID) override {
     if (owner && level == ErrorMessageLevel) {
       EngineCallback call(owner);
       owner->onScriptError(message, lineNumber, sourceID);
@@ -194,13 +192,13 @@ class BrowserView : public QWebEngineView {
 
 }  // namespace shdocvw_detail
 
-using shdocvw_detail::BrowserPage;
-using shdocvw_detail::BrowserView;
-using shdocvw_detail::EngineCallback;
-using shdocvw_detail::UserAgentInterceptor;
 using shdocvw_detail::argumentValue;
 using shdocvw_detail::boolean;
+using shdocvw_detail::BrowserPage;
+using shdocvw_detail::BrowserView;
 using shdocvw_detail::dispatch;
+using shdocvw_detail::EngineCallback;
 using shdocvw_detail::g_engineCallbackDepth;
 using shdocvw_detail::refBool;
 using shdocvw_detail::refVariant;
+using shdocvw_detail::UserAgentInterceptor;

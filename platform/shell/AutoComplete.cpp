@@ -1,7 +1,7 @@
 // Auto-completion of edit fields: the completion attached to a QLineEdit,
 // the auto-complete object and its string sources.
-#include "platform/rtl/Registry.h"
 #include "platform/shell/AutoComplete.h"
+#include "platform/rtl/Registry.h"
 #include "platform/shell/ShellItems.h"
 #include "platform/shell/UrlHistory.h"
 #include "platform/winapi/KeyCodes.h"

@@ -27,8 +27,7 @@ constexpr CommandText kCommands[] = {
 
 class FileContextMenu final : public ComObject<IContextMenu3> {
  public:
-  FileContextMenu(IShellFolder* folder, const String& folderPath, const QStringList& names,
-                  HWND owner)
+  FileContextMenu(IShellFolder* folder, const String& folderPath, const QStringList& names, HWND owner)
       : folder_(folder), folderPath_(folderPath), names_(names), owner_(owner) {}
 
   HRESULT QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast,
@@ -76,10 +75,9 @@ class FileContextMenu final : public ComObject<IContextMenu3> {
       case kOpen:
         for (const String& path : paths()) {
           const String file = path;
-          const auto result = reinterpret_cast<std::intptr_t>(
-              ShellExecuteW(owner, u"open", reinterpret_cast<LPCWSTR>(file.utf16()), nullptr,
-                            reinterpret_cast<LPCWSTR>(folderPath_.utf16()),
-                            pici->nShow ? pici->nShow : SW_SHOWNORMAL));
+          const auto result = reinterpret_cast<std::intptr_t>(ShellExecuteW(
+              owner, u"open", reinterpret_cast<LPCWSTR>(file.utf16()), nullptr,
+              reinterpret_cast<LPCWSTR>(folderPath_.utf16()), pici->nShow ? pici->nShow : SW_SHOWNORMAL));
           if (result <= 32) return result == SE_ERR_FNF ? HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) : E_FAIL;
         }
         return S_OK;
@@ -103,16 +101,13 @@ class FileContextMenu final : public ComObject<IContextMenu3> {
         String name = folder ? names_[0] : DisplayNameOfFile(names_[0]);
         if (!AskNewName(owner, path, name)) return S_OK;
         PITEMID_CHILD item = MakeFsItem(names_[0], folder);
-        const HRESULT hr = folder_->SetNameOf(owner, item, reinterpret_cast<LPCWSTR>(name.utf16()),
-                                              SHGDN_INFOLDER, nullptr);
+        const HRESULT hr =
+            folder_->SetNameOf(owner, item, reinterpret_cast<LPCWSTR>(name.utf16()), SHGDN_INFOLDER, nullptr);
         ILFree(item);
         return hr;
       }
-      case kProperties:
-        ShowProperties(owner, paths());
-        return S_OK;
-      default:
-        return E_INVALIDARG;
+      case kProperties: ShowProperties(owner, paths()); return S_OK;
+      default: return E_INVALIDARG;
     }
   }
 
@@ -121,8 +116,7 @@ class FileContextMenu final : public ComObject<IContextMenu3> {
     const CommandText& c = kCommands[idCmd];
     const bool wide = uType & GCS_UNICODE;
     switch (uType & ~GCS_UNICODE) {
-      case GCS_VALIDATEA:
-        return S_OK;
+      case GCS_VALIDATEA: return S_OK;
       case GCS_VERBA:
       case GCS_HELPTEXTA: {
         if (!pszName || !cchMax) return E_INVALIDARG;
@@ -138,8 +132,7 @@ class FileContextMenu final : public ComObject<IContextMenu3> {
         }
         return S_OK;
       }
-      default:
-        return E_INVALIDARG;
+      default: return E_INVALIDARG;
     }
   }
 

@@ -65,9 +65,9 @@ SystemLists& systemLists() {
     l->large->SetWidth(32);
     l->large->SetHeight(32);
     using P = QAbstractFileIconProvider;
-    addIcon(*l, themeIcon({"text-x-generic", "unknown"}, P::File));         // kIconDocument
-    addIcon(*l, themeIcon({"folder"}, P::Folder));                          // kIconFolder
-    addIcon(*l, themeIcon({"folder-open", "folder"}, P::Folder));           // kIconFolderOpen
+    addIcon(*l, themeIcon({"text-x-generic", "unknown"}, P::File));          // kIconDocument
+    addIcon(*l, themeIcon({"folder"}, P::Folder));                           // kIconFolder
+    addIcon(*l, themeIcon({"folder-open", "folder"}, P::Folder));            // kIconFolderOpen
     addIcon(*l, themeIcon({"text-html", "internet-web-browser"}, P::File));  // kIconWebPage
     return l;
   }();
@@ -151,8 +151,7 @@ bool infoOfList(PCIDLIST_ABSOLUTE pidl, SFGAOF asked, bool open, ItemInfo& info)
       info.typeName = QStringLiteral("Web Page");
       info.icon = kIconWebPage;
       break;
-    default:
-      return false;
+    default: return false;
   }
   return true;
 }
@@ -226,15 +225,13 @@ String TakeStrRet(STRRET& name, PCUITEMID_CHILD item) {
       return text;
     }
     case STRRET_OFFSET: {
-      const QByteArray bytes = item ? QByteArray(reinterpret_cast<const char*>(item), ILGetSize(item))
-                                    : QByteArray();
+      const QByteArray bytes =
+          item ? QByteArray(reinterpret_cast<const char*>(item), ILGetSize(item)) : QByteArray();
       if (name.uOffset >= UINT(bytes.size())) return String();
       return String::fromLocal8Bit(bytes.constData() + name.uOffset);
     }
-    case STRRET_CSTR:
-      return String::fromLocal8Bit(name.cStr, int(strnlen(name.cStr, MAX_PATH)));
-    default:
-      return String();
+    case STRRET_CSTR: return String::fromLocal8Bit(name.cStr, int(strnlen(name.cStr, MAX_PATH)));
+    default: return String();
   }
 }
 
@@ -280,8 +277,8 @@ int LiveIconHandles() {
   return int(iconHandles().size());
 }
 
-DWORD_PTR SHGetFileInfoW(LPCWSTR pszPath, DWORD dwFileAttributes, SHFILEINFOW* psfi,
-                         UINT cbFileInfo, UINT uFlags) {
+DWORD_PTR SHGetFileInfoW(LPCWSTR pszPath, DWORD dwFileAttributes, SHFILEINFOW* psfi, UINT cbFileInfo,
+                         UINT uFlags) {
   if (psfi && cbFileInfo < sizeof(SHFILEINFOW)) return 0;
   const bool small = uFlags & SHGFI_SMALLICON;
   const bool open = uFlags & SHGFI_OPENICON;
@@ -290,8 +287,7 @@ DWORD_PTR SHGetFileInfoW(LPCWSTR pszPath, DWORD dwFileAttributes, SHFILEINFOW* p
 
   ItemInfo info;
   if (uFlags & SHGFI_PIDL) {
-    if (!pszPath || !infoOfList(reinterpret_cast<PCIDLIST_ABSOLUTE>(pszPath), asked, open, info))
-      return 0;
+    if (!pszPath || !infoOfList(reinterpret_cast<PCIDLIST_ABSOLUTE>(pszPath), asked, open, info)) return 0;
   } else {
     const String text = pszPath ? String::fromUtf16(pszPath) : String();
     if (text.isEmpty()) {

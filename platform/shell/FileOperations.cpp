@@ -56,11 +56,9 @@ QStringList expand(const String& source, bool filesOnly, bool& wildcards) {
   QStringList out;
   const QDir dir(ExtractFileDir(path));
   const QFileInfoList entries =
-      dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                        QDir::Name);
+      dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
   for (const QFileInfo& entry : entries)
-    if ((!filesOnly || !entry.isDir()) && matchesWildcard(name, entry.fileName()))
-      out << entry.filePath();
+    if ((!filesOnly || !entry.isDir()) && matchesWildcard(name, entry.fileName())) out << entry.filePath();
   return out;
 }
 
@@ -138,8 +136,7 @@ int renameItem(const QStringList& sources, LPCWSTR to) {
   const QStringList targets = parseList(to);
   if (sources.size() != 1 || targets.size() != 1) return int(ERROR_INVALID_PARAMETER);
   String target = NormalizePath(targets[0]);
-  if (!target.contains(QLatin1Char('/')))
-    target = ExtractFilePath(sources[0]) + target;
+  if (!target.contains(QLatin1Char('/'))) target = ExtractFilePath(sources[0]) + target;
   target = QDir::cleanPath(target);
   if (target == sources[0]) return 0;
   if (QFileInfo::exists(target)) return int(ERROR_ALREADY_EXISTS);
@@ -178,15 +175,11 @@ int SHFileOperationW(SHFILEOPSTRUCTW* op) {
       if (!sources.contains(path)) sources << path;
   if (sources.isEmpty()) return int(ERROR_FILE_NOT_FOUND);
   switch (op->wFunc) {
-    case FO_DELETE:
-      return deleteItems(*op, sources);
+    case FO_DELETE: return deleteItems(*op, sources);
     case FO_COPY:
-    case FO_MOVE:
-      return copyOrMove(*op, sources, wildcards);
-    case FO_RENAME:
-      return wildcards ? int(ERROR_INVALID_PARAMETER) : renameItem(sources, op->pTo);
-    default:
-      return int(ERROR_INVALID_PARAMETER);
+    case FO_MOVE: return copyOrMove(*op, sources, wildcards);
+    case FO_RENAME: return wildcards ? int(ERROR_INVALID_PARAMETER) : renameItem(sources, op->pTo);
+    default: return int(ERROR_INVALID_PARAMETER);
   }
 }
 

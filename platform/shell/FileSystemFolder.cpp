@@ -22,8 +22,8 @@ bool validName(const String& name) {
 SFGAOF attributesOfPath(const String& path, bool folder, SFGAOF asked) {
   const QFileInfo info(path);
   const String name = info.fileName();
-  SFGAOF a = SFGAO_FILESYSTEM | SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK |
-             SFGAO_CANRENAME | SFGAO_CANDELETE | SFGAO_HASPROPSHEET;
+  SFGAOF a = SFGAO_FILESYSTEM | SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK | SFGAO_CANRENAME |
+             SFGAO_CANDELETE | SFGAO_HASPROPSHEET;
   if (folder) {
     a |= SFGAO_FOLDER | SFGAO_FILESYSANCESTOR | SFGAO_STORAGEANCESTOR;
     // Only looked at when asked: it lists the folder.
@@ -44,8 +44,8 @@ class FileSystemFolder final : public ComObject<IShellFolder> {
   FileSystemFolder(const String& path, PCIDLIST_ABSOLUTE absolute)
       : path_(path), absolute_(BytesOf(absolute)) {}
 
-  HRESULT ParseDisplayName(HWND, IBindCtx*, LPWSTR name, ULONG* pchEaten,
-                           PIDLIST_RELATIVE* ppidl, ULONG* pdwAttributes) override {
+  HRESULT ParseDisplayName(HWND, IBindCtx*, LPWSTR name, ULONG* pchEaten, PIDLIST_RELATIVE* ppidl,
+                           ULONG* pdwAttributes) override {
     if (!name || !ppidl) return E_INVALIDARG;
     *ppidl = nullptr;
     const String text = String::fromUtf16(name);
@@ -118,8 +118,7 @@ class FileSystemFolder final : public ComObject<IShellFolder> {
       const bool ea = ILIsEmpty(a), eb = ILIsEmpty(b);
       if (ea || eb) return CompareResult(int(eb) - int(ea));
       const BYTE ka = KindOf(a), kb = KindOf(b);
-      if ((ka != kFsFolder && ka != kFsFile) || (kb != kFsFolder && kb != kFsFile))
-        return E_INVALIDARG;
+      if ((ka != kFsFolder && ka != kFsFile) || (kb != kFsFolder && kb != kFsFile)) return E_INVALIDARG;
       if (ka != kb) return CompareResult(ka == kFsFolder ? -1 : 1);  // folders first
       const String na = FsNameOf(a), nb = FsNameOf(b);
       int order = na.compare(nb, Qt::CaseInsensitive);
@@ -157,8 +156,7 @@ class FileSystemFolder final : public ComObject<IShellFolder> {
     QStringList names;
     for (UINT i = 0; i < cidl; ++i) {
       const BYTE kind = KindOf(apidl[i]);
-      if ((kind != kFsFolder && kind != kFsFile) || !ILIsEmpty(ILGetNext(apidl[i])))
-        return E_INVALIDARG;
+      if ((kind != kFsFolder && kind != kFsFile) || !ILIsEmpty(ILGetNext(apidl[i]))) return E_INVALIDARG;
       names << FsNameOf(apidl[i]);
     }
     if (riid == IID_IContextMenu || riid == IID_IContextMenu2 || riid == IID_IContextMenu3)
@@ -171,8 +169,7 @@ class FileSystemFolder final : public ComObject<IShellFolder> {
                                 : DisplayNameOfFile(names[0]) + QLatin1Char('\n') +
                                       TypeNameOfFile(names[0], false))
           ->QueryInterface(riid, ppv);
-    if (riid == IID_IShellLinkW && !folder &&
-        names[0].endsWith(QLatin1String(".lnk"), Qt::CaseInsensitive))
+    if (riid == IID_IShellLinkW && !folder && names[0].endsWith(QLatin1String(".lnk"), Qt::CaseInsensitive))
       return LoadShellLink(path, riid, ppv);
     return E_NOINTERFACE;
   }
@@ -183,8 +180,7 @@ class FileSystemFolder final : public ComObject<IShellFolder> {
     bool folder = false;
     if (ILIsEmpty(pidl) || !locate(pidl, path, folder)) return E_INVALIDARG;
     const String fileName = FsNameOf(ILFindLastID(pidl));
-    if (flags & SHGDN_FORPARSING)
-      return SetStrRet(name, (flags & SHGDN_INFOLDER) ? fileName : path);
+    if (flags & SHGDN_FORPARSING) return SetStrRet(name, (flags & SHGDN_INFOLDER) ? fileName : path);
     return SetStrRet(name, folder ? fileName : DisplayNameOfFile(fileName));
   }
 

@@ -62,13 +62,12 @@ QByteArray itemBytes(PITEMID_CHILD item) {
 // The namespace root: the computer and the History folder.
 class DesktopFolder final : public ComObject<IShellFolder> {
  public:
-  HRESULT ParseDisplayName(HWND, IBindCtx*, LPWSTR name, ULONG* pchEaten,
-                           PIDLIST_RELATIVE* ppidl, ULONG* pdwAttributes) override {
+  HRESULT ParseDisplayName(HWND, IBindCtx*, LPWSTR name, ULONG* pchEaten, PIDLIST_RELATIVE* ppidl,
+                           ULONG* pdwAttributes) override {
     if (!name || !ppidl) return E_INVALIDARG;
     *ppidl = nullptr;
     String text = String::fromUtf16(name);
-    if (text.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
-      text = QUrl(text).toLocalFile();
+    if (text.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) text = QUrl(text).toLocalFile();
     text = NormalizePath(text);
     if (!text.startsWith(QLatin1Char('/'))) return E_INVALIDARG;
     if (!QFileInfo::exists(text)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
@@ -156,8 +155,8 @@ class DesktopFolder final : public ComObject<IShellFolder> {
     return S_OK;
   }
 
-  HRESULT GetUIObjectOf(HWND owner, UINT cidl, PCUITEMID_CHILD_ARRAY apidl, REFIID riid,
-                        UINT* reserved, void** ppv) override {
+  HRESULT GetUIObjectOf(HWND owner, UINT cidl, PCUITEMID_CHILD_ARRAY apidl, REFIID riid, UINT* reserved,
+                        void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (cidl != 1 || !apidl || ILIsEmpty(apidl[0])) return E_INVALIDARG;

@@ -9,9 +9,7 @@ using namespace shelldetail;
 
 namespace {
 
-String siteCaption(const String& site) {
-  return site.isEmpty() ? QStringLiteral("My Computer") : site;
-}
+String siteCaption(const String& site) { return site.isEmpty() ? QStringLiteral("My Computer") : site; }
 
 // Today, each earlier day of this week (newest first), then the three weeks
 // before. Today is always there; the others only when something was visited.
@@ -48,17 +46,14 @@ bool isHistoryItem(PCUITEMID_CHILD item) {
 
 String nameOf(PCUITEMID_CHILD item, SHGDNF flags) {
   switch (KindOf(item)) {
-    case kPeriod:
-      return PeriodOf(item).Caption;
-    case kSite:
-      return siteCaption(SiteOf(item));
+    case kPeriod: return PeriodOf(item).Caption;
+    case kSite: return siteCaption(SiteOf(item));
     case kPage: {
       String url, title;
       PageOf(item, url, title);
       return (flags & SHGDN_FORPARSING) || title.isEmpty() ? url : title;
     }
-    default:
-      return String();
+    default: return String();
   }
 }
 
@@ -71,8 +66,7 @@ class HistoryFolder final : public ComObject<IShellFolder> {
     depth_ = int(items.size());
   }
 
-  HRESULT ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE* ppidl,
-                           ULONG*) override {
+  HRESULT ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE* ppidl, ULONG*) override {
     if (ppidl) *ppidl = nullptr;
     return E_NOTIMPL;
   }
@@ -145,17 +139,10 @@ class HistoryFolder final : public ComObject<IShellFolder> {
     for (UINT i = 0; i < cidl; ++i) {
       PCUITEMID_CHILD item = ILFindLastID(apidl[i]);
       switch (KindOf(item)) {
-        case kPeriod:
-          common &= SFGAO_FOLDER | SFGAO_HASSUBFOLDER;
-          break;
-        case kSite:
-          common &= SFGAO_FOLDER;
-          break;
-        case kPage:
-          common &= SFGAO_CANDELETE;
-          break;
-        default:
-          return E_INVALIDARG;
+        case kPeriod: common &= SFGAO_FOLDER | SFGAO_HASSUBFOLDER; break;
+        case kSite: common &= SFGAO_FOLDER; break;
+        case kPage: common &= SFGAO_CANDELETE; break;
+        default: return E_INVALIDARG;
       }
     }
     *rgfInOut = common;

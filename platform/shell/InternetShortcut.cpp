@@ -50,9 +50,9 @@ class InternetShortcut final : public ComObject<IUniformResourceLocatorW, IPersi
   HRESULT InvokeCommand(PURLINVOKECOMMANDINFOW purlici) override {
     if (!purlici) return E_INVALIDARG;
     if (url_.isEmpty()) return E_FAIL;
-    const auto result = reinterpret_cast<std::intptr_t>(
-        ShellExecuteW(purlici->hwndParent, purlici->pcszVerb,
-                      reinterpret_cast<LPCWSTR>(url_.utf16()), nullptr, nullptr, SW_SHOWNORMAL));
+    const auto result = reinterpret_cast<std::intptr_t>(ShellExecuteW(purlici->hwndParent, purlici->pcszVerb,
+                                                                      reinterpret_cast<LPCWSTR>(url_.utf16()),
+                                                                      nullptr, nullptr, SW_SHOWNORMAL));
     return result > 32 ? S_OK : E_FAIL;
   }
 
@@ -114,8 +114,8 @@ class ShellUIHelper final : public ComObject<IShellUIHelper> {
   }
   HRESULT GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
     if (!rgszNames || !rgDispId || cNames == 0) return E_INVALIDARG;
-    const bool known = OleStrToString(rgszNames[0]).compare(QLatin1String("AddFavorite"),
-                                                            Qt::CaseInsensitive) == 0;
+    const bool known =
+        OleStrToString(rgszNames[0]).compare(QLatin1String("AddFavorite"), Qt::CaseInsensitive) == 0;
     for (UINT i = 0; i < cNames; ++i) rgDispId[i] = DISPID_UNKNOWN;
     if (!known) return DISP_E_UNKNOWNNAME;
     rgDispId[0] = kAddFavorite;
@@ -156,8 +156,7 @@ class ShellUIHelper final : public ComObject<IShellUIHelper> {
     if (FAILED(shortcut->SetURL(reinterpret_cast<LPCWSTR>(url.utf16()), IURL_SETURL_FL_GUESS_PROTOCOL)))
       return E_INVALIDARG;
     ComPtr<IPersistFile> persist = shortcut.As<IPersistFile>();
-    if (!persist || FAILED(persist->Save(reinterpret_cast<LPCOLESTR>(file.utf16()), TRUE)))
-      return E_FAIL;
+    if (!persist || FAILED(persist->Save(reinterpret_cast<LPCOLESTR>(file.utf16()), TRUE))) return E_FAIL;
     return S_OK;
   }
   HRESULT AddChannel(BSTR) override { return E_NOTIMPL; }

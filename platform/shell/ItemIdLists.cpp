@@ -142,8 +142,7 @@ void appendInt64(QByteArray& out, qint64 value) {
 
 qint64 readInt64(const QByteArray& content, int& at) {
   qint64 value = 0;
-  if (at + int(sizeof value) <= content.size())
-    std::memcpy(&value, content.constData() + at, sizeof value);
+  if (at + int(sizeof value) <= content.size()) std::memcpy(&value, content.constData() + at, sizeof value);
   at += int(sizeof value);
   return value;
 }

@@ -21,8 +21,8 @@ QWidget* ownerWidget(HWND owner) { return owner ? WidgetOf(owner) : nullptr; }
 
 bool askText(HWND owner, const String& title, const String& label, String& value) {
   bool ok = false;
-  const String answer = QInputDialog::getText(ownerWidget(owner), title, label, QLineEdit::Normal,
-                                              value, &ok);
+  const String answer =
+      QInputDialog::getText(ownerWidget(owner), title, label, QLineEdit::Normal, value, &ok);
   if (!ok) return false;
   value = answer;
   return true;
@@ -34,15 +34,16 @@ String sizeText(qint64 bytes) {
 
 }  // namespace
 
-TShellPrompts SetShellPrompts(TShellPrompts prompts) { return std::exchange(installed(), std::move(prompts)); }
+TShellPrompts SetShellPrompts(TShellPrompts prompts) {
+  return std::exchange(installed(), std::move(prompts));
+}
 
 namespace shelldetail {
 
 bool ConfirmDelete(HWND owner, const QStringList& paths, bool toTrash) {
   if (installed().ConfirmDelete) return installed().ConfirmDelete(owner, paths, toTrash);
-  const String what = paths.size() == 1
-                          ? QLatin1Char('\'') + ExtractFileName(paths[0]) + QLatin1Char('\'')
-                          : QStringLiteral("these %1 items").arg(paths.size());
+  const String what = paths.size() == 1 ? QLatin1Char('\'') + ExtractFileName(paths[0]) + QLatin1Char('\'')
+                                        : QStringLiteral("these %1 items").arg(paths.size());
   const String text = toTrash ? QStringLiteral("Are you sure you want to move %1 to the Trash?").arg(what)
                               : QStringLiteral("Are you sure you want to permanently delete %1?").arg(what);
   return MessageDlg(text, mtConfirmation, mbYesNo, 0) == mrYes;

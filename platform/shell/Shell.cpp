@@ -36,18 +36,16 @@ void InitializeShell() {
   RegisterClassFactory(CLSID_CUrlHistory, &CreateUrlHistory);
   RegisterAutoCompleteClasses();
 
-  RegisterStandInModule(QStringLiteral("shlwapi.dll"),
-                        {{"DllGetVersion", StandInProc(&DllGetVersion)}});
-  RegisterStandInModule(
-      QStringLiteral("shell32.dll"),
-      {{"DllGetVersion", StandInProc(&DllGetVersion)},
-       {"SHGetSpecialFolderLocation", StandInProc(&SHGetSpecialFolderLocation)},
-       {"SHGetSpecialFolderPathW", StandInProc(&SHGetSpecialFolderPathW)},
-       {"SHGetFolderPathW", StandInProc(&SHGetFolderPathW)},
-       {"SHGetPathFromIDListW", StandInProc(&SHGetPathFromIDListW)},
-       {"SHGetDesktopFolder", StandInProc(&SHGetDesktopFolder)},
-       {"SHGetMalloc", StandInProc(&SHGetMalloc)},
-       {"SHGetFileInfoW", StandInProc(&SHGetFileInfoW)},
-       {"SHFileOperationW", StandInProc(&SHFileOperationW)},
-       {"ShellExecuteW", StandInProc(&ShellExecuteW)}});
+  RegisterStandInModule(QStringLiteral("shlwapi.dll"), {{"DllGetVersion", StandInProc(&DllGetVersion)}});
+  RegisterStandInModule(QStringLiteral("shell32.dll"),
+                        {{"DllGetVersion", StandInProc(&DllGetVersion)},
+                         {"SHGetSpecialFolderLocation", StandInProc(&SHGetSpecialFolderLocation)},
+                         {"SHGetSpecialFolderPathW", StandInProc(&SHGetSpecialFolderPathW)},
+                         {"SHGetFolderPathW", StandInProc(&SHGetFolderPathW)},
+                         {"SHGetPathFromIDListW", StandInProc(&SHGetPathFromIDListW)},
+                         {"SHGetDesktopFolder", StandInProc(&SHGetDesktopFolder)},
+                         {"SHGetMalloc", StandInProc(&SHGetMalloc)},
+                         {"SHGetFileInfoW", StandInProc(&SHGetFileInfoW)},
+                         {"SHFileOperationW", StandInProc(&SHFileOperationW)},
+                         {"ShellExecuteW", StandInProc(&ShellExecuteW)}});
 }

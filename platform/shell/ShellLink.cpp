@@ -128,9 +128,10 @@ class ShellLink final : public ComObject<IShellLinkW, IPersistFile> {
   HRESULT Save(LPCOLESTR pszFileName, BOOL fRemember) override {
     const String file = pszFileName ? NormalizePath(String::fromUtf16(pszFileName)) : file_;
     if (file.isEmpty()) return E_INVALIDARG;
-    const String text = QStringLiteral("[ShellLink]\r\nTarget=%1\r\nArguments=%2\r\n"
-                                       "WorkingDirectory=%3\r\nDescription=%4\r\nIconLocation=%5\r\n"
-                                       "IconIndex=%6\r\nShowCmd=%7\r\nHotkey=%8\r\n")
+    const String text = QStringLiteral(
+                            "[ShellLink]\r\nTarget=%1\r\nArguments=%2\r\n"
+                            "WorkingDirectory=%3\r\nDescription=%4\r\nIconLocation=%5\r\n"
+                            "IconIndex=%6\r\nShowCmd=%7\r\nHotkey=%8\r\n")
                             .arg(oneLine(target_), oneLine(arguments_), oneLine(workingDirectory_),
                                  oneLine(description_), oneLine(iconPath_))
                             .arg(iconIndex_)

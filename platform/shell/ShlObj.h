@@ -170,22 +170,19 @@ struct IEnumIDList : IUnknown {
 NOCTIVANE_DECLARE_IID(IEnumIDList, IUnknown, "{000214F2-0000-0000-C000-000000000046}")
 
 struct IShellFolder : IUnknown {
-  virtual HRESULT ParseDisplayName(HWND hwnd, IBindCtx* pbc, LPWSTR pszDisplayName,
-                                   ULONG* pchEaten, PIDLIST_RELATIVE* ppidl,
-                                   ULONG* pdwAttributes) = 0;
+  virtual HRESULT ParseDisplayName(HWND hwnd, IBindCtx* pbc, LPWSTR pszDisplayName, ULONG* pchEaten,
+                                   PIDLIST_RELATIVE* ppidl, ULONG* pdwAttributes) = 0;
   virtual HRESULT EnumObjects(HWND hwnd, SHCONTF grfFlags, IEnumIDList** ppenumIDList) = 0;
-  virtual HRESULT BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx* pbc, REFIID riid,
-                               void** ppv) = 0;
-  virtual HRESULT BindToStorage(PCUIDLIST_RELATIVE pidl, IBindCtx* pbc, REFIID riid,
-                                void** ppv) = 0;
+  virtual HRESULT BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx* pbc, REFIID riid, void** ppv) = 0;
+  virtual HRESULT BindToStorage(PCUIDLIST_RELATIVE pidl, IBindCtx* pbc, REFIID riid, void** ppv) = 0;
   // The low 16 bits of the result, as a signed number, order the two items
   // (negative: the first comes first). Column 0 is the name.
   virtual HRESULT CompareIDs(LPARAM lParam, PCUIDLIST_RELATIVE pidl1, PCUIDLIST_RELATIVE pidl2) = 0;
   virtual HRESULT CreateViewObject(HWND hwndOwner, REFIID riid, void** ppv) = 0;
   // In: the attributes asked for; out: those of them all the items have.
   virtual HRESULT GetAttributesOf(UINT cidl, PCUITEMID_CHILD_ARRAY apidl, SFGAOF* rgfInOut) = 0;
-  virtual HRESULT GetUIObjectOf(HWND hwndOwner, UINT cidl, PCUITEMID_CHILD_ARRAY apidl,
-                                REFIID riid, UINT* rgfReserved, void** ppv) = 0;
+  virtual HRESULT GetUIObjectOf(HWND hwndOwner, UINT cidl, PCUITEMID_CHILD_ARRAY apidl, REFIID riid,
+                                UINT* rgfReserved, void** ppv) = 0;
   virtual HRESULT GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF uFlags, STRRET* pName) = 0;
   virtual HRESULT SetNameOf(HWND hwnd, PCUITEMID_CHILD pidl, LPCWSTR pszName, SHGDNF uFlags,
                             PITEMID_CHILD* ppidlOut) = 0;
@@ -297,8 +294,8 @@ inline constexpr UINT SHGFI_ATTR_SPECIFIED = 0x020000;
 // icon handle for DestroyIcon (the index is set as well). Answers the system
 // image list's handle with SHGFI_SYSICONINDEX (also for an empty path), else
 // non-zero; 0 on failure.
-DWORD_PTR SHGetFileInfoW(LPCWSTR pszPath, DWORD dwFileAttributes, SHFILEINFOW* psfi,
-                         UINT cbFileInfo, UINT uFlags);
+DWORD_PTR SHGetFileInfoW(LPCWSTR pszPath, DWORD dwFileAttributes, SHFILEINFOW* psfi, UINT cbFileInfo,
+                         UINT uFlags);
 
 // The system image lists: the icons of the desktop's icon theme (Qt's own
 // file and folder pictures where the theme has none), added as new types of
@@ -452,8 +449,8 @@ inline constexpr int SE_ERR_NOASSOC = 31;
 // (QDesktopServices). Answers a value above 32 on success, SE_ERR_FNF for a
 // missing file, SE_ERR_NOASSOC when the desktop cannot open it or for
 // another verb.
-HINSTANCE ShellExecuteW(HWND hwnd, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters,
-                        LPCWSTR directory, INT showCmd);
+HINSTANCE ShellExecuteW(HWND hwnd, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
+                        INT showCmd);
 
 // ---------------------------------------------------------------- shell links
 
@@ -521,8 +518,8 @@ struct IShellUIHelper : IDispatch {
   virtual HRESULT RefreshOfflineDesktop() = 0;
   virtual HRESULT AddFavorite(BSTR URL, VARIANT* Title) = 0;
   virtual HRESULT AddChannel(BSTR URL) = 0;
-  virtual HRESULT AddDesktopComponent(BSTR URL, BSTR Type, VARIANT* Left, VARIANT* Top,
-                                      VARIANT* Width, VARIANT* Height) = 0;
+  virtual HRESULT AddDesktopComponent(BSTR URL, BSTR Type, VARIANT* Left, VARIANT* Top, VARIANT* Width,
+                                      VARIANT* Height) = 0;
   virtual HRESULT IsSubscribed(BSTR URL, VARIANT_BOOL* pBool) = 0;
   virtual HRESULT NavigateAndFind(BSTR URL, BSTR strQuery, VARIANT* varTargetFrame) = 0;
   virtual HRESULT ImportExportFavorites(VARIANT_BOOL fImport, BSTR strImpExpPath) = 0;
@@ -533,8 +530,7 @@ struct IShellUIHelper : IDispatch {
 };
 NOCTIVANE_DECLARE_IID(IShellUIHelper, IDispatch, "{729FE2F8-1EA8-11D1-8F85-00C04FC2FBE1}")
 
-inline constexpr CLSID CLSID_ShellUIHelper =
-    GuidLiteral("{64AB4BB7-111E-11D1-8F79-00C04FC2FBE1}");
+inline constexpr CLSID CLSID_ShellUIHelper = GuidLiteral("{64AB4BB7-111E-11D1-8F79-00C04FC2FBE1}");
 
 // ---------------------------------------------------------------- start-up
 

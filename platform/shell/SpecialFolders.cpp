@@ -85,34 +85,22 @@ String FileSystemPathOf(PCIDLIST_ABSOLUTE absolute) {
 String SpecialFolderPath(int csidl) {
   switch (csidl & ~CSIDL_FLAG_MASK) {
     case CSIDL_DESKTOP:
-    case CSIDL_DESKTOPDIRECTORY:
-      return desktopDirectory();
+    case CSIDL_DESKTOPDIRECTORY: return desktopDirectory();
     case CSIDL_PERSONAL: {
       const String path = shellFolderFromRegistry(QStringLiteral("Personal"));
       return path.isEmpty() ? standard(QStandardPaths::DocumentsLocation) : path;
     }
-    case CSIDL_FAVORITES:
-      return profileFolder(QStringLiteral("Favorites"), QStringLiteral("Favorites"));
-    case CSIDL_INTERNET_CACHE:
-      return profileFolder(QStringLiteral("Cache"), QStringLiteral("Cache"));
-    case CSIDL_HISTORY:
-      return HistoryPath();
-    case CSIDL_MYMUSIC:
-      return standard(QStandardPaths::MusicLocation);
-    case CSIDL_MYVIDEO:
-      return standard(QStandardPaths::MoviesLocation);
-    case CSIDL_MYPICTURES:
-      return standard(QStandardPaths::PicturesLocation);
-    case CSIDL_FONTS:
-      return standard(QStandardPaths::FontsLocation);
-    case CSIDL_APPDATA:
-      return standard(QStandardPaths::GenericConfigLocation);
-    case CSIDL_LOCAL_APPDATA:
-      return standard(QStandardPaths::GenericDataLocation);
-    case CSIDL_PROFILE:
-      return QDir::homePath();
-    default:
-      return String();
+    case CSIDL_FAVORITES: return profileFolder(QStringLiteral("Favorites"), QStringLiteral("Favorites"));
+    case CSIDL_INTERNET_CACHE: return profileFolder(QStringLiteral("Cache"), QStringLiteral("Cache"));
+    case CSIDL_HISTORY: return HistoryPath();
+    case CSIDL_MYMUSIC: return standard(QStandardPaths::MusicLocation);
+    case CSIDL_MYVIDEO: return standard(QStandardPaths::MoviesLocation);
+    case CSIDL_MYPICTURES: return standard(QStandardPaths::PicturesLocation);
+    case CSIDL_FONTS: return standard(QStandardPaths::FontsLocation);
+    case CSIDL_APPDATA: return standard(QStandardPaths::GenericConfigLocation);
+    case CSIDL_LOCAL_APPDATA: return standard(QStandardPaths::GenericDataLocation);
+    case CSIDL_PROFILE: return QDir::homePath();
+    default: return String();
   }
 }
 
@@ -137,12 +125,8 @@ HRESULT SHGetSpecialFolderLocation(HWND, int csidl, PIDLIST_ABSOLUTE* ppidl) {
   if (!ppidl) return E_INVALIDARG;
   *ppidl = nullptr;
   switch (csidl & ~CSIDL_FLAG_MASK) {
-    case CSIDL_DESKTOP:
-      *ppidl = ListFromBytes(QByteArray());
-      break;
-    case CSIDL_DRIVES:
-      *ppidl = MakeRootItem(kComputer);
-      break;
+    case CSIDL_DESKTOP: *ppidl = ListFromBytes(QByteArray()); break;
+    case CSIDL_DRIVES: *ppidl = MakeRootItem(kComputer); break;
     case CSIDL_HISTORY:
       HistoryPath();  // the folder behind it exists from now on
       *ppidl = MakeRootItem(kHistoryRoot);

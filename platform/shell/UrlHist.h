@@ -50,9 +50,8 @@ struct IUrlHistoryStg : IUnknown {
 NOCTIVANE_DECLARE_IID(IUrlHistoryStg, IUnknown, "{3C374A41-BAE4-11CF-BF7D-00AA006946EE}")
 
 struct IUrlHistoryStg2 : IUrlHistoryStg {
-  virtual HRESULT AddUrlAndNotify(LPCOLESTR pocsUrl, LPCOLESTR pocsTitle, DWORD dwFlags,
-                                  BOOL fWriteHistory, IOleCommandTarget* poctNotify,
-                                  IUnknown* punkISFolder) = 0;
+  virtual HRESULT AddUrlAndNotify(LPCOLESTR pocsUrl, LPCOLESTR pocsTitle, DWORD dwFlags, BOOL fWriteHistory,
+                                  IOleCommandTarget* poctNotify, IUnknown* punkISFolder) = 0;
   virtual HRESULT ClearHistory() = 0;
 };
 NOCTIVANE_DECLARE_IID(IUrlHistoryStg2, IUrlHistoryStg, "{AFA0DC11-C313-11D0-831A-00C04FD5AE38}")

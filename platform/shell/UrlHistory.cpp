@@ -5,8 +5,8 @@
 #include <QUrl>
 #include <QVariant>
 
-#include <memory>
 #include <sqlite3.h>
+#include <memory>
 
 namespace {
 
@@ -73,16 +73,11 @@ std::pair<QDateTime, QDateTime> HistoryPeriodRange(THistoryPeriod period, const 
   const QDate monday = today.addDays(1 - today.dayOfWeek());
   auto at = [](const QDate& d) { return QDateTime(d, QTime(0, 0)); };
   switch (period) {
-    case hpToday:
-      return {at(today), at(today.addDays(1))};
-    case hpThisWeek:
-      return {at(monday), at(today)};
-    case hpLastWeek:
-      return {at(monday.addDays(-7)), at(monday)};
-    case hpTwoWeeksAgo:
-      return {at(monday.addDays(-14)), at(monday.addDays(-7))};
-    case hpThreeWeeksAgo:
-      return {at(monday.addDays(-21)), at(monday.addDays(-14))};
+    case hpToday: return {at(today), at(today.addDays(1))};
+    case hpThisWeek: return {at(monday), at(today)};
+    case hpLastWeek: return {at(monday.addDays(-7)), at(monday)};
+    case hpTwoWeeksAgo: return {at(monday.addDays(-14)), at(monday.addDays(-7))};
+    case hpThreeWeeksAgo: return {at(monday.addDays(-21)), at(monday.addDays(-14))};
   }
   return {};
 }
@@ -106,8 +101,8 @@ TUrlHistory::TUrlHistory(const String& fileName) : fileName_(fileName) {
   // Write-ahead log with full synchronisation: a committed visit survives a
   // crash of the program or of the machine.
   const bool ready =
-      sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;",
-                   nullptr, nullptr, nullptr) == SQLITE_OK &&
+      sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;", nullptr,
+                   nullptr, nullptr) == SQLITE_OK &&
       sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) == SQLITE_OK;
   if (!ready) {
     sqlite3_close(db);
@@ -131,8 +126,7 @@ bool TUrlHistory::exec(const char* sql, const std::vector<QVariant>& args, int* 
   return rc == SQLITE_DONE;
 }
 
-std::vector<TUrlHistoryEntry> TUrlHistory::query(const char* sql,
-                                                 const std::vector<QVariant>& args) {
+std::vector<TUrlHistoryEntry> TUrlHistory::query(const char* sql, const std::vector<QVariant>& args) {
   std::vector<TUrlHistoryEntry> out;
   std::lock_guard lock(mutex_);
   if (!db_) return out;
@@ -157,14 +151,15 @@ bool TUrlHistory::AddVisit(const String& address, const String& title, const QDa
   const qint64 t = msecs(when);
   if (!exec("BEGIN IMMEDIATE", {})) return false;
   const bool ok =
-      exec("INSERT INTO urls(url, site, title, visit_count, last_visit) VALUES(?1, ?2, ?3, 0, ?4) "
-           "ON CONFLICT(url) DO NOTHING",
-           {url, HistorySiteOf(url), title, t}) &&
-      exec("UPDATE urls SET visit_count = visit_count + 1, last_visit = MAX(last_visit, ?2),"
-           " title = CASE WHEN ?3 <> '' THEN ?3 ELSE title END WHERE url = ?1",
-           {url, t, title}) &&
-      exec("INSERT INTO visits(url_id, visit_time) SELECT id, ?2 FROM urls WHERE url = ?1",
-           {url, t});
+      exec(
+          "INSERT INTO urls(url, site, title, visit_count, last_visit) VALUES(?1, ?2, ?3, 0, ?4) "
+          "ON CONFLICT(url) DO NOTHING",
+          {url, HistorySiteOf(url), title, t}) &&
+      exec(
+          "UPDATE urls SET visit_count = visit_count + 1, last_visit = MAX(last_visit, ?2),"
+          " title = CASE WHEN ?3 <> '' THEN ?3 ELSE title END WHERE url = ?1",
+          {url, t, title}) &&
+      exec("INSERT INTO visits(url_id, visit_time) SELECT id, ?2 FROM urls WHERE url = ?1", {url, t});
   if (ok && exec("COMMIT", {})) return true;
   exec("ROLLBACK", {});
   return false;
@@ -177,12 +172,12 @@ bool TUrlHistory::SetTitle(const String& url, const String& title) {
 }
 
 std::vector<TUrlHistoryEntry> TUrlHistory::AllEntries() {
-  return query("SELECT " ENTRY_COLUMNS ", u.last_visit FROM urls u ORDER BY u.last_visit DESC, u.id",
-               {});
+  return query("SELECT " ENTRY_COLUMNS ", u.last_visit FROM urls u ORDER BY u.last_visit DESC, u.id", {});
 }
 
 std::vector<TUrlHistoryEntry> TUrlHistory::Entries(const QDateTime& from, const QDateTime& to) {
-  return query("SELECT " ENTRY_COLUMNS ", MAX(v.visit_time) AS t FROM urls u"
+  return query("SELECT " ENTRY_COLUMNS
+               ", MAX(v.visit_time) AS t FROM urls u"
                " JOIN visits v ON v.url_id = u.id"
                " WHERE v.visit_time >= ?1 AND v.visit_time < ?2"
                " GROUP BY u.id ORDER BY t DESC, u.id",
@@ -209,7 +204,8 @@ QStringList TUrlHistory::Sites(const QDateTime& from, const QDateTime& to) {
 
 std::vector<TUrlHistoryEntry> TUrlHistory::SiteEntries(const String& site, const QDateTime& from,
                                                        const QDateTime& to) {
-  return query("SELECT " ENTRY_COLUMNS ", MAX(v.visit_time) AS t FROM urls u"
+  return query("SELECT " ENTRY_COLUMNS
+               ", MAX(v.visit_time) AS t FROM urls u"
                " JOIN visits v ON v.url_id = u.id"
                " WHERE u.site = ?3 AND v.visit_time >= ?1 AND v.visit_time < ?2"
                " GROUP BY u.id ORDER BY t DESC, u.id",
@@ -217,8 +213,8 @@ std::vector<TUrlHistoryEntry> TUrlHistory::SiteEntries(const String& site, const
 }
 
 bool TUrlHistory::Find(const String& url, TUrlHistoryEntry& entry) {
-  auto found = query("SELECT " ENTRY_COLUMNS ", u.last_visit FROM urls u WHERE u.url = ?1",
-                     {normalized(url)});
+  auto found =
+      query("SELECT " ENTRY_COLUMNS ", u.last_visit FROM urls u WHERE u.url = ?1", {normalized(url)});
   if (found.empty()) return false;
   entry = found.front();
   return true;
@@ -233,8 +229,7 @@ bool TUrlHistory::DeleteEntry(const String& url) {
 bool TUrlHistory::Clear() {
   std::lock_guard lock(mutex_);
   if (!exec("BEGIN IMMEDIATE", {})) return false;
-  if (exec("DELETE FROM visits", {}) && exec("DELETE FROM urls", {}) && exec("COMMIT", {}))
-    return true;
+  if (exec("DELETE FROM visits", {}) && exec("DELETE FROM urls", {}) && exec("COMMIT", {})) return true;
   exec("ROLLBACK", {});
   return false;
 }

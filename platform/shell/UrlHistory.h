@@ -54,8 +54,7 @@ class TUrlHistory {
   //
   // Records a visit of `url` at `when`; a non-empty `title` replaces the
   // stored one. Answers whether it was stored.
-  bool AddVisit(const String& url, const String& title,
-                const QDateTime& when = QDateTime::currentDateTime());
+  bool AddVisit(const String& url, const String& title, const QDateTime& when = QDateTime::currentDateTime());
   // Replaces the title of a recorded address (false when it is not recorded).
   bool SetTitle(const String& url, const String& title);
 
@@ -67,8 +66,7 @@ class TUrlHistory {
   // The sites (HistorySiteOf) visited in [from, to), sorted by name.
   QStringList Sites(const QDateTime& from, const QDateTime& to);
   // The addresses of one site visited in [from, to), the most recent first.
-  std::vector<TUrlHistoryEntry> SiteEntries(const String& site, const QDateTime& from,
-                                            const QDateTime& to);
+  std::vector<TUrlHistoryEntry> SiteEntries(const String& site, const QDateTime& from, const QDateTime& to);
   // The entry of one address; false when it is not recorded.
   bool Find(const String& url, TUrlHistoryEntry& entry);
 

@@ -167,8 +167,7 @@ class Binding : public ComObject<IBinding, IWinInetHttpInfo> {
     *pnPriority = priority_;
     return S_OK;
   }
-  HRESULT GetBindResult(CLSID* pclsidProtocol, DWORD* pdwResult, LPOLESTR* pszResult,
-                        DWORD*) override {
+  HRESULT GetBindResult(CLSID* pclsidProtocol, DWORD* pdwResult, LPOLESTR* pszResult, DWORD*) override {
     if (!pclsidProtocol || !pdwResult || !pszResult) return E_INVALIDARG;
     if (!ended_) return E_UNEXPECTED;
     *pclsidProtocol = ProtocolOf(url_);
@@ -225,8 +224,7 @@ class Binding : public ComObject<IBinding, IWinInetHttpInfo> {
 // reports, writing the body into a cache file on the way when asked to.
 class BindWorker : public TransferSink {
  public:
-  BindWorker(std::shared_ptr<BindShared> shared, Binding* binding, TransferRequest request,
-             bool writeCache)
+  BindWorker(std::shared_ptr<BindShared> shared, Binding* binding, TransferRequest request, bool writeCache)
       : shared_(std::move(shared)),
         binding_(binding),
         request_(std::move(request)),
@@ -241,9 +239,8 @@ class BindWorker : public TransferSink {
         const std::u16string url = request_.url.toStdU16String();
         const std::u16string file = cacheFile_.fileName().toStdU16String();
         std::u16string head = result.head.toStdU16String();
-        kept = CommitUrlCacheEntryW(url.c_str(), file.c_str(), FILETIME{}, FILETIME{},
-                                    NORMAL_CACHE_ENTRY, head.data(), DWORD(head.size()), nullptr,
-                                    nullptr);
+        kept = CommitUrlCacheEntryW(url.c_str(), file.c_str(), FILETIME{}, FILETIME{}, NORMAL_CACHE_ENTRY,
+                                    head.data(), DWORD(head.size()), nullptr, nullptr);
       }
       if (!kept) cacheFile_.remove();
     }
@@ -259,8 +256,8 @@ class BindWorker : public TransferSink {
 
   bool Response(int statusCode, const String& head, const String& requestHeaders) override {
     Binding* binding = binding_;
-    const std::optional<bool> answer = shared_->Ask<bool>(
-        [=] { return binding->NegotiateResponse(statusCode, head, requestHeaders); });
+    const std::optional<bool> answer =
+        shared_->Ask<bool>([=] { return binding->NegotiateResponse(statusCode, head, requestHeaders); });
     return answer.value_or(false);
   }
 
@@ -274,8 +271,7 @@ class BindWorker : public TransferSink {
     return !user.isEmpty();
   }
 
-  void BeginBody(const String& mimeType, qint64 length, const String&,
-                 const String& localFile) override {
+  void BeginBody(const String& mimeType, qint64 length, const String&, const String& localFile) override {
     Binding* binding = binding_;
     shared_->Post([binding, mimeType, length] { binding->BodyBegins(mimeType, length); });
     if (!localFile.isEmpty()) {
@@ -356,12 +352,11 @@ HRESULT Binding::Start(IBindCtx* bindCtx, void** ppv) {
   request.url = url_;
   request.verb = info.dwBindVerb;
   if (info.szCustomVerb) request.customVerb = OleStrToString(info.szCustomVerb);
-  if (info.szExtraInfo && SchemeOf(url_).startsWith(u"http"))
-    request.url += OleStrToString(info.szExtraInfo);
+  if (info.szExtraInfo && SchemeOf(url_).startsWith(u"http")) request.url += OleStrToString(info.szExtraInfo);
   if (info.dwBindVerb != BINDVERB_GET) {
     if (info.stgmedData.tymed == TYMED_HGLOBAL && info.stgmedData.hGlobal)
-      request.body = QByteArray(static_cast<const char*>(info.stgmedData.hGlobal),
-                                qsizetype(info.cbstgmedData));
+      request.body =
+          QByteArray(static_cast<const char*>(info.stgmedData.hGlobal), qsizetype(info.cbstgmedData));
     else if (info.stgmedData.tymed == TYMED_ISTREAM && info.stgmedData.pstm)
       GetStreamBytes(info.stgmedData.pstm, request.body);
   }
@@ -398,8 +393,7 @@ HRESULT Binding::Start(IBindCtx* bindCtx, void** ppv) {
     if (ComPtr<IHttpNegotiate> negotiate = QueryCallback<IHttpNegotiate>(callback_.Get())) {
       const std::u16string url = request.url.toStdU16String();
       LPWSTR extra = nullptr;
-      const HRESULT hr =
-          negotiate->BeginningTransaction(url.c_str(), u"Accept: */*\r\n", 0, &extra);
+      const HRESULT hr = negotiate->BeginningTransaction(url.c_str(), u"Accept: */*\r\n", 0, &extra);
       if (extra) {
         request.headers.append(headerLines(OleStrToString(extra)));
         CoTaskMemFree(extra);
@@ -442,8 +436,7 @@ void Binding::DeliverData() {
   if (ended_ || bytes.isEmpty()) return;
   stream_->Append(bytes);
   if (toObject_) return;  // the object takes the data at the end
-  deliverNotification(dataStarted_ ? BSCF_INTERMEDIATEDATANOTIFICATION
-                                   : BSCF_FIRSTDATANOTIFICATION);
+  deliverNotification(dataStarted_ ? BSCF_INTERMEDIATEDATANOTIFICATION : BSCF_FIRSTDATANOTIFICATION);
 }
 
 // One data notification with the progress report in front of it.
@@ -454,8 +447,7 @@ void Binding::deliverNotification(DWORD flags) {
   if (flags & BSCF_LASTDATANOTIFICATION)
     ReportProgress(BINDSTATUS_ENDDOWNLOADDATA, url, size, size);
   else
-    ReportProgress(dataStarted_ ? BINDSTATUS_DOWNLOADINGDATA : BINDSTATUS_BEGINDOWNLOADDATA, url,
-                   size, max);
+    ReportProgress(dataStarted_ ? BINDSTATUS_DOWNLOADINGDATA : BINDSTATUS_BEGINDOWNLOADDATA, url, size, max);
   dataStarted_ = true;
   if (!callback_ || ended_ || shared_->aborted) return;
   FORMATETC format{0, nullptr, DVASPECT_CONTENT, -1, TYMED_ISTREAM};
@@ -475,8 +467,7 @@ bool Binding::NegotiateResponse(int status, const String& head, const String& re
     LPWSTR extra = nullptr;
     const std::u16string headText = head.toStdU16String();
     const std::u16string requestText = requestHeaders.toStdU16String();
-    const HRESULT hr =
-        negotiate->OnResponse(DWORD(status), headText.c_str(), requestText.c_str(), &extra);
+    const HRESULT hr = negotiate->OnResponse(DWORD(status), headText.c_str(), requestText.c_str(), &extra);
     CoTaskMemFree(extra);
     if (FAILED(hr)) return false;
   }
@@ -500,8 +491,8 @@ HRESULT Binding::makeObject(ComPtr<IUnknown>& object) {
   // Documents are the only objects bound from data here.
   if (mime_ != u"text/html" && mime_ != u"text/plain") return INET_E_CANNOT_INSTANTIATE_OBJECT;
   ComPtr<IPersistStreamInit> persist;
-  HRESULT hr = CoCreateInstance(kClsidHtmlDocument, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IPersistStreamInit, &persist);
+  HRESULT hr =
+      CoCreateInstance(kClsidHtmlDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistStreamInit, &persist);
   if (FAILED(hr)) return INET_E_CANNOT_INSTANTIATE_OBJECT;
   stream_->Seek(0, STREAM_SEEK_SET, nullptr);
   hr = persist->Load(stream_.Get());
@@ -549,8 +540,8 @@ void Binding::Finish(TransferResult result) {
   resultText_ = SUCCEEDED(result.hr) ? String() : result.error;
   ComPtr<IBindStatusCallback> callback = std::move(callback_);
   if (callback)
-    callback->OnStopBinding(
-        result_, resultText_.isEmpty() ? nullptr : reinterpret_cast<LPCWSTR>(resultText_.utf16()));
+    callback->OnStopBinding(result_,
+                            resultText_.isEmpty() ? nullptr : reinterpret_cast<LPCWSTR>(resultText_.utf16()));
   keepAlive_.Reset();  // may end the binding's life
 }
 
@@ -560,22 +551,19 @@ HRESULT Binding::QueryInfo(DWORD dwOption, LPVOID pBuffer, DWORD* pcbBuf, DWORD*
   if (head_.IsEmpty()) return HRESULT_FROM_WIN32(ERROR_HTTP_HEADER_NOT_FOUND);
   const DWORD numeric = HTTP_QUERY_FLAG_NUMBER | HTTP_QUERY_FLAG_NUMBER64;
   if (dwOption & numeric)
-    return QueryHttpInfo(head_, dwOption, pBuffer, pcbBuf, nullptr)
-               ? S_OK
-               : HRESULT_FROM_WIN32(GetLastError());
+    return QueryHttpInfo(head_, dwOption, pBuffer, pcbBuf, nullptr) ? S_OK
+                                                                    : HRESULT_FROM_WIN32(GetLastError());
   // Text answers are 8-bit here: ask for the wide text, then narrow it.
   std::u16string wide(4096, u'\0');
   if ((dwOption & 0xFFFF) == HTTP_QUERY_CUSTOM) {
     if (!pBuffer) return E_INVALIDARG;
-    const std::u16string name =
-        String::fromLatin1(static_cast<const char*>(pBuffer)).toStdU16String();
+    const std::u16string name = String::fromLatin1(static_cast<const char*>(pBuffer)).toStdU16String();
     std::copy(name.begin(), name.end(), wide.begin());
   }
   DWORD wideBytes = DWORD(wide.size() * sizeof(char16_t));
   if (!QueryHttpInfo(head_, dwOption, wide.data(), &wideBytes, nullptr))
     return HRESULT_FROM_WIN32(GetLastError());
-  const QByteArray text =
-      String::fromUtf16(wide.data(), qsizetype(wideBytes / sizeof(char16_t))).toLatin1();
+  const QByteArray text = String::fromUtf16(wide.data(), qsizetype(wideBytes / sizeof(char16_t))).toLatin1();
   if (!pBuffer || *pcbBuf < DWORD(text.size()) + 1) {
     *pcbBuf = DWORD(text.size()) + 1;
     return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
@@ -653,17 +641,10 @@ HRESULT BindStream::Seek(std::int64_t dlibMove, DWORD dwOrigin, std::uint64_t* p
   std::lock_guard<std::mutex> guard(lock_);
   qint64 base = 0;
   switch (dwOrigin) {
-    case STREAM_SEEK_SET:
-      base = 0;
-      break;
-    case STREAM_SEEK_CUR:
-      base = position_;
-      break;
-    case STREAM_SEEK_END:
-      base = bytes_.size();
-      break;
-    default:
-      return STG_E_INVALIDFUNCTION;
+    case STREAM_SEEK_SET: base = 0; break;
+    case STREAM_SEEK_CUR: base = position_; break;
+    case STREAM_SEEK_END: base = bytes_.size(); break;
+    default: return STG_E_INVALIDFUNCTION;
   }
   const qint64 target = base + dlibMove;
   if (target < 0) return STG_E_SEEKERROR;
@@ -681,8 +662,7 @@ HRESULT BindStream::CopyTo(IStream* pstm, std::uint64_t cb, std::uint64_t* pcbRe
   {
     std::lock_guard<std::mutex> guard(lock_);
     const qint64 available = std::max<qint64>(0, bytes_.size() - position_);
-    const qint64 count =
-        std::min<qint64>(available, qint64(std::min<std::uint64_t>(cb, INT64_MAX)));
+    const qint64 count = std::min<qint64>(available, qint64(std::min<std::uint64_t>(cb, INT64_MAX)));
     part = bytes_.mid(position_, count);
     position_ += count;
   }
@@ -695,12 +675,8 @@ HRESULT BindStream::CopyTo(IStream* pstm, std::uint64_t cb, std::uint64_t* pcbRe
 
 HRESULT BindStream::Commit(DWORD) { return S_OK; }
 HRESULT BindStream::Revert() { return S_OK; }
-HRESULT BindStream::LockRegion(std::uint64_t, std::uint64_t, DWORD) {
-  return STG_E_INVALIDFUNCTION;
-}
-HRESULT BindStream::UnlockRegion(std::uint64_t, std::uint64_t, DWORD) {
-  return STG_E_INVALIDFUNCTION;
-}
+HRESULT BindStream::LockRegion(std::uint64_t, std::uint64_t, DWORD) { return STG_E_INVALIDFUNCTION; }
+HRESULT BindStream::UnlockRegion(std::uint64_t, std::uint64_t, DWORD) { return STG_E_INVALIDFUNCTION; }
 
 HRESULT BindStream::Stat(STATSTG* pstatstg, DWORD) {
   if (!pstatstg) return STG_E_INVALIDPOINTER;

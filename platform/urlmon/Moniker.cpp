@@ -33,8 +33,7 @@ qsizetype authorityBounds(const String& url, qsizetype& end) {
   if (marker < 0 || SchemeOf(url).size() != marker) return -1;
   const qsizetype start = marker + 3;
   end = start;
-  while (end < url.size() && url[end] != u'/' && url[end] != u'?' && url[end] != u'#' &&
-         url[end] != u'\\')
+  while (end < url.size() && url[end] != u'/' && url[end] != u'?' && url[end] != u'#' && url[end] != u'\\')
     ++end;
   return start;
 }
@@ -230,8 +229,7 @@ class UrlMoniker : public ComObject<IMoniker> {
   // The address of another URL moniker.
   static bool OtherUrl(IMoniker* moniker, String& url) {
     DWORD kind = MKSYS_NONE;
-    if (!moniker || FAILED(moniker->IsSystemMoniker(&kind)) || kind != MKSYS_URLMONIKER)
-      return false;
+    if (!moniker || FAILED(moniker->IsSystemMoniker(&kind)) || kind != MKSYS_URLMONIKER) return false;
     LPOLESTR name = nullptr;
     if (FAILED(moniker->GetDisplayName(nullptr, nullptr, &name))) return false;
     url = OleStrToString(name);
@@ -275,9 +273,7 @@ class DownloadCallback : public ComObject<IBindStatusCallback> {
     if (pnPriority) *pnPriority = 0;
     return S_OK;
   }
-  HRESULT OnLowResource(DWORD reserved) override {
-    return client_ ? client_->OnLowResource(reserved) : S_OK;
-  }
+  HRESULT OnLowResource(DWORD reserved) override { return client_ ? client_->OnLowResource(reserved) : S_OK; }
   HRESULT OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode,
                      LPCWSTR szStatusText) override {
     if (ulStatusCode == BINDSTATUS_CACHEFILENAMEAVAILABLE) cacheFile = OleStrToString(szStatusText);
@@ -391,15 +387,13 @@ HRESULT CreateBindCtx(DWORD, IBindCtx** ppbc) {
   return S_OK;
 }
 
-HRESULT CreateAsyncBindCtx(DWORD, IBindStatusCallback* pbsc, IEnumFORMATETC* penumfmtetc,
-                           IBindCtx** ppbc) {
+HRESULT CreateAsyncBindCtx(DWORD, IBindStatusCallback* pbsc, IEnumFORMATETC* penumfmtetc, IBindCtx** ppbc) {
   if (!ppbc) return E_INVALIDARG;
   *ppbc = nullptr;
   if (!pbsc) return E_INVALIDARG;
   ComPtr<BindCtx> bindCtx = MakeCom<BindCtx>();
   bindCtx->RegisterObjectParam(const_cast<LPOLESTR>(BSCB_HOLDER_KEY), pbsc);
-  if (penumfmtetc)
-    bindCtx->RegisterObjectParam(const_cast<LPOLESTR>(u"_EnumFORMATETC_"), penumfmtetc);
+  if (penumfmtetc) bindCtx->RegisterObjectParam(const_cast<LPOLESTR>(u"_EnumFORMATETC_"), penumfmtetc);
   *ppbc = bindCtx.Detach();
   return S_OK;
 }
@@ -413,8 +407,7 @@ HRESULT RegisterBindStatusCallback(IBindCtx* pbc, IBindStatusCallback* pbsc,
     ComPtr<IBindStatusCallback> previous = holder.As<IBindStatusCallback>();
     // Handing a callback itself back as its own predecessor would make it
     // forward its notifications to itself.
-    if (previous && ppbscPrevious && !IsSameObject(previous.Get(), pbsc))
-      *ppbscPrevious = previous.Detach();
+    if (previous && ppbscPrevious && !IsSameObject(previous.Get(), pbsc)) *ppbscPrevious = previous.Detach();
   }
   return pbc->RegisterObjectParam(const_cast<LPOLESTR>(BSCB_HOLDER_KEY), pbsc);
 }
@@ -428,8 +421,7 @@ HRESULT RevokeBindStatusCallback(IBindCtx* pbc, IBindStatusCallback* pbsc) {
   return SUCCEEDED(pbc->RevokeObjectParam(const_cast<LPOLESTR>(BSCB_HOLDER_KEY))) ? S_OK : E_FAIL;
 }
 
-HRESULT URLDownloadToFileW(IUnknown*, LPCWSTR szURL, LPCWSTR szFileName, DWORD,
-                           IBindStatusCallback* lpfnCB) {
+HRESULT URLDownloadToFileW(IUnknown*, LPCWSTR szURL, LPCWSTR szFileName, DWORD, IBindStatusCallback* lpfnCB) {
   if (!szURL || !szFileName || !*szFileName) return E_INVALIDARG;
   const String target = String::fromUtf16(szFileName);
   ComPtr<DownloadCallback> callback =
@@ -444,8 +436,8 @@ HRESULT URLDownloadToFileW(IUnknown*, LPCWSTR szURL, LPCWSTR szFileName, DWORD,
   return download(szURL, callback.Get());
 }
 
-HRESULT URLDownloadToCacheFileW(IUnknown*, LPCWSTR szURL, LPWSTR szFileName, DWORD cchFileName,
-                                DWORD, IBindStatusCallback* pBSC) {
+HRESULT URLDownloadToCacheFileW(IUnknown*, LPCWSTR szURL, LPWSTR szFileName, DWORD cchFileName, DWORD,
+                                IBindStatusCallback* pBSC) {
   if (!szURL || !szFileName) return E_INVALIDARG;
   ComPtr<DownloadCallback> callback = MakeCom<DownloadCallback>(pBSC, BINDF_GETNEWESTVERSION);
   DownloadCallback* self = callback.Get();
@@ -455,8 +447,7 @@ HRESULT URLDownloadToCacheFileW(IUnknown*, LPCWSTR szURL, LPWSTR szFileName, DWO
   const HRESULT hr = download(szURL, callback.Get());
   if (FAILED(hr)) return hr;
   if (DWORD(callback->cacheFile.size()) + 1 > cchFileName) return E_OUTOFMEMORY;
-  std::memcpy(szFileName, callback->cacheFile.utf16(),
-              size_t(callback->cacheFile.size()) * sizeof(char16_t));
+  std::memcpy(szFileName, callback->cacheFile.utf16(), size_t(callback->cacheFile.size()) * sizeof(char16_t));
   szFileName[callback->cacheFile.size()] = 0;
   return S_OK;
 }
@@ -473,8 +464,7 @@ HRESULT IsValidURL(IBindCtx*, LPCWSTR szURL, DWORD) {
   if (rest.isEmpty()) return S_FALSE;
   if (scheme == u"http" || scheme == u"https" || scheme == u"ftp" || scheme == u"gopher")
     return rest.startsWith(QStringLiteral("//")) && validAuthority(url) ? S_OK : S_FALSE;
-  if (scheme == u"file")
-    return rest.size() > 2 || !rest.startsWith(QStringLiteral("//")) ? S_OK : S_FALSE;
+  if (scheme == u"file") return rest.size() > 2 || !rest.startsWith(QStringLiteral("//")) ? S_OK : S_FALSE;
   return S_OK;
 }
 
@@ -488,9 +478,7 @@ void ReleaseStgMedium(STGMEDIUM* medium) {
     case TYMED_ISTREAM:
       if (medium->pstm) medium->pstm->Release();
       break;
-    case TYMED_FILE:
-      CoTaskMemFree(medium->lpszFileName);
-      break;
+    case TYMED_FILE: CoTaskMemFree(medium->lpszFileName); break;
     default:  // a global block belongs to its owner (pUnkForRelease)
       break;
   }

@@ -61,16 +61,13 @@ struct ZoneText {
 const ZoneText kZones[kZoneCount] = {
     {u"My Computer", u"Your computer", u"explorer.exe#0100", URLTEMPLATE_LOW, URLTEMPLATE_LOW,
      URLTEMPLATE_LOW, ZAFLAGS_CUSTOM_EDIT | ZAFLAGS_ADD_SITES | ZAFLAGS_NO_UI},
-    {u"Local intranet",
-     u"This zone contains all Web sites that are on your organization's intranet.",
+    {u"Local intranet", u"This zone contains all Web sites that are on your organization's intranet.",
      u"shell32.dll#0018", URLTEMPLATE_LOW, URLTEMPLATE_MEDLOW, URLTEMPLATE_MEDLOW,
      ZAFLAGS_CUSTOM_EDIT | ZAFLAGS_ADD_SITES | ZAFLAGS_INCLUDE_PROXY_OVERRIDE |
          ZAFLAGS_INCLUDE_INTRANET_SITES | ZAFLAGS_UNC_AS_INTRANET | ZAFLAGS_DETECT_INTRANET},
-    {u"Trusted sites",
-     u"This zone contains Web sites that you trust not to damage your computer or data.",
+    {u"Trusted sites", u"This zone contains Web sites that you trust not to damage your computer or data.",
      u"inetcpl.cpl#00004480", URLTEMPLATE_LOW, URLTEMPLATE_MEDIUM, URLTEMPLATE_MEDIUM,
-     ZAFLAGS_CUSTOM_EDIT | ZAFLAGS_ADD_SITES | ZAFLAGS_REQUIRE_VERIFICATION |
-         ZAFLAGS_SUPPORTS_VERIFICATION},
+     ZAFLAGS_CUSTOM_EDIT | ZAFLAGS_ADD_SITES | ZAFLAGS_REQUIRE_VERIFICATION | ZAFLAGS_SUPPORTS_VERIFICATION},
     {u"Internet", u"This zone contains all Web sites you haven't placed in other zones",
      u"inetcpl.cpl#001313", URLTEMPLATE_MEDIUM, URLTEMPLATE_MEDHIGH, URLTEMPLATE_MEDHIGH,
      ZAFLAGS_CUSTOM_EDIT | ZAFLAGS_SUPPORTS_VERIFICATION},
@@ -95,8 +92,7 @@ DWORD defaultPolicy(DWORD zone, DWORD action) {
           URLPOLICY_CREDENTIALS_MUST_PROMPT_USER};
       return logon[zone];
     }
-    default:
-      break;
+    default: break;
   }
   if (zone == URLZONE_UNTRUSTED) return URLPOLICY_DISALLOW;
   switch (action) {
@@ -112,8 +108,7 @@ DWORD defaultPolicy(DWORD zone, DWORD action) {
                                         : URLPOLICY_ALLOW;
     case URLACTION_HTML_MIXED_CONTENT:
       return zone == URLZONE_LOCAL_MACHINE ? URLPOLICY_ALLOW : URLPOLICY_QUERY;
-    default:
-      return URLPOLICY_ALLOW;
+    default: return URLPOLICY_ALLOW;
   }
 }
 
@@ -167,8 +162,7 @@ String normalizedPattern(const String& text) {
   String pattern = text.trimmed().toLower();
   const qsizetype marker = pattern.indexOf(QStringLiteral("://"));
   const String host = marker < 0 ? pattern : pattern.mid(marker + 3);
-  if (host.isEmpty() || host.contains(u'/') || host.contains(u'?') || host.contains(u' '))
-    return String();
+  if (host.isEmpty() || host.contains(u'/') || host.contains(u'?') || host.contains(u' ')) return String();
   if (host.indexOf(u'*') > 0) return String();  // a wildcard only in front
   return pattern;
 }
@@ -185,14 +179,13 @@ bool patternMatches(const String& pattern, const String& scheme, const String& h
 }
 
 bool isLocalPath(const String& url) {
-  return url.startsWith(u'/') || (url.size() > 2 && url[1] == u':' && url[0].isLetter() &&
-                                  (url[2] == u'\\' || url[2] == u'/'));
+  return url.startsWith(u'/') ||
+         (url.size() > 2 && url[1] == u':' && url[0].isLetter() && (url[2] == u'\\' || url[2] == u'/'));
 }
 
 // The zone of an address by the process's mappings and the address itself.
 DWORD zoneOf(const String& url, DWORD flags) {
-  const String scheme =
-      (flags & MUTZ_ISFILE) || isLocalPath(url) ? QStringLiteral("file") : SchemeOf(url);
+  const String scheme = (flags & MUTZ_ISFILE) || isLocalPath(url) ? QStringLiteral("file") : SchemeOf(url);
   const String host = HostOf(url);
   if (!(flags & MUTZ_IGNORE_ZONE_MAPPINGS) && !host.isEmpty()) {
     ZoneState& state = zones();
@@ -206,8 +199,8 @@ DWORD zoneOf(const String& url, DWORD flags) {
       const qsizetype marker = it.key().indexOf(QStringLiteral("://"));
       const String patternHost = marker < 0 ? it.key() : it.key().mid(marker + 3);
       const bool namedScheme = marker > 0 && it.key().left(marker) != u"*";
-      const qsizetype score = (patternHost.contains(u'*') ? 0 : 100000) + patternHost.size() * 2 +
-                              (namedScheme ? 1 : 0);
+      const qsizetype score =
+          (patternHost.contains(u'*') ? 0 : 100000) + patternHost.size() * 2 + (namedScheme ? 1 : 0);
       if (score > bestScore) {
         bestScore = score;
         best = *it;
@@ -274,13 +267,12 @@ class SecurityManager : public ComObject<IInternetSecurityManager> {
     *pcbSecurityId = DWORD(id.size());
     return S_OK;
   }
-  HRESULT ProcessUrlAction(LPCWSTR pwszUrl, DWORD dwAction, BYTE* pPolicy, DWORD cbPolicy,
-                           BYTE* pContext, DWORD cbContext, DWORD dwFlags,
-                           DWORD dwReserved) override {
+  HRESULT ProcessUrlAction(LPCWSTR pwszUrl, DWORD dwAction, BYTE* pPolicy, DWORD cbPolicy, BYTE* pContext,
+                           DWORD cbContext, DWORD dwFlags, DWORD dwReserved) override {
     if (!pwszUrl) return E_INVALIDARG;
     if (custom_) {
-      const HRESULT hr = custom_->ProcessUrlAction(pwszUrl, dwAction, pPolicy, cbPolicy, pContext,
-                                                   cbContext, dwFlags, dwReserved);
+      const HRESULT hr = custom_->ProcessUrlAction(pwszUrl, dwAction, pPolicy, cbPolicy, pContext, cbContext,
+                                                   dwFlags, dwReserved);
       if (hr != INET_E_DEFAULT_ACTION) return hr;
     }
     // The zone as this manager maps it, so a custom mapping counts too.
@@ -298,8 +290,8 @@ class SecurityManager : public ComObject<IInternetSecurityManager> {
     if (pcbPolicy) *pcbPolicy = 0;
     if (!pwszUrl || !ppPolicy || !pcbPolicy) return E_INVALIDARG;
     if (custom_) {
-      const HRESULT hr = custom_->QueryCustomPolicy(pwszUrl, guidKey, ppPolicy, pcbPolicy, pContext,
-                                                    cbContext, dwReserved);
+      const HRESULT hr =
+          custom_->QueryCustomPolicy(pwszUrl, guidKey, ppPolicy, pcbPolicy, pContext, cbContext, dwReserved);
       if (hr != INET_E_DEFAULT_ACTION) return hr;
     }
     return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
@@ -317,8 +309,7 @@ class SecurityManager : public ComObject<IInternetSecurityManager> {
     std::lock_guard<std::mutex> guard(state.lock);
     const auto it = state.mappings.find(pattern);
     if (dwFlags & SZM_DELETE) {
-      if (it == state.mappings.end() || *it != dwZone)
-        return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+      if (it == state.mappings.end() || *it != dwZone) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
       state.mappings.erase(it);
       return S_OK;
     }
@@ -356,8 +347,7 @@ class ZoneManager : public ComObject<IInternetZoneManager> {
     if (!pZoneAttributes || dwZone >= kZoneCount) return E_INVALIDARG;
     ZoneState& state = zones();
     std::lock_guard<std::mutex> guard(state.lock);
-    *pZoneAttributes =
-        state.attributesSet[dwZone] ? state.attributes[dwZone] : defaultAttributes(dwZone);
+    *pZoneAttributes = state.attributesSet[dwZone] ? state.attributes[dwZone] : defaultAttributes(dwZone);
     return S_OK;
   }
   HRESULT SetZoneAttributes(DWORD dwZone, ZONEATTRIBUTES* pZoneAttributes) override {
@@ -369,15 +359,12 @@ class ZoneManager : public ComObject<IInternetZoneManager> {
     state.attributesSet[dwZone] = true;
     return S_OK;
   }
-  HRESULT GetZoneCustomPolicy(DWORD, REFGUID, BYTE** ppPolicy, DWORD* pcbPolicy,
-                              URLZONEREG) override {
+  HRESULT GetZoneCustomPolicy(DWORD, REFGUID, BYTE** ppPolicy, DWORD* pcbPolicy, URLZONEREG) override {
     if (ppPolicy) *ppPolicy = nullptr;
     if (pcbPolicy) *pcbPolicy = 0;
     return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
   }
-  HRESULT SetZoneCustomPolicy(DWORD, REFGUID, BYTE*, DWORD, URLZONEREG) override {
-    return E_NOTIMPL;
-  }
+  HRESULT SetZoneCustomPolicy(DWORD, REFGUID, BYTE*, DWORD, URLZONEREG) override { return E_NOTIMPL; }
   HRESULT GetZoneActionPolicy(DWORD dwZone, DWORD dwAction, BYTE* pPolicy, DWORD cbPolicy,
                               URLZONEREG) override {
     if (dwZone >= kZoneCount || !pPolicy || cbPolicy < sizeof(DWORD)) return E_INVALIDARG;

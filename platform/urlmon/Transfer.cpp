@@ -36,30 +36,21 @@ HRESULT resultOfStatus(int status) {
 
 HRESULT resultOfCurl(CURLcode code) {
   switch (code) {
-    case CURLE_OK:
-      return S_OK;
-    case CURLE_UNSUPPORTED_PROTOCOL:
-      return INET_E_UNKNOWN_PROTOCOL;
-    case CURLE_URL_MALFORMAT:
-      return INET_E_INVALID_URL;
+    case CURLE_OK: return S_OK;
+    case CURLE_UNSUPPORTED_PROTOCOL: return INET_E_UNKNOWN_PROTOCOL;
+    case CURLE_URL_MALFORMAT: return INET_E_INVALID_URL;
     case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
-      return INET_E_RESOURCE_NOT_FOUND;
-    case CURLE_COULDNT_CONNECT:
-      return INET_E_CANNOT_CONNECT;
-    case CURLE_OPERATION_TIMEDOUT:
-      return INET_E_CONNECTION_TIMEOUT;
+    case CURLE_COULDNT_RESOLVE_PROXY: return INET_E_RESOURCE_NOT_FOUND;
+    case CURLE_COULDNT_CONNECT: return INET_E_CANNOT_CONNECT;
+    case CURLE_OPERATION_TIMEDOUT: return INET_E_CONNECTION_TIMEOUT;
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CIPHER:
     case CURLE_SSL_CACERT_BADFILE:
-    case CURLE_SSL_ISSUER_ERROR:
-      return INET_E_SECURITY_PROBLEM;
-    case CURLE_ABORTED_BY_CALLBACK:
-      return E_ABORT;
-    default:
-      return INET_E_DOWNLOAD_FAILURE;
+    case CURLE_SSL_ISSUER_ERROR: return INET_E_SECURITY_PROBLEM;
+    case CURLE_ABORTED_BY_CALLBACK: return E_ABORT;
+    default: return INET_E_DOWNLOAD_FAILURE;
   }
 }
 
@@ -68,11 +59,7 @@ HRESULT resultOfCurl(CURLcode code) {
 class HttpTransfer {
  public:
   HttpTransfer(const TransferRequest& request, TransferSink& sink)
-      : request_(request),
-        sink_(sink),
-        url_(request.url),
-        verb_(request.verb),
-        body_(request.body) {}
+      : request_(request), sink_(sink), url_(request.url), verb_(request.verb), body_(request.body) {}
 
   TransferResult Run() {
     CURL* easy = curl_easy_init();
@@ -99,9 +86,7 @@ class HttpTransfer {
           const QUrl next = QUrl(url_).resolved(QUrl::fromEncoded(location_));
           const String scheme = next.scheme().toLower();
           if (hops + 1 > kMaxRedirects || (scheme != u"http" && scheme != u"https"))
-            return {INET_E_REDIRECT_FAILED,
-                    QStringLiteral("The redirection could not be followed."),
-                    {}};
+            return {INET_E_REDIRECT_FAILED, QStringLiteral("The redirection could not be followed."), {}};
           const String nextUrl = next.toString(QUrl::FullyEncoded);
           if (HostOf(nextUrl) != HostOf(url_)) {
             // Credentials given for one server are not sent to another.
@@ -117,20 +102,16 @@ class HttpTransfer {
           sink_.Progress(BINDSTATUS_REDIRECTING, url_);
           continue;
         }
-        case Phase::Retry:
-          continue;
+        case Phase::Retry: continue;
         case Phase::PendingAuth:
           // The server refused the credentials: that answer is the result.
-          if (!sink_.Response(status_, headText(), requestHeaders_))
-            return {E_ABORT, {}, headText()};
+          if (!sink_.Response(status_, headText(), requestHeaders_)) return {E_ABORT, {}, headText()};
           return {INET_E_AUTHENTICATION_REQUIRED, statusText(), headText()};
-        case Phase::Failed:
-          return {resultOfStatus(status_), statusText(), headText()};
+        case Phase::Failed: return {resultOfStatus(status_), statusText(), headText()};
         case Phase::Body:
           if (code == CURLE_OK) return {S_OK, {}, headText()};
           break;
-        default:
-          break;
+        default: break;
       }
       if (code == CURLE_OK)
         return {INET_E_DOWNLOAD_FAILURE, QStringLiteral("The server sent no response."), {}};
@@ -176,8 +157,7 @@ class HttpTransfer {
     }
     if (headers) curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
 
-    if (verb_ == BINDVERB_POST || verb_ == BINDVERB_PUT ||
-        (verb_ == BINDVERB_CUSTOM && !body_.isEmpty())) {
+    if (verb_ == BINDVERB_POST || verb_ == BINDVERB_PUT || (verb_ == BINDVERB_CUSTOM && !body_.isEmpty())) {
       curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body_.size()));
       curl_easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, body_.constData());
     }
@@ -238,10 +218,9 @@ class HttpTransfer {
     }
     QByteArray type, length;
     parsed.Field("Content-Type", 0, type);
-    String mime =
-        String::fromLatin1(type.left(type.indexOf(';') < 0 ? type.size() : type.indexOf(';')))
-            .trimmed()
-            .toLower();
+    String mime = String::fromLatin1(type.left(type.indexOf(';') < 0 ? type.size() : type.indexOf(';')))
+                      .trimmed()
+                      .toLower();
     if (mime.isEmpty()) mime = QStringLiteral("application/octet-stream");
     bool known = parsed.Field("Content-Length", 0, length);
     const qint64 size = known ? length.trimmed().toLongLong(&known) : -1;
@@ -324,8 +303,7 @@ TransferResult runFile(const String& url, TransferSink& sink) {
     if (chunk.isEmpty()) break;
     sink.Data(chunk.constData(), chunk.size());
   }
-  if (file.error() != QFileDevice::NoError)
-    return {INET_E_DOWNLOAD_FAILURE, file.errorString(), {}};
+  if (file.error() != QFileDevice::NoError) return {INET_E_DOWNLOAD_FAILURE, file.errorString(), {}};
   return {};
 }
 

@@ -327,13 +327,11 @@ struct IPersistStream : IPersist {
 NOCTIVANE_DECLARE_IID(IPersistStream, IPersist, "{00000109-0000-0000-C000-000000000046}")
 
 struct IMoniker : IPersistStream {
-  virtual HRESULT BindToObject(IBindCtx* pbc, IMoniker* pmkToLeft, REFIID riidResult,
-                               void** ppvResult) = 0;
+  virtual HRESULT BindToObject(IBindCtx* pbc, IMoniker* pmkToLeft, REFIID riidResult, void** ppvResult) = 0;
   virtual HRESULT BindToStorage(IBindCtx* pbc, IMoniker* pmkToLeft, REFIID riid, void** ppvObj) = 0;
   virtual HRESULT Reduce(IBindCtx* pbc, DWORD dwReduceHowFar, IMoniker** ppmkToLeft,
                          IMoniker** ppmkReduced) = 0;
-  virtual HRESULT ComposeWith(IMoniker* pmkRight, BOOL fOnlyIfNotGeneric,
-                              IMoniker** ppmkComposite) = 0;
+  virtual HRESULT ComposeWith(IMoniker* pmkRight, BOOL fOnlyIfNotGeneric, IMoniker** ppmkComposite) = 0;
   virtual HRESULT Enum(BOOL fForward, IEnumMoniker** ppenumMoniker) = 0;
   virtual HRESULT IsEqual(IMoniker* pmkOtherMoniker) = 0;
   virtual HRESULT Hash(DWORD* pdwHash) = 0;
@@ -384,8 +382,7 @@ struct IBindStatusCallback : IUnknown {
                              LPCWSTR szStatusText) = 0;
   virtual HRESULT OnStopBinding(HRESULT hresult, LPCWSTR szError) = 0;
   virtual HRESULT GetBindInfo(DWORD* grfBINDF, BINDINFO* pbindinfo) = 0;
-  virtual HRESULT OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATETC* pformatetc,
-                                  STGMEDIUM* pstgmed) = 0;
+  virtual HRESULT OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATETC* pformatetc, STGMEDIUM* pstgmed) = 0;
   virtual HRESULT OnObjectAvailable(REFIID riid, IUnknown* punk) = 0;
 };
 NOCTIVANE_DECLARE_IID(IBindStatusCallback, IUnknown, "{79EAC9C1-BAF9-11CE-8C82-00AA004BA90B}")
@@ -396,8 +393,7 @@ struct IBindStatusCallbackEx : IBindStatusCallback {
   virtual HRESULT GetBindInfoEx(DWORD* grfBINDF, BINDINFO* pbindinfo, DWORD* grfBINDF2,
                                 DWORD* pdwReserved) = 0;
 };
-NOCTIVANE_DECLARE_IID(IBindStatusCallbackEx, IBindStatusCallback,
-                      "{AAA74EF9-8EE7-4659-88D9-F8C504DA73CC}")
+NOCTIVANE_DECLARE_IID(IBindStatusCallbackEx, IBindStatusCallback, "{AAA74EF9-8EE7-4659-88D9-F8C504DA73CC}")
 
 // Asked of the callback (by QueryInterface, else through its
 // IServiceProvider): extra request headers before the request goes out, and
@@ -406,14 +402,13 @@ NOCTIVANE_DECLARE_IID(IBindStatusCallbackEx, IBindStatusCallback,
 struct IHttpNegotiate : IUnknown {
   virtual HRESULT BeginningTransaction(LPCWSTR szURL, LPCWSTR szHeaders, DWORD dwReserved,
                                        LPWSTR* pszAdditionalHeaders) = 0;
-  virtual HRESULT OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders,
-                             LPCWSTR szRequestHeaders, LPWSTR* pszAdditionalRequestHeaders) = 0;
+  virtual HRESULT OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders, LPCWSTR szRequestHeaders,
+                             LPWSTR* pszAdditionalRequestHeaders) = 0;
 };
 NOCTIVANE_DECLARE_IID(IHttpNegotiate, IUnknown, "{79EAC9D2-BAF9-11CE-8C82-00AA004BA90B}")
 
 struct IHttpNegotiate2 : IHttpNegotiate {
-  virtual HRESULT GetRootSecurityId(BYTE* pbSecurityId, DWORD* pcbSecurityId,
-                                    DWORD_PTR dwReserved) = 0;
+  virtual HRESULT GetRootSecurityId(BYTE* pbSecurityId, DWORD* pcbSecurityId, DWORD_PTR dwReserved) = 0;
 };
 NOCTIVANE_DECLARE_IID(IHttpNegotiate2, IHttpNegotiate, "{4F9F9FCB-E0F4-48EB-B7AB-FA2EA9365CB4}")
 
@@ -463,12 +458,11 @@ struct IMonikerProp : IUnknown {
 NOCTIVANE_DECLARE_IID(IMonikerProp, IUnknown, "{A5CA5F7F-1847-4D87-9C5B-918509F7511D}")
 
 struct IBindHost : IUnknown {
-  virtual HRESULT CreateMoniker(LPOLESTR szName, IBindCtx* pBC, IMoniker** ppmk,
-                                DWORD dwReserved) = 0;
-  virtual HRESULT MonikerBindToStorage(IMoniker* pMk, IBindCtx* pBC, IBindStatusCallback* pBSC,
-                                       REFIID riid, void** ppvObj) = 0;
-  virtual HRESULT MonikerBindToObject(IMoniker* pMk, IBindCtx* pBC, IBindStatusCallback* pBSC,
-                                      REFIID riid, void** ppvObj) = 0;
+  virtual HRESULT CreateMoniker(LPOLESTR szName, IBindCtx* pBC, IMoniker** ppmk, DWORD dwReserved) = 0;
+  virtual HRESULT MonikerBindToStorage(IMoniker* pMk, IBindCtx* pBC, IBindStatusCallback* pBSC, REFIID riid,
+                                       void** ppvObj) = 0;
+  virtual HRESULT MonikerBindToObject(IMoniker* pMk, IBindCtx* pBC, IBindStatusCallback* pBSC, REFIID riid,
+                                      void** ppvObj) = 0;
 };
 NOCTIVANE_DECLARE_IID(IBindHost, IUnknown, "{FC4801A1-2BA9-11CF-A229-00AA003D7352}")
 
@@ -552,8 +546,8 @@ enum BINDSTRING : ULONG {
 };
 
 struct IInternetProtocolRoot : IUnknown {
-  virtual HRESULT Start(LPCWSTR szUrl, IInternetProtocolSink* pOIProtSink,
-                        IInternetBindInfo* pOIBindInfo, DWORD grfPI, HANDLE_PTR dwReserved) = 0;
+  virtual HRESULT Start(LPCWSTR szUrl, IInternetProtocolSink* pOIProtSink, IInternetBindInfo* pOIBindInfo,
+                        DWORD grfPI, HANDLE_PTR dwReserved) = 0;
   virtual HRESULT Continue(PROTOCOLDATA* pProtocolData) = 0;
   virtual HRESULT Abort(HRESULT hrReason, DWORD dwOptions) = 0;
   virtual HRESULT Terminate(DWORD dwOptions) = 0;
@@ -568,8 +562,7 @@ struct IInternetProtocol : IInternetProtocolRoot {
   virtual HRESULT LockRequest(DWORD dwOptions) = 0;
   virtual HRESULT UnlockRequest() = 0;
 };
-NOCTIVANE_DECLARE_IID(IInternetProtocol, IInternetProtocolRoot,
-                      "{79EAC9E4-BAF9-11CE-8C82-00AA004BA90B}")
+NOCTIVANE_DECLARE_IID(IInternetProtocol, IInternetProtocolRoot, "{79EAC9E4-BAF9-11CE-8C82-00AA004BA90B}")
 
 struct IInternetProtocolSink : IUnknown {
   virtual HRESULT Switch(PROTOCOLDATA* pProtocolData) = 0;
@@ -581,8 +574,7 @@ NOCTIVANE_DECLARE_IID(IInternetProtocolSink, IUnknown, "{79EAC9E5-BAF9-11CE-8C82
 
 struct IInternetBindInfo : IUnknown {
   virtual HRESULT GetBindInfo(DWORD* grfBINDF, BINDINFO* pbindinfo) = 0;
-  virtual HRESULT GetBindString(ULONG ulStringType, LPOLESTR* ppwzStr, ULONG cEl,
-                                ULONG* pcElFetched) = 0;
+  virtual HRESULT GetBindString(ULONG ulStringType, LPOLESTR* ppwzStr, ULONG cEl, ULONG* pcElFetched) = 0;
 };
 NOCTIVANE_DECLARE_IID(IInternetBindInfo, IUnknown, "{79EAC9E1-BAF9-11CE-8C82-00AA004BA90B}")
 
@@ -622,8 +614,8 @@ HRESULT URLDownloadToFileW(IUnknown* pCaller, LPCWSTR szURL, LPCWSTR szFileName,
 // entry; the file's full name goes into `szFileName` (`cchFileName`
 // characters with the terminator; too small: E_OUTOFMEMORY). A file URL
 // answers the file's own name.
-HRESULT URLDownloadToCacheFileW(IUnknown* lpUnkcaller, LPCWSTR szURL, LPWSTR szFileName,
-                                DWORD cchFileName, DWORD dwReserved, IBindStatusCallback* pBSC);
+HRESULT URLDownloadToCacheFileW(IUnknown* lpUnkcaller, LPCWSTR szURL, LPWSTR szFileName, DWORD cchFileName,
+                                DWORD dwReserved, IBindStatusCallback* pBSC);
 
 // S_OK for a well-formed address of a known scheme (http, https, ftp, file,
 // about, mailto, javascript, vbscript, res and the other registered
@@ -902,11 +894,9 @@ struct IInternetSecurityManager : IUnknown {
   virtual HRESULT GetSecurityId(LPCWSTR pwszUrl, BYTE* pbSecurityId, DWORD* pcbSecurityId,
                                 DWORD_PTR dwReserved) = 0;
   virtual HRESULT ProcessUrlAction(LPCWSTR pwszUrl, DWORD dwAction, BYTE* pPolicy, DWORD cbPolicy,
-                                   BYTE* pContext, DWORD cbContext, DWORD dwFlags,
-                                   DWORD dwReserved) = 0;
-  virtual HRESULT QueryCustomPolicy(LPCWSTR pwszUrl, REFGUID guidKey, BYTE** ppPolicy,
-                                    DWORD* pcbPolicy, BYTE* pContext, DWORD cbContext,
-                                    DWORD dwReserved) = 0;
+                                   BYTE* pContext, DWORD cbContext, DWORD dwFlags, DWORD dwReserved) = 0;
+  virtual HRESULT QueryCustomPolicy(LPCWSTR pwszUrl, REFGUID guidKey, BYTE** ppPolicy, DWORD* pcbPolicy,
+                                    BYTE* pContext, DWORD cbContext, DWORD dwReserved) = 0;
   virtual HRESULT SetZoneMapping(DWORD dwZone, LPCWSTR lpszPattern, DWORD dwFlags) = 0;
   virtual HRESULT GetZoneMappings(DWORD dwZone, IEnumString** ppenumString, DWORD dwFlags) = 0;
 };
@@ -916,8 +906,8 @@ inline constexpr const GUID& SID_SInternetSecurityManager = IID_IInternetSecurit
 struct IInternetZoneManager : IUnknown {
   virtual HRESULT GetZoneAttributes(DWORD dwZone, ZONEATTRIBUTES* pZoneAttributes) = 0;
   virtual HRESULT SetZoneAttributes(DWORD dwZone, ZONEATTRIBUTES* pZoneAttributes) = 0;
-  virtual HRESULT GetZoneCustomPolicy(DWORD dwZone, REFGUID guidKey, BYTE** ppPolicy,
-                                      DWORD* pcbPolicy, URLZONEREG urlZoneReg) = 0;
+  virtual HRESULT GetZoneCustomPolicy(DWORD dwZone, REFGUID guidKey, BYTE** ppPolicy, DWORD* pcbPolicy,
+                                      URLZONEREG urlZoneReg) = 0;
   virtual HRESULT SetZoneCustomPolicy(DWORD dwZone, REFGUID guidKey, BYTE* pPolicy, DWORD cbPolicy,
                                       URLZONEREG urlZoneReg) = 0;
   virtual HRESULT GetZoneActionPolicy(DWORD dwZone, DWORD dwAction, BYTE* pPolicy, DWORD cbPolicy,
@@ -926,8 +916,7 @@ struct IInternetZoneManager : IUnknown {
                                       URLZONEREG urlZoneReg) = 0;
   virtual HRESULT PromptAction(DWORD dwAction, HWND hwndParent, LPCWSTR pwszUrl, LPCWSTR pwszText,
                                DWORD dwPromptFlags) = 0;
-  virtual HRESULT LogAction(DWORD dwAction, LPCWSTR pwszUrl, LPCWSTR pwszText,
-                            DWORD dwLogFlags) = 0;
+  virtual HRESULT LogAction(DWORD dwAction, LPCWSTR pwszUrl, LPCWSTR pwszText, DWORD dwLogFlags) = 0;
   virtual HRESULT CreateZoneEnumerator(DWORD* pdwEnum, DWORD* pdwCount, DWORD dwFlags) = 0;
   virtual HRESULT GetZoneAt(DWORD dwEnum, DWORD dwIndex, DWORD* pdwZone) = 0;
   virtual HRESULT DestroyZoneEnumerator(DWORD dwEnum) = 0;
@@ -935,16 +924,13 @@ struct IInternetZoneManager : IUnknown {
 };
 NOCTIVANE_DECLARE_IID(IInternetZoneManager, IUnknown, "{79EAC9EF-BAF9-11CE-8C82-00AA004BA90B}")
 
-inline constexpr CLSID CLSID_InternetSecurityManager =
-    GuidLiteral("{7B8A2D94-0AC9-11D1-896C-00C04FB6BFC4}");
-inline constexpr CLSID CLSID_InternetZoneManager =
-    GuidLiteral("{7B8A2D95-0AC9-11D1-896C-00C04FB6BFC4}");
+inline constexpr CLSID CLSID_InternetSecurityManager = GuidLiteral("{7B8A2D94-0AC9-11D1-896C-00C04FB6BFC4}");
+inline constexpr CLSID CLSID_InternetZoneManager = GuidLiteral("{7B8A2D95-0AC9-11D1-896C-00C04FB6BFC4}");
 
 // `pSP` and `dwReserved` are not used (a site is given with SetSecuritySite).
 HRESULT CoInternetCreateSecurityManager(IServiceProvider* pSP, IInternetSecurityManager** ppSM,
                                         DWORD dwReserved);
-HRESULT CoInternetCreateZoneManager(IServiceProvider* pSP, IInternetZoneManager** ppZM,
-                                    DWORD dwReserved);
+HRESULT CoInternetCreateZoneManager(IServiceProvider* pSP, IInternetZoneManager** ppZM, DWORD dwReserved);
 
 // ---------------------------------------------------------------- Internet features
 

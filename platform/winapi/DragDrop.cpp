@@ -77,16 +77,17 @@ class MimeDataObject final : public ComObject<IDataObject> {
     if (!data) return;
     // Qt offers addresses alone as text too, one per line.
     const String text = data->hasText() ? data->text() : String();
-    const String url = data->hasUrls() && !data->urls().isEmpty() ? data->urls().first().toString() : String();
+    const String url =
+        data->hasUrls() && !data->urls().isEmpty() ? data->urls().first().toString() : String();
     if (!text.isEmpty()) {
       blocks_.push_back({kUnicodeText, wideBlock(text)});
       blocks_.push_back({kText, narrowBlock(text)});
     }
     if (!url.isEmpty()) {
-      blocks_.push_back({CLIPFORMAT(RegisterClipboardFormat(QStringLiteral("UniformResourceLocatorW"))),
-                         wideBlock(url)});
-      blocks_.push_back({CLIPFORMAT(RegisterClipboardFormat(QStringLiteral("UniformResourceLocator"))),
-                         narrowBlock(url)});
+      blocks_.push_back(
+          {CLIPFORMAT(RegisterClipboardFormat(QStringLiteral("UniformResourceLocatorW"))), wideBlock(url)});
+      blocks_.push_back(
+          {CLIPFORMAT(RegisterClipboardFormat(QStringLiteral("UniformResourceLocator"))), narrowBlock(url)});
     }
   }
 
@@ -119,7 +120,8 @@ class MimeDataObject final : public ComObject<IDataObject> {
     *ppenum = nullptr;
     if (direction != DATADIR_GET) return E_NOTIMPL;
     std::vector<FORMATETC> formats;
-    for (const Block& b : blocks_) formats.push_back({b.format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL});
+    for (const Block& b : blocks_)
+      formats.push_back({b.format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL});
     *ppenum = MakeCom<FormatEnumerator>(std::move(formats)).Detach();
     return S_OK;
   }
@@ -186,7 +188,7 @@ void answerDrag(QDropEvent* event, HRESULT hr, DWORD effect) {
   }
   Qt::DropAction action = event->proposedAction();
   if (!(granted & action))
-    action = (granted & Qt::CopyAction) ? Qt::CopyAction
+    action = (granted & Qt::CopyAction)   ? Qt::CopyAction
              : (granted & Qt::MoveAction) ? Qt::MoveAction
                                           : Qt::LinkAction;
   event->setDropAction(action);
@@ -197,7 +199,11 @@ void answerDrag(QDropEvent* event, HRESULT hr, DWORD effect) {
 class DropFilter final : public QObject {
  public:
   DropFilter(HWND hwnd, QWidget* widget, IDropTarget* target)
-      : QObject(widget), hwnd_(hwnd), widget_(widget), target_(target), acceptedDrops_(widget->acceptDrops()) {
+      : QObject(widget),
+        hwnd_(hwnd),
+        widget_(widget),
+        target_(target),
+        acceptedDrops_(widget->acceptDrops()) {
     widget->setAcceptDrops(true);
     widget->installEventFilter(this);
   }
@@ -215,8 +221,7 @@ class DropFilter final : public QObject {
     switch (e->type()) {
       case QEvent::DragEnter:
       case QEvent::DragMove:
-      case QEvent::Drop:
-        break;
+      case QEvent::Drop: break;
       case QEvent::DragLeave: {
         if (!IsWindow(hwnd_) || WidgetOf(hwnd_) != widget_) return false;
         ComPtr<IDropTarget> target = target_;
@@ -224,8 +229,7 @@ class DropFilter final : public QObject {
         target->DragLeave();
         return true;
       }
-      default:
-        return false;
+      default: return false;
     }
     if (!IsWindow(hwnd_) || WidgetOf(hwnd_) != widget_) {
       // The window went without revoking: the widget is its own again.
@@ -307,7 +311,9 @@ ComPtr<IDropTarget> RegisteredDropTarget(HWND hwnd) {
   return it != registrations().end() ? ComPtr<IDropTarget>(it->second->Target()) : nullptr;
 }
 
-UINT RegisterClipboardFormatW(LPCWSTR name) { return RegisterClipboardFormat(name ? String::fromUtf16(name) : String()); }
+UINT RegisterClipboardFormatW(LPCWSTR name) {
+  return RegisterClipboardFormat(name ? String::fromUtf16(name) : String());
+}
 
 UINT RegisterClipboardFormat(const String& name) {
   if (name.isEmpty()) return 0;

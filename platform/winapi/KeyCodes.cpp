@@ -108,8 +108,8 @@ constexpr KeyPair kKeys[] = {
 
 // Keys of the numeric keypad.
 constexpr KeyPair kKeypad[] = {
-    {Qt::Key_Asterisk, VK_MULTIPLY}, {Qt::Key_Plus, VK_ADD},       {Qt::Key_Minus, VK_SUBTRACT},
-    {Qt::Key_Period, VK_DECIMAL},    {Qt::Key_Comma, VK_DECIMAL},  {Qt::Key_Slash, VK_DIVIDE},
+    {Qt::Key_Asterisk, VK_MULTIPLY}, {Qt::Key_Plus, VK_ADD},      {Qt::Key_Minus, VK_SUBTRACT},
+    {Qt::Key_Period, VK_DECIMAL},    {Qt::Key_Comma, VK_DECIMAL}, {Qt::Key_Slash, VK_DIVIDE},
     {Qt::Key_Enter, VK_RETURN},      {Qt::Key_Return, VK_RETURN},
 };
 
@@ -119,34 +119,47 @@ struct ScanEntry {
   BYTE scan;
 };
 constexpr ScanEntry kScan[] = {
-    {VK_ESCAPE, 0x01}, {'1', 0x02}, {'2', 0x03}, {'3', 0x04}, {'4', 0x05}, {'5', 0x06},
-    {'6', 0x07}, {'7', 0x08}, {'8', 0x09}, {'9', 0x0A}, {'0', 0x0B}, {VK_OEM_MINUS, 0x0C},
-    {VK_OEM_PLUS, 0x0D}, {VK_BACK, 0x0E}, {VK_TAB, 0x0F}, {'Q', 0x10}, {'W', 0x11},
-    {'E', 0x12}, {'R', 0x13}, {'T', 0x14}, {'Y', 0x15}, {'U', 0x16}, {'I', 0x17},
-    {'O', 0x18}, {'P', 0x19}, {VK_OEM_4, 0x1A}, {VK_OEM_6, 0x1B}, {VK_RETURN, 0x1C},
-    {VK_CONTROL, 0x1D}, {VK_LCONTROL, 0x1D}, {VK_RCONTROL, 0x1D}, {'A', 0x1E}, {'S', 0x1F},
-    {'D', 0x20}, {'F', 0x21}, {'G', 0x22}, {'H', 0x23}, {'J', 0x24}, {'K', 0x25}, {'L', 0x26},
-    {VK_OEM_1, 0x27}, {VK_OEM_7, 0x28}, {VK_OEM_3, 0x29}, {VK_SHIFT, 0x2A}, {VK_LSHIFT, 0x2A},
-    {VK_OEM_5, 0x2B}, {'Z', 0x2C}, {'X', 0x2D}, {'C', 0x2E}, {'V', 0x2F}, {'B', 0x30},
-    {'N', 0x31}, {'M', 0x32}, {VK_OEM_COMMA, 0x33}, {VK_OEM_PERIOD, 0x34}, {VK_OEM_2, 0x35},
-    {VK_DIVIDE, 0x35}, {VK_RSHIFT, 0x36}, {VK_MULTIPLY, 0x37}, {VK_SNAPSHOT, 0x37},
-    {VK_MENU, 0x38}, {VK_LMENU, 0x38}, {VK_RMENU, 0x38}, {VK_SPACE, 0x39}, {VK_CAPITAL, 0x3A},
-    {VK_F1, 0x3B}, {VK_F1 + 1, 0x3C}, {VK_F1 + 2, 0x3D}, {VK_F1 + 3, 0x3E}, {VK_F1 + 4, 0x3F},
-    {VK_F1 + 5, 0x40}, {VK_F1 + 6, 0x41}, {VK_F1 + 7, 0x42}, {VK_F1 + 8, 0x43},
-    {VK_F1 + 9, 0x44}, {VK_NUMLOCK, 0x45}, {VK_PAUSE, 0x45}, {VK_SCROLL, 0x46},
-    {VK_HOME, 0x47}, {VK_NUMPAD7, 0x47}, {VK_UP, 0x48}, {VK_NUMPAD8, 0x48}, {VK_PRIOR, 0x49},
-    {VK_NUMPAD9, 0x49}, {VK_SUBTRACT, 0x4A}, {VK_LEFT, 0x4B}, {VK_NUMPAD4, 0x4B},
-    {VK_CLEAR, 0x4C}, {VK_NUMPAD5, 0x4C}, {VK_RIGHT, 0x4D}, {VK_NUMPAD6, 0x4D},
-    {VK_ADD, 0x4E}, {VK_END, 0x4F}, {VK_NUMPAD1, 0x4F}, {VK_DOWN, 0x50}, {VK_NUMPAD2, 0x50},
-    {VK_NEXT, 0x51}, {VK_NUMPAD3, 0x51}, {VK_INSERT, 0x52}, {VK_NUMPAD0, 0x52},
-    {VK_DELETE, 0x53}, {VK_DECIMAL, 0x53}, {VK_OEM_102, 0x56}, {VK_F11, 0x57}, {VK_F12, 0x58},
-    {VK_LWIN, 0x5B}, {VK_RWIN, 0x5C}, {VK_APPS, 0x5D},
+    {VK_ESCAPE, 0x01},   {'1', 0x02},          {'2', 0x03},           {'3', 0x04},
+    {'4', 0x05},         {'5', 0x06},          {'6', 0x07},           {'7', 0x08},
+    {'8', 0x09},         {'9', 0x0A},          {'0', 0x0B},           {VK_OEM_MINUS, 0x0C},
+    {VK_OEM_PLUS, 0x0D}, {VK_BACK, 0x0E},      {VK_TAB, 0x0F},        {'Q', 0x10},
+    {'W', 0x11},         {'E', 0x12},          {'R', 0x13},           {'T', 0x14},
+    {'Y', 0x15},         {'U', 0x16},          {'I', 0x17},           {'O', 0x18},
+    {'P', 0x19},         {VK_OEM_4, 0x1A},     {VK_OEM_6, 0x1B},      {VK_RETURN, 0x1C},
+    {VK_CONTROL, 0x1D},  {VK_LCONTROL, 0x1D},  {VK_RCONTROL, 0x1D},   {'A', 0x1E},
+    {'S', 0x1F},         {'D', 0x20},          {'F', 0x21},           {'G', 0x22},
+    {'H', 0x23},         {'J', 0x24},          {'K', 0x25},           {'L', 0x26},
+    {VK_OEM_1, 0x27},    {VK_OEM_7, 0x28},     {VK_OEM_3, 0x29},      {VK_SHIFT, 0x2A},
+    {VK_LSHIFT, 0x2A},   {VK_OEM_5, 0x2B},     {'Z', 0x2C},           {'X', 0x2D},
+    {'C', 0x2E},         {'V', 0x2F},          {'B', 0x30},           {'N', 0x31},
+    {'M', 0x32},         {VK_OEM_COMMA, 0x33}, {VK_OEM_PERIOD, 0x34}, {VK_OEM_2, 0x35},
+    {VK_DIVIDE, 0x35},   {VK_RSHIFT, 0x36},    {VK_MULTIPLY, 0x37},   {VK_SNAPSHOT, 0x37},
+    {VK_MENU, 0x38},     {VK_LMENU, 0x38},     {VK_RMENU, 0x38},      {VK_SPACE, 0x39},
+    {VK_CAPITAL, 0x3A},  {VK_F1, 0x3B},        {VK_F1 + 1, 0x3C},     {VK_F1 + 2, 0x3D},
+    {VK_F1 + 3, 0x3E},   {VK_F1 + 4, 0x3F},    {VK_F1 + 5, 0x40},     {VK_F1 + 6, 0x41},
+    {VK_F1 + 7, 0x42},   {VK_F1 + 8, 0x43},    {VK_F1 + 9, 0x44},     {VK_NUMLOCK, 0x45},
+    {VK_PAUSE, 0x45},    {VK_SCROLL, 0x46},    {VK_HOME, 0x47},       {VK_NUMPAD7, 0x47},
+    {VK_UP, 0x48},       {VK_NUMPAD8, 0x48},   {VK_PRIOR, 0x49},      {VK_NUMPAD9, 0x49},
+    {VK_SUBTRACT, 0x4A}, {VK_LEFT, 0x4B},      {VK_NUMPAD4, 0x4B},    {VK_CLEAR, 0x4C},
+    {VK_NUMPAD5, 0x4C},  {VK_RIGHT, 0x4D},     {VK_NUMPAD6, 0x4D},    {VK_ADD, 0x4E},
+    {VK_END, 0x4F},      {VK_NUMPAD1, 0x4F},   {VK_DOWN, 0x50},       {VK_NUMPAD2, 0x50},
+    {VK_NEXT, 0x51},     {VK_NUMPAD3, 0x51},   {VK_INSERT, 0x52},     {VK_NUMPAD0, 0x52},
+    {VK_DELETE, 0x53},   {VK_DECIMAL, 0x53},   {VK_OEM_102, 0x56},    {VK_F11, 0x57},
+    {VK_F12, 0x58},      {VK_LWIN, 0x5B},      {VK_RWIN, 0x5C},       {VK_APPS, 0x5D},
 };
 
 bool isNavigationKey(WORD vk) {
   switch (vk) {
-    case VK_INSERT: case VK_DELETE: case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT:
-    case VK_LEFT: case VK_UP: case VK_RIGHT: case VK_DOWN: return true;
+    case VK_INSERT:
+    case VK_DELETE:
+    case VK_HOME:
+    case VK_END:
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_LEFT:
+    case VK_UP:
+    case VK_RIGHT:
+    case VK_DOWN: return true;
     default: return false;
   }
 }
@@ -171,10 +184,17 @@ bool isToggleKey(WORD vk) {
 
 Qt::KeyboardModifier modifierOf(WORD vk) {
   switch (vk) {
-    case VK_SHIFT: case VK_LSHIFT: case VK_RSHIFT: return Qt::ShiftModifier;
-    case VK_CONTROL: case VK_LCONTROL: case VK_RCONTROL: return Qt::ControlModifier;
-    case VK_MENU: case VK_LMENU: case VK_RMENU: return Qt::AltModifier;
-    case VK_LWIN: case VK_RWIN: return Qt::MetaModifier;
+    case VK_SHIFT:
+    case VK_LSHIFT:
+    case VK_RSHIFT: return Qt::ShiftModifier;
+    case VK_CONTROL:
+    case VK_LCONTROL:
+    case VK_RCONTROL: return Qt::ControlModifier;
+    case VK_MENU:
+    case VK_LMENU:
+    case VK_RMENU: return Qt::AltModifier;
+    case VK_LWIN:
+    case VK_RWIN: return Qt::MetaModifier;
     default: return Qt::NoModifier;
   }
 }
@@ -197,7 +217,8 @@ SHORT keyState(int vk, Qt::KeyboardModifiers extraMods, Qt::MouseButtons extraBu
   bool down = s.down[vk];
   if (Qt::KeyboardModifier m = modifierOf(WORD(vk)); m != Qt::NoModifier) {
     // The generic keys follow the modifier state; the sided ones only what was seen.
-    if (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU) down = down || (s.modifiers | extraMods).testFlag(m);
+    if (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU)
+      down = down || (s.modifiers | extraMods).testFlag(m);
   }
   if (Qt::MouseButton b = buttonOf(vk); b != Qt::NoButton) down = (s.buttons | extraButtons).testFlag(b);
   return SHORT((down ? 0x8000 : 0) | (s.toggled[vk] ? 1 : 0));
@@ -234,9 +255,12 @@ int QtKeyFromVirtualKey(WORD vk, bool* keypad) {
     }
   }
   switch (vk) {
-    case VK_LSHIFT: case VK_RSHIFT: return Qt::Key_Shift;
-    case VK_LCONTROL: case VK_RCONTROL: return Qt::Key_Control;
-    case VK_LMENU: case VK_RMENU: return Qt::Key_Alt;
+    case VK_LSHIFT:
+    case VK_RSHIFT: return Qt::Key_Shift;
+    case VK_LCONTROL:
+    case VK_RCONTROL: return Qt::Key_Control;
+    case VK_LMENU:
+    case VK_RMENU: return Qt::Key_Alt;
     default: break;
   }
   for (const auto& k : kKeys)
@@ -266,8 +290,14 @@ bool IsExtendedKey(WORD vk, bool keypad) {
   if (isNavigationKey(vk)) return !keypad;
   switch (vk) {
     case VK_RETURN: return keypad;
-    case VK_DIVIDE: case VK_NUMLOCK: case VK_RCONTROL: case VK_RMENU: case VK_LWIN: case VK_RWIN:
-    case VK_APPS: case VK_SNAPSHOT: return true;
+    case VK_DIVIDE:
+    case VK_NUMLOCK:
+    case VK_RCONTROL:
+    case VK_RMENU:
+    case VK_LWIN:
+    case VK_RWIN:
+    case VK_APPS:
+    case VK_SNAPSHOT: return true;
     default: return false;
   }
 }
@@ -288,8 +318,10 @@ void NoteKeyEvent(WORD vk, bool down, Qt::KeyboardModifiers modifiers) {
   std::lock_guard lock(s.mutex);
   // The event carries the modifiers from before a modifier key changed.
   if (Qt::KeyboardModifier m = modifierOf(vk); m != Qt::NoModifier) {
-    if (down) modifiers |= m;
-    else modifiers &= ~m;
+    if (down)
+      modifiers |= m;
+    else
+      modifiers &= ~m;
     WORD sided = vk == VK_SHIFT ? VK_LSHIFT : vk == VK_CONTROL ? VK_LCONTROL : vk == VK_MENU ? VK_LMENU : 0;
     if (sided) s.down[sided] = down;
   }

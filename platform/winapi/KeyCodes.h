@@ -124,8 +124,8 @@ int QtKeyFromVirtualKey(WORD vk, bool* keypad = nullptr);
 // The key-data word (LParam) of a keyboard message: repeat count in bits
 // 0-15, scan code in 16-23, extended key in 24, context code (Alt held) in 29,
 // previous key state in 30, transition (key going up) in 31.
-LPARAM MakeKeyData(WORD repeatCount, BYTE scanCode, bool extended, bool altDown,
-                   bool previouslyDown, bool goingUp);
+LPARAM MakeKeyData(WORD repeatCount, BYTE scanCode, bool extended, bool altDown, bool previouslyDown,
+                   bool goingUp);
 // A plausible set-1 scan code of a virtual key (0 when unknown) and whether
 // the key is one of the extended keys.
 BYTE ScanCodeOfVirtualKey(WORD vk, bool keypad = false);
@@ -160,8 +160,14 @@ class TShiftState {
   }
   constexpr bool Contains(TShiftStateItem i) const { return (bits_ & bit(i)) != 0; }
   constexpr bool Empty() const { return bits_ == 0; }
-  constexpr TShiftState& Include(TShiftStateItem i) { bits_ |= bit(i); return *this; }
-  constexpr TShiftState& Exclude(TShiftStateItem i) { bits_ &= ~bit(i); return *this; }
+  constexpr TShiftState& Include(TShiftStateItem i) {
+    bits_ |= bit(i);
+    return *this;
+  }
+  constexpr TShiftState& Exclude(TShiftStateItem i) {
+    bits_ &= ~bit(i);
+    return *this;
+  }
   constexpr TShiftState operator+(TShiftState o) const { return FromBits(bits_ | o.bits_); }
   constexpr TShiftState operator+(TShiftStateItem i) const { return FromBits(bits_ | bit(i)); }
   constexpr TShiftState operator-(TShiftState o) const { return FromBits(bits_ & ~o.bits_); }
@@ -172,7 +178,11 @@ class TShiftState {
   constexpr bool operator<=(TShiftState o) const { return (bits_ & ~o.bits_) == 0; }
   constexpr bool operator==(const TShiftState&) const = default;
   constexpr unsigned Bits() const { return bits_; }
-  static constexpr TShiftState FromBits(unsigned b) { TShiftState s; s.bits_ = b; return s; }
+  static constexpr TShiftState FromBits(unsigned b) {
+    TShiftState s;
+    s.bits_ = b;
+    return s;
+  }
 
  private:
   static constexpr unsigned bit(TShiftStateItem i) { return 1u << unsigned(i); }

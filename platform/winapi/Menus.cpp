@@ -28,8 +28,8 @@ struct Menu {
 constexpr DWORD ERROR_INVALID_MENU_HANDLE = 1401;
 constexpr UINT kNotFound = 0xFFFFFFFF;
 constexpr UINT kStateBits = MF_GRAYED | MF_DISABLED | MF_CHECKED | MF_HILITE | MF_DEFAULT;
-constexpr UINT kTypeBits = MF_SEPARATOR | MF_BITMAP | MF_OWNERDRAW | MF_MENUBARBREAK |
-                           MF_MENUBREAK | MF_RIGHTJUSTIFY | MFT_RADIOCHECK | MFT_RIGHTORDER;
+constexpr UINT kTypeBits = MF_SEPARATOR | MF_BITMAP | MF_OWNERDRAW | MF_MENUBARBREAK | MF_MENUBREAK |
+                           MF_RIGHTJUSTIFY | MFT_RADIOCHECK | MFT_RIGHTORDER;
 
 std::map<HMENU, std::unique_ptr<Menu>>& table() {
   static auto* t = new std::map<HMENU, std::unique_ptr<Menu>>;
@@ -123,8 +123,7 @@ void addSubMenu(QMenu* parent, const MenuItem& item, int index, HWND owner) {
   const HMENU handle = item.sub;
   reportHover(sub, handle, owner);
   QObject::connect(sub, &QMenu::aboutToShow, sub, [sub, handle, index, owner] {
-    SendMessageW(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(handle),
-                 MAKELPARAM(WORD(index), FALSE));
+    SendMessageW(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(handle), MAKELPARAM(WORD(index), FALSE));
     fillQMenu(sub, handle, owner);
   });
   QAction* action = parent->addMenu(sub);
@@ -167,8 +166,8 @@ void fillQMenu(QMenu* qmenu, HMENU handle, HWND owner) {
 void reportHover(QMenu* qmenu, HMENU handle, HWND owner) {
   QObject::connect(qmenu, &QMenu::hovered, qmenu, [handle, owner](QAction* action) {
     const bool popup = action->menu() != nullptr;
-    const WORD item = popup ? WORD(action->property("noctivaneMenuPosition").toInt())
-                            : WORD(action->data().toUInt());
+    const WORD item =
+        popup ? WORD(action->property("noctivaneMenuPosition").toInt()) : WORD(action->data().toUInt());
     SendMessageW(owner, WM_MENUSELECT, MAKEWPARAM(item, popup ? WORD(MF_POPUP) : 0),
                  reinterpret_cast<LPARAM>(handle));
   });
@@ -197,8 +196,7 @@ void build(HMENU menu, const std::vector<TMenuTemplateItem>& items) {
     if (t.Flags & MF_POPUP) {
       HMENU sub = CreatePopupMenu();
       build(sub, t.Items);
-      AppendMenuW(menu, t.Flags, reinterpret_cast<UINT_PTR>(sub),
-                  reinterpret_cast<LPCWSTR>(t.Text.utf16()));
+      AppendMenuW(menu, t.Flags, reinterpret_cast<UINT_PTR>(sub), reinterpret_cast<LPCWSTR>(t.Text.utf16()));
     } else {
       AppendMenuW(menu, t.Flags, t.Id, reinterpret_cast<LPCWSTR>(t.Text.utf16()));
     }
@@ -255,8 +253,8 @@ void applyInfo(MenuItem& item, const MENUITEMINFOW& info) {
   if (info.fMask & MIIM_SUBMENU) item.sub = info.hSubMenu;
   if (info.fMask & MIIM_DATA) item.data = info.dwItemData;
   if (info.fMask & MIIM_BITMAP) item.bitmap = info.hbmpItem;
-  const bool textByType = (info.fMask & MIIM_TYPE) && !(info.fType & (MFT_SEPARATOR | MFT_BITMAP |
-                                                                        MFT_OWNERDRAW));
+  const bool textByType =
+      (info.fMask & MIIM_TYPE) && !(info.fType & (MFT_SEPARATOR | MFT_BITMAP | MFT_OWNERDRAW));
   if ((info.fMask & MIIM_STRING) || textByType)
     item.text = info.dwTypeData ? String::fromUtf16(info.dwTypeData) : String();
 }
@@ -473,8 +471,7 @@ void RegisterMenuResource(const String& module, WORD id, std::vector<TMenuTempla
   resources()[resourceKey(module, QLatin1Char('#') + String::number(id))] = std::move(items);
 }
 
-void RegisterMenuResource(const String& module, const String& name,
-                          std::vector<TMenuTemplateItem> items) {
+void RegisterMenuResource(const String& module, const String& name, std::vector<TMenuTemplateItem> items) {
   resources()[resourceKey(module, name)] = std::move(items);
 }
 

@@ -20,15 +20,9 @@ using HBITMAP = HBITMAP__*;
 // ---------------------------------------------------------------- resources
 
 // A resource name that is a number (the low word) rather than a string.
-inline bool IS_INTRESOURCE(const void* name) {
-  return (reinterpret_cast<std::uintptr_t>(name) >> 16) == 0;
-}
-inline LPWSTR MAKEINTRESOURCEW(WORD id) {
-  return reinterpret_cast<LPWSTR>(static_cast<std::uintptr_t>(id));
-}
-inline LPSTR MAKEINTRESOURCEA(WORD id) {
-  return reinterpret_cast<LPSTR>(static_cast<std::uintptr_t>(id));
-}
+inline bool IS_INTRESOURCE(const void* name) { return (reinterpret_cast<std::uintptr_t>(name) >> 16) == 0; }
+inline LPWSTR MAKEINTRESOURCEW(WORD id) { return reinterpret_cast<LPWSTR>(static_cast<std::uintptr_t>(id)); }
+inline LPSTR MAKEINTRESOURCEA(WORD id) { return reinterpret_cast<LPSTR>(static_cast<std::uintptr_t>(id)); }
 
 // ---------------------------------------------------------------- flags
 
@@ -186,8 +180,7 @@ UINT GetMenuDefaultItem(HMENU menu, UINT byPosition, UINT flags);
 // owner (unless TPM_NONOTIFY) and answers whether an item was chosen.
 // FALSE with ERROR_INVALID_WINDOW_HANDLE for an owner that is no window.
 BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, LPTPMPARAMS params);
-BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner,
-                    const RECT* reserved2);
+BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner, const RECT* reserved2);
 
 // ---------------------------------------------------------------- menu resources
 
@@ -203,8 +196,7 @@ struct TMenuTemplateItem {
 // Registers the menu resource `id` (a number) or `name` of a stand-in module
 // (empty: the program); LoadMenuW builds a new menu from it each time.
 void RegisterMenuResource(const String& module, WORD id, std::vector<TMenuTemplateItem> items);
-void RegisterMenuResource(const String& module, const String& name,
-                          std::vector<TMenuTemplateItem> items);
+void RegisterMenuResource(const String& module, const String& name, std::vector<TMenuTemplateItem> items);
 // The resource by number (MAKEINTRESOURCEW) or name (without case); null
 // and ERROR_RESOURCE_NAME_NOT_FOUND when there is none.
 HMENU LoadMenuW(HINSTANCE instance, LPCWSTR name);

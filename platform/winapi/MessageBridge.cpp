@@ -148,15 +148,42 @@ void synthesizeMouse(HWND hwnd, QWidget* widget, UINT msg, WPARAM wParam, LPARAM
   QEvent::Type type = QEvent::MouseMove;
   Qt::MouseButton button = Qt::NoButton;
   switch (msg) {
-    case WM_LBUTTONDOWN: type = QEvent::MouseButtonPress; button = Qt::LeftButton; break;
-    case WM_LBUTTONUP: type = QEvent::MouseButtonRelease; button = Qt::LeftButton; break;
-    case WM_LBUTTONDBLCLK: type = QEvent::MouseButtonDblClick; button = Qt::LeftButton; break;
-    case WM_RBUTTONDOWN: type = QEvent::MouseButtonPress; button = Qt::RightButton; break;
-    case WM_RBUTTONUP: type = QEvent::MouseButtonRelease; button = Qt::RightButton; break;
-    case WM_RBUTTONDBLCLK: type = QEvent::MouseButtonDblClick; button = Qt::RightButton; break;
-    case WM_MBUTTONDOWN: type = QEvent::MouseButtonPress; button = Qt::MiddleButton; break;
-    case WM_MBUTTONUP: type = QEvent::MouseButtonRelease; button = Qt::MiddleButton; break;
-    case WM_MBUTTONDBLCLK: type = QEvent::MouseButtonDblClick; button = Qt::MiddleButton; break;
+    case WM_LBUTTONDOWN:
+      type = QEvent::MouseButtonPress;
+      button = Qt::LeftButton;
+      break;
+    case WM_LBUTTONUP:
+      type = QEvent::MouseButtonRelease;
+      button = Qt::LeftButton;
+      break;
+    case WM_LBUTTONDBLCLK:
+      type = QEvent::MouseButtonDblClick;
+      button = Qt::LeftButton;
+      break;
+    case WM_RBUTTONDOWN:
+      type = QEvent::MouseButtonPress;
+      button = Qt::RightButton;
+      break;
+    case WM_RBUTTONUP:
+      type = QEvent::MouseButtonRelease;
+      button = Qt::RightButton;
+      break;
+    case WM_RBUTTONDBLCLK:
+      type = QEvent::MouseButtonDblClick;
+      button = Qt::RightButton;
+      break;
+    case WM_MBUTTONDOWN:
+      type = QEvent::MouseButtonPress;
+      button = Qt::MiddleButton;
+      break;
+    case WM_MBUTTONUP:
+      type = QEvent::MouseButtonRelease;
+      button = Qt::MiddleButton;
+      break;
+    case WM_MBUTTONDBLCLK:
+      type = QEvent::MouseButtonDblClick;
+      button = Qt::MiddleButton;
+      break;
     case WM_XBUTTONDOWN: type = QEvent::MouseButtonPress; break;
     case WM_XBUTTONUP: type = QEvent::MouseButtonRelease; break;
     case WM_XBUTTONDBLCLK: type = QEvent::MouseButtonDblClick; break;
@@ -200,8 +227,10 @@ void notifyMoveSize(HWND hwnd, const WINDOWPOS* wp) {
   if (!(wp->flags & SWP_NOCLIENTMOVE)) callProcedure(hwnd, WM_MOVE, 0, PointToLParam(origin.x, origin.y));
   if (!(wp->flags & SWP_NOCLIENTSIZE)) {
     WPARAM kind = SIZE_RESTORED;
-    if (widget && widget->isWindow() && widget->isMinimized()) kind = SIZE_MINIMIZED;
-    else if (widget && widget->isWindow() && widget->isMaximized()) kind = SIZE_MAXIMIZED;
+    if (widget && widget->isWindow() && widget->isMinimized())
+      kind = SIZE_MINIMIZED;
+    else if (widget && widget->isWindow() && widget->isMaximized())
+      kind = SIZE_MAXIMIZED;
     callProcedure(hwnd, WM_SIZE, kind, MAKELPARAM(WORD(size.cx), WORD(size.cy)));
   }
 }
@@ -252,7 +281,8 @@ class DragMove : public QObject {
     }
     const QPoint by = m->globalPosition().toPoint() - start_;
     const QRect to = from_.translated(by);
-    const RECT answer = askMoving(hwnd_, window_, RECT{to.left(), to.top(), to.left() + to.width(), to.top() + to.height()});
+    const RECT answer =
+        askMoving(hwnd_, window_, RECT{to.left(), to.top(), to.left() + to.width(), to.top() + to.height()});
     if (window_ && QPoint(answer.left, answer.top) != window_->frameGeometry().topLeft())
       window_->move(answer.left, answer.top);
     return true;
@@ -292,10 +322,15 @@ LRESULT systemCommand(HWND hwnd, QWidget* widget, WPARAM wParam) {
       break;
     case SC_SIZE:
       if (top && top->windowHandle()) {
-        static const Qt::Edges edges[] = {
-            Qt::BottomEdge | Qt::RightEdge, Qt::LeftEdge, Qt::RightEdge, Qt::TopEdge,
-            Qt::TopEdge | Qt::LeftEdge, Qt::TopEdge | Qt::RightEdge, Qt::BottomEdge,
-            Qt::BottomEdge | Qt::LeftEdge, Qt::BottomEdge | Qt::RightEdge};
+        static const Qt::Edges edges[] = {Qt::BottomEdge | Qt::RightEdge,
+                                          Qt::LeftEdge,
+                                          Qt::RightEdge,
+                                          Qt::TopEdge,
+                                          Qt::TopEdge | Qt::LeftEdge,
+                                          Qt::TopEdge | Qt::RightEdge,
+                                          Qt::BottomEdge,
+                                          Qt::BottomEdge | Qt::LeftEdge,
+                                          Qt::BottomEdge | Qt::RightEdge};
         WPARAM edge = wParam & 0xF;
         top->windowHandle()->startSystemResize(edges[edge <= 8 ? edge : 0]);
       }
@@ -466,8 +501,10 @@ bool ownEnabled(const QWidget* w) {
 std::vector<char16_t> charsOf(const QKeyEvent* e, WORD vk, bool ctrl, bool alt) {
   std::vector<char16_t> out;
   if (ctrl && !alt) {
-    if (vk >= 'A' && vk <= 'Z') out.push_back(char16_t(vk - 'A' + 1));
-    else if (!e->text().isEmpty() && e->text()[0].unicode() < 0x20) out.push_back(e->text()[0].unicode());
+    if (vk >= 'A' && vk <= 'Z')
+      out.push_back(char16_t(vk - 'A' + 1));
+    else if (!e->text().isEmpty() && e->text()[0].unicode() < 0x20)
+      out.push_back(e->text()[0].unicode());
     return out;
   }
   for (QChar c : e->text())
@@ -523,10 +560,9 @@ bool onKey(QWidget* w, QKeyEvent* e) {
 }
 
 UINT mouseMessage(const QMouseEvent* e) {
-  static const UINT table[3][4] = {
-      {WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN, WM_XBUTTONDOWN},
-      {WM_LBUTTONUP, WM_RBUTTONUP, WM_MBUTTONUP, WM_XBUTTONUP},
-      {WM_LBUTTONDBLCLK, WM_RBUTTONDBLCLK, WM_MBUTTONDBLCLK, WM_XBUTTONDBLCLK}};
+  static const UINT table[3][4] = {{WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN, WM_XBUTTONDOWN},
+                                   {WM_LBUTTONUP, WM_RBUTTONUP, WM_MBUTTONUP, WM_XBUTTONUP},
+                                   {WM_LBUTTONDBLCLK, WM_RBUTTONDBLCLK, WM_MBUTTONDBLCLK, WM_XBUTTONDBLCLK}};
   int row;
   switch (e->type()) {
     case QEvent::MouseMove: return WM_MOUSEMOVE;
@@ -596,7 +632,8 @@ bool onMouse(QWidget* w, QMouseEvent* e) {
   if (!hwnd || !w->isEnabled()) return false;
   WORD keys = MouseKeyFlags(e->modifiers(), e->buttons());
   WORD high = 0;
-  if (msg >= WM_XBUTTONDOWN && msg <= WM_XBUTTONDBLCLK) high = e->button() == Qt::ExtraButton2 ? XBUTTON2 : XBUTTON1;
+  if (msg >= WM_XBUTTONDOWN && msg <= WM_XBUTTONDBLCLK)
+    high = e->button() == Qt::ExtraButton2 ? XBUTTON2 : XBUTTON1;
   if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN || msg == WM_XBUTTONDOWN) {
     QPointer<QWidget> alive(w);
     notifyParentsOfButton(hwnd, msg, high, global);
@@ -610,7 +647,8 @@ bool onMouse(QWidget* w, QMouseEvent* e) {
   tr.receiver = w;
   tr.event = e;
   tr.stoppable = true;
-  dispatchInput(makeMsg(hwnd, msg, MAKEWPARAM(keys, high), PointToLParam(client.x(), client.y()), global), tr);
+  dispatchInput(makeMsg(hwnd, msg, MAKEWPARAM(keys, high), PointToLParam(client.x(), client.y()), global),
+                tr);
   e->accept();
   return true;
 }
@@ -634,7 +672,9 @@ bool onWheel(QWidget* w, QWheelEvent* e) {
   tr.receiver = w;
   tr.event = e;
   tr.stoppable = true;
-  dispatchInput(makeMsg(hwnd, msg, MAKEWPARAM(keys, WORD(SHORT(delta))), PointToLParam(global.x(), global.y()), global), tr);
+  dispatchInput(
+      makeMsg(hwnd, msg, MAKEWPARAM(keys, WORD(SHORT(delta))), PointToLParam(global.x(), global.y()), global),
+      tr);
   e->accept();
   return true;
 }
@@ -643,8 +683,9 @@ bool onContextMenu(QWidget* w, QContextMenuEvent* e) {
   if (!e->spontaneous()) return false;
   HWND hwnd = nearestWindow(w);
   if (!hwnd || !w->isEnabled()) return false;
-  LPARAM pos = e->reason() == QContextMenuEvent::Keyboard ? LPARAM(-1)
-                                                           : PointToLParam(e->globalPos().x(), e->globalPos().y());
+  LPARAM pos = e->reason() == QContextMenuEvent::Keyboard
+                   ? LPARAM(-1)
+                   : PointToLParam(e->globalPos().x(), e->globalPos().y());
   Translation tr;
   tr.receiver = w;
   tr.event = e;
@@ -751,8 +792,8 @@ bool onWindowEvent(QWidget* w, QEvent* e) {
       if (e->type() == QEvent::WindowActivate) {
         HWND previous = IsWindow(lastActive) && lastActive != hwnd ? lastActive : nullptr;
         lastActive = hwnd;
-        const bool clicked = pressedInactive == hwnd || GetKeyState(VK_LBUTTON) < 0 || GetKeyState(VK_RBUTTON) < 0 ||
-                             GetKeyState(VK_MBUTTON) < 0;
+        const bool clicked = pressedInactive == hwnd || GetKeyState(VK_LBUTTON) < 0 ||
+                             GetKeyState(VK_RBUTTON) < 0 || GetKeyState(VK_MBUTTON) < 0;
         pressedInactive = nullptr;
         WORD how = clicked ? WA_CLICKACTIVE : WA_ACTIVE;
         inform(hwnd, WM_ACTIVATE, MAKEWPARAM(how, minimized), reinterpret_cast<LPARAM>(previous), w, e);
@@ -845,7 +886,8 @@ QuietScope::QuietScope(const QObject* receiver, std::initializer_list<int> event
 QuietScope::~QuietScope() { quietList.resize(quietList.size() - count_); }
 
 bool isQuiet(const QObject* receiver, int eventType) {
-  return std::find(quietList.begin(), quietList.end(), std::make_pair(receiver, eventType)) != quietList.end();
+  return std::find(quietList.begin(), quietList.end(), std::make_pair(receiver, eventType)) !=
+         quietList.end();
 }
 
 }  // namespace winapi_internal

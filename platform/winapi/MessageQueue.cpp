@@ -288,9 +288,7 @@ BOOL PostThreadMessageW(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam) 
   return postToThread(threadId, makeMsg(nullptr, msg, wParam, lParam));
 }
 
-void PostQuitMessage(int exitCode) {
-  PostThreadMessageW(GetCurrentThreadId(), WM_QUIT, WPARAM(exitCode), 0);
-}
+void PostQuitMessage(int exitCode) { PostThreadMessageW(GetCurrentThreadId(), WM_QUIT, WPARAM(exitCode), 0); }
 
 BOOL PeekMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMsg) {
   ThreadQueue* q = currentQueue();

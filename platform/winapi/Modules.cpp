@@ -136,7 +136,9 @@ HMODULE LoadLibrary(const String& fileName) {
 }
 
 HMODULE LoadLibraryW(LPCWSTR fileName) { return LoadLibrary(fromWide(fileName)); }
-HMODULE LoadLibraryA(LPCSTR fileName) { return LoadLibrary(fileName ? String::fromLocal8Bit(fileName) : String()); }
+HMODULE LoadLibraryA(LPCSTR fileName) {
+  return LoadLibrary(fileName ? String::fromLocal8Bit(fileName) : String());
+}
 
 BOOL FreeLibrary(HMODULE module) {
   if (module == kProgram) return TRUE;
@@ -451,7 +453,9 @@ BOOL VerQueryValueW(const void* block, LPCWSTR subBlock, void** buffer, UINT* le
   auto* h = static_cast<const VersionHeader*>(block);
   if (h->magic != kVersionMagic) return FALSE;
   QStringList parts = NormalizePath(fromWide(subBlock)).split(QLatin1Char('/'), Qt::SkipEmptyParts);
-  auto same = [](const String& a, const char* b) { return a.compare(QLatin1String(b), Qt::CaseInsensitive) == 0; };
+  auto same = [](const String& a, const char* b) {
+    return a.compare(QLatin1String(b), Qt::CaseInsensitive) == 0;
+  };
   if (parts.isEmpty()) {
     *buffer = const_cast<VS_FIXEDFILEINFO*>(&h->fixed);
     if (len) *len = sizeof(VS_FIXEDFILEINFO);

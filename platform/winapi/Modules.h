@@ -50,8 +50,7 @@ void OutputDebugStringW(LPCWSTR outputString);
 // with or without ".dll") and its exported procedures by exact name. A module
 // registered `resident` counts as loaded from the start (GetModuleHandle
 // finds it without LoadLibrary).
-void RegisterStandInModule(const String& name,
-                           std::initializer_list<std::pair<const char*, FARPROC>> procs,
+void RegisterStandInModule(const String& name, std::initializer_list<std::pair<const char*, FARPROC>> procs,
                            bool resident = false);
 // Removes a module from the table: later loads fail, and handles still held
 // answer no procedures.

@@ -42,8 +42,10 @@ void releaseLocked(Table& t, int n) {
   s.method = nullptr;
   s.used = false;
   s.freePending = false;
-  if (winapi_internal::procedureInUse(procedureOf(n))) t.retired.push_back(n);
-  else t.free.push_back(n);
+  if (winapi_internal::procedureInUse(procedureOf(n)))
+    t.retired.push_back(n);
+  else
+    t.free.push_back(n);
 }
 
 void reclaimLocked(Table& t) {
@@ -125,6 +127,8 @@ void FreeObjectInstance(WNDPROC instance) {
   if (it == t.index.end()) return;
   Slot& s = t.entries[it->second];
   if (!s.used || s.freePending) return;
-  if (s.running) s.freePending = true;
-  else releaseLocked(t, it->second);
+  if (s.running)
+    s.freePending = true;
+  else
+    releaseLocked(t, it->second);
 }

@@ -1,10 +1,10 @@
 // Regions, window regions as widget masks, and focus rectangles on the screen.
 #include "platform/winapi/Windows.h"
 
-#include <QPainter>
 #include <QPaintEvent>
-#include <QPolygon>
+#include <QPainter>
 #include <QPointer>
+#include <QPolygon>
 #include <QRegion>
 #include <QWidget>
 
@@ -39,9 +39,7 @@ Regions& regions() {
 }
 
 // The region behind a handle; the caller holds the mutex.
-HRGN__* lookup(HRGN rgn) {
-  return rgn && regions().live.count(rgn) ? rgn : nullptr;
-}
+HRGN__* lookup(HRGN rgn) { return rgn && regions().live.count(rgn) ? rgn : nullptr; }
 
 HRGN add(QRegion region) {
   auto* r = new HRGN__{std::move(region)};
@@ -164,7 +162,9 @@ int GetRgnBox(HRGN rgn, RECT* rect) {
   HRGN__* r = lookup(rgn);
   if (!r || !rect) return RGN_ERROR;
   const QRect box = r->region.boundingRect();
-  *rect = r->region.isEmpty() ? RECT{} : RECT{box.left(), box.top(), box.left() + box.width(), box.top() + box.height()};
+  *rect = r->region.isEmpty()
+              ? RECT{}
+              : RECT{box.left(), box.top(), box.left() + box.width(), box.top() + box.height()};
   return kindOf(r->region);
 }
 
@@ -243,7 +243,8 @@ BOOL DrawFocusRect(HDC dc, const RECT* rect) {
   }
   FocusRect drawn{*rect, nullptr};
   if (rect->right > rect->left && rect->bottom > rect->top) {
-    drawn.band = new FocusBand(QRect(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top));
+    drawn.band =
+        new FocusBand(QRect(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top));
     drawn.band->show();
   }
   rects.push_back(drawn);

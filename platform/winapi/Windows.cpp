@@ -160,8 +160,10 @@ void detachLocked(WindowRec& w) {
   }
   QObject::disconnect(w.widgetGone);
   for (auto it = registry().byWidget.begin(); it != registry().byWidget.end();) {
-    if (it->second == w.handle) it = registry().byWidget.erase(it);
-    else ++it;
+    if (it->second == w.handle)
+      it = registry().byWidget.erase(it);
+    else
+      ++it;
   }
   w.widget = nullptr;
 }
@@ -314,9 +316,8 @@ HWND createWindow(CreateArgs a) {
 
 }  // namespace
 
-HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
-                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
-                     LPVOID param) {
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
   CreateArgs a;
   a.className = className ? String::fromUtf16(className) : String();
   {
@@ -339,8 +340,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
   return createWindow(std::move(a));
 }
 
-HWND CreateWindowHandle(const String& className, const String& text, DWORD style, DWORD exStyle,
-                        HWND parent, WNDPROC proc, QWidget* widget, LPVOID param) {
+HWND CreateWindowHandle(const String& className, const String& text, DWORD style, DWORD exStyle, HWND parent,
+                        WNDPROC proc, QWidget* widget, LPVOID param) {
   CreateArgs a;
   a.className = className;
   a.text = text;
@@ -867,9 +868,18 @@ LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value) {
         previous = reinterpret_cast<LONG_PTR>(w->owner);
         w->owner = reinterpret_cast<HWND>(value);
         return previous;
-      case GWL_ID: previous = w->id; w->id = value; return previous;
-      case GWL_EXSTYLE: previous = LONG(w->exStyle); w->exStyle = DWORD(value); return previous;
-      case GWL_USERDATA: previous = w->userData; w->userData = value; return previous;
+      case GWL_ID:
+        previous = w->id;
+        w->id = value;
+        return previous;
+      case GWL_EXSTYLE:
+        previous = LONG(w->exStyle);
+        w->exStyle = DWORD(value);
+        return previous;
+      case GWL_USERDATA:
+        previous = w->userData;
+        w->userData = value;
+        return previous;
       case GWL_STYLE:
         oldStyle = effectiveStyle(*w);
         w->style = DWORD(value);
@@ -952,7 +962,8 @@ namespace {
 // The window's rectangle in the coordinates SetWindowPos uses.
 QRect placementLocked(const WindowRec& w) {
   if (QWidget* widget = w.widget) return widget->isWindow() ? widget->frameGeometry() : widget->geometry();
-  return QRect(QPoint(w.rect.left, w.rect.top), QSize(w.rect.right - w.rect.left, w.rect.bottom - w.rect.top));
+  return QRect(QPoint(w.rect.left, w.rect.top),
+               QSize(w.rect.right - w.rect.left, w.rect.bottom - w.rect.top));
 }
 
 void restackLocked(WindowRec& w, HWND insertAfter) {
@@ -1035,9 +1046,7 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
                       SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW));
 }
 
-BOOL BringWindowToTop(HWND hwnd) {
-  return SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-}
+BOOL BringWindowToTop(HWND hwnd) { return SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE); }
 
 HWND WindowFromPoint(POINT point) {
   QWidget* widget = QApplication::widgetAt(QPoint(point.x, point.y));
@@ -1051,8 +1060,11 @@ HWND WindowFromPoint(POINT point) {
 BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL) {
   QWidget* widget = WidgetOf(hwnd);
   if (!widget) return IsWindow(hwnd);
-  if (rect) widget->update(QRect(QPoint(rect->left, rect->top), QSize(rect->right - rect->left, rect->bottom - rect->top)));
-  else widget->update();
+  if (rect)
+    widget->update(
+        QRect(QPoint(rect->left, rect->top), QSize(rect->right - rect->left, rect->bottom - rect->top)));
+  else
+    widget->update();
   return TRUE;
 }
 
@@ -1086,10 +1098,16 @@ BOOL ShowWindow(HWND hwnd, int cmdShow) {
       case SW_SHOWMINIMIZED:
       case SW_MINIMIZE:
       case SW_SHOWMINNOACTIVE:
-        if (top) widget->showMinimized(); else widget->show();
+        if (top)
+          widget->showMinimized();
+        else
+          widget->show();
         break;
       case SW_SHOWMAXIMIZED:
-        if (top) widget->showMaximized(); else widget->show();
+        if (top)
+          widget->showMaximized();
+        else
+          widget->show();
         break;
       case SW_SHOWNOACTIVATE:
       case SW_SHOWNA:
@@ -1099,7 +1117,10 @@ BOOL ShowWindow(HWND hwnd, int cmdShow) {
         break;
       case SW_SHOWNORMAL:
       case SW_RESTORE:
-        if (top) widget->showNormal(); else widget->show();
+        if (top)
+          widget->showNormal();
+        else
+          widget->show();
         break;
       default: widget->show(); break;
     }

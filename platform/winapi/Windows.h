@@ -341,15 +341,14 @@ BOOL GetClassInfoW(HINSTANCE instance, LPCWSTR className, WNDCLASSW* wndClass);
 // creation) and WM_CREATE (-1 fails it) with the CREATESTRUCTW. A child window
 // (WS_CHILD) goes below its siblings; `parent` of a top-level window is its
 // owner. WS_VISIBLE shows it.
-HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
-                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
-                     LPVOID param);
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 // Creates a window with its own procedure (null: the registered class's
 // procedure, else DefWindowProc) and optionally a widget attached (see
 // AttachWidget); the rectangle comes from the widget. The class needs no
 // registration; a registered class of that name lends its class style.
-HWND CreateWindowHandle(const String& className, const String& text, DWORD style, DWORD exStyle,
-                        HWND parent, WNDPROC proc, QWidget* widget = nullptr, LPVOID param = nullptr);
+HWND CreateWindowHandle(const String& className, const String& text, DWORD style, DWORD exStyle, HWND parent,
+                        WNDPROC proc, QWidget* widget = nullptr, LPVOID param = nullptr);
 // Destroys the window, its owned windows and its children: WM_DESTROY goes to
 // the window before its children, WM_NCDESTROY after them. An attached
 // widget is hidden and detached, not deleted. IsWindow answers FALSE after.
@@ -390,8 +389,7 @@ HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
 HWND FindWindowExW(HWND parent, HWND childAfter, LPCWSTR className, LPCWSTR windowName);
 // The same with Strings; an empty String matches any window.
 HWND FindWindow(const String& className, const String& windowName = String());
-HWND FindWindowEx(HWND parent, HWND childAfter, const String& className,
-                  const String& windowName = String());
+HWND FindWindowEx(HWND parent, HWND childAfter, const String& className, const String& windowName = String());
 
 // ---------------------------------------------------------------- attributes
 
@@ -491,9 +489,7 @@ inline BOOL PostMessage(HWND h, UINT m, WPARAM w, LPARAM l) { return PostMessage
 // FALSE with ERROR_INVALID_THREAD_ID when the thread has no message queue (a
 // thread gets one when it creates a window, peeks, or posts to itself).
 BOOL PostThreadMessageW(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam);
-inline BOOL PostThreadMessage(DWORD t, UINT m, WPARAM w, LPARAM l) {
-  return PostThreadMessageW(t, m, w, l);
-}
+inline BOOL PostThreadMessage(DWORD t, UINT m, WPARAM w, LPARAM l) { return PostThreadMessageW(t, m, w, l); }
 void PostQuitMessage(int exitCode);
 // Takes the oldest queued message of this thread that matches (window 0 = any
 // window and thread messages; range 0, 0 = all). Messages sent from other
@@ -545,7 +541,9 @@ int GetSystemMetrics(int index);
 // SPI_GETWORKAREA (RECT*: the primary screen's available area) and
 // SPI_GETWHEELSCROLLLINES (UINT*).
 BOOL SystemParametersInfoW(UINT action, UINT uiParam, void* pvParam, UINT winIni);
-inline BOOL SystemParametersInfo(UINT a, UINT u, void* p, UINT w) { return SystemParametersInfoW(a, u, p, w); }
+inline BOOL SystemParametersInfo(UINT a, UINT u, void* p, UINT w) {
+  return SystemParametersInfoW(a, u, p, w);
+}
 UINT GetDoubleClickTime();
 BOOL MessageBeep(UINT type);
 

@@ -14,11 +14,16 @@ struct SchemeInfo {
 };
 
 const SchemeInfo kSchemes[] = {
-    {"ftp", INTERNET_SCHEME_FTP, 21},       {"gopher", INTERNET_SCHEME_GOPHER, 70},
-    {"http", INTERNET_SCHEME_HTTP, 80},     {"https", INTERNET_SCHEME_HTTPS, 443},
-    {"file", INTERNET_SCHEME_FILE, 0},      {"news", INTERNET_SCHEME_NEWS, 0},
-    {"mailto", INTERNET_SCHEME_MAILTO, 0},  {"socks", INTERNET_SCHEME_SOCKS, 1080},
-    {"javascript", INTERNET_SCHEME_JAVASCRIPT, 0}, {"vbscript", INTERNET_SCHEME_VBSCRIPT, 0},
+    {"ftp", INTERNET_SCHEME_FTP, 21},
+    {"gopher", INTERNET_SCHEME_GOPHER, 70},
+    {"http", INTERNET_SCHEME_HTTP, 80},
+    {"https", INTERNET_SCHEME_HTTPS, 443},
+    {"file", INTERNET_SCHEME_FILE, 0},
+    {"news", INTERNET_SCHEME_NEWS, 0},
+    {"mailto", INTERNET_SCHEME_MAILTO, 0},
+    {"socks", INTERNET_SCHEME_SOCKS, 1080},
+    {"javascript", INTERNET_SCHEME_JAVASCRIPT, 0},
+    {"vbscript", INTERNET_SCHEME_VBSCRIPT, 0},
     {"res", INTERNET_SCHEME_RES, 0},
 };
 
@@ -31,8 +36,8 @@ struct Part {
 bool validScheme(std::u16string_view s) {
   if (s.empty() || !((s[0] >= 'a' && s[0] <= 'z') || (s[0] >= 'A' && s[0] <= 'Z'))) return false;
   for (char16_t c : s) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                    c == '+' || c == '-' || c == '.';
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
+                    c == '-' || c == '.';
     if (!ok) return false;
   }
   return true;
@@ -40,8 +45,7 @@ bool validScheme(std::u16string_view s) {
 
 // Hands one part to the caller. False when its buffer is too small (the
 // length then holds the characters needed with the terminator).
-bool putPart(LPCWSTR url, const Part& part, LPWSTR& pointer, DWORD& length, bool decode,
-             bool& invalid) {
+bool putPart(LPCWSTR url, const Part& part, LPWSTR& pointer, DWORD& length, bool decode, bool& invalid) {
   if (length == 0) return true;  // not asked for
   if (pointer == nullptr) {
     if (decode) {

@@ -8,20 +8,77 @@
 namespace {
 
 // Header names by attribute number; null for attributes answered otherwise.
-const char* const kHeaderNames[] = {
-    "Mime-Version", "Content-Type", "Content-Transfer-Encoding", "Content-ID",
-    "Content-Description", "Content-Length", "Content-Language", "Allow", "Public", "Date",
-    "Expires", "Last-Modified", "Message-ID", "URI", "Derived-From", "Cost", "Link", "Pragma",
-    nullptr /* version */, nullptr /* status code */, nullptr /* status text */,
-    nullptr /* raw headers */, nullptr /* raw headers CR LF */, "Connection", "Accept",
-    "Accept-Charset", "Accept-Encoding", "Accept-Language", "Authorization", "Content-Encoding",
-    "Forwarded", "From", "If-Modified-Since", "Location", "Orig-URI", "Referer", "Retry-After",
-    "Server", "Title", "User-Agent", "WWW-Authenticate", "Proxy-Authenticate", "Accept-Ranges",
-    "Set-Cookie", "Cookie", nullptr /* request method */, "Refresh", "Content-Disposition",
-    "Age", "Cache-Control", "Content-Base", "Content-Location", "Content-MD5", "Content-Range",
-    "ETag", "Host", "If-Match", "If-None-Match", "If-Range", "If-Unmodified-Since",
-    "Max-Forwards", "Proxy-Authorization", "Range", "Transfer-Encoding", "Upgrade", "Vary",
-    "Via", "Warning", "Expect", "Proxy-Connection", "Unless-Modified-Since"};
+const char* const kHeaderNames[] = {"Mime-Version",
+                                    "Content-Type",
+                                    "Content-Transfer-Encoding",
+                                    "Content-ID",
+                                    "Content-Description",
+                                    "Content-Length",
+                                    "Content-Language",
+                                    "Allow",
+                                    "Public",
+                                    "Date",
+                                    "Expires",
+                                    "Last-Modified",
+                                    "Message-ID",
+                                    "URI",
+                                    "Derived-From",
+                                    "Cost",
+                                    "Link",
+                                    "Pragma",
+                                    nullptr /* version */,
+                                    nullptr /* status code */,
+                                    nullptr /* status text */,
+                                    nullptr /* raw headers */,
+                                    nullptr /* raw headers CR LF */,
+                                    "Connection",
+                                    "Accept",
+                                    "Accept-Charset",
+                                    "Accept-Encoding",
+                                    "Accept-Language",
+                                    "Authorization",
+                                    "Content-Encoding",
+                                    "Forwarded",
+                                    "From",
+                                    "If-Modified-Since",
+                                    "Location",
+                                    "Orig-URI",
+                                    "Referer",
+                                    "Retry-After",
+                                    "Server",
+                                    "Title",
+                                    "User-Agent",
+                                    "WWW-Authenticate",
+                                    "Proxy-Authenticate",
+                                    "Accept-Ranges",
+                                    "Set-Cookie",
+                                    "Cookie",
+                                    nullptr /* request method */,
+                                    "Refresh",
+                                    "Content-Disposition",
+                                    "Age",
+                                    "Cache-Control",
+                                    "Content-Base",
+                                    "Content-Location",
+                                    "Content-MD5",
+                                    "Content-Range",
+                                    "ETag",
+                                    "Host",
+                                    "If-Match",
+                                    "If-None-Match",
+                                    "If-Range",
+                                    "If-Unmodified-Since",
+                                    "Max-Forwards",
+                                    "Proxy-Authorization",
+                                    "Range",
+                                    "Transfer-Encoding",
+                                    "Upgrade",
+                                    "Vary",
+                                    "Via",
+                                    "Warning",
+                                    "Expect",
+                                    "Proxy-Connection",
+                                    "Unless-Modified-Since"};
 constexpr DWORD kHeaderNameCount = sizeof(kHeaderNames) / sizeof(kHeaderNames[0]);
 
 // Header bytes as text: UTF-8 when they are valid UTF-8, else Latin-1.
@@ -69,8 +126,8 @@ BOOL answerNumber(const QByteArray& value, bool wide, void* buffer, DWORD* buffe
   if (wide) {
     std::memcpy(buffer, &number, 8);
   } else {
-    const DWORD small = number > std::numeric_limits<DWORD>::max() ? std::numeric_limits<DWORD>::max()
-                                                                   : DWORD(number);
+    const DWORD small =
+        number > std::numeric_limits<DWORD>::max() ? std::numeric_limits<DWORD>::max() : DWORD(number);
     std::memcpy(buffer, &small, 4);
   }
   *bufferLength = size;
@@ -127,8 +184,8 @@ bool HttpResponseHead::Field(const QByteArray& name, int index, QByteArray& valu
   return false;
 }
 
-BOOL QueryHttpInfo(const HttpResponseHead& head, DWORD infoLevel, void* buffer,
-                   DWORD* bufferLength, DWORD* index) {
+BOOL QueryHttpInfo(const HttpResponseHead& head, DWORD infoLevel, void* buffer, DWORD* bufferLength,
+                   DWORD* index) {
   if (bufferLength == nullptr) return fail(ERROR_INVALID_PARAMETER);
   const DWORD attribute = infoLevel & 0xFFFF;
   const DWORD modifiers = infoLevel & 0xFFFF0000;
@@ -162,8 +219,7 @@ BOOL QueryHttpInfo(const HttpResponseHead& head, DWORD infoLevel, void* buffer,
       // Without CR LF every line ends in a null and the terminator ends the list.
       return answerString(text, buffer, bufferLength);
     }
-    default:
-      break;
+    default: break;
   }
 
   QByteArray name;

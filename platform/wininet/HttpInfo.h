@@ -97,7 +97,7 @@ inline constexpr DWORD ERROR_HTTP_INVALID_HEADER = 12153;
 inline constexpr DWORD ERROR_HTTP_INVALID_QUERY_REQUEST = 12154;
 
 struct HttpResponseHead {
-  QByteArray version;     // "HTTP/1.1"
+  QByteArray version;  // "HTTP/1.1"
   int statusCode = 0;
   QByteArray statusText;  // the reason phrase
   QByteArray statusLine;
@@ -120,5 +120,5 @@ struct HttpResponseHead {
 // and the index moves on. Missing fields: ERROR_HTTP_HEADER_NOT_FOUND.
 // Request headers and SYSTEMTIME answers are not kept:
 // ERROR_HTTP_HEADER_NOT_FOUND and ERROR_HTTP_INVALID_QUERY_REQUEST.
-BOOL QueryHttpInfo(const HttpResponseHead& head, DWORD infoLevel, void* buffer,
-                   DWORD* bufferLength, DWORD* index);
+BOOL QueryHttpInfo(const HttpResponseHead& head, DWORD infoLevel, void* buffer, DWORD* bufferLength,
+                   DWORD* index);

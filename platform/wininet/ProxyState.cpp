@@ -148,8 +148,7 @@ String ProxyForUrl(const String& url) {
   return ProxyForUrl(url, settings.proxyServer, settings.proxyBypass);
 }
 
-void SetCurlProxy(void* easyHandle, const String& curlProxy, const String& user,
-                  const String& password) {
+void SetCurlProxy(void* easyHandle, const String& curlProxy, const String& user, const String& password) {
   CURL* curl = static_cast<CURL*>(easyHandle);
   // libcurl copies string options, so the temporaries may go.
   curl_easy_setopt(curl, CURLOPT_PROXY, curlProxy.toUtf8().constData());
@@ -159,6 +158,4 @@ void SetCurlProxy(void* easyHandle, const String& curlProxy, const String& user,
   }
 }
 
-void ApplyProxyToCurl(void* easyHandle, const String& url) {
-  SetCurlProxy(easyHandle, ProxyForUrl(url));
-}
+void ApplyProxyToCurl(void* easyHandle, const String& url) { SetCurlProxy(easyHandle, ProxyForUrl(url)); }

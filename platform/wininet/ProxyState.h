@@ -21,7 +21,7 @@ struct InternetProxySettings {
   DWORD flags = PROXY_TYPE_DIRECT;
   String proxyServer;
   String proxyBypass;
-  String autoConfigUrl;        // kept and answered; no script is run
+  String autoConfigUrl;  // kept and answered; no script is run
   DWORD autoDiscoveryFlags = 0;
 
   // True when the settings name a proxy at all.

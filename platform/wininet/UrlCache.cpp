@@ -146,13 +146,9 @@ HANDLE failHandle(DWORD error) {
   return nullptr;
 }
 
-Int64 nowFileTime() {
-  return QDateTime::currentMSecsSinceEpoch() * 10000 + kEpochDifference;
-}
+Int64 nowFileTime() { return QDateTime::currentMSecsSinceEpoch() * 10000 + kEpochDifference; }
 
-Int64 toInt64(const FILETIME& t) {
-  return Int64((std::uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime);
-}
+Int64 toInt64(const FILETIME& t) { return Int64((std::uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime); }
 
 FILETIME toFileTime(Int64 v) {
   FILETIME t;
@@ -167,8 +163,8 @@ String profileCacheFolder() { return ProfileDir() + QStringLiteral("/Cache"); }
 // database, a damaged one or one whose tables have another shape.
 bool openIndex(const String& file, sqlite3** out) {
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                      nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+      SQLITE_OK) {
     sqlite3_close(db);
     return false;
   }
@@ -332,10 +328,9 @@ std::string encode<char>(const String& s) {
 
 template <class Info, class Ch>
 BOOL fillEntryInfo(const Entry& e, Info* info, DWORD* size) {
-  const String localPath =
-      e.localFile.isEmpty() ? String() : store().folder + QLatin1Char('/') + e.localFile;
-  const std::basic_string<Ch> parts[4] = {encode<Ch>(e.url), encode<Ch>(localPath),
-                                          encode<Ch>(e.headers), encode<Ch>(e.extension)};
+  const String localPath = e.localFile.isEmpty() ? String() : store().folder + QLatin1Char('/') + e.localFile;
+  const std::basic_string<Ch> parts[4] = {encode<Ch>(e.url), encode<Ch>(localPath), encode<Ch>(e.headers),
+                                          encode<Ch>(e.extension)};
   std::uint64_t needed = sizeof(Info);
   for (const auto& part : parts) needed += (part.size() + 1) * sizeof(Ch);
   if (needed > 0xFFFFFFFFu) return fail(ERROR_NOT_ENOUGH_MEMORY);
@@ -503,9 +498,7 @@ void putGroupName(const String& name, char (&out)[GROUPNAME_MAX_LENGTH]) {
 
 FILETIME FileTimeFromMSecsSinceEpoch(Int64 msecs) { return toFileTime(msecs * 10000 + kEpochDifference); }
 
-Int64 MSecsSinceEpochFromFileTime(const FILETIME& time) {
-  return (toInt64(time) - kEpochDifference) / 10000;
-}
+Int64 MSecsSinceEpochFromFileTime(const FILETIME& time) { return (toInt64(time) - kEpochDifference) / 10000; }
 
 String UrlCacheFolder() {
   std::lock_guard<std::mutex> guard(store().lock);
@@ -549,9 +542,9 @@ BOOL CreateUrlCacheEntryW(LPCWSTR url, DWORD expectedFileSize, LPCWSTR extension
   return fail(ERROR_INTERNET_INTERNAL_ERROR);
 }
 
-BOOL CommitUrlCacheEntryW(LPCWSTR url, LPCWSTR localFileName, FILETIME expireTime,
-                          FILETIME lastModifiedTime, DWORD cacheEntryType, LPWSTR headerInfo,
-                          DWORD headerSize, LPCWSTR fileExtension, LPCWSTR originalUrl) {
+BOOL CommitUrlCacheEntryW(LPCWSTR url, LPCWSTR localFileName, FILETIME expireTime, FILETIME lastModifiedTime,
+                          DWORD cacheEntryType, LPWSTR headerInfo, DWORD headerSize, LPCWSTR fileExtension,
+                          LPCWSTR originalUrl) {
   if (url == nullptr || *url == 0) return fail(ERROR_INVALID_PARAMETER);
   const String address = String::fromUtf16(url);
   const String local = textOf(localFileName, 0);
@@ -564,8 +557,7 @@ BOOL CommitUrlCacheEntryW(LPCWSTR url, LPCWSTR localFileName, FILETIME expireTim
     const QFileInfo file(NormalizePath(local));
     if (!file.isFile()) return fail(ERROR_FILE_NOT_FOUND);
     // Only files of the cache folder: deleting the entry deletes its file.
-    if (QFileInfo(file.absolutePath()).canonicalFilePath() !=
-            QFileInfo(store().folder).canonicalFilePath() ||
+    if (QFileInfo(file.absolutePath()).canonicalFilePath() != QFileInfo(store().folder).canonicalFilePath() ||
         isIndexFile(file.fileName()))
       return fail(ERROR_INVALID_PARAMETER);
     localName = file.fileName();
@@ -608,9 +600,8 @@ BOOL GetUrlCacheEntryInfoW(LPCWSTR url, INTERNET_CACHE_ENTRY_INFOW* info, DWORD*
   return TRUE;
 }
 
-BOOL GetUrlCacheEntryInfoExW(LPCWSTR url, INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size,
-                             LPWSTR redirectUrl, DWORD* redirectUrlLength, LPVOID reserved,
-                             DWORD flags) {
+BOOL GetUrlCacheEntryInfoExW(LPCWSTR url, INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size, LPWSTR redirectUrl,
+                             DWORD* redirectUrlLength, LPVOID reserved, DWORD flags) {
   return GetUrlCacheEntryInfoW(url, info, size);
 }
 
@@ -623,8 +614,7 @@ BOOL DeleteUrlCacheEntryW(LPCWSTR url) {
   return TRUE;
 }
 
-HANDLE FindFirstUrlCacheEntryW(LPCWSTR searchPattern, INTERNET_CACHE_ENTRY_INFOW* info,
-                               DWORD* size) {
+HANDLE FindFirstUrlCacheEntryW(LPCWSTR searchPattern, INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size) {
   SearchSpec spec;
   spec.prefix = textOf(searchPattern, 0);
   spec.contentOnly = spec.prefix.isEmpty();
@@ -636,9 +626,8 @@ BOOL FindNextUrlCacheEntryW(HANDLE find, INTERNET_CACHE_ENTRY_INFOW* info, DWORD
 }
 
 HANDLE FindFirstUrlCacheEntryExW(LPCWSTR searchPattern, DWORD flags, DWORD filter, GROUPID groupId,
-                                 INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size,
-                                 LPVOID groupAttributes, DWORD* groupAttributesSize,
-                                 LPVOID reserved) {
+                                 INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size, LPVOID groupAttributes,
+                                 DWORD* groupAttributesSize, LPVOID reserved) {
   SearchSpec spec;
   spec.prefix = textOf(searchPattern, 0);
   spec.filter = filter;
@@ -652,9 +641,8 @@ BOOL FindNextUrlCacheEntryExW(HANDLE find, INTERNET_CACHE_ENTRY_INFOW* info, DWO
 }
 
 HANDLE FindFirstUrlCacheEntryExA(LPCSTR searchPattern, DWORD flags, DWORD filter, GROUPID groupId,
-                                 INTERNET_CACHE_ENTRY_INFOA* info, DWORD* size,
-                                 LPVOID groupAttributes, DWORD* groupAttributesSize,
-                                 LPVOID reserved) {
+                                 INTERNET_CACHE_ENTRY_INFOA* info, DWORD* size, LPVOID groupAttributes,
+                                 DWORD* groupAttributesSize, LPVOID reserved) {
   SearchSpec spec;
   spec.prefix = searchPattern ? String::fromUtf8(searchPattern) : String();
   spec.filter = filter;
@@ -731,8 +719,8 @@ BOOL SetUrlCacheEntryGroupW(LPCWSTR url, DWORD flags, GROUPID groupId, BYTE* gro
   return TRUE;
 }
 
-HANDLE FindFirstUrlCacheGroup(DWORD flags, DWORD filter, LPVOID searchCondition,
-                              DWORD searchConditionSize, GROUPID* groupId, LPVOID reserved) {
+HANDLE FindFirstUrlCacheGroup(DWORD flags, DWORD filter, LPVOID searchCondition, DWORD searchConditionSize,
+                              GROUPID* groupId, LPVOID reserved) {
   if (groupId == nullptr) return failHandle(ERROR_INVALID_PARAMETER);
   std::lock_guard<std::mutex> guard(store().lock);
   if (!openLocked()) return failHandle(ERROR_INTERNET_INTERNAL_ERROR);
@@ -817,8 +805,8 @@ BOOL SetUrlCacheGroupAttributeA(GROUPID groupId, DWORD flags, DWORD attributes,
               .bind(2, groupId)
               .run();
   if (attributes & CACHEGROUP_ATTRIBUTE_GROUPNAME) {
-    const String name = String::fromUtf8(info->szGroupName,
-                                         qsizetype(strnlen(info->szGroupName, GROUPNAME_MAX_LENGTH)));
+    const String name =
+        String::fromUtf8(info->szGroupName, qsizetype(strnlen(info->szGroupName, GROUPNAME_MAX_LENGTH)));
     ok &= Statement(db, "UPDATE groups SET name = ?1 WHERE id = ?2").bind(1, name).bind(2, groupId).run();
   }
   if (attributes & CACHEGROUP_ATTRIBUTE_STORAGE) {
@@ -849,9 +837,9 @@ bool CacheStorePage(const String& url, const QByteArray& bytes, const String& he
   file.close();
   std::u16string head = headers.toStdU16String();
   const FILETIME never = toFileTime(0);
-  if (!written || !CommitUrlCacheEntryW(address.c_str(), path, never, toFileTime(nowFileTime()),
-                                        NORMAL_CACHE_ENTRY, head.data(), DWORD(head.size()),
-                                        ext.c_str(), nullptr)) {
+  if (!written ||
+      !CommitUrlCacheEntryW(address.c_str(), path, never, toFileTime(nowFileTime()), NORMAL_CACHE_ENTRY,
+                            head.data(), DWORD(head.size()), ext.c_str(), nullptr)) {
     file.remove();
     return false;
   }

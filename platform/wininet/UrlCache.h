@@ -114,13 +114,12 @@ BOOL CreateUrlCacheEntryW(LPCWSTR url, DWORD expectedFileSize, LPCWSTR extension
                           DWORD reserved);
 // Records an entry (replacing one of the same address). The local file, when
 // given, must be a file of the cache folder; the entry takes its size.
-BOOL CommitUrlCacheEntryW(LPCWSTR url, LPCWSTR localFileName, FILETIME expireTime,
-                          FILETIME lastModifiedTime, DWORD cacheEntryType, LPWSTR headerInfo,
-                          DWORD headerSize, LPCWSTR fileExtension, LPCWSTR originalUrl);
+BOOL CommitUrlCacheEntryW(LPCWSTR url, LPCWSTR localFileName, FILETIME expireTime, FILETIME lastModifiedTime,
+                          DWORD cacheEntryType, LPWSTR headerInfo, DWORD headerSize, LPCWSTR fileExtension,
+                          LPCWSTR originalUrl);
 BOOL GetUrlCacheEntryInfoW(LPCWSTR url, INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size);
-BOOL GetUrlCacheEntryInfoExW(LPCWSTR url, INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size,
-                             LPWSTR redirectUrl, DWORD* redirectUrlLength, LPVOID reserved,
-                             DWORD flags);
+BOOL GetUrlCacheEntryInfoExW(LPCWSTR url, INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size, LPWSTR redirectUrl,
+                             DWORD* redirectUrlLength, LPVOID reserved, DWORD flags);
 // Removes the entry and its file (unless another entry still names the file).
 BOOL DeleteUrlCacheEntryW(LPCWSTR url);
 
@@ -131,19 +130,16 @@ BOOL DeleteUrlCacheEntryW(LPCWSTR url);
 // searches all types with a pattern and, without one, the entries that are
 // neither cookies nor history. The end is ERROR_NO_MORE_ITEMS; entries
 // deleted during a search are skipped.
-HANDLE FindFirstUrlCacheEntryW(LPCWSTR searchPattern, INTERNET_CACHE_ENTRY_INFOW* info,
-                               DWORD* size);
+HANDLE FindFirstUrlCacheEntryW(LPCWSTR searchPattern, INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size);
 BOOL FindNextUrlCacheEntryW(HANDLE find, INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size);
 HANDLE FindFirstUrlCacheEntryExW(LPCWSTR searchPattern, DWORD flags, DWORD filter, GROUPID groupId,
-                                 INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size,
-                                 LPVOID groupAttributes, DWORD* groupAttributesSize,
-                                 LPVOID reserved);
+                                 INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size, LPVOID groupAttributes,
+                                 DWORD* groupAttributesSize, LPVOID reserved);
 BOOL FindNextUrlCacheEntryExW(HANDLE find, INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size,
                               LPVOID groupAttributes, DWORD* groupAttributesSize, LPVOID reserved);
 HANDLE FindFirstUrlCacheEntryExA(LPCSTR searchPattern, DWORD flags, DWORD filter, GROUPID groupId,
-                                 INTERNET_CACHE_ENTRY_INFOA* info, DWORD* size,
-                                 LPVOID groupAttributes, DWORD* groupAttributesSize,
-                                 LPVOID reserved);
+                                 INTERNET_CACHE_ENTRY_INFOA* info, DWORD* size, LPVOID groupAttributes,
+                                 DWORD* groupAttributesSize, LPVOID reserved);
 BOOL FindNextUrlCacheEntryExA(HANDLE find, INTERNET_CACHE_ENTRY_INFOA* info, DWORD* size,
                               LPVOID groupAttributes, DWORD* groupAttributesSize, LPVOID reserved);
 // Ends an entry or group search.
@@ -156,8 +152,8 @@ GROUPID CreateUrlCacheGroup(DWORD flags, LPVOID reserved);
 BOOL DeleteUrlCacheGroup(GROUPID groupId, DWORD flags, LPVOID reserved);
 BOOL SetUrlCacheEntryGroupW(LPCWSTR url, DWORD flags, GROUPID groupId, BYTE* groupAttributes,
                             DWORD groupAttributesSize, LPVOID reserved);
-HANDLE FindFirstUrlCacheGroup(DWORD flags, DWORD filter, LPVOID searchCondition,
-                              DWORD searchConditionSize, GROUPID* groupId, LPVOID reserved);
+HANDLE FindFirstUrlCacheGroup(DWORD flags, DWORD filter, LPVOID searchCondition, DWORD searchConditionSize,
+                              GROUPID* groupId, LPVOID reserved);
 BOOL FindNextUrlCacheGroup(HANDLE find, GROUPID* groupId, LPVOID reserved);
 BOOL GetUrlCacheGroupAttributeA(GROUPID groupId, DWORD flags, DWORD attributes,
                                 INTERNET_CACHE_GROUP_INFOA* info, DWORD* size, LPVOID reserved);

@@ -251,8 +251,7 @@ void pump(RequestObject& r, Enough enough) {
     const qint64 now = nowMs();
     if (!r.connected) {
       curl_off_t connectTime = 0;
-      if (curl_easy_getinfo(r.easy, CURLINFO_CONNECT_TIME_T, &connectTime) == CURLE_OK &&
-          connectTime > 0) {
+      if (curl_easy_getinfo(r.easy, CURLINFO_CONNECT_TIME_T, &connectTime) == CURLE_OK && connectTime > 0) {
         r.connected = true;
         r.lastActivity = now;
       }
@@ -273,43 +272,28 @@ DWORD errorOfTransfer(const RequestObject& r) {
   if (r.headTooLarge) return ERROR_HTTP_INVALID_SERVER_RESPONSE;
   if (r.timedOut) return ERROR_INTERNET_TIMEOUT;
   switch (r.result) {
-    case CURLE_OK:
-      return ERROR_HTTP_INVALID_SERVER_RESPONSE;  // ended without a head
-    case CURLE_UNSUPPORTED_PROTOCOL:
-      return ERROR_INTERNET_UNRECOGNIZED_SCHEME;
-    case CURLE_URL_MALFORMAT:
-      return ERROR_INTERNET_INVALID_URL;
+    case CURLE_OK: return ERROR_HTTP_INVALID_SERVER_RESPONSE;  // ended without a head
+    case CURLE_UNSUPPORTED_PROTOCOL: return ERROR_INTERNET_UNRECOGNIZED_SCHEME;
+    case CURLE_URL_MALFORMAT: return ERROR_INTERNET_INVALID_URL;
     case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_COULDNT_RESOLVE_HOST:
-      return ERROR_INTERNET_NAME_NOT_RESOLVED;
-    case CURLE_COULDNT_CONNECT:
-      return ERROR_INTERNET_CANNOT_CONNECT;
-    case CURLE_OPERATION_TIMEDOUT:
-      return ERROR_INTERNET_TIMEOUT;
-    case CURLE_ABORTED_BY_CALLBACK:
-      return ERROR_INTERNET_OPERATION_CANCELLED;
+    case CURLE_COULDNT_RESOLVE_HOST: return ERROR_INTERNET_NAME_NOT_RESOLVED;
+    case CURLE_COULDNT_CONNECT: return ERROR_INTERNET_CANNOT_CONNECT;
+    case CURLE_OPERATION_TIMEDOUT: return ERROR_INTERNET_TIMEOUT;
+    case CURLE_ABORTED_BY_CALLBACK: return ERROR_INTERNET_OPERATION_CANCELLED;
     case CURLE_WEIRD_SERVER_REPLY:
     case CURLE_GOT_NOTHING:
     case CURLE_BAD_CONTENT_ENCODING:
     case CURLE_HTTP2:
     case CURLE_HTTP2_STREAM:
-    case CURLE_WRITE_ERROR:
-      return ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    case CURLE_WRITE_ERROR: return ERROR_HTTP_INVALID_SERVER_RESPONSE;
     case CURLE_PARTIAL_FILE:
-    case CURLE_RECV_ERROR:
-      return ERROR_INTERNET_CONNECTION_ABORTED;
-    case CURLE_SEND_ERROR:
-      return ERROR_INTERNET_CONNECTION_RESET;
-    case CURLE_LOGIN_DENIED:
-      return ERROR_INTERNET_LOGIN_FAILURE;
-    case CURLE_PEER_FAILED_VERIFICATION:
-      return ERROR_INTERNET_INVALID_CA;
-    case CURLE_SSL_CONNECT_ERROR:
-      return ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
-    case CURLE_OUT_OF_MEMORY:
-      return ERROR_NOT_ENOUGH_MEMORY;
-    default:
-      return ERROR_INTERNET_INTERNAL_ERROR;
+    case CURLE_RECV_ERROR: return ERROR_INTERNET_CONNECTION_ABORTED;
+    case CURLE_SEND_ERROR: return ERROR_INTERNET_CONNECTION_RESET;
+    case CURLE_LOGIN_DENIED: return ERROR_INTERNET_LOGIN_FAILURE;
+    case CURLE_PEER_FAILED_VERIFICATION: return ERROR_INTERNET_INVALID_CA;
+    case CURLE_SSL_CONNECT_ERROR: return ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
+    case CURLE_OUT_OF_MEMORY: return ERROR_NOT_ENOUGH_MEMORY;
+    default: return ERROR_INTERNET_INTERNAL_ERROR;
   }
 }
 
@@ -335,11 +319,10 @@ bool setUpTransfer(RequestObject& r, const QByteArray& encodedUrl, const Request
   curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &onBody);
   curl_easy_setopt(e, CURLOPT_WRITEDATA, &r);
   curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-  if (limitsTime(s.connectTimeout))
-    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(s.connectTimeout));
+  if (limitsTime(s.connectTimeout)) curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(s.connectTimeout));
   if (!s.agent.isEmpty()) curl_easy_setopt(e, CURLOPT_USERAGENT, s.agent.toUtf8().constData());
-  for (const String& line : extraHeaders.split(QRegularExpression(QStringLiteral("[\r\n]+")),
-                                               Qt::SkipEmptyParts)) {
+  for (const String& line :
+       extraHeaders.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts)) {
     if (!line.contains(QLatin1Char(':'))) continue;
     curl_slist* grown = curl_slist_append(r.headerList, line.toUtf8().constData());
     if (!grown) return false;
@@ -379,8 +362,7 @@ BOOL answerOptionString(const String& text, LPVOID buffer, DWORD* bufferLength) 
 bool validOptionList(const INTERNET_PER_CONN_OPTION_LISTW* list, DWORD bufferLength) {
   if (list == nullptr) return false;
   const auto sizeOk = [](DWORD size) {
-    return size == sizeof(INTERNET_PER_CONN_OPTION_LISTW) ||
-           size == INTERNET_PER_CONN_OPTION_LIST_SIZE32;
+    return size == sizeof(INTERNET_PER_CONN_OPTION_LISTW) || size == INTERNET_PER_CONN_OPTION_LIST_SIZE32;
   };
   if (!sizeOk(list->dwSize) || bufferLength < INTERNET_PER_CONN_OPTION_LIST_SIZE32) return false;
   return list->dwOptionCount == 0 || list->pOptions != nullptr;
@@ -393,21 +375,11 @@ BOOL setPerConnectionOptions(LPVOID buffer, DWORD bufferLength) {
   for (DWORD i = 0; i < list->dwOptionCount; ++i) {
     const INTERNET_PER_CONN_OPTIONW& option = list->pOptions[i];
     switch (option.dwOption) {
-      case INTERNET_PER_CONN_FLAGS:
-        settings.flags = option.Value.dwValue;
-        break;
-      case INTERNET_PER_CONN_PROXY_SERVER:
-        settings.proxyServer = fromWide(option.Value.pszValue);
-        break;
-      case INTERNET_PER_CONN_PROXY_BYPASS:
-        settings.proxyBypass = fromWide(option.Value.pszValue);
-        break;
-      case INTERNET_PER_CONN_AUTOCONFIG_URL:
-        settings.autoConfigUrl = fromWide(option.Value.pszValue);
-        break;
-      case INTERNET_PER_CONN_AUTODISCOVERY_FLAGS:
-        settings.autoDiscoveryFlags = option.Value.dwValue;
-        break;
+      case INTERNET_PER_CONN_FLAGS: settings.flags = option.Value.dwValue; break;
+      case INTERNET_PER_CONN_PROXY_SERVER: settings.proxyServer = fromWide(option.Value.pszValue); break;
+      case INTERNET_PER_CONN_PROXY_BYPASS: settings.proxyBypass = fromWide(option.Value.pszValue); break;
+      case INTERNET_PER_CONN_AUTOCONFIG_URL: settings.autoConfigUrl = fromWide(option.Value.pszValue); break;
+      case INTERNET_PER_CONN_AUTODISCOVERY_FLAGS: settings.autoDiscoveryFlags = option.Value.dwValue; break;
       default:
         list->dwOptionError = i;
         return fail(ERROR_INVALID_PARAMETER);  // nothing of the list is applied
@@ -427,21 +399,11 @@ BOOL queryPerConnectionOptions(LPVOID buffer, DWORD* bufferLength) {
   for (DWORD i = 0; i < list->dwOptionCount; ++i) {
     INTERNET_PER_CONN_OPTIONW& option = list->pOptions[i];
     switch (option.dwOption) {
-      case INTERNET_PER_CONN_FLAGS:
-        option.Value.dwValue = settings.flags;
-        break;
-      case INTERNET_PER_CONN_PROXY_SERVER:
-        option.Value.pszValue = dup(settings.proxyServer);
-        break;
-      case INTERNET_PER_CONN_PROXY_BYPASS:
-        option.Value.pszValue = dup(settings.proxyBypass);
-        break;
-      case INTERNET_PER_CONN_AUTOCONFIG_URL:
-        option.Value.pszValue = dup(settings.autoConfigUrl);
-        break;
-      case INTERNET_PER_CONN_AUTODISCOVERY_FLAGS:
-        option.Value.dwValue = settings.autoDiscoveryFlags;
-        break;
+      case INTERNET_PER_CONN_FLAGS: option.Value.dwValue = settings.flags; break;
+      case INTERNET_PER_CONN_PROXY_SERVER: option.Value.pszValue = dup(settings.proxyServer); break;
+      case INTERNET_PER_CONN_PROXY_BYPASS: option.Value.pszValue = dup(settings.proxyBypass); break;
+      case INTERNET_PER_CONN_AUTOCONFIG_URL: option.Value.pszValue = dup(settings.autoConfigUrl); break;
+      case INTERNET_PER_CONN_AUTODISCOVERY_FLAGS: option.Value.dwValue = settings.autoDiscoveryFlags; break;
       default:
         // Strings handed out before the failing option are taken back.
         for (DWORD j = 0; j < i; ++j) {
@@ -460,12 +422,9 @@ BOOL queryPerConnectionOptions(LPVOID buffer, DWORD* bufferLength) {
 
 DWORD handleType(const HandleObject& object) {
   switch (object.kind) {
-    case HandleKind::Internet:
-      return INTERNET_HANDLE_TYPE_INTERNET;
-    case HandleKind::Connect:
-      return INTERNET_HANDLE_TYPE_CONNECT_HTTP;
-    case HandleKind::Request:
-      return INTERNET_HANDLE_TYPE_HTTP_REQUEST;
+    case HandleKind::Internet: return INTERNET_HANDLE_TYPE_INTERNET;
+    case HandleKind::Connect: return INTERNET_HANDLE_TYPE_CONNECT_HTTP;
+    case HandleKind::Request: return INTERNET_HANDLE_TYPE_HTTP_REQUEST;
   }
   return 0;
 }
@@ -474,11 +433,9 @@ DWORD handleType(const HandleObject& object) {
 
 // ---------------------------------------------------------------- sessions
 
-HINTERNET InternetOpenW(LPCWSTR agent, DWORD accessType, LPCWSTR proxy, LPCWSTR proxyBypass,
-                        DWORD flags) {
+HINTERNET InternetOpenW(LPCWSTR agent, DWORD accessType, LPCWSTR proxy, LPCWSTR proxyBypass, DWORD flags) {
   if (accessType != INTERNET_OPEN_TYPE_PRECONFIG && accessType != INTERNET_OPEN_TYPE_DIRECT &&
-      accessType != INTERNET_OPEN_TYPE_PROXY &&
-      accessType != INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY)
+      accessType != INTERNET_OPEN_TYPE_PROXY && accessType != INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY)
     return failHandle(ERROR_INVALID_PARAMETER);
   if (accessType == INTERNET_OPEN_TYPE_PROXY && fromWide(proxy).trimmed().isEmpty())
     return failHandle(ERROR_INVALID_PARAMETER);
@@ -501,9 +458,8 @@ HINTERNET InternetOpenW(LPCWSTR agent, DWORD accessType, LPCWSTR proxy, LPCWSTR 
   return session->self;
 }
 
-HINTERNET InternetConnectW(HINTERNET internet, LPCWSTR serverName, INTERNET_PORT serverPort,
-                           LPCWSTR userName, LPCWSTR password, DWORD service, DWORD flags,
-                           DWORD_PTR context) {
+HINTERNET InternetConnectW(HINTERNET internet, LPCWSTR serverName, INTERNET_PORT serverPort, LPCWSTR userName,
+                           LPCWSTR password, DWORD service, DWORD flags, DWORD_PTR context) {
   auto session = lookup(internet);
   if (!session) return failHandle(ERROR_INVALID_HANDLE);
   if (session->kind != HandleKind::Internet) return failHandle(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
@@ -525,8 +481,7 @@ HINTERNET InternetConnectW(HINTERNET internet, LPCWSTR serverName, INTERNET_PORT
     connection->receiveTimeout = session->receiveTimeout;
   }
   connection->server = server;
-  connection->port = serverPort == INTERNET_INVALID_PORT_NUMBER ? INTERNET_DEFAULT_HTTP_PORT
-                                                                : serverPort;
+  connection->port = serverPort == INTERNET_INVALID_PORT_NUMBER ? INTERNET_DEFAULT_HTTP_PORT : serverPort;
   connection->user = fromWide(userName);
   connection->password = fromWide(password);
   connection->service = service;
@@ -539,8 +494,8 @@ HINTERNET InternetConnectW(HINTERNET internet, LPCWSTR serverName, INTERNET_PORT
 
 // ---------------------------------------------------------------- requests
 
-HINTERNET InternetOpenUrlW(HINTERNET internet, LPCWSTR url, LPCWSTR headers, DWORD headersLength,
-                           DWORD flags, DWORD_PTR context) {
+HINTERNET InternetOpenUrlW(HINTERNET internet, LPCWSTR url, LPCWSTR headers, DWORD headersLength, DWORD flags,
+                           DWORD_PTR context) {
   auto session = lookup(internet);
   if (!session) return failHandle(ERROR_INVALID_HANDLE);
   if (session->kind != HandleKind::Internet) return failHandle(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
@@ -624,8 +579,7 @@ BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD toRead, DWORD* read) 
   return TRUE;
 }
 
-BOOL HttpQueryInfoW(HINTERNET request, DWORD infoLevel, LPVOID buffer, DWORD* bufferLength,
-                    DWORD* index) {
+BOOL HttpQueryInfoW(HINTERNET request, DWORD infoLevel, LPVOID buffer, DWORD* bufferLength, DWORD* index) {
   auto object = lookup(request);
   if (!object) return fail(ERROR_INVALID_HANDLE);
   if (object->kind != HandleKind::Request) return fail(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
@@ -652,17 +606,15 @@ BOOL InternetSetOptionW(HINTERNET handle, DWORD option, LPVOID buffer, DWORD buf
     case INTERNET_OPTION_CONNECT_TIMEOUT:
     case INTERNET_OPTION_SEND_TIMEOUT:
     case INTERNET_OPTION_RECEIVE_TIMEOUT: {
-      if (buffer == nullptr || bufferLength < sizeof(DWORD))
-        return fail(ERROR_INTERNET_BAD_OPTION_LENGTH);
+      if (buffer == nullptr || bufferLength < sizeof(DWORD)) return fail(ERROR_INTERNET_BAD_OPTION_LENGTH);
       DWORD value = 0;
       std::memcpy(&value, buffer, sizeof value);
       std::lock_guard<std::mutex> guard(table().lock);
-      DWORD& target =
-          option == INTERNET_OPTION_CONNECT_TIMEOUT
-              ? (object ? object->connectTimeout : table().connectTimeout)
-              : option == INTERNET_OPTION_SEND_TIMEOUT
-                    ? (object ? object->sendTimeout : table().sendTimeout)
-                    : (object ? object->receiveTimeout : table().receiveTimeout);
+      DWORD& target = option == INTERNET_OPTION_CONNECT_TIMEOUT
+                          ? (object ? object->connectTimeout : table().connectTimeout)
+                      : option == INTERNET_OPTION_SEND_TIMEOUT
+                          ? (object ? object->sendTimeout : table().sendTimeout)
+                          : (object ? object->receiveTimeout : table().receiveTimeout);
       target = value;
       if (object && object->kind == HandleKind::Request && option == INTERNET_OPTION_RECEIVE_TIMEOUT)
         static_cast<RequestObject*>(object.get())->readTimeout = value;
@@ -680,17 +632,12 @@ BOOL InternetSetOptionW(HINTERNET handle, DWORD option, LPVOID buffer, DWORD buf
                                                   : object->proxyPassword) = value;
       return TRUE;
     }
-    case INTERNET_OPTION_PER_CONNECTION_OPTION:
-      return setPerConnectionOptions(buffer, bufferLength);
+    case INTERNET_OPTION_PER_CONNECTION_OPTION: return setPerConnectionOptions(buffer, bufferLength);
     case INTERNET_OPTION_REFRESH:
-    case INTERNET_OPTION_SETTINGS_CHANGED:
-      NotifyInternetSettingsChanged();
-      return TRUE;
+    case INTERNET_OPTION_SETTINGS_CHANGED: NotifyInternetSettingsChanged(); return TRUE;
     case INTERNET_OPTION_HANDLE_TYPE:
-    case INTERNET_OPTION_URL:
-      return fail(ERROR_INTERNET_OPTION_NOT_SETTABLE);
-    default:
-      return fail(ERROR_INTERNET_INVALID_OPTION);
+    case INTERNET_OPTION_URL: return fail(ERROR_INTERNET_OPTION_NOT_SETTABLE);
+    default: return fail(ERROR_INTERNET_INVALID_OPTION);
   }
 }
 
@@ -741,10 +688,8 @@ BOOL InternetQueryOptionW(HINTERNET handle, DWORD option, LPVOID buffer, DWORD* 
     case INTERNET_OPTION_HANDLE_TYPE:
       if (!object) return fail(ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
       return answerDword(handleType(*object), buffer, bufferLength);
-    case INTERNET_OPTION_PER_CONNECTION_OPTION:
-      return queryPerConnectionOptions(buffer, bufferLength);
-    default:
-      return fail(ERROR_INTERNET_INVALID_OPTION);
+    case INTERNET_OPTION_PER_CONNECTION_OPTION: return queryPerConnectionOptions(buffer, bufferLength);
+    default: return fail(ERROR_INTERNET_INVALID_OPTION);
   }
 }
 
@@ -778,39 +723,38 @@ void InitializeWinInet() {
   static std::once_flag curlReady;
   std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
   InitializeUrlCache();
-  RegisterStandInModule(
-      QStringLiteral("wininet.dll"),
-      {
-          {"InternetOpenW", StandInProc(&InternetOpenW)},
-          {"InternetConnectW", StandInProc(&InternetConnectW)},
-          {"InternetOpenUrlW", StandInProc(&InternetOpenUrlW)},
-          {"InternetReadFile", StandInProc(&InternetReadFile)},
-          {"HttpQueryInfoW", StandInProc(&HttpQueryInfoW)},
-          {"InternetCloseHandle", StandInProc(&InternetCloseHandle)},
-          {"InternetSetOptionW", StandInProc(&InternetSetOptionW)},
-          {"InternetQueryOptionW", StandInProc(&InternetQueryOptionW)},
-          {"InternetCrackUrlW", StandInProc(&InternetCrackUrlW)},
-          {"InternetGetConnectedState", StandInProc(&InternetGetConnectedState)},
-          {"CreateUrlCacheEntryW", StandInProc(&CreateUrlCacheEntryW)},
-          {"CommitUrlCacheEntryW", StandInProc(&CommitUrlCacheEntryW)},
-          {"GetUrlCacheEntryInfoW", StandInProc(&GetUrlCacheEntryInfoW)},
-          {"GetUrlCacheEntryInfoExW", StandInProc(&GetUrlCacheEntryInfoExW)},
-          {"DeleteUrlCacheEntryW", StandInProc(&DeleteUrlCacheEntryW)},
-          {"FindFirstUrlCacheEntryW", StandInProc(&FindFirstUrlCacheEntryW)},
-          {"FindNextUrlCacheEntryW", StandInProc(&FindNextUrlCacheEntryW)},
-          {"FindFirstUrlCacheEntryExW", StandInProc(&FindFirstUrlCacheEntryExW)},
-          {"FindNextUrlCacheEntryExW", StandInProc(&FindNextUrlCacheEntryExW)},
-          {"FindFirstUrlCacheEntryExA", StandInProc(&FindFirstUrlCacheEntryExA)},
-          {"FindNextUrlCacheEntryExA", StandInProc(&FindNextUrlCacheEntryExA)},
-          {"FindCloseUrlCache", StandInProc(&FindCloseUrlCache)},
-          {"CreateUrlCacheGroup", StandInProc(&CreateUrlCacheGroup)},
-          {"DeleteUrlCacheGroup", StandInProc(&DeleteUrlCacheGroup)},
-          {"SetUrlCacheEntryGroupW", StandInProc(&SetUrlCacheEntryGroupW)},
-          {"FindFirstUrlCacheGroup", StandInProc(&FindFirstUrlCacheGroup)},
-          {"FindNextUrlCacheGroup", StandInProc(&FindNextUrlCacheGroup)},
-          {"GetUrlCacheGroupAttributeA", StandInProc(&GetUrlCacheGroupAttributeA)},
-          {"SetUrlCacheGroupAttributeA", StandInProc(&SetUrlCacheGroupAttributeA)},
-      });
+  RegisterStandInModule(QStringLiteral("wininet.dll"),
+                        {
+                            {"InternetOpenW", StandInProc(&InternetOpenW)},
+                            {"InternetConnectW", StandInProc(&InternetConnectW)},
+                            {"InternetOpenUrlW", StandInProc(&InternetOpenUrlW)},
+                            {"InternetReadFile", StandInProc(&InternetReadFile)},
+                            {"HttpQueryInfoW", StandInProc(&HttpQueryInfoW)},
+                            {"InternetCloseHandle", StandInProc(&InternetCloseHandle)},
+                            {"InternetSetOptionW", StandInProc(&InternetSetOptionW)},
+                            {"InternetQueryOptionW", StandInProc(&InternetQueryOptionW)},
+                            {"InternetCrackUrlW", StandInProc(&InternetCrackUrlW)},
+                            {"InternetGetConnectedState", StandInProc(&InternetGetConnectedState)},
+                            {"CreateUrlCacheEntryW", StandInProc(&CreateUrlCacheEntryW)},
+                            {"CommitUrlCacheEntryW", StandInProc(&CommitUrlCacheEntryW)},
+                            {"GetUrlCacheEntryInfoW", StandInProc(&GetUrlCacheEntryInfoW)},
+                            {"GetUrlCacheEntryInfoExW", StandInProc(&GetUrlCacheEntryInfoExW)},
+                            {"DeleteUrlCacheEntryW", StandInProc(&DeleteUrlCacheEntryW)},
+                            {"FindFirstUrlCacheEntryW", StandInProc(&FindFirstUrlCacheEntryW)},
+                            {"FindNextUrlCacheEntryW", StandInProc(&FindNextUrlCacheEntryW)},
+                            {"FindFirstUrlCacheEntryExW", StandInProc(&FindFirstUrlCacheEntryExW)},
+                            {"FindNextUrlCacheEntryExW", StandInProc(&FindNextUrlCacheEntryExW)},
+                            {"FindFirstUrlCacheEntryExA", StandInProc(&FindFirstUrlCacheEntryExA)},
+                            {"FindNextUrlCacheEntryExA", StandInProc(&FindNextUrlCacheEntryExA)},
+                            {"FindCloseUrlCache", StandInProc(&FindCloseUrlCache)},
+                            {"CreateUrlCacheGroup", StandInProc(&CreateUrlCacheGroup)},
+                            {"DeleteUrlCacheGroup", StandInProc(&DeleteUrlCacheGroup)},
+                            {"SetUrlCacheEntryGroupW", StandInProc(&SetUrlCacheEntryGroupW)},
+                            {"FindFirstUrlCacheGroup", StandInProc(&FindFirstUrlCacheGroup)},
+                            {"FindNextUrlCacheGroup", StandInProc(&FindNextUrlCacheGroup)},
+                            {"GetUrlCacheGroupAttributeA", StandInProc(&GetUrlCacheGroupAttributeA)},
+                            {"SetUrlCacheGroupAttributeA", StandInProc(&SetUrlCacheGroupAttributeA)},
+                        });
 }
 
 void FinalizeWinInet() {

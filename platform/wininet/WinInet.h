@@ -119,7 +119,7 @@ struct INTERNET_PER_CONN_OPTION_LISTW {
   DWORD dwSize;
   LPWSTR pszConnection;  // null: the default connection
   DWORD dwOptionCount;
-  DWORD dwOptionError;   // index of the option that failed
+  DWORD dwOptionError;  // index of the option that failed
   INTERNET_PER_CONN_OPTIONW* pOptions;
 };
 using INTERNET_PER_CONN_OPTION_LIST = INTERNET_PER_CONN_OPTION_LISTW;
@@ -193,24 +193,21 @@ void FinalizeWinInet();
 // process-wide settings, DIRECT never uses a proxy, PROXY uses `proxy` and
 // `proxyBypass` of this call. Asynchronous mode is not offered: requests run
 // on the calling thread whatever the flags say.
-HINTERNET InternetOpenW(LPCWSTR agent, DWORD accessType, LPCWSTR proxy, LPCWSTR proxyBypass,
-                        DWORD flags);
+HINTERNET InternetOpenW(LPCWSTR agent, DWORD accessType, LPCWSTR proxy, LPCWSTR proxyBypass, DWORD flags);
 // A connection handle under a session; no network traffic happens here.
-HINTERNET InternetConnectW(HINTERNET internet, LPCWSTR serverName, INTERNET_PORT serverPort,
-                           LPCWSTR userName, LPCWSTR password, DWORD service, DWORD flags,
-                           DWORD_PTR context);
+HINTERNET InternetConnectW(HINTERNET internet, LPCWSTR serverName, INTERNET_PORT serverPort, LPCWSTR userName,
+                           LPCWSTR password, DWORD service, DWORD flags, DWORD_PTR context);
 // A GET request for an http or https address under a session. It returns once
 // the response head has arrived (HttpQueryInfoW answers at once); the body is
 // read with InternetReadFile. `headers` are CR LF separated lines
 // (length -1: null-terminated).
-HINTERNET InternetOpenUrlW(HINTERNET internet, LPCWSTR url, LPCWSTR headers, DWORD headersLength,
-                           DWORD flags, DWORD_PTR context);
+HINTERNET InternetOpenUrlW(HINTERNET internet, LPCWSTR url, LPCWSTR headers, DWORD headersLength, DWORD flags,
+                           DWORD_PTR context);
 // Reads up to `toRead` bytes, waiting until that many arrived or the body
 // ended; 0 bytes read with TRUE is the end. A body cut short by the server
 // answers what arrived, then FALSE with ERROR_INTERNET_CONNECTION_ABORTED.
 BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD toRead, DWORD* read);
-BOOL HttpQueryInfoW(HINTERNET request, DWORD infoLevel, LPVOID buffer, DWORD* bufferLength,
-                    DWORD* index);
+BOOL HttpQueryInfoW(HINTERNET request, DWORD infoLevel, LPVOID buffer, DWORD* bufferLength, DWORD* index);
 // Closes a handle and every handle under it. A request running on another
 // thread ends with ERROR_INTERNET_OPERATION_CANCELLED.
 BOOL InternetCloseHandle(HINTERNET handle);

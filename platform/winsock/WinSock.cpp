@@ -25,9 +25,7 @@ bool started() {
   return false;
 }
 
-void copyText(char* target, std::size_t size, const char* text) {
-  std::snprintf(target, size, "%s", text);
-}
+void copyText(char* target, std::size_t size, const char* text) { std::snprintf(target, size, "%s", text); }
 
 // The storage behind the entry gethostbyname answers on this thread.
 struct HostEntryStore {
@@ -54,8 +52,8 @@ int WSAStartup(WORD versionRequested, LPWSADATA data) {
     data->wVersion = kHighestVersion;
     return WSAVERNOTSUPPORTED;
   }
-  const bool aboveHighest = LOBYTE(versionRequested) > 2 ||
-                            (LOBYTE(versionRequested) == 2 && HIBYTE(versionRequested) > 2);
+  const bool aboveHighest =
+      LOBYTE(versionRequested) > 2 || (LOBYTE(versionRequested) == 2 && HIBYTE(versionRequested) > 2);
   data->wVersion = aboveHighest ? kHighestVersion : versionRequested;
   ++startups;
   return 0;
@@ -95,20 +93,11 @@ hostent* gethostbyname(const char* name) {
   QByteArray canonical;
   std::vector<std::uint32_t> addresses;
   switch (winsockdetail::ResolveIPv4(QByteArray(name), canonical, addresses)) {
-    case ResolveResult::Found:
-      break;
-    case ResolveResult::NotFound:
-      lastError = WSAHOST_NOT_FOUND;
-      return nullptr;
-    case ResolveResult::TryAgain:
-      lastError = WSATRY_AGAIN;
-      return nullptr;
-    case ResolveResult::NoRecovery:
-      lastError = WSANO_RECOVERY;
-      return nullptr;
-    case ResolveResult::NoData:
-      lastError = WSANO_DATA;
-      return nullptr;
+    case ResolveResult::Found: break;
+    case ResolveResult::NotFound: lastError = WSAHOST_NOT_FOUND; return nullptr;
+    case ResolveResult::TryAgain: lastError = WSATRY_AGAIN; return nullptr;
+    case ResolveResult::NoRecovery: lastError = WSANO_RECOVERY; return nullptr;
+    case ResolveResult::NoData: lastError = WSANO_DATA; return nullptr;
   }
   s.name = canonical;
   s.addresses = std::move(addresses);

@@ -31,7 +31,9 @@ namespace {
 
 constexpr DWORD kBack = 2282, kViewSource = 2139, kEncoding = 2292, kSelectAll = 31;
 
-WebBrowserObject* objectOf(TEmbeddedWB* b) { return WebBrowserObject::FromUnknown(b->DefaultInterface().Get()); }
+WebBrowserObject* objectOf(TEmbeddedWB* b) {
+  return WebBrowserObject::FromUnknown(b->DefaultInterface().Get());
+}
 
 // Runs `step` on the next popup menu that opens (looked for from the event
 // loop the menu runs).
@@ -81,7 +83,9 @@ std::vector<UINT> commandsOf(HMENU menu) {
   return ids;
 }
 
-bool contains(const std::vector<UINT>& ids, UINT id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
+bool contains(const std::vector<UINT>& ids, UINT id) {
+  return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
 
 // The sub-menu of the item with command `id` (null when it has none).
 HMENU subMenuOf(HMENU menu, UINT id) {
@@ -105,15 +109,16 @@ class ContextMenuTest : public BrowserFixture {
   // A page with a picture at the top left, a link at the top right and
   // text below; waits until the engine's surface exists.
   void showMenuPage() {
-    ASSERT_TRUE(show(QUrl::fromLocalFile(pagePath(
-                         "menus.html",
-                         "<html><head><title>menus</title></head><body style='margin:0'>"
-                         "<img src='red.png' width=100 height=100 style='position:absolute;left:0;top:0'>"
-                         "<a id=link href='second.html' style='position:absolute;left:200px;top:0;"
-                         "display:block;width:150px;height:60px;font-size:40px'>link</a>"
-                         "<p style='position:absolute;left:0;top:150px'>Some words to select</p>"
-                         "</body></html>"))
-                         .toString()));
+    ASSERT_TRUE(
+        show(QUrl::fromLocalFile(
+                 pagePath("menus.html",
+                          "<html><head><title>menus</title></head><body style='margin:0'>"
+                          "<img src='red.png' width=100 height=100 style='position:absolute;left:0;top:0'>"
+                          "<a id=link href='second.html' style='position:absolute;left:200px;top:0;"
+                          "display:block;width:150px;height:60px;font-size:40px'>link</a>"
+                          "<p style='position:absolute;left:0;top:150px'>Some words to select</p>"
+                          "</body></html>"))
+                 .toString()));
     ASSERT_TRUE(testsupport::waitFor([&] { return surface() != nullptr; }));
   }
   QWidget* surface() { return objectOf(wb)->View()->focusProxy(); }
@@ -315,7 +320,8 @@ TEST_F(ContextMenuTest, PropertiesAndSourceOfWhatWasClicked) {
 
 TEST_F(ContextMenuTest, EncodingMenuReloadsThePageInTheChosenEncoding) {
   // UTF-8 bytes in a page that names no encoding.
-  ASSERT_TRUE(show(QUrl::fromLocalFile(pagePath("plain.html", "<html><body>caf\xc3\xa9</body></html>")).toString()));
+  ASSERT_TRUE(
+      show(QUrl::fromLocalFile(pagePath("plain.html", "<html><body>caf\xc3\xa9</body></html>")).toString()));
   ASSERT_TRUE(testsupport::waitFor([&] { return surface() != nullptr; }));
   wb->OnFilterPopupMenu = [](TObject*, DWORD, HMENU, IDispatch*) {};
   bool chosen = false;
@@ -326,10 +332,12 @@ TEST_F(ContextMenuTest, EncodingMenuReloadsThePageInTheChosenEncoding) {
       closeMenu(menu);
       return;
     }
-    whenMenuOpens([&](QMenu* sub) {
-      chosen = true;
-      choose(sub, "Unicode (UTF-8)");
-    }, menu);
+    whenMenuOpens(
+        [&](QMenu* sub) {
+          chosen = true;
+          choose(sub, "Unicode (UTF-8)");
+        },
+        menu);
     menu->setActiveAction(encoding);
     QTest::keyClick(menu, Qt::Key_Right);
   });
@@ -391,9 +399,10 @@ TEST_F(ContextMenuTest, ScriptErrorsOfAPageReachOnScriptErrorWithTheirFields) {
   wb->OnCommandExec = [&](TObject*, const GUID*, DWORD cmd, DWORD, const VARIANT*, VARIANT*, HRESULT&) {
     commands += cmd == OLECMDID_SHOWSCRIPTERROR;
   };
-  const QString url = QUrl::fromLocalFile(pagePath("faulty.html",
-                                                   "<html><body><script>\nnoSuchFunction();\n</script></body></html>"))
-                          .toString();
+  const QString url =
+      QUrl::fromLocalFile(
+          pagePath("faulty.html", "<html><body><script>\nnoSuchFunction();\n</script></body></html>"))
+          .toString();
   ASSERT_TRUE(show(url));
   ASSERT_TRUE(testsupport::waitFor([&] { return !errors.empty(); }));
   EXPECT_TRUE(errors[0].message.contains("noSuchFunction")) << errors[0].message.toStdString();
@@ -492,25 +501,52 @@ class ErrorDocument : public ComObject<IHTMLDocument2> {
   NOT_HERE(GetTypeInfo(UINT, LCID, ITypeInfo**))
   NOT_HERE(GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*))
   NOT_HERE(Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*))
-  NOT_HERE(get_Script(IDispatch**)) NOT_HERE(get_all(IHTMLElementCollection**))
-  NOT_HERE(get_body(IHTMLElement**)) NOT_HERE(get_activeElement(IHTMLElement**))
-  NOT_HERE(get_images(IHTMLElementCollection**)) NOT_HERE(get_links(IHTMLElementCollection**))
-  NOT_HERE(get_forms(IHTMLElementCollection**)) NOT_HERE(get_anchors(IHTMLElementCollection**))
-  NOT_HERE(put_title(BSTR)) NOT_HERE(get_title(BSTR*)) NOT_HERE(get_scripts(IHTMLElementCollection**))
-  NOT_HERE(put_designMode(BSTR)) NOT_HERE(get_designMode(BSTR*))
-  NOT_HERE(get_selection(IHTMLSelectionObject**)) NOT_HERE(get_readyState(BSTR*))
-  NOT_HERE(get_frames(IHTMLFramesCollection2**)) NOT_HERE(get_referrer(BSTR*))
-  NOT_HERE(get_location(IHTMLLocation**)) NOT_HERE(get_lastModified(BSTR*)) NOT_HERE(put_URL(BSTR))
-  NOT_HERE(get_URL(BSTR*)) NOT_HERE(put_domain(BSTR)) NOT_HERE(get_domain(BSTR*)) NOT_HERE(put_cookie(BSTR))
-  NOT_HERE(get_cookie(BSTR*)) NOT_HERE(put_charset(BSTR)) NOT_HERE(get_charset(BSTR*))
-  NOT_HERE(put_defaultCharset(BSTR)) NOT_HERE(get_defaultCharset(BSTR*)) NOT_HERE(get_mimeType(BSTR*))
-  NOT_HERE(get_fileSize(BSTR*)) NOT_HERE(get_fileCreatedDate(BSTR*)) NOT_HERE(get_fileModifiedDate(BSTR*))
-  NOT_HERE(get_fileUpdatedDate(BSTR*)) NOT_HERE(get_security(BSTR*)) NOT_HERE(get_protocol(BSTR*))
-  NOT_HERE(get_nameProp(BSTR*)) NOT_HERE(close()) NOT_HERE(clear())
-  NOT_HERE(queryCommandSupported(BSTR, VARIANT_BOOL*)) NOT_HERE(queryCommandEnabled(BSTR, VARIANT_BOOL*))
-  NOT_HERE(queryCommandState(BSTR, VARIANT_BOOL*)) NOT_HERE(queryCommandValue(BSTR, VARIANT*))
+  NOT_HERE(get_Script(IDispatch**))
+  NOT_HERE(get_all(IHTMLElementCollection**))
+  NOT_HERE(get_body(IHTMLElement**))
+  NOT_HERE(get_activeElement(IHTMLElement**))
+  NOT_HERE(get_images(IHTMLElementCollection**))
+  NOT_HERE(get_links(IHTMLElementCollection**))
+  NOT_HERE(get_forms(IHTMLElementCollection**))
+  NOT_HERE(get_anchors(IHTMLElementCollection**))
+  NOT_HERE(put_title(BSTR))
+  NOT_HERE(get_title(BSTR*))
+  NOT_HERE(get_scripts(IHTMLElementCollection**))
+  NOT_HERE(put_designMode(BSTR))
+  NOT_HERE(get_designMode(BSTR*))
+  NOT_HERE(get_selection(IHTMLSelectionObject**))
+  NOT_HERE(get_readyState(BSTR*))
+  NOT_HERE(get_frames(IHTMLFramesCollection2**))
+  NOT_HERE(get_referrer(BSTR*))
+  NOT_HERE(get_location(IHTMLLocation**))
+  NOT_HERE(get_lastModified(BSTR*))
+  NOT_HERE(put_URL(BSTR))
+  NOT_HERE(get_URL(BSTR*))
+  NOT_HERE(put_domain(BSTR))
+  NOT_HERE(get_domain(BSTR*))
+  NOT_HERE(put_cookie(BSTR))
+  NOT_HERE(get_cookie(BSTR*))
+  NOT_HERE(put_charset(BSTR))
+  NOT_HERE(get_charset(BSTR*))
+  NOT_HERE(put_defaultCharset(BSTR))
+  NOT_HERE(get_defaultCharset(BSTR*))
+  NOT_HERE(get_mimeType(BSTR*))
+  NOT_HERE(get_fileSize(BSTR*))
+  NOT_HERE(get_fileCreatedDate(BSTR*))
+  NOT_HERE(get_fileModifiedDate(BSTR*))
+  NOT_HERE(get_fileUpdatedDate(BSTR*))
+  NOT_HERE(get_security(BSTR*))
+  NOT_HERE(get_protocol(BSTR*))
+  NOT_HERE(get_nameProp(BSTR*))
+  NOT_HERE(close())
+  NOT_HERE(clear())
+  NOT_HERE(queryCommandSupported(BSTR, VARIANT_BOOL*))
+  NOT_HERE(queryCommandEnabled(BSTR, VARIANT_BOOL*))
+  NOT_HERE(queryCommandState(BSTR, VARIANT_BOOL*))
+  NOT_HERE(queryCommandValue(BSTR, VARIANT*))
   NOT_HERE(execCommand(BSTR, VARIANT_BOOL, VARIANT, VARIANT_BOOL*))
-  NOT_HERE(createElement(BSTR, IHTMLElement**)) NOT_HERE(elementFromPoint(LONG, LONG, IHTMLElement**))
+  NOT_HERE(createElement(BSTR, IHTMLElement**))
+  NOT_HERE(elementFromPoint(LONG, LONG, IHTMLElement**))
   NOT_HERE(toString(BSTR*))
 
  private:
@@ -611,8 +647,14 @@ TEST_F(ContextMenuTest, DropHandlingTypeDecidesWhoTakesDrops) {
   class Counter : public ComObject<IDropTarget> {
    public:
     int drops = 0;
-    HRESULT DragEnter(IDataObject*, DWORD, POINTL, DWORD* e) override { *e = DROPEFFECT_MOVE; return S_OK; }
-    HRESULT DragOver(DWORD, POINTL, DWORD* e) override { *e = DROPEFFECT_MOVE; return S_OK; }
+    HRESULT DragEnter(IDataObject*, DWORD, POINTL, DWORD* e) override {
+      *e = DROPEFFECT_MOVE;
+      return S_OK;
+    }
+    HRESULT DragOver(DWORD, POINTL, DWORD* e) override {
+      *e = DROPEFFECT_MOVE;
+      return S_OK;
+    }
     HRESULT DragLeave() override { return S_OK; }
     HRESULT Drop(IDataObject*, DWORD, POINTL, DWORD* e) override {
       ++drops;

@@ -103,9 +103,8 @@ TEST_F(DialogInterceptionTest, TheEnginesDialogsAreReportedClosedAndDisposedOf) 
   wb->SetScriptErrorAction(EwbCore::eaAskUser);  // the host leaves the question to the browser
   ASSERT_TRUE(QTest::qWaitForWindowActive(form->Widget()));
   page()->runJavaScript("setTimeout(function() { missing(); }, 0);");
-  EXPECT_TRUE(testsupport::waitFor([this] {
-    return !WebBrowserObject::FromUnknown(wb->DefaultInterface().Get())->ContinueScripts();
-  }));
+  EXPECT_TRUE(testsupport::waitFor(
+      [this] { return !WebBrowserObject::FromUnknown(wb->DefaultInterface().Get())->ContinueScripts(); }));
   EXPECT_FALSE(closerActed);
 }
 
@@ -127,7 +126,8 @@ TEST_F(DialogInterceptionTest, CaptionsIconsAndErrorBoxesOfInterceptedDialogs) {
       {"#32770", "Microsoft Internet Explorer", "", true, ""},
       {"#32770", "microsoft internet explorer", "N", true, "microsoft internet explorer"},
       {"#32770", "Microsoft Internet Explorer", "N", false, "Microsoft Internet Explorer"},
-      {"Internet Explorer_TridentDlgFrame", "Internet Explorer Web Page Dialog", "N", true, "N Web Page Dialog"},
+      {"Internet Explorer_TridentDlgFrame", "Internet Explorer Web Page Dialog", "N", true,
+       "N Web Page Dialog"},
       {"TForm", "Microsoft Internet Explorer", "N", true, "Microsoft Internet Explorer"},  // not a dialog
   };
   int reports = 0;

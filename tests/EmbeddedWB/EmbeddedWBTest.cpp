@@ -19,7 +19,9 @@ using namespace ewbtest;
 
 namespace {
 
-WebBrowserObject* objectOf(TEmbeddedWB* b) { return WebBrowserObject::FromUnknown(b->DefaultInterface().Get()); }
+WebBrowserObject* objectOf(TEmbeddedWB* b) {
+  return WebBrowserObject::FromUnknown(b->DefaultInterface().Get());
+}
 
 QString fileUrl(const QString& path) { return QUrl::fromLocalFile(path).toString(); }
 
@@ -28,9 +30,8 @@ struct NavigationLog {
   std::vector<QString> urls;
   void attach(TEmbeddedWB* b) {
     b->OnBeforeNavigate2 = [this](TObject*, IDispatch*, const OleVariant& url, const OleVariant&,
-                                  const OleVariant&, const OleVariant&, const OleVariant&, bool&) {
-      urls.push_back(VarToStr(url));
-    };
+                                  const OleVariant&, const OleVariant&, const OleVariant&,
+                                  bool&) { urls.push_back(VarToStr(url)); };
   }
 };
 
@@ -90,16 +91,22 @@ TEST_F(EmbeddedWBTest, GoAboutBlankWaitsForTheEmptyPage) {
 TEST_F(EmbeddedWBTest, OneNavigationRaisesItsEventsInOrder) {
   std::vector<std::string> events;
   wb->OnBeforeNavigate2 = [&](TObject*, IDispatch*, const OleVariant&, const OleVariant&, const OleVariant&,
-                              const OleVariant&, const OleVariant&, bool&) { events.push_back("BeforeNavigate2"); };
+                              const OleVariant&, const OleVariant&,
+                              bool&) { events.push_back("BeforeNavigate2"); };
   wb->OnDownloadBegin = [&](TObject*) { events.push_back("DownloadBegin"); };
-  wb->OnNavigateComplete2 = [&](TObject*, IDispatch*, const OleVariant&) { events.push_back("NavigateComplete2"); };
+  wb->OnNavigateComplete2 = [&](TObject*, IDispatch*, const OleVariant&) {
+    events.push_back("NavigateComplete2");
+  };
   wb->OnTitleChange = [&](TObject*, const String& title) {
     if (title == "ordered") events.push_back("TitleChange");
   };
-  wb->OnDocumentComplete = [&](TObject*, IDispatch*, const OleVariant&) { events.push_back("DocumentComplete"); };
+  wb->OnDocumentComplete = [&](TObject*, IDispatch*, const OleVariant&) {
+    events.push_back("DocumentComplete");
+  };
   wb->OnDownloadComplete = [&](TObject*) { events.push_back("DownloadComplete"); };
 
-  const QString path = pagePath("order.html", "<html><head><title>ordered</title></head><body>o</body></html>");
+  const QString path =
+      pagePath("order.html", "<html><head><title>ordered</title></head><body>o</body></html>");
   ASSERT_TRUE(wb->Go(path, 10000));
   // The wait ends with the document complete.
   ASSERT_NE(std::find(events.begin(), events.end(), "DocumentComplete"), events.end());
@@ -379,8 +386,9 @@ TEST_F(EmbeddedWBTest, ARealClickOnThePageRaisesOnClick) {
   EXPECT_EQ(clicks[1].button, mbRight);
   // The page still gets its clicks.
   QVariant v;
-  ASSERT_TRUE(RunPageScript(objectOf(wb)->Page(),
-                            "window.clicked = 0; document.addEventListener('mousedown', () => ++window.clicked); 1"));
+  ASSERT_TRUE(
+      RunPageScript(objectOf(wb)->Page(),
+                    "window.clicked = 0; document.addEventListener('mousedown', () => ++window.clicked); 1"));
   // A busy machine may hand the first presses to the page before its
   // renderer takes input: press until the page has seen one.
   size_t presses = 0;
@@ -389,7 +397,8 @@ TEST_F(EmbeddedWBTest, ARealClickOnThePageRaisesOnClick) {
         QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(30, 40));
         ++presses;
         return testsupport::waitFor(
-            [&] { return RunPageScript(objectOf(wb)->Page(), "window.clicked", &v) && v.toInt() >= 1; }, 1000);
+            [&] { return RunPageScript(objectOf(wb)->Page(), "window.clicked", &v) && v.toInt() >= 1; },
+            1000);
       },
       15000));
   EXPECT_EQ(clicks.size(), 2u + presses);
@@ -402,7 +411,9 @@ TEST_F(EmbeddedWBTest, StopLeavesTheBrowserIdleAndTheNextPageLoadsAsUsual) {
   std::vector<QString> documents;
   wb->OnDownloadBegin = [&](TObject*) { ++begins; };
   wb->OnDownloadComplete = [&](TObject*) { ++completes; };
-  wb->OnDocumentComplete = [&](TObject*, IDispatch*, const OleVariant& url) { documents.push_back(VarToStr(url)); };
+  wb->OnDocumentComplete = [&](TObject*, IDispatch*, const OleVariant& url) {
+    documents.push_back(VarToStr(url));
+  };
   wb->Navigate(server.url("/slow"));
   ASSERT_TRUE(testsupport::waitFor([&] { return begins == 1; }, 10000));
   wb->Stop();
@@ -448,7 +459,7 @@ TEST_F(EmbeddedWBTest, TheHostTakesBrowserKeysBeforeTheBrowser) {
   QTest::keyClick(surface, Qt::Key_F5);
   QTest::keyClick(surface, Qt::Key_F5, Qt::ControlModifier);
   QTest::qWait(200);
-  EXPECT_EQ(wb->LocationURL(), second);  // the host took Alt+Left
+  EXPECT_EQ(wb->LocationURL(), second);                    // the host took Alt+Left
   EXPECT_EQ(refreshes, (std::vector<DWORD>{6041, 6042}));  // each told to the host, which cancelled it
   EXPECT_FALSE(wb->Busy());
 
@@ -552,7 +563,8 @@ TEST_F(EmbeddedWBTest, ProtocolInterfacesDoNoWork) {
   ASSERT_EQ(wb->QueryInterface(IID_IInternetProtocol, &protocol), S_OK);
   ComPtr<ProtocolSink> sink = MakeCom<ProtocolSink>();
   const long blocks = CoTaskMemLiveBlocks();
-  EXPECT_EQ(protocol->Start(u"http://a.test/", sink.Get(), nullptr, 0, 0), INET_E_USE_DEFAULT_PROTOCOLHANDLER);
+  EXPECT_EQ(protocol->Start(u"http://a.test/", sink.Get(), nullptr, 0, 0),
+            INET_E_USE_DEFAULT_PROTOCOLHANDLER);
   EXPECT_EQ(sink->transactions, std::vector<String>{"http://a.test/"});
   EXPECT_EQ(CoTaskMemLiveBlocks(), blocks);
   EXPECT_EQ(protocol->Start(u"http://b.test/", nullptr, nullptr, 0, 0), INET_E_USE_DEFAULT_PROTOCOLHANDLER);
@@ -576,8 +588,8 @@ class TBrowserForm : public TForm {
   TEmbeddedWB* WB = nullptr;
   std::vector<QString> completed;
   void WBDocumentComplete(TObject*, IDispatch*, const OleVariant& url) { completed.push_back(VarToStr(url)); }
-  void WBFileDownload(TObject*, IMoniker*, IBindCtx*, DWORD, LONG, BINDINFO*, const String&, const String&, UINT,
-                      HRESULT& rezult) {
+  void WBFileDownload(TObject*, IMoniker*, IBindCtx*, DWORD, LONG, BINDINFO*, const String&, const String&,
+                      UINT, HRESULT& rezult) {
     rezult = S_OK;
   }
   void WBBusyWait(TEmbeddedWB*, Cardinal, Cardinal&, bool& cancel) { cancel = true; }
@@ -623,7 +635,8 @@ TEST_F(EmbeddedWBTest, FormResourcesSetOptionsAndBindEvents) {
   ReadComponentRes(QString::fromLatin1(kBrowserForm), f);
   ASSERT_TRUE(f->WB);
   TEmbeddedWB* b = f->WB;
-  EXPECT_EQ(b->DownloadOptions(), EwbCore::TDownloadControlOptions({EwbCore::DownloadImages, EwbCore::DontExecuteScripts}));
+  EXPECT_EQ(b->DownloadOptions(),
+            EwbCore::TDownloadControlOptions({EwbCore::DownloadImages, EwbCore::DontExecuteScripts}));
   EXPECT_EQ(b->UserInterfaceOptions(), EwbCore::TUserInterfaceOptions({EwbCore::EnableThemes}));
   EXPECT_EQ(objectOf(b)->DownloadControl(), 0x90u);
   EXPECT_EQ(b->DisableCtrlShortcuts(), "NP");
@@ -637,14 +650,16 @@ TEST_F(EmbeddedWBTest, FormResourcesSetOptionsAndBindEvents) {
   EXPECT_TRUE(b->RegisterAsBrowser());
   OleVariant agent;
   DISPPARAMS none = {nullptr, nullptr, 0, 0};
-  ASSERT_EQ(b->Invoke(DISPID_AMBIENT_USERAGENT, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &agent, nullptr, nullptr),
-            S_OK);
+  ASSERT_EQ(
+      b->Invoke(DISPID_AMBIENT_USERAGENT, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &agent, nullptr, nullptr),
+      S_OK);
   EXPECT_EQ(VarToStr(agent), "FromForm/1\r\n");
 
   // The core's OnFileDownload took the wrapper's name.
   void* p = nullptr;
   ASSERT_EQ(b->QueryService(SID_SDownloadManager, IID_IDownloadManager, &p), S_OK);
-  EXPECT_EQ(static_cast<IDownloadManager*>(p)->Download(nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr, 0), S_OK);
+  EXPECT_EQ(static_cast<IDownloadManager*>(p)->Download(nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr, 0),
+            S_OK);
   static_cast<IUnknown*>(p)->Release();
 
   const QString path = pagePath("resource.html", "<html><body>resource</body></html>");

@@ -15,7 +15,9 @@ using namespace EwbCore;
 
 namespace {
 
-WebBrowserObject* objectOf(TEmbeddedWB* b) { return WebBrowserObject::FromUnknown(b->DefaultInterface().Get()); }
+WebBrowserObject* objectOf(TEmbeddedWB* b) {
+  return WebBrowserObject::FromUnknown(b->DefaultInterface().Get());
+}
 
 // Asks the control's ambient dispatch for a property.
 HRESULT ambientGet(TEmbeddedWB* b, DISPID id, OleVariant& value) {
@@ -60,7 +62,8 @@ TEST(EwbCoreOptions, MemberNamesAreThoseFormsStore) {
   EXPECT_EQ(TUserInterfaceOptions({EmableImeLocalLanguages}).ToString(), "[EmableImeLocalLanguages]");
   EXPECT_EQ(TUserInterfaceOptions({DisablesAutoNameSpaceCorrection}).ToString(),
             "[DisablesAutoNameSpaceCorrection]");
-  EXPECT_EQ(TDownloadControlOptions({DownloadImages, WorkOffline}).ToString(), "[DownloadImages, WorkOffline]");
+  EXPECT_EQ(TDownloadControlOptions({DownloadImages, WorkOffline}).ToString(),
+            "[DownloadImages, WorkOffline]");
   EXPECT_EQ(TIEPopupMenus({rcmAll}).ToString(), "[rcmAll]");
 }
 
@@ -153,16 +156,18 @@ TEST_F(EwbCoreTest, ExceptionsBecomeExceptionInfo) {
                     HRESULT&) { throw EConvertError(QStringLiteral("no such value"), 42); };
   OleVariant value;
   DISPPARAMS none = {nullptr, nullptr, 0, 0};
-  EXPECT_EQ(wb->Invoke(DISPID_AMBIENT_SILENT, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &value, &info, nullptr),
-            DISP_E_EXCEPTION);
+  EXPECT_EQ(
+      wb->Invoke(DISPID_AMBIENT_SILENT, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &value, &info, nullptr),
+      DISP_E_EXCEPTION);
   EXPECT_EQ(info.wCode, 9999);
   EXPECT_EQ(BSTRToString(info.bstrSource), "EConvertError");
   EXPECT_EQ(BSTRToString(info.bstrDescription), "no such value");
   EXPECT_EQ(info.dwHelpContext, 42u);
   ClearExcepInfo(&info);
   // Without an exception record the answer is the same.
-  EXPECT_EQ(wb->Invoke(DISPID_AMBIENT_SILENT, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr),
-            DISP_E_EXCEPTION);
+  EXPECT_EQ(
+      wb->Invoke(DISPID_AMBIENT_SILENT, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr),
+      DISP_E_EXCEPTION);
 }
 
 TEST_F(EwbCoreTest, UnansweredQuestionsGoToOnInvoke) {
@@ -291,7 +296,8 @@ TEST_F(EwbCoreTest, ServicesTheControlOffers) {
 
 TEST_F(EwbCoreTest, CommandsFromTheBrowser) {
   int commandExecs = 0;
-  wb->OnCommandExec = [&](TObject*, const GUID*, DWORD cmd, DWORD, const VARIANT*, VARIANT*, HRESULT& rezult) {
+  wb->OnCommandExec = [&](TObject*, const GUID*, DWORD cmd, DWORD, const VARIANT*, VARIANT*,
+                          HRESULT& rezult) {
     ++commandExecs;
     EXPECT_EQ(rezult, OLECMDERR_E_NOTSUPPORTED);
     if (cmd == 77) rezult = S_OK;
@@ -376,14 +382,16 @@ TEST_F(EwbCoreTest, DocumentHostDefaultsAndEvents) {
   // Message boxes: the browser's own without a handler.
   String text = QStringLiteral("hello");
   LRESULT answer = 0;
-  EXPECT_EQ(wb->ShowMessage(nullptr, reinterpret_cast<LPOLESTR>(text.data()), nullptr, 0, nullptr, 0, &answer),
-            S_FALSE);
+  EXPECT_EQ(
+      wb->ShowMessage(nullptr, reinterpret_cast<LPOLESTR>(text.data()), nullptr, 0, nullptr, 0, &answer),
+      S_FALSE);
   wb->OnShowMessage = [](TObject*, HWND, LPOLESTR t, LPOLESTR, DWORD, LPOLESTR, DWORD, LRESULT& result) {
     result = OleStrToString(t).size();
     return S_OK;
   };
-  EXPECT_EQ(wb->ShowMessage(nullptr, reinterpret_cast<LPOLESTR>(text.data()), nullptr, 0, nullptr, 0, &answer),
-            S_OK);
+  EXPECT_EQ(
+      wb->ShowMessage(nullptr, reinterpret_cast<LPOLESTR>(text.data()), nullptr, 0, nullptr, 0, &answer),
+      S_OK);
   EXPECT_EQ(answer, 5);
 
   // Help: a file given by the browser is the browser's to show.
@@ -469,7 +477,8 @@ TEST_F(EwbCoreTest, ChildWindowsByClass) {
 }
 
 TEST_F(EwbCoreTest, WindowParkingKeepsThePage) {
-  const QString url = QUrl::fromLocalFile(pagePath("parked.html", "<html><body>parked</body></html>")).toString();
+  const QString url =
+      QUrl::fromLocalFile(pagePath("parked.html", "<html><body>parked</body></html>")).toString();
   ASSERT_TRUE(show(url));
   HWND window = wb->Handle();
   HWND docView = wb->FindChildWindowByClass("Shell DocObject View");
@@ -527,7 +536,8 @@ TEST_F(EwbCoreTest, ZoomIsClampedIntoTheDocumentsRange) {
 }
 
 TEST_F(EwbCoreTest, FocusGoesToTheDocument) {
-  ASSERT_TRUE(show(QUrl::fromLocalFile(pagePath("focus.html", "<html><body>focus</body></html>")).toString()));
+  ASSERT_TRUE(
+      show(QUrl::fromLocalFile(pagePath("focus.html", "<html><body>focus</body></html>")).toString()));
   wb->SetFocusToDoc();
   EXPECT_EQ(form->ActiveControl(), wb);
 }

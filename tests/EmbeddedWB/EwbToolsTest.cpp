@@ -98,8 +98,10 @@ TEST_F(SettingsStoresTest, FormSizeHoldsTheMainFormsBoundsAndStateAsIntegers) {
   TRegistry reg;
   reg.RootKey = HKEY_LOCAL_MACHINE;
   ASSERT_TRUE(reg.OpenKey(programKey + "\\FormSize", false));
-  const std::map<QString, int> expected = {{"Top", main->Top()},       {"Left", main->Left()},
-                                           {"Width", main->Width()},   {"Height", main->Height()},
+  const std::map<QString, int> expected = {{"Top", main->Top()},
+                                           {"Left", main->Left()},
+                                           {"Width", main->Width()},
+                                           {"Height", main->Height()},
                                            {"WindowState", 2}};
   for (const auto& [name, value] : expected) {
     EXPECT_EQ(reg.GetDataType(name), rdInteger) << name.toStdString();
@@ -248,7 +250,8 @@ class ProxyTest : public ::testing::Test {
   // only the path.
   std::vector<std::string> lines() const {
     std::vector<std::string> result;
-    for (const HttpRequest& r : server.requests()) result.push_back(r.method + " " + r.target + " " + r.version);
+    for (const HttpRequest& r : server.requests())
+      result.push_back(r.method + " " + r.target + " " + r.version);
     return result;
   }
 
@@ -297,9 +300,9 @@ TEST_F(ProxyTest, SetProxyWithLoginUsesTheAddressAndThePort) {
 
 TEST_F(ProxyTest, SetProxyWithLoginRefusesWhatCannotBeAProxy) {
   ASSERT_TRUE(EwbTools::SetProxyWithLogin("Agent", "127.0.0.1", "user", server.port(), "secret"));
-  for (const auto& [address, port] : {std::pair{"", 8080}, std::pair{"   ", 8080}, std::pair{"proxy.test", 0},
-                                      std::pair{"proxy.test", -1}, std::pair{"proxy.test", 65536},
-                                      std::pair{"proxy.test", 70000}}) {
+  for (const auto& [address, port] :
+       {std::pair{"", 8080}, std::pair{"   ", 8080}, std::pair{"proxy.test", 0}, std::pair{"proxy.test", -1},
+        std::pair{"proxy.test", 65536}, std::pair{"proxy.test", 70000}}) {
     EXPECT_FALSE(EwbTools::SetProxyWithLogin("Agent", address, "user", port, "secret"))
         << address << ":" << port;
   }

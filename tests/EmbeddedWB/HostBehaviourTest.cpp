@@ -34,10 +34,11 @@ class Origin : public testsupport::LoopbackServer {
       res.contentType = "application/octet-stream";
       res.body = std::string(64, 'x');
     });
-    get("/favicon.ico", [](const testsupport::HttpRequest&, testsupport::HttpResponse& res) { res.status = 404; });
+    get("/favicon.ico",
+        [](const testsupport::HttpRequest&, testsupport::HttpResponse& res) { res.status = 404; });
     get(".*", [this](const testsupport::HttpRequest&, testsupport::HttpResponse& res) {
-      res.body = "<html><head><title>origin</title></head><body><p id=\"mark\">hit " + std::to_string(++hits_) +
-                 "</p></body></html>";
+      res.body = "<html><head><title>origin</title></head><body><p id=\"mark\">hit " +
+                 std::to_string(++hits_) + "</p></body></html>";
     });
     start();
   }
@@ -46,7 +47,8 @@ class Origin : public testsupport::LoopbackServer {
   std::string userAgent() const { return lastRequest().header("User-Agent"); }
   bool saw(const std::string& target) const {
     const std::vector<testsupport::HttpRequest> seen = requests();
-    return std::any_of(seen.begin(), seen.end(), [&](const testsupport::HttpRequest& r) { return r.target == target; });
+    return std::any_of(seen.begin(), seen.end(),
+                       [&](const testsupport::HttpRequest& r) { return r.target == target; });
   }
 
  private:
@@ -60,7 +62,9 @@ class HostBehaviourTest : public BrowserFixture {
     NotifyInternetSettingsChanged();
     BrowserFixture::TearDown();
   }
-  static void settle() { testsupport::waitFor([] { return false; }, 300); }
+  static void settle() {
+    testsupport::waitFor([] { return false; }, 300);
+  }
 
   Origin origin;
 };
@@ -85,7 +89,8 @@ TEST_F(HostBehaviourTest, TheUserAgentTheServerSeesFollowsTheMode) {
 }
 
 TEST_F(HostBehaviourTest, RemovingTheRegistryUserAgentKeepsOtherProgramsValues) {
-  const QString key = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\User Agent\\Post Platform";
+  const QString key =
+      "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\User Agent\\Post Platform";
   const QString token = "User-agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)";
   TRegistry reg;
   ASSERT_TRUE(reg.OpenKey(key, true));
@@ -258,10 +263,12 @@ TEST_F(HostBehaviourTest, LoadedNetworkPagesAreKeptInTheUrlCacheWithTheirSource)
 
   // A reload replaces the entry with the page as it is now.
   wb->Refresh();
-  EXPECT_TRUE(testsupport::waitFor([&] { return cachedPage(url, content, headers) && content.contains("hit 2"); }));
+  EXPECT_TRUE(
+      testsupport::waitFor([&] { return cachedPage(url, content, headers) && content.contains("hit 2"); }));
 
   // Local files are not Internet content.
-  const QString local = QUrl::fromLocalFile(pagePath("local.html", "<html><body>local</body></html>")).toString();
+  const QString local =
+      QUrl::fromLocalFile(pagePath("local.html", "<html><body>local</body></html>")).toString();
   ASSERT_TRUE(show(local));
   settle();
   EXPECT_FALSE(cachedPage(local, content, headers));

@@ -28,21 +28,21 @@ QString fileUrl(const QString& path) { return QUrl::fromLocalFile(path).toString
 
 // A page in the profile folder; answers its file address.
 QString page(const QString& name, const QString& title) {
-  return fileUrl(pagePath(name, QStringLiteral("<html><head><title>%1</title></head><body>%1</body></html>")
-                                    .arg(title)
-                                    .toUtf8()));
+  return fileUrl(pagePath(
+      name,
+      QStringLiteral("<html><head><title>%1</title></head><body>%1</body></html>").arg(title).toUtf8()));
 }
 
 // The box's protected operations, for the tests that call them directly.
 class Probe : public TIEAddress {
  public:
-  using TIEAddress::TIEAddress;
   using TCustomIEAddress::AcceptUrl;
   using TCustomIEAddress::AddTrailingSlash;
   using TCustomIEAddress::CheckSecureSite;
   using TCustomIEAddress::DoUpdateTextAfterNav;
   using TCustomIEAddress::LoadTypedUrls;
   using TCustomIEAddress::SaveTypedUrls;
+  using TIEAddress::TIEAddress;
   QComboBox* combo() { return qobject_cast<QComboBox*>(Widget()); }
   QLineEdit* edit() { return combo()->lineEdit(); }
 };
@@ -89,7 +89,8 @@ class MessageRecorder {
       oldComboProc_(m);
     };
     edit_ = box->EditHandle();
-    oldEditProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtr(edit_, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
+    oldEditProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtr(edit_, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
   }
   ~MessageRecorder() {
     if (box_) box_->WindowProc = oldComboProc_;
@@ -129,8 +130,9 @@ class IEAddressTest : public BrowserFixture {
     box->SetBounds(0, 310, 400, 22);
     box->SetEmbeddedWB(wb);
     ASSERT_TRUE(box->HandleAllocated());
-    wb->OnBeforeNavigate2 = [this](TObject*, IDispatch*, const OleVariant& url, const OleVariant&, const OleVariant&,
-                                   const OleVariant&, const OleVariant&, bool&) { navigations.push_back(VarToStr(url)); };
+    wb->OnBeforeNavigate2 = [this](TObject*, IDispatch*, const OleVariant& url, const OleVariant&,
+                                   const OleVariant&, const OleVariant&, const OleVariant&,
+                                   bool&) { navigations.push_back(VarToStr(url)); };
     box->OnUrlSelected = [this](TObject*, const String& url, bool& cancel) {
       selected.push_back(url);
       cancel = cancelSelection;
@@ -218,7 +220,8 @@ TEST_F(IEAddressTest, HistoryKeepsNewestFirstWithoutDuplicates) {
     // Each accepted address is in the store at once, first.
     EXPECT_EQ(history()[1], url);
   }
-  EXPECT_EQ(history(), (std::map<int, QString>{{1, "http://c.test/"}, {2, "http://b.test/"}, {3, "http://a.test/"}}));
+  EXPECT_EQ(history(),
+            (std::map<int, QString>{{1, "http://c.test/"}, {2, "http://b.test/"}, {3, "http://a.test/"}}));
   // An address the list holds already is not added again.
   type("http://a.test/");
   enter();
@@ -238,7 +241,8 @@ TEST_F(IEAddressTest, HistoryReadsTwentyFiveAndWritesTwentyFour) {
   EXPECT_EQ(box->Text(), "http://site1.test/");
 
   for (int i = 0; i < 5; ++i) box->Items()->Add(QStringLiteral("http://extra%1.test/").arg(i));
-  for (int i = 0; i < box->Items()->Count(); ++i) box->Items()->Put(i, QStringLiteral("http://new%1.test/").arg(i + 1));
+  for (int i = 0; i < box->Items()->Count(); ++i)
+    box->Items()->Put(i, QStringLiteral("http://new%1.test/").arg(i + 1));
   box->SaveTypedUrls();
   const auto saved = history();
   for (int n = 1; n <= 24; ++n) EXPECT_EQ(saved.at(n), QStringLiteral("http://new%1.test/").arg(n));
@@ -248,12 +252,13 @@ TEST_F(IEAddressTest, HistoryReadsTwentyFiveAndWritesTwentyFour) {
 
 TEST_F(IEAddressTest, HistorySkipsOnlyEqualEntries) {
   writeHistory({{1, "http://a.test/long/path"},
-                {2, "http://a.test/"},           // inside the first: still its own address
+                {2, "http://a.test/"},              // inside the first: still its own address
                 {3, "  http://a.test/long/path "},  // equal once trimmed
                 {4, "   "},
                 {6, "http://after-gap.test/"}});
   box->LoadTypedUrls();
-  EXPECT_EQ(itemsOf(box), (QStringList{"http://a.test/long/path", "http://a.test/", "http://after-gap.test/"}));
+  EXPECT_EQ(itemsOf(box),
+            (QStringList{"http://a.test/long/path", "http://a.test/", "http://after-gap.test/"}));
   // With a browser the text is left for TextOnLoad.
   EXPECT_EQ(box->Text(), "");
 }
@@ -311,9 +316,9 @@ TEST_F(IEAddressTest, AHugeAddressIsKeptWhole) {
 }
 
 TEST_F(IEAddressTest, UnknownAndGarbledAddressesHurtNeitherTheBoxNorTheStore) {
-  for (const QString& bad : {QStringLiteral("unknownscheme://what/ever?x"),
-                             QStringLiteral("\x01\x02 not an address \x03"), QStringLiteral("::::"),
-                             QStringLiteral("http://")}) {
+  for (const QString& bad :
+       {QStringLiteral("unknownscheme://what/ever?x"), QStringLiteral("\x01\x02 not an address \x03"),
+        QStringLiteral("::::"), QStringLiteral("http://")}) {
     box->SetText(bad);
     enter();
     ASSERT_TRUE(box);
@@ -337,7 +342,8 @@ TEST_F(IEAddressTest, ListKeysPostTheirMessagesInOrder) {
   // Down with the list up opens it.
   QTest::keyClick(box->edit(), Qt::Key_Down);
   ASSERT_TRUE(testsupport::waitFor([this] { return box->DroppedDown(); }));
-  EXPECT_EQ(rec.records, (std::vector<Record>{{'E', EM_SETSEL, kMinus1, 0}, {'C', CB_SHOWDROPDOWN, TRUE, 0}}));
+  EXPECT_EQ(rec.records,
+            (std::vector<Record>{{'E', EM_SETSEL, kMinus1, 0}, {'C', CB_SHOWDROPDOWN, TRUE, 0}}));
   QAbstractItemView* view = box->combo()->view();
 
   rec.records.clear();
@@ -599,7 +605,7 @@ TEST_F(IEAddressTest, TextFollowsTheBrowserUnlessCancelled) {
   box->DoUpdateTextAfterNav();
   EXPECT_EQ(box->Text(), "Followed title");
   EXPECT_EQ(updates, (std::vector<std::pair<QString, QString>>{{"as typed", "Followed title"},
-                                                              {"as typed", "Followed title"}}));
+                                                               {"as typed", "Followed title"}}));
   // The secure colour follows the text the box accepts.
   box->SetTextAfterNav(anLocationUrl);
   box->SetText("https://not-yet.test/");
@@ -703,8 +709,8 @@ TEST_F(IEAddressTest, DefaultsOfANewBox) {
   EXPECT_EQ(fresh->AutoComplete2Options(), (TAutoComplete2Options{acoAutoSuggest, acoAutoAppend, acoSearch}));
   EXPECT_EQ(fresh->AutoComplete2Source(), (TAutoComplete2Source{acsList, acsHistory, acsMRU, acsShell}));
   EXPECT_EQ(fresh->AutoCompleteVersion(), AutoComplete2);
-  EXPECT_TRUE(fresh->AutoNavigateOnDblClk() && fresh->AutoNavigateOnEnterKey() && fresh->AutoNavigateOnLoad() &&
-              fresh->AutoNavigateOnSelected());
+  EXPECT_TRUE(fresh->AutoNavigateOnDblClk() && fresh->AutoNavigateOnEnterKey() &&
+              fresh->AutoNavigateOnLoad() && fresh->AutoNavigateOnSelected());
   EXPECT_EQ(fresh->GUI(), gsThemes);
   EXPECT_TRUE(fresh->HasBorder() && fresh->HasDropDown() && fresh->ShowSiteToolTip() &&
               fresh->UpdateTextAfterNav() && fresh->UseSecureSiteBGColor() && fresh->DoubleBuffered());
@@ -748,7 +754,11 @@ TEST(IEAddressRoutines, VersionsUrlsFoldersAndText) {
   EXPECT_EQ(IconExtensionOf("http://host.test/notes.TXT"), ".txt");
   EXPECT_EQ(IconExtensionOf("http://host.test/"), "*.htm");
   EXPECT_TRUE(GetIECacheFolder().endsWith("/"));
-  EXPECT_EQ(RemoveControlChars(QStringLiteral("a\x01" "b\x7F" "c\u0085" "d\u00E9\t")), QStringLiteral("abcd\u00E9"));
+  EXPECT_EQ(RemoveControlChars(QStringLiteral("a\x01"
+                                              "b\x7F"
+                                              "c\u0085"
+                                              "d\u00E9\t")),
+            QStringLiteral("abcd\u00E9"));
 }
 
 // ---------------------------------------------------------------- form resources
@@ -794,7 +804,8 @@ TEST_F(IEAddressTest, FormResourceLinksTheBrowserAndStartsTheBox) {
     Height = 280
   end
 end
-)").arg(start);
+)")
+                           .arg(start);
   TAddressForm* f = NewForm<TAddressForm>(nullptr);
   ReadComponentRes(text, f);
   ASSERT_TRUE(f->URLEdit && f->WB);
@@ -848,7 +859,8 @@ end
   QLineEdit* edit = qobject_cast<QComboBox*>(f->URLEdit->Widget())->lineEdit();
   f->URLEdit->SetText("http://new.test/");
   QTest::keyClick(edit, Qt::Key_Return);
-  EXPECT_EQ(itemsOf(f->URLEdit), (QStringList{"http://new.test/", "http://typed.test/", "http://preset.test/"}));
+  EXPECT_EQ(itemsOf(f->URLEdit),
+            (QStringList{"http://new.test/", "http://typed.test/", "http://preset.test/"}));
   EXPECT_EQ(history(), (std::map<int, QString>{{1, "http://new.test/"}, {2, "http://typed.test/"}}));
   // Chosen once, it is a typed address like the others.
   f->URLEdit->SetText("http://preset.test/");

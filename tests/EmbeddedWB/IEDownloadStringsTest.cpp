@@ -49,8 +49,8 @@ TEST(StatusCodeText, ExactlyTheListedCodesHaveATextOfTheirOwn) {
   ASSERT_FALSE(inet.empty());
   EXPECT_EQ(inet.back(), 262632);
   inet.pop_back();
-  EXPECT_EQ(inet, (std::vector<Integer>{12037, 12038, 12039, 12040, 12041, 12042, 12043, 12044, 12045,
-                                        12046, 12054, 12168, 12170}));
+  EXPECT_EQ(inet, (std::vector<Integer>{12037, 12038, 12039, 12040, 12041, 12042, 12043, 12044, 12045, 12046,
+                                        12054, 12168, 12170}));
   // Results: E_NOTIMPL and its neighbours, storage, monikers, Win32 and URL monikers.
   size_t results = 0;
   results += OwnTextCodes(Hr(0x80000000), Hr(0x80010000)).size();
@@ -65,11 +65,33 @@ TEST(StatusCodeText, ExactlyTheListedCodesHaveATextOfTheirOwn) {
 }
 
 TEST(StatusCodeText, NeighboursOfListedCodesAreUnknown) {
-  for (Integer code : {57, 99, 102, 207, 306, 307, 418, 506, 12036, 12047, 12053, 12055, 12167, 12169,
-                       12171, 262631, 262633, -1, Hr(0x80004003), Hr(0x80004006), Hr(0x800401F0),
-                       Hr(0x800C0001), Hr(0x800C0019), Hr(0x800C0301)}) {
+  for (Integer code : {57,
+                       99,
+                       102,
+                       207,
+                       306,
+                       307,
+                       418,
+                       506,
+                       12036,
+                       12047,
+                       12053,
+                       12055,
+                       12167,
+                       12169,
+                       12171,
+                       262631,
+                       262633,
+                       -1,
+                       Hr(0x80004003),
+                       Hr(0x80004006),
+                       Hr(0x800401F0),
+                       Hr(0x800C0001),
+                       Hr(0x800C0019),
+                       Hr(0x800C0301)}) {
     const String text = StatusCodeText(code);
-    EXPECT_TRUE(text.startsWith(kUnknown + IntToStr(code) + QLatin1Char(' '))) << code << " " << text.toStdString();
+    EXPECT_TRUE(text.startsWith(kUnknown + IntToStr(code) + QLatin1Char(' ')))
+        << code << " " << text.toStdString();
   }
 }
 
@@ -91,15 +113,17 @@ TEST(StatusCodeText, TextsAreWordedAsTheLogsShowThem) {
   EXPECT_EQ(StatusCodeText(406), QStringLiteral("None Acceptable"));
   EXPECT_EQ(StatusCodeText(505), QStringLiteral("HTTP Version Not Supported"));
   EXPECT_EQ(StatusCodeText(12040),
-            QStringLiteral("The application is moving from an SSL to an non-SSL connection because of a redirect."));
+            QStringLiteral(
+                "The application is moving from an SSL to an non-SSL connection because of a redirect."));
   EXPECT_EQ(StatusCodeText(262632), QStringLiteral("Asynchronous mode."));
   EXPECT_EQ(StatusCodeText(Hr(0x80004005)), QStringLiteral("Failed"));
   EXPECT_EQ(StatusCodeText(Hr(0x800C0011)), QStringLiteral("Use the default action."));
   EXPECT_EQ(StatusCodeText(Hr(0x8007000E)), QStringLiteral("There was insufficient memory ..."));
-  EXPECT_EQ(StatusCodeText(Hr(0x800401E7)),
-            QStringLiteral("An intermediate object was found but it did not support an interface required for an "
-                           "operation. For example, an item moniker returns this value if its container does not "
-                           "support the IOleItemContainer interface."));
+  EXPECT_EQ(
+      StatusCodeText(Hr(0x800401E7)),
+      QStringLiteral("An intermediate object was found but it did not support an interface required for an "
+                     "operation. For example, an item moniker returns this value if its container does not "
+                     "support the IOleItemContainer interface."));
   // Trailing blanks and doubled words are part of the text.
   EXPECT_EQ(StatusCodeText(37), QStringLiteral("A a cookie has been initialized. "));
   EXPECT_EQ(StatusCodeText(46), QStringLiteral("A persistent cookie was received. "));

@@ -41,7 +41,8 @@ TEST_F(SecurePage, ATrustedHttpsPageIsSecure) {
 TEST_F(SecurePage, TheErrorPageOfARefusedCertificateIsNotSecure) {
   bool refused = false;
   wb->OnNavigateError = [&](TObject*, IDispatch*, const OleVariant&, const OleVariant&,
-                            const OleVariant& status, bool&) { refused = status.toInt() == int(0x800C0019u); };
+                            const OleVariant& status,
+                            bool&) { refused = status.toInt() == int(0x800C0019u); };
   ASSERT_TRUE(show(server.url("/account.html")));
   ASSERT_TRUE(refused);
   // The address still names the secure page; the document shown is not it.

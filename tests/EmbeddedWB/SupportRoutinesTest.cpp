@@ -42,7 +42,8 @@ TEST_F(SupportRoutinesLibraries, FeatureCallsReachTheUrlMonikerLibrary) {
 TEST_F(SupportRoutinesLibraries, MissingEntryPointsAnswerNotImplementedEveryTime) {
   UnregisterStandInModule(QStringLiteral("urlmon.dll"));
   for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(CoInternetSetFeatureEnabledDyn(FEATURE_TABBED_BROWSING, SET_FEATURE_ON_PROCESS, true), E_NOTIMPL);
+    EXPECT_EQ(CoInternetSetFeatureEnabledDyn(FEATURE_TABBED_BROWSING, SET_FEATURE_ON_PROCESS, true),
+              E_NOTIMPL);
     EXPECT_EQ(CoInternetIsFeatureEnabledDyn(FEATURE_TABBED_BROWSING, SET_FEATURE_ON_PROCESS), E_NOTIMPL);
   }
   // A failed lookup is retried: once the library is back the calls go through.
@@ -60,7 +61,8 @@ TEST_F(SupportRoutinesLibraries, AbsentLibrariesAnswerZero) {
 }
 
 TEST(SupportRoutinesWindows, ParentSearchStartsAboveTheWindow) {
-  HWND outer = CreateWindowHandle(QStringLiteral("Outer"), QStringLiteral("Top caption"), 0, 0, nullptr, nullptr);
+  HWND outer =
+      CreateWindowHandle(QStringLiteral("Outer"), QStringLiteral("Top caption"), 0, 0, nullptr, nullptr);
   HWND middle = CreateWindowHandle(QStringLiteral("Inner"), QString(), WS_CHILD, 0, outer, nullptr);
   HWND inner = CreateWindowHandle(QStringLiteral("Inner"), QString(), WS_CHILD, 0, middle, nullptr);
   ASSERT_TRUE(outer && middle && inner);

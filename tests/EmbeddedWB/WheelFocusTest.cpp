@@ -28,8 +28,9 @@ class WheelFocusTest : public BrowserFixture {
     right = new TEmbeddedWB(form);
     right->SetBounds(400, 0, 400, 300);
     right->SetParent(form);
-    const QString page = QUrl::fromLocalFile(pagePath("wheel.html", "<html><body style=\"height:5000px\">wheel"
-                                                                    "</body></html>"))
+    const QString page = QUrl::fromLocalFile(pagePath("wheel.html",
+                                                      "<html><body style=\"height:5000px\">wheel"
+                                                      "</body></html>"))
                              .toString();
     ASSERT_TRUE(show(page));
     right->Navigate(page);
@@ -42,7 +43,8 @@ class WheelFocusTest : public BrowserFixture {
   static HWND viewOf(TEmbeddedWB* b) { return b->FindChildWindowByClass("Shell DocObject View"); }
   static double scrollY(TEmbeddedWB* b) {
     QVariant v;
-    EXPECT_TRUE(RunPageScript(WebBrowserObject::FromUnknown(b->DefaultInterface().Get())->Page(), "window.scrollY", &v));
+    EXPECT_TRUE(RunPageScript(WebBrowserObject::FromUnknown(b->DefaultInterface().Get())->Page(),
+                              "window.scrollY", &v));
     return v.toDouble();
   }
 
@@ -51,8 +53,8 @@ class WheelFocusTest : public BrowserFixture {
     QWidget* target = WidgetOf(docOf(b));
     ASSERT_NE(target, nullptr);
     const QPoint local(target->width() / 2, target->height() / 2);
-    QWheelEvent e(QPointF(local), QPointF(target->mapToGlobal(local)), QPoint(), QPoint(0, -120), Qt::NoButton,
-                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent e(QPointF(local), QPointF(target->mapToGlobal(local)), QPoint(), QPoint(0, -120),
+                  Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QSpontaneKeyEvent::setSpontaneous(&e);
     QApplication::instance()->notify(target, &e);
   }
@@ -80,7 +82,6 @@ TEST_F(WheelFocusTest, FirstTurnOverTheOtherBrowserMovesTheFocusThere) {
   EXPECT_EQ(GetFocus(), docOf(right));
   EXPECT_TRUE(testsupport::waitFor([&] { return scrollY(right) > 0; }));
   EXPECT_EQ(scrollY(wb), 0.0);
-
 }
 
 TEST_F(WheelFocusTest, HandledFromTheEventIsKeptEvenForTheActiveForm) {
@@ -246,7 +247,7 @@ TEST_F(WheelFocusTest, ActivationAsksTheActiveFormsBrowserToTakeTheFocusBack) {
 
   SendMessage(Application->Handle(), CM_ACTIVATE, 0, 0);
   EXPECT_EQ(takeRefocus(right->Handle()), WPARAM(right));
-  EXPECT_EQ(takeRefocus(right->Handle()), 0u);  // posted once
+  EXPECT_EQ(takeRefocus(right->Handle()), 0u);               // posted once
   SendMessage(Application->Handle(), WM_ACTIVATEAPP, 1, 0);  // not watched
   EXPECT_EQ(takeRefocus(right->Handle()), 0u);
 
@@ -266,7 +267,8 @@ TEST_F(WheelFocusTest, ActivationAlsoServesBrowsersDerivedFromTheControl) {
   auto* derived = new TProgramBrowser(form);
   derived->SetBounds(0, 0, 100, 100);
   derived->SetParent(form);
-  derived->Navigate(QUrl::fromLocalFile(pagePath("derived.html", "<html><body>derived</body></html>")).toString());
+  derived->Navigate(
+      QUrl::fromLocalFile(pagePath("derived.html", "<html><body>derived</body></html>")).toString());
   ASSERT_TRUE(complete(derived));
   ASSERT_TRUE(testsupport::waitFor([&] { return docOf(derived) != nullptr; }));
   SetFocus(docOf(derived));
@@ -330,9 +332,10 @@ TEST_F(WheelFocusTest, AFolderViewIsHookedBeforeTheDocumentWindows) {
   // A folder shown in the view: its list view sits below a view window.
   ASSERT_TRUE(viewOf(folder));
   ASSERT_FALSE(docOf(folder));
-  HWND defView = CreateWindowHandle("SHELLDLL_DefView", "", WS_CHILD | WS_VISIBLE, 0, viewOf(folder), nullptr,
-                                    nullptr);
-  HWND listView = CreateWindowHandle("SysListView32", "", WS_CHILD | WS_VISIBLE, 0, defView, nullptr, nullptr);
+  HWND defView =
+      CreateWindowHandle("SHELLDLL_DefView", "", WS_CHILD | WS_VISIBLE, 0, viewOf(folder), nullptr, nullptr);
+  HWND listView =
+      CreateWindowHandle("SysListView32", "", WS_CHILD | WS_VISIBLE, 0, defView, nullptr, nullptr);
   ASSERT_EQ(folder->FindChildWindowByClass("SysListView32"), listView);
   folder->Exec(&CGID_Explorer, 39, 0, nullptr, nullptr);
 

@@ -7,12 +7,12 @@
 #include <QWebEngineView>
 #include <QWidget>
 
+#include "EmbeddedWB/Source/EmbeddedWB.h"
 #include "app/FullScreen.h"
 #include "app/Menu.h"
 #include "app/Startup.h"
-#include "EmbeddedWB/Source/EmbeddedWB.h"
-#include "platform/rtl/IniFiles.h"
 #include "platform/mshtml/LiveDocument.h"
+#include "platform/rtl/IniFiles.h"
 #include "platform/rtl/Registry.h"
 #include "platform/shdocvw/WebBrowser.h"
 #include "tests/support/TestSupport.h"
@@ -49,11 +49,12 @@ QWidget* PageSurface(EmbeddedWB::TEmbeddedWB* wb) {
   return browser && browser->View() ? browser->View()->focusProxy() : nullptr;
 }
 
-void CheckBrowserKeys(EmbeddedWB::TEmbeddedWB* wb, const QString& first, const QString& second, const QString& slow,
-                      const std::function<bool()>& slowRequested) {
+void CheckBrowserKeys(EmbeddedWB::TEmbeddedWB* wb, const QString& first, const QString& second,
+                      const QString& slow, const std::function<bool()>& slowRequested) {
   auto shows = [wb](const QString& url) {
     return testsupport::waitFor(
-        [&] { return wb->LocationURL() == url && wb->ReadyState() == READYSTATE_COMPLETE && !wb->Busy(); }, 15000);
+        [&] { return wb->LocationURL() == url && wb->ReadyState() == READYSTATE_COMPLETE && !wb->Busy(); },
+        15000);
   };
   wb->Go(first, 0);
   ASSERT_TRUE(shows(first));
@@ -73,12 +74,13 @@ void CheckBrowserKeys(EmbeddedWB::TEmbeddedWB* wb, const QString& first, const Q
     QVariant v;
     return RunPageScript(page, QStringLiteral("window.noctivaneMark === 1"), &v) && v.toBool();
   };
-  for (const Qt::KeyboardModifiers mods : {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ControlModifier)}) {
+  for (const Qt::KeyboardModifiers mods :
+       {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ControlModifier)}) {
     ASSERT_TRUE(RunPageScript(page, QStringLiteral("window.noctivaneMark = 1")));
     ASSERT_TRUE(marked());
     QTest::keyClick(PageSurface(wb), Qt::Key_F5, mods);
-    EXPECT_TRUE(testsupport::waitFor([&] { return !wb->Busy() && wb->ReadyState() == READYSTATE_COMPLETE && !marked(); },
-                                     15000))
+    EXPECT_TRUE(testsupport::waitFor(
+        [&] { return !wb->Busy() && wb->ReadyState() == READYSTATE_COMPLETE && !marked(); }, 15000))
         << "F5 with modifiers " << int(mods);
     EXPECT_EQ(wb->LocationURL(), second);
   }
@@ -134,8 +136,7 @@ void AppTest::setStartPage(const QString& url) {
   reg.WriteString(QStringLiteral("Start Page"), url);
 }
 
-FirstWindowEvent::FirstWindowEvent(std::function<TCustomForm*()> variable)
-    : variable_(std::move(variable)) {
+FirstWindowEvent::FirstWindowEvent(std::function<TCustomForm*()> variable) : variable_(std::move(variable)) {
   qApp->installEventFilter(this);
 }
 

@@ -77,8 +77,8 @@ QWidget* PageSurface(EmbeddedWB::TEmbeddedWB* wb);
 // pages), F5 and Ctrl+F5 reload, and Escape stops the load of `slow` (an
 // address that answers only after seconds; `slowRequested` tells when its
 // request reached the server) at once.
-void CheckBrowserKeys(EmbeddedWB::TEmbeddedWB* wb, const QString& first, const QString& second, const QString& slow,
-                      const std::function<bool()>& slowRequested);
+void CheckBrowserKeys(EmbeddedWB::TEmbeddedWB* wb, const QString& first, const QString& second,
+                      const QString& slow, const std::function<bool()>& slowRequested);
 
 // Watches the events that reach top-level windows and notes, for each
 // window, whether a form variable was still empty when one arrived.

@@ -26,11 +26,11 @@
 
 namespace {
 
+using apptest::PageServer;
 using Menu::GaugePercent;
 using Menu::MenuFormInternals;
 using Menu::MyMenuForm;
 using Menu::TMyMenuForm;
-using apptest::PageServer;
 
 QStringList LinesOf(TStrings* lines) { return lines->Strings(); }
 
@@ -66,7 +66,9 @@ class Browsing : public apptest::AppTest {
   }
   static bool Arrived(TMyMenuForm* f, const QString& url) {
     return testsupport::waitFor(
-        [&] { return f->WB->LocationURL() == url && f->WB->ReadyState() == READYSTATE_COMPLETE && !f->WB->Busy(); },
+        [&] {
+          return f->WB->LocationURL() == url && f->WB->ReadyState() == READYSTATE_COMPLETE && !f->WB->Busy();
+        },
         15000);
   }
   static void MouseUp(TImage* button) { button->OnMouseUp(button, mbLeft, TShiftState(), 1, 1); }
@@ -141,8 +143,9 @@ TEST_F(Browsing, EnterInTheAddressBoxNavigatesOnceAndKeepsTheAddress) {
   PageServer server;
   TMyMenuForm* f = openMainWindow();
   std::vector<QString> navigations;
-  f->WB->OnBeforeNavigate2 = [&](TObject*, IDispatch*, const OleVariant& url, const OleVariant&, const OleVariant&,
-                                 const OleVariant&, const OleVariant&, bool&) { navigations.push_back(VarToStr(url)); };
+  f->WB->OnBeforeNavigate2 = [&](TObject*, IDispatch*, const OleVariant& url, const OleVariant&,
+                                 const OleVariant&, const OleVariant&, const OleVariant&,
+                                 bool&) { navigations.push_back(VarToStr(url)); };
   const QString url = server.url("typed");
   QLineEdit* field = AddressField(f);
   field->setFocus();
@@ -174,8 +177,8 @@ TEST_F(Browsing, TextThatIsNoAddressGetsTheBrowsersErrorPage) {
   std::vector<QString> errors;
   Application->OnException = [&](TObject*, Exception& e) { errors.push_back(e.Message); };
   std::vector<QString> failed;
-  f->WB->OnNavigateError = [&](TObject*, IDispatch*, const OleVariant& url, const OleVariant&, const OleVariant&,
-                               bool&) { failed.push_back(VarToStr(url)); };
+  f->WB->OnNavigateError = [&](TObject*, IDispatch*, const OleVariant& url, const OleVariant&,
+                               const OleVariant&, bool&) { failed.push_back(VarToStr(url)); };
   QLineEdit* field = AddressField(f);
   for (const QString& text : {QStringLiteral("rust vec push"), QStringLiteral("http://")}) {
     failed.clear();
@@ -187,8 +190,9 @@ TEST_F(Browsing, TextThatIsNoAddressGetsTheBrowsersErrorPage) {
     else
       f->URLEdit->SetText(text);
     QTest::keyClick(field, Qt::Key_Return);
-    ASSERT_TRUE(testsupport::waitFor([&] { return !failed.empty() && f->WB->ReadyState() == READYSTATE_COMPLETE; }))
-        << text.toStdString();
+    ASSERT_TRUE(testsupport::waitFor([&] {
+      return !failed.empty() && f->WB->ReadyState() == READYSTATE_COMPLETE;
+    })) << text.toStdString();
     EXPECT_EQ(failed, std::vector<QString>{text});
     EXPECT_EQ(f->WB->LocationURL(), text);
     EXPECT_EQ(f->URLEdit->Text(), text);
@@ -210,8 +214,9 @@ TEST_F(Browsing, TheAddressBoxKeysNavigateAndEnterGoesOnce) {
   PageServer server;
   TMyMenuForm* f = openMainWindow();
   std::vector<QString> navigations;
-  f->WB->OnBeforeNavigate2 = [&](TObject*, IDispatch*, const OleVariant& url, const OleVariant&, const OleVariant&,
-                                 const OleVariant&, const OleVariant&, bool&) { navigations.push_back(VarToStr(url)); };
+  f->WB->OnBeforeNavigate2 = [&](TObject*, IDispatch*, const OleVariant& url, const OleVariant&,
+                                 const OleVariant&, const OleVariant&, const OleVariant&,
+                                 bool&) { navigations.push_back(VarToStr(url)); };
   const QString first = server.url("first");
   const QString second = server.url("second");
   f->URLEdit->Items()->SetText(first + "\n" + second);
@@ -297,12 +302,14 @@ TEST_F(Browsing, BackAndForwardFollowTheBrowsersHistory) {
 
   MouseUp(f->PreviousPageBtn);
   ASSERT_TRUE(Arrived(f, first));
-  ASSERT_TRUE(testsupport::waitFor([&] { return f->NextPageBtn->Enabled() && !f->PreviousPageBtn->Enabled(); }));
+  ASSERT_TRUE(
+      testsupport::waitFor([&] { return f->NextPageBtn->Enabled() && !f->PreviousPageBtn->Enabled(); }));
   EXPECT_EQ(f->Caption(), "First");
 
   MouseUp(f->NextPageBtn);
   ASSERT_TRUE(Arrived(f, second));
-  ASSERT_TRUE(testsupport::waitFor([&] { return f->PreviousPageBtn->Enabled() && !f->NextPageBtn->Enabled(); }));
+  ASSERT_TRUE(
+      testsupport::waitFor([&] { return f->PreviousPageBtn->Enabled() && !f->NextPageBtn->Enabled(); }));
   EXPECT_EQ(f->Caption(), "Second");
   EXPECT_EQ(Screen->Cursor(), crDefault);
 
@@ -376,8 +383,9 @@ TEST_F(Browsing, NavigateCompleteShowsTheAddressAndTheOpenLock) {
 TEST_F(Browsing, SecureLockLevelsNameTheirStrength) {
   TMyMenuForm* f = openMainWindow();
   const std::pair<int, const char*> levels[] = {
-      {0, "UnSecure"}, {1, "Mixed"},   {2, "Unknown Bits"}, {3, "40 Bit"}, {4, "56 Bit"},
-      {5, "Fortezza"}, {6, "128 Bit"}, {7, ""},             {-1, ""},
+      {0, "UnSecure"}, {1, "Mixed"},  {2, "Unknown Bits"},
+      {3, "40 Bit"},   {4, "56 Bit"}, {5, "Fortezza"},
+      {6, "128 Bit"},  {7, ""},       {-1, ""},
   };
   for (const auto& [level, name] : levels) {
     f->SecurityLabel->SetWidth(140);
@@ -442,9 +450,11 @@ TEST_F(Browsing, HostQueryRunsOnceAndNavigationsNeverWaitForIt) {
 
   // The answer fills every panel that waited for it.
   release = true;
-  ASSERT_TRUE(testsupport::waitFor([&] { return LinesOf(f->InfoEdit->Lines()).value(5).endsWith("slowhost"); }));
+  ASSERT_TRUE(
+      testsupport::waitFor([&] { return LinesOf(f->InfoEdit->Lines()).value(5).endsWith("slowhost"); }));
   EXPECT_EQ(LinesOf(f->InfoEdit->Lines())[6], "Local IP Address .... 10.1.2.3");
-  ASSERT_TRUE(testsupport::waitFor([&] { return LinesOf(second->InfoEdit->Lines()).value(5).endsWith("slowhost"); }));
+  ASSERT_TRUE(
+      testsupport::waitFor([&] { return LinesOf(second->InfoEdit->Lines()).value(5).endsWith("slowhost"); }));
 
   // Later navigations reuse it.
   second->WB->Go(server.url("three"));
@@ -464,7 +474,8 @@ TEST_F(Browsing, APagesNewWindowOpensInACloneOfTheMainWindow) {
   TMyMenuForm* f = openMainWindow(first);
   f->WB->Go(opener);
   ASSERT_TRUE(Arrived(f, opener));
-  ASSERT_TRUE(testsupport::waitFor([&] { return f->PreviousPageBtn->Enabled() && f->InfoEdit->Lines()->Count() == 11; }));
+  ASSERT_TRUE(testsupport::waitFor(
+      [&] { return f->PreviousPageBtn->Enabled() && f->InfoEdit->Lines()->Count() == 11; }));
   f->Edit6->SetText("proxy.example");
   f->StartPageEdit->SetText("http://start.example/");
 
@@ -480,7 +491,8 @@ TEST_F(Browsing, APagesNewWindowOpensInACloneOfTheMainWindow) {
     int growWidth = -1;
   } seen;
   int requests = 0;
-  f->WB->OnNewWindow2 = [&, bound = f->WB->OnNewWindow2](TObject* sender, ComPtr<IDispatch>& ppDisp, bool& cancel) {
+  f->WB->OnNewWindow2 = [&, bound = f->WB->OnNewWindow2](TObject* sender, ComPtr<IDispatch>& ppDisp,
+                                                         bool& cancel) {
     ++requests;
     const int before = Application->ComponentCount();
     bound(sender, ppDisp, cancel);
@@ -554,7 +566,8 @@ TEST_F(Browsing, ANewWindowsOwnRequestsAlsoTakeTheMainWindowAsPattern) {
   ASSERT_TRUE(Arrived(third, server.url("again")));
   EXPECT_EQ(third->Edit7->Text(), "8080");
   EXPECT_EQ(clone->WB->LocationURL(), server.url("popup"));
-  ASSERT_TRUE(testsupport::waitFor([&] { return third->Caption() == "again" && clone->Caption() == "popup"; }));
+  ASSERT_TRUE(
+      testsupport::waitFor([&] { return third->Caption() == "again" && clone->Caption() == "popup"; }));
   // The new windows went straight to their pages, never home.
   EXPECT_EQ(server.hits("home"), 1);
   EXPECT_EQ(server.hits("popup"), 1);

@@ -12,7 +12,6 @@
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/TestSupport.h"
 
-
 namespace {
 
 using Menu::MyMenuForm;
@@ -22,14 +21,15 @@ class MainWindowBrowser : public apptest::AppTest {
   // A local page made the Internet Explorer start page; answers its address.
   QString localStartPage(const QByteArray& title) {
     const QString file = programDir() + "/" + QString::fromLatin1(title) + ".html";
-    EXPECT_TRUE(testsupport::writeFile(file, "<html><head><title>" + title + "</title></head><body>page</body></html>"));
+    EXPECT_TRUE(testsupport::writeFile(
+        file, "<html><head><title>" + title + "</title></head><body>page</body></html>"));
     const QString url = QUrl::fromLocalFile(file).toString();
     setStartPage(url);
     return url;
   }
   static bool Arrived(const QString& url) {
-    return testsupport::waitFor([&] { return MyMenuForm->WB->LocationURL() == url && !MyMenuForm->WB->Busy(); },
-                                15000);
+    return testsupport::waitFor(
+        [&] { return MyMenuForm->WB->LocationURL() == url && !MyMenuForm->WB->Busy(); }, 15000);
   }
 };
 
@@ -48,7 +48,8 @@ TEST_F(MainWindowBrowser, BrowserSettingsOfTheFormData) {
   EXPECT_EQ(wb->PrintOptions()->Footer(), "&u&b&d");
   EXPECT_EQ(wb->PrintOptions()->Orientation(), EmbeddedWB::poPortrait);
   // The page fills what the line under the address bar leaves.
-  EXPECT_EQ(wb->BoundsRect(), Bounds(0, 2, MyMenuForm->PreviewPanel->Width(), MyMenuForm->PreviewPanel->Height() - 2));
+  EXPECT_EQ(wb->BoundsRect(),
+            Bounds(0, 2, MyMenuForm->PreviewPanel->Width(), MyMenuForm->PreviewPanel->Height() - 2));
 }
 
 TEST_F(MainWindowBrowser, StartShowsTheStartPageInItsFieldAndGoesThere) {

@@ -41,7 +41,11 @@ class MenuShape : public apptest::AppTest {
  protected:
   TMyMenuForm* Open(int left, int top, int width, int height) {
     writeIni(QStringLiteral("[Position]\r\nLeft=%1\r\nTop=%2\r\nHeight=%3\r\nWidth=%4\r\n")
-                 .arg(left).arg(top).arg(height).arg(width).toUtf8());
+                 .arg(left)
+                 .arg(top)
+                 .arg(height)
+                 .arg(width)
+                 .toUtf8());
     Application->CreateForm(MyMenuForm);
     return MyMenuForm;
   }
@@ -90,8 +94,8 @@ TEST_F(MenuShape, TheRegionCutsTheCornersAndNotchesOfTheSkin) {
   const struct {
     int x, y;
     bool in;
-  } points[] = {{0, 0, false},   {795, 3, false},   {30, 5, true},    {400, 300, true},
-                {5, 300, false}, {15, 300, true},   {5, 100, true},   {795, 200, false},
+  } points[] = {{0, 0, false},    {795, 3, false},   {30, 5, true},    {400, 300, true},
+                {5, 300, false},  {15, 300, true},   {5, 100, true},   {795, 200, false},
                 {795, 450, true}, {200, 580, false}, {600, 590, true}, {790, 595, false}};
   for (const auto& p : points) EXPECT_EQ(Shows(f, p.x, p.y), p.in) << p.x << "," << p.y;
 }

@@ -30,9 +30,9 @@ class MainWindow : public apptest::AppTest {};
 TEST_F(MainWindow, ResourceMakesEveryPublishedComponentOfItsClass) {
   Application->CreateForm(MyMenuForm);
   TMyMenuForm* f = MyMenuForm;
-#define CHECK_FIELD(Class, Name)                                     \
-  ASSERT_NE(f->Name, nullptr) << #Name;                              \
-  EXPECT_EQ(f->Name->ClassName(), QStringLiteral(#Class)) << #Name;  \
+#define CHECK_FIELD(Class, Name)                                    \
+  ASSERT_NE(f->Name, nullptr) << #Name;                             \
+  EXPECT_EQ(f->Name->ClassName(), QStringLiteral(#Class)) << #Name; \
   EXPECT_EQ(f->Name->Owner(), f) << #Name;
   NOCTIVANE_MENU_FIELDS(CHECK_FIELD)
 #undef CHECK_FIELD
@@ -339,7 +339,8 @@ TEST_F(MainWindow, IniFileMovesToTheProfileWhenTheProgramFolderCannotBeWritten) 
   ASSERT_TRUE(testsupport::writeFile(blocked, "not a folder"));
   qputenv("NOCTIVANE_PROGRAM_DIR", (blocked + "/bin").toUtf8());
   const QString profileIni = ProfileDir() + "/Noctivane.ini";
-  ASSERT_TRUE(testsupport::writeFile(profileIni, "[Position]\r\nLeft=7\r\nTop=8\r\nHeight=650\r\nWidth=870\r\n"));
+  ASSERT_TRUE(
+      testsupport::writeFile(profileIni, "[Position]\r\nLeft=7\r\nTop=8\r\nHeight=650\r\nWidth=870\r\n"));
 
   // Read from where it is written; the window works without its skin pictures.
   Application->CreateForm(MyMenuForm);

@@ -42,7 +42,8 @@ TEST_F(ProgramHome, ARunOnASecurePageWritesNothingIntoTheHomeFolder) {
   env.insert("NOCTIVANE_PROGRAM_DIR", programDir());
   env.insert("NOCTIVANE_BENCH_EXIT_ON_COMPLETE", "1");
   env.insert("HOME", home.path());
-  for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"}) env.remove(name);
+  for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
+    env.remove(name);
   program.setProcessEnvironment(env);
   program.start(QStringLiteral(NOCTIVANE_PROGRAM_DIR "/Noctivane"), {});
   ASSERT_TRUE(program.waitForStarted());
@@ -57,7 +58,8 @@ TEST_F(ProgramHome, ARunOnASecurePageWritesNothingIntoTheHomeFolder) {
 
   EXPECT_EQ(Contents(home.path()), QStringList());
   // The engine's storage is in the profile's Engine folder.
-  EXPECT_TRUE(QFileInfo::exists(testsupport::profileDir() + "/Engine/Cache")) << Contents(testsupport::profileDir() + "/Engine").join(' ').toStdString();
+  EXPECT_TRUE(QFileInfo::exists(testsupport::profileDir() + "/Engine/Cache"))
+      << Contents(testsupport::profileDir() + "/Engine").join(' ').toStdString();
 }
 
 }  // namespace

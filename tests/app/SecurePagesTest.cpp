@@ -52,12 +52,15 @@ class SecurePages : public apptest::AppTest {
   template <class Form>
   static bool Arrived(Form* f, const QString& url) {
     return testsupport::waitFor(
-        [&] { return f->WB->LocationURL() == url && f->WB->ReadyState() == READYSTATE_COMPLETE && !f->WB->Busy(); },
+        [&] {
+          return f->WB->LocationURL() == url && f->WB->ReadyState() == READYSTATE_COMPLETE && !f->WB->Busy();
+        },
         15000);
   }
   // The information panel's security line, once the panel is whole again.
   static QString SecurityLine(TMyMenuForm* f) {
-    if (!testsupport::waitFor([&] { return f->InfoEdit->Lines()->Count() == 11; })) return "(panel not filled)";
+    if (!testsupport::waitFor([&] { return f->InfoEdit->Lines()->Count() == 11; }))
+      return "(panel not filled)";
     return f->InfoEdit->Lines()->Strings()[8];
   }
 

@@ -202,8 +202,8 @@ TEST_F(SkinButtons, BitmapButtonsShowNormalHoverAndPressedPictures) {
   EXPECT_EQ(f->ProcessLabel->Caption(), "as it was");  // bitmap buttons have no hints
 
   const std::pair<TImage*, QString> frame[] = {
-      {f->CloseBtn, "Window/Close001"},          {f->MinimizeBtn, "Window/Minimize001"},
-      {f->NextPageBtn, "Navigate/NextPage001"},  {f->PreviousPageBtn, "Navigate/PreviousPage001"},
+      {f->CloseBtn, "Window/Close001"},           {f->MinimizeBtn, "Window/Minimize001"},
+      {f->NextPageBtn, "Navigate/NextPage001"},   {f->PreviousPageBtn, "Navigate/PreviousPage001"},
       {f->RefreshBtn, "Navigate/RefreshPage001"}, {f->StopBtn, "Navigate/Stop001"},
       {f->PrintpageBtn, "Navigate/PrintPage001"}};
   for (const auto& [image, name] : frame) {

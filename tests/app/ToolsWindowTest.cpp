@@ -18,7 +18,6 @@
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/TestSupport.h"
 
-
 namespace {
 
 using FullScreen::FullScreenForm;
@@ -59,7 +58,9 @@ class ToolsWindow : public apptest::AppTest {
   }
   static bool Arrived(TFullScreenForm* f, const QString& url) {
     return testsupport::waitFor(
-        [&] { return f->WB->LocationURL() == url && f->WB->ReadyState() == READYSTATE_COMPLETE && !f->WB->Busy(); },
+        [&] {
+          return f->WB->LocationURL() == url && f->WB->ReadyState() == READYSTATE_COMPLETE && !f->WB->Busy();
+        },
         15000);
   }
   // A local page; answers its address.
@@ -72,7 +73,8 @@ class ToolsWindow : public apptest::AppTest {
     const QImage expected(programDir() + "/Skins/Gold/" + file);
     TGraphic* graphic = image->Picture()->Graphic();
     return !expected.isNull() && graphic &&
-           graphic->ToQImage().convertToFormat(QImage::Format_ARGB32) == expected.convertToFormat(QImage::Format_ARGB32);
+           graphic->ToQImage().convertToFormat(QImage::Format_ARGB32) ==
+               expected.convertToFormat(QImage::Format_ARGB32);
   }
   // The mouse through Qt: over a control, pressed and released on it.
   static void Hover(TFullScreenForm* f, TControl* c) {
@@ -87,7 +89,8 @@ class ToolsWindow : public apptest::AppTest {
   static String LastVisitedPage() {
     TRegistry reg(KEY_READ);
     reg.RootKey = HKEY_LOCAL_MACHINE;
-    return reg.OpenKeyReadOnly("\\SOFTWARE\\Noctivane\\WebPages") ? reg.ReadString("LastVisitedPage") : String();
+    return reg.OpenKeyReadOnly("\\SOFTWARE\\Noctivane\\WebPages") ? reg.ReadString("LastVisitedPage")
+                                                                  : String();
   }
 
  private:
@@ -98,9 +101,9 @@ class ToolsWindow : public apptest::AppTest {
 
 TEST_F(ToolsWindow, ResourceMakesEveryPublishedComponentAndItsPictures) {
   TFullScreenForm* f = openWindows();
-#define CHECK_FIELD(Class, Name)                                     \
-  ASSERT_NE(f->Name, nullptr) << #Name;                              \
-  EXPECT_EQ(f->Name->ClassName(), QStringLiteral(#Class)) << #Name;  \
+#define CHECK_FIELD(Class, Name)                                    \
+  ASSERT_NE(f->Name, nullptr) << #Name;                             \
+  EXPECT_EQ(f->Name->ClassName(), QStringLiteral(#Class)) << #Name; \
   EXPECT_EQ(f->Name->Owner(), f) << #Name;
   NOCTIVANE_FULLSCREEN_FIELDS(CHECK_FIELD)
 #undef CHECK_FIELD
@@ -140,7 +143,8 @@ TEST_F(ToolsWindow, TheAddressBoxKeepsItsPresetBehindTheTypedAddresses) {
     reg.WriteString("Url1", "http://typed-before.test/");
   }
   TFullScreenForm* f = openWindows();
-  EXPECT_EQ(f->URLEdit->Items()->Strings(), (QStringList{"http://typed-before.test/", "https://www.wikipedia.org/"}));
+  EXPECT_EQ(f->URLEdit->Items()->Strings(),
+            (QStringList{"http://typed-before.test/", "https://www.wikipedia.org/"}));
   TRegistry().DeleteKey(QStringLiteral("\\") + IEAddress::TypedUrlsKey);
 }
 
@@ -154,8 +158,9 @@ TEST_F(ToolsWindow, HoverShowsTheHoverPictureAndATealCaption) {
     TImage* image;
     TLabel* label;
   };
-  for (const Case& c : {Case{f->EM002Btn, f->EM002Btn, f->EM002Label}, Case{f->EM005Label, f->EM005Btn, f->EM005Label},
-                        Case{f->EM013Label, f->EM013Btn, f->EM013Label}, Case{f->EM010Btn, f->EM010Btn, nullptr}}) {
+  for (const Case& c :
+       {Case{f->EM002Btn, f->EM002Btn, f->EM002Label}, Case{f->EM005Label, f->EM005Btn, f->EM005Label},
+        Case{f->EM013Label, f->EM013Btn, f->EM013Label}, Case{f->EM010Btn, f->EM010Btn, nullptr}}) {
     const QString stem = "ECOMode/" + c.image->Name().left(5);
     Hover(f, f->PageControl);
     Hover(f, c.over);
@@ -176,7 +181,8 @@ TEST_F(ToolsWindow, CaptionedButtonsMoveWhilePressedAndActOnRelease) {
   const TRect image = f->EM001Btn->BoundsRect(), label = f->EM001Label->BoundsRect();
   Press(f->EM001Btn);
   EXPECT_EQ(f->EM001Btn->BoundsRect(), Bounds(image.Left + 1, image.Top + 1, image.Width(), image.Height()));
-  EXPECT_EQ(f->EM001Label->BoundsRect(), Bounds(label.Left + 1, label.Top + 1, label.Width(), label.Height()));
+  EXPECT_EQ(f->EM001Label->BoundsRect(),
+            Bounds(label.Left + 1, label.Top + 1, label.Width(), label.Height()));
   EXPECT_TRUE(f->PageControl->Visible());  // nothing happens before the release
   Release(f->EM001Btn);
   EXPECT_EQ(f->EM001Btn->BoundsRect(), image);
@@ -373,8 +379,9 @@ TEST_F(ToolsWindow, GaugeShowsWholePercentagesOfRealProgressOnly) {
   struct Case {
     int progress, max, shown;  // shown 0: hidden, resting at 1
   };
-  for (const Case& c : {Case{50, 200, 25}, Case{1, 3, 33}, Case{0, 100, 0}, Case{-1, 100, 0}, Case{10, 1, 0},
-                        Case{10, 0, 0}, Case{300, 200, 100}, Case{big - 1, big, 99}, Case{big / 2, big, 49}}) {
+  for (const Case& c :
+       {Case{50, 200, 25}, Case{1, 3, 33}, Case{0, 100, 0}, Case{-1, 100, 0}, Case{10, 1, 0}, Case{10, 0, 0},
+        Case{300, 200, 100}, Case{big - 1, big, 99}, Case{big / 2, big, 49}}) {
     f->WBProgressChange(f->WB, c.progress, c.max);
     EXPECT_EQ(f->ProgressBar->Visible(), c.shown != 0) << c.progress << " of " << c.max;
     EXPECT_EQ(f->ProgressBar->Progress(), c.shown ? c.shown : 1) << c.progress << " of " << c.max;
@@ -383,8 +390,9 @@ TEST_F(ToolsWindow, GaugeShowsWholePercentagesOfRealProgressOnly) {
 
 TEST_F(ToolsWindow, SecureLevelAndCommandStatesReachTheirControls) {
   TFullScreenForm* f = openWindows();
-  for (const auto& [level, caption] : {std::pair{6, "Secure Level: 128 Bit"}, std::pair{0, "Secure Level: UnSecure"},
-                                       std::pair{7, "Secure Level: "}, std::pair{-1, "Secure Level: "}}) {
+  for (const auto& [level, caption] :
+       {std::pair{6, "Secure Level: 128 Bit"}, std::pair{0, "Secure Level: UnSecure"},
+        std::pair{7, "Secure Level: "}, std::pair{-1, "Secure Level: "}}) {
     f->WBSetSecureLockIcon(f->WB, level);
     EXPECT_EQ(f->SecurityLabel->Caption(), caption) << level;
     EXPECT_EQ(f->SecurityLabel->Width(), 200);
@@ -393,7 +401,8 @@ TEST_F(ToolsWindow, SecureLevelAndCommandStatesReachTheirControls) {
   // Forward and back follow their commands; any command enables Stop and
   // Refresh and another command touches neither history button.
   auto states = [f] {
-    return QList<bool>{f->EM006Btn->Enabled(), f->EM007Btn->Enabled(), f->EM008Btn->Enabled(), f->EM009Btn->Enabled()};
+    return QList<bool>{f->EM006Btn->Enabled(), f->EM007Btn->Enabled(), f->EM008Btn->Enabled(),
+                       f->EM009Btn->Enabled()};
   };
   for (TImage* b : {f->EM006Btn, f->EM007Btn, f->EM008Btn, f->EM009Btn}) b->SetEnabled(false);
   f->WBCommandStateChange(f->WB, CSC_NAVIGATEFORWARD, true);

@@ -78,8 +78,8 @@ class UrlCheck : public apptest::AppTest {};
 TEST_F(UrlCheck, OnlyOkAndFoundCountAsAnsweringAndEachCheckAsksTheServer) {
   httplib::Server server;
   std::atomic<int> hits{0};
-  for (const auto& [path, status] : {std::pair{"/ok", 200}, std::pair{"/found", 302}, std::pair{"/moved", 301},
-                                     std::pair{"/missing", 404}})
+  for (const auto& [path, status] : {std::pair{"/ok", 200}, std::pair{"/found", 302},
+                                     std::pair{"/moved", 301}, std::pair{"/missing", 404}})
     server.Get(path, [&hits, status = status](const httplib::Request&, httplib::Response& res) {
       ++hits;
       res.status = status;

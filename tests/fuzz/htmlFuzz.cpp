@@ -65,20 +65,19 @@ void WalkElement(IHTMLElement* e, LONG index, LONG count) {
   VariantClear(&value);
   SysFreeString(name);
 
-  ReadAs<IHTMLAnchorElement>(e, &IHTMLAnchorElement::get_href, &IHTMLAnchorElement::get_target,
-                             &IHTMLAnchorElement::get_rel, &IHTMLAnchorElement::get_rev,
-                             &IHTMLAnchorElement::get_urn, &IHTMLAnchorElement::get_Methods,
-                             &IHTMLAnchorElement::get_name, &IHTMLAnchorElement::get_host,
-                             &IHTMLAnchorElement::get_hostname, &IHTMLAnchorElement::get_pathname,
-                             &IHTMLAnchorElement::get_port, &IHTMLAnchorElement::get_protocol,
-                             &IHTMLAnchorElement::get_search, &IHTMLAnchorElement::get_hash,
-                             &IHTMLAnchorElement::get_accessKey, &IHTMLAnchorElement::get_protocolLong,
-                             &IHTMLAnchorElement::get_mimeType, &IHTMLAnchorElement::get_nameProp);
+  ReadAs<IHTMLAnchorElement>(
+      e, &IHTMLAnchorElement::get_href, &IHTMLAnchorElement::get_target, &IHTMLAnchorElement::get_rel,
+      &IHTMLAnchorElement::get_rev, &IHTMLAnchorElement::get_urn, &IHTMLAnchorElement::get_Methods,
+      &IHTMLAnchorElement::get_name, &IHTMLAnchorElement::get_host, &IHTMLAnchorElement::get_hostname,
+      &IHTMLAnchorElement::get_pathname, &IHTMLAnchorElement::get_port, &IHTMLAnchorElement::get_protocol,
+      &IHTMLAnchorElement::get_search, &IHTMLAnchorElement::get_hash, &IHTMLAnchorElement::get_accessKey,
+      &IHTMLAnchorElement::get_protocolLong, &IHTMLAnchorElement::get_mimeType,
+      &IHTMLAnchorElement::get_nameProp);
   using Img = IHTMLImgElement;
-  ReadAs<Img>(e, &Img::get_isMap, &Img::get_useMap, &Img::get_fileSize, &Img::get_href,
-              &Img::get_nameProp, &Img::get_border, &Img::get_vspace, &Img::get_hspace, &Img::get_alt,
-              &Img::get_src, &Img::get_lowsrc, &Img::get_vrml, &Img::get_dynsrc, &Img::get_loop,
-              &Img::get_align, &Img::get_name, &Img::get_width, &Img::get_height);
+  ReadAs<Img>(e, &Img::get_isMap, &Img::get_useMap, &Img::get_fileSize, &Img::get_href, &Img::get_nameProp,
+              &Img::get_border, &Img::get_vspace, &Img::get_hspace, &Img::get_alt, &Img::get_src,
+              &Img::get_lowsrc, &Img::get_vrml, &Img::get_dynsrc, &Img::get_loop, &Img::get_align,
+              &Img::get_name, &Img::get_width, &Img::get_height);
   using Meta = IHTMLMetaElement;
   ReadAs<Meta>(e, &Meta::get_httpEquiv, &Meta::get_content, &Meta::get_name, &Meta::get_url,
                &Meta::get_charset);
@@ -89,9 +88,9 @@ void WalkElement(IHTMLElement* e, LONG index, LONG count) {
   ReadAs<Form>(e, &Form::get_action, &Form::get_dir, &Form::get_encoding, &Form::get_method,
                &Form::get_elements, &Form::get_target, &Form::get_name, &Form::get_length);
   using Body = IHTMLBodyElement;
-  ReadAs<Body>(e, &Body::get_background, &Body::get_bgProperties, &Body::get_leftMargin,
-               &Body::get_topMargin, &Body::get_rightMargin, &Body::get_bottomMargin, &Body::get_noWrap,
-               &Body::get_bgColor, &Body::get_text, &Body::get_link, &Body::get_vLink, &Body::get_aLink);
+  ReadAs<Body>(e, &Body::get_background, &Body::get_bgProperties, &Body::get_leftMargin, &Body::get_topMargin,
+               &Body::get_rightMargin, &Body::get_bottomMargin, &Body::get_noWrap, &Body::get_bgColor,
+               &Body::get_text, &Body::get_link, &Body::get_vLink, &Body::get_aLink);
   using FrameSet = IHTMLFrameSetElement;
   ReadAs<FrameSet>(e, &FrameSet::get_rows, &FrameSet::get_cols, &FrameSet::get_border,
                    &FrameSet::get_borderColor, &FrameSet::get_frameBorder, &FrameSet::get_frameSpacing,
@@ -128,8 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                    reinterpret_cast<void**>(doc.GetAddressOf()))),
         "a document is made");
   ComPtr<IStream> stream;
-  CreateMemoryStream(stream.GetAddressOf(),
-                     QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+  CreateMemoryStream(stream.GetAddressOf(), QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
   Check(SUCCEEDED(doc.As<IPersistStreamInit>()->Load(stream.Get())), "any bytes load");
 
   // The ready state moves on through posted messages.

@@ -64,8 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(!ini.ValueExists(section, keys[0]), "a deleted key is gone", keys[0]);
       }
       ini.WriteString(section, QStringLiteral("FuzzNewKey"), value);
-      Check(ini.ReadString(section, QStringLiteral("FuzzNewKey"), String()) == value,
-            "a new key reads back", section);
+      Check(ini.ReadString(section, QStringLiteral("FuzzNewKey"), String()) == value, "a new key reads back",
+            section);
       Check(Bom(ReadAll(path)) == Bom(input), "the file keeps its encoding");
       ini.EraseSection(section);
       Check(!ini.SectionExists(section), "an erased section is gone", section);

@@ -72,7 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray first = bar < 0 ? text : text.left(bar);
     const QByteArray second = bar < 0 ? QByteArray() : text.mid(bar + 1);
     switch (line[0]) {
-      case 'S': subject = text; hasSubject = true; break;
+      case 'S':
+        subject = text;
+        hasSubject = true;
+        break;
       case 'B': body += text + '\n'; break;
       case 'O':
         originator.lpszName = keep(first);

@@ -99,8 +99,8 @@ TestCertificate MakeTestCertificate(const QString& folder, const QStringList& ho
   }
   const bool made =
       serialSet && extended && X509_set_version(cert.p, 2) &&
-      X509_gmtime_adj(X509_getm_notBefore(cert.p), -3600) && X509_gmtime_adj(X509_getm_notAfter(cert.p), 86400) &&
-      X509_set_pubkey(cert.p, key.p) &&
+      X509_gmtime_adj(X509_getm_notBefore(cert.p), -3600) &&
+      X509_gmtime_adj(X509_getm_notAfter(cert.p), 86400) && X509_set_pubkey(cert.p, key.p) &&
       X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
                                  reinterpret_cast<const unsigned char*>(subject.c_str()), -1, -1, 0) &&
       X509_set_issuer_name(cert.p, name) && X509_sign(cert.p, key.p, EVP_sha256()) > 0;
@@ -114,7 +114,8 @@ TestCertificate MakeTestCertificate(const QString& folder, const QStringList& ho
   TestCertificate result;
   result.certificateFile = folder + u'/' + stem + QStringLiteral(".pem");
   result.keyFile = folder + u'/' + stem + QStringLiteral(".key");
-  if (!writeBytes(result.certificateFile, bioBytes(certPem.p)) || !writeBytes(result.keyFile, bioBytes(keyPem.p)))
+  if (!writeBytes(result.certificateFile, bioBytes(certPem.p)) ||
+      !writeBytes(result.keyFile, bioBytes(keyPem.p)))
     return {};
   result.pem = bioBytes(certPem.p);
   return result;
@@ -152,9 +153,8 @@ struct LoopbackServer::Impl {
       return httplib::Server::HandlerResponse::Unhandled;
     });
     for (const char* method : {"GET", "POST"}) {
-      auto dispatch = [this, method = std::string(method)](const httplib::Request& req, httplib::Response& res) {
-        answer(method, req, res);
-      };
+      auto dispatch = [this, method = std::string(method)](
+                          const httplib::Request& req, httplib::Response& res) { answer(method, req, res); };
       if (method == std::string("GET"))
         server->Get(".*", dispatch);
       else
@@ -244,7 +244,8 @@ struct LoopbackServer::Impl {
 LoopbackServer::LoopbackServer(Scheme scheme) : d(std::make_unique<Impl>()) {
   d->scheme = scheme;
   if (scheme == Https) {
-    d->certificate = MakeTestCertificate(d->folder.path(), {QStringLiteral("127.0.0.1"), QStringLiteral("localhost")});
+    d->certificate =
+        MakeTestCertificate(d->folder.path(), {QStringLiteral("127.0.0.1"), QStringLiteral("localhost")});
     d->server = std::make_unique<httplib::SSLServer>(d->certificate.certificateFile.toLocal8Bit().constData(),
                                                      d->certificate.keyFile.toLocal8Bit().constData());
   } else {
@@ -263,9 +264,13 @@ LoopbackServer::LoopbackServer(const TestCertificate& certificate) : d(std::make
 
 LoopbackServer::~LoopbackServer() { stop(); }
 
-void LoopbackServer::get(const std::string& pattern, HttpRoute route) { d->add("GET", pattern, std::move(route)); }
+void LoopbackServer::get(const std::string& pattern, HttpRoute route) {
+  d->add("GET", pattern, std::move(route));
+}
 
-void LoopbackServer::post(const std::string& pattern, HttpRoute route) { d->add("POST", pattern, std::move(route)); }
+void LoopbackServer::post(const std::string& pattern, HttpRoute route) {
+  d->add("POST", pattern, std::move(route));
+}
 
 void LoopbackServer::page(const std::string& pattern, const std::string& html) {
   get(pattern, [html](const HttpRequest&, HttpResponse& res) { res.body = html; });
@@ -278,9 +283,11 @@ void LoopbackServer::slowPage(const std::string& pattern, const std::string& htm
   });
 }
 
-void LoopbackServer::loginPage(const std::string& pattern, const std::string& user, const std::string& password,
-                               const std::string& html, const std::string& refusedHtml) {
-  const std::string expected = "Basic " + QByteArray::fromStdString(user + ':' + password).toBase64().toStdString();
+void LoopbackServer::loginPage(const std::string& pattern, const std::string& user,
+                               const std::string& password, const std::string& html,
+                               const std::string& refusedHtml) {
+  const std::string expected =
+      "Basic " + QByteArray::fromStdString(user + ':' + password).toBase64().toStdString();
   get(pattern, [expected, html, refusedHtml](const HttpRequest& req, HttpResponse& res) {
     if (req.header("Authorization") == expected) {
       res.body = html;
@@ -345,7 +352,8 @@ int LoopbackServer::requestCount() const {
 
 int LoopbackServer::requestCount(const std::string& path) const {
   std::lock_guard lock(d->mutex);
-  return int(std::count_if(d->seen.begin(), d->seen.end(), [&](const HttpRequest& r) { return r.path == path; }));
+  return int(
+      std::count_if(d->seen.begin(), d->seen.end(), [&](const HttpRequest& r) { return r.path == path; }));
 }
 
 std::vector<HttpRequest> LoopbackServer::requests() const {

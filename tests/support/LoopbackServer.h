@@ -20,8 +20,8 @@ namespace testsupport {
 // One request as a route sees it.
 struct HttpRequest {
   std::string method;
-  std::string path;    // without the query
-  std::string target;  // as sent: the path and query, or the whole address when sent to a proxy
+  std::string path;     // without the query
+  std::string target;   // as sent: the path and query, or the whole address when sent to a proxy
   std::string version;  // "HTTP/1.1"
   std::map<std::string, std::string> params;  // the query's fields, decoded
   std::vector<std::string> matches;           // the route pattern's groups; [0] is the whole path

@@ -71,8 +71,7 @@ QStringList picturesTheWindowsLoad() {
     for (const QString& b : buttons)
       for (const char* s : {"_A", "_B", "_C"}) names << QString("%1/%2%3.bmp").arg(group, b, s);
   };
-  const auto pngs = [&](const QString& group, const QString& prefix, QList<int> numbers,
-                        int digits) {
+  const auto pngs = [&](const QString& group, const QString& prefix, QList<int> numbers, int digits) {
     for (int n : numbers)
       for (const char* s : {"A", "B"})
         names << QString("%1/%2%3%4.PNG").arg(group, prefix).arg(n, digits, 10, QChar('0')).arg(s);
@@ -83,8 +82,8 @@ QStringList picturesTheWindowsLoad() {
     return r;
   };
   bitmaps("Buttons/Window", {"Close001", "Minimize001"});
-  bitmaps("Buttons/Navigate", {"NextPage001", "PreviousPage001", "RefreshPage001", "Stop001",
-                               "PrintPage001", "Check001"});
+  bitmaps("Buttons/Navigate",
+          {"NextPage001", "PreviousPage001", "RefreshPage001", "Stop001", "PrintPage001", "Check001"});
   pngs("System", "HB", {1}, 3);
   pngs("System", "SB", {1}, 3);
   pngs("System", "WM", {1}, 3);
@@ -112,9 +111,8 @@ TEST(SkinPictures, EveryPictureTheWindowsLoadIsThereUnderItsExactName) {
     EXPECT_NE(find(entries, name), nullptr) << name.toStdString() << " is not in the manifest";
   }
   // The frame and the single pictures that the window layouts name.
-  for (const char* name :
-       {"Buttons/Window/TopLeft.bmp", "Buttons/Window/BottomRightB.bmp", "System/SSL.PNG",
-        "System/Unlock.PNG", "System/Go.PNG", "WebMail/AttachURL.PNG"})
+  for (const char* name : {"Buttons/Window/TopLeft.bmp", "Buttons/Window/BottomRightB.bmp", "System/SSL.PNG",
+                           "System/Unlock.PNG", "System/Go.PNG", "WebMail/AttachURL.PNG"})
     EXPECT_TRUE(QFileInfo(kSkinDir + "/" + name).isFile()) << name;
 }
 
@@ -195,8 +193,7 @@ TEST(SkinPictures, EveryPictureShowsSomethingAndTheStatesOfAButtonDiffer) {
       for (size_t j = i + 1; j < states.size(); ++j) {
         ASSERT_EQ(states[i].second.size(), states[j].second.size());
         EXPECT_GT(changedShare(states[i].second, states[j].second), 0.25)
-            << states[i].first.toStdString() << " and " << states[j].first.toStdString()
-            << " look alike";
+            << states[i].first.toStdString() << " and " << states[j].first.toStdString() << " look alike";
       }
   }
 }
@@ -240,6 +237,5 @@ TEST(SkinPictures, FramePiecesFitTheirPanelsAndStretchWithoutSeams) {
   // Pieces meet without a seam: the top border's rows continue the corner
   // pieces' inner columns.
   const QImage left = image("TopLeft.bmp"), border = image("TopBorder.bmp");
-  for (int y = 0; y < 33; ++y)
-    EXPECT_EQ(left.pixel(left.width() - 1, y), border.pixel(0, y)) << "row " << y;
+  for (int y = 0; y < 33; ++y) EXPECT_EQ(left.pixel(left.width() - 1, y), border.pixel(0, y)) << "row " << y;
 }

@@ -16,12 +16,10 @@ class Pen {
   Pen(QPainter& p, const Ink& ink) : p_(p), ink_(ink) {}
 
   void stroke(const QPainterPath& path, double width, bool back = false) {
-    p_.strokePath(path, QPen(back ? ink_.back : ink_.fore, width, Qt::SolidLine, Qt::RoundCap,
-                             Qt::RoundJoin));
+    p_.strokePath(path,
+                  QPen(back ? ink_.back : ink_.fore, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
   }
-  void fill(const QPainterPath& path, bool back = false) {
-    p_.fillPath(path, back ? ink_.back : ink_.fore);
-  }
+  void fill(const QPainterPath& path, bool back = false) { p_.fillPath(path, back ? ink_.back : ink_.fore); }
   void line(double x1, double y1, double x2, double y2, double width, bool back = false) {
     QPainterPath path({x1, y1});
     path.lineTo(x2, y2);
@@ -149,16 +147,13 @@ class Pen {
 void draw(Pen& g, Glyph glyph) {
   switch (glyph) {
     case Glyph::Frame:
-    case Glyph::SizeGrip:
-      break;
+    case Glyph::SizeGrip: break;
 
     case Glyph::Close:
       g.line(26, 26, 74, 74, 13);
       g.line(74, 26, 26, 74, 13);
       break;
-    case Glyph::Minimize:
-      g.line(24, 68, 76, 68, 13);
-      break;
+    case Glyph::Minimize: g.line(24, 68, 76, 68, 13); break;
     case Glyph::Back:
       g.polyline({{48, 20}, {20, 50}, {48, 80}}, 12);
       g.line(22, 50, 80, 50, 12);
@@ -167,12 +162,8 @@ void draw(Pen& g, Glyph glyph) {
       g.polyline({{52, 20}, {80, 50}, {52, 80}}, 12);
       g.line(20, 50, 78, 50, 12);
       break;
-    case Glyph::Refresh:
-      g.circularArrow(50, 52, 30, 10);
-      break;
-    case Glyph::Stop:
-      g.box({24, 24, 52, 52}, 7);
-      break;
+    case Glyph::Refresh: g.circularArrow(50, 52, 30, 10); break;
+    case Glyph::Stop: g.box({24, 24, 52, 52}, 7); break;
     case Glyph::Print:
       g.box({30, 12, 40, 30}, 2, 7);
       g.box({12, 36, 76, 34}, 7);
@@ -198,9 +189,7 @@ void draw(Pen& g, Glyph glyph) {
       g.ring(42, 42, 24, 10);
       g.line(60, 60, 84, 84, 15);
       break;
-    case Glyph::Globe:
-      g.globe(50, 50, 38, 7);
-      break;
+    case Glyph::Globe: g.globe(50, 50, 38, 7); break;
     case Glyph::GoArrow:
       g.disc(50, 50, 42);
       g.line(28, 50, 66, 50, 10, true);
@@ -233,9 +222,7 @@ void draw(Pen& g, Glyph glyph) {
       g.box({36.5, 62, 7, 16}, 2, 0, true);
       break;
     }
-    case Glyph::Tick:
-      g.polyline({{16, 54}, {40, 78}, {84, 24}}, 14);
-      break;
+    case Glyph::Tick: g.polyline({{16, 54}, {40, 78}, {84, 24}}, 14); break;
     case Glyph::Leaf: {
       QPainterPath leaf({18, 84});
       leaf.cubicTo(12, 40, 46, 14, 88, 12);
@@ -271,9 +258,7 @@ void draw(Pen& g, Glyph glyph) {
       g.line(65, 65, 83, 83, 7, true);
       g.line(83, 65, 65, 83, 7, true);
       break;
-    case Glyph::Mail:
-      g.envelope({10, 22, 80, 56});
-      break;
+    case Glyph::Mail: g.envelope({10, 22, 80, 56}); break;
     case Glyph::MailOne:
     case Glyph::MailTwo:
     case Glyph::MailThree: {
@@ -436,9 +421,7 @@ void draw(Pen& g, Glyph glyph) {
       g.line(42, 60, 24, 78, 4, true);
       break;
     }
-    case Glyph::Funnel:
-      g.polygon({{12, 14}, {88, 14}, {58, 50}, {58, 86}, {42, 78}, {42, 50}});
-      break;
+    case Glyph::Funnel: g.polygon({{12, 14}, {88, 14}, {58, 50}, {58, 86}, {42, 78}, {42, 50}}); break;
     case Glyph::Clock:
       g.ring(50, 50, 36, 9);
       g.polyline({{50, 24}, {50, 50}, {68, 60}}, 8);

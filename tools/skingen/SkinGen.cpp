@@ -42,20 +42,39 @@ Style styleOf(Look look) {
   const QColor dark(0x1b, 0x14, 0x05);
   switch (look) {
     case Look::Hover:
-      return {QColor(0x57, 0x4a, 0x27), QColor(0x24, 0x1e, 0x10), QColor(0xff, 0xd8, 0x66), 1.5,
-              {QColor(0xff, 0xe0, 0x8a), QColor(0x3a, 0x31, 0x1a)}, true, false};
+      return {QColor(0x57, 0x4a, 0x27),
+              QColor(0x24, 0x1e, 0x10),
+              QColor(0xff, 0xd8, 0x66),
+              1.5,
+              {QColor(0xff, 0xe0, 0x8a), QColor(0x3a, 0x31, 0x1a)},
+              true,
+              false};
     case Look::Pressed:
-      return {QColor(0x8c, 0x6a, 0x1e), QColor(0xd9, 0xb2, 0x4a), QColor(0x4a, 0x38, 0x0e), 1.2,
-              {dark, QColor(0xb4, 0x8e, 0x36)}, false, true};
+      return {QColor(0x8c, 0x6a, 0x1e),
+              QColor(0xd9, 0xb2, 0x4a),
+              QColor(0x4a, 0x38, 0x0e),
+              1.2,
+              {dark, QColor(0xb4, 0x8e, 0x36)},
+              false,
+              true};
     case Look::Active:
-      return {QColor(0xf4, 0xd3, 0x66), QColor(0xb5, 0x8d, 0x2c), QColor(0xff, 0xf0, 0xb0), 1.5,
-              {dark, QColor(0xd8, 0xb0, 0x48)}, true, false};
+      return {QColor(0xf4, 0xd3, 0x66),
+              QColor(0xb5, 0x8d, 0x2c),
+              QColor(0xff, 0xf0, 0xb0),
+              1.5,
+              {dark, QColor(0xd8, 0xb0, 0x48)},
+              true,
+              false};
     case Look::Normal:
-    case Look::Single:
-      break;
+    case Look::Single: break;
   }
-  return {QColor(0x36, 0x32, 0x2b), QColor(0x14, 0x12, 0x10), QColor(0xa8, 0x87, 0x2c), 1.2,
-          {QColor(0xd4, 0xaf, 0x37), QColor(0x22, 0x1f, 0x1a)}, false, false};
+  return {QColor(0x36, 0x32, 0x2b),
+          QColor(0x14, 0x12, 0x10),
+          QColor(0xa8, 0x87, 0x2c),
+          1.2,
+          {QColor(0xd4, 0xaf, 0x37), QColor(0x22, 0x1f, 0x1a)},
+          false,
+          false};
 }
 
 bool isBitmap(const SkinPicture& pic) { return QString(pic.file).endsWith(".bmp"); }
@@ -234,8 +253,8 @@ QImage assembledWindow(const QImage& frame, const std::map<QString, QImage>& pic
   const auto put = [&](const char* name, int x, int y) { p.drawImage(x, y, pictures.at(name)); };
   put("Buttons/Window/Minimize001_A.bmp", 800 - 85, 4);
   put("Buttons/Window/Close001_B.bmp", 800 - 58, 4);
-  const char* navigate[] = {"Check001_A", "PrintPage001_A", "Stop001_C", "RefreshPage001_A",
-                            "PreviousPage001_B", "NextPage001_A"};
+  const char* navigate[] = {"Check001_A",       "PrintPage001_A",    "Stop001_C",
+                            "RefreshPage001_A", "PreviousPage001_B", "NextPage001_A"};
   for (int i = 0; i < 6; ++i)
     put(qPrintable(QString("Buttons/Navigate/%1.bmp").arg(navigate[i])), 800 - 354 + 52 * i, 534 + 12);
   for (const SkinPicture& pic : skinPictures())
@@ -269,8 +288,7 @@ int writeSheet(const QString& target) {
     const int x0 = 10 + (i % columns) * cellW, y0 = 620 + (i / columns) * cellH;
     // Bitmaps sit on the frame; PNG buttons of the tools window on cream.
     const bool bitmap = isBitmap(*sets[i].second.front());
-    p.fillRect(QRect(x0 + 2, y0 + 2, cellW - 4, cellH - 4),
-               bitmap ? kFrame : QColor(0xf0, 0xfb, 0xff));
+    p.fillRect(QRect(x0 + 2, y0 + 2, cellW - 4, cellH - 4), bitmap ? kFrame : QColor(0xf0, 0xfb, 0xff));
     int x = x0 + 8;
     for (const SkinPicture* pic : sets[i].second) {
       const QImage& img = pictures.at(QString("%1/%2").arg(pic->group, pic->file));

@@ -25,13 +25,14 @@ class TProbe : public TComponent {
   }
   ~TProbe() override {
     if (log_)
-      *log_ << QStringLiteral("destroy %1%2").arg(Name(),
-                                                  ComponentState().Contains(csDestroying) ? " destroying" : "");
+      *log_ << QStringLiteral("destroy %1%2")
+                   .arg(Name(), ComponentState().Contains(csDestroying) ? " destroying" : "");
   }
   void Notification(TComponent* c, TOperation op) override {
     // The sender may be half destroyed: use the pointer only.
     if (log_ && !ComponentState().Contains(csDestroying))
-      *log_ << QStringLiteral("%1 heard %2 %3").arg(Name(), names.value(c, "?"), op == opInsert ? "insert" : "remove");
+      *log_ << QStringLiteral("%1 heard %2 %3")
+                   .arg(Name(), names.value(c, "?"), op == opInsert ? "insert" : "remove");
     TComponent::Notification(c, op);
   }
   // Names of components by address, recorded while they are alive.
@@ -83,11 +84,8 @@ TEST(Components, OwnerDestroysInReverseOrderAndNotifies) {
   // inserted first, each already marked csDestroying; the watcher hears of B
   // while B's component part is being destroyed.
   const QStringList expected = {
-      "destroy Owner",
-      "destroy C destroying",
-      "destroy B destroying",
-      "Watcher heard B remove",
-      "destroy A destroying",
+      "destroy Owner",          "destroy C destroying", "destroy B destroying",
+      "Watcher heard B remove", "destroy A destroying",
   };
   EXPECT_EQ(log, expected);
 
@@ -220,8 +218,8 @@ TEST(Components, InsertingMovesBetweenOwnersAndRefusesConflicts) {
 }
 
 TEST(Components, PublishedFieldsFollowTheirComponents) {
-  RegisterHandlers<TFormWithFields>({FieldEntry("Probe1", &TFormWithFields::Probe1),
-                                     FieldEntry("Other", &TFormWithFields::Other)});
+  RegisterHandlers<TFormWithFields>(
+      {FieldEntry("Probe1", &TFormWithFields::Probe1), FieldEntry("Other", &TFormWithFields::Other)});
   TFormWithFields form(nullptr);
   auto* probe = new TProbe(&form, "Probe1", nullptr);
   EXPECT_EQ(form.Probe1, probe);

@@ -476,7 +476,11 @@ TEST_F(Controls, MouseEventsCarryButtonShiftAndClientPoint) {
   auto down = [&](const char* who) {
     return [&log, who](TObject*, TMouseButton b, TShiftState s, int x, int y) {
       log << QStringLiteral("%1 down %2 %3,%4%5")
-                 .arg(who).arg(int(b)).arg(x).arg(y).arg(s.Contains(ssShift) ? " shift" : "");
+                 .arg(who)
+                 .arg(int(b))
+                 .arg(x)
+                 .arg(y)
+                 .arg(s.Contains(ssShift) ? " shift" : "");
     };
   };
   p->OnMouseDown = down("panel");

@@ -225,7 +225,7 @@ TEST_F(ExtControls, ShapesPaintWithTheirBrushAndPen) {
   rect->Brush()->SetColor(clLime);
   ShowForm();
   QImage shot = Shot(circle);
-  EXPECT_EQ(shot.pixelColor(30, 20), QColor(Qt::red));  // the middle
+  EXPECT_EQ(shot.pixelColor(30, 20), QColor(Qt::red));   // the middle
   EXPECT_EQ(shot.pixelColor(5, 20), QColor(Qt::white));  // a circle 40 across in the middle
   EXPECT_EQ(shot.pixelColor(2, 2), QColor(Qt::white));
   shot = Shot(rect);

@@ -57,11 +57,17 @@ class TFtSecondForm : public TFtLoggedForm {
   explicit TFtSecondForm(TComponent* owner);
 };
 
-TFtFirstForm::TFtFirstForm(TComponent* owner) : TFtLoggedForm(owner, [] { return FtFirst; }, "first") {}
+TFtFirstForm::TFtFirstForm(TComponent* owner)
+    : TFtLoggedForm(
+          owner, [] { return FtFirst; }, "first") {}
 
-TFtSecondForm::TFtSecondForm(TComponent* owner) : TFtLoggedForm(owner, [] { return FtSecond; }, "second") {
+TFtSecondForm::TFtSecondForm(TComponent* owner)
+    : TFtLoggedForm(
+          owner, [] { return FtSecond; }, "second") {
   // The first form is still there while a later one goes.
-  OnDestroy = [](TObject*) { journal.push_back(FtFirst ? "second destroyed, first still here" : "second destroyed"); };
+  OnDestroy = [](TObject*) {
+    journal.push_back(FtFirst ? "second destroyed, first still here" : "second destroyed");
+  };
 }
 
 // A form with a resource (TFTRESOURCEFORM in FormsTest.qrc).

@@ -208,7 +208,8 @@ TEST(Colors, StreamingReadsAndWritesTheNames) {
   EXPECT_TRUE(IdentToInt("TCursor", "crSize", value));
   EXPECT_EQ(value, crSizeAll);
   // The drawing tools name their colour properties' type.
-  for (const QMetaObject* meta : {&TFont::staticMetaObject, &TBrush::staticMetaObject, &TPen::staticMetaObject}) {
+  for (const QMetaObject* meta :
+       {&TFont::staticMetaObject, &TBrush::staticMetaObject, &TPen::staticMetaObject}) {
     const int info = meta->indexOfClassInfo("IdentType:Color");
     ASSERT_GE(info, 0) << meta->className();
     EXPECT_STREQ(meta->classInfo(info).value(), "TColor");
@@ -658,16 +659,22 @@ TEST(Bitmap, ReadsFilesOfEveryDepth) {
   }
 
   // A top-down file (negative height) and a 32-bit one, written field by field.
-  ASSERT_TRUE(testsupport::writeFile(TestFile("topdown.bmp"),
-                                     RawBmp(2, -2, 24,
-                                            QByteArray("\x00\x00\xFF" "\x00\xFF\x00" "\x00\x00"  // red, green
-                                                       "\xFF\x00\x00" "\xFF\xFF\xFF" "\x00\x00", 16))));
+  ASSERT_TRUE(testsupport::writeFile(TestFile("topdown.bmp"), RawBmp(2, -2, 24,
+                                                                     QByteArray("\x00\x00\xFF"
+                                                                                "\x00\xFF\x00"
+                                                                                "\x00\x00"  // red, green
+                                                                                "\xFF\x00\x00"
+                                                                                "\xFF\xFF\xFF"
+                                                                                "\x00\x00",
+                                                                                16))));
   TBitmap bitmap;
   bitmap.LoadFromFile(TestFile("topdown.bmp"));
   EXPECT_EQ(TColor(bitmap.Canvas()->Pixels(0, 0)), clRed);
   EXPECT_EQ(TColor(bitmap.Canvas()->Pixels(0, 1)), clBlue);
-  ASSERT_TRUE(testsupport::writeFile(TestFile("bits32.bmp"),
-                                     RawBmp(2, 1, 32, QByteArray("\x10\x20\x30\x00" "\x40\x50\x60\x00", 8))));
+  ASSERT_TRUE(testsupport::writeFile(TestFile("bits32.bmp"), RawBmp(2, 1, 32,
+                                                                    QByteArray("\x10\x20\x30\x00"
+                                                                               "\x40\x50\x60\x00",
+                                                                               8))));
   bitmap.LoadFromFile(TestFile("bits32.bmp"));
   EXPECT_EQ(bitmap.GetPixelFormat(), pf32bit);
   EXPECT_EQ(TColor(bitmap.Canvas()->Pixels(1, 0)), RGBToColor(0x60, 0x50, 0x40));
@@ -876,8 +883,12 @@ TEST(Jpeg, BrokenDataRaisesAndLeavesTheImage) {
 
   QByteArray garbled = good;
   for (int i = good.size() / 2; i < good.size() - 2; ++i) garbled[i] = char(i * 7);
-  const QByteArray cases[] = {good.left(good.size() / 2), good.left(good.size() - 40), good.left(3),
-                              QByteArray(), QByteArray("\xFF\xD8\xFF\xE0 not really"), garbled.left(good.size() - 2),
+  const QByteArray cases[] = {good.left(good.size() / 2),
+                              good.left(good.size() - 40),
+                              good.left(3),
+                              QByteArray(),
+                              QByteArray("\xFF\xD8\xFF\xE0 not really"),
+                              garbled.left(good.size() - 2),
                               QByteArray("GIF89a")};
   for (const QByteArray& bytes : cases) {
     ASSERT_TRUE(testsupport::writeFile(TestFile("broken.jpg"), bytes));
@@ -946,7 +957,8 @@ TEST(Png, BadDataRaises) {
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
   Quadrants(16, 16).save(&buffer, "PNG");
-  for (const QByteArray& bad : {QByteArray("\x89PNG\r\n\x1a\n garbage"), QByteArray("plain text"), bytes.left(40)}) {
+  for (const QByteArray& bad :
+       {QByteArray("\x89PNG\r\n\x1a\n garbage"), QByteArray("plain text"), bytes.left(40)}) {
     TMemoryStream stream;
     stream.WriteBytes(bad);
     stream.SetPosition(0);
@@ -1065,7 +1077,8 @@ TEST(Picture, SavesInTheGraphicsOwnFormat) {
   TPicture picture;
   picture.LoadFromFile(TestFile("sample.jpg"));
   picture.SaveToFile(TestFile("chosen name.bmp"));
-  EXPECT_EQ(testsupport::readFile(TestFile("chosen name.bmp")), testsupport::readFile(TestFile("sample.jpg")));
+  EXPECT_EQ(testsupport::readFile(TestFile("chosen name.bmp")),
+            testsupport::readFile(TestFile("sample.jpg")));
 
   // Bitmap turns any other picture into an empty bitmap to draw on.
   int changes = 0;

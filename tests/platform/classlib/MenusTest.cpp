@@ -51,11 +51,15 @@ TEST(ShortCutTest, TextRoundTripsAndModifierOrder) {
   EXPECT_EQ(ShortCutToText(ShortCut(VK_ADD, {ssCtrl})), "Ctrl+Num +");
   EXPECT_EQ(ShortCut('S', {ssCtrl}), TShortCut(scCtrl | 'S'));
 
-  const TShortCut samples[] = {ShortCut('A', {}),          ShortCut('0', {ssShift}),
-                               ShortCut(VK_F12, {ssAlt}),  ShortCut(VK_RETURN, {ssCtrl}),
-                               ShortCut(VK_OEM_MINUS, {ssCtrl}), ShortCut(VK_SUBTRACT, {ssShift}),
+  const TShortCut samples[] = {ShortCut('A', {}),
+                               ShortCut('0', {ssShift}),
+                               ShortCut(VK_F12, {ssAlt}),
+                               ShortCut(VK_RETURN, {ssCtrl}),
+                               ShortCut(VK_OEM_MINUS, {ssCtrl}),
+                               ShortCut(VK_SUBTRACT, {ssShift}),
                                ShortCut(VK_PRIOR, {ssShift, ssCtrl})};
-  for (TShortCut sc : samples) EXPECT_EQ(TextToShortCut(ShortCutToText(sc)), sc) << ShortCutToText(sc).toStdString();
+  for (TShortCut sc : samples)
+    EXPECT_EQ(TextToShortCut(ShortCutToText(sc)), sc) << ShortCutToText(sc).toStdString();
 
   EXPECT_EQ(TextToShortCut("ctrl+shift+f5"), ShortCut(VK_F5, {ssShift, ssCtrl}));
   EXPECT_EQ(TextToShortCut("Ctrl+-"), ShortCut(VK_OEM_MINUS, {ssCtrl}));
@@ -189,8 +193,8 @@ TEST(PopupMenuTest, PopupShowsEntriesAndRunsChosenItemAfterClosing) {
   WhenMenuOpens([&](QMenu* menu) {
     shown = ActionTexts(menu);
     EXPECT_EQ(menu->actions().last()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_T));
-    QTest::keyClick(menu, Qt::Key_Down);    // One
-    QTest::keyClick(menu, Qt::Key_Down);    // Two is disabled: Three
+    QTest::keyClick(menu, Qt::Key_Down);  // One
+    QTest::keyClick(menu, Qt::Key_Down);  // Two is disabled: Three
     QTest::keyClick(menu, Qt::Key_Return);
   });
   popup.Popup(40, 50);

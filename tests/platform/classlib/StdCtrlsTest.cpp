@@ -319,8 +319,9 @@ TEST_F(StdControls, OwnerDrawnListDrawsEachItemInItsRectangle) {
   EXPECT_EQ(image.pixelColor(drawn[0].Right - 3, 6), QColor(Qt::white));
   // Wider later, the items follow.
   list->SetWidth(260);
-  EXPECT_TRUE(testsupport::waitFor(
-      [&] { return list->ItemRect(0).Width() == static_cast<QListWidget*>(list->Widget())->viewport()->width(); }));
+  EXPECT_TRUE(testsupport::waitFor([&] {
+    return list->ItemRect(0).Width() == static_cast<QListWidget*>(list->Widget())->viewport()->width();
+  }));
   EXPECT_EQ(list->ItemAtPos(TPoint(5, 20), true), 1);
   EXPECT_EQ(list->ItemAtPos(TPoint(5, 100), true), -1);
   EXPECT_EQ(list->ItemAtPos(TPoint(5, 100), false), 3);
@@ -482,7 +483,8 @@ TEST_F(StdControls, ComboTextIndexAndDropDown) {
   ASSERT_TRUE(combo->DroppedDown());
   QAbstractItemView* view = static_cast<QComboBox*>(combo->Widget())->view();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
-  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(2, 0)).center());
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                    view->visualRect(view->model()->index(2, 0)).center());
   EXPECT_TRUE(testsupport::waitFor([&] { return !combo->DroppedDown(); }));
   EXPECT_EQ(combo->Text(), "gamma");
   EXPECT_EQ(combo->ItemIndex(), 2);
@@ -496,7 +498,8 @@ TEST_F(StdControls, ComboTextIndexAndDropDown) {
   SendMessage(combo->Handle(), CB_SHOWDROPDOWN, TRUE, 0);
   EXPECT_TRUE(combo->DroppedDown());
   ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
-  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(0, 0)).center());
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                    view->visualRect(view->model()->index(0, 0)).center());
   EXPECT_TRUE(testsupport::waitFor([&] { return !combo->DroppedDown(); }));
   EXPECT_EQ(events, (QStringList{"dropdown", "closeup", "dropdown", "closeup", "click", "select"}));
   EXPECT_EQ(combo->Text(), "alpha");
@@ -652,7 +655,9 @@ class TCtlTestForm : public TForm {
   TListBox* Log = nullptr;
   QStringList calls;
   void FiltersClickCheck(TObject*) { calls << "check"; }
-  void LogDrawItem(TWinControl*, int index, TRect, TOwnerDrawState) { calls << QStringLiteral("draw %1").arg(index); }
+  void LogDrawItem(TWinControl*, int index, TRect, TOwnerDrawState) {
+    calls << QStringLiteral("draw %1").arg(index);
+  }
   void EditKeyPress(TObject*, WideChar& key) { calls << QStringLiteral("key %1").arg(int(key)); }
 };
 

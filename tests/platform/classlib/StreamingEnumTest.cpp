@@ -37,11 +37,11 @@ TEST(StreamingEnumerations, NumbersOutsideAControlsEnumerationAreReadingErrors) 
                   .endsWith("line 3, S.Brush.Style: 1000000000 is not a value of TBrushStyle"));
   EXPECT_TRUE(readError("  object L: TLabel\n    Alignment = 40\n  end\n")
                   .endsWith("L.Alignment: 40 is not a value of TAlignment"));
-  EXPECT_TRUE(readError("  object S: TShape\n    Pen.Style = -1\n  end\n").contains("is not a value of TPenStyle"));
+  EXPECT_TRUE(
+      readError("  object S: TShape\n    Pen.Style = -1\n  end\n").contains("is not a value of TPenStyle"));
   // Numbers of members still read, and the form shows with them.
   EXPECT_EQ(readError("  object C: TComboBox\n    Style = 2\n  end\n"
                       "  object S: TShape\n    Brush.Style = 1\n  end\n"),
             QString());
   FinalizeForms();
 }
-

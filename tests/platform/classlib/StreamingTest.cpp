@@ -158,7 +158,9 @@ class TTestForm : public TTestControl {
     return c ? c->Name() : QStringLiteral("?");
   }
   void FormCreate(TObject* sender) { calls << "FormCreate " + NameOf(sender); }
-  void Button1Click(TObject* sender) { calls << QStringLiteral("Button1Click %1 on %2").arg(NameOf(sender), Name()); }
+  void Button1Click(TObject* sender) {
+    calls << QStringLiteral("Button1Click %1 on %2").arg(NameOf(sender), Name());
+  }
   void PanelMouseDown(TObject* sender, int x, int y) {
     calls << QStringLiteral("PanelMouseDown %1 %2 %3").arg(NameOf(sender)).arg(x).arg(y);
   }
@@ -166,15 +168,16 @@ class TTestForm : public TTestControl {
 
 void RegisterTestClasses() {
   RegisterClasses<TTestControl, TTestPanel, TTestButton, TTestForm>();
-  RegisterEvents<TTestControl>({EventEntry("OnClick", &TTestControl::OnClick),
-                                EventEntry("OnMouseDown", &TTestControl::OnMouseDown)});
+  RegisterEvents<TTestControl>(
+      {EventEntry("OnClick", &TTestControl::OnClick), EventEntry("OnMouseDown", &TTestControl::OnMouseDown)});
   RegisterEvents<TTestForm>({EventEntry("OnCreate", &TTestForm::OnCreate)});
   RegisterHandlers<TTestForm>({HandlerEntry("FormCreate", &TTestForm::FormCreate),
                                HandlerEntry("Button1Click", &TTestForm::Button1Click),
                                HandlerEntry("PanelMouseDown", &TTestForm::PanelMouseDown),
                                FieldEntry("TopPanel", &TTestForm::TopPanel),
                                FieldEntry("Button1", &TTestForm::Button1)});
-  RegisterIntegerIdents("TTestColor", {{"tcBlack", tcBlack}, {"tcRed", tcRed}, {"tcButtonFace", tcButtonFace}});
+  RegisterIntegerIdents("TTestColor",
+                        {{"tcBlack", tcBlack}, {"tcRed", tcRed}, {"tcButtonFace", tcButtonFace}});
 }
 
 // Every value kind, objects two levels deep, a forward component reference.
@@ -360,18 +363,22 @@ TEST_F(Streaming, ReportsEachLoadErrorWithWhereItHappened) {
       {4, "    Color = tcPink", "line 4, TopPanel.Color", "'tcPink' is not a valid integer value"},
       {4, "    Visible = 1", "line 4, TopPanel.Visible", "True or False expected"},
       {4, "    Caption = Go", "line 4, TopPanel.Caption", "String expected"},
-      {4, "    Alignment = taNowhere", "line 4, TopPanel.Alignment", "'taNowhere' is not a value of TTextAlign"},
+      {4, "    Alignment = taNowhere", "line 4, TopPanel.Alignment",
+       "'taNowhere' is not a value of TTextAlign"},
       {4, "    Alignment = 40", "line 4, TopPanel.Alignment", "40 is not a value of TTextAlign"},
       {4, "    Alignment = -1", "line 4, TopPanel.Alignment", "-1 is not a value of TTextAlign"},
-      {4, "    Alignment = $7FFFFFFF", "line 4, TopPanel.Alignment", "2147483647 is not a value of TTextAlign"},
-      {4, "    Options = [DownloadImages, Nope]", "line 4, TopPanel.Options", "'Nope' is not a member of the set"},
+      {4, "    Alignment = $7FFFFFFF", "line 4, TopPanel.Alignment",
+       "2147483647 is not a value of TTextAlign"},
+      {4, "    Options = [DownloadImages, Nope]", "line 4, TopPanel.Options",
+       "'Nope' is not a member of the set"},
       {4, "    Options = [DownloadImages", "line 5, TopPanel.Options", "',' or ']' expected"},
       {4, "    Options = DownloadImages", "line 4, TopPanel.Options", "Set expected"},
       {4, "    Items.Strings = ('a' 1)", "line 4, TopPanel.Items.Strings", "String expected in the list"},
       {4, "    Items = 'x'", "line 4, TopPanel.Items", "List of strings expected"},
       {4, "    ReadOnly = 1", "line 4, TopPanel.ReadOnly", "Property ReadOnly is read-only"},
       {4, "    Font = 1", "line 4, TopPanel.Font", "cannot be set from a resource"},
-      {4, "    OnClick = NoSuchHandler", "line 4, TopPanel.OnClick", "Handler NoSuchHandler not found in TTestForm"},
+      {4, "    OnClick = NoSuchHandler", "line 4, TopPanel.OnClick",
+       "Handler NoSuchHandler not found in TTestForm"},
       {4, "    OnClick = PanelMouseDown", "line 4, TopPanel.OnClick",
        "Handler PanelMouseDown does not match the type of event OnClick"},
       {4, "    OnClick = 'Button1Click'", "line 4, TopPanel.OnClick", "Handler name expected"},
@@ -390,9 +397,11 @@ TEST_F(Streaming, ReportsEachLoadErrorWithWhereItHappened) {
       {3, "  object TopPanel: TNoSuchPanel", "line 3, TopPanel", "Class TNoSuchPanel not found"},
       {3, "  object TopPanel TTestPanel", "line 3, TopPanel", "Class TopPanel not found"},
       {3, "  object Top.Panel: TTestPanel", "line 3, Top.Panel", "'Top.Panel' is not a valid component name"},
-      {3, "  object TopPanel: TTestButton", "line 3, TopPanel", "Field TopPanel of TTestForm cannot hold a TTestButton"},
+      {3, "  object TopPanel: TTestButton", "line 3, TopPanel",
+       "Field TopPanel of TTestForm cannot hold a TTestButton"},
       {3, "  inherited TopPanel: TTestPanel", "line 3, TestForm", "Only 'object' entries are supported"},
-      {1, "object TestForm: TTestPanel", "line 1, TestForm", "The resource holds a TTestPanel, not a TTestForm"},
+      {1, "object TestForm: TTestPanel", "line 1, TestForm",
+       "The resource holds a TTestPanel, not a TTestForm"},
       {1, "thing TestForm: TTestForm", "line 1", "'object' expected"},
       {6, "end end", "line 6", "End of resource expected"},
       {6, "", "line 7, TestForm", "Unexpected end of resource"},
@@ -590,8 +599,8 @@ TEST_F(Streaming, ValuesBackAtTheClassDefaultAreNotStreamed) {
   // set back to the class default leaves the target's value as it was.
   TTestForm original(nullptr);
   ReadComponentRes(kFullForm, &original);
-  original.Button1->SetVisible(true);     // the class default; the resource says False
-  original.TopPanel->Items()->Clear();    // empty, as in a fresh panel
+  original.Button1->SetVisible(true);   // the class default; the resource says False
+  original.TopPanel->Items()->Clear();  // empty, as in a fresh panel
   const QString text = WriteComponentRes(&original);
   TTestForm second(nullptr);
   ReadComponentRes(kFullForm, &second);
@@ -607,10 +616,12 @@ TEST_F(Streaming, ReadingIntoAnExistingTreeChecksClasses) {
     ReadComponentResInto("object TestForm: TTestForm\n  object TopPanel: TTestButton\n  end\nend\n", &form);
     FAIL();
   } catch (const EFilerError& e) {
-    EXPECT_EQ(e.Message, "Error reading TTestForm, line 2, TopPanel: The component is a TTestPanel, not a TTestButton");
+    EXPECT_EQ(e.Message,
+              "Error reading TTestForm, line 2, TopPanel: The component is a TTestPanel, not a TTestButton");
   }
   // A base class name in the text is fine.
-  ReadComponentResInto("object TestForm: TTestControl\n  object TopPanel: TTestControl\n Height = 5\n end\nend\n", &form);
+  ReadComponentResInto(
+      "object TestForm: TTestControl\n  object TopPanel: TTestControl\n Height = 5\n end\nend\n", &form);
   EXPECT_EQ(form.TopPanel->Height(), 5);
 }
 

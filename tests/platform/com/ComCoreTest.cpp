@@ -244,21 +244,18 @@ TEST(ClassFactory, CreatesRegisteredClassesAndRefusesOthers) {
   RegisterClassFactory(kProbeClass, createProbe);
   {
     ComPtr<ICounter> counter;
-    ASSERT_EQ(CoCreateInstance(kProbeClass, nullptr, CLSCTX_INPROC_SERVER, IID_ICounter, &counter),
-              S_OK);
+    ASSERT_EQ(CoCreateInstance(kProbeClass, nullptr, CLSCTX_INPROC_SERVER, IID_ICounter, &counter), S_OK);
     EXPECT_EQ(counter->Next(), 1);
     EXPECT_EQ(Probe::live, before.live + 1);
 
     // An interface the class lacks: no object is left behind.
     ComPtr<IClassFactory> wrong;
-    EXPECT_EQ(CoCreateInstance(kProbeClass, nullptr, CLSCTX_ALL, IID_IClassFactory, &wrong),
-              E_NOINTERFACE);
+    EXPECT_EQ(CoCreateInstance(kProbeClass, nullptr, CLSCTX_ALL, IID_IClassFactory, &wrong), E_NOINTERFACE);
     EXPECT_FALSE(wrong);
     EXPECT_EQ(Probe::live, before.live + 1);
 
     ComPtr<IClassFactory> factory;
-    ASSERT_EQ(CoGetClassObject(kProbeClass, CLSCTX_ALL, nullptr, IID_IClassFactory, &factory),
-              S_OK);
+    ASSERT_EQ(CoGetClassObject(kProbeClass, CLSCTX_ALL, nullptr, IID_IClassFactory, &factory), S_OK);
     ComPtr<IDispatch> disp;
     EXPECT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, &disp), S_OK);
     EXPECT_EQ(factory->LockServer(TRUE), S_OK);
@@ -268,11 +265,9 @@ TEST(ClassFactory, CreatesRegisteredClassesAndRefusesOthers) {
   EXPECT_TRUE(UnregisterClassFactory(kProbeClass));
   EXPECT_FALSE(UnregisterClassFactory(kProbeClass));
   void* out = reinterpret_cast<void*>(1);
-  EXPECT_EQ(CoCreateInstance(kProbeClass, nullptr, CLSCTX_ALL, IID_IUnknown, &out),
-            REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(CoCreateInstance(kProbeClass, nullptr, CLSCTX_ALL, IID_IUnknown, &out), REGDB_E_CLASSNOTREG);
   EXPECT_EQ(out, nullptr);
-  EXPECT_EQ(CoGetClassObject(kProbeClass, CLSCTX_ALL, nullptr, IID_IClassFactory, &out),
-            REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(CoGetClassObject(kProbeClass, CLSCTX_ALL, nullptr, IID_IClassFactory, &out), REGDB_E_CLASSNOTREG);
   EXPECT_EQ(CoCreateInstance(kProbeClass, nullptr, CLSCTX_ALL, IID_IUnknown, nullptr), E_POINTER);
 }
 

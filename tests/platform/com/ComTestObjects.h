@@ -56,10 +56,9 @@ class Probe : public ComObject<ICounter, IScripted> {
     }
     return hr;
   }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                 EXCEPINFO* info, UINT*) override {
-    lastNamedArgs.assign(params->rgdispidNamedArgs,
-                         params->rgdispidNamedArgs + params->cNamedArgs);
+  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,
+                 UINT*) override {
+    lastNamedArgs.assign(params->rgdispidNamedArgs, params->rgdispidNamedArgs + params->cNamedArgs);
     lastArgs.clear();
     for (UINT i = 0; i < params->cArgs; ++i) lastArgs.emplace_back(params->rgvarg[i]);
     switch (id) {
@@ -91,8 +90,7 @@ class Probe : public ComObject<ICounter, IScripted> {
       case DISPID_VALUE:
         if (result) OleVariant(QStringLiteral("42")).Detach(result);
         return S_OK;
-      default:
-        return DISP_E_MEMBERNOTFOUND;
+      default: return DISP_E_MEMBERNOTFOUND;
     }
   }
 

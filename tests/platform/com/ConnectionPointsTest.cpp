@@ -48,8 +48,7 @@ class Source : public ComObject<IConnectionPointContainer> {
     return points_.FindConnectionPoint(iid, pp);
   }
   void Tick(int n) {
-    points_.ForEachSink(IID_ITickEvents,
-                        [n](IUnknown* sink) { static_cast<ITickEvents*>(sink)->OnTick(n); });
+    points_.ForEachSink(IID_ITickEvents, [n](IUnknown* sink) { static_cast<ITickEvents*>(sink)->OnTick(n); });
   }
   ConnectionPoints& points() { return points_; }
 

@@ -143,8 +143,7 @@ TEST_F(VariantTest, ChangeTypeFollowsThePlatformsCoercions) {
   for (const Case& c : {Case{" 42 ", S_OK, 42}, Case{"-17", S_OK, -17}, Case{"&H1F", S_OK, 31},
                         Case{"3.5", S_OK, 4}, Case{"2.5", S_OK, 2},  // half to even
                         Case{"abc", DISP_E_TYPEMISMATCH, 0}, Case{"", DISP_E_TYPEMISMATCH, 0},
-                        Case{"True", DISP_E_TYPEMISMATCH, 0},
-                        Case{"3000000000", DISP_E_OVERFLOW, 0}}) {
+                        Case{"True", DISP_E_TYPEMISMATCH, 0}, Case{"3000000000", DISP_E_OVERFLOW, 0}}) {
     OleVariant s{String(c.text)};
     EXPECT_EQ(changeTo(s, VT_I4, out), c.hr) << c.text;
     if (c.hr == S_OK) {

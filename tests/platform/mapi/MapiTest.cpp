@@ -124,10 +124,13 @@ TEST(Mapi, SendBuildsAMessageThatAMimeParserReadsBack) {
 
   // A long line, trailing blanks, "=" signs, non-ASCII text, CR LF and LF.
   const String bodyText = "First line = one\r\nSecond line ends in blanks   \n" +
-                          String("long ").repeated(40) + "\n\xc3\xbc" "ber caf\xc3\xa9 \xe2\x82\xac\n";
+                          String("long ").repeated(40) +
+                          "\n\xc3\xbc"
+                          "ber caf\xc3\xa9 \xe2\x82\xac\n";
   QByteArray body = bodyText.toUtf8();
   QByteArray subject =
-      "Sch\xc3\xb6ne Gr\xc3\xbc\xc3\x9f" "e \xe2\x80\x93 a subject long enough to need folding "
+      "Sch\xc3\xb6ne Gr\xc3\xbc\xc3\x9f"
+      "e \xe2\x80\x93 a subject long enough to need folding "
       "across more than one header line";
   MapiMessage m;
   m.lpszSubject = subject.data();
@@ -254,9 +257,9 @@ TEST(Mapi, AwkwardHeadersStayValidAndReadBackAsGiven) {
   };
   std::vector<Recipient> given = {
       {MAPI_TO, "Doe, John", "john@example.com"},
-      {MAPI_TO, "", "a,b@example.com"},           // a comma in the address itself
-      {MAPI_TO, longName, "long@example.com"},   // one long encoded display name
-      {MAPI_CC, "", ""},                          // nobody: no empty Cc
+      {MAPI_TO, "", "a,b@example.com"},         // a comma in the address itself
+      {MAPI_TO, longName, "long@example.com"},  // one long encoded display name
+      {MAPI_CC, "", ""},                        // nobody: no empty Cc
       {MAPI_BCC, "", "odd \"name\"@example.org"},
       {MAPI_BCC, "Two  blanks \xc3\xa9", "two@example.org"},
       {MAPI_BCC, QByteArray(120, 'n'), "n@example.org"},
@@ -293,13 +296,12 @@ TEST(Mapi, AwkwardHeadersStayValidAndReadBackAsGiven) {
     ASSERT_FALSE(parsed.isEmpty());
     EXPECT_EQ(strings(parsed["defects"]), QStringList());
     EXPECT_EQ(parsed["Subject"].toString(), QString::fromUtf8(subjectText));
-    EXPECT_EQ(strings(parsed["To"]),
-              (QStringList{"Doe, John|john|example.com", "|a,b|example.com",
-                           QString::fromUtf8(longName) + "|long|example.com"}));
+    EXPECT_EQ(strings(parsed["To"]), (QStringList{"Doe, John|john|example.com", "|a,b|example.com",
+                                                  QString::fromUtf8(longName) + "|long|example.com"}));
     EXPECT_FALSE(strings(parsed["headers"]).contains("Cc"));
-    EXPECT_EQ(strings(parsed["Bcc"]),
-              (QStringList{"|odd \"name\"|example.org", QString::fromUtf8("Two  blanks \xc3\xa9|two|example.org"),
-                           QString(120, 'n') + "|n|example.org"}));
+    EXPECT_EQ(strings(parsed["Bcc"]), (QStringList{"|odd \"name\"|example.org",
+                                                   QString::fromUtf8("Two  blanks \xc3\xa9|two|example.org"),
+                                                   QString(120, 'n') + "|n|example.org"}));
     EXPECT_EQ(strings(parsed["attachments"]), QStringList{"report.txt"});
     // The two long names stay whole words (readers would split them
     // otherwise); every other line keeps to 78 characters.
@@ -423,8 +425,7 @@ TEST(Mapi, ResolveNameFindsAddressesAndItsBufferIsFreed) {
   EXPECT_EQ(r->ulRecipClass, MAPI_TO);
   EXPECT_STREQ(r->lpszName, "Ann Example");
   EXPECT_STREQ(r->lpszAddress, "SMTP:ann@example.com");
-  EXPECT_EQ(QByteArray(static_cast<const char*>(r->lpEntryID), int(r->ulEIDSize)),
-            "ann@example.com");
+  EXPECT_EQ(QByteArray(static_cast<const char*>(r->lpEntryID), int(r->ulEIDSize)), "ann@example.com");
   EXPECT_EQ(MapiLiveBuffers(), live + 1);
   EXPECT_EQ(MAPIFreeBuffer(r), SUCCESS_SUCCESS);
   EXPECT_EQ(MapiLiveBuffers(), live);

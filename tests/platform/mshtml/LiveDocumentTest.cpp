@@ -9,9 +9,9 @@
 
 #include <QElapsedTimer>
 #include <QTimer>
-#include <QWebEngineCertificateError>
 #include <QUrl>
 #include <QUuid>
+#include <QWebEngineCertificateError>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 
@@ -24,8 +24,8 @@ class LiveDocumentTest : public ::testing::Test {
 
   // Shows `html` from a file of the profile folder; answers its address.
   QUrl show(const QByteArray& html) {
-    const QString file = testsupport::profileDir() + "/mshtml/" +
-                         QUuid::createUuid().toString(QUuid::WithoutBraces) + ".html";
+    const QString file =
+        testsupport::profileDir() + "/mshtml/" + QUuid::createUuid().toString(QUuid::WithoutBraces) + ".html";
     EXPECT_TRUE(testsupport::writeFile(file, html));
     bool finished = false;
     auto c = QObject::connect(page, &QWebEnginePage::loadFinished, [&] { finished = true; });
@@ -63,7 +63,8 @@ TEST_F(LiveDocumentTest, ScriptsRunApartFromThePage) {
 
 TEST_F(LiveDocumentTest, StreamsSaveAndLoadTheMarkup) {
   const QUrl url = show(
-      "<!DOCTYPE html><html><head><title>Saved</title></head><body><p>r\xC3\xA9sum\xC3\xA9</p></body></html>");
+      "<!DOCTYPE "
+      "html><html><head><title>Saved</title></head><body><p>r\xC3\xA9sum\xC3\xA9</p></body></html>");
   ComPtr<IHTMLDocument2> doc = CreateLiveDocument(page);
   auto persist = doc.As<IPersistStreamInit>();
   ASSERT_TRUE(persist);
@@ -83,8 +84,9 @@ TEST_F(LiveDocumentTest, StreamsSaveAndLoadTheMarkup) {
   // Loading replaces the document; the address stays. The meta charset of
   // the loaded bytes decides how they are read.
   ComPtr<IStream> in;
-  ASSERT_EQ(CreateMemoryStream(&in, "<html><head><meta charset=\"windows-1252\"><title>Loaded</title>"
-                                    "</head><body><b>caf\xE9</b></body></html>"),
+  ASSERT_EQ(CreateMemoryStream(&in,
+                               "<html><head><meta charset=\"windows-1252\"><title>Loaded</title>"
+                               "</head><body><b>caf\xE9</b></body></html>"),
             S_OK);
   ASSERT_EQ(persist->Load(in.Get()), S_OK);
   EXPECT_EQ(title(doc.Get()), "Loaded");
@@ -157,8 +159,7 @@ TEST_F(LiveDocumentTest, ZoomCommands) {
   auto target = CreateLiveDocument(page).As<IOleCommandTarget>();
   ASSERT_TRUE(target);
   OleVariant out;
-  ASSERT_EQ(target->Exec(nullptr, OLECMDID_GETZOOMRANGE, OLECMDEXECOPT_DONTPROMPTUSER, nullptr, &out),
-            S_OK);
+  ASSERT_EQ(target->Exec(nullptr, OLECMDID_GETZOOMRANGE, OLECMDEXECOPT_DONTPROMPTUSER, nullptr, &out), S_OK);
   EXPECT_EQ(out.toInt() & 0xFFFF, 0);
   EXPECT_EQ(out.toInt() >> 16, 4);
 
@@ -223,7 +224,8 @@ TEST_F(LiveDocumentTest, WaitsEndWhenThePageGoesOrTimeRunsOut) {
 String textByName(IDispatch* object, const char* name) {
   DISPID id = DISPID_UNKNOWN;
   OleVariant value;
-  if (!object || FAILED(DispatchGetIDOfName(object, name, id)) || FAILED(DispatchGetProperty(object, id, value)))
+  if (!object || FAILED(DispatchGetIDOfName(object, name, id)) ||
+      FAILED(DispatchGetProperty(object, id, value)))
     return "(none)";
   return VarToStr(value);
 }

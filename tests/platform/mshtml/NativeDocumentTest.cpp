@@ -158,8 +158,8 @@ class ParserSite : public ComObject<IOleClientSite, IPropertyNotifySink, IDispat
     if (!doc || dispID != DISPID_READYSTATE) return S_OK;
     DISPPARAMS none{};
     OleVariant state;
-    if (SUCCEEDED(doc->Invoke(DISPID_READYSTATE, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_PROPERTYGET,
-                              &none, &state, nullptr, nullptr)) &&
+    if (SUCCEEDED(doc->Invoke(DISPID_READYSTATE, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                              &state, nullptr, nullptr)) &&
         state.toInt() == READYSTATE_COMPLETE)
       PostThreadMessageW(GetCurrentThreadId(), kParseDone, 0, 0);
     return S_OK;
@@ -208,7 +208,8 @@ const char kPage[] =
     "<img src=\"pic.png\" alt=\"Picture\" width=\"120\" height=\"40px\" border=\"2\" ismap>\n"
     "<form action=\"/submit\" name=\"f\"><input name=\"q\"><select name=\"s\"><option>1</select>"
     "<textarea name=\"t\"></textarea></form>\n"
-    "<div id=\"d\" align=\"center\" nowrap>Div text</div><hr noshade size=\"3\" color=\"blue\" width=\"50%\">\n"
+    "<div id=\"d\" align=\"center\" nowrap>Div text</div><hr noshade size=\"3\" color=\"blue\" "
+    "width=\"50%\">\n"
     "<font color=\"red\" size=\"+1\" face=\"Arial\">F</font><marquee>M</marquee>\n"
     "<table><tr><td>a</td><td>b</td></tr></table>\n"
     "</body></html>\n";
@@ -222,8 +223,7 @@ class NativeDocumentTest : public ::testing::Test {
 
   static ComPtr<IHTMLDocument2> NewDocument() {
     ComPtr<IHTMLDocument2> doc;
-    EXPECT_EQ(CoCreateInstance(CLSID_HTMLDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IHTMLDocument2,
-                               &doc),
+    EXPECT_EQ(CoCreateInstance(CLSID_HTMLDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IHTMLDocument2, &doc),
               S_OK);
     return doc;
   }
@@ -263,10 +263,10 @@ class NativeDocumentTest : public ::testing::Test {
 TEST_F(NativeDocumentTest, AllListsTheElementsInDocumentOrderWithCapitalNames) {
   const ComPtr<IHTMLDocument2> doc = Parsed(kPage);
   const ComPtr<IHTMLElementCollection> all = All(doc.Get());
-  const std::vector<String> expected = {
-      "!",     "HTML",   "HEAD",  "META",     "TITLE", "BASE", "SCRIPT", "BODY", "!",     "P",
-      "B",     "BR",     "A",     "IMG",      "FORM",  "INPUT", "SELECT", "OPTION", "TEXTAREA", "DIV",
-      "HR",    "FONT",   "MARQUEE", "TABLE",  "TBODY", "TR",   "TD",     "TD"};
+  const std::vector<String> expected = {"!",    "HTML",    "HEAD",   "META",   "TITLE",    "BASE", "SCRIPT",
+                                        "BODY", "!",       "P",      "B",      "BR",       "A",    "IMG",
+                                        "FORM", "INPUT",   "SELECT", "OPTION", "TEXTAREA", "DIV",  "HR",
+                                        "FONT", "MARQUEE", "TABLE",  "TBODY",  "TR",       "TD",   "TD"};
   EXPECT_EQ(TagNames(all.Get()), expected);
   for (int i = 0; i < int(expected.size()); ++i)
     EXPECT_EQ(Number(Item(all.Get(), i).Get(), &IHTMLElement::get_sourceIndex), i);
@@ -293,8 +293,8 @@ TEST_F(NativeDocumentTest, ImpliedElementsAndTheEmptyTitleAreAlwaysThere) {
   EXPECT_EQ(TagNames(All(empty.Get()).Get()), (std::vector<String>{"HTML", "HEAD", "TITLE", "BODY"}));
   EXPECT_EQ(Text(empty.Get(), &IHTMLDocument2::get_title), "");
   // A frame document has a FRAMESET for its body.
-  const ComPtr<IHTMLDocument2> frames =
-      Parsed("<frameset rows=\"50%,*\" cols=\"*\" border=\"4\"><frame src=\"a.html\" name=\"top\"></frameset>");
+  const ComPtr<IHTMLDocument2> frames = Parsed(
+      "<frameset rows=\"50%,*\" cols=\"*\" border=\"4\"><frame src=\"a.html\" name=\"top\"></frameset>");
   ComPtr<IHTMLElement> body;
   ASSERT_EQ(frames->get_body(&body), S_OK);
   const ComPtr<IHTMLFrameSetElement> frameset = body.As<IHTMLFrameSetElement>();
@@ -437,8 +437,9 @@ TEST_F(NativeDocumentTest, TagInterfacesAnswerTheirProperties) {
 TEST_F(NativeDocumentTest, MarkupAndTextAreSerialised) {
   const ComPtr<IHTMLDocument2> doc = Parsed(kPage);
   const ComPtr<IHTMLElement> p = ById(doc.Get(), "first");
-  EXPECT_EQ(Text(p.Get(), &IHTMLElement::get_outerHTML),
-            "<P id=\"first\" class=\"intro\" title=\"T\" lang=\"en\">Hello   <B>bold</B><BR>next &amp; line</P>");
+  EXPECT_EQ(
+      Text(p.Get(), &IHTMLElement::get_outerHTML),
+      "<P id=\"first\" class=\"intro\" title=\"T\" lang=\"en\">Hello   <B>bold</B><BR>next &amp; line</P>");
   EXPECT_EQ(Text(p.Get(), &IHTMLElement::get_innerHTML), "Hello   <B>bold</B><BR>next &amp; line");
   EXPECT_EQ(Text(p.Get(), &IHTMLElement::get_innerText), "Hello bold\r\nnext & line");
   EXPECT_EQ(Text(p.Get(), &IHTMLElement::get_outerText), "Hello bold\r\nnext & line");
@@ -523,8 +524,7 @@ TEST_F(NativeDocumentTest, ObjectsAnswerByNameThroughIDispatch) {
 
   const ComPtr<IDispatch> all(All(doc.Get()).Get());
   OleVariant first;
-  ASSERT_EQ(DispatchInvoke(all.Get(), DISPID_VALUE, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {9},
-                           &first),
+  ASSERT_EQ(DispatchInvoke(all.Get(), DISPID_VALUE, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {9}, &first),
             S_OK);
   EXPECT_EQ(Call(first.toDispatch().Get(), "id", DISPATCH_PROPERTYGET).toString(), "first");
   EXPECT_EQ(Call(all.Get(), "length", DISPATCH_PROPERTYGET).toInt(), 28);
@@ -541,8 +541,8 @@ TEST_F(NativeDocumentTest, ObjectsAnswerByNameThroughIDispatch) {
   EXPECT_EQ(state.toInt(), READYSTATE_COMPLETE);
   // The script object is the window, whose document is this one.
   const OleVariant window = Call(d.Get(), "script", DISPATCH_PROPERTYGET);
-  EXPECT_TRUE(IsSameObject(Call(window.toDispatch().Get(), "Document", DISPATCH_PROPERTYGET).toUnknown().Get(),
-                           doc.Get()));
+  EXPECT_TRUE(IsSameObject(
+      Call(window.toDispatch().Get(), "Document", DISPATCH_PROPERTYGET).toUnknown().Get(), doc.Get()));
   EXPECT_EQ(Call(Call(d.Get(), "location", DISPATCH_PROPERTYGET).toDispatch().Get(), "protocol",
                  DISPATCH_PROPERTYGET)
                 .toString(),
@@ -561,7 +561,7 @@ TEST_F(NativeDocumentTest, ReadyStateMovesOnlyThroughPostedMessages) {
 
   Load(doc.Get(), "<title>T</title><p>x");
   EXPECT_EQ(Text(doc.Get(), &IHTMLDocument2::get_readyState), "loading");
-  EXPECT_EQ(sink->calls, 0);  // nothing is announced from inside the load
+  EXPECT_EQ(sink->calls, 0);                                    // nothing is announced from inside the load
   EXPECT_EQ(Text(doc.Get(), &IHTMLDocument2::get_title), "T");  // the tree is there already
   ASSERT_TRUE(WaitComplete(doc.Get()));
   EXPECT_EQ(sink->states, (std::vector<String>{"loading", "interactive", "complete"}));
@@ -612,7 +612,9 @@ TEST_F(NativeDocumentTest, WrittenHtmlCompletesForAHostThatWaitsAsThePageParser)
 
 TEST_F(NativeDocumentTest, SourcesAreDecodedByMarkDeclarationOrUtf8) {
   auto title = [](const ComPtr<IHTMLDocument2>& doc) { return Text(doc.Get(), &IHTMLDocument2::get_title); };
-  auto charset = [](const ComPtr<IHTMLDocument2>& doc) { return Text(doc.Get(), &IHTMLDocument2::get_charset); };
+  auto charset = [](const ComPtr<IHTMLDocument2>& doc) {
+    return Text(doc.Get(), &IHTMLDocument2::get_charset);
+  };
 
   const ComPtr<IHTMLDocument2> utf8 = Parsed("<title>Caf\xC3\xA9</title>");
   EXPECT_EQ(title(utf8), QString::fromUtf8("Café"));
@@ -650,7 +652,8 @@ class NativeDocumentMonikerTest : public NativeDocumentTest {
     server_->get("/page.html", [](const HttpRequest&, HttpResponse& res) {
       res.headers.emplace_back("Last-Modified", "Wed, 21 Oct 2015 07:28:00 GMT");
       res.contentType = "text/html; charset=windows-1252";
-      res.body = "<html><head><title>Caf\xE9</title></head><body><p>x</p><a href=\"next.html\">n</a></body></html>";
+      res.body =
+          "<html><head><title>Caf\xE9</title></head><body><p>x</p><a href=\"next.html\">n</a></body></html>";
     });
     server_->get("/slow", [](const HttpRequest&, HttpResponse& res) {
       server_->hold(600);
@@ -745,7 +748,9 @@ TEST_F(NativeDocumentMonikerTest, ADocumentReleasedWhileLoadingIsLetGo) {
 // ---------------------------------------------------------------- hostile input
 
 TEST_F(NativeDocumentTest, MalformedDeepAndInvalidInputParses) {
-  QByteArray source("<p>ab\xC3\x28" "cd\x80</p><<<>>><div <a href='x' <b></i></table>");
+  QByteArray source(
+      "<p>ab\xC3\x28"
+      "cd\x80</p><<<>>><div <a href='x' <b></i></table>");
   source.append('\0');
   source.append("</p><!--");
   const ComPtr<IHTMLDocument2> broken = Parsed(source);

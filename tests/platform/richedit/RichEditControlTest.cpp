@@ -99,7 +99,7 @@ TEST_F(RichEditControl, FindTextSearchesBothWaysWithCaseAndWholeWords) {
   EXPECT_EQ(f.chrgText.cpMin, 9);
   EXPECT_EQ(f.chrgText.cpMax, 12);
   f.chrg = {10, -1};
-  EXPECT_EQ(Send(EM_FINDTEXTEX, FR_DOWN, &f), 16);  // in "category"
+  EXPECT_EQ(Send(EM_FINDTEXTEX, FR_DOWN, &f), 16);                 // in "category"
   EXPECT_EQ(Send(EM_FINDTEXTEX, FR_DOWN | FR_WHOLEWORD, &f), 28);  // "CAT"
   EXPECT_EQ(Send(EM_FINDTEXTEX, FR_DOWN | FR_WHOLEWORD | FR_MATCHCASE, &f), 32);
   f.chrg = {10, 30};
@@ -341,12 +341,14 @@ TEST_F(RichEditControl, StreamOutInSmallChunksGivesTheWholeDocument) {
   sink = Sink();
   sink.most = 1000;
   Send(EM_STREAMOUT, SF_TEXT, &es);
-  EXPECT_EQ(String::fromUtf8(sink.bytes), "Heading {with braces} and \\ backslash\r\nBlue line \u00E9\u20AC\u4E2D\r\n");
+  EXPECT_EQ(String::fromUtf8(sink.bytes),
+            "Heading {with braces} and \\ backslash\r\nBlue line \u00E9\u20AC\u4E2D\r\n");
   sink = Sink();
   sink.most = 1000;
   Send(EM_STREAMOUT, SF_TEXT | SF_UNICODE, &es);
-  EXPECT_EQ(String::fromUtf16(reinterpret_cast<const char16_t*>(sink.bytes.constData()), sink.bytes.size() / 2),
-            "Heading {with braces} and \\ backslash\r\nBlue line \u00E9\u20AC\u4E2D\r\n");
+  EXPECT_EQ(
+      String::fromUtf16(reinterpret_cast<const char16_t*>(sink.bytes.constData()), sink.bytes.size() / 2),
+      "Heading {with braces} and \\ backslash\r\nBlue line \u00E9\u20AC\u4E2D\r\n");
 
   // The selection alone.
   Send(EM_SETSEL, 8, 12);
@@ -370,8 +372,9 @@ TEST_F(RichEditControl, StreamInReplacesTextOrSelection) {
   edit->SetText("old text");
   edit->SetModified(true);
   Source source;
-  source.bytes = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl ;\\red255\\green0\\blue0;}"
-                 "\\pard\\f0\\fs24 first \\cf1\\b red\\b0\\cf0\\par second}";
+  source.bytes =
+      "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl ;\\red255\\green0\\blue0;}"
+      "\\pard\\f0\\fs24 first \\cf1\\b red\\b0\\cf0\\par second}";
   EDITSTREAM es{DWORD_PTR(&source), 0, &Source::Give};
   EXPECT_EQ(Send(EM_STREAMIN, SF_RTF, &es), 16);
   EXPECT_EQ(edit->Text(), "first red\r\nsecond");

@@ -89,7 +89,8 @@ class RichEditControl : public ::testing::Test {
     return String::fromUtf16(buffer.data(), n);
   }
   int Count(UINT code) const {
-    return int(std::count_if(notes.begin(), notes.end(), [code](const Notification& n) { return n.code == code; }));
+    return int(
+        std::count_if(notes.begin(), notes.end(), [code](const Notification& n) { return n.code == code; }));
   }
 
   TForm* form = nullptr;

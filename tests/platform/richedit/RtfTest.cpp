@@ -128,7 +128,8 @@ TEST(Rtf, ReadsWhatWordProcessorsWrite) {
       "{\\*\\cs10 \\additive Default Paragraph Font;}}\r\n"
       "{\\*\\generator Sample Writer 1.0;}{\\info{\\title A title}{\\author Someone}}\r\n"
       "\\paperw12240\\paperh15840\\margl1800\\margr1800\\viewkind1\r\n"
-      "\\pard\\plain \\ql \\f0\\fs24 Caf\\'e9 costs 5\\u8364? {\\b bold {\\i bold italic} bold} plain\\par\r\n"
+      "\\pard\\plain \\ql \\f0\\fs24 Caf\\'e9 costs 5\\u8364? {\\b bold {\\i bold italic} bold} "
+      "plain\\par\r\n"
       "\\pard\\qr {\\f1\\fs20\\cf2 Arial red}\\tab {\\field{\\*\\fldinst {HYPERLINK \"http://example.com/\"}}"
       "{\\fldrslt {\\ul\\cf3 the link}}}\\par\r\n"
       "{\\f2 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2}\\line {\\v hidden }"
@@ -174,10 +175,12 @@ TEST(Rtf, ReadsTheSyntaxColouringDocument) {
   // font table, a colour per token, CR LF after each \par.
   const QByteArray rtf =
       "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deftab720{\\fonttbl{\\f0\\fmodern\\fcharset0 Courier New;}}\r\n"
-      "{\\colortbl\\red0\\green0\\blue0;\\red0\\green128\\blue0;\\red128\\green0\\blue0;\\red0\\green0\\blue0;"
+      "{\\colortbl\\red0\\green0\\blue0;\\red0\\green128\\blue0;\\red128\\green0\\blue0;"
+      "\\red0\\green0\\blue0;"
       "\\red0\\green0\\blue255;\\red0\\green0\\blue0;\\red0\\green128\\blue0;\\red0\\green0\\blue255;"
       "\\red0\\green0\\blue0;\\red255\\green0\\blue0;\\red0\\green0\\blue0;\\red0\\green0\\blue0;}\r\n"
-      "\\deflang1033\\pard\\plain\\f0\\fs20\\f0 \\cf7 <\\cf4 a\\cf5  \\cf3 href\\cf7 =\\cf6 \"x\\{y\\}\"\\cf7 >"
+      "\\deflang1033\\pard\\plain\\f0\\fs20\\f0 \\cf7 <\\cf4 a\\cf5  \\cf3 href\\cf7 =\\cf6 "
+      "\"x\\{y\\}\"\\cf7 >"
       "\\par \\cf5 \r\n\\cf8 caf\xE9 \\cf7 </\\cf4 a\\cf7 >\\par \\cf5 \r\n }";
   QTextDocument doc;
   Load(rtf, &doc);

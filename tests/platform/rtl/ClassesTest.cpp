@@ -165,8 +165,14 @@ TEST(StringListText, SplitsOnEveryLineBreakAndJoinsWithCrLf) {
 }
 
 TEST(StringListText, CommaTextRoundTripsTrickyItems) {
-  const QStringList items = {"plain", "with space", "com,ma", "quo\"te", "", "tab\tline\r\nbreak",
-                             QStringLiteral("\u00FCml\u00E4ut"), "\"\""};
+  const QStringList items = {"plain",
+                             "with space",
+                             "com,ma",
+                             "quo\"te",
+                             "",
+                             "tab\tline\r\nbreak",
+                             QStringLiteral("\u00FCml\u00E4ut"),
+                             "\"\""};
   TStringList list;
   list.AddStrings(items);
   EXPECT_EQ(list.GetCommaText(),
@@ -187,8 +193,9 @@ TEST(StringListText, CommaTextRoundTripsTrickyItems) {
   EXPECT_EQ(back.Strings(), QStringList({"a", "b", "c", ""}));
   back.SetCommaText("\"open ended");
   EXPECT_EQ(back.Strings(), QStringList({"open ended"}));
-  EXPECT_EQ(list.GetDelimitedText(';'), QStringLiteral("plain;\"with space\";com,ma;\"quo\"\"te\";;"
-                                                       "\"tab\tline\r\nbreak\";\u00FCml\u00E4ut;\"\"\"\"\"\""));
+  EXPECT_EQ(list.GetDelimitedText(';'),
+            QStringLiteral("plain;\"with space\";com,ma;\"quo\"\"te\";;"
+                           "\"tab\tline\r\nbreak\";\u00FCml\u00E4ut;\"\"\"\"\"\""));
 }
 
 TEST(StringListNames, NameValueAccess) {
@@ -257,8 +264,7 @@ TEST(SortedStringList, PlacesItemsAndAppliesDuplicates) {
   deaths = 0;
 
   list.Duplicates = dupError;
-  EXPECT_EQ(messageOf<EStringListError>([&] { list.Add("FIG"); }),
-            "String list does not allow duplicates");
+  EXPECT_EQ(messageOf<EStringListError>([&] { list.Add("FIG"); }), "String list does not allow duplicates");
   list.Duplicates = dupAccept;
   list.Add("FIG");
   EXPECT_EQ(list.Count(), count + 1);
@@ -368,8 +374,9 @@ TEST(StringListObjects, AssignCopiesAndOwnedObjectsDieOnce) {
 
 TEST(StringListFiles, Utf8BomFileAndCrLfOutput) {
   const QString name = tempPath("lines.txt");
-  ASSERT_TRUE(testsupport::writeFile(
-      name, "\xEF\xBB\xBF" "first\r\nzw\xC3\xB6lf\nlast\r\n"));
+  ASSERT_TRUE(testsupport::writeFile(name,
+                                     "\xEF\xBB\xBF"
+                                     "first\r\nzw\xC3\xB6lf\nlast\r\n"));
   TStringList list;
   list.LoadFromFile(name);
   EXPECT_EQ(list.Strings(), QStringList({"first", QStringLiteral("zw\u00F6lf"), "last"}));
@@ -479,8 +486,7 @@ TEST(Thread, ExceptionsFromExecuteAndFromSynchronizedCalls) {
   LambdaThread failing(false, [](LambdaThread&) { throw EConvertError("bad number"); });
   failing.WaitFor();
   ASSERT_TRUE(failing.FatalException);
-  EXPECT_EQ(messageOf<EConvertError>([&] { std::rethrow_exception(failing.FatalException); }),
-            "bad number");
+  EXPECT_EQ(messageOf<EConvertError>([&] { std::rethrow_exception(failing.FatalException); }), "bad number");
 
   // A call that raises on the main thread raises again in the worker.
   QString caught;
@@ -531,7 +537,8 @@ TEST(Thread, StartModesAndTerminationOnDestruction) {
 
 TEST(Thread, DeletingTheThreadInOnTerminateIsSafe) {
   int deaths = 0;
-  auto* thread = new LambdaThread(false, [](LambdaThread& self) { self.ReturnValue = 3; }, &deaths);
+  auto* thread = new LambdaThread(
+      false, [](LambdaThread& self) { self.ReturnValue = 3; }, &deaths);
   thread->OnTerminate = [&](TObject* sender) { delete static_cast<LambdaThread*>(sender); };
   EXPECT_EQ(thread->WaitFor(), 3);
   EXPECT_EQ(deaths, 1);

@@ -23,8 +23,8 @@ QString writeIni(const QString& name, const QByteArray& bytes) {
 // Sets or clears an environment variable for one scope.
 class EnvGuard {
  public:
-  EnvGuard(const char* name, const QString& value) : name_(name), old_(qgetenv(name)),
-                                                      had_(qEnvironmentVariableIsSet(name)) {
+  EnvGuard(const char* name, const QString& value)
+      : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
     if (value.isNull())
       qunsetenv(name);
     else
@@ -61,21 +61,20 @@ TEST(IniFile, WritesKeepEverythingElseInTheFile) {
   ini.WriteString("POSITION", "left", "30");   // replaced in place, stored spelling kept
   ini.WriteInteger("position", "Width", 640);  // appended to its section
   ini.WriteString("New", "K", "v");            // new section at the end
-  EXPECT_EQ(testsupport::readFile(path),
-            QByteArray("; settings of the program\r\n"
-                       "\r\n"
-                       "[Position]\r\n"
-                       "Top=10\r\n"
-                       "; the left edge\r\n"
-                       "Left=30\r\n"
-                       "Width=640\r\n"
-                       "\r\n"
-                       "[Unknown]\r\n"
-                       "a line without equals\r\n"
-                       "Z=26\r\n"
-                       "\r\n"
-                       "[New]\r\n"
-                       "K=v\r\n"));
+  EXPECT_EQ(testsupport::readFile(path), QByteArray("; settings of the program\r\n"
+                                                    "\r\n"
+                                                    "[Position]\r\n"
+                                                    "Top=10\r\n"
+                                                    "; the left edge\r\n"
+                                                    "Left=30\r\n"
+                                                    "Width=640\r\n"
+                                                    "\r\n"
+                                                    "[Unknown]\r\n"
+                                                    "a line without equals\r\n"
+                                                    "Z=26\r\n"
+                                                    "\r\n"
+                                                    "[New]\r\n"
+                                                    "K=v\r\n"));
 }
 
 TEST(IniFile, NewFilesUseCrLfAndExistingLfFilesStayLf) {
@@ -174,8 +173,7 @@ TEST(IniFile, DeletingKeysAndSectionsKeepsTheRest) {
   ini.DeleteKey("keep2", "b");
   ini.DeleteKey("Keep2", "absent");
   ini.EraseSection("Absent");
-  EXPECT_EQ(testsupport::readFile(path),
-            QByteArray("; head\r\n[Keep]\r\na=1\r\n\r\n[Keep2]\r\nc=3\r\n"));
+  EXPECT_EQ(testsupport::readFile(path), QByteArray("; head\r\n[Keep]\r\na=1\r\n\r\n[Keep2]\r\nc=3\r\n"));
   EXPECT_EQ(ini.ReadString("Keep2", "b", "d"), "d");
   ini.UpdateFile();  // writes are immediate: nothing left to do
   EXPECT_EQ(ini.ReadString("Keep", "a", "d"), "1");

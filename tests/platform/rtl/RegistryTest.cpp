@@ -46,8 +46,7 @@ const QString kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Exp
 }  // namespace
 
 TEST_F(Registry, FirstUseSeedsThePlatformValues) {
-  EXPECT_EQ(read(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer", "Version"),
-            "9.11.9600.0");
+  EXPECT_EQ(read(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer", "Version"), "9.11.9600.0");
   EXPECT_EQ(read(HKEY_CURRENT_USER, "\\Software\\Microsoft\\Internet Explorer\\Main", "Start Page"),
             "about:blank");
   const QString profile = ProfileDir();
@@ -71,8 +70,7 @@ TEST_F(Registry, FirstUseSeedsThePlatformValues) {
   EXPECT_EQ(read(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\PageSetup", "margin_left"),
             "0.750000");
   TRegistry reg;
-  EXPECT_TRUE(reg.KeyExists(
-      "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\User Agent"));
+  EXPECT_TRUE(reg.KeyExists("\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\User Agent"));
   EXPECT_TRUE(storeBytes().contains("\"Start Page\"=\"about:blank\""));
 
   // Seeding fills in what is missing and never overwrites.
@@ -98,12 +96,13 @@ TEST_F(Registry, ValuesPersistInAReadableFile) {
     ASSERT_TRUE(reg.CreateKey("Empty\\Nested"));
   }
   const QByteArray file = storeBytes();
-  EXPECT_TRUE(file.contains("[HKEY_LOCAL_MACHINE\\Software\\Noctivane\\FormSize]\n"
-                            "\"Top\"=dword:0000000a\n"
-                            "\"Left\"=dword:ffffffff\n"
-                            "\"Maximized\"=dword:00000001\n"
-                            "@=\"default value\"\n"
-                            "\"Name\"=\"Noctivane\"\n"))
+  EXPECT_TRUE(
+      file.contains("[HKEY_LOCAL_MACHINE\\Software\\Noctivane\\FormSize]\n"
+                    "\"Top\"=dword:0000000a\n"
+                    "\"Left\"=dword:ffffffff\n"
+                    "\"Maximized\"=dword:00000001\n"
+                    "@=\"default value\"\n"
+                    "\"Name\"=\"Noctivane\"\n"))
       << file.toStdString();
 
   ResetRegistryStoreForTests();

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
-#include "tests/support/TestSupport.h"
 #include <QDir>
+#include "tests/support/TestSupport.h"
 
 TEST(TestSupport, ProfileFolderIsTemporaryAndWritable) {
   const QString dir = testsupport::profileDir();

@@ -6,8 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <csignal>
 #include <sys/resource.h>
+#include <csignal>
 
 namespace {
 
@@ -150,14 +150,13 @@ TEST(SysUtilsNumbers, IntegersParseDecimalAndHexadecimal) {
 }
 
 TEST(SysUtilsNumbers, BadIntegersRaiseOrGiveTheDefault) {
-  for (const char* bad : {"", " 1", "1 ", "-", "+", "$", "0x", "12a", "1.0", "1e3", "--1",
-                          "2147483648", "-2147483649", "$100000000", "$G"}) {
+  for (const char* bad : {"", " 1", "1 ", "-", "+", "$", "0x", "12a", "1.0", "1e3", "--1", "2147483648",
+                          "-2147483649", "$100000000", "$G"}) {
     int value = 7;
     EXPECT_FALSE(TryStrToInt(bad, value)) << bad;
     EXPECT_EQ(value, 7) << bad;
     EXPECT_EQ(StrToIntDef(bad, -5), -5) << bad;
-    EXPECT_EQ(convertErrorOf([&] { StrToInt(bad); }),
-              QString("'%1' is not a valid integer value").arg(bad))
+    EXPECT_EQ(convertErrorOf([&] { StrToInt(bad); }), QString("'%1' is not a valid integer value").arg(bad))
         << bad;
   }
   EXPECT_EQ(StrToInt64Def("9223372036854775808", 3), 3);
@@ -233,8 +232,7 @@ TEST(SysUtilsFormat, Conversions) {
   EXPECT_EQ(Format("%.3e", {-0.000125}), "-1.25E-004");
   EXPECT_EQ(Format("%n|%.0n|%.2n b", {1234567.891, 999.6, 1023}), "1,234,567.89|1,000|1,023.00 b");
   EXPECT_EQ(Format("%m|%m", {1234.5, -2}), "$1,234.50|-$2.00");
-  EXPECT_EQ(Format("%p", {static_cast<const void*>(reinterpret_cast<char*>(0xBEEF))}),
-            "0000BEEF");
+  EXPECT_EQ(Format("%p", {static_cast<const void*>(reinterpret_cast<char*>(0xBEEF))}), "0000BEEF");
   EXPECT_EQ(Format("100%% of %d%%", {5}), "100% of 5%");
   EXPECT_EQ(Format("no specs", {}), "no specs");
 
@@ -330,7 +328,7 @@ TEST(SysUtilsDates, FormatCodes) {
   EXPECT_EQ(FormatDateTime("m mm mmm mmmm", dt), "3 03 Mar March");
   EXPECT_EQ(FormatDateTime("yy yyyy", dt), "24 2024");
   EXPECT_EQ(FormatDateTime("h hh n nn s ss z zzz", dt), "14 14 7 07 9 09 45 045");
-  EXPECT_EQ(FormatDateTime("hh:mm", dt), "14:07");     // m after h is the minute
+  EXPECT_EQ(FormatDateTime("hh:mm", dt), "14:07");          // m after h is the minute
   EXPECT_EQ(FormatDateTime("mm:ss.zzz", dt), "03:09.045");  // elsewhere the month
   EXPECT_EQ(FormatDateTime("yyyy-mm-dd", dt), "2024-03-05");
   EXPECT_EQ(FormatDateTime("dd/mm/yyyy", dt), "05/03/2024");
@@ -550,8 +548,7 @@ TEST(SysUtilsFiles, FailedAtomicWritesReportFalseAndKeepTheOldFile) {
   std::signal(SIGXFSZ, previous);
   EXPECT_FALSE(written);
   EXPECT_EQ(testsupport::readFile(file), "old content");
-  EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden),
-            QStringList({"keep.txt", "plain"}));
+  EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList({"keep.txt", "plain"}));
 }
 
 // ---------------------------------------------------------------- system messages

@@ -102,13 +102,15 @@ class BrowserDialogsTest : public ::testing::Test {
   String navigate(const QUrl& url) {
     OleVariant address(url.toString());
     browser->Navigate2(&address, nullptr, nullptr, nullptr, nullptr);
-    testsupport::waitFor([this] {
-      READYSTATE state;
-      VARIANT_BOOL busy;
-      browser->get_ReadyState(&state);
-      browser->get_Busy(&busy);
-      return state == READYSTATE_COMPLETE && busy == VARIANT_FALSE;
-    }, 10000);
+    testsupport::waitFor(
+        [this] {
+          READYSTATE state;
+          VARIANT_BOOL busy;
+          browser->get_ReadyState(&state);
+          browser->get_Busy(&busy);
+          return state == READYSTATE_COMPLETE && busy == VARIANT_FALSE;
+        },
+        10000);
     return browser->Page()->title();
   }
   // Runs a script that sets the page's title; answers the title.
@@ -128,14 +130,16 @@ class BrowserDialogsTest : public ::testing::Test {
 
 TEST_F(BrowserDialogsTest, PageMessagesAndPromptsShowOwnedDialogsUnlessSilent) {
   navigate(page("messages.html", "<title>-</title>"));
-  DialogWatch watch({answer("OK"), answer("Cancel"), answer("OK"), [](HWND h) { SendMessage(h, WM_CLOSE, 0, 0); },
-                     answer("OK", {"typed"}), answer("Cancel"), [](HWND h) { DestroyWindow(h); }});
+  DialogWatch watch({answer("OK"), answer("Cancel"), answer("OK"),
+                     [](HWND h) { SendMessage(h, WM_CLOSE, 0, 0); }, answer("OK", {"typed"}),
+                     answer("Cancel"), [](HWND h) { DestroyWindow(h); }});
   EXPECT_EQ(titleAfter("alert('a <b>bold</b> & plain'); document.title = 'after';"), "after");
-  EXPECT_EQ(titleAfter("document.title = confirm('sure?') + ' ' + confirm('sure?') + ' ' + confirm('sure?');"),
-            "false true false");  // Cancel, OK, closed
+  EXPECT_EQ(
+      titleAfter("document.title = confirm('sure?') + ' ' + confirm('sure?') + ' ' + confirm('sure?');"),
+      "false true false");  // Cancel, OK, closed
   EXPECT_EQ(titleAfter("document.title = prompt('Your name?', 'given');"), "typed");
   EXPECT_EQ(titleAfter("document.title = String(prompt('x', 'y')) + String(prompt('x', 'y'));"),
-            "nullnull");  // Cancel, destroyed
+            "nullnull");              // Cancel, destroyed
   EXPECT_EQ(site->messagesAsked, 4);  // the host first, for all but prompts
 
   ASSERT_EQ(watch.seen.size(), 7u);
@@ -148,7 +152,8 @@ TEST_F(BrowserDialogsTest, PageMessagesAndPromptsShowOwnedDialogsUnlessSilent) {
 
   // Silent: no dialog; confirm and prompt answer as confirmed unchanged.
   browser->put_Silent(VARIANT_TRUE);
-  EXPECT_EQ(titleAfter("alert('x'); document.title = confirm('?') + ' ' + prompt('?', 'kept');"), "true kept");
+  EXPECT_EQ(titleAfter("alert('x'); document.title = confirm('?') + ' ' + prompt('?', 'kept');"),
+            "true kept");
   EXPECT_EQ(watch.seen.size(), 7u);
 }
 
@@ -194,7 +199,8 @@ TEST(BrowserDialogWindow, TakesTheMessagesOfADialogAndGivesTheActivationBack) {
     if (m.Msg == WM_ACTIVATE) activations.push_back({m.WParam, reinterpret_cast<HWND>(m.LParam)});
     m.Result = CallWindowProc(previous, owner.handle, m.Msg, m.WParam, m.LParam);
   });
-  previous = reinterpret_cast<WNDPROC>(SetWindowLongPtr(owner.handle, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(spy)));
+  previous =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtr(owner.handle, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(spy)));
   QImage red(16, 16, QImage::Format_ARGB32);
   red.fill(Qt::red);
   const HICON icon = CreateIconHandle(QIcon(QPixmap::fromImage(red)));

@@ -276,8 +276,8 @@ struct HostWindow {
   HostWindow(int w = 400, int h = 300) : widget(new QWidget) {
     widget->resize(w, h);
     widget->show();
-    handle = CreateWindowHandle("Shell Embedding", "", WS_OVERLAPPED | WS_VISIBLE, 0, nullptr,
-                                nullptr, widget.get());
+    handle = CreateWindowHandle("Shell Embedding", "", WS_OVERLAPPED | WS_VISIBLE, 0, nullptr, nullptr,
+                                widget.get());
   }
   ~HostWindow() {
     if (IsWindow(handle)) DestroyWindow(handle);

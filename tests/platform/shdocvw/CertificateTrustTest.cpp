@@ -59,7 +59,8 @@ class CertificateTrust : public ::testing::Test {
           VARIANT_BOOL busy;
           browser->get_ReadyState(&state);
           browser->get_Busy(&busy);
-          return state == READYSTATE_COMPLETE && busy == VARIANT_FALSE && sink->count(DISPID_DOCUMENTCOMPLETE) > 0;
+          return state == READYSTATE_COMPLETE && busy == VARIANT_FALSE &&
+                 sink->count(DISPID_DOCUMENTCOMPLETE) > 0;
         },
         15000);
   }
@@ -131,7 +132,8 @@ TEST_F(CertificateTrust, TrustIsForThatCertificateAndTheHostsItNames) {
   expectRefused(unknown->url("/secure.html"));
 
   // A trusted certificate made for another host name is refused at this address.
-  const TestCertificate forLocalhost = testsupport::MakeTestCertificate(folder.path(), {"localhost"}, "named");
+  const TestCertificate forLocalhost =
+      testsupport::MakeTestCertificate(folder.path(), {"localhost"}, "named");
   trust(forLocalhost, "named.pem");
   auto named = secureServer(forLocalhost);
   expectRefused(named->url("/secure.html"));

@@ -128,12 +128,16 @@ void press(HWND h, const QString& button) {
 // The next file-download dialog shown (one not among `known`).
 HWND nextDialog(std::vector<HWND>& known, int timeoutMs = 10000) {
   HWND found = nullptr;
-  testsupport::waitFor([&] {
-    for (HWND h = FindWindow(QStringLiteral("#32770")); h; h = FindWindowEx(nullptr, h, QStringLiteral("#32770")))
-      if (WidgetOf(h) && WidgetOf(h)->isVisible() && std::find(known.begin(), known.end(), h) == known.end())
-        found = h;
-    return found != nullptr;
-  }, timeoutMs);
+  testsupport::waitFor(
+      [&] {
+        for (HWND h = FindWindow(QStringLiteral("#32770")); h;
+             h = FindWindowEx(nullptr, h, QStringLiteral("#32770")))
+          if (WidgetOf(h) && WidgetOf(h)->isVisible() &&
+              std::find(known.begin(), known.end(), h) == known.end())
+            found = h;
+        return found != nullptr;
+      },
+      timeoutMs);
   if (found) known.push_back(found);
   return found;
 }
@@ -166,17 +170,21 @@ class DownloadDialogTest : public ::testing::Test {
   }
   bool showPage(const QString& url) {
     navigate(url);
-    return testsupport::waitFor([this] {
-      READYSTATE state;
-      VARIANT_BOOL busy;
-      browser->get_ReadyState(&state);
-      browser->get_Busy(&busy);
-      return state == READYSTATE_COMPLETE && busy == VARIANT_FALSE;
-    }, 10000);
+    return testsupport::waitFor(
+        [this] {
+          READYSTATE state;
+          VARIANT_BOOL busy;
+          browser->get_ReadyState(&state);
+          browser->get_Busy(&busy);
+          return state == READYSTATE_COMPLETE && busy == VARIANT_FALSE;
+        },
+        10000);
   }
   // Whether the engine left anything of its own where it keeps arriving data.
   bool stagingUntouched() const { return filesIn(staging) == stagedBefore; }
-  static void settle() { testsupport::waitFor([] { return false; }, 500); }
+  static void settle() {
+    testsupport::waitFor([] { return false; }, 500);
+  }
 
   HostWindow host;
   ComPtr<WebBrowserObject> browser = MakeCom<WebBrowserObject>();
@@ -244,7 +252,8 @@ TEST_F(DownloadDialogTest, SaveAsksWhereAndWritesTheBytesThere) {
   EXPECT_EQ(asked.caption, "File Download");
   EXPECT_TRUE(asked.texts.contains("Do you want to save this file?"));
   EXPECT_EQ(asked.fields.at("Name:"), "report.bin");
-  EXPECT_TRUE(asked.fields.at("From:").contains(server.url("/report.bin"))) << asked.fields.at("From:").toStdString();
+  EXPECT_TRUE(asked.fields.at("From:").contains(server.url("/report.bin")))
+      << asked.fields.at("From:").toStdString();
   EXPECT_EQ(asked.owner, host.handle);
 
   // The save dialog offers the server's name in a folder that exists.
@@ -258,7 +267,8 @@ TEST_F(DownloadDialogTest, SaveAsksWhereAndWritesTheBytesThere) {
   EXPECT_TRUE(call.Options.Contains(ofOverwritePrompt));
 
   EXPECT_EQ(look(dialog).fields.at("To:"), saved);
-  ASSERT_TRUE(testsupport::waitFor([&] { return statusSays(dialog, "Download complete: 64.0 KB saved."); }, 10000));
+  ASSERT_TRUE(
+      testsupport::waitFor([&] { return statusSays(dialog, "Download complete: 64.0 KB saved."); }, 10000));
   EXPECT_EQ(testsupport::readFile(saved), QByteArray::fromStdString(payload(DownloadServer::kSize)));
   EXPECT_EQ(filesIn(target.path()), QStringList{"kept.bin"});  // nothing beside it
   press(dialog, "Close");
@@ -280,7 +290,8 @@ TEST_F(DownloadDialogTest, SaveAsksWhereAndWritesTheBytesThere) {
   EXPECT_FALSE(statusSays(second, " of "));
   EXPECT_EQ(QDir(dialogs.CallsOf(TScriptedDialogService::dkSave).back().InitialDir), QDir(target.path()));
   ASSERT_TRUE(testsupport::waitFor([&] { return statusSays(second, "Download complete"); }, 10000));
-  EXPECT_EQ(testsupport::readFile(target.filePath("streamed.dat")), QByteArray::fromStdString(payload(DownloadServer::kSize)));
+  EXPECT_EQ(testsupport::readFile(target.filePath("streamed.dat")),
+            QByteArray::fromStdString(payload(DownloadServer::kSize)));
   EXPECT_TRUE(stagingUntouched());
 }
 
@@ -322,7 +333,8 @@ TEST_F(DownloadDialogTest, AHostileServerNameIsOfferedAsASafeName) {
   press(dialog, "Save");  // the scripted save dialog cancels
   ASSERT_EQ(dialogs.CallsOf(TScriptedDialogService::dkSave).size(), 1u);
   const String offered = dialogs.CallsOf(TScriptedDialogService::dkSave)[0].FileName;
-  EXPECT_FALSE(offered.contains('/') || offered.contains('\\') || offered.startsWith('.')) << offered.toStdString();
+  EXPECT_FALSE(offered.contains('/') || offered.contains('\\') || offered.startsWith('.'))
+      << offered.toStdString();
   for (QChar c : offered)
     EXPECT_FALSE(c.unicode() < 0x20 || c.category() == QChar::Other_Format) << offered.toStdString();
   EXPECT_TRUE(offered.endsWith(".sh")) << offered.toStdString();
@@ -356,7 +368,8 @@ TEST_F(DownloadDialogTest, CancelDuringASlowTransferLeavesNoPartialFile) {
   ASSERT_TRUE(second);
   dialogs.QueueFile(target.filePath("again.bin"));
   press(second, "Save");
-  ASSERT_TRUE(testsupport::waitFor([&] { return WidgetOf(second)->findChild<QProgressBar*>()->value() > 0; }, 10000));
+  ASSERT_TRUE(
+      testsupport::waitFor([&] { return WidgetOf(second)->findChild<QProgressBar*>()->value() > 0; }, 10000));
   SendMessage(second, WM_CLOSE, 0, 0);
   EXPECT_TRUE(testsupport::waitFor([&] { return !IsWindow(second); }));
   settle();
@@ -390,7 +403,8 @@ TEST_F(DownloadDialogTest, SaveAsWritesThePageWhereTheUserChooses) {
   dialogs.QueueFile(target.filePath("archive.html"), 3);
   browser->Page()->triggerAction(QWebEnginePage::SavePage);
   const QString archive = target.filePath("archive.mht");
-  ASSERT_TRUE(testsupport::waitFor([&] { return testsupport::readFile(archive).contains("Saved words"); }, 10000));
+  ASSERT_TRUE(
+      testsupport::waitFor([&] { return testsupport::readFile(archive).contains("Saved words"); }, 10000));
   EXPECT_TRUE(testsupport::readFile(archive).startsWith("From:") ||
               testsupport::readFile(archive).contains("MIME-Version"));
   settle();

@@ -107,14 +107,15 @@ class EWBTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form->Widget()));
   }
   static bool complete(TEWB* b) {
-    return testsupport::waitFor([b] { return b->ReadyState() == READYSTATE_COMPLETE && !b->Busy(); },
-                                10000);
+    return testsupport::waitFor([b] { return b->ReadyState() == READYSTATE_COMPLETE && !b->Busy(); }, 10000);
   }
   bool go(const QUrl& url) {
     wb->Navigate(url.toString());
     return complete(wb);
   }
-  WebBrowserObject* object(TEWB* b) const { return WebBrowserObject::FromUnknown(b->DefaultInterface().Get()); }
+  WebBrowserObject* object(TEWB* b) const {
+    return WebBrowserObject::FromUnknown(b->DefaultInterface().Get());
+  }
 
   TForm* form = nullptr;
   HostedEWB* wb = nullptr;
@@ -282,7 +283,8 @@ TEST_F(EWBTest, PropertiesAndMethods) {
   EXPECT_TRUE(FindEvent(cls, "onbeforenavigate2"));
   EXPECT_TRUE(FindEvent(cls, "OnClick"));  // the control's own events stay
   int browserEvents = 0;
-  for (const TEventInfo* e : EventsOf(cls)) browserEvents += FindEvent(&TOleControl::staticMetaObject, e->Name) == nullptr;
+  for (const TEventInfo* e : EventsOf(cls))
+    browserEvents += FindEvent(&TOleControl::staticMetaObject, e->Name) == nullptr;
   EXPECT_EQ(browserEvents, 34);
 }
 

@@ -35,7 +35,9 @@ class LoopbackServer : public testsupport::LoopbackServer {
     });
     start();
   }
-  QUrl url(const char* path) const { return QUrl(testsupport::LoopbackServer::url(QString::fromLatin1(path))); }
+  QUrl url(const char* path) const {
+    return QUrl(testsupport::LoopbackServer::url(QString::fromLatin1(path)));
+  }
   // The user agent of the last "/page" request.
   std::string userAgent() const { return lastRequest("/page").header("User-Agent"); }
 };
@@ -291,9 +293,8 @@ TEST_F(WebBrowserTest, DownloadControlSwitchesImagesAndScripts) {
   site->ambient[DISPID_AMBIENT_DLCONTROL] = OleVariant(int(DLCTL_DLIMAGES | DLCTL_NO_SCRIPTS));
   ASSERT_EQ(browser->OnAmbientPropertyChange(DISPID_AMBIENT_DLCONTROL), S_OK);
   ASSERT_TRUE(navigate(page("images2.html", testsupport::readFile(url.toLocalFile()))));
-  EXPECT_TRUE(testsupport::waitFor([&] {
-    return script("document.getElementById('pic').naturalWidth").toInt() == 20;
-  }));
+  EXPECT_TRUE(testsupport::waitFor(
+      [&] { return script("document.getElementById('pic').naturalWidth").toInt() == 20; }));
   EXPECT_EQ(script("document.title").toString(), "Plain");
 
   // No word at all is the default behaviour: images and scripts.
@@ -364,8 +365,9 @@ TEST_F(WebBrowserTest, AddressesAreChecked) {
 // shows its own page and names the text as its address until the next page.
 TEST_F(WebBrowserTest, TextThatIsNoAddressShowsTheErrorPage) {
   LoopbackServer server;
-  for (const QString& text : {QStringLiteral("rust vec push"), QStringLiteral("http://"), QStringLiteral("https://"),
-                              QStringLiteral("ftp:///file"), QStringLiteral("<b>&amp; \"words\"")}) {
+  for (const QString& text :
+       {QStringLiteral("rust vec push"), QStringLiteral("http://"), QStringLiteral("https://"),
+        QStringLiteral("ftp:///file"), QStringLiteral("<b>&amp; \"words\"")}) {
     sink->events.clear();
     OleVariant address(text);
     ASSERT_EQ(browser->Navigate2(&address, nullptr, nullptr, nullptr, nullptr), S_OK) << text.toStdString();
@@ -569,8 +571,7 @@ TEST_F(WebBrowserTest, AuthenticationAndScriptErrorsAskTheHost) {
   // A script error reaches the host with its fields; leaving the page tells
   // the host the document unloads.
   const int unloadsBefore = site->unloads;
-  const QUrl faulty = page("faulty.html",
-                           "<html><body><script>\nnoSuchFunction();\n</script></body></html>");
+  const QUrl faulty = page("faulty.html", "<html><body><script>\nnoSuchFunction();\n</script></body></html>");
   ASSERT_TRUE(navigate(faulty));
   EXPECT_GT(site->unloads, unloadsBefore);
   ASSERT_TRUE(testsupport::waitFor([&] { return !site->scriptErrors.empty(); }));

@@ -1,5 +1,5 @@
-#include "platform/shell/AutoComplete.h"
 #include "platform/rtl/Registry.h"
+#include "platform/shell/AutoComplete.h"
 #include "platform/shell/UrlHistory.h"
 #include "tests/platform/shell/ShellTestUtil.h"
 
@@ -56,7 +56,8 @@ void seedHistory() {
 ComPtr<IAutoComplete2> newAutoComplete() {
   InitializeShell();
   ComPtr<IAutoComplete2> ac;
-  EXPECT_EQ(CoCreateInstance(CLSID_AutoComplete, nullptr, CLSCTX_INPROC_SERVER, IID_IAutoComplete2, &ac), S_OK);
+  EXPECT_EQ(CoCreateInstance(CLSID_AutoComplete, nullptr, CLSCTX_INPROC_SERVER, IID_IAutoComplete2, &ac),
+            S_OK);
   return ac;
 }
 

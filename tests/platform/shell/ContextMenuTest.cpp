@@ -18,8 +18,9 @@ struct Menu {
   QStringList captions() const {
     QStringList out;
     for (int i = 0; i < GetMenuItemCount(handle); ++i)
-      out << (GetMenuState(handle, i, MF_BYPOSITION) & MF_SEPARATOR ? QString("-")
-                                                                    : GetMenuString(handle, i, MF_BYPOSITION));
+      out << (GetMenuState(handle, i, MF_BYPOSITION) & MF_SEPARATOR
+                  ? QString("-")
+                  : GetMenuString(handle, i, MF_BYPOSITION));
     return out;
   }
   HMENU handle;
@@ -41,8 +42,8 @@ ComPtr<IContextMenu> menuOf(const QString& folderPath, const QStringList& names)
     children.push_back(item);
   }
   ComPtr<IContextMenu> menu;
-  EXPECT_EQ(folder->GetUIObjectOf(nullptr, UINT(children.size()), children.data(), IID_IContextMenu,
-                                  nullptr, &menu),
+  EXPECT_EQ(folder->GetUIObjectOf(nullptr, UINT(children.size()), children.data(), IID_IContextMenu, nullptr,
+                                  &menu),
             S_OK);
   return menu;
 }
@@ -80,7 +81,8 @@ TEST(ShellContextMenu, FillsAMenuWithOpenDeleteRenameAndProperties) {
   // Two items cannot be renamed; the default-only menu has Open alone; the
   // range of identifiers is kept to.
   Menu two;
-  EXPECT_EQ(HRESULT_CODE(menuOf(root, {"page.htm", "other.htm"})->QueryContextMenu(two.handle, 0, 10, 100, 0)), 4);
+  EXPECT_EQ(
+      HRESULT_CODE(menuOf(root, {"page.htm", "other.htm"})->QueryContextMenu(two.handle, 0, 10, 100, 0)), 4);
   EXPECT_EQ(two.captions(), QStringList({"&Open", "-", "&Delete", "-", "P&roperties"}));
   Menu defaults;
   EXPECT_EQ(HRESULT_CODE(single->QueryContextMenu(defaults.handle, 0, 1, 0x7FFF, CMF_DEFAULTONLY)), 1);

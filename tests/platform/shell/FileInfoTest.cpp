@@ -9,15 +9,16 @@ namespace {
 
 SHFILEINFOW infoOf(const QString& path, UINT flags, DWORD attributes = 0, DWORD_PTR* result = nullptr) {
   SHFILEINFOW info;
-  const DWORD_PTR r = SHGetFileInfoW(reinterpret_cast<LPCWSTR>(path.utf16()), attributes, &info,
-                                     sizeof info, flags);
+  const DWORD_PTR r =
+      SHGetFileInfoW(reinterpret_cast<LPCWSTR>(path.utf16()), attributes, &info, sizeof info, flags);
   if (result) *result = r;
   return info;
 }
 
 SHFILEINFOW infoOf(PCIDLIST_ABSOLUTE pidl, UINT flags, DWORD_PTR* result = nullptr) {
   SHFILEINFOW info;
-  const DWORD_PTR r = SHGetFileInfoW(reinterpret_cast<LPCWSTR>(pidl), 0, &info, sizeof info, flags | SHGFI_PIDL);
+  const DWORD_PTR r =
+      SHGetFileInfoW(reinterpret_cast<LPCWSTR>(pidl), 0, &info, sizeof info, flags | SHGFI_PIDL);
   if (result) *result = r;
   return info;
 }
@@ -41,7 +42,8 @@ TEST(FileInfo, TypeNamesComeFromTheRegisteredClasses) {
   const QString root = freshFolder("fileinfo");
   testsupport::writeFile(root + "/Site.url", "[InternetShortcut]\r\nURL=http://example.com/\r\n");
   DWORD_PTR result = 0;
-  SHFILEINFOW info = infoOf(root + "/Site.url", SHGFI_TYPENAME | SHGFI_DISPLAYNAME | SHGFI_ATTRIBUTES, 0, &result);
+  SHFILEINFOW info =
+      infoOf(root + "/Site.url", SHGFI_TYPENAME | SHGFI_DISPLAYNAME | SHGFI_ATTRIBUTES, 0, &result);
   EXPECT_NE(result, 0u);
   EXPECT_EQ(QString::fromUtf16(info.szTypeName), "Internet Shortcut");
   EXPECT_EQ(QString::fromUtf16(info.szDisplayName), "Site");
@@ -100,7 +102,8 @@ TEST(FileInfo, SystemImageListsHoldTheIconsByIndex) {
 
 TEST(FileInfo, IconHandlesMustBeDestroyed) {
   const int live = LiveIconHandles();
-  const SHFILEINFOW info = infoOf("*.htm", SHGFI_ICON | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES, FILE_ATTRIBUTE_NORMAL);
+  const SHFILEINFOW info =
+      infoOf("*.htm", SHGFI_ICON | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES, FILE_ATTRIBUTE_NORMAL);
   ASSERT_NE(info.hIcon, nullptr);
   EXPECT_EQ(info.iIcon, 3);
   EXPECT_EQ(LiveIconHandles(), live + 1);
@@ -120,8 +123,8 @@ TEST(FileInfo, ItemListsOfFoldersAndOfTheHistory) {
     ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_FAVORITES, &raw), S_OK);
     const Pidl favorites(raw);
     DWORD_PTR result = 0;
-    SHFILEINFOW info =
-        infoOf(favorites.get(), SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_DISPLAYNAME | SHGFI_TYPENAME, &result);
+    SHFILEINFOW info = infoOf(
+        favorites.get(), SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_DISPLAYNAME | SHGFI_TYPENAME, &result);
     EXPECT_EQ(result, reinterpret_cast<DWORD_PTR>(SystemImageList(true)));
     EXPECT_EQ(QString::fromUtf16(info.szDisplayName), "Favorites");
     EXPECT_EQ(QString::fromUtf16(info.szTypeName), "File folder");

@@ -7,7 +7,9 @@ using namespace shelltest;
 
 namespace {
 
-QDateTime daysAgo(int days, int hour = 10) { return QDateTime(QDate::currentDate().addDays(-days), QTime(hour, 0)); }
+QDateTime daysAgo(int days, int hour = 10) {
+  return QDateTime(QDate::currentDate().addDays(-days), QTime(hour, 0));
+}
 
 // The caption the History folder gives the period holding `when`.
 QString periodCaptionOf(const QDateTime& when) {
@@ -65,9 +67,9 @@ TEST(HistoryFolder, ListsPeriodsSitesAndPagesOfTheStore) {
     EXPECT_EQ(namesOf(today.Get(), sites), QStringList({"My Computer", "example.com", "other.org"}));
 
     ComPtr<IShellFolder> site;
-    ASSERT_EQ(today->BindToObject(itemNamed(today.Get(), sites, "example.com"), nullptr,
-                                  IID_IShellFolder, &site),
-              S_OK);
+    ASSERT_EQ(
+        today->BindToObject(itemNamed(today.Get(), sites, "example.com"), nullptr, IID_IShellFolder, &site),
+        S_OK);
     const auto pages = enumerate(site.Get(), kAll);
     // A page shows its title, or its address when it has none; parsing gives the address.
     QStringList shown = namesOf(site.Get(), pages);
@@ -86,7 +88,8 @@ TEST(HistoryFolder, ListsPeriodsSitesAndPagesOfTheStore) {
     CoTaskMemFree(text);
 
     // Pages sort by their captions.
-    const short order = short(HRESULT_CODE(site->CompareIDs(0, page, itemNamed(site.Get(), pages, "http://www.example.com/b"))));
+    const short order = short(
+        HRESULT_CODE(site->CompareIDs(0, page, itemNamed(site.Get(), pages, "http://www.example.com/b"))));
     EXPECT_LT(order, 0);
 
     // The absolute list of the page works from the desktop, as the history

@@ -67,8 +67,7 @@ TEST(FileSystemFolder, EnumeratesFoldersFirstAndHidesWhatIsHidden) {
 TEST(FileSystemFolder, AttributesTellFoldersFilesLinksAndHiddenItems) {
   const QString root = sampleFolder();
   ComPtr<IShellFolder> folder = folderAt(root);
-  const auto all =
-      enumerate(folder.Get(), SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN);
+  const auto all = enumerate(folder.Get(), SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN);
   auto find = [&](const QString& name) -> PCUITEMID_CHILD {
     for (const Pidl& p : all)
       if (nameOf(folder.Get(), p.get(), SHGDN_FORPARSING | SHGDN_INFOLDER) == name) return p.get();
@@ -105,14 +104,14 @@ TEST(FileSystemFolder, AttributesTellFoldersFilesLinksAndHiddenItems) {
 
 TEST(FileSystemFolder, CompareIdsOrdersFoldersFirstThenNamesWithoutCase) {
   const QString root = freshFolder("order");
-  for (const char* name : {"beta.txt", "Alpha.txt", "gamma.txt"}) testsupport::writeFile(root + "/" + name, "x");
+  for (const char* name : {"beta.txt", "Alpha.txt", "gamma.txt"})
+    testsupport::writeFile(root + "/" + name, "x");
   QDir().mkpath(root + "/zeta");
   ComPtr<IShellFolder> folder = folderAt(root);
   auto items = enumerate(folder.Get(), SHCONTF_FOLDERS | SHCONTF_NONFOLDERS);
   std::reverse(items.begin(), items.end());
-  std::sort(items.begin(), items.end(), [&](const Pidl& a, const Pidl& b) {
-    return order(folder.Get(), a.get(), b.get()) < 0;
-  });
+  std::sort(items.begin(), items.end(),
+            [&](const Pidl& a, const Pidl& b) { return order(folder.Get(), a.get(), b.get()) < 0; });
   EXPECT_EQ(namesOf(folder.Get(), items), QStringList({"zeta", "Alpha.txt", "beta.txt", "gamma.txt"}));
   EXPECT_EQ(order(folder.Get(), items[1].get(), items[1].get()), 0);
   EXPECT_EQ(order(folder.Get(), items[2].get(), items[1].get()), 1);
@@ -161,7 +160,8 @@ TEST(FileSystemFolder, SetNameOfRenamesAndKeepsTheHiddenExtension) {
   ComPtr<IShellFolder> folder = folderAt(root);
   const Pidl page(FileSystemIDList(root + "/page.htm"));
   PITEMID_CHILD renamed = nullptr;
-  ASSERT_EQ(folder->SetNameOf(nullptr, ILFindLastID(page.get()), u"Front page", SHGDN_NORMAL, &renamed), S_OK);
+  ASSERT_EQ(folder->SetNameOf(nullptr, ILFindLastID(page.get()), u"Front page", SHGDN_NORMAL, &renamed),
+            S_OK);
   const Pidl renamedItem(renamed);
   EXPECT_TRUE(QFile::exists(root + "/Front page.htm"));
   EXPECT_FALSE(QFile::exists(root + "/page.htm"));
@@ -180,7 +180,8 @@ TEST(FileSystemFolder, SetNameOfRenamesAndKeepsTheHiddenExtension) {
   EXPECT_EQ(folder->SetNameOf(nullptr, ILFindLastID(moved.get()), u"c.md", SHGDN_FORPARSING, nullptr),
             HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
   for (const char16_t* bad : {u"", u"a/b", u".."})
-    EXPECT_FALSE(SUCCEEDED(folder->SetNameOf(nullptr, ILFindLastID(moved.get()), bad, SHGDN_FORPARSING, nullptr)));
+    EXPECT_FALSE(
+        SUCCEEDED(folder->SetNameOf(nullptr, ILFindLastID(moved.get()), bad, SHGDN_FORPARSING, nullptr)));
   EXPECT_TRUE(QFile::exists(root + "/Front page.url"));
 }
 

@@ -74,9 +74,10 @@ TEST(InternetShortcut, WritesAndReadsUrlFilesThroughPersistFile) {
 
 TEST(InternetShortcut, SavingKeepsWhatElseTheFileHolds) {
   const QString file = freshFolder("shortcuts-keep") + "/Kept.url";
-  testsupport::writeFile(file,
-                         "[DEFAULT]\r\nBASEURL=http://old.example/\r\n[InternetShortcut]\r\n"
-                         "URL=http://old.example/\r\nIconFile=http://old.example/favicon.ico\r\nIconIndex=1\r\n");
+  testsupport::writeFile(
+      file,
+      "[DEFAULT]\r\nBASEURL=http://old.example/\r\n[InternetShortcut]\r\n"
+      "URL=http://old.example/\r\nIconFile=http://old.example/favicon.ico\r\nIconIndex=1\r\n");
   ComPtr<IUniformResourceLocatorW> shortcut = newShortcut();
   ComPtr<IPersistFile> persist = shortcut.As<IPersistFile>();
   ASSERT_EQ(persist->Load(W(file), STGM_READWRITE), S_OK);
@@ -228,8 +229,9 @@ TEST(UrlHistoryStg, AddsQueriesEnumeratesDeletesAndClears) {
   const long before = CoTaskMemLiveBlocks();
   {
     ComPtr<IUrlHistoryStg2> history;
-    ASSERT_EQ(CoCreateInstance(CLSID_CUrlHistory, nullptr, CLSCTX_INPROC_SERVER, IID_IUrlHistoryStg2, &history),
-              S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_CUrlHistory, nullptr, CLSCTX_INPROC_SERVER, IID_IUrlHistoryStg2, &history),
+        S_OK);
     ASSERT_EQ(history->AddUrl(u"http://example.com/one", u"One", ADDURL_ADDTOHISTORYANDCACHE), S_OK);
     ASSERT_EQ(history->AddUrl(u"http://example.com/two", nullptr, 0), S_OK);
     ASSERT_EQ(history->AddUrl(u"http://cache.only/", u"C", ADDURL_ADDTOCACHE), S_OK);

@@ -13,8 +13,7 @@
 namespace {
 
 String freshStore() {
-  return testsupport::profileDir() + "/History/" + QUuid::createUuid().toString(QUuid::WithoutBraces) +
-         ".db";
+  return testsupport::profileDir() + "/History/" + QUuid::createUuid().toString(QUuid::WithoutBraces) + ".db";
 }
 
 QDateTime at(int daysAgo, int hour = 12) {

@@ -22,8 +22,8 @@ struct BindEvent {
 
 class BindRecorder : public ComObject<IBindStatusCallback, IHttpNegotiate, IAuthenticate> {
  public:
-  DWORD bindf = BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_PULLDATA | BINDF_NOWRITECACHE |
-                BINDF_GETNEWESTVERSION;
+  DWORD bindf =
+      BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_PULLDATA | BINDF_NOWRITECACHE | BINDF_GETNEWESTVERSION;
   DWORD verb = BINDVERB_GET;
   QByteArray postBody;
   String extraHeaders;            // answered by BeginningTransaction
@@ -103,8 +103,7 @@ class BindRecorder : public ComObject<IBindStatusCallback, IHttpNegotiate, IAuth
     }
     return S_OK;
   }
-  HRESULT OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATETC* pformatetc,
-                          STGMEDIUM* pstgmed) override {
+  HRESULT OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATETC* pformatetc, STGMEDIUM* pstgmed) override {
     BindEvent e{BindEvent::Data, grfBSCF};
     e.progress = dwSize;
     record(e);
@@ -150,8 +149,7 @@ class BindRecorder : public ComObject<IBindStatusCallback, IHttpNegotiate, IAuth
 
 // Binds `url` to storage asynchronously through `recorder`; answers the
 // result of BindToStorage.
-inline HRESULT BindAsync(const QString& url, BindRecorder* recorder,
-                         IStream** streamOut = nullptr) {
+inline HRESULT BindAsync(const QString& url, BindRecorder* recorder, IStream** streamOut = nullptr) {
   const std::u16string address = url.toStdU16String();
   ComPtr<IMoniker> moniker;
   HRESULT hr = CreateURLMonikerEx(nullptr, address.c_str(), &moniker, URL_MK_UNIFORM);

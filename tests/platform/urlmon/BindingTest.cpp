@@ -31,8 +31,7 @@ namespace {
 
 QByteArray pageBody() {
   QByteArray bytes;
-  for (int i = 0; bytes.size() < 300 * 1024; ++i)
-    bytes += "<p>line " + QByteArray::number(i) + "</p>\n";
+  for (int i = 0; bytes.size() < 300 * 1024; ++i) bytes += "<p>line " + QByteArray::number(i) + "</p>\n";
   return bytes;
 }
 
@@ -73,8 +72,7 @@ class Binding : public ::testing::Test {
       res.body = "nope";
     });
     server_->get("/echo", [](const HttpRequest& req, HttpResponse& res) {
-      const std::string text = "X-Test=" + req.header("X-Test") +
-                               "\nUser-Agent=" + req.header("User-Agent");
+      const std::string text = "X-Test=" + req.header("X-Test") + "\nUser-Agent=" + req.header("User-Agent");
       res.contentType = "text/plain";
       res.body = text;
     });
@@ -131,8 +129,8 @@ TEST_F(Binding, AsynchronousBindReportsEverythingInOrderOnTheStartingThread) {
     ComPtr<IWinInetHttpInfo> info;
     ASSERT_EQ(binding->QueryInterface(IID_IWinInetHttpInfo, &info), S_OK);
     DWORD size = sizeof contentLength;
-    EXPECT_EQ(info->QueryInfo(HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &contentLength,
-                              &size, nullptr, nullptr),
+    EXPECT_EQ(info->QueryInfo(HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &contentLength, &size,
+                              nullptr, nullptr),
               S_OK);
     char text[128] = {};
     size = sizeof text;
@@ -169,17 +167,15 @@ TEST_F(Binding, AsynchronousBindReportsEverythingInOrderOnTheStartingThread) {
   // Written into no cache with BINDF_NOWRITECACHE.
   EXPECT_EQ(recorder->FirstProgress(BINDSTATUS_CACHEFILENAMEAVAILABLE), nullptr);
   EXPECT_EQ(recorder->FirstProgress(BINDSTATUS_FINDINGRESOURCE)->text, QStringLiteral("127.0.0.1"));
-  EXPECT_EQ(recorder->FirstProgress(BINDSTATUS_MIMETYPEAVAILABLE)->text,
-            QStringLiteral("text/html"));
+  EXPECT_EQ(recorder->FirstProgress(BINDSTATUS_MIMETYPEAVAILABLE)->text, QStringLiteral("text/html"));
   const BindEvent* end = recorder->FirstProgress(BINDSTATUS_ENDDOWNLOADDATA);
   EXPECT_EQ(end->progress, ULONG(pageBody().size()));
   EXPECT_EQ(end->progressMax, ULONG(pageBody().size()));
 
   // The response comes before the data; data notifications begin with the
   // first, end with the last, and the reported size grows to the whole body.
-  const auto response =
-      std::find_if(recorder->events.begin(), recorder->events.end(),
-                   [](const BindEvent& e) { return e.kind == BindEvent::Response; });
+  const auto response = std::find_if(recorder->events.begin(), recorder->events.end(),
+                                     [](const BindEvent& e) { return e.kind == BindEvent::Response; });
   const auto firstData = std::find_if(recorder->events.begin(), recorder->events.end(),
                                       [](const BindEvent& e) { return e.kind == BindEvent::Data; });
   ASSERT_NE(response, recorder->events.end());
@@ -190,8 +186,7 @@ TEST_F(Binding, AsynchronousBindReportsEverythingInOrderOnTheStartingThread) {
   ASSERT_GE(flags.size(), 2u);
   EXPECT_TRUE(flags.front() & BSCF_FIRSTDATANOTIFICATION);
   EXPECT_TRUE(flags.back() & BSCF_LASTDATANOTIFICATION);
-  for (size_t i = 1; i + 1 < flags.size(); ++i)
-    EXPECT_EQ(flags[i], DWORD(BSCF_INTERMEDIATEDATANOTIFICATION));
+  for (size_t i = 1; i + 1 < flags.size(); ++i) EXPECT_EQ(flags[i], DWORD(BSCF_INTERMEDIATEDATANOTIFICATION));
   EXPECT_EQ(recorder->events[recorder->events.size() - 2].progress, ULONG(pageBody().size()));
   EXPECT_EQ(recorder->events.back().kind, BindEvent::Stop);
 
@@ -213,17 +208,14 @@ TEST_F(Binding, HttpErrorsAndUnreachableServersEndWithTheirResults) {
   EXPECT_EQ(missing->result, INET_E_RESOURCE_NOT_FOUND);
   EXPECT_TRUE(missing->DataFlags().empty());
   EXPECT_NE(std::find_if(missing->events.begin(), missing->events.end(),
-                         [](const BindEvent& e) {
-                           return e.kind == BindEvent::Response && e.status == 404;
-                         }),
+                         [](const BindEvent& e) { return e.kind == BindEvent::Response && e.status == 404; }),
             missing->events.end());
 
   // A port nobody listens on.
   const int port = freePort();
   ASSERT_GT(port, 0);
   ComPtr<BindRecorder> closed = MakeCom<BindRecorder>();
-  ASSERT_EQ(BindAsync(QStringLiteral("http://127.0.0.1:%1/").arg(port), closed.Get()),
-            MK_S_ASYNCHRONOUS);
+  ASSERT_EQ(BindAsync(QStringLiteral("http://127.0.0.1:%1/").arg(port), closed.Get()), MK_S_ASYNCHRONOUS);
   ASSERT_TRUE(waitForStop(closed.Get()));
   EXPECT_EQ(closed->result, INET_E_CANNOT_CONNECT);
   EXPECT_FALSE(closed->events.back().text.isEmpty());  // the error's text
@@ -425,8 +417,7 @@ TEST_F(Binding, AsynchronousFileBindNamesTheFile) {
   const BindEvent* file = recorder->FirstProgress(BINDSTATUS_CACHEFILENAMEAVAILABLE);
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(file->text, path);
-  EXPECT_EQ(recorder->FirstProgress(BINDSTATUS_MIMETYPEAVAILABLE)->text,
-            QStringLiteral("text/plain"));
+  EXPECT_EQ(recorder->FirstProgress(BINDSTATUS_MIMETYPEAVAILABLE)->text, QStringLiteral("text/plain"));
   CLSID protocol{};
   DWORD result = 1;
   LPOLESTR text = nullptr;

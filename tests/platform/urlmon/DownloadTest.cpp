@@ -62,8 +62,7 @@ class Download : public ::testing::Test {
       res.contentType = "image/x-icon";
       res.body = kIcon.toStdString();
     });
-    server_->get("/missing",
-                        [](const HttpRequest&, HttpResponse& res) { res.status = 404; });
+    server_->get("/missing", [](const HttpRequest&, HttpResponse& res) { res.status = 404; });
     server_->start();
   }
   static void TearDownTestSuite() {
@@ -81,22 +80,22 @@ TEST_F(Download, ToFileWritesTheFileAndReportsProgress) {
   ASSERT_TRUE(ForceDirectories(ExtractFileDir(target)));
   ComPtr<ProgressCallback> callback = MakeCom<ProgressCallback>();
   callback->fileName = target;
-  EXPECT_EQ(URLDownloadToFileW(nullptr, wide(server_->url("/favicon.ico")).c_str(),
-                               wide(target).c_str(), 0, callback.Get()),
+  EXPECT_EQ(URLDownloadToFileW(nullptr, wide(server_->url("/favicon.ico")).c_str(), wide(target).c_str(), 0,
+                               callback.Get()),
             S_OK);
   EXPECT_EQ(testsupport::readFile(target), kIcon);
   EXPECT_TRUE(callback->started);
   EXPECT_EQ(callback->stops, 1);
   EXPECT_EQ(callback->stopResult, S_OK);
   EXPECT_EQ(callback->fileAtStop, kIcon);  // written before the client hears of the end
-  EXPECT_NE(std::find(callback->statuses.begin(), callback->statuses.end(),
-                      ULONG(BINDSTATUS_ENDDOWNLOADDATA)),
-            callback->statuses.end());
+  EXPECT_NE(
+      std::find(callback->statuses.begin(), callback->statuses.end(), ULONG(BINDSTATUS_ENDDOWNLOADDATA)),
+      callback->statuses.end());
 
   // Without a callback, over an existing file.
   ASSERT_TRUE(testsupport::writeFile(target, "old"));
-  EXPECT_EQ(URLDownloadToFileW(nullptr, wide(server_->url("/favicon.ico")).c_str(),
-                               wide(target).c_str(), 0, nullptr),
+  EXPECT_EQ(URLDownloadToFileW(nullptr, wide(server_->url("/favicon.ico")).c_str(), wide(target).c_str(), 0,
+                               nullptr),
             S_OK);
   EXPECT_EQ(testsupport::readFile(target), kIcon);
 }
@@ -105,24 +104,24 @@ TEST_F(Download, AFailedOrCancelledDownloadLeavesTheFileAlone) {
   const QString target = testsupport::profileDir() + QStringLiteral("/download/keep.ico");
   ASSERT_TRUE(testsupport::writeFile(target, "old"));
   ComPtr<ProgressCallback> callback = MakeCom<ProgressCallback>();
-  EXPECT_EQ(URLDownloadToFileW(nullptr, wide(server_->url("/missing")).c_str(),
-                               wide(target).c_str(), 0, callback.Get()),
+  EXPECT_EQ(URLDownloadToFileW(nullptr, wide(server_->url("/missing")).c_str(), wide(target).c_str(), 0,
+                               callback.Get()),
             INET_E_RESOURCE_NOT_FOUND);
   EXPECT_EQ(callback->stopResult, INET_E_RESOURCE_NOT_FOUND);
   EXPECT_EQ(testsupport::readFile(target), QByteArray("old"));
 
   ComPtr<ProgressCallback> cancelling = MakeCom<ProgressCallback>();
   cancelling->cancelAt = BINDSTATUS_BEGINDOWNLOADDATA;
-  EXPECT_EQ(URLDownloadToFileW(nullptr, wide(server_->url("/favicon.ico")).c_str(),
-                               wide(target).c_str(), 0, cancelling.Get()),
+  EXPECT_EQ(URLDownloadToFileW(nullptr, wide(server_->url("/favicon.ico")).c_str(), wide(target).c_str(), 0,
+                               cancelling.Get()),
             E_ABORT);
   EXPECT_EQ(cancelling->stops, 1);
   EXPECT_EQ(cancelling->stopResult, E_ABORT);
   EXPECT_EQ(testsupport::readFile(target), QByteArray("old"));
 
   // An address without a scheme (a bare host followed by the icon's name).
-  EXPECT_TRUE(FAILED(URLDownloadToFileW(nullptr, u"www.example.comfavicon.ico",
-                                        wide(target).c_str(), 0, nullptr)));
+  EXPECT_TRUE(
+      FAILED(URLDownloadToFileW(nullptr, u"www.example.comfavicon.ico", wide(target).c_str(), 0, nullptr)));
   EXPECT_EQ(testsupport::readFile(target), QByteArray("old"));
 }
 
@@ -130,8 +129,7 @@ TEST_F(Download, ToCacheFileAnswersTheCachedFile) {
   const QString address = server_->url("/favicon.ico");
   char16_t name[2049] = {};
   ComPtr<ProgressCallback> callback = MakeCom<ProgressCallback>();
-  ASSERT_EQ(URLDownloadToCacheFileW(nullptr, wide(address).c_str(), name, 2049, 0, callback.Get()),
-            S_OK);
+  ASSERT_EQ(URLDownloadToCacheFileW(nullptr, wide(address).c_str(), name, 2049, 0, callback.Get()), S_OK);
   const QString file = QString::fromUtf16(name);
   EXPECT_TRUE(file.startsWith(UrlCacheFolder()));
   EXPECT_EQ(testsupport::readFile(file), kIcon);
@@ -149,10 +147,8 @@ TEST_F(Download, ToCacheFileAnswersTheCachedFile) {
   EXPECT_EQ(info->dwSizeLow, DWORD(kIcon.size()));
 
   char16_t tiny[4] = {};
-  EXPECT_EQ(URLDownloadToCacheFileW(nullptr, wide(address).c_str(), tiny, 4, 0, nullptr),
-            E_OUTOFMEMORY);
-  EXPECT_EQ(URLDownloadToCacheFileW(nullptr, wide(server_->url("/missing")).c_str(), name, 2049, 0,
-                                    nullptr),
+  EXPECT_EQ(URLDownloadToCacheFileW(nullptr, wide(address).c_str(), tiny, 4, 0, nullptr), E_OUTOFMEMORY);
+  EXPECT_EQ(URLDownloadToCacheFileW(nullptr, wide(server_->url("/missing")).c_str(), name, 2049, 0, nullptr),
             INET_E_RESOURCE_NOT_FOUND);
 }
 

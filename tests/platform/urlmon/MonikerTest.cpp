@@ -24,8 +24,7 @@ TEST(UrlMoniker, AddressesAreCanonicalizedAndResolved) {
   EXPECT_EQ(monikerName(u"HTTP://User:Pw@Example.COM:8080"), "http://User:Pw@example.com:8080/");
   EXPECT_EQ(monikerName(u"  https://Example.com?q=A  "), "https://example.com/?q=A");
   EXPECT_EQ(monikerName(u"http://example.com/Path/Page.HTML"), "http://example.com/Path/Page.HTML");
-  EXPECT_EQ(monikerName(u"HTTP://Example.COM", nullptr, URL_MK_NO_CANONICALIZE),
-            "HTTP://Example.COM");
+  EXPECT_EQ(monikerName(u"HTTP://Example.COM", nullptr, URL_MK_NO_CANONICALIZE), "HTTP://Example.COM");
   EXPECT_EQ(monikerName(u"about:blank"), "about:blank");
   EXPECT_EQ(monikerName(u"/tmp/a b.html"), "file:///tmp/a%20b.html");
 

@@ -19,8 +19,8 @@ DWORD zoneOf(IInternetSecurityManager* manager, const char16_t* url, DWORD flags
 std::pair<HRESULT, DWORD> processAction(IInternetSecurityManager* manager, const char16_t* url,
                                         DWORD action) {
   DWORD policy = 0xDEADBEEF;
-  const HRESULT hr = manager->ProcessUrlAction(url, action, reinterpret_cast<BYTE*>(&policy),
-                                               sizeof policy, nullptr, 0, PUAF_NOUI, 0);
+  const HRESULT hr = manager->ProcessUrlAction(url, action, reinterpret_cast<BYTE*>(&policy), sizeof policy,
+                                               nullptr, 0, PUAF_NOUI, 0);
   return {hr, policy};
 }
 
@@ -31,8 +31,7 @@ class Security : public ::testing::Test {
     ASSERT_EQ(CoInternetCreateSecurityManager(nullptr, &manager_, 0), S_OK);
   }
   void TearDown() override {
-    for (const auto& [zone, pattern] : mappings_)
-      manager_->SetZoneMapping(zone, pattern.c_str(), SZM_DELETE);
+    for (const auto& [zone, pattern] : mappings_) manager_->SetZoneMapping(zone, pattern.c_str(), SZM_DELETE);
   }
   HRESULT map(DWORD zone, const std::u16string& pattern) {
     const HRESULT hr = manager_->SetZoneMapping(zone, pattern.c_str(), SZM_CREATE);
@@ -89,16 +88,14 @@ TEST_F(Security, ZoneMappingsTakePrecedenceMostSpecificFirst) {
 }
 
 TEST_F(Security, UrlActionsFollowTheZonePolicies) {
-  auto [hr, policy] =
-      processAction(manager_.Get(), u"http://www.example.com/", URLACTION_SCRIPT_RUN);
+  auto [hr, policy] = processAction(manager_.Get(), u"http://www.example.com/", URLACTION_SCRIPT_RUN);
   EXPECT_EQ(hr, S_OK);
   EXPECT_EQ(policy, DWORD(URLPOLICY_ALLOW));
   std::tie(hr, policy) =
       processAction(manager_.Get(), u"http://www.example.com/", URLACTION_CROSS_DOMAIN_DATA);
   EXPECT_EQ(hr, S_FALSE);
   EXPECT_EQ(policy, DWORD(URLPOLICY_DISALLOW));
-  std::tie(hr, policy) =
-      processAction(manager_.Get(), u"file:///tmp/x.html", URLACTION_CROSS_DOMAIN_DATA);
+  std::tie(hr, policy) = processAction(manager_.Get(), u"file:///tmp/x.html", URLACTION_CROSS_DOMAIN_DATA);
   EXPECT_EQ(hr, S_OK);
   // A question nobody can be asked is a refusal, with the policy reported.
   std::tie(hr, policy) =
@@ -107,15 +104,14 @@ TEST_F(Security, UrlActionsFollowTheZonePolicies) {
   EXPECT_EQ(policy, DWORD(URLPOLICY_QUERY));
 
   ASSERT_EQ(map(URLZONE_UNTRUSTED, u"evil.example.net"), S_OK);
-  std::tie(hr, policy) =
-      processAction(manager_.Get(), u"http://evil.example.net/", URLACTION_SCRIPT_RUN);
+  std::tie(hr, policy) = processAction(manager_.Get(), u"http://evil.example.net/", URLACTION_SCRIPT_RUN);
   EXPECT_EQ(hr, S_FALSE);
   EXPECT_EQ(policy, DWORD(URLPOLICY_DISALLOW));
 
   // A buffer too small for the policy is left alone.
   BYTE small[3] = {7, 7, 7};
-  EXPECT_EQ(manager_->ProcessUrlAction(u"http://www.example.com/", URLACTION_SCRIPT_RUN, small, 3,
-                                       nullptr, 0, 0, 0),
+  EXPECT_EQ(manager_->ProcessUrlAction(u"http://www.example.com/", URLACTION_SCRIPT_RUN, small, 3, nullptr, 0,
+                                       0, 0),
             S_OK);
   EXPECT_EQ(small[0], 7);
 
@@ -129,12 +125,10 @@ TEST_F(Security, UrlActionsFollowTheZonePolicies) {
   ASSERT_EQ(zones->SetZoneActionPolicy(URLZONE_INTERNET, URLACTION_SCRIPT_RUN,
                                        reinterpret_cast<BYTE*>(&disallow), 4, URLZONEREG_DEFAULT),
             S_OK);
-  EXPECT_EQ(processAction(manager_.Get(), u"http://www.example.com/", URLACTION_SCRIPT_RUN).first,
-            S_FALSE);
-  zones->SetZoneActionPolicy(URLZONE_INTERNET, URLACTION_SCRIPT_RUN,
-                             reinterpret_cast<BYTE*>(&before), 4, URLZONEREG_DEFAULT);
-  EXPECT_EQ(processAction(manager_.Get(), u"http://www.example.com/", URLACTION_SCRIPT_RUN).first,
-            S_OK);
+  EXPECT_EQ(processAction(manager_.Get(), u"http://www.example.com/", URLACTION_SCRIPT_RUN).first, S_FALSE);
+  zones->SetZoneActionPolicy(URLZONE_INTERNET, URLACTION_SCRIPT_RUN, reinterpret_cast<BYTE*>(&before), 4,
+                             URLZONEREG_DEFAULT);
+  EXPECT_EQ(processAction(manager_.Get(), u"http://www.example.com/", URLACTION_SCRIPT_RUN).first, S_OK);
 }
 
 TEST_F(Security, SecurityIdsNameSchemeHostAndZone) {
@@ -144,8 +138,7 @@ TEST_F(Security, SecurityIdsNameSchemeHostAndZone) {
   const QByteArray expected = QByteArray("http:www.example.com") + QByteArray("\x03\0\0\0", 4);
   EXPECT_EQ(QByteArray(reinterpret_cast<char*>(id), int(size)), expected);
   size = 5;
-  EXPECT_EQ(manager_->GetSecurityId(u"http://www.example.com/", id, &size, 0),
-            E_NOT_SUFFICIENT_BUFFER);
+  EXPECT_EQ(manager_->GetSecurityId(u"http://www.example.com/", id, &size, 0), E_NOT_SUFFICIENT_BUFFER);
   EXPECT_EQ(size, DWORD(expected.size()));
   size = sizeof id;
   ASSERT_EQ(manager_->GetSecurityId(u"file:///tmp/a.html", id, &size, 0), S_OK);
@@ -167,9 +160,7 @@ class HostManager : public ComObject<IInternetSecurityManager> {
     }
     return INET_E_DEFAULT_ACTION;
   }
-  HRESULT GetSecurityId(LPCWSTR, BYTE*, DWORD*, DWORD_PTR) override {
-    return INET_E_DEFAULT_ACTION;
-  }
+  HRESULT GetSecurityId(LPCWSTR, BYTE*, DWORD*, DWORD_PTR) override { return INET_E_DEFAULT_ACTION; }
   HRESULT ProcessUrlAction(LPCWSTR, DWORD action, BYTE* policy, DWORD cb, BYTE*, DWORD, DWORD,
                            DWORD) override {
     ++calls;
@@ -212,12 +203,10 @@ TEST_F(Security, TheSitesOwnManagerIsAskedFirst) {
 
   EXPECT_EQ(zoneOf(manager_.Get(), u"http://hostile.example.com/"), DWORD(URLZONE_UNTRUSTED));
   EXPECT_EQ(zoneOf(manager_.Get(), u"http://www.example.com/"), DWORD(URLZONE_INTERNET));
-  EXPECT_EQ(
-      processAction(manager_.Get(), u"http://www.example.com/", URLACTION_HTML_SUBMIT_FORMS_FROM),
-      std::make_pair(S_FALSE, DWORD(URLPOLICY_DISALLOW)));
-  EXPECT_EQ(
-      processAction(manager_.Get(), u"http://www.example.com/", URLACTION_HTML_SUBMIT_FORMS_TO),
-      std::make_pair(S_OK, DWORD(URLPOLICY_ALLOW)));
+  EXPECT_EQ(processAction(manager_.Get(), u"http://www.example.com/", URLACTION_HTML_SUBMIT_FORMS_FROM),
+            std::make_pair(S_FALSE, DWORD(URLPOLICY_DISALLOW)));
+  EXPECT_EQ(processAction(manager_.Get(), u"http://www.example.com/", URLACTION_HTML_SUBMIT_FORMS_TO),
+            std::make_pair(S_OK, DWORD(URLPOLICY_ALLOW)));
   // The default policies follow the zone the host's manager chose.
   EXPECT_EQ(processAction(manager_.Get(), u"http://hostile.example.com/", URLACTION_SCRIPT_RUN),
             std::make_pair(S_FALSE, DWORD(URLPOLICY_DISALLOW)));
@@ -241,8 +230,7 @@ TEST(ZoneManager, DescribesAndEnumeratesTheZones) {
   DWORD enumerator = 0, count = 0;
   ASSERT_EQ(zones->CreateZoneEnumerator(&enumerator, &count, 0), S_OK);
   ASSERT_EQ(count, 5u);
-  const char* names[] = {"My Computer", "Local intranet", "Trusted sites", "Internet",
-                         "Restricted sites"};
+  const char* names[] = {"My Computer", "Local intranet", "Trusted sites", "Internet", "Restricted sites"};
   for (DWORD i = 0; i < count; ++i) {
     DWORD zone = 99;
     ASSERT_EQ(zones->GetZoneAt(enumerator, i, &zone), S_OK);
@@ -274,13 +262,10 @@ TEST(Features, SwitchesAreKeptPerProcessAndHeard) {
 
   std::vector<std::pair<int, bool>> heard;
   const int id = AddFeatureListener([&](int feature, bool on) { heard.push_back({feature, on}); });
-  EXPECT_EQ(
-      CoInternetSetFeatureEnabled(FEATURE_DISABLE_NAVIGATION_SOUNDS, SET_FEATURE_ON_PROCESS, TRUE),
-      S_OK);
-  EXPECT_EQ(CoInternetIsFeatureEnabled(FEATURE_DISABLE_NAVIGATION_SOUNDS, GET_FEATURE_FROM_PROCESS),
+  EXPECT_EQ(CoInternetSetFeatureEnabled(FEATURE_DISABLE_NAVIGATION_SOUNDS, SET_FEATURE_ON_PROCESS, TRUE),
             S_OK);
-  EXPECT_EQ(CoInternetIsFeatureEnabled(FEATURE_DISABLE_NAVIGATION_SOUNDS, GET_FEATURE_FROM_THREAD),
-            S_OK);
+  EXPECT_EQ(CoInternetIsFeatureEnabled(FEATURE_DISABLE_NAVIGATION_SOUNDS, GET_FEATURE_FROM_PROCESS), S_OK);
+  EXPECT_EQ(CoInternetIsFeatureEnabled(FEATURE_DISABLE_NAVIGATION_SOUNDS, GET_FEATURE_FROM_THREAD), S_OK);
   // Setting the same value again is no change.
   CoInternetSetFeatureEnabled(FEATURE_DISABLE_NAVIGATION_SOUNDS, SET_FEATURE_ON_PROCESS, -1);
   CoInternetSetFeatureEnabled(FEATURE_XMLHTTP, SET_FEATURE_ON_PROCESS, FALSE);

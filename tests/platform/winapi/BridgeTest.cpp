@@ -2,13 +2,13 @@
 // that lets Qt go on with them.
 #include <gtest/gtest.h>
 
+#include <QtTest/qtestspontaneevent.h>
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
-#include <QtTest/qtestspontaneevent.h>
 
 #include <memory>
 
@@ -54,14 +54,14 @@ TEST(Bridge, KeysBecomeKeyAndCharMessages) {
   ASSERT_EQ(msgs.size(), 3u);
   EXPECT_EQ(msgs[0].Msg, WM_KEYDOWN);
   EXPECT_EQ(msgs[0].WParam, WPARAM('A'));
-  EXPECT_EQ(Bits(msgs[0].LParam, 0, 16), 1);      // repeat count
-  EXPECT_EQ(Bits(msgs[0].LParam, 16, 8), 0x1E);   // scan code of A
-  EXPECT_EQ(Bits(msgs[0].LParam, 24, 1), 0);      // not extended
-  EXPECT_EQ(Bits(msgs[0].LParam, 30, 2), 0);      // was up, going down
+  EXPECT_EQ(Bits(msgs[0].LParam, 0, 16), 1);     // repeat count
+  EXPECT_EQ(Bits(msgs[0].LParam, 16, 8), 0x1E);  // scan code of A
+  EXPECT_EQ(Bits(msgs[0].LParam, 24, 1), 0);     // not extended
+  EXPECT_EQ(Bits(msgs[0].LParam, 30, 2), 0);     // was up, going down
   EXPECT_EQ(msgs[1].Msg, WM_CHAR);
   EXPECT_EQ(msgs[1].WParam, WPARAM('a'));
   EXPECT_EQ(msgs[2].Msg, WM_KEYUP);
-  EXPECT_EQ(Bits(msgs[2].LParam, 30, 2), 3);      // was down, going up
+  EXPECT_EQ(Bits(msgs[2].LParam, 30, 2), 3);  // was down, going up
   EXPECT_EQ(f.edit->text(), "a");
 
   spy.Clear();
@@ -210,7 +210,12 @@ TEST(Bridge, ButtonsPressedInAChildAreToldToItsParentsFirst) {
   HWND innerHwnd = CreateWindowHandle("TInner", "", WS_CHILD | WS_VISIBLE, 0, panelHwnd, nullptr, inner);
   // Who heard what, in order.
   std::vector<std::pair<HWND, TMessage>> log;
-  auto record = [&](HWND h) { return [&log, h](TMessage& m) { log.push_back({h, m}); return false; }; };
+  auto record = [&](HWND h) {
+    return [&log, h](TMessage& m) {
+      log.push_back({h, m});
+      return false;
+    };
+  };
   Spy formSpy(f.hwnd, record(f.hwnd));
   Spy panelSpy(panelHwnd, record(panelHwnd));
   Spy innerSpy(innerHwnd, record(innerHwnd));
@@ -290,8 +295,8 @@ TEST(Bridge, WheelMessagesCarryDeltaAndScreenPoint) {
   Spy innerSpy(innerHwnd);
   Spy formSpy(f.hwnd);
   QPoint global = inner->mapToGlobal(QPoint(10, 10));
-  QWheelEvent wheel(QPointF(10, 10), QPointF(global), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::ControlModifier,
-                    Qt::NoScrollPhase, false);
+  QWheelEvent wheel(QPointF(10, 10), QPointF(global), QPoint(), QPoint(0, -120), Qt::NoButton,
+                    Qt::ControlModifier, Qt::NoScrollPhase, false);
   SendSpontaneous(inner, wheel);
   auto msgs = innerSpy.Of({WM_MOUSEWHEEL});
   ASSERT_EQ(msgs.size(), 1u);

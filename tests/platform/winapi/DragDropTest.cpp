@@ -37,7 +37,9 @@ class RecordingTarget : public ComObject<IDropTarget> {
   HRESULT DragEnter(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) override {
     return record('E', data, keys, pt, effect);
   }
-  HRESULT DragOver(DWORD keys, POINTL pt, DWORD* effect) override { return record('O', nullptr, keys, pt, effect); }
+  HRESULT DragOver(DWORD keys, POINTL pt, DWORD* effect) override {
+    return record('O', nullptr, keys, pt, effect);
+  }
   HRESULT DragLeave() override {
     calls.push_back({'L', 0, {}, 0, false});
     return S_OK;
@@ -277,7 +279,8 @@ TEST(BrowserMenuResource, OneMenuPerContextMenuKind) {
 
   // The page's own menu holds every item that can be removed but the link ones.
   HMENU page = GetSubMenu(menus, 0);
-  for (UINT id : {2282u, 2283u, 2263u, 2264u, 2265u, 2278u, 31u, 26u, 2266u, 2261u, 2292u, 2300u, 2139u, 28u, 27u})
+  for (UINT id :
+       {2282u, 2283u, 2263u, 2264u, 2265u, 2278u, 31u, 26u, 2266u, 2261u, 2292u, 2300u, 2139u, 28u, 27u})
     EXPECT_NE(GetMenuState(page, id, MF_BYCOMMAND), 0xFFFFFFFFu) << id;
   EXPECT_EQ(GetMenuState(page, 2136, MF_BYCOMMAND), 0xFFFFFFFFu);
   HMENU anchor = GetSubMenu(menus, 5);

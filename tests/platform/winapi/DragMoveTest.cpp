@@ -3,10 +3,10 @@
 // through WM_MOVING.
 #include <gtest/gtest.h>
 
+#include <QtTest/qtestspontaneevent.h>
 #include <QApplication>
 #include <QMouseEvent>
 #include <QWidget>
-#include <QtTest/qtestspontaneevent.h>
 
 #include <memory>
 

@@ -1,10 +1,10 @@
 // Thread mouse hooks.
 #include <gtest/gtest.h>
 
+#include <QtTest/qtestspontaneevent.h>
 #include <QApplication>
 #include <QTest>
 #include <QWidget>
-#include <QtTest/qtestspontaneevent.h>
 
 #include <memory>
 

@@ -43,8 +43,8 @@ TEST(KeyCodes, KeyDataPacksTheFields) {
   EXPECT_EQ(down, 0x001E0001);
   LPARAM up = MakeKeyData(1, ScanCodeOfVirtualKey(VK_LEFT), IsExtendedKey(VK_LEFT), true, true, true);
   EXPECT_EQ(DWORD(up), 0xE14B0001u);
-  EXPECT_LT(up, 0);  // bit 31 makes it negative, as a 32-bit key-data word is
-  EXPECT_FALSE(IsExtendedKey(VK_LEFT, true));  // the keypad's arrow
+  EXPECT_LT(up, 0);                             // bit 31 makes it negative, as a 32-bit key-data word is
+  EXPECT_FALSE(IsExtendedKey(VK_LEFT, true));   // the keypad's arrow
   EXPECT_TRUE(IsExtendedKey(VK_RETURN, true));  // the keypad's Enter
   EXPECT_FALSE(IsExtendedKey(VK_RETURN));
   EXPECT_EQ(ScanCodeOfVirtualKey(VK_RETURN), 0x1C);

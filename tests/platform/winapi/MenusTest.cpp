@@ -56,8 +56,9 @@ void openSubMenu(QMenu* menu, const QString& text, std::function<void(QMenu*)> s
 }
 
 struct Owner {
-  Owner() : hwnd(CreateWindowHandle("MenuOwner", "", WS_POPUP, 0, nullptr, nullptr)),
-            spy(std::make_unique<wintest::Spy>(hwnd)) {}
+  Owner()
+      : hwnd(CreateWindowHandle("MenuOwner", "", WS_POPUP, 0, nullptr, nullptr)),
+        spy(std::make_unique<wintest::Spy>(hwnd)) {}
   ~Owner() {
     spy.reset();
     DestroyWindow(hwnd);
@@ -89,8 +90,8 @@ TEST(Menus, BuildQueryAndChangeItems) {
   ASSERT_TRUE(IsMenu(menu));
   EXPECT_EQ(GetMenuItemCount(menu), 5);
   EXPECT_EQ(GetMenuItemID(menu, 0), 10u);
-  EXPECT_EQ(GetMenuItemID(menu, 2), 0u);            // a separator
-  EXPECT_EQ(GetMenuItemID(menu, 3), 0xFFFFFFFFu);   // a sub-menu
+  EXPECT_EQ(GetMenuItemID(menu, 2), 0u);           // a separator
+  EXPECT_EQ(GetMenuItemID(menu, 3), 0xFFFFFFFFu);  // a sub-menu
   EXPECT_EQ(GetMenuItemID(menu, 9), 0xFFFFFFFFu);
   EXPECT_EQ(GetSubMenu(menu, 3), recent);
   EXPECT_EQ(GetSubMenu(menu, 0), nullptr);
@@ -231,8 +232,7 @@ TEST(Menus, TrackReturnsTheCommandChosenInASubMenuTheOwnerFilledLate) {
     EXPECT_TRUE(top->actions()[2]->isSeparator());
     openSubMenu(top, "Recent", [](QMenu* sub) { choose(sub, "Added late"); });
   });
-  const BOOL chosen = TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, 50, 60, owner.hwnd,
-                                       nullptr);
+  const BOOL chosen = TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, 50, 60, owner.hwnd, nullptr);
   EXPECT_EQ(chosen, 30);
 
   const auto inits = owner.spy->Of({WM_INITMENUPOPUP});
@@ -289,10 +289,9 @@ TEST(Menus, TrackNeedsAMenuAndAnOwner) {
 
 TEST(Menus, LoadMenuBuildsMenusFromRegisteredResources) {
   RegisterStandInModule("MenuRes.dll", {});
-  RegisterMenuResource("MenuRes.dll", 101,
-                       {{"&File", 0, MF_POPUP,
-                         {{"&Open", 1}, {"", 0, MF_SEPARATOR}, {"E&xit", 2, MF_GRAYED}}},
-                        {"&Help", 3}});
+  RegisterMenuResource(
+      "MenuRes.dll", 101,
+      {{"&File", 0, MF_POPUP, {{"&Open", 1}, {"", 0, MF_SEPARATOR}, {"E&xit", 2, MF_GRAYED}}}, {"&Help", 3}});
   RegisterMenuResource("", "MainMenu", {{"Only", 7}});
 
   HMODULE module = LoadLibrary("menures");

@@ -43,7 +43,8 @@ TEST(MessageQueue, PostsFromAWorkerThreadKeepTheirOrder) {
   }));
   worker->start();
   for (WPARAM i = 0; i < 50; ++i) PostMessageW(h, WM_USER + 2, i, 0);
-  ASSERT_TRUE(testsupport::waitFor([&] { return spy.Count(WM_USER + 1) == 200 && spy.Count(WM_USER + 2) == 50; }));
+  ASSERT_TRUE(
+      testsupport::waitFor([&] { return spy.Count(WM_USER + 1) == 200 && spy.Count(WM_USER + 2) == 50; }));
   worker->wait();
   auto fromWorker = Params(spy, WM_USER + 1);
   auto fromMain = Params(spy, WM_USER + 2);
@@ -122,8 +123,10 @@ TEST(MessageQueue, AGetMessageLoopWaitsForItsCompletionMessage) {
   MSG m;
   while (!completed) {
     ASSERT_TRUE(GetMessageW(&m, nullptr, 0, 0));
-    if (m.message == WM_USER + 1 && !m.hwnd) completed = true;
-    else DispatchMessageW(&m);
+    if (m.message == WM_USER + 1 && !m.hwnd)
+      completed = true;
+    else
+      DispatchMessageW(&m);
   }
   EXPECT_EQ(Params(spy, WM_USER + 5), (std::vector<WPARAM>{1, 2}));
 

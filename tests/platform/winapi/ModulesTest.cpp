@@ -87,7 +87,8 @@ bool IsXPSP2OrNewer() {
     m = mask(m, VER_MINORVERSION, VER_GREATER_EQUAL);
     m = mask(m, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
     m = mask(m, VER_SERVICEPACKMINOR, VER_GREATER_EQUAL);
-    result = verify(&info, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR | VER_SERVICEPACKMINOR, m) != 0;
+    result = verify(&info, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR | VER_SERVICEPACKMINOR,
+                    m) != 0;
   }
   FreeLibrary(kernel);
   return result;
@@ -109,7 +110,8 @@ TEST(Versions, TheSystemIsWindows7ServicePack1) {
     want.dwMajorVersion = major;
     want.dwMinorVersion = minor;
     want.wServicePackMajor = sp;
-    ULONGLONG m = VerSetConditionMask(0, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, condition);
+    ULONGLONG m =
+        VerSetConditionMask(0, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, condition);
     return VerifyVersionInfoW(&want, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, m) != 0;
   };
   EXPECT_TRUE(check(6, 1, 1, VER_GREATER_EQUAL));

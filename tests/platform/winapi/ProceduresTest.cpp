@@ -29,7 +29,8 @@ struct Subclasser {
       if (m.Msg == WM_USER) trail += name;
       m.Result = CallWindowProcW(saved, hwnd, m.Msg, m.WParam, m.LParam);
     });
-    saved = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(h, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(instance)));
+    saved =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(h, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(instance)));
   }
   void Remove() { SetWindowLongPtrW(hwnd, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(saved)); }
   ~Subclasser() { FreeObjectInstance(instance); }

@@ -133,8 +133,8 @@ TEST(Regions, AFocusRectangleIsADottedOutlineThatLeavesItsInsideInView) {
   // Only the one-pixel border is the band's: every pixel inside shows what
   // lies under it, the window being resized among them.
   const QRegion mask = band->mask();
-  for (QPoint edge : {QPoint(0, 0), QPoint(299, 0), QPoint(0, 199), QPoint(299, 199), QPoint(150, 0), QPoint(0, 100),
-                      QPoint(299, 100), QPoint(150, 199)})
+  for (QPoint edge : {QPoint(0, 0), QPoint(299, 0), QPoint(0, 199), QPoint(299, 199), QPoint(150, 0),
+                      QPoint(0, 100), QPoint(299, 100), QPoint(150, 199)})
     EXPECT_TRUE(mask.contains(edge)) << edge.x() << "," << edge.y();
   for (QPoint inside : {QPoint(1, 1), QPoint(150, 100), QPoint(298, 198), QPoint(1, 100), QPoint(150, 198)})
     EXPECT_FALSE(mask.contains(inside)) << inside.x() << "," << inside.y();

@@ -21,8 +21,7 @@ class Spy {
         SetWindowLongPtrW(hwnd, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(instance_)));
   }
   ~Spy() {
-    if (IsWindow(hwnd_) &&
-        GetWindowLongPtrW(hwnd_, GWL_WNDPROC) == reinterpret_cast<LONG_PTR>(instance_))
+    if (IsWindow(hwnd_) && GetWindowLongPtrW(hwnd_, GWL_WNDPROC) == reinterpret_cast<LONG_PTR>(instance_))
       SetWindowLongPtrW(hwnd_, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
     FreeObjectInstance(instance_);
   }

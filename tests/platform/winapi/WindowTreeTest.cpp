@@ -79,9 +79,8 @@ TEST(WindowTree, DestroySendsDestroyTopDownAndNcDestroyBottomUp) {
   }
   EXPECT_TRUE(DestroyWindow(p));
   std::vector<std::pair<HWND, UINT>> expected = {
-      {owned, WM_DESTROY}, {owned, WM_NCDESTROY}, {p, WM_DESTROY},   {a, WM_DESTROY},
-      {a1, WM_DESTROY},    {a1, WM_NCDESTROY},    {a, WM_NCDESTROY}, {b, WM_DESTROY},
-      {b, WM_NCDESTROY},   {p, WM_NCDESTROY}};
+      {owned, WM_DESTROY}, {owned, WM_NCDESTROY}, {p, WM_DESTROY}, {a, WM_DESTROY},   {a1, WM_DESTROY},
+      {a1, WM_NCDESTROY},  {a, WM_NCDESTROY},     {b, WM_DESTROY}, {b, WM_NCDESTROY}, {p, WM_NCDESTROY}};
   EXPECT_EQ(log, expected);
   EXPECT_TRUE(aliveDuringDestroy);
   for (HWND h : {p, a, a1, b, owned}) EXPECT_FALSE(IsWindow(h));
@@ -282,7 +281,8 @@ TEST(WindowTree, RegisteredClassesCreateWindowsWithParameters) {
             nullptr);
   EXPECT_EQ(FindWindow("ItemPropMenuCallbackHelper", "fail"), nullptr);
 
-  EXPECT_EQ(CreateWindowExW(0, u"NoSuchClass", u"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr), nullptr);
+  EXPECT_EQ(CreateWindowExW(0, u"NoSuchClass", u"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr),
+            nullptr);
   EXPECT_EQ(GetLastError(), ERROR_CANNOT_FIND_WND_CLASS);
   EXPECT_TRUE(UnregisterClassW(u"ItemPropMenuCallbackHelper", nullptr));
 }
@@ -339,7 +339,8 @@ TEST(WindowTree, SetWindowPosAsksTheWindowAndReportsTheChange) {
 
   bool refuseMove = true;
   Spy spy(childH, [&](TMessage& m) {
-    if (m.Msg == WM_WINDOWPOSCHANGING && refuseMove) reinterpret_cast<WINDOWPOS*>(m.LParam)->flags |= SWP_NOMOVE;
+    if (m.Msg == WM_WINDOWPOSCHANGING && refuseMove)
+      reinterpret_cast<WINDOWPOS*>(m.LParam)->flags |= SWP_NOMOVE;
     return false;
   });
   EXPECT_TRUE(SetWindowPos(childH, nullptr, 30, 30, 120, 80, SWP_NOZORDER));

@@ -169,7 +169,9 @@ TEST(LoopbackServer, StreamedAndCutBodies) {
   });
   server.get("/measured", [](const HttpRequest&, HttpResponse& res) {
     res.announcedLength = 7;
-    res.stream = [](const std::function<bool(const std::string&)>& write) { return write("one,") && write("two"); };
+    res.stream = [](const std::function<bool(const std::string&)>& write) {
+      return write("one,") && write("two");
+    };
   });
   server.get("/short", [](const HttpRequest&, HttpResponse& res) {
     res.announcedLength = 100;

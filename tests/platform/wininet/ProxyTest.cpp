@@ -183,8 +183,7 @@ TEST_F(Proxy, RequestsGoThroughTheProxyUntilItIsRemoved) {
   ASSERT_TRUE(setProxy(QString()));
   EXPECT_EQ(fetch(), QByteArray("from origin"));
   EXPECT_EQ(fetch(INTERNET_OPEN_TYPE_PROXY, Wide(proxyAddress())), QByteArray("from proxy"));
-  EXPECT_EQ(fetch(INTERNET_OPEN_TYPE_PROXY, Wide(proxyAddress()), u"127.0.0.1"),
-            QByteArray("from origin"));
+  EXPECT_EQ(fetch(INTERNET_OPEN_TYPE_PROXY, Wide(proxyAddress()), u"127.0.0.1"), QByteArray("from origin"));
   EXPECT_EQ(seen().size(), 2u);
   EXPECT_EQ(InternetOpenW(u"x", INTERNET_OPEN_TYPE_PROXY, nullptr, nullptr, 0), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
@@ -196,9 +195,7 @@ TEST_F(Proxy, BypassListSendsMatchingHostsDirect) {
     const char* body;
   } cases[] = {
       {"<local>", "from proxy"},  // 127.0.0.1 has dots: not a local name
-      {"127.0.0.1", "from origin"},
-      {"127.0.0.*", "from origin"},
-      {"*.example.com; 127.0.0.1", "from origin"},
+      {"127.0.0.1", "from origin"}, {"127.0.0.*", "from origin"}, {"*.example.com; 127.0.0.1", "from origin"},
       {"10.*", "from proxy"},
   };
   for (const auto& c : cases) {
@@ -217,9 +214,12 @@ TEST_F(Proxy, ProxyCredentialsOfTheSessionReachTheProxy) {
 
 TEST(ProxyChoice, ServerListsAndBypassPatterns) {
   const QString perScheme = QStringLiteral("http=h1:81;https=h2:82");
-  EXPECT_EQ(ProxyForUrl(QStringLiteral("http://x.org/"), perScheme, QString()), QStringLiteral("http://h1:81"));
-  EXPECT_EQ(ProxyForUrl(QStringLiteral("https://x.org/"), perScheme, QString()), QStringLiteral("http://h2:82"));
-  EXPECT_EQ(ProxyForUrl(QStringLiteral("https://x.org/"), QStringLiteral("http=h1:81"), QString()), QString());
+  EXPECT_EQ(ProxyForUrl(QStringLiteral("http://x.org/"), perScheme, QString()),
+            QStringLiteral("http://h1:81"));
+  EXPECT_EQ(ProxyForUrl(QStringLiteral("https://x.org/"), perScheme, QString()),
+            QStringLiteral("http://h2:82"));
+  EXPECT_EQ(ProxyForUrl(QStringLiteral("https://x.org/"), QStringLiteral("http=h1:81"), QString()),
+            QString());
   EXPECT_EQ(ProxyForUrl(QStringLiteral("https://x.org/"), QStringLiteral("socks=s:1080"), QString()),
             QStringLiteral("socks4://s:1080"));
   EXPECT_EQ(ProxyForUrl(QStringLiteral("http://x.org/"), QStringLiteral("  "), QString()), QString());

@@ -145,8 +145,8 @@ TEST_F(Requests, StatusIsTheFirstAnswerAndRedirectsAreNotFollowed) {
 
   // The preconfigured session type works the same without a proxy.
   HINTERNET preconfig = InternetOpenW(u"InetURL:/1.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-  HINTERNET r = InternetOpenUrlW(preconfig, Wide(server_->url("/found")), nullptr, 0,
-                                 INTERNET_FLAG_RELOAD, 0);
+  HINTERNET r =
+      InternetOpenUrlW(preconfig, Wide(server_->url("/found")), nullptr, 0, INTERNET_FLAG_RELOAD, 0);
   ASSERT_NE(r, nullptr);
   EXPECT_EQ(text(r, HTTP_QUERY_STATUS_CODE), QStringLiteral("302"));
   InternetCloseHandle(preconfig);
@@ -177,10 +177,12 @@ TEST_F(Requests, HeaderQueryFollowsTheBufferRules) {
   length = sizeof number;
   ASSERT_TRUE(HttpQueryInfoW(r, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &number, &length, nullptr));
   EXPECT_EQ(number, 200u);
-  ASSERT_TRUE(HttpQueryInfoW(r, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &number, &length, nullptr));
+  ASSERT_TRUE(
+      HttpQueryInfoW(r, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &number, &length, nullptr));
   EXPECT_EQ(number, 18u);
   length = 2;
-  EXPECT_FALSE(HttpQueryInfoW(r, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &number, &length, nullptr));
+  EXPECT_FALSE(
+      HttpQueryInfoW(r, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &number, &length, nullptr));
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
   EXPECT_EQ(length, 4u);
 
@@ -385,8 +387,8 @@ TEST_F(Requests, ClosingTheSessionFromAnotherThreadCancelsTheRequest) {
 
 TEST_F(Requests, ClosingAParentClosesItsChildren) {
   // A connection handle needs no server: nothing goes over the wire.
-  HINTERNET connection = InternetConnectW(session_, u"127.0.0.1", 1, u"user", u"secret",
-                                          INTERNET_SERVICE_HTTP, 0, 0);
+  HINTERNET connection =
+      InternetConnectW(session_, u"127.0.0.1", 1, u"user", u"secret", INTERNET_SERVICE_HTTP, 0, 0);
   ASSERT_NE(connection, nullptr);
   EXPECT_EQ(InternetConnectW(connection, u"127.0.0.1", 1, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0),
             nullptr);

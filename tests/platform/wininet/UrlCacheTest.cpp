@@ -50,8 +50,8 @@ class UrlCache : public ::testing::Test {
     std::u16string head = headers.toStdU16String();
     const FILETIME modified = FileTimeFromMSecsSinceEpoch(1000000);
     const FILETIME expires = FileTimeFromMSecsSinceEpoch(2000000);
-    if (!CommitUrlCacheEntryW(Wide(url), path, expires, modified, type, head.data(), DWORD(head.size()),
-                              ext, nullptr))
+    if (!CommitUrlCacheEntryW(Wide(url), path, expires, modified, type, head.data(), DWORD(head.size()), ext,
+                              nullptr))
       return QString();
     return file;
   }
@@ -62,8 +62,9 @@ class UrlCache : public ::testing::Test {
         GetLastError() != ERROR_INSUFFICIENT_BUFFER)
       return false;
     record.buffer.assign(size, '\0');
-    return GetUrlCacheEntryInfoExW(Wide(url), reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(record.buffer.data()),
-                                   &size, nullptr, nullptr, nullptr, 0);
+    return GetUrlCacheEntryInfoExW(Wide(url),
+                                   reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(record.buffer.data()), &size,
+                                   nullptr, nullptr, nullptr, 0);
   }
 
   // Every address a search lists, in order; `end` receives the closing error.
@@ -72,7 +73,8 @@ class UrlCache : public ::testing::Test {
     QStringList urls;
     std::vector<char> buffer;
     DWORD size = 0;
-    HANDLE find = FindFirstUrlCacheEntryExW(pattern, 0, filter, group, nullptr, &size, nullptr, nullptr, nullptr);
+    HANDLE find =
+        FindFirstUrlCacheEntryExW(pattern, 0, filter, group, nullptr, &size, nullptr, nullptr, nullptr);
     if (!find && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
       buffer.assign(size, '\0');
       find = FindFirstUrlCacheEntryExW(pattern, 0, filter, group,
@@ -84,7 +86,8 @@ class UrlCache : public ::testing::Test {
       return urls;
     }
     for (;;) {
-      urls << QString::fromUtf16(reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data())->lpszSourceUrlName);
+      urls << QString::fromUtf16(
+          reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data())->lpszSourceUrlName);
       size = DWORD(buffer.size());
       if (FindNextUrlCacheEntryExW(find, reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data()), &size,
                                    nullptr, nullptr, nullptr))
@@ -129,7 +132,8 @@ TEST_F(UrlCache, CreatedFilesAreUniqueAndLiveInTheCacheFolder) {
 TEST_F(UrlCache, CommittedEntryAnswersWithBufferSizing) {
   const QString url = QStringLiteral("http://example.com/page.htm");
   const QString headers = QStringLiteral("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n");
-  const QString file = add(url, QByteArray(1234, 'x'), NORMAL_CACHE_ENTRY | STICKY_CACHE_ENTRY, u"htm", headers);
+  const QString file =
+      add(url, QByteArray(1234, 'x'), NORMAL_CACHE_ENTRY | STICKY_CACHE_ENTRY, u"htm", headers);
   ASSERT_FALSE(file.isEmpty());
 
   DWORD size = 0;
@@ -140,7 +144,8 @@ TEST_F(UrlCache, CommittedEntryAnswersWithBufferSizing) {
                         2 * (url.size() + 1 + file.size() + 1 + headers.size() + 1 + 3 + 1));
   std::vector<char> small(needed - 1);
   size = needed - 1;
-  EXPECT_FALSE(GetUrlCacheEntryInfoW(Wide(url), reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(small.data()), &size));
+  EXPECT_FALSE(
+      GetUrlCacheEntryInfoW(Wide(url), reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(small.data()), &size));
   EXPECT_EQ(size, needed);
 
   Record r;
@@ -157,12 +162,13 @@ TEST_F(UrlCache, CommittedEntryAnswersWithBufferSizing) {
   EXPECT_EQ(QString::fromUtf16(info->lpszFileExtension), QStringLiteral("htm"));
   EXPECT_EQ(MSecsSinceEpochFromFileTime(info->LastModifiedTime), 1000000);
   EXPECT_EQ(MSecsSinceEpochFromFileTime(info->ExpireTime), 2000000);
-  EXPECT_LE(qAbs(MSecsSinceEpochFromFileTime(info->LastAccessTime) - QDateTime::currentMSecsSinceEpoch()), 60000);
+  EXPECT_LE(qAbs(MSecsSinceEpochFromFileTime(info->LastAccessTime) - QDateTime::currentMSecsSinceEpoch()),
+            60000);
   // Every string lies in the caller's buffer, after the record.
   const char* begin = r.buffer.data() + sizeof(INTERNET_CACHE_ENTRY_INFOW);
   const char* end = r.buffer.data() + r.buffer.size();
-  for (const char16_t* p : {info->lpszSourceUrlName, info->lpszLocalFileName, info->lpHeaderInfo,
-                            info->lpszFileExtension}) {
+  for (const char16_t* p :
+       {info->lpszSourceUrlName, info->lpszLocalFileName, info->lpHeaderInfo, info->lpszFileExtension}) {
     EXPECT_GE(reinterpret_cast<const char*>(p), begin);
     EXPECT_LT(reinterpret_cast<const char*>(p), end);
   }
@@ -184,8 +190,8 @@ TEST_F(UrlCache, CommitTakesOnlyFilesOfTheCacheFolder) {
   const QString index = UrlCacheFolder() + QStringLiteral("/index.db");
   EXPECT_FALSE(CommitUrlCacheEntryW(u"http://a/", Wide(index), zero, zero, NORMAL_CACHE_ENTRY, nullptr, 0,
                                     nullptr, nullptr));
-  EXPECT_FALSE(CommitUrlCacheEntryW(u"http://a/", Wide(UrlCacheFolder() + QStringLiteral("/gone[1].htm")), zero,
-                                    zero, NORMAL_CACHE_ENTRY, nullptr, 0, nullptr, nullptr));
+  EXPECT_FALSE(CommitUrlCacheEntryW(u"http://a/", Wide(UrlCacheFolder() + QStringLiteral("/gone[1].htm")),
+                                    zero, zero, NORMAL_CACHE_ENTRY, nullptr, 0, nullptr, nullptr));
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 
   // An entry without a file (a history entry) is fine; deleting it touches no file.
@@ -251,9 +257,11 @@ TEST_F(UrlCache, SearchesByPrefixTypeAndGroup) {
   // A group holds what was put into it.
   const GROUPID group = CreateUrlCacheGroup(0, nullptr);
   ASSERT_NE(group, 0);
-  ASSERT_TRUE(SetUrlCacheEntryGroupW(u"http://b/y.gif", INTERNET_CACHE_GROUP_ADD, group, nullptr, 0, nullptr));
+  ASSERT_TRUE(
+      SetUrlCacheEntryGroupW(u"http://b/y.gif", INTERNET_CACHE_GROUP_ADD, group, nullptr, 0, nullptr));
   EXPECT_EQ(list(nullptr, kAllTypes, group), QStringList{QStringLiteral("http://b/y.gif")});
-  ASSERT_TRUE(SetUrlCacheEntryGroupW(u"http://b/y.gif", INTERNET_CACHE_GROUP_REMOVE, group, nullptr, 0, nullptr));
+  ASSERT_TRUE(
+      SetUrlCacheEntryGroupW(u"http://b/y.gif", INTERNET_CACHE_GROUP_REMOVE, group, nullptr, 0, nullptr));
   EXPECT_TRUE(list(nullptr, kAllTypes, group).isEmpty());
   EXPECT_FALSE(SetUrlCacheEntryGroupW(u"http://none/", INTERNET_CACHE_GROUP_ADD, group, nullptr, 0, nullptr));
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
@@ -309,8 +317,8 @@ TEST_F(UrlCache, GroupsKeepTheirAttributes) {
   info.dwDiskQuota = 512;
   info.dwGroupFlags = CACHEGROUP_FLAG_NONPURGEABLE;
   std::strncpy(info.szGroupName, "Offline pages", GROUPNAME_MAX_LENGTH);
-  ASSERT_TRUE(SetUrlCacheGroupAttributeA(a, 0, CACHEGROUP_ATTRIBUTE_GROUPNAME | CACHEGROUP_ATTRIBUTE_QUOTA, &info,
-                                         nullptr));
+  ASSERT_TRUE(SetUrlCacheGroupAttributeA(a, 0, CACHEGROUP_ATTRIBUTE_GROUPNAME | CACHEGROUP_ATTRIBUTE_QUOTA,
+                                         &info, nullptr));
   const QString file = add(QStringLiteral("http://a/g.htm"), QByteArray(2048, 'g'));
   ASSERT_TRUE(SetUrlCacheEntryGroupW(u"http://a/g.htm", INTERNET_CACHE_GROUP_ADD, a, nullptr, 0, nullptr));
 
@@ -412,9 +420,10 @@ TEST_F(UrlCache, DamagedIndexIsSetAsideAndTheCacheGoesOn) {
 TEST_F(UrlCache, StandInModuleOffersTheCacheApi) {
   HMODULE module = LoadLibraryW(u"wininet.dll");
   ASSERT_NE(module, nullptr);
-  for (const char* name : {"FindFirstUrlCacheGroup", "FindNextUrlCacheGroup", "GetUrlCacheGroupAttributeA",
-                           "SetUrlCacheGroupAttributeA", "FindFirstUrlCacheEntryExA", "FindFirstUrlCacheEntryExW",
-                           "InternetOpenUrlW", "HttpQueryInfoW", "InternetSetOptionW"})
+  for (const char* name :
+       {"FindFirstUrlCacheGroup", "FindNextUrlCacheGroup", "GetUrlCacheGroupAttributeA",
+        "SetUrlCacheGroupAttributeA", "FindFirstUrlCacheEntryExA", "FindFirstUrlCacheEntryExW",
+        "InternetOpenUrlW", "HttpQueryInfoW", "InternetSetOptionW"})
     EXPECT_NE(GetProcAddress(module, name), nullptr) << name;
   // A procedure looked up by name works like the direct call.
   using CreateGroup = GROUPID (*)(DWORD, LPVOID);
