@@ -844,6 +844,7 @@ constexpr SystemMessage kSystemMessages[] = {
     {5, "Access is denied"},
     {6, "The handle is invalid"},
     {8, "Not enough memory is available to process this command"},
+    {18, "There are no more files"},
     {87, "The parameter is incorrect"},
     {122, "The data area passed to a system call is too small"},
     {123, "The file name, directory name or volume label syntax is incorrect"},

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <exception>
 #include <initializer_list>
+#include <memory>
 #include <type_traits>
 #include <variant>
 
@@ -239,3 +240,38 @@ String ReadTextFile(const String& fileName, bool* ok = nullptr);
 // failure leaves the old file untouched. Returns false on failure.
 bool WriteTextFileAtomic(const String& fileName, const String& text);
 bool WriteFileAtomic(const String& fileName, const QByteArray& bytes);
+
+// ---------------------------------------------------------------- file search
+
+// File attributes as the search reports them. Nothing here carries the system
+// or volume attribute; names beginning with "." (other than "." and "..") are
+// hidden, files that cannot be written are read-only.
+inline constexpr int faReadOnly = 0x01;
+inline constexpr int faHidden = 0x02;
+inline constexpr int faSysFile = 0x04;
+inline constexpr int faVolumeID = 0x08;
+inline constexpr int faDirectory = 0x10;
+inline constexpr int faArchive = 0x20;
+inline constexpr int faNormal = 0x80;
+inline constexpr int faAnyFile = 0x3F;
+
+struct TSearchRec {
+  TDateTime TimeStamp = 0;  // last modification, local time
+  Int64 Size = 0;
+  int Attr = 0;
+  String Name;
+  int ExcludeAttr = 0;
+  // The entries still to come; released by FindClose, or with the record.
+  std::shared_ptr<struct TSearchState> FindHandle;
+};
+
+// Lists the entries of a folder that match a pattern ("dir/*.*", "dir/a?.url";
+// "*" and "?" compared without regard to case, "*.*" is every name) and
+// answers 0 with the first in `F`. Entries whose hidden or directory
+// attribute is not asked for in `Attr` are left out; "." and ".." come first,
+// as folders. Otherwise the error code: 3 (path not found) for a folder that
+// cannot be read, 2 (file not found) when nothing matches.
+int FindFirst(const String& Path, int Attr, TSearchRec& F);
+// The next entry: 0, or 18 (no more files) at the end.
+int FindNext(TSearchRec& F);
+void FindClose(TSearchRec& F);

@@ -43,11 +43,7 @@ inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x00000010;
 inline constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x00000020;
 inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;
 
-inline constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
-inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
-inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 inline constexpr DWORD ERROR_CANCELLED = 1223;
-inline constexpr DWORD ERROR_INVALID_NAME = 123;
 
 // ---------------------------------------------------------------- item identifier lists
 

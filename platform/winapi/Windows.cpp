@@ -92,7 +92,6 @@ SIZE clientSizeOf(const WindowRec& w) {
 
 namespace {
 
-inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
 inline constexpr DWORD ERROR_INVALID_INDEX = 1413;
 
 bool ownEnabled(const QWidget* w) {

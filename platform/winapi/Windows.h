@@ -605,3 +605,15 @@ int ReleaseDC(HWND hwnd, HDC dc);
 // the rectangle that shows only the dotted one-pixel outline, so what lies
 // inside stays visible; it lets the mouse through and takes no focus.
 BOOL DrawFocusRect(HDC dc, const RECT* rect);
+
+// ---------------------------------------------------------------- files
+
+struct SECURITY_ATTRIBUTES;
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+
+// Creates one folder (its parent must exist; the security attributes are not
+// used). FALSE with ERROR_ALREADY_EXISTS when a file or folder of that name
+// exists, ERROR_PATH_NOT_FOUND when the parent is missing,
+// ERROR_INVALID_NAME for an empty name, ERROR_ACCESS_DENIED when the file
+// system refuses.
+BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES securityAttributes);
