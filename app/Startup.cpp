@@ -5,7 +5,9 @@
 #include "EmbeddedWB/Source/EwbControlComponent.h"
 #include "EmbeddedWB/Source/EwbCore.h"
 #include "EmbeddedWB/Source/EwbTools.h"
+#include "EmbeddedWB/Source/ExportFavorites.h"
 #include "EmbeddedWB/Source/IEAddress.h"
+#include "EmbeddedWB/Source/ImportFavorites.h"
 #include "app/FullScreen.h"
 #include "app/Menu.h"
 #include "platform/classlib/CheckLst.h"
@@ -69,6 +71,8 @@ void InitializeUnits() {
   EwbCore::initialize();
   EmbeddedWB::initialize();
   IEAddress::initialize();
+  ExportFavorites::initialize();
+  ImportFavorites::initialize();
   EwbControlComponent::initialize();
   Menu::initialize();
   FullScreen::initialize();

@@ -7,7 +7,11 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMutex>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QThread>
+
+#include <gtest/gtest.h>
 
 #include <ostream>
 
@@ -38,6 +42,18 @@ QByteArray readFile(const QString& path) {
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return {};
   return f.readAll();
+}
+
+bool havePython() { return !QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty(); }
+
+QByteArray runPython(const char* script, const QStringList& args) {
+  QProcess p;
+  p.start(QStringLiteral("python3"), QStringList{QStringLiteral("-c"), QString::fromUtf8(script)} + args);
+  if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+    ADD_FAILURE() << "python3 failed: " << p.readAllStandardError().toStdString();
+    return {};
+  }
+  return p.readAllStandardOutput();
 }
 
 namespace {

@@ -21,6 +21,12 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000);
 bool writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
 
+// Whether python3 is there to read files back with its own parsers.
+bool havePython();
+// Runs a Python script with the arguments and answers what it printed; adds a
+// test failure (and answers nothing) when it does not finish cleanly.
+QByteArray runPython(const char* script, const QStringList& args);
+
 // Collects the lines written to the debugger output (OutputDebugStringW) while
 // it lives; `enable` turns the quiet-by-default logging category on for that
 // time. One capture at a time.
