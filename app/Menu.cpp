@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "EmbeddedWB/Source/EwbTools.h"
+#include "EmbeddedWB/Source/SendMail_For_Ewb.h"
 #include "app/FullScreen.h"
+#include "platform/classlib/Dialogs.h"
 #include "platform/classlib/Streaming.h"
 #include "platform/rtl/Folders.h"
 #include "platform/rtl/IniFiles.h"
@@ -335,6 +337,9 @@ void TMyMenuForm::ApplyShape() {
 void TMyMenuForm::Dispatch(TMessage& Message) {
   if (Message.Msg == WM_MOVING)
     WMMoving(Message);
+  else if (Message.Msg == SendMail_For_Ewb::WM_MAPI_FAILURE)
+    // A page sent by mail that the mail system could not take.
+    MessageDlg(SendMail_For_Ewb::EMapiError(MAPI_E_FAILURE).Message, mtError, TMsgDlgButtons{mbOK}, 0);
   else
     TForm::Dispatch(Message);
 }
@@ -866,45 +871,48 @@ void TMyMenuForm::OpenNewWindow(TObject* Sender, ComPtr<IDispatch>& ppDisp) {
 // ---------------------------------------------------------------- unit
 
 void initialize() {
-  RegisterHandlers<TMyMenuForm>(
-      {HandlerEntry("FormCreate", &TMyMenuForm::FormCreate),
-       HandlerEntry("FormDestroy", &TMyMenuForm::FormDestroy),
-       HandlerEntry("FormCloseQuery", &TMyMenuForm::FormCloseQuery),
-       HandlerEntry("FormMouseDown", &TMyMenuForm::FormMouseDown),
-       HandlerEntry("URLEditUrlSelected", &TMyMenuForm::URLEditUrlSelected),
+  std::vector<THandlerInfo> handlers{
+      HandlerEntry("FormCreate", &TMyMenuForm::FormCreate),
+      HandlerEntry("FormDestroy", &TMyMenuForm::FormDestroy),
+      HandlerEntry("FormCloseQuery", &TMyMenuForm::FormCloseQuery),
+      HandlerEntry("FormMouseDown", &TMyMenuForm::FormMouseDown),
+      HandlerEntry("URLEditUrlSelected", &TMyMenuForm::URLEditUrlSelected),
 #define NOCTIVANE_SKIN_ENTRIES(Name)                                    \
   HandlerEntry(#Name "MouseDown", &TMyMenuForm::Name##MouseDown),       \
       HandlerEntry(#Name "MouseEnter", &TMyMenuForm::Name##MouseEnter), \
       HandlerEntry(#Name "MouseLeave", &TMyMenuForm::Name##MouseLeave), \
       HandlerEntry(#Name "MouseUp", &TMyMenuForm::Name##MouseUp),
-       NOCTIVANE_SKIN_BUTTONS(NOCTIVANE_SKIN_ENTRIES)
+      NOCTIVANE_SKIN_BUTTONS(NOCTIVANE_SKIN_ENTRIES)
 #undef NOCTIVANE_SKIN_ENTRIES
-           HandlerEntry("Label2MouseEnter", &TMyMenuForm::Label2MouseEnter),
-       HandlerEntry("Label2MouseLeave", &TMyMenuForm::Label2MouseLeave),
-       HandlerEntry("FullScreenBtnMouseUp", &TMyMenuForm::FullScreenBtnMouseUp),
-       HandlerEntry("Label8MouseEnter", &TMyMenuForm::Label8MouseEnter),
-       HandlerEntry("Label8MouseLeave", &TMyMenuForm::Label8MouseLeave),
-       HandlerEntry("Image4MouseUp", &TMyMenuForm::Image4MouseUp),
-       HandlerEntry("NoctivaneLabelMouseEnter", &TMyMenuForm::NoctivaneLabelMouseEnter),
-       HandlerEntry("NoctivaneLabelMouseLeave", &TMyMenuForm::NoctivaneLabelMouseLeave),
-       HandlerEntry("NoctivaneLabelMouseUp", &TMyMenuForm::NoctivaneLabelMouseUp),
-       HandlerEntry("BottomRightBMouseDown", &TMyMenuForm::BottomRightBMouseDown),
-       HandlerEntry("BottomRightBMouseMove", &TMyMenuForm::BottomRightBMouseMove),
-       HandlerEntry("BottomRightBMouseUp", &TMyMenuForm::BottomRightBMouseUp),
-       HandlerEntry("WBDownloadBegin", &TMyMenuForm::WBDownloadBegin),
-       HandlerEntry("WBProgressChange", &TMyMenuForm::WBProgressChange),
-       HandlerEntry("WBCommandStateChange", &TMyMenuForm::WBCommandStateChange),
-       HandlerEntry("WBTitleChange", &TMyMenuForm::WBTitleChange),
-       HandlerEntry("WBNavigateComplete2", &TMyMenuForm::WBNavigateComplete2),
-       HandlerEntry("WBDownloadComplete", &TMyMenuForm::WBDownloadComplete),
-       HandlerEntry("WBDocumentComplete", &TMyMenuForm::WBDocumentComplete),
-       HandlerEntry("WBSetSecureLockIcon", &TMyMenuForm::WBSetSecureLockIcon),
-       HandlerEntry("WBNewWindow2", &TMyMenuForm::WBNewWindow2),
-       HandlerEntry("WBNewWindow3", &TMyMenuForm::WBNewWindow3),
+          HandlerEntry("Label2MouseEnter", &TMyMenuForm::Label2MouseEnter),
+      HandlerEntry("Label2MouseLeave", &TMyMenuForm::Label2MouseLeave),
+      HandlerEntry("FullScreenBtnMouseUp", &TMyMenuForm::FullScreenBtnMouseUp),
+      HandlerEntry("Label8MouseEnter", &TMyMenuForm::Label8MouseEnter),
+      HandlerEntry("Label8MouseLeave", &TMyMenuForm::Label8MouseLeave),
+      HandlerEntry("Image4MouseUp", &TMyMenuForm::Image4MouseUp),
+      HandlerEntry("NoctivaneLabelMouseEnter", &TMyMenuForm::NoctivaneLabelMouseEnter),
+      HandlerEntry("NoctivaneLabelMouseLeave", &TMyMenuForm::NoctivaneLabelMouseLeave),
+      HandlerEntry("NoctivaneLabelMouseUp", &TMyMenuForm::NoctivaneLabelMouseUp),
+      HandlerEntry("BottomRightBMouseDown", &TMyMenuForm::BottomRightBMouseDown),
+      HandlerEntry("BottomRightBMouseMove", &TMyMenuForm::BottomRightBMouseMove),
+      HandlerEntry("BottomRightBMouseUp", &TMyMenuForm::BottomRightBMouseUp),
+      HandlerEntry("WBDownloadBegin", &TMyMenuForm::WBDownloadBegin),
+      HandlerEntry("WBProgressChange", &TMyMenuForm::WBProgressChange),
+      HandlerEntry("WBCommandStateChange", &TMyMenuForm::WBCommandStateChange),
+      HandlerEntry("WBTitleChange", &TMyMenuForm::WBTitleChange),
+      HandlerEntry("WBNavigateComplete2", &TMyMenuForm::WBNavigateComplete2),
+      HandlerEntry("WBDownloadComplete", &TMyMenuForm::WBDownloadComplete),
+      HandlerEntry("WBDocumentComplete", &TMyMenuForm::WBDocumentComplete),
+      HandlerEntry("WBSetSecureLockIcon", &TMyMenuForm::WBSetSecureLockIcon),
+      HandlerEntry("WBNewWindow2", &TMyMenuForm::WBNewWindow2),
+      HandlerEntry("WBNewWindow3", &TMyMenuForm::WBNewWindow3),
 #define NOCTIVANE_MENU_FIELD_ENTRY(Class, Name) FieldEntry(#Name, &TMyMenuForm::Name),
-       NOCTIVANE_MENU_FIELDS(NOCTIVANE_MENU_FIELD_ENTRY)
+      NOCTIVANE_MENU_FIELDS(NOCTIVANE_MENU_FIELD_ENTRY)
 #undef NOCTIVANE_MENU_FIELD_ENTRY
-      });
+  };
+  // Each tab's handlers come from its own source.
+  for (const auto& tab : {SettingsTabHandlers()}) handlers.insert(handlers.end(), tab.begin(), tab.end());
+  RegisterHandlers<TMyMenuForm>(std::move(handlers));
 }
 
 void finalize() {

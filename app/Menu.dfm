@@ -567,6 +567,7 @@ object MyMenuForm: TMyMenuForm
             Height = 17
             Caption = 'Select social set'
             State = cbChecked
+            OnClick = SocialSetCheckClick
           end
           object StartPageCheck: TCheckBox
             ParentColor = True
@@ -576,6 +577,7 @@ object MyMenuForm: TMyMenuForm
             Height = 17
             Caption = 'Start page edit'
             State = cbChecked
+            OnClick = StartPageCheckClick
           end
           object LastPageCheckBox: TCheckBox
             ParentColor = True
@@ -584,6 +586,7 @@ object MyMenuForm: TMyMenuForm
             Width = 170
             Height = 17
             Caption = 'Last visited page'
+            OnClick = LastPageCheckBoxClick
           end
           object HomePageCheckBox: TCheckBox
             ParentColor = True
@@ -593,6 +596,7 @@ object MyMenuForm: TMyMenuForm
             Height = 17
             Caption = 'Home page'
             State = cbChecked
+            OnClick = HomePageCheckBoxClick
           end
         end
         object StartPagePanel: TPanel
@@ -612,6 +616,7 @@ object MyMenuForm: TMyMenuForm
             Width = 222
             Height = 21
             Text = 'http://www.google.com/'
+            OnKeyPress = StartPageEditKeyPress
           end
           object ApplayHomePage: TImage
             Left = 304
@@ -621,12 +626,14 @@ object MyMenuForm: TMyMenuForm
             Cursor = crHandPoint
             Hint = 'Applay'
             ShowHint = True
+            OnMouseUp = ApplayHomePageMouseUp
           end
           object Label4: TLabel
             Left = 330
             Top = 8
             Caption = 'Enter'
             Cursor = crHandPoint
+            OnMouseUp = ApplayHomePageMouseUp
           end
         end
         object Shape1: TShape
@@ -740,6 +747,7 @@ object MyMenuForm: TMyMenuForm
             Top = 34
             Width = 17
             Height = 17
+            OnClick = AutoLoadProxyCheckClick
           end
           object AutoLoadProxyLabel: TLabel
             Left = 28
@@ -756,6 +764,7 @@ object MyMenuForm: TMyMenuForm
             Top = 58
             Width = 200
             Height = 21
+            OnKeyPress = Edit4KeyPress
           end
           object PasswordLabel: TLabel
             Left = 8
@@ -768,6 +777,7 @@ object MyMenuForm: TMyMenuForm
             Width = 200
             Height = 21
             PasswordChar = '*'
+            OnKeyPress = Edit5KeyPress
           end
           object AddressLabel: TLabel
             Left = 8
@@ -779,6 +789,7 @@ object MyMenuForm: TMyMenuForm
             Top = 110
             Width = 200
             Height = 21
+            OnKeyPress = Edit6KeyPress
           end
           object PortLabel: TLabel
             Left = 8
@@ -791,6 +802,7 @@ object MyMenuForm: TMyMenuForm
             Width = 80
             Height = 21
             Text = '80'
+            OnKeyPress = Edit7KeyPress
           end
           object DownloadLabel: TLabel
             Left = 8
@@ -819,6 +831,7 @@ object MyMenuForm: TMyMenuForm
             Width = 17
             Height = 17
             State = cbChecked
+            OnClick = DownloadStandartCheckClick
           end
           object DownloadStandartLabel: TLabel
             Left = 28
@@ -851,6 +864,7 @@ object MyMenuForm: TMyMenuForm
               'Dont perform client pull'
               'Download in silent mode'
               'Work offline')
+            OnClick = DownloadCheckListClick
           end
           object UserInterfaceLabel: TLabel
             Left = 8
@@ -875,6 +889,7 @@ object MyMenuForm: TMyMenuForm
             Width = 17
             Height = 17
             State = cbChecked
+            OnClick = UserInterfaceCheckClick
           end
           object UserInterfaceStandartLabel: TLabel
             Left = 28
@@ -885,7 +900,7 @@ object MyMenuForm: TMyMenuForm
             Left = 8
             Top = 558
             Width = 340
-            Height = 356
+            Height = 370
             ItemHeight = 14
             Items.Strings = (
               'Disable Tex Select'
@@ -903,6 +918,7 @@ object MyMenuForm: TMyMenuForm
               'Enables Forms Auto Complete'
               'Force Same Window Navigation'
               'Enable Ime Local Languages'
+              'Enable Themes'
               'Disable Pics Ratings'
               'Disable Frame Set Border'
               'Disable Auto Name Space Correction'
@@ -913,6 +929,7 @@ object MyMenuForm: TMyMenuForm
               'Enable Dom Windless Controls'
               'Enable Windowed Controls'
               'Force User Activation On ActiveX Java')
+            OnClick = UserInterfaceCheckListClick
           end
         end
       end

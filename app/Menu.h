@@ -15,6 +15,7 @@
 #include "platform/classlib/StdCtrls.h"
 
 #include <functional>
+#include <vector>
 
 namespace Menu {
 
@@ -146,6 +147,29 @@ class TMyMenuForm : public TForm {
   void NoctivaneLabelMouseLeave(TObject* Sender);
   void NoctivaneLabelMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
 
+  // The settings tabs ("System Tools" and "Web Pages"): the option lists
+  // and their standard sets act on WB at once; Enter in a proxy field stores
+  // it and applies the proxy; the start page is written as the browser's
+  // start page when its address answers; the two start-choice boxes act as a
+  // pair. Nothing here is saved.
+  void DownloadCheckListClick(TObject* Sender);
+  void DownloadStandartCheckClick(TObject* Sender);
+  void UserInterfaceCheckListClick(TObject* Sender);
+  void UserInterfaceCheckClick(TObject* Sender);
+  void Edit4KeyPress(TObject* Sender, WideChar& Key);
+  void Edit5KeyPress(TObject* Sender, WideChar& Key);
+  void Edit6KeyPress(TObject* Sender, WideChar& Key);
+  void Edit7KeyPress(TObject* Sender, WideChar& Key);
+  void SocialSetCheckClick(TObject* Sender);
+  void AutoLoadProxyCheckClick(TObject* Sender);
+  void StartPageCheckClick(TObject* Sender);
+  void StartPageEditKeyPress(TObject* Sender, WideChar& Key);
+  void ApplayHomePageMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void HomePageCheckBoxClick(TObject* Sender);
+  void LastPageCheckBoxClick(TObject* Sender);
+  // Whether the address answers (see FullScreen::UrlAnswersOk).
+  static bool CheckUrl(const String& URL);
+
   // The bottom-right grip: pressing (any button) shows a rubber band over
   // the window, moving stretches its right and bottom edges (never below
   // 800 x 520 nor off the screen), releasing gives the window the band's
@@ -189,7 +213,7 @@ class TMyMenuForm : public TForm {
  protected:
   // A drop shadow and a taskbar button of its own for every such window.
   void CreateParams(TCreateParams& Params) override;
-  // WM_MOVING goes to WMMoving.
+  // WM_MOVING goes to WMMoving; a failed mail send is shown as its error.
   void Dispatch(TMessage& Message) override;
   // Keeps a moving window inside the screen's work area.
   void WMMoving(TMessage& Message);
@@ -246,6 +270,11 @@ class TMyMenuForm : public TForm {
   // Hint texts' inserted values.
   String AddressText() const;
   String TrimmedAddressText() const;
+  // The settings tabs' shared steps.
+  void ApplyStartPage();
+  void GoToLastVisitedPage();
+  void StoreProxyField(TEdit* Field);
+
   // Draws (or, drawn twice, erases) the grip's rubber band on the screen.
   static void DrawResizeBand();
 
@@ -300,6 +329,9 @@ using THostQuery = std::function<bool(String& HostName, String& Address, String&
 // Replaces the query (an empty one puts back the system's) and forgets the
 // answer; waits for a query still running. For tests.
 void SetLocalHostQuery(THostQuery Query);
+
+// The handlers of the settings tabs, for the window's handler table.
+std::vector<THandlerInfo> SettingsTabHandlers();
 
 // Registers the window's handlers and published fields with the form streaming.
 void initialize();

@@ -8,6 +8,7 @@
 #include "EmbeddedWB/Source/ExportFavorites.h"
 #include "EmbeddedWB/Source/IEAddress.h"
 #include "EmbeddedWB/Source/ImportFavorites.h"
+#include "EmbeddedWB/Source/SendMail_For_Ewb.h"
 #include "app/FullScreen.h"
 #include "app/Menu.h"
 #include "platform/classlib/CheckLst.h"
@@ -73,6 +74,7 @@ void InitializeUnits() {
   IEAddress::initialize();
   ExportFavorites::initialize();
   ImportFavorites::initialize();
+  SendMail_For_Ewb::initialize();
   EwbControlComponent::initialize();
   Menu::initialize();
   FullScreen::initialize();

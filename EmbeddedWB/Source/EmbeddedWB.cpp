@@ -491,8 +491,12 @@ bool TEmbeddedWB::SetProxyWithAuth(const String& UserAgent, const String& Addres
 
 void TEmbeddedWB::ApplyProxySettings() {
   const TProxySettings& p = *proxySettings_;
-  // Without an address there is no proxy to set (":80" would name none).
-  if (Trim(p.Address()).isEmpty()) return;
+  // Without an address there is no proxy to set (":80" would name none):
+  // one set before is taken away.
+  if (Trim(p.Address()).isEmpty()) {
+    if (proxyWasSet && EwbTools::RemoveProxy()) proxyWasSet = false;
+    return;
+  }
   if (p.UserName().isEmpty())
     SetProxy(p.UserAgent(), p.Address() + QLatin1Char(':') + IntToStr(p.Port()));
   else

@@ -341,6 +341,8 @@ class TEmbeddedWB : public EwbCore::TCustomEmbeddedWB, public IInternetProtocol 
   bool SetProxy(const String& UserAgent, const String& Proxy);
   bool SetProxyWithAuth(const String& UserAgent, const String& Address, const String& UserName,
                         const String& Password, int Port);
+  // Sets the process proxy from ProxySettings; with no address, takes away
+  // a proxy set before.
   void ApplyProxySettings();
   void SaveFormSize();
   void SetIEHomePage(const String& URL);
