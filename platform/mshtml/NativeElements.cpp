@@ -17,6 +17,12 @@ HRESULT Out(BSTR* p, const String& s) {
   return S_OK;
 }
 
+HRESULT Out(BSTR* p, QStringView s) {
+  if (!p) return E_POINTER;
+  *p = SysAllocStringLen(reinterpret_cast<LPCOLESTR>(s.utf16()), UINT(s.size()));
+  return S_OK;
+}
+
 HRESULT Out(LONG* p, LONG v) {
   if (!p) return E_POINTER;
   *p = v;
@@ -184,7 +190,7 @@ class ElementObject final
       a->value = value;
     else
       node_->attributes.push_back({exact ? name : LowerCase(name), value});
-    tree_->modified = true;
+    tree_->changed();
     return S_OK;
   }
   HRESULT getAttribute(BSTR strAttributeName, LONG lFlags, VARIANT* AttributeValue) override {
@@ -205,7 +211,7 @@ class ElementObject final
         node_->findAttribute(AttributeName(strAttributeName), lFlags & ATTRFLAG_CASESENSITIVE);
     if (a) {
       node_->attributes.erase(node_->attributes.begin() + (a - node_->attributes.data()));
-      tree_->modified = true;
+      tree_->changed();
     }
     return pfSuccess ? Out(pfSuccess, a != nullptr) : S_OK;
   }
@@ -239,10 +245,20 @@ class ElementObject final
   HRESULT get_offsetWidth(LONG* p) override { return Out(p, 0); }
   HRESULT get_offsetHeight(LONG* p) override { return Out(p, 0); }
   HRESULT get_offsetParent(IHTMLElement** p) override { return Out(p, ComPtr<IHTMLElement>()); }
-  HRESULT get_innerHTML(BSTR* p) override { return Out(p, InnerHtml(node_)); }
-  HRESULT get_innerText(BSTR* p) override { return Out(p, InnerText(node_)); }
-  HRESULT get_outerHTML(BSTR* p) override { return Out(p, OuterHtml(node_)); }
-  HRESULT get_outerText(BSTR* p) override { return Out(p, InnerText(node_)); }
+  // A walk reads these for every element: they come from the tree's cache.
+  HRESULT get_innerHTML(BSTR* p) override {
+    String spare;
+    return Out(p, CachedInnerHtml(*tree_, node_, spare));
+  }
+  HRESULT get_innerText(BSTR* p) override {
+    String spare;
+    return Out(p, CachedInnerText(*tree_, node_, spare));
+  }
+  HRESULT get_outerHTML(BSTR* p) override {
+    String spare;
+    return Out(p, CachedOuterHtml(*tree_, node_, spare));
+  }
+  HRESULT get_outerText(BSTR* p) override { return get_innerText(p); }
   HRESULT click() override { return S_OK; }
   HRESULT toString(BSTR* p) override {
     return node_->is("A") ? get_href(p) : Out(p, QStringLiteral("[object]"));
