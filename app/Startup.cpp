@@ -6,6 +6,7 @@
 #include "EmbeddedWB/Source/EwbCore.h"
 #include "EmbeddedWB/Source/EwbTools.h"
 #include "EmbeddedWB/Source/IEAddress.h"
+#include "EmbeddedWB/Source/IEParser.h"
 #include "app/FullScreen.h"
 #include "app/Menu.h"
 #include "platform/classlib/CheckLst.h"
@@ -70,6 +71,7 @@ void InitializeUnits() {
   EmbeddedWB::initialize();
   IEAddress::initialize();
   EwbControlComponent::initialize();
+  IEParser::initialize();
   Menu::initialize();
   FullScreen::initialize();
 }
@@ -77,6 +79,7 @@ void InitializeUnits() {
 void FinalizeUnits() {
   FullScreen::finalize();
   Menu::finalize();
+  IEParser::finalize();
   IEAddress::finalize();
   EmbeddedWB::finalize();
   EwbCore::finalize();
