@@ -97,7 +97,13 @@ class GumboArena {
 };
 
 String TagName(const GumboElement& e) {
-  if (e.tag != GUMBO_TAG_UNKNOWN) return UpperCase(String::fromUtf8(gumbo_normalized_tagname(e.tag)));
+  if (e.tag != GUMBO_TAG_UNKNOWN) {
+    // One shared string per known tag: a page has thousands of elements.
+    static std::vector<String> known = std::vector<String>(size_t(GUMBO_TAG_UNKNOWN));
+    String& name = known[size_t(e.tag)];
+    if (name.isEmpty()) name = UpperCase(String::fromUtf8(gumbo_normalized_tagname(e.tag)));
+    return name;
+  }
   GumboStringPiece piece = e.original_tag;
   if (piece.data && piece.length) gumbo_tag_from_original_text(&piece);
   const String name = UpperCase(String::fromUtf8(piece.data, qsizetype(piece.length)));
@@ -187,17 +193,37 @@ void EnsureTitle(Tree& tree) {
 // ---------------------------------------------------------------- markup
 
 void AppendEscaped(String& out, const String& s, bool attribute) {
-  out.reserve(out.size() + s.size());
-  for (QChar c : s) {
-    switch (c.unicode()) {
-      case u'&': out += QLatin1String("&amp;"); break;
-      case u'<': out += attribute ? QLatin1String("<") : QLatin1String("&lt;"); break;
-      case u'>': out += attribute ? QLatin1String(">") : QLatin1String("&gt;"); break;
-      case u'"': out += attribute ? QLatin1String("&quot;") : QLatin1String("\""); break;
-      case 0x00A0: out += QLatin1String("&nbsp;"); break;
-      default: out += c;
+  // Runs that need no escaping are appended whole.
+  const QChar* begin = s.constData();
+  const QChar* run = begin;
+  const QChar* end = begin + s.size();
+  auto flush = [&](const QChar* upTo) {
+    if (upTo > run) out.append(run, upTo - run);
+  };
+  for (const QChar* c = begin; c != end; ++c) {
+    QLatin1String entity;
+    switch (c->unicode()) {
+      case u'&': entity = QLatin1String("&amp;"); break;
+      case u'<':
+        if (attribute) continue;
+        entity = QLatin1String("&lt;");
+        break;
+      case u'>':
+        if (attribute) continue;
+        entity = QLatin1String("&gt;");
+        break;
+      case u'"':
+        if (!attribute) continue;
+        entity = QLatin1String("&quot;");
+        break;
+      case 0x00A0: entity = QLatin1String("&nbsp;"); break;
+      default: continue;
     }
+    flush(c);
+    out += entity;
+    run = c + 1;
   }
+  flush(end);
 }
 
 void AppendOpenTag(String& out, const Node* n) {
@@ -286,7 +312,9 @@ void BuildMarkupCache(const Tree& tree) {
       stack.pop_back();
       if (done->kind == NodeKind::Element) {
         done->innerEnd = out.size();
-        out += QLatin1String("</") + done->tag + u'>';
+        out += QLatin1String("</");
+        out += done->tag;
+        out += u'>';
         done->outerEnd = out.size();
       }
       continue;
@@ -334,20 +362,25 @@ class TextWriter {
   explicit TextWriter(String& out) : out_(out), base_(out.size()) {}
 
   void text(const String& s, bool preformatted) {
-    for (QChar c : s) {
-      if (preformatted) {
-        if (c == u'\r') continue;
-        flush();
-        if (c == u'\n')
+    // Runs of plain characters are written whole; the separator before a
+    // run is the same as before its first character.
+    const QChar* c = s.constData();
+    const QChar* end = c + s.size();
+    while (c != end) {
+      if (preformatted ? (*c == u'\r' || *c == u'\n') : IsAsciiSpace(*c)) {
+        if (!preformatted) {
+          space_ = true;
+        } else if (*c == u'\n') {
+          flush();
           out_ += QLatin1String("\r\n");
-        else
-          out_ += c;
-      } else if (IsAsciiSpace(c)) {
-        space_ = true;
-      } else {
-        flush();
-        out_ += c;
+        }
+        ++c;
+        continue;
       }
+      const QChar* run = c;
+      while (c != end && !(preformatted ? (*c == u'\r' || *c == u'\n') : IsAsciiSpace(*c))) ++c;
+      flush();
+      out_.append(run, c - run);
     }
   }
   void lineBreak() {

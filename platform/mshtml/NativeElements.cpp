@@ -452,10 +452,16 @@ class ElementObject final
     return S_OK;
   }
   // The address of an anchor (or the source of a picture), resolved.
-  QUrl address() const {
-    const char* name = node_->is("IMG") ? "src" : "href";
-    const Attribute* a = node_->findAttribute(QLatin1String(name));
-    return a ? QUrl(tree_->resolve(a->value)) : QUrl();
+  // The element's address; an anchor's dozen address parts read it in turn,
+  // so it is resolved once per tree generation.
+  const QUrl& address() const {
+    if (addressGeneration_ != tree_->generation) {
+      const char* name = node_->is("IMG") ? "src" : "href";
+      const Attribute* a = node_->findAttribute(QLatin1String(name));
+      address_ = a ? QUrl(tree_->resolve(a->value)) : QUrl();
+      addressGeneration_ = tree_->generation;
+    }
+    return address_;
   }
   std::vector<Node*> controls() const {
     std::vector<Node*> out;
@@ -467,6 +473,8 @@ class ElementObject final
   std::shared_ptr<Tree> tree_;
   Node* node_;
   ComPtr<IDispatch> document_;
+  mutable QUrl address_;
+  mutable unsigned addressGeneration_ = 0;
 };
 
 // ---- dispatch tables
