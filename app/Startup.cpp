@@ -7,6 +7,7 @@
 #include "EmbeddedWB/Source/EwbTools.h"
 #include "EmbeddedWB/Source/ExportFavorites.h"
 #include "EmbeddedWB/Source/IEAddress.h"
+#include "EmbeddedWB/Source/IEParser.h"
 #include "EmbeddedWB/Source/ImportFavorites.h"
 #include "EmbeddedWB/Source/SendMail_For_Ewb.h"
 #include "app/FullScreen.h"
@@ -76,6 +77,7 @@ void InitializeUnits() {
   ImportFavorites::initialize();
   SendMail_For_Ewb::initialize();
   EwbControlComponent::initialize();
+  IEParser::initialize();
   Menu::initialize();
   FullScreen::initialize();
 }
@@ -83,6 +85,7 @@ void InitializeUnits() {
 void FinalizeUnits() {
   FullScreen::finalize();
   Menu::finalize();
+  IEParser::finalize();
   IEAddress::finalize();
   EmbeddedWB::finalize();
   EwbCore::finalize();

@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libcpp-httplib-dev libssl-dev
   xvfb xauth fonts-dejavu-core python3
   clang libclang-rt-dev clang-format
+  bash-doc
 )
 
 missing=()

@@ -239,7 +239,7 @@ class NativeDocument final
     text->text = BSTRToString(v);
     text->parent = title;
     title->children.push_back(text);
-    t.modified = true;
+    t.changed();
     return S_OK;
   }
   HRESULT get_title(BSTR* p) override { return Out(p, DocumentTitle(*tree())); }

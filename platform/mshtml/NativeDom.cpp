@@ -7,6 +7,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace nativedom {
@@ -96,7 +97,13 @@ class GumboArena {
 };
 
 String TagName(const GumboElement& e) {
-  if (e.tag != GUMBO_TAG_UNKNOWN) return UpperCase(String::fromUtf8(gumbo_normalized_tagname(e.tag)));
+  if (e.tag != GUMBO_TAG_UNKNOWN) {
+    // One shared string per known tag: a page has thousands of elements.
+    static std::vector<String> known = std::vector<String>(size_t(GUMBO_TAG_UNKNOWN));
+    String& name = known[size_t(e.tag)];
+    if (name.isEmpty()) name = UpperCase(String::fromUtf8(gumbo_normalized_tagname(e.tag)));
+    return name;
+  }
   GumboStringPiece piece = e.original_tag;
   if (piece.data && piece.length) gumbo_tag_from_original_text(&piece);
   const String name = UpperCase(String::fromUtf8(piece.data, qsizetype(piece.length)));
@@ -186,17 +193,37 @@ void EnsureTitle(Tree& tree) {
 // ---------------------------------------------------------------- markup
 
 void AppendEscaped(String& out, const String& s, bool attribute) {
-  out.reserve(out.size() + s.size());
-  for (QChar c : s) {
-    switch (c.unicode()) {
-      case u'&': out += QLatin1String("&amp;"); break;
-      case u'<': out += attribute ? QLatin1String("<") : QLatin1String("&lt;"); break;
-      case u'>': out += attribute ? QLatin1String(">") : QLatin1String("&gt;"); break;
-      case u'"': out += attribute ? QLatin1String("&quot;") : QLatin1String("\""); break;
-      case 0x00A0: out += QLatin1String("&nbsp;"); break;
-      default: out += c;
+  // Runs that need no escaping are appended whole.
+  const QChar* begin = s.constData();
+  const QChar* run = begin;
+  const QChar* end = begin + s.size();
+  auto flush = [&](const QChar* upTo) {
+    if (upTo > run) out.append(run, upTo - run);
+  };
+  for (const QChar* c = begin; c != end; ++c) {
+    QLatin1String entity;
+    switch (c->unicode()) {
+      case u'&': entity = QLatin1String("&amp;"); break;
+      case u'<':
+        if (attribute) continue;
+        entity = QLatin1String("&lt;");
+        break;
+      case u'>':
+        if (attribute) continue;
+        entity = QLatin1String("&gt;");
+        break;
+      case u'"':
+        if (!attribute) continue;
+        entity = QLatin1String("&quot;");
+        break;
+      case 0x00A0: entity = QLatin1String("&nbsp;"); break;
+      default: continue;
     }
+    flush(c);
+    out += entity;
+    run = c + 1;
   }
+  flush(end);
 }
 
 void AppendOpenTag(String& out, const Node* n) {
@@ -267,40 +294,118 @@ void AppendMarkup(String& out, const Node* top, bool withTop) {
   }
 }
 
+// Serialises the whole tree into its markup cache, recording each element's
+// ranges, as AppendMarkup would write them one by one.
+void BuildMarkupCache(const Tree& tree) {
+  String& out = tree.markupCache;
+  out.clear();
+  const unsigned generation = tree.generation;
+  struct Item {
+    const Node* node;
+    size_t next;
+  };
+  std::vector<Item> stack{{tree.root, 0}};
+  while (!stack.empty()) {
+    Item& it = stack.back();
+    if (it.next == it.node->children.size()) {
+      const Node* done = it.node;
+      stack.pop_back();
+      if (done->kind == NodeKind::Element) {
+        done->innerEnd = out.size();
+        out += QLatin1String("</");
+        out += done->tag;
+        out += u'>';
+        done->outerEnd = out.size();
+      }
+      continue;
+    }
+    const Node* parent = it.node;
+    const Node* c = parent->children[it.next++];
+    if (c->isElement()) {
+      c->spansGeneration = generation;
+      c->textBegin = c->textEnd = 0;
+      c->outerBegin = out.size();
+    }
+    switch (c->kind) {
+      case NodeKind::Text:
+        if (parent->kind == NodeKind::Element && IsRawText(parent->tag))
+          out += c->text;
+        else
+          AppendEscaped(out, c->text, false);
+        break;
+      case NodeKind::Comment:
+      case NodeKind::Doctype:
+        out += c->text;
+        c->innerBegin = c->innerEnd = c->outerEnd = out.size();
+        break;
+      case NodeKind::Element:
+        AppendOpenTag(out, c);
+        c->innerBegin = out.size();
+        if (IsVoid(c->tag))
+          c->innerEnd = c->outerEnd = out.size();
+        else
+          stack.push_back({c, 0});
+        break;
+      case NodeKind::Document: break;
+    }
+  }
+}
+
 // ---------------------------------------------------------------- text
 
 // Collects rendered text: runs of whitespace become one blank, block edges a
-// line break, table cells a tab; nothing pending is written at the ends.
+// line break, table cells a tab; nothing pending is written at the ends. It
+// appends to `out`, treating what stood there before as none of its own.
+// Elements handed to enter() get the range of their text (see RenderText).
 class TextWriter {
  public:
+  explicit TextWriter(String& out) : out_(out), base_(out.size()) {}
+
   void text(const String& s, bool preformatted) {
-    for (QChar c : s) {
-      if (preformatted) {
-        if (c == u'\r') continue;
-        flush();
-        if (c == u'\n')
+    // Runs of plain characters are written whole; the separator before a
+    // run is the same as before its first character.
+    const QChar* c = s.constData();
+    const QChar* end = c + s.size();
+    while (c != end) {
+      if (preformatted ? (*c == u'\r' || *c == u'\n') : IsAsciiSpace(*c)) {
+        if (!preformatted) {
+          space_ = true;
+        } else if (*c == u'\n') {
+          flush();
           out_ += QLatin1String("\r\n");
-        else
-          out_ += c;
-      } else if (IsAsciiSpace(c)) {
-        space_ = true;
-      } else {
-        flush();
-        out_ += c;
+        }
+        ++c;
+        continue;
       }
+      const QChar* run = c;
+      while (c != end && !(preformatted ? (*c == u'\r' || *c == u'\n') : IsAsciiSpace(*c))) ++c;
+      flush();
+      out_.append(run, c - run);
     }
   }
   void lineBreak() {
     if (block_ && !atLineStart()) out_ += QLatin1String("\r\n");
+    begin();
     out_ += QLatin1String("\r\n");
     block_ = cell_ = space_ = false;
   }
   void blockEdge() { block_ = true; }
   void cellEdge() { cell_ = true; }
-  String result() const { return out_; }
+
+  // An element's text begins with the first output inside it, after the
+  // separator that output brings (read alone, the element has none), and
+  // ends where the element does: what follows is the same either way.
+  void enter(const Node* n) { pending_.push_back(n); }
+  void leave(const Node* n) {
+    if (!pending_.empty() && pending_.back() == n) {
+      pending_.pop_back();
+      n->textBegin = out_.size();
+    }
+    n->textEnd = out_.size();
+  }
 
  private:
-  bool atLineStart() const { return out_.isEmpty() || out_.endsWith(u'\n'); }
+  bool atLineStart() const { return out_.size() == base_ || out_.endsWith(u'\n'); }
   void flush() {
     if (!atLineStart()) {
       if (block_)
@@ -311,13 +416,74 @@ class TextWriter {
         out_ += u' ';
     }
     block_ = cell_ = space_ = false;
+    begin();
+  }
+  void begin() {
+    if (pending_.empty()) return;
+    for (const Node* n : pending_) n->textBegin = out_.size();
+    pending_.clear();
   }
 
-  String out_;
+  String& out_;
+  const qsizetype base_;
+  std::vector<const Node*> pending_;
   bool space_ = false;
   bool block_ = false;
   bool cell_ = false;
 };
+
+// Elements whose rendered text is their content as it stands.
+bool IsTextAsItStands(const Node* n) { return IsRawText(n->tag) || n->is("TITLE") || n->is("TEXTAREA"); }
+
+// Writes the rendered text of `node` into `out`. With `hidden`, it also
+// records the text range of every element it enters and collects the hidden
+// elements it skips, whose text needs a pass of its own.
+void RenderText(const Node* node, String& out, std::vector<const Node*>* hidden) {
+  TextWriter writer(out);
+  int preformatted = 0;
+  for (const Node* n = node; n; n = n->parent)
+    if (n->kind == NodeKind::Element && IsPreformatted(n->tag)) ++preformatted;
+  struct Item {
+    const Node* node;
+    size_t next;
+  };
+  std::vector<Item> stack{{node, 0}};
+  if (hidden) writer.enter(node);
+  while (!stack.empty()) {
+    Item& it = stack.back();
+    if (it.next == it.node->children.size()) {
+      const Node* done = it.node;
+      stack.pop_back();
+      if (hidden) writer.leave(done);
+      if (done != node) {
+        if (IsBlock(done->tag)) writer.blockEdge();
+        if (IsPreformatted(done->tag)) --preformatted;
+      }
+      continue;
+    }
+    const Node* c = it.node->children[it.next++];
+    if (c->kind == NodeKind::Text) {
+      writer.text(c->text, preformatted > 0);
+      continue;
+    }
+    if (c->kind != NodeKind::Element) continue;
+    if (IsHidden(c->tag)) {
+      if (hidden) hidden->push_back(c);
+      continue;
+    }
+    if (c->is("BR")) {
+      writer.lineBreak();
+      continue;
+    }
+    if (IsBlock(c->tag))
+      writer.blockEdge();
+    else if (c->is("TD") || c->is("TH"))
+      writer.cellEdge();
+    if (IsPreformatted(c->tag)) ++preformatted;
+    stack.push_back({c, 0});
+    if (hidden) writer.enter(c);
+  }
+}
 
 // ---------------------------------------------------------------- character sets
 
@@ -517,43 +683,59 @@ String TextContent(const Node* node) {
 
 String InnerText(const Node* node) {
   if (node->kind != NodeKind::Element) return String();
-  if (IsRawText(node->tag) || node->is("TITLE") || node->is("TEXTAREA")) return TextContent(node);
-  TextWriter writer;
-  int preformatted = IsPreformatted(node->tag) ? 1 : 0;
-  struct Item {
-    const Node* node;
-    size_t next;
-  };
-  std::vector<Item> stack{{node, 0}};
-  while (!stack.empty()) {
-    Item& it = stack.back();
-    if (it.next == it.node->children.size()) {
-      const Node* done = it.node;
-      stack.pop_back();
-      if (done != node) {
-        if (IsBlock(done->tag)) writer.blockEdge();
-        if (IsPreformatted(done->tag)) --preformatted;
-      }
-      continue;
-    }
-    const Node* c = it.node->children[it.next++];
-    if (c->kind == NodeKind::Text) {
-      writer.text(c->text, preformatted > 0);
-      continue;
-    }
-    if (c->kind != NodeKind::Element || IsHidden(c->tag)) continue;
-    if (c->is("BR")) {
-      writer.lineBreak();
-      continue;
-    }
-    if (IsBlock(c->tag))
-      writer.blockEdge();
-    else if (c->is("TD") || c->is("TH"))
-      writer.cellEdge();
-    if (IsPreformatted(c->tag)) ++preformatted;
-    stack.push_back({c, 0});
+  if (IsTextAsItStands(node)) return TextContent(node);
+  String out;
+  RenderText(node, out, nullptr);
+  return out;
+}
+
+namespace {
+
+// Makes both caches for the tree's generation, when they are not.
+void BuildCaches(const Tree& tree) {
+  if (tree.cacheGeneration == tree.generation) return;
+  BuildMarkupCache(tree);
+  String& text = tree.textCache;
+  text.clear();
+  std::vector<const Node*> passes;
+  for (const Node* n : tree.root->children)
+    if (n->kind == NodeKind::Element) passes.push_back(n);
+  while (!passes.empty()) {
+    const Node* start = passes.back();
+    passes.pop_back();
+    // The text inside a script or title is read as it stands; only elements
+    // below one (which parsing never puts there) need a pass.
+    const bool elementsBelow = std::any_of(start->children.begin(), start->children.end(),
+                                           [](const Node* c) { return c->isElement(); });
+    if (IsTextAsItStands(start) && !elementsBelow) continue;
+    RenderText(start, text, &passes);
   }
-  return writer.result();
+  tree.cacheGeneration = tree.generation;
+}
+
+bool Cached(const Tree& tree, const Node* node) {
+  BuildCaches(tree);
+  return node->spansGeneration == tree.generation;
+}
+
+}  // namespace
+
+QStringView CachedOuterHtml(const Tree& tree, const Node* node, String& spare) {
+  if (!node->isElement()) return {};
+  if (!Cached(tree, node)) return spare = OuterHtml(node);
+  return QStringView(tree.markupCache).sliced(node->outerBegin, node->outerEnd - node->outerBegin);
+}
+
+QStringView CachedInnerHtml(const Tree& tree, const Node* node, String& spare) {
+  if (!node->isElement()) return {};
+  if (!Cached(tree, node)) return spare = InnerHtml(node);
+  return QStringView(tree.markupCache).sliced(node->innerBegin, node->innerEnd - node->innerBegin);
+}
+
+QStringView CachedInnerText(const Tree& tree, const Node* node, String& spare) {
+  if (node->kind != NodeKind::Element) return {};
+  if (IsTextAsItStands(node) || !Cached(tree, node)) return spare = InnerText(node);
+  return QStringView(tree.textCache).sliced(node->textBegin, node->textEnd - node->textBegin);
 }
 
 String DocumentTitle(const Tree& tree) {

@@ -38,6 +38,11 @@ struct Node {
   // The live element object of this node, if one exists (not owned; the
   // object clears it when it goes).
   IHTMLElement* wrapper = nullptr;
+  // Where the node's markup and rendered text stand in its tree's cached
+  // serialisations; valid while `spansGeneration` is the tree's generation.
+  mutable qsizetype outerBegin = 0, innerBegin = 0, innerEnd = 0, outerEnd = 0;
+  mutable qsizetype textBegin = 0, textEnd = 0;
+  mutable unsigned spansGeneration = 0;
 
   // Whether the node is one of the document's elements (comments and the
   // document type included).
@@ -61,6 +66,20 @@ struct Tree {
   QUrl url;                                  // the document's address
   QUrl base;                                 // what relative addresses resolve against
   bool modified = false;                     // changed since it was parsed
+  unsigned generation = 1;                   // bumped by every change
+
+  // Every change of a node goes through here, so the cached serialisations
+  // are made again on their next read.
+  void changed() {
+    modified = true;
+    ++generation;
+  }
+
+  // The serialisations the cached subtree reads are cut from, and the
+  // generation they were made for.
+  mutable String markupCache;
+  mutable String textCache;
+  mutable unsigned cacheGeneration = 0;
 
   Node* newNode(NodeKind kind);
   // Numbers the elements into `all` again.
@@ -94,11 +113,21 @@ QByteArray EncodeHtml(const String& text, const String& charset);
 
 String OuterHtml(const Node* node);
 String InnerHtml(const Node* node);
+// The same four subtree reads served from one serialisation of markup and one
+// of text per tree generation, with a range per node: a walk that reads them
+// for every element costs the document's size once, not once per level of
+// nesting. They give what the uncached routines give.
+// The views stay valid until the tree changes or is read again; a node the
+// tree does not reach is serialised into `spare`.
+QStringView CachedOuterHtml(const Tree& tree, const Node* node, String& spare);
+QStringView CachedInnerHtml(const Tree& tree, const Node* node, String& spare);
+QStringView CachedInnerText(const Tree& tree, const Node* node, String& spare);
 // The whole document's markup: its top-level nodes, one to a line.
 String DocumentHtml(const Tree& tree);
 // The rendered text: whitespace collapsed outside preformatted blocks, CR LF
 // between blocks and for line breaks, a tab between table cells, the content
-// of scripts, styles and the head left out.
+// of scripts, styles and the head left out. Inside a preformatted element
+// (PRE, LISTING, ...) the text stays as it stands, as it is shown.
 String InnerText(const Node* node);
 // Every text below the node, as it stands.
 String TextContent(const Node* node);

@@ -17,6 +17,12 @@ HRESULT Out(BSTR* p, const String& s) {
   return S_OK;
 }
 
+HRESULT Out(BSTR* p, QStringView s) {
+  if (!p) return E_POINTER;
+  *p = SysAllocStringLen(reinterpret_cast<LPCOLESTR>(s.utf16()), UINT(s.size()));
+  return S_OK;
+}
+
 HRESULT Out(LONG* p, LONG v) {
   if (!p) return E_POINTER;
   *p = v;
@@ -184,7 +190,7 @@ class ElementObject final
       a->value = value;
     else
       node_->attributes.push_back({exact ? name : LowerCase(name), value});
-    tree_->modified = true;
+    tree_->changed();
     return S_OK;
   }
   HRESULT getAttribute(BSTR strAttributeName, LONG lFlags, VARIANT* AttributeValue) override {
@@ -205,7 +211,7 @@ class ElementObject final
         node_->findAttribute(AttributeName(strAttributeName), lFlags & ATTRFLAG_CASESENSITIVE);
     if (a) {
       node_->attributes.erase(node_->attributes.begin() + (a - node_->attributes.data()));
-      tree_->modified = true;
+      tree_->changed();
     }
     return pfSuccess ? Out(pfSuccess, a != nullptr) : S_OK;
   }
@@ -239,10 +245,20 @@ class ElementObject final
   HRESULT get_offsetWidth(LONG* p) override { return Out(p, 0); }
   HRESULT get_offsetHeight(LONG* p) override { return Out(p, 0); }
   HRESULT get_offsetParent(IHTMLElement** p) override { return Out(p, ComPtr<IHTMLElement>()); }
-  HRESULT get_innerHTML(BSTR* p) override { return Out(p, InnerHtml(node_)); }
-  HRESULT get_innerText(BSTR* p) override { return Out(p, InnerText(node_)); }
-  HRESULT get_outerHTML(BSTR* p) override { return Out(p, OuterHtml(node_)); }
-  HRESULT get_outerText(BSTR* p) override { return Out(p, InnerText(node_)); }
+  // A walk reads these for every element: they come from the tree's cache.
+  HRESULT get_innerHTML(BSTR* p) override {
+    String spare;
+    return Out(p, CachedInnerHtml(*tree_, node_, spare));
+  }
+  HRESULT get_innerText(BSTR* p) override {
+    String spare;
+    return Out(p, CachedInnerText(*tree_, node_, spare));
+  }
+  HRESULT get_outerHTML(BSTR* p) override {
+    String spare;
+    return Out(p, CachedOuterHtml(*tree_, node_, spare));
+  }
+  HRESULT get_outerText(BSTR* p) override { return get_innerText(p); }
   HRESULT click() override { return S_OK; }
   HRESULT toString(BSTR* p) override {
     return node_->is("A") ? get_href(p) : Out(p, QStringLiteral("[object]"));
@@ -436,10 +452,16 @@ class ElementObject final
     return S_OK;
   }
   // The address of an anchor (or the source of a picture), resolved.
-  QUrl address() const {
-    const char* name = node_->is("IMG") ? "src" : "href";
-    const Attribute* a = node_->findAttribute(QLatin1String(name));
-    return a ? QUrl(tree_->resolve(a->value)) : QUrl();
+  // The element's address; an anchor's dozen address parts read it in turn,
+  // so it is resolved once per tree generation.
+  const QUrl& address() const {
+    if (addressGeneration_ != tree_->generation) {
+      const char* name = node_->is("IMG") ? "src" : "href";
+      const Attribute* a = node_->findAttribute(QLatin1String(name));
+      address_ = a ? QUrl(tree_->resolve(a->value)) : QUrl();
+      addressGeneration_ = tree_->generation;
+    }
+    return address_;
   }
   std::vector<Node*> controls() const {
     std::vector<Node*> out;
@@ -451,6 +473,8 @@ class ElementObject final
   std::shared_ptr<Tree> tree_;
   Node* node_;
   ComPtr<IDispatch> document_;
+  mutable QUrl address_;
+  mutable unsigned addressGeneration_ = 0;
 };
 
 // ---- dispatch tables
