@@ -6,6 +6,7 @@
 #include "EmbeddedWB/Source/EwbCore.h"
 #include "EmbeddedWB/Source/EwbTools.h"
 #include "EmbeddedWB/Source/IEAddress.h"
+#include "EmbeddedWB/Source/IECache.h"
 #include "app/FullScreen.h"
 #include "app/Menu.h"
 #include "platform/classlib/CheckLst.h"
@@ -70,6 +71,7 @@ void InitializeUnits() {
   EmbeddedWB::initialize();
   IEAddress::initialize();
   EwbControlComponent::initialize();
+  IECache::initialize();
   Menu::initialize();
   FullScreen::initialize();
 }
