@@ -34,7 +34,8 @@ constexpr SkinButton kSkinButtons[] = {
     {"EM007Btn", nullptr, "ECOMode", "EM007"},      {"EM008Btn", nullptr, "ECOMode", "EM008"},
     {"EM009Btn", nullptr, "ECOMode", "EM009"},      {"EM010Btn", nullptr, "ECOMode", "EM010"},
     {"EM011Btn", nullptr, "ECOMode", "EM011"},      {"EM013Btn", "EM013Label", "ECOMode", "EM013"},
-    {"EM014Btn", "EM014Label", "ECOMode", "EM014"},
+    {"EM014Btn", "EM014Label", "ECOMode", "EM014"}, {"CC001Btn", nullptr, "Cache", "C001"},
+    {"CC002Btn", nullptr, "Cache", "C002"},         {"CC003Btn", nullptr, "Cache", "C003"},
 };
 
 // The button that `Sender` (its image or its label) belongs to, or null.
@@ -317,36 +318,39 @@ void TFullScreenForm::UpdateSecurityImages() {
 
 void initialize() {
   using F = TFullScreenForm;
-  RegisterHandlers<F>({HandlerEntry("FormCreate", &F::FormCreate),
-                       HandlerEntry("FormDestroy", &F::FormDestroy),
-                       HandlerEntry("FormCloseQuery", &F::FormCloseQuery),
-                       HandlerEntry("SkinButtonMouseDown", &F::SkinButtonMouseDown),
-                       HandlerEntry("SkinButtonMouseEnter", &F::SkinButtonMouseEnter),
-                       HandlerEntry("SkinButtonMouseLeave", &F::SkinButtonMouseLeave),
-                       HandlerEntry("EM001BtnMouseUp", &F::EM001BtnMouseUp),
-                       HandlerEntry("EM002BtnMouseUp", &F::EM002BtnMouseUp),
-                       HandlerEntry("EM003BtnMouseUp", &F::EM003BtnMouseUp),
-                       HandlerEntry("EM004BtnMouseUp", &F::EM004BtnMouseUp),
-                       HandlerEntry("EM005BtnMouseUp", &F::EM005BtnMouseUp),
-                       HandlerEntry("EM007BtnMouseUp", &F::EM007BtnMouseUp),
-                       HandlerEntry("EM008BtnMouseUp", &F::EM008BtnMouseUp),
-                       HandlerEntry("EM009BtnMouseUp", &F::EM009BtnMouseUp),
-                       HandlerEntry("EM010BtnMouseUp", &F::EM010BtnMouseUp),
-                       HandlerEntry("EM011BtnMouseUp", &F::EM011BtnMouseUp),
-                       HandlerEntry("EM013BtnMouseUp", &F::EM013BtnMouseUp),
-                       HandlerEntry("EM014BtnMouseUp", &F::EM014BtnMouseUp),
-                       HandlerEntry("WBProgressChange", &F::WBProgressChange),
-                       HandlerEntry("WBCommandStateChange", &F::WBCommandStateChange),
-                       HandlerEntry("WBSetSecureLockIcon", &F::WBSetSecureLockIcon),
-                       HandlerEntry("WBTitleChange", &F::WBTitleChange),
-                       HandlerEntry("WBNavigateComplete2", &F::WBNavigateComplete2),
-                       HandlerEntry("WBDocumentComplete", &F::WBDocumentComplete),
-                       HandlerEntry("WBNewWindow2", &F::WBNewWindow2),
-                       HandlerEntry("WBNewWindow3", &F::WBNewWindow3),
+  std::vector<THandlerInfo> handlers({HandlerEntry("FormCreate", &F::FormCreate),
+                                      HandlerEntry("FormDestroy", &F::FormDestroy),
+                                      HandlerEntry("FormCloseQuery", &F::FormCloseQuery),
+                                      HandlerEntry("SkinButtonMouseDown", &F::SkinButtonMouseDown),
+                                      HandlerEntry("SkinButtonMouseEnter", &F::SkinButtonMouseEnter),
+                                      HandlerEntry("SkinButtonMouseLeave", &F::SkinButtonMouseLeave),
+                                      HandlerEntry("EM001BtnMouseUp", &F::EM001BtnMouseUp),
+                                      HandlerEntry("EM002BtnMouseUp", &F::EM002BtnMouseUp),
+                                      HandlerEntry("EM003BtnMouseUp", &F::EM003BtnMouseUp),
+                                      HandlerEntry("EM004BtnMouseUp", &F::EM004BtnMouseUp),
+                                      HandlerEntry("EM005BtnMouseUp", &F::EM005BtnMouseUp),
+                                      HandlerEntry("EM007BtnMouseUp", &F::EM007BtnMouseUp),
+                                      HandlerEntry("EM008BtnMouseUp", &F::EM008BtnMouseUp),
+                                      HandlerEntry("EM009BtnMouseUp", &F::EM009BtnMouseUp),
+                                      HandlerEntry("EM010BtnMouseUp", &F::EM010BtnMouseUp),
+                                      HandlerEntry("EM011BtnMouseUp", &F::EM011BtnMouseUp),
+                                      HandlerEntry("EM013BtnMouseUp", &F::EM013BtnMouseUp),
+                                      HandlerEntry("EM014BtnMouseUp", &F::EM014BtnMouseUp),
+                                      HandlerEntry("WBProgressChange", &F::WBProgressChange),
+                                      HandlerEntry("WBCommandStateChange", &F::WBCommandStateChange),
+                                      HandlerEntry("WBSetSecureLockIcon", &F::WBSetSecureLockIcon),
+                                      HandlerEntry("WBTitleChange", &F::WBTitleChange),
+                                      HandlerEntry("WBNavigateComplete2", &F::WBNavigateComplete2),
+                                      HandlerEntry("WBDocumentComplete", &F::WBDocumentComplete),
+                                      HandlerEntry("WBNewWindow2", &F::WBNewWindow2),
+                                      HandlerEntry("WBNewWindow3", &F::WBNewWindow3),
 #define NOCTIVANE_FULLSCREEN_FIELD_ENTRY(Class, Name) FieldEntry(#Name, &F::Name),
-                       NOCTIVANE_FULLSCREEN_FIELDS(NOCTIVANE_FULLSCREEN_FIELD_ENTRY)
+                                      NOCTIVANE_FULLSCREEN_FIELDS(NOCTIVANE_FULLSCREEN_FIELD_ENTRY)
 #undef NOCTIVANE_FULLSCREEN_FIELD_ENTRY
   });
+  for (std::vector<THandlerInfo> tab : {CacheTabHandlers()})
+    handlers.insert(handlers.end(), std::make_move_iterator(tab.begin()), std::make_move_iterator(tab.end()));
+  RegisterHandlers<F>(std::move(handlers));
 }
 
 void finalize() {}

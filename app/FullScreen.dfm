@@ -173,6 +173,160 @@ object FullScreenForm: TFullScreenForm
       end
       object CacheTabSheet: TTabSheet
         Caption = 'Cache'
+        object Panel8: TPanel
+          Align = alTop
+          Height = 60
+          BevelOuter = bvNone
+          Color = clCream
+          ParentBackground = False
+          object CC001Btn: TImage
+            Left = 4
+            Top = 6
+            Width = 48
+            Height = 48
+            Cursor = crHandPoint
+            OnMouseEnter = SkinButtonMouseEnter
+            OnMouseLeave = SkinButtonMouseLeave
+            OnMouseUp = CC001BtnMouseUp
+          end
+          object CC002Btn: TImage
+            Left = 56
+            Top = 6
+            Width = 48
+            Height = 48
+            Cursor = crHandPoint
+            OnMouseEnter = SkinButtonMouseEnter
+            OnMouseLeave = SkinButtonMouseLeave
+            OnMouseUp = CC002BtnMouseUp
+          end
+          object CC003Btn: TImage
+            Left = 108
+            Top = 6
+            Width = 48
+            Height = 48
+            Cursor = crHandPoint
+            OnMouseEnter = SkinButtonMouseEnter
+            OnMouseLeave = SkinButtonMouseLeave
+            OnMouseUp = CC003BtnMouseUp
+          end
+          object AllCheckBox: TCheckBox
+            ParentColor = True
+            Left = 176
+            Top = 10
+            Width = 90
+            Height = 17
+            Caption = ' All'
+            OnClick = AllCheckBoxClick
+          end
+          object CookiesCheckBox: TCheckBox
+            ParentColor = True
+            Left = 176
+            Top = 34
+            Width = 90
+            Height = 17
+            Caption = ' Cookies'
+            OnClick = CookiesCheckBoxClick
+          end
+          object HistoryCheckBox: TCheckBox
+            ParentColor = True
+            Left = 280
+            Top = 10
+            Width = 90
+            Height = 17
+            Caption = ' History'
+            OnClick = HistoryCheckBoxClick
+          end
+          object URLCheckBox: TCheckBox
+            ParentColor = True
+            Left = 280
+            Top = 34
+            Width = 90
+            Height = 17
+            Caption = ' URL'
+            OnClick = URLCheckBoxClick
+          end
+        end
+        object Panel7: TPanel
+          Align = alBottom
+          Height = 28
+          BevelOuter = bvNone
+          Color = clCream
+          ParentBackground = False
+          object FileNameLabel: TLabel
+            Left = 8
+            Top = 7
+            Caption = 'File name and path:  '
+          end
+          object edtFileName: TEdit
+            Left = 116
+            Top = 4
+            Width = 280
+            Height = 21
+            Anchors = [akLeft, akTop, akRight]
+            ReadOnly = True
+          end
+        end
+        object Panel9: TPanel
+          Align = alBottom
+          Height = 133
+          BevelOuter = bvNone
+          Color = clCream
+          ParentBackground = False
+          object FileInfoLabel: TLabel
+            Left = 8
+            Top = 6
+            Caption = 'File information'
+            Font.Style = [fsBold]
+            ParentFont = False
+          end
+          object Label1: TLabel
+            Left = 8
+            Top = 26
+            Caption = 'HitRate:'
+          end
+          object Label2: TLabel
+            Left = 8
+            Top = 44
+            Caption = 'FileSize:'
+          end
+          object Label3: TLabel
+            Left = 8
+            Top = 62
+            Caption = 'Last accessed:'
+          end
+          object Label4: TLabel
+            Left = 8
+            Top = 80
+            Caption = 'Last modified:'
+          end
+          object Label5: TLabel
+            Left = 8
+            Top = 98
+            Caption = 'Expire:'
+          end
+          object ShowInBrowserCheckBox: TCheckBox
+            ParentColor = True
+            Left = 200
+            Top = 26
+            Width = 200
+            Height = 17
+            Caption = 'Show content in Browser Window'
+            OnClick = ShowInBrowserCheckBoxClick
+          end
+        end
+        object CacheListBox: TListBox
+          Align = alClient
+          BorderStyle = bsNone
+          Font.Color = clGray
+          ParentFont = False
+          OnClick = CacheListBoxClick
+          OnDblClick = CacheListBoxClick
+        end
+        object IECache: TIECache
+          FilterOptions = [NORMAL_ENTRY, STICKY_ENTRY, COOKIE_ENTRY, URLHISTORY_ENTRY, TRACK_OFFLINE_ENTRY, TRACK_ONLINE_ENTRY]
+          SearchPattern = spAll
+          OnEntry = IECacheEntry
+        end
       end
       object CaptureTabSheet: TTabSheet
         Caption = 'Capture'

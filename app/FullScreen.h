@@ -7,6 +7,7 @@
 #include "EmbeddedWB/Source/EmbeddedWB.h"
 #include "EmbeddedWB/Source/EwbControlComponent.h"
 #include "EmbeddedWB/Source/IEAddress.h"
+#include "EmbeddedWB/Source/IECache.h"
 #include "platform/classlib/ComCtrls.h"
 #include "platform/classlib/Dialogs.h"
 #include "platform/classlib/ExtControls.h"
@@ -15,14 +16,24 @@
 #include "platform/classlib/Gauges.h"
 #include "platform/classlib/StdCtrls.h"
 
+#include <vector>
+
 namespace FullScreen {
 
 using EmbeddedWB::TEmbeddedWB;
 using EwbControlComponent::TEwbControl;
 using IEAddress::TIEAddress;
+using IECache::TIECache;
 
 // The published components of the window, each filled by the form resource.
 // clang-format off
+/* cache tab */
+#define NOCTIVANE_FULLSCREEN_CACHE_FIELDS(F)                                                      \
+  F(TPanel, Panel8) F(TImage, CC001Btn) F(TImage, CC002Btn) F(TImage, CC003Btn)                   \
+  F(TCheckBox, AllCheckBox) F(TCheckBox, CookiesCheckBox) F(TCheckBox, HistoryCheckBox)           \
+  F(TCheckBox, URLCheckBox) F(TListBox, CacheListBox) F(TPanel, Panel9) F(TLabel, Label1)         \
+  F(TLabel, Label2) F(TLabel, Label3) F(TLabel, Label4) F(TLabel, Label5)                         \
+  F(TCheckBox, ShowInBrowserCheckBox) F(TPanel, Panel7) F(TEdit, edtFileName) F(TIECache, IECache)
 #define NOCTIVANE_FULLSCREEN_FIELDS(F)                                                            \
   /* browser, address bar and tabs */                                                             \
   F(TPanel, PreviewPanel) F(TPanel, TopPanel) F(TPanel, URLPanel) F(TIEAddress, URLEdit)          \
@@ -39,7 +50,8 @@ using IEAddress::TIEAddress;
   F(TImage, EM006Btn) F(TImage, EM007Btn) F(TImage, EM008Btn) F(TImage, EM009Btn)                 \
   /* non-visual components */                                                                     \
   F(TPrintDialog, PrintDialog) F(TSavePictureDialog, SavePictureDialog)                           \
-  F(TSaveDialog, EventsSaveDialog) F(TOpenDialog, OpenDialog) F(TEwbControl, EwbControl1)
+  F(TSaveDialog, EventsSaveDialog) F(TOpenDialog, OpenDialog) F(TEwbControl, EwbControl1)         \
+  NOCTIVANE_FULLSCREEN_CACHE_FIELDS(F)
 // clang-format on
 
 class TFullScreenForm : public TForm {
@@ -101,6 +113,23 @@ class TFullScreenForm : public TForm {
   void WBNewWindow3(TObject* Sender, ComPtr<IDispatch>& ppDisp, bool& Cancel, unsigned dwFlags,
                     const String& bstrUrlContext, const String& bstrUrl);
 
+  // Cache tab (FullScreenCache.cpp). The four pattern boxes are exclusive:
+  // checking one lists the entries of its kind, unchecking it empties the
+  // list. A click on a line shows the entry's details (and, when asked for,
+  // its local copy in the browser). The buttons delete the selected entry,
+  // add a local file and clear the cache.
+  void AllCheckBoxClick(TObject* Sender);
+  void CookiesCheckBoxClick(TObject* Sender);
+  void HistoryCheckBoxClick(TObject* Sender);
+  void URLCheckBoxClick(TObject* Sender);
+  void CacheListBoxClick(TObject* Sender);
+  void ShowInBrowserCheckBoxClick(TObject* Sender);
+  void CC001BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void CC002BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void CC003BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  // The cache component's OnEntry: lists the entry it just found.
+  void IECacheEntry(TObject* Sender, bool& Cancel);
+
  protected:
   // A task-bar button of its own.
   void CreateParams(TCreateParams& Params) override;
@@ -115,6 +144,12 @@ class TFullScreenForm : public TForm {
   void StopIfBusy();
   // The closed lock for a secure page, the open one otherwise.
   void UpdateSecurityImages();
+  // Cache tab: lists the entries of `Pattern` when `Box` is now checked
+  // (unchecking the other boxes), else empties the list.
+  void CachePatternBoxClick(TCheckBox* Box, IECache::TSearchPattern Pattern);
+  // A cache time as the details show it: empty for an unset (negative) one.
+  String CacheDateToStr(TDateTime Value) const;
+
   // Moves a skin button (image and caption label) by `Delta` pixels right and down.
   void OffsetSkinButton(TObject* Sender, int Delta);
   // Shows the normal or the hover look of a skin button.
@@ -150,6 +185,9 @@ bool UrlAnswersOk(const String& Url, DWORD TimeoutMs = UrlCheckTimeoutMs);
 // then deletes that file when it closes (and clears the flag). While it is
 // false the tools window leaves any "Site.html" alone.
 extern bool SitePageCopyDisposable;
+
+// The handlers of the cache tab, for the window's registration.
+std::vector<THandlerInfo> CacheTabHandlers();
 
 // Registers the window's handlers and published fields with the form streaming.
 void initialize();

@@ -7,6 +7,7 @@
 #include "EmbeddedWB/Source/EwbTools.h"
 #include "EmbeddedWB/Source/ExportFavorites.h"
 #include "EmbeddedWB/Source/IEAddress.h"
+#include "EmbeddedWB/Source/IECache.h"
 #include "EmbeddedWB/Source/IEParser.h"
 #include "EmbeddedWB/Source/ImportFavorites.h"
 #include "EmbeddedWB/Source/SendMail_For_Ewb.h"
@@ -78,6 +79,7 @@ void InitializeUnits() {
   SendMail_For_Ewb::initialize();
   EwbControlComponent::initialize();
   IEParser::initialize();
+  IECache::initialize();
   Menu::initialize();
   FullScreen::initialize();
 }

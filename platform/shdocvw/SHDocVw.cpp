@@ -1,6 +1,7 @@
 #include "platform/shdocvw/SHDocVw.h"
 
 #include "platform/classlib/Streaming.h"
+#include "platform/shdocvw/UrlCacheSources_p.h"
 #include "platform/shdocvw/WebBrowser.h"
 
 namespace {
@@ -302,6 +303,7 @@ void InitializeSHDocVw() {
   if (done) return;
   done = true;
   RegisterWebBrowserClass();
+  RegisterHistoryCacheSource();
   InitializeControls();
   RegisterEvents<TEWB>({
       EventEntry("OnStatusTextChange", &TEWB::OnStatusTextChange),

@@ -6,6 +6,7 @@
 #include "platform/shdocvw/BrowserDialogs.h"
 #include "platform/shdocvw/DownloadDialog.h"
 #include "platform/shdocvw/TrustedCertificates.h"
+#include "platform/shdocvw/UrlCacheSources_p.h"
 #include "platform/shell/UrlHistory.h"
 #include "platform/urlmon/UrlMon.h"
 #include "platform/winapi/DragDrop.h"
@@ -96,6 +97,7 @@ QWebEngineProfile* BrowserEngineProfile() {
     // Downloads go where the user chooses; until then the engine keeps what
     // arrives in the profile, not in the user's folders.
     profile->setDownloadPath(dir + QStringLiteral("/Downloads"));
+    RegisterCookieCacheSource(profile);
     // The engine follows the process's proxy from now on.
     followProcessProxy();
     static const int proxyListener = AddInternetSettingsListener([] {

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QUrl>
 
 #include <chrono>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -50,23 +52,24 @@ const char* const kSchema =
     " type INTEGER NOT NULL DEFAULT 0,"
     " quota INTEGER NOT NULL DEFAULT 0,"
     " name TEXT NOT NULL DEFAULT '',"
-    " storage BLOB);";
+    " storage BLOB);"
+    // Deleting an entry asks whether another one still names its file.
+    "CREATE INDEX IF NOT EXISTS entries_local_file ON entries(local_file);";
 
 const char* const kEntryColumns =
     "url, local_file, type, use_count, hit_rate, size, last_modified, expire, last_access,"
     " last_sync, headers, extension, exempt_delta, group_id";
 
-struct Entry {
-  String url, localFile, headers, extension;
-  DWORD type = NORMAL_CACHE_ENTRY;
-  DWORD useCount = 0, hitRate = 0, exemptDelta = 0;
-  Int64 size = 0, lastModified = 0, expire = 0, lastAccess = 0, lastSync = 0;
-  GROUPID group = 0;
-};
+using Entry = UrlCacheRecord;
 
-// One prepared statement with bound parameters.
+sqlite3_stmt* preparedLocked(const char* sql);
+
+// One prepared statement with bound parameters. The statements of the
+// frequent calls (lookups, deletes, commits, searches) come from the store's
+// table of prepared statements and are only reset when this ends.
 class Statement {
  public:
+  struct Kept {};
   Statement(sqlite3* db, const char* sql) {
     if (db == nullptr || sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) {
       sqlite3_finalize(stmt_);
@@ -74,7 +77,15 @@ class Statement {
     }
   }
   Statement(sqlite3* db, const QByteArray& sql) : Statement(db, sql.constData()) {}
-  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement(Kept, const char* sql) : stmt_(preparedLocked(sql)), kept_(true) {}
+  ~Statement() {
+    if (!kept_) {
+      sqlite3_finalize(stmt_);
+    } else if (stmt_) {
+      sqlite3_reset(stmt_);
+      sqlite3_clear_bindings(stmt_);
+    }
+  }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
@@ -114,11 +125,15 @@ class Statement {
 
  private:
   sqlite3_stmt* stmt_ = nullptr;
+  bool kept_ = false;
 };
 
+// An open search holds the records it found when it began (one query), and
+// learns of the addresses deleted since, which it then skips.
 struct FindState {
   bool groups = false;
-  std::vector<String> urls;
+  std::vector<Entry> entries;
+  QSet<String> deleted;
   std::vector<GROUPID> ids;
   size_t pos = 0;
 };
@@ -128,6 +143,7 @@ struct CacheStore {
   sqlite3* db = nullptr;
   String folder;
   std::unordered_map<HANDLE, FindState> finds;
+  std::unordered_map<std::string, sqlite3_stmt*> prepared;
   std::uintptr_t nextFind = 0x00CA0004;
 };
 
@@ -157,6 +173,20 @@ FILETIME toFileTime(Int64 v) {
   return t;
 }
 
+sqlite3_stmt* preparedLocked(const char* sql) {
+  CacheStore& s = store();
+  if (s.db == nullptr) return nullptr;
+  auto it = s.prepared.find(sql);
+  if (it != s.prepared.end()) return it->second;
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v3(s.db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    return nullptr;
+  }
+  s.prepared.emplace(sql, stmt);
+  return stmt;
+}
+
 String profileCacheFolder() { return ProfileDir() + QStringLiteral("/Cache"); }
 
 // Opens the index and checks that it can be read: false for a file that is no
@@ -169,6 +199,11 @@ bool openIndex(const String& file, sqlite3** out) {
     return false;
   }
   sqlite3_busy_timeout(db, 2000);
+  // A cache: each change is still atomic in the write-ahead log, but a
+  // commit does not wait for the disk, so deleting thousands of entries
+  // takes moments. A crash of the program loses nothing; a power cut may
+  // lose the last changes, never the index.
+  sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
   bool ok = false;
   {
     Statement check(db, "PRAGMA quick_check");
@@ -197,13 +232,15 @@ bool openLocked() {
   const String aside = file + QStringLiteral(".bad");
   QFile::remove(aside);
   QFile::rename(file, aside);
-  QFile::remove(file + QStringLiteral("-journal"));
+  for (const char* extra : {"-journal", "-wal", "-shm"}) QFile::remove(file + QLatin1String(extra));
   return openIndex(file, &s.db);
 }
 
 void closeLocked() {
   CacheStore& s = store();
   s.finds.clear();
+  for (auto& kept : s.prepared) sqlite3_finalize(kept.second);
+  s.prepared.clear();
   if (s.db) sqlite3_close(s.db);
   s.db = nullptr;
 }
@@ -282,7 +319,8 @@ Entry readEntry(const Statement& q) {
 }
 
 bool loadEntry(const String& url, Entry& e) {
-  Statement q(store().db, QByteArray("SELECT ") + kEntryColumns + " FROM entries WHERE url = ?1");
+  static const std::string sql = std::string("SELECT ") + kEntryColumns + " FROM entries WHERE url = ?1";
+  Statement q(Statement::Kept{}, sql.c_str());
   q.bind(1, url);
   if (!q.row()) return false;
   e = readEntry(q);
@@ -300,16 +338,23 @@ bool isIndexFile(const String& name) { return name.startsWith(QLatin1String(kInd
 // Deletes a cache file that no entry names any more.
 void removeFileIfUnused(const String& name) {
   if (name.isEmpty() || isIndexFile(name)) return;
-  Statement q(store().db, "SELECT COUNT(*) FROM entries WHERE local_file = ?1");
+  Statement q(Statement::Kept{}, "SELECT 1 FROM entries WHERE local_file = ?1 LIMIT 1");
   q.bind(1, name);
-  if (q.row() && q.integer(0) == 0) QFile::remove(store().folder + QLatin1Char('/') + name);
+  if (!q.row()) QFile::remove(store().folder + QLatin1Char('/') + name);
+}
+
+// Open searches skip an address deleted after they began.
+void noteDeletedLocked(const String& url) {
+  for (auto& find : store().finds)
+    if (!find.second.groups) find.second.deleted.insert(url);
 }
 
 bool deleteEntryLocked(const String& url) {
   Entry e;
   if (!loadEntry(url, e)) return false;
-  if (!Statement(store().db, "DELETE FROM entries WHERE url = ?1").bind(1, url).run()) return false;
+  if (!Statement(Statement::Kept{}, "DELETE FROM entries WHERE url = ?1").bind(1, url).run()) return false;
   removeFileIfUnused(e.localFile);
+  noteDeletedLocked(url);
   return true;
 }
 
@@ -370,7 +415,7 @@ BOOL fillEntryInfo(const Entry& e, Info* info, DWORD* size) {
 // ---------------------------------------------------------------- searches
 
 struct SearchSpec {
-  String prefix;
+  String prefix;  // null: every address; empty: plain addresses only
   DWORD filter = 0xFFFFFFFF;
   GROUPID group = 0;
   bool contentOnly = false;  // neither cookies nor history
@@ -380,28 +425,79 @@ bool typeMatches(DWORD type, DWORD filter) {
   return (type & filter) != 0 || (type == 0 && (filter & NORMAL_CACHE_ENTRY) != 0);
 }
 
-std::vector<String> matchingUrls(const SearchSpec& spec) {
-  std::vector<String> urls;
-  Statement q(store().db, "SELECT url, type, group_id FROM entries ORDER BY rowid");
+bool prefixMatches(const String& url, const String& prefix) {
+  return prefix.isEmpty() || url.startsWith(prefix, Qt::CaseInsensitive);
+}
+
+// The records of the index a search finds, in the order they were made: one
+// query, so that listing many entries does not cost a query each.
+std::vector<Entry> matchingEntries(const SearchSpec& spec) {
+  static const std::string sql = std::string("SELECT ") + kEntryColumns +
+                                 " FROM entries WHERE ((type & ?1) != 0 OR (type = 0 AND (?1 & 1) != 0))"
+                                 " AND (?2 = 0 OR group_id = ?2) AND (?3 = 0 OR (type & ?4) = 0)"
+                                 " ORDER BY rowid";
+  std::vector<Entry> found;
+  Statement q(Statement::Kept{}, sql.c_str());
+  q.bind(1, Int64(spec.filter))
+      .bind(2, spec.group)
+      .bind(3, spec.contentOnly ? 1 : 0)
+      .bind(4, Int64(COOKIE_CACHE_ENTRY | URLHISTORY_CACHE_ENTRY));
   while (q.row()) {
-    const String url = q.text(0);
-    const DWORD type = DWORD(q.integer(1));
-    if (!spec.prefix.isEmpty() && !url.startsWith(spec.prefix, Qt::CaseInsensitive)) continue;
-    if (!typeMatches(type, spec.filter)) continue;
-    if (spec.contentOnly && (type & (COOKIE_CACHE_ENTRY | URLHISTORY_CACHE_ENTRY)) != 0) continue;
-    if (spec.group != 0 && q.integer(2) != spec.group) continue;
-    urls.push_back(url);
+    Entry e = readEntry(q);
+    if (prefixMatches(e.url, spec.prefix)) found.push_back(std::move(e));
   }
-  return urls;
+  return found;
+}
+
+// ---------------------------------------------------------------- other stores
+
+struct Source {
+  String prefix;
+  std::shared_ptr<IUrlCacheSource> source;
+};
+
+std::mutex sourcesLock;
+
+std::vector<Source>& sources() {
+  static std::vector<Source> list;
+  return list;
+}
+
+std::vector<Source> sourcesSnapshot() {
+  std::lock_guard<std::mutex> guard(sourcesLock);
+  return sources();
+}
+
+// The store that keeps `url`, or null for the cache's own addresses.
+std::shared_ptr<IUrlCacheSource> sourceOf(const String& url) {
+  for (const Source& s : sourcesSnapshot())
+    if (url.startsWith(s.prefix, Qt::CaseInsensitive)) return s.source;
+  return nullptr;
+}
+
+// What the other stores add to a search. They are asked outside the cache's
+// lock: a store may take locks of its own.
+std::vector<Entry> sourceEntries(const SearchSpec& spec) {
+  std::vector<Entry> found;
+  if (spec.contentOnly || spec.group != 0) return found;
+  for (const Source& s : sourcesSnapshot()) {
+    // A pattern reaches a store when one of the two prefixes begins the other.
+    if (!prefixMatches(s.prefix, spec.prefix) && !prefixMatches(spec.prefix, s.prefix)) continue;
+    for (Entry& e : s.source->Records())
+      if (prefixMatches(e.url, spec.prefix) && typeMatches(e.type, spec.filter))
+        found.push_back(std::move(e));
+  }
+  return found;
 }
 
 // The entry at the search's position, past entries deleted meanwhile.
-bool currentEntry(FindState& state, Entry& e) {
-  while (state.pos < state.urls.size()) {
-    if (loadEntry(state.urls[state.pos], e)) return true;
+const Entry* currentEntry(FindState& state) {
+  while (state.pos < state.entries.size()) {
+    const Entry& e = state.entries[state.pos];
+    if (!state.deleted.contains(e.url)) return &e;
     ++state.pos;
   }
-  return false;
+  return nullptr;
 }
 
 HANDLE registerFind(FindState state) {
@@ -415,13 +511,16 @@ HANDLE registerFind(FindState state) {
 template <class Info, class Ch>
 HANDLE findFirst(const SearchSpec& spec, Info* info, DWORD* size) {
   if (size == nullptr) return failHandle(ERROR_INVALID_PARAMETER);
+  std::vector<Entry> others = sourceEntries(spec);
   std::lock_guard<std::mutex> guard(store().lock);
   if (!openLocked()) return failHandle(ERROR_INTERNET_INTERNAL_ERROR);
   FindState state;
-  state.urls = matchingUrls(spec);
-  Entry e;
-  if (!currentEntry(state, e)) return failHandle(ERROR_NO_MORE_ITEMS);
-  if (!fillEntryInfo<Info, Ch>(e, info, size)) return nullptr;
+  state.entries = matchingEntries(spec);
+  state.entries.insert(state.entries.end(), std::make_move_iterator(others.begin()),
+                       std::make_move_iterator(others.end()));
+  const Entry* e = currentEntry(state);
+  if (!e) return failHandle(ERROR_NO_MORE_ITEMS);
+  if (!fillEntryInfo<Info, Ch>(*e, info, size)) return nullptr;
   ++state.pos;
   SetLastError(ERROR_SUCCESS);
   return registerFind(std::move(state));
@@ -433,9 +532,9 @@ BOOL findNext(HANDLE find, Info* info, DWORD* size) {
   std::lock_guard<std::mutex> guard(store().lock);
   auto it = store().finds.find(find);
   if (it == store().finds.end() || it->second.groups) return fail(ERROR_INVALID_HANDLE);
-  Entry e;
-  if (!currentEntry(it->second, e)) return fail(ERROR_NO_MORE_ITEMS);
-  if (!fillEntryInfo<Info, Ch>(e, info, size)) return FALSE;
+  const Entry* e = currentEntry(it->second);
+  if (!e) return fail(ERROR_NO_MORE_ITEMS);
+  if (!fillEntryInfo<Info, Ch>(*e, info, size)) return FALSE;
   ++it->second.pos;
   SetLastError(ERROR_SUCCESS);
   return TRUE;
@@ -495,6 +594,23 @@ void putGroupName(const String& name, char (&out)[GROUPNAME_MAX_LENGTH]) {
 }  // namespace
 
 // ---------------------------------------------------------------- public
+
+void RegisterUrlCacheSource(const String& prefix, std::shared_ptr<IUrlCacheSource> source) {
+  std::lock_guard<std::mutex> guard(sourcesLock);
+  std::vector<Source>& list = sources();
+  std::erase_if(list, [&](const Source& s) { return s.prefix.compare(prefix, Qt::CaseInsensitive) == 0; });
+  if (source) list.push_back({prefix, std::move(source)});
+}
+
+String UrlCacheUserName() {
+  String user = qEnvironmentVariable("USER");
+  if (user.isEmpty()) user = qEnvironmentVariable("LOGNAME");
+  return user.isEmpty() ? QStringLiteral("user") : user;
+}
+
+Int64 FileTimeValue(const QDateTime& time) {
+  return time.isValid() ? time.toMSecsSinceEpoch() * 10000 + kEpochDifference : 0;
+}
 
 FILETIME FileTimeFromMSecsSinceEpoch(Int64 msecs) { return toFileTime(msecs * 10000 + kEpochDifference); }
 
@@ -567,7 +683,7 @@ BOOL CommitUrlCacheEntryW(LPCWSTR url, LPCWSTR localFileName, FILETIME expireTim
   Entry old;
   const bool replacing = loadEntry(address, old);
   const Int64 now = nowFileTime();
-  Statement upsert(store().db,
+  Statement upsert(Statement::Kept{},
                    "INSERT INTO entries (url, local_file, type, size, last_modified, expire,"
                    " last_access, last_sync, headers, extension)"
                    " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?7, ?8, ?9)"
@@ -591,10 +707,19 @@ BOOL CommitUrlCacheEntryW(LPCWSTR url, LPCWSTR localFileName, FILETIME expireTim
 
 BOOL GetUrlCacheEntryInfoW(LPCWSTR url, INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size) {
   if (url == nullptr || size == nullptr) return fail(ERROR_INVALID_PARAMETER);
-  std::lock_guard<std::mutex> guard(store().lock);
-  if (!openLocked()) return fail(ERROR_INTERNET_INTERNAL_ERROR);
+  const String address = String::fromUtf16(url);
   Entry e;
-  if (!loadEntry(String::fromUtf16(url), e)) return fail(ERROR_FILE_NOT_FOUND);
+  bool found = false;
+  {
+    std::lock_guard<std::mutex> guard(store().lock);
+    if (!openLocked()) return fail(ERROR_INTERNET_INTERNAL_ERROR);
+    found = loadEntry(address, e);
+  }
+  if (!found) {
+    const std::shared_ptr<IUrlCacheSource> source = sourceOf(address);
+    if (!source || !source->Find(address, e)) return fail(ERROR_FILE_NOT_FOUND);
+  }
+  std::lock_guard<std::mutex> guard(store().lock);
   if (!fillEntryInfo<INTERNET_CACHE_ENTRY_INFOW, char16_t>(e, info, size)) return FALSE;
   SetLastError(ERROR_SUCCESS);
   return TRUE;
@@ -607,9 +732,20 @@ BOOL GetUrlCacheEntryInfoExW(LPCWSTR url, INTERNET_CACHE_ENTRY_INFOW* info, DWOR
 
 BOOL DeleteUrlCacheEntryW(LPCWSTR url) {
   if (url == nullptr) return fail(ERROR_INVALID_PARAMETER);
+  const String address = String::fromUtf16(url);
+  {
+    std::lock_guard<std::mutex> guard(store().lock);
+    if (!openLocked()) return fail(ERROR_INTERNET_INTERNAL_ERROR);
+    if (deleteEntryLocked(address)) {
+      SetLastError(ERROR_SUCCESS);
+      return TRUE;
+    }
+  }
+  // A cookie or a visit: deleting the entry deletes it from its own store.
+  const std::shared_ptr<IUrlCacheSource> source = sourceOf(address);
+  if (!source || !source->Remove(address)) return fail(ERROR_FILE_NOT_FOUND);
   std::lock_guard<std::mutex> guard(store().lock);
-  if (!openLocked()) return fail(ERROR_INTERNET_INTERNAL_ERROR);
-  if (!deleteEntryLocked(String::fromUtf16(url))) return fail(ERROR_FILE_NOT_FOUND);
+  noteDeletedLocked(address);
   SetLastError(ERROR_SUCCESS);
   return TRUE;
 }
@@ -630,6 +766,7 @@ HANDLE FindFirstUrlCacheEntryExW(LPCWSTR searchPattern, DWORD flags, DWORD filte
                                  DWORD* groupAttributesSize, LPVOID reserved) {
   SearchSpec spec;
   spec.prefix = textOf(searchPattern, 0);
+  spec.contentOnly = searchPattern != nullptr && spec.prefix.isEmpty();
   spec.filter = filter;
   spec.group = groupId;
   return findFirst<INTERNET_CACHE_ENTRY_INFOW, char16_t>(spec, info, size);
@@ -645,6 +782,7 @@ HANDLE FindFirstUrlCacheEntryExA(LPCSTR searchPattern, DWORD flags, DWORD filter
                                  DWORD* groupAttributesSize, LPVOID reserved) {
   SearchSpec spec;
   spec.prefix = searchPattern ? String::fromUtf8(searchPattern) : String();
+  spec.contentOnly = searchPattern != nullptr && spec.prefix.isEmpty();
   spec.filter = filter;
   spec.group = groupId;
   return findFirst<INTERNET_CACHE_ENTRY_INFOA, char>(spec, info, size);
@@ -689,7 +827,7 @@ BOOL DeleteUrlCacheGroup(GROUPID groupId, DWORD flags, LPVOID reserved) {
   if (flags & CACHEGROUP_FLAG_FLUSHURL_ONDELETE) {
     SearchSpec spec;
     spec.group = groupId;
-    for (const String& url : matchingUrls(spec)) deleteEntryLocked(url);
+    for (const Entry& e : matchingEntries(spec)) deleteEntryLocked(e.url);
   } else {
     Statement(store().db, "UPDATE entries SET group_id = 0 WHERE group_id = ?1").bind(1, groupId).run();
   }
@@ -843,6 +981,15 @@ bool CacheStorePage(const String& url, const QByteArray& bytes, const String& he
     file.remove();
     return false;
   }
+  // Each load of the page counts as one use of its entry (a new entry keeps
+  // its counts from 0).
+  std::lock_guard<std::mutex> guard(store().lock);
+  Statement(Statement::Kept{},
+            "UPDATE entries SET use_count = use_count + 1, hit_rate = hit_rate + 1, last_access = ?2"
+            " WHERE url = ?1")
+      .bind(1, url)
+      .bind(2, nowFileTime())
+      .run();
   return true;
 }
 

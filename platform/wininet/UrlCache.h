@@ -11,6 +11,9 @@
 #include "platform/rtl/WinTypes.h"
 #include "platform/winapi/Modules.h"
 
+#include <memory>
+#include <vector>
+
 using HANDLE = void*;
 using GROUPID = LONGLONG;
 
@@ -124,12 +127,14 @@ BOOL GetUrlCacheEntryInfoExW(LPCWSTR url, INTERNET_CACHE_ENTRY_INFOW* info, DWOR
 BOOL DeleteUrlCacheEntryW(LPCWSTR url);
 
 // Searches. The pattern is an address prefix compared without case
-// ("Cookie:", "Visited:"); null or empty matches every address. The filter
-// selects entry types (an entry matches when it has one of the bits; an entry
-// of type 0 counts as normal); group 0 means every group. The plain form
-// searches all types with a pattern and, without one, the entries that are
-// neither cookies nor history. The end is ERROR_NO_MORE_ITEMS; entries
-// deleted during a search are skipped.
+// ("Cookie:", "Visited:"); null matches every address, the empty pattern only
+// the plain ones (neither cookies nor history). The filter selects entry
+// types (an entry matches when it has one of the bits; an entry of type 0
+// counts as normal); group 0 means every group. The plain form searches all
+// types with a pattern and, without one, the plain addresses. A search
+// finds its entries when it begins (the cache's own, then those of the other
+// stores, below); the end is ERROR_NO_MORE_ITEMS; entries deleted during a
+// search are skipped.
 HANDLE FindFirstUrlCacheEntryW(LPCWSTR searchPattern, INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size);
 BOOL FindNextUrlCacheEntryW(HANDLE find, INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size);
 HANDLE FindFirstUrlCacheEntryExW(LPCWSTR searchPattern, DWORD flags, DWORD filter, GROUPID groupId,
@@ -174,6 +179,40 @@ void CacheStorePageLater(const String& url, const String& text, const String& he
 // Waits until every store asked for so far is done; false when `timeoutMs`
 // (negative: no limit) ran out first.
 bool CacheWaitForStores(int timeoutMs = -1);
+
+// ---------------------------------------------------------------- other stores
+
+// One entry as the cache answers it. Times are FILETIME values (UTC) as
+// 64-bit numbers; the local file is a name in the cache folder (empty: none).
+struct UrlCacheRecord {
+  String url, localFile, headers, extension;
+  DWORD type = NORMAL_CACHE_ENTRY;
+  DWORD useCount = 0, hitRate = 0, exemptDelta = 0;
+  Int64 size = 0, lastModified = 0, expire = 0, lastAccess = 0, lastSync = 0;
+  GROUPID group = 0;
+};
+
+// A store of its own whose items the cache shows as entries under an address
+// prefix: the engine's cookies ("Cookie:<user>@<host><path>") and the URL
+// history's visits ("Visited: <user>@<address>"). The layer that owns the
+// store registers it. Searches list its records (of group 0) after the
+// cache's own entries; looking up or deleting an address under its prefix
+// that the cache itself does not hold goes to the store. It is called on the
+// caller's thread, never under the cache's lock.
+class IUrlCacheSource {
+ public:
+  virtual ~IUrlCacheSource() = default;
+  virtual std::vector<UrlCacheRecord> Records() = 0;
+  virtual bool Find(const String& url, UrlCacheRecord& record) = 0;
+  virtual bool Remove(const String& url) = 0;
+};
+// Registers the store for addresses beginning with `prefix` (compared without
+// case), replacing one of the same prefix; null removes it.
+void RegisterUrlCacheSource(const String& prefix, std::shared_ptr<IUrlCacheSource> source);
+// The user named in cookie and visit addresses: the login name.
+String UrlCacheUserName();
+// A time as a FILETIME value; 0 for an invalid time.
+Int64 FileTimeValue(const QDateTime& time);
 
 // Conversions between FILETIME and milliseconds since 1970 (UTC).
 FILETIME FileTimeFromMSecsSinceEpoch(Int64 msecs);

@@ -15,6 +15,7 @@
 #include <sqlite3.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -232,7 +233,8 @@ TEST_F(UrlCache, SearchesByPrefixTypeAndGroup) {
   const QStringList all = {QStringLiteral("http://a/x.htm"), QStringLiteral("Cookie:ann@a/"),
                            QStringLiteral("Visited: ann@http://a/x.htm"), QStringLiteral("http://b/y.gif")};
   EXPECT_EQ(list(nullptr), all);  // the OCX entry is not in the filter
-  EXPECT_EQ(list(u""), all);
+  // The empty pattern: plain addresses only.
+  EXPECT_EQ(list(u""), QStringList({QStringLiteral("http://a/x.htm"), QStringLiteral("http://b/y.gif")}));
   EXPECT_EQ(list(u"cookie:"), QStringList{QStringLiteral("Cookie:ann@a/")});
   EXPECT_EQ(list(u"Visited:"), QStringList{QStringLiteral("Visited: ann@http://a/x.htm")});
   EXPECT_EQ(list(nullptr, NORMAL_CACHE_ENTRY), QStringList{QStringLiteral("http://a/x.htm")});
@@ -467,3 +469,108 @@ TEST_F(UrlCache, LaterStoresLandInOrderAndBeforeTheCacheCloses) {
 }
 
 }  // namespace
+
+namespace {
+
+// A store of its own, as the browser registers its cookies and visits.
+struct FakeSource : IUrlCacheSource {
+  std::vector<UrlCacheRecord> records;
+  QStringList removed;
+  std::vector<UrlCacheRecord> Records() override { return records; }
+  bool Find(const String& url, UrlCacheRecord& record) override {
+    for (const UrlCacheRecord& r : records) {
+      if (r.url != url) continue;
+      record = r;
+      return true;
+    }
+    return false;
+  }
+  bool Remove(const String& url) override {
+    const auto gone = std::erase_if(records, [&](const UrlCacheRecord& r) { return r.url == url; });
+    if (gone) removed << url;
+    return gone != 0;
+  }
+};
+
+UrlCacheRecord cookieRecord(const QString& url) {
+  UrlCacheRecord r;
+  r.url = url;
+  r.type = COOKIE_CACHE_ENTRY;
+  r.size = 12;
+  r.expire = FileTimeValue(QDateTime::fromMSecsSinceEpoch(5000000, Qt::UTC));
+  return r;
+}
+
+}  // namespace
+
+TEST_F(UrlCache, OtherStoresShowUnderTheirPrefix) {
+  auto cookies = std::make_shared<FakeSource>();
+  cookies->records = {cookieRecord(QStringLiteral("Cookie:ann@a/")),
+                      cookieRecord(QStringLiteral("Cookie:ann@b/"))};
+  RegisterUrlCacheSource(QStringLiteral("Cookie:"), cookies);
+  add(QStringLiteral("http://a/x.htm"), "x");
+
+  EXPECT_EQ(list(nullptr), QStringList({QStringLiteral("http://a/x.htm"), QStringLiteral("Cookie:ann@a/"),
+                                        QStringLiteral("Cookie:ann@b/")}));
+  EXPECT_EQ(list(u""), QStringList{QStringLiteral("http://a/x.htm")});
+  EXPECT_EQ(list(u"COOKIE:ann@b"), QStringList{QStringLiteral("Cookie:ann@b/")});
+  EXPECT_TRUE(list(u"Visited:").isEmpty());
+  EXPECT_EQ(list(nullptr, NORMAL_CACHE_ENTRY), QStringList{QStringLiteral("http://a/x.htm")});
+  const GROUPID group = CreateUrlCacheGroup(0, nullptr);
+  EXPECT_TRUE(list(nullptr, kAllTypes, group).isEmpty());
+
+  Record r;
+  ASSERT_TRUE(query(QStringLiteral("Cookie:ann@a/"), r));
+  EXPECT_EQ(r.info()->CacheEntryType, COOKIE_CACHE_ENTRY);
+  EXPECT_EQ(r.info()->dwSizeLow, 12u);
+  EXPECT_EQ(MSecsSinceEpochFromFileTime(r.info()->ExpireTime), 5000000);
+  EXPECT_TRUE(r.file().isEmpty());
+  EXPECT_FALSE(query(QStringLiteral("Cookie:ann@c/"), r));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+
+  // Deleting the entry deletes the item of the store, and an open search
+  // skips it.
+  std::vector<char> buffer(4096);
+  auto* info = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data());
+  DWORD size = DWORD(buffer.size());
+  HANDLE find =
+      FindFirstUrlCacheEntryExW(u"Cookie:", 0, kAllTypes, 0, info, &size, nullptr, nullptr, nullptr);
+  ASSERT_NE(find, nullptr);
+  EXPECT_TRUE(DeleteUrlCacheEntryW(u"Cookie:ann@b/"));
+  size = DWORD(buffer.size());
+  EXPECT_FALSE(FindNextUrlCacheEntryExW(find, info, &size, nullptr, nullptr, nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_NO_MORE_ITEMS);
+  FindCloseUrlCache(find);
+  EXPECT_EQ(cookies->removed, QStringList{QStringLiteral("Cookie:ann@b/")});
+  EXPECT_FALSE(DeleteUrlCacheEntryW(u"Cookie:ann@b/"));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+
+  RegisterUrlCacheSource(QStringLiteral("cookie:"), nullptr);
+  EXPECT_EQ(list(nullptr), QStringList{QStringLiteral("http://a/x.htm")});
+}
+
+TEST_F(UrlCache, EachStoreOfAPageCountsAUse) {
+  const QString url = QStringLiteral("http://a/again.htm");
+  ASSERT_TRUE(CacheStorePage(url, "<p>1</p>", QString(), QString()));
+  Record first;
+  ASSERT_TRUE(query(url, first));
+  EXPECT_EQ(first.info()->dwUseCount, 1u);
+  EXPECT_EQ(first.info()->dwHitRate, 1u);
+  const Int64 firstAccess = MSecsSinceEpochFromFileTime(first.info()->LastAccessTime);
+  EXPECT_GT(firstAccess, 0);
+
+  ASSERT_TRUE(CacheStorePage(url, "<p>2</p>", QString(), QString()));
+  Record second;
+  ASSERT_TRUE(query(url, second));
+  EXPECT_EQ(second.info()->dwUseCount, 2u);
+  EXPECT_EQ(second.info()->dwHitRate, 2u);
+  EXPECT_GE(MSecsSinceEpochFromFileTime(second.info()->LastAccessTime), firstAccess);
+  EXPECT_EQ(testsupport::readFile(second.file()), QByteArray("<p>2</p>"));
+  EXPECT_EQ(list(nullptr), QStringList{url});
+
+  // A commit of its own is no use of the entry.
+  add(QStringLiteral("http://a/added.htm"), "x");
+  Record added;
+  ASSERT_TRUE(query(QStringLiteral("http://a/added.htm"), added));
+  EXPECT_EQ(added.info()->dwUseCount, 0u);
+}
