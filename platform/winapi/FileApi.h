@@ -3,8 +3,6 @@
 #include "platform/rtl/WinTypes.h"
 #include "platform/winapi/Modules.h"
 
-inline constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
-inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
 inline constexpr DWORD ERROR_FILE_EXISTS = 80;
 inline constexpr DWORD ERROR_DISK_FULL = 112;
 
