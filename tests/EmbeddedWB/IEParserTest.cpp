@@ -327,12 +327,17 @@ TEST_F(IEParserTest, ParseInsideTheWaitIsRefusedAndDestructionInsideItEndsIt) {
     EXPECT_GT(r.count("element"), 4);
   }
   {
+    // A page of its own that stays slow: the first one was released above.
+    LoopbackServer held;
+    held.slowPage("/slow", kPage, 4000);
+    ASSERT_TRUE(held.start());
     auto* parser = new TIEParser(nullptr);
     bool returned = false;
     QTimer::singleShot(100, [&] { delete parser; });
-    parser->Parse(server.url("/slow"));
+    parser->Parse(held.url("/slow"));
     returned = true;
     EXPECT_TRUE(returned);
+    held.release();
   }
 }
 

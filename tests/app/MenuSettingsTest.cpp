@@ -106,9 +106,10 @@ TEST_F(SettingsTab, EveryItemNamesTheOptionItDrives) {
     const TDownloadControlOptions options = f->WB->DownloadOptions();
     ASSERT_EQ(options.Count(), 1) << download[i].toStdString();
     for (int o = 0; o < 19; ++o)
-      if (options.Contains(EwbCore::TDownloadControlOption(o)))
+      if (options.Contains(EwbCore::TDownloadControlOption(o))) {
         EXPECT_EQ(nameOf(EwbCore::TDownloadControlOption(o)).toLower(), expectedName(download[i]).toLower())
             << download[i].toStdString();
+      }
   }
   // "Work offline" drives nothing.
   for (int j = 0; j < 19; ++j) f->DownloadCheckList->SetChecked(j, false);
@@ -122,9 +123,10 @@ TEST_F(SettingsTab, EveryItemNamesTheOptionItDrives) {
     const TUserInterfaceOptions options = f->WB->UserInterfaceOptions();
     ASSERT_EQ(options.Count(), 1) << ui[i].toStdString();
     for (int o = 0; o < 29; ++o)
-      if (options.Contains(EwbCore::TUserInterfaceOption(o)))
+      if (options.Contains(EwbCore::TUserInterfaceOption(o))) {
         EXPECT_EQ(nameOf(EwbCore::TUserInterfaceOption(o)).toLower(), expectedName(ui[i]).toLower())
             << ui[i].toStdString();
+      }
   }
   // Clicking again takes the option away.
   clickItem(f->UserInterfaceCheckList, 25);
