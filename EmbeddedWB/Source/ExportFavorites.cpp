@@ -21,13 +21,6 @@ const QLatin1String kShellFolders("Software\\Microsoft\\Windows\\CurrentVersion\
 
 String Indent(int Level) { return String(4 * std::max(Level, 0), QLatin1Char(' ')); }
 
-// The entry's path below the root, in the file's "\" form.
-String RelativeFolder(const String& Root, const String& Path) {
-  String rel = QDir(Root).relativeFilePath(Path);
-  if (rel == QLatin1String(".")) rel.clear();
-  return rel.replace(QLatin1Char('/'), QLatin1Char('\\'));
-}
-
 // Whether the open folder `Outer` holds the folder `Inner` (or is it).
 bool Contains(const QStringList& Outer, const QStringList& Inner) {
   if (Outer.size() > Inner.size()) return false;
@@ -99,16 +92,17 @@ QStringList BookmarkLines(const TUrlRecs& Records, const String& Title) {
     const QStringList folder = FolderComponents(rec.Folder);
     if (rec.Url.isEmpty() && rec.Name.isEmpty()) {
       closeUntilInside(folder.mid(0, folder.size() - 1));
-      lines << String() << Indent(rec.Level) + QStringLiteral("<DT><H3>") + HtmlText(folder.value(folder.size() - 1)) +
-                               QStringLiteral("</H3>")
+      lines << String()
+            << Indent(rec.Level) + QStringLiteral("<DT><H3>") + HtmlText(folder.value(folder.size() - 1)) +
+                   QStringLiteral("</H3>")
             << Indent(rec.Level) + QStringLiteral("<DL><P>");
       open.emplace_back(folder, rec.Level);
     } else {
       closeUntilInside(folder);
       String name = rec.Name;
       if (name.endsWith(QLatin1Char('.'))) name.chop(1);
-      lines << Indent(rec.Level) + QStringLiteral("<DT><A HREF=\"") + HtmlText(rec.Url) + QStringLiteral("\">") +
-                   HtmlText(name) + QStringLiteral("</A><BR>");
+      lines << Indent(rec.Level) + QStringLiteral("<DT><A HREF=\"") + HtmlText(rec.Url) +
+                   QStringLiteral("\">") + HtmlText(name) + QStringLiteral("</A><BR>");
     }
   }
   closeUntilInside(QStringList{});
@@ -136,15 +130,18 @@ TExportFavorite::TExportFavorite(TComponent* AOwner)
 TExportFavorite::~TExportFavorite() = default;
 
 void TExportFavorite::SetSuccessMessage(TStringList* v) {
-  if (v) successMessage_->Assign(*v);
-  else successMessage_->Clear();
+  if (v)
+    successMessage_->Assign(*v);
+  else
+    successMessage_->Clear();
 }
 
 String TExportFavorite::TargetFullName() const {
   return IncludeTrailingPathDelimiter(NormalizePath(targetPath_)) + targetFileName_;
 }
 
-void TExportFavorite::ScanFolder(const String& Path, int Level, TUrlRecs& Records, QSet<String>& Visited) const {
+void TExportFavorite::ScanFolder(const String& Path, const String& Folder, int Level, TUrlRecs& Records,
+                                 QSet<String>& Visited) const {
   TSearchRec rec;
   for (int rc = FindFirst(Path + QStringLiteral("/*.*"), faAnyFile, rec); rc == 0; rc = FindNext(rec)) {
     if (rec.Name == QLatin1String(".") || rec.Name == QLatin1String("..")) continue;
@@ -154,11 +151,12 @@ void TExportFavorite::ScanFolder(const String& Path, int Level, TUrlRecs& Record
       const String canonical = QFileInfo(full).canonicalFilePath();
       if (canonical.isEmpty() || Visited.contains(canonical)) continue;
       Visited.insert(canonical);
-      if (!(rec.Attr & faSysFile)) Records.push_back({RelativeFolder(root_, full), String(), String(), Level});
-      ScanFolder(full, Level + 1, Records, Visited);
+      const String folder = Folder.isEmpty() ? rec.Name : Folder + QLatin1Char('\\') + rec.Name;
+      if (!(rec.Attr & faSysFile)) Records.push_back({folder, String(), String(), Level});
+      ScanFolder(full, folder, Level + 1, Records, Visited);
     } else if (UpperCase(ExtractFileExt(rec.Name)) == QLatin1String(".URL")) {
       TIniFile ini(full);
-      Records.push_back({RelativeFolder(root_, Path), rec.Name.left(rec.Name.size() - 3),
+      Records.push_back({Folder, rec.Name.left(rec.Name.size() - 3),
                          ini.ReadString(QStringLiteral("InternetShortcut"), QStringLiteral("URL"),
                                         QStringLiteral("no path")),
                          Level});
@@ -177,7 +175,8 @@ bool TExportFavorite::WriteFile(const TUrlRecs& Records) {
     return false;
   }
   if (Pos(QStringLiteral("htm"), targetFileName_) <= 1) {
-    ErrorDialog(QStringLiteral("The target file name extension is invalid.\n\rPlease change it to \"*.htm\"."));
+    ErrorDialog(
+        QStringLiteral("The target file name extension is invalid.\n\rPlease change it to \"*.htm\"."));
     return false;
   }
   if (successMessage_->GetText().isEmpty()) {
@@ -204,7 +203,7 @@ bool TExportFavorite::ExportFavorites() {
   root_ = ExcludeTrailingPathDelimiter(root_);
   TUrlRecs records;
   QSet<String> visited{QFileInfo(root_).canonicalFilePath()};
-  ScanFolder(root_, 1, records, visited);
+  ScanFolder(root_, String(), 1, records, visited);
   SortUrlRecs(records);
   const bool written = WriteFile(records);
 
@@ -215,8 +214,10 @@ bool TExportFavorite::ExportFavorites() {
   }
   // The browser shows the file only when there is one to show.
   if (narigateOnComplete_ && written) {
-    if (embeddedWB_) embeddedWB_->Navigate(FileUrl(TargetFullName()));
-    else ErrorDialog(QStringLiteral("Please assign a WebBrowser before using this feature."));
+    if (embeddedWB_)
+      embeddedWB_->Navigate(FileUrl(TargetFullName()));
+    else
+      ErrorDialog(QStringLiteral("Please assign a WebBrowser before using this feature."));
   }
   return written;
 }

@@ -108,7 +108,9 @@ class TExportFavorite : public TComponent {
   bool ExportFavorites();
 
  private:
-  void ScanFolder(const String& Path, int Level, TUrlRecs& Records, QSet<String>& Visited) const;
+  // Appends the records of folder `Path`, which is `Folder` below the root.
+  void ScanFolder(const String& Path, const String& Folder, int Level, TUrlRecs& Records,
+                  QSet<String>& Visited) const;
   bool WriteFile(const TUrlRecs& Records);
 
   String about_;
