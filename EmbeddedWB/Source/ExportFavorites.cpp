@@ -114,27 +114,49 @@ String DefaultTargetPath() { return QDir::homePath(); }
 
 void ErrorDialog(const String& Text) { MessageDlg(Text, mtError, TMsgDlgButtons{mbOK}, 0); }
 
-String FileUrl(const String& Path) { return QUrl::fromLocalFile(NormalizePath(Path)).toString(); }
+// ---------------------------------------------------------------- TFavoritesFileComponent
 
-// ---------------------------------------------------------------- TExportFavorite
+TFavoritesFileComponent::TFavoritesFileComponent(TComponent* AOwner, const String& About)
+    : TComponent(AOwner), about_(About), successMessage_(std::make_unique<TStringList>()) {}
 
-TExportFavorite::TExportFavorite(TComponent* AOwner)
-    : TComponent(AOwner),
-      about_(QStringLiteral("TExportFavorite: exports the Favorites folder to a bookmark file.")),
-      successMessage_(std::make_unique<TStringList>()),
-      targetPath_(DefaultTargetPath()) {
-  successMessage_->Add(QStringLiteral("Your favorites have been exported successfully!"));
-  successMessage_->SetText(QStringLiteral("Your favorites have been exported to successfully!"));
-}
+TFavoritesFileComponent::~TFavoritesFileComponent() = default;
 
-TExportFavorite::~TExportFavorite() = default;
-
-void TExportFavorite::SetSuccessMessage(TStringList* v) {
+void TFavoritesFileComponent::SetSuccessMessage(TStringList* v) {
   if (v)
     successMessage_->Assign(*v);
   else
     successMessage_->Clear();
 }
+
+bool TFavoritesFileComponent::CheckSuccessMessage() const {
+  if (!successMessage_->GetText().isEmpty()) return true;
+  ErrorDialog(QStringLiteral("You must enter a message or turn off messages.\n\rPlease change it."));
+  return false;
+}
+
+void TFavoritesFileComponent::ReportSuccess(const String& Text) const {
+  if (showSuccessMessage_) MessageDlg(Text, mtInformation, TMsgDlgButtons{mbOK}, 0);
+  if (statusBar_) statusBar_->SetSimpleText(Text);
+}
+
+void TFavoritesFileComponent::ShowInBrowser(TEmbeddedWB* Browser, const String& FileName) {
+  if (Browser)
+    Browser->Navigate(QUrl::fromLocalFile(NormalizePath(FileName)).toString());
+  else
+    ErrorDialog(QStringLiteral("Please assign a WebBrowser before using this feature."));
+}
+
+// ---------------------------------------------------------------- TExportFavorite
+
+TExportFavorite::TExportFavorite(TComponent* AOwner)
+    : TFavoritesFileComponent(
+          AOwner, QStringLiteral("TExportFavorite: exports the Favorites folder to a bookmark file.")),
+      targetPath_(DefaultTargetPath()) {
+  SuccessMessage()->Add(QStringLiteral("Your favorites have been exported successfully!"));
+  SuccessMessage()->SetText(QStringLiteral("Your favorites have been exported to successfully!"));
+}
+
+TExportFavorite::~TExportFavorite() = default;
 
 String TExportFavorite::TargetFullName() const {
   return IncludeTrailingPathDelimiter(NormalizePath(targetPath_)) + targetFileName_;
@@ -179,23 +201,18 @@ bool TExportFavorite::WriteFile(const TUrlRecs& Records) {
         QStringLiteral("The target file name extension is invalid.\n\rPlease change it to \"*.htm\"."));
     return false;
   }
-  if (successMessage_->GetText().isEmpty()) {
-    ErrorDialog(QStringLiteral("You must enter a message or turn off messages.\n\rPlease change it."));
-    return false;
-  }
+  if (!CheckSuccessMessage()) return false;
   const String fullName = TargetFullName();
   TStringList lines;
   lines.AddStrings(BookmarkLines(Records, Application ? Application->Title() : String()));
   lines.SaveToFile(fullName);
 
-  const String report = successMessage_->GetText() + QStringLiteral("The file name is: ") + fullName;
-  if (showSuccessMessage_) MessageDlg(report, mtInformation, TMsgDlgButtons{mbOK}, 0);
-  if (statusBar_) statusBar_->SetSimpleText(report);
+  ReportSuccess(SuccessMessage()->GetText() + QStringLiteral("The file name is: ") + fullName);
   return true;
 }
 
 bool TExportFavorite::ExportFavorites() {
-  root_ = NormalizePath(ResolveFavoritesPath(favoritesPath_));
+  root_ = NormalizePath(ResolveFavoritesPath(FavoritesPath()));
   if (root_.isEmpty()) {
     ErrorDialog(QStringLiteral("The favorites file path is invalid.\n\rPlease change it."));
     return false;
@@ -213,12 +230,7 @@ bool TExportFavorite::ExportFavorites() {
                   reinterpret_cast<LPCWSTR>(path.utf16()), nullptr, nullptr, SW_SHOWNORMAL);
   }
   // The browser shows the file only when there is one to show.
-  if (narigateOnComplete_ && written) {
-    if (embeddedWB_)
-      embeddedWB_->Navigate(FileUrl(TargetFullName()));
-    else
-      ErrorDialog(QStringLiteral("Please assign a WebBrowser before using this feature."));
-  }
+  if (NarigateOnComplete() && written) ShowInBrowser(embeddedWB_, TargetFullName());
   return written;
 }
 

@@ -195,23 +195,15 @@ TUrlRecs ParseBookmarkLines(const QStringList& Lines) {
 // ---------------------------------------------------------------- TImportFavorite
 
 TImportFavorite::TImportFavorite(TComponent* AOwner)
-    : TComponent(AOwner),
-      about_(QStringLiteral("TImportFavorite: imports a bookmark file into the Favorites folder.")),
-      currentFilePath_(ExportFavorites::DefaultTargetPath()),
-      successMessage_(std::make_unique<TStringList>()) {
-  successMessage_->Add(QStringLiteral(
+    : TFavoritesFileComponent(
+          AOwner, QStringLiteral("TImportFavorite: imports a bookmark file into the Favorites folder.")),
+      currentFilePath_(ExportFavorites::DefaultTargetPath()) {
+  SuccessMessage()->Add(QStringLiteral(
       "The bookmarks have been imported into your favorites successfully!\n\rYou can find them in "
       "your favorites as a sub folder."));
 }
 
 TImportFavorite::~TImportFavorite() = default;
-
-void TImportFavorite::SetSuccessMessage(TStringList* v) {
-  if (v)
-    successMessage_->Assign(*v);
-  else
-    successMessage_->Clear();
-}
 
 QStringList TImportFavorite::CreateEntries(const TUrlRecs& Records) const {
   QStringList failed;
@@ -247,10 +239,7 @@ bool TImportFavorite::ImportFavorites() {
     ErrorDialog(QStringLiteral("You must a proper sub folder name.\n\rPlease change it."));
     return false;
   }
-  if (successMessage_->GetText().isEmpty()) {
-    ErrorDialog(QStringLiteral("You must enter a message or turn off messages.\n\rPlease change it."));
-    return false;
-  }
+  if (!CheckSuccessMessage()) return false;
   const String bookmarkFile =
       IncludeTrailingPathDelimiter(NormalizePath(currentFilePath_)) + currentFileName_;
   if (!FileExists(bookmarkFile)) {
@@ -261,7 +250,7 @@ bool TImportFavorite::ImportFavorites() {
   lines.LoadFromFile(bookmarkFile);
 
   const String root =
-      ExcludeTrailingPathDelimiter(NormalizePath(ExportFavorites::ResolveFavoritesPath(favoritesPath_)));
+      ExcludeTrailingPathDelimiter(NormalizePath(ExportFavorites::ResolveFavoritesPath(FavoritesPath())));
   if (root.isEmpty()) return false;
   if (!DirectoryExists(root)) ForceDirectories(root);
   targetFolder_ = root + QLatin1Char('/') + NormalizePath(targetSubFolder_);
@@ -284,15 +273,8 @@ bool TImportFavorite::ImportFavorites() {
     return false;
   }
 
-  const String report = successMessage_->GetText();
-  if (showSuccessMessage_) MessageDlg(report, mtInformation, TMsgDlgButtons{mbOK}, 0);
-  if (statusBar_) statusBar_->SetSimpleText(report);
-  if (narigateOnComplete_) {
-    if (webBrowser_)
-      webBrowser_->Navigate(ExportFavorites::FileUrl(bookmarkFile));
-    else
-      ErrorDialog(QStringLiteral("Please assign a WebBrowser before using this feature."));
-  }
+  ReportSuccess(SuccessMessage()->GetText());
+  if (NarigateOnComplete()) ShowInBrowser(webBrowser_, bookmarkFile);
   return true;
 }
 
