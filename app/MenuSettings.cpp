@@ -70,8 +70,10 @@ void TMyMenuForm::DownloadCheckListClick(TObject*) {
   TDownloadControlOptions options = WB->DownloadOptions();
   for (int i = 0; i < kDownloadItems; ++i) {
     const auto option = TDownloadControlOption(i);
-    if (DownloadCheckList->Checked(i)) options.Include(option);
-    else options.Exclude(option);
+    if (DownloadCheckList->Checked(i))
+      options.Include(option);
+    else
+      options.Exclude(option);
   }
   WB->SetDownloadOptions(options);
 }
@@ -91,15 +93,18 @@ void TMyMenuForm::DownloadStandartCheckClick(TObject*) {
 void TMyMenuForm::UserInterfaceCheckListClick(TObject*) {
   TUserInterfaceOptions options = WB->UserInterfaceOptions();
   for (int i = 0; i < int(std::size(kUserInterfaceItems)); ++i) {
-    if (UserInterfaceCheckList->Checked(i)) options.Include(kUserInterfaceItems[i]);
-    else options.Exclude(kUserInterfaceItems[i]);
+    if (UserInterfaceCheckList->Checked(i))
+      options.Include(kUserInterfaceItems[i]);
+    else
+      options.Exclude(kUserInterfaceItems[i]);
   }
   WB->SetUserInterfaceOptions(options);
 }
 
 void TMyMenuForm::UserInterfaceCheckClick(TObject*) {
   TUserInterfaceOptions options;
-  for (int i = 0; i < UserInterfaceCheckList->Items()->Count(); ++i) UserInterfaceCheckList->SetChecked(i, false);
+  for (int i = 0; i < UserInterfaceCheckList->Items()->Count(); ++i)
+    UserInterfaceCheckList->SetChecked(i, false);
   if (UserInterfaceCheck->Checked()) {
     for (const int item : kStandardUserInterfaceItems) {
       UserInterfaceCheckList->SetChecked(item, true);
@@ -114,10 +119,14 @@ void TMyMenuForm::UserInterfaceCheckClick(TObject*) {
 void TMyMenuForm::StoreProxyField(TEdit* Field) {
   EmbeddedWB::TProxySettings& proxy = *WB->ProxySettings();
   const String text = Field->Text();
-  if (Field == Edit4) proxy.SetUserName(text);
-  else if (Field == Edit5) proxy.SetPassword(text);
-  else if (Field == Edit6) proxy.SetAddress(Trim(text));
-  else if (Field == Edit7) proxy.SetPort(PortOf(Trim(text)));
+  if (Field == Edit4)
+    proxy.SetUserName(text);
+  else if (Field == Edit5)
+    proxy.SetPassword(text);
+  else if (Field == Edit6)
+    proxy.SetAddress(Trim(text));
+  else if (Field == Edit7)
+    proxy.SetPort(PortOf(Trim(text)));
   WB->ApplyProxySettings();
 }
 
@@ -173,7 +182,8 @@ void TMyMenuForm::ApplayHomePageMouseUp(TObject*, TMouseButton, TShiftState, int
 // ---------------------------------------------------------------- start choice
 
 void TMyMenuForm::GoToLastVisitedPage() {
-  if (WB->GetLastVisitedPage(FLastPageUrl) && FLastPageUrl.contains(QLatin1String("http"))) WB->Navigate(FLastPageUrl);
+  if (WB->GetLastVisitedPage(FLastPageUrl) && FLastPageUrl.contains(QLatin1String("http")))
+    WB->Navigate(FLastPageUrl);
 }
 
 void TMyMenuForm::HomePageCheckBoxClick(TObject*) {

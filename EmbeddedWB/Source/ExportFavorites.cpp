@@ -21,13 +21,6 @@ const QLatin1String kShellFolders("Software\\Microsoft\\Windows\\CurrentVersion\
 
 String Indent(int Level) { return String(4 * std::max(Level, 0), QLatin1Char(' ')); }
 
-// The entry's path below the root, in the file's "\" form.
-String RelativeFolder(const String& Root, const String& Path) {
-  String rel = QDir(Root).relativeFilePath(Path);
-  if (rel == QLatin1String(".")) rel.clear();
-  return rel.replace(QLatin1Char('/'), QLatin1Char('\\'));
-}
-
 // Whether the open folder `Outer` holds the folder `Inner` (or is it).
 bool Contains(const QStringList& Outer, const QStringList& Inner) {
   if (Outer.size() > Inner.size()) return false;
@@ -99,16 +92,17 @@ QStringList BookmarkLines(const TUrlRecs& Records, const String& Title) {
     const QStringList folder = FolderComponents(rec.Folder);
     if (rec.Url.isEmpty() && rec.Name.isEmpty()) {
       closeUntilInside(folder.mid(0, folder.size() - 1));
-      lines << String() << Indent(rec.Level) + QStringLiteral("<DT><H3>") + HtmlText(folder.value(folder.size() - 1)) +
-                               QStringLiteral("</H3>")
+      lines << String()
+            << Indent(rec.Level) + QStringLiteral("<DT><H3>") + HtmlText(folder.value(folder.size() - 1)) +
+                   QStringLiteral("</H3>")
             << Indent(rec.Level) + QStringLiteral("<DL><P>");
       open.emplace_back(folder, rec.Level);
     } else {
       closeUntilInside(folder);
       String name = rec.Name;
       if (name.endsWith(QLatin1Char('.'))) name.chop(1);
-      lines << Indent(rec.Level) + QStringLiteral("<DT><A HREF=\"") + HtmlText(rec.Url) + QStringLiteral("\">") +
-                   HtmlText(name) + QStringLiteral("</A><BR>");
+      lines << Indent(rec.Level) + QStringLiteral("<DT><A HREF=\"") + HtmlText(rec.Url) +
+                   QStringLiteral("\">") + HtmlText(name) + QStringLiteral("</A><BR>");
     }
   }
   closeUntilInside(QStringList{});
@@ -120,31 +114,56 @@ String DefaultTargetPath() { return QDir::homePath(); }
 
 void ErrorDialog(const String& Text) { MessageDlg(Text, mtError, TMsgDlgButtons{mbOK}, 0); }
 
-String FileUrl(const String& Path) { return QUrl::fromLocalFile(NormalizePath(Path)).toString(); }
+// ---------------------------------------------------------------- TFavoritesFileComponent
+
+TFavoritesFileComponent::TFavoritesFileComponent(TComponent* AOwner, const String& About)
+    : TComponent(AOwner), about_(About), successMessage_(std::make_unique<TStringList>()) {}
+
+TFavoritesFileComponent::~TFavoritesFileComponent() = default;
+
+void TFavoritesFileComponent::SetSuccessMessage(TStringList* v) {
+  if (v)
+    successMessage_->Assign(*v);
+  else
+    successMessage_->Clear();
+}
+
+bool TFavoritesFileComponent::CheckSuccessMessage() const {
+  if (!successMessage_->GetText().isEmpty()) return true;
+  ErrorDialog(QStringLiteral("You must enter a message or turn off messages.\n\rPlease change it."));
+  return false;
+}
+
+void TFavoritesFileComponent::ReportSuccess(const String& Text) const {
+  if (showSuccessMessage_) MessageDlg(Text, mtInformation, TMsgDlgButtons{mbOK}, 0);
+  if (statusBar_) statusBar_->SetSimpleText(Text);
+}
+
+void TFavoritesFileComponent::ShowInBrowser(TEmbeddedWB* Browser, const String& FileName) {
+  if (Browser)
+    Browser->Navigate(QUrl::fromLocalFile(NormalizePath(FileName)).toString());
+  else
+    ErrorDialog(QStringLiteral("Please assign a WebBrowser before using this feature."));
+}
 
 // ---------------------------------------------------------------- TExportFavorite
 
 TExportFavorite::TExportFavorite(TComponent* AOwner)
-    : TComponent(AOwner),
-      about_(QStringLiteral("TExportFavorite: exports the Favorites folder to a bookmark file.")),
-      successMessage_(std::make_unique<TStringList>()),
+    : TFavoritesFileComponent(
+          AOwner, QStringLiteral("TExportFavorite: exports the Favorites folder to a bookmark file.")),
       targetPath_(DefaultTargetPath()) {
-  successMessage_->Add(QStringLiteral("Your favorites have been exported successfully!"));
-  successMessage_->SetText(QStringLiteral("Your favorites have been exported to successfully!"));
+  SuccessMessage()->Add(QStringLiteral("Your favorites have been exported successfully!"));
+  SuccessMessage()->SetText(QStringLiteral("Your favorites have been exported to successfully!"));
 }
 
 TExportFavorite::~TExportFavorite() = default;
-
-void TExportFavorite::SetSuccessMessage(TStringList* v) {
-  if (v) successMessage_->Assign(*v);
-  else successMessage_->Clear();
-}
 
 String TExportFavorite::TargetFullName() const {
   return IncludeTrailingPathDelimiter(NormalizePath(targetPath_)) + targetFileName_;
 }
 
-void TExportFavorite::ScanFolder(const String& Path, int Level, TUrlRecs& Records, QSet<String>& Visited) const {
+void TExportFavorite::ScanFolder(const String& Path, const String& Folder, int Level, TUrlRecs& Records,
+                                 QSet<String>& Visited) const {
   TSearchRec rec;
   for (int rc = FindFirst(Path + QStringLiteral("/*.*"), faAnyFile, rec); rc == 0; rc = FindNext(rec)) {
     if (rec.Name == QLatin1String(".") || rec.Name == QLatin1String("..")) continue;
@@ -154,11 +173,12 @@ void TExportFavorite::ScanFolder(const String& Path, int Level, TUrlRecs& Record
       const String canonical = QFileInfo(full).canonicalFilePath();
       if (canonical.isEmpty() || Visited.contains(canonical)) continue;
       Visited.insert(canonical);
-      if (!(rec.Attr & faSysFile)) Records.push_back({RelativeFolder(root_, full), String(), String(), Level});
-      ScanFolder(full, Level + 1, Records, Visited);
+      const String folder = Folder.isEmpty() ? rec.Name : Folder + QLatin1Char('\\') + rec.Name;
+      if (!(rec.Attr & faSysFile)) Records.push_back({folder, String(), String(), Level});
+      ScanFolder(full, folder, Level + 1, Records, Visited);
     } else if (UpperCase(ExtractFileExt(rec.Name)) == QLatin1String(".URL")) {
       TIniFile ini(full);
-      Records.push_back({RelativeFolder(root_, Path), rec.Name.left(rec.Name.size() - 3),
+      Records.push_back({Folder, rec.Name.left(rec.Name.size() - 3),
                          ini.ReadString(QStringLiteral("InternetShortcut"), QStringLiteral("URL"),
                                         QStringLiteral("no path")),
                          Level});
@@ -177,26 +197,22 @@ bool TExportFavorite::WriteFile(const TUrlRecs& Records) {
     return false;
   }
   if (Pos(QStringLiteral("htm"), targetFileName_) <= 1) {
-    ErrorDialog(QStringLiteral("The target file name extension is invalid.\n\rPlease change it to \"*.htm\"."));
+    ErrorDialog(
+        QStringLiteral("The target file name extension is invalid.\n\rPlease change it to \"*.htm\"."));
     return false;
   }
-  if (successMessage_->GetText().isEmpty()) {
-    ErrorDialog(QStringLiteral("You must enter a message or turn off messages.\n\rPlease change it."));
-    return false;
-  }
+  if (!CheckSuccessMessage()) return false;
   const String fullName = TargetFullName();
   TStringList lines;
   lines.AddStrings(BookmarkLines(Records, Application ? Application->Title() : String()));
   lines.SaveToFile(fullName);
 
-  const String report = successMessage_->GetText() + QStringLiteral("The file name is: ") + fullName;
-  if (showSuccessMessage_) MessageDlg(report, mtInformation, TMsgDlgButtons{mbOK}, 0);
-  if (statusBar_) statusBar_->SetSimpleText(report);
+  ReportSuccess(SuccessMessage()->GetText() + QStringLiteral("The file name is: ") + fullName);
   return true;
 }
 
 bool TExportFavorite::ExportFavorites() {
-  root_ = NormalizePath(ResolveFavoritesPath(favoritesPath_));
+  root_ = NormalizePath(ResolveFavoritesPath(FavoritesPath()));
   if (root_.isEmpty()) {
     ErrorDialog(QStringLiteral("The favorites file path is invalid.\n\rPlease change it."));
     return false;
@@ -204,7 +220,7 @@ bool TExportFavorite::ExportFavorites() {
   root_ = ExcludeTrailingPathDelimiter(root_);
   TUrlRecs records;
   QSet<String> visited{QFileInfo(root_).canonicalFilePath()};
-  ScanFolder(root_, 1, records, visited);
+  ScanFolder(root_, String(), 1, records, visited);
   SortUrlRecs(records);
   const bool written = WriteFile(records);
 
@@ -214,10 +230,7 @@ bool TExportFavorite::ExportFavorites() {
                   reinterpret_cast<LPCWSTR>(path.utf16()), nullptr, nullptr, SW_SHOWNORMAL);
   }
   // The browser shows the file only when there is one to show.
-  if (narigateOnComplete_ && written) {
-    if (embeddedWB_) embeddedWB_->Navigate(FileUrl(TargetFullName()));
-    else ErrorDialog(QStringLiteral("Please assign a WebBrowser before using this feature."));
-  }
+  if (NarigateOnComplete() && written) ShowInBrowser(embeddedWB_, TargetFullName());
   return written;
 }
 

@@ -58,27 +58,24 @@ QStringList BookmarkLines(const TUrlRecs& Records, const String& Title);
 // The default target folder: the user's home folder.
 String DefaultTargetPath();
 
-class TExportFavorite : public TComponent {
+// What the bookmark writer and reader share: the Favorites root, whether a
+// browser shows the bookmark file afterwards, and how success is reported.
+class TFavoritesFileComponent : public TComponent {
   Q_OBJECT
   Q_PROPERTY(QString About READ About WRITE SetAbout)
-  Q_PROPERTY(bool ExploreFavFileOnComplete READ ExploreFavFileOnComplete WRITE SetExploreFavFileOnComplete)
   Q_PROPERTY(QString FavoritesPath READ FavoritesPath WRITE SetFavoritesPath)
   Q_PROPERTY(bool NarigateOnComplete READ NarigateOnComplete WRITE SetNarigateOnComplete)
   Q_PROPERTY(bool ShowSuccessMessage READ ShowSuccessMessage WRITE SetShowSuccessMessage)
   Q_PROPERTY(TStatusBar* StatusBar READ StatusBar WRITE SetStatusBar)
   Q_PROPERTY(TStringList* SuccessMessage READ SuccessMessage WRITE SetSuccessMessage)
-  Q_PROPERTY(QString TargetFileName READ TargetFileName WRITE SetTargetFileName)
-  Q_PROPERTY(QString TargetPath READ TargetPath WRITE SetTargetPath)
-  Q_PROPERTY(EmbeddedWB::TEmbeddedWB* EmbeddedWB READ EmbeddedWB WRITE SetEmbeddedWB)
 
  public:
-  Q_INVOKABLE explicit TExportFavorite(TComponent* AOwner);
-  ~TExportFavorite() override;
+  TFavoritesFileComponent(TComponent* AOwner, const String& About);
+  ~TFavoritesFileComponent() override;
 
   const String& About() const { return about_; }
   void SetAbout(const String&) {}  // the text is fixed
-  bool ExploreFavFileOnComplete() const { return exploreFavFileOnComplete_; }
-  void SetExploreFavFileOnComplete(bool v) { exploreFavFileOnComplete_ = v; }
+  // The Favorites root; "Auto" is the user's Favorites folder.
   const String& FavoritesPath() const { return favoritesPath_; }
   void SetFavoritesPath(const String& v) { favoritesPath_ = v; }
   bool NarigateOnComplete() const { return narigateOnComplete_; }
@@ -88,7 +85,40 @@ class TExportFavorite : public TComponent {
   TStatusBar* StatusBar() const { return statusBar_; }
   void SetStatusBar(TStatusBar* v) { statusBar_ = v; }
   TStringList* SuccessMessage() const { return successMessage_.get(); }
+  // Copies the lines (none for null).
   void SetSuccessMessage(TStringList* v);
+
+ protected:
+  // False, after its error dialog, when there is no success text (even with
+  // the report turned off).
+  bool CheckSuccessMessage() const;
+  // The information dialog (when turned on) and the status bar's text.
+  void ReportSuccess(const String& Text) const;
+  // Navigates the browser to a local file, or says that there is none.
+  static void ShowInBrowser(TEmbeddedWB* Browser, const String& FileName);
+
+ private:
+  String about_;
+  String favoritesPath_ = QStringLiteral("Auto");
+  bool narigateOnComplete_ = false;
+  bool showSuccessMessage_ = true;
+  QPointer<TStatusBar> statusBar_;
+  std::unique_ptr<TStringList> successMessage_;
+};
+
+class TExportFavorite : public TFavoritesFileComponent {
+  Q_OBJECT
+  Q_PROPERTY(bool ExploreFavFileOnComplete READ ExploreFavFileOnComplete WRITE SetExploreFavFileOnComplete)
+  Q_PROPERTY(QString TargetFileName READ TargetFileName WRITE SetTargetFileName)
+  Q_PROPERTY(QString TargetPath READ TargetPath WRITE SetTargetPath)
+  Q_PROPERTY(EmbeddedWB::TEmbeddedWB* EmbeddedWB READ EmbeddedWB WRITE SetEmbeddedWB)
+
+ public:
+  Q_INVOKABLE explicit TExportFavorite(TComponent* AOwner);
+  ~TExportFavorite() override;
+
+  bool ExploreFavFileOnComplete() const { return exploreFavFileOnComplete_; }
+  void SetExploreFavFileOnComplete(bool v) { exploreFavFileOnComplete_ = v; }
   const String& TargetFileName() const { return targetFileName_; }
   void SetTargetFileName(const String& v) { targetFileName_ = v; }
   const String& TargetPath() const { return targetPath_; }
@@ -108,16 +138,12 @@ class TExportFavorite : public TComponent {
   bool ExportFavorites();
 
  private:
-  void ScanFolder(const String& Path, int Level, TUrlRecs& Records, QSet<String>& Visited) const;
+  // Appends the records of folder `Path`, which is `Folder` below the root.
+  void ScanFolder(const String& Path, const String& Folder, int Level, TUrlRecs& Records,
+                  QSet<String>& Visited) const;
   bool WriteFile(const TUrlRecs& Records);
 
-  String about_;
   bool exploreFavFileOnComplete_ = false;
-  String favoritesPath_ = QStringLiteral("Auto");
-  bool narigateOnComplete_ = false;
-  bool showSuccessMessage_ = true;
-  QPointer<TStatusBar> statusBar_;
-  std::unique_ptr<TStringList> successMessage_;
   String targetFileName_ = QStringLiteral("newbook.htm");
   String targetPath_;
   QPointer<TEmbeddedWB> embeddedWB_;
@@ -127,8 +153,6 @@ class TExportFavorite : public TComponent {
 // Shows an error dialog with one OK button (the bookmark components' way of
 // refusing).
 void ErrorDialog(const String& Text);
-// A file address for a local path, as a browser navigates to it.
-String FileUrl(const String& Path);
 
 void initialize();
 

@@ -4,6 +4,7 @@
 #include "platform/rtl/IniFiles.h"
 #include "platform/winapi/Windows.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -70,7 +71,8 @@ String TextAfter(const String& Line, qsizetype TagClose) {
 // line without an anchor gives the first quoted text and what follows the
 // next ">".
 void ParseLink(const String& Line, String& Url, String& Name) {
-  static const QRegularExpression anchor(QStringLiteral("<A[\\s>]"), QRegularExpression::CaseInsensitiveOption);
+  static const QRegularExpression anchor(QStringLiteral("<A[\\s>]"),
+                                         QRegularExpression::CaseInsensitiveOption);
   const QRegularExpressionMatch m = anchor.match(Line);
   if (m.hasMatch()) {
     const qsizetype close = TagEnd(Line, m.capturedStart());
@@ -95,6 +97,25 @@ String ParseFolder(const String& Line) {
   return Line.mid(close + 1, end < 0 ? -1 : end - close - 1);
 }
 
+// Writes the address into a shortcut file: a new file whole, an existing
+// one through its ini form so that the rest of it stays.
+bool WriteShortcut(const String& Path, const String& Url) {
+  QFile file(Path);
+  if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    const QByteArray text = "[InternetShortcut]\r\nURL=" + Url.toUtf8() + "\r\n";
+    if (file.write(text) == text.size() && file.flush()) return true;
+    file.remove();
+    return false;
+  }
+  if (!QFileInfo(Path).isFile()) return false;
+  try {
+    TIniFile(Path).WriteString(QStringLiteral("InternetShortcut"), QStringLiteral("URL"), Url);
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
 String JoinFolder(const QStringList& Stack, int Level) {
   return QStringList(Stack.mid(1, Level)).join(QLatin1Char('\\'));
 }
@@ -103,9 +124,10 @@ String JoinFolder(const QStringList& Stack, int Level) {
 
 String DecodeHtmlText(const String& Text) {
   if (!Text.contains(QLatin1Char('&'))) return Text;
-  static const QRegularExpression reference(QStringLiteral("&(#[0-9]{1,7}|#[xX][0-9A-Fa-f]{1,6}|[A-Za-z]{2,6});"));
-  static const std::pair<const char*, char16_t> named[] = {{"amp", u'&'},  {"lt", u'<'},    {"gt", u'>'},
-                                                            {"quot", u'"'}, {"apos", u'\''}, {"nbsp", u'\u00A0'}};
+  static const QRegularExpression reference(
+      QStringLiteral("&(#[0-9]{1,7}|#[xX][0-9A-Fa-f]{1,6}|[A-Za-z]{2,6});"));
+  static const std::pair<const char*, char16_t> named[] = {
+      {"amp", u'&'}, {"lt", u'<'}, {"gt", u'>'}, {"quot", u'"'}, {"apos", u'\''}, {"nbsp", u'\u00A0'}};
   String out;
   qsizetype done = 0;
   for (auto it = reference.globalMatch(Text); it.hasNext();) {
@@ -157,8 +179,8 @@ TUrlRecs ParseBookmarkLines(const QStringList& Lines) {
       name = DecodeHtmlText(name);
       if (url.isEmpty() && Trim(name).isEmpty()) continue;
       // The name leaves room for the extension the shortcut file gets.
-      records.push_back({JoinFolder(stack, level), BookmarkFileName(name, kShortcutExt).chopped(kShortcutExt.size()),
-                         url, level});
+      records.push_back({JoinFolder(stack, level),
+                         BookmarkFileName(name, kShortcutExt).chopped(kShortcutExt.size()), url, level});
     } else if (Find(line, QLatin1String("<H3")) >= 0) {
       ++level;
       const String name = BookmarkFileName(DecodeHtmlText(ParseFolder(line)));
@@ -173,21 +195,15 @@ TUrlRecs ParseBookmarkLines(const QStringList& Lines) {
 // ---------------------------------------------------------------- TImportFavorite
 
 TImportFavorite::TImportFavorite(TComponent* AOwner)
-    : TComponent(AOwner),
-      about_(QStringLiteral("TImportFavorite: imports a bookmark file into the Favorites folder.")),
-      currentFilePath_(ExportFavorites::DefaultTargetPath()),
-      successMessage_(std::make_unique<TStringList>()) {
-  successMessage_->Add(
-      QStringLiteral("The bookmarks have been imported into your favorites successfully!\n\rYou can find them in "
-                     "your favorites as a sub folder."));
+    : TFavoritesFileComponent(
+          AOwner, QStringLiteral("TImportFavorite: imports a bookmark file into the Favorites folder.")),
+      currentFilePath_(ExportFavorites::DefaultTargetPath()) {
+  SuccessMessage()->Add(QStringLiteral(
+      "The bookmarks have been imported into your favorites successfully!\n\rYou can find them in "
+      "your favorites as a sub folder."));
 }
 
 TImportFavorite::~TImportFavorite() = default;
-
-void TImportFavorite::SetSuccessMessage(TStringList* v) {
-  if (v) successMessage_->Assign(*v);
-  else successMessage_->Clear();
-}
 
 QStringList TImportFavorite::CreateEntries(const TUrlRecs& Records) const {
   QStringList failed;
@@ -199,12 +215,8 @@ QStringList TImportFavorite::CreateEntries(const TUrlRecs& Records) const {
       continue;
     }
     const String file = rec.Name + kShortcutExt;
-    try {
-      TIniFile(dir + QLatin1Char('/') + file)
-          .WriteString(QStringLiteral("InternetShortcut"), QStringLiteral("URL"), rec.Url);
-    } catch (const Exception&) {
+    if (!WriteShortcut(dir + QLatin1Char('/') + file, rec.Url))
       failed << (folder.isEmpty() ? file : folder + QLatin1Char('/') + file);
-    }
   }
   return failed;
 }
@@ -219,18 +231,17 @@ bool TImportFavorite::ImportFavorites() {
     return false;
   }
   if (Pos(QStringLiteral("htm"), currentFileName_) <= 1) {
-    ErrorDialog(QStringLiteral("The target file name extention is invalid.\n\rPlease change it to \"*.htm\"."));
+    ErrorDialog(
+        QStringLiteral("The target file name extention is invalid.\n\rPlease change it to \"*.htm\"."));
     return false;
   }
   if (targetSubFolder_.isEmpty()) {
     ErrorDialog(QStringLiteral("You must a proper sub folder name.\n\rPlease change it."));
     return false;
   }
-  if (successMessage_->GetText().isEmpty()) {
-    ErrorDialog(QStringLiteral("You must enter a message or turn off messages.\n\rPlease change it."));
-    return false;
-  }
-  const String bookmarkFile = IncludeTrailingPathDelimiter(NormalizePath(currentFilePath_)) + currentFileName_;
+  if (!CheckSuccessMessage()) return false;
+  const String bookmarkFile =
+      IncludeTrailingPathDelimiter(NormalizePath(currentFilePath_)) + currentFileName_;
   if (!FileExists(bookmarkFile)) {
     ErrorDialog(QStringLiteral("The Favorite file you specified does not exist in the current path."));
     return false;
@@ -238,7 +249,8 @@ bool TImportFavorite::ImportFavorites() {
   TStringList lines;
   lines.LoadFromFile(bookmarkFile);
 
-  const String root = ExcludeTrailingPathDelimiter(NormalizePath(ExportFavorites::ResolveFavoritesPath(favoritesPath_)));
+  const String root =
+      ExcludeTrailingPathDelimiter(NormalizePath(ExportFavorites::ResolveFavoritesPath(FavoritesPath())));
   if (root.isEmpty()) return false;
   if (!DirectoryExists(root)) ForceDirectories(root);
   targetFolder_ = root + QLatin1Char('/') + NormalizePath(targetSubFolder_);
@@ -253,21 +265,16 @@ bool TImportFavorite::ImportFavorites() {
   const QStringList failed = CreateEntries(records);
   if (!failed.isEmpty()) {
     constexpr int kListed = 10;
-    String text = QStringLiteral("These favorites could not be written in \"") + targetFolder_ +
-                  QStringLiteral("\":");
+    String text =
+        QStringLiteral("These favorites could not be written in \"") + targetFolder_ + QStringLiteral("\":");
     for (const String& entry : failed.mid(0, kListed)) text += QStringLiteral("\n") + entry;
     if (failed.size() > kListed) text += QStringLiteral("\n(and %1 more)").arg(failed.size() - kListed);
     ErrorDialog(text);
     return false;
   }
 
-  const String report = successMessage_->GetText();
-  if (showSuccessMessage_) MessageDlg(report, mtInformation, TMsgDlgButtons{mbOK}, 0);
-  if (statusBar_) statusBar_->SetSimpleText(report);
-  if (narigateOnComplete_) {
-    if (webBrowser_) webBrowser_->Navigate(ExportFavorites::FileUrl(bookmarkFile));
-    else ErrorDialog(QStringLiteral("Please assign a WebBrowser before using this feature."));
-  }
+  ReportSuccess(SuccessMessage()->GetText());
+  if (NarigateOnComplete()) ShowInBrowser(webBrowser_, bookmarkFile);
   return true;
 }
 

@@ -27,16 +27,10 @@ String BookmarkFileName(const String& Name, const String& Suffix = String());
 // The records of a bookmark file's lines, in file order.
 TUrlRecs ParseBookmarkLines(const QStringList& Lines);
 
-class TImportFavorite : public TComponent {
+class TImportFavorite : public ExportFavorites::TFavoritesFileComponent {
   Q_OBJECT
-  Q_PROPERTY(QString About READ About WRITE SetAbout)
   Q_PROPERTY(QString CurrentFileName READ CurrentFileName WRITE SetCurrentFileName)
   Q_PROPERTY(QString CurrentFilePath READ CurrentFilePath WRITE SetCurrentFilePath)
-  Q_PROPERTY(QString FavoritesPath READ FavoritesPath WRITE SetFavoritesPath)
-  Q_PROPERTY(bool NarigateOnComplete READ NarigateOnComplete WRITE SetNarigateOnComplete)
-  Q_PROPERTY(bool ShowSuccessMessage READ ShowSuccessMessage WRITE SetShowSuccessMessage)
-  Q_PROPERTY(TStatusBar* StatusBar READ StatusBar WRITE SetStatusBar)
-  Q_PROPERTY(TStringList* SuccessMessage READ SuccessMessage WRITE SetSuccessMessage)
   Q_PROPERTY(QString TargetSubFolder READ TargetSubFolder WRITE SetTargetSubFolder)
   Q_PROPERTY(EmbeddedWB::TEmbeddedWB* WebBrowser READ WebBrowser WRITE SetWebBrowser)
 
@@ -44,22 +38,10 @@ class TImportFavorite : public TComponent {
   Q_INVOKABLE explicit TImportFavorite(TComponent* AOwner);
   ~TImportFavorite() override;
 
-  const String& About() const { return about_; }
-  void SetAbout(const String&) {}  // the text is fixed
   const String& CurrentFileName() const { return currentFileName_; }
   void SetCurrentFileName(const String& v) { currentFileName_ = v; }
   const String& CurrentFilePath() const { return currentFilePath_; }
   void SetCurrentFilePath(const String& v) { currentFilePath_ = v; }
-  const String& FavoritesPath() const { return favoritesPath_; }
-  void SetFavoritesPath(const String& v) { favoritesPath_ = v; }
-  bool NarigateOnComplete() const { return narigateOnComplete_; }
-  void SetNarigateOnComplete(bool v) { narigateOnComplete_ = v; }
-  bool ShowSuccessMessage() const { return showSuccessMessage_; }
-  void SetShowSuccessMessage(bool v) { showSuccessMessage_ = v; }
-  TStatusBar* StatusBar() const { return statusBar_; }
-  void SetStatusBar(TStatusBar* v) { statusBar_ = v; }
-  TStringList* SuccessMessage() const { return successMessage_.get(); }
-  void SetSuccessMessage(TStringList* v);
   const String& TargetSubFolder() const { return targetSubFolder_; }
   void SetTargetSubFolder(const String& v) { targetSubFolder_ = v; }
   TEmbeddedWB* WebBrowser() const { return webBrowser_; }
@@ -78,14 +60,8 @@ class TImportFavorite : public TComponent {
   // The entries that could not be written, as paths below the target.
   QStringList CreateEntries(const TUrlRecs& Records) const;
 
-  String about_;
   String currentFileName_ = QStringLiteral("newbook.htm");
   String currentFilePath_;
-  String favoritesPath_ = QStringLiteral("Auto");
-  bool narigateOnComplete_ = false;
-  bool showSuccessMessage_ = true;
-  QPointer<TStatusBar> statusBar_;
-  std::unique_ptr<TStringList> successMessage_;
   String targetSubFolder_ = QStringLiteral("Imported Bookmarks");
   QPointer<TEmbeddedWB> webBrowser_;
   String targetFolder_;

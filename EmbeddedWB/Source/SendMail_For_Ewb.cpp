@@ -134,13 +134,15 @@ String MapiErrorText(int Code) {
                                       "Invalid edit fields",
                                       "Invalid recipients",
                                       "Not supported"};
-  if (Code >= 1 && Code <= int(std::size(texts)) && texts[Code - 1]) return String::fromLatin1(texts[Code - 1]);
+  if (Code >= 1 && Code <= int(std::size(texts)) && texts[Code - 1])
+    return String::fromLatin1(texts[Code - 1]);
   return QStringLiteral("Unknown Error Code: ") + IntToStr(Code);
 }
 
 bool GetDefaultProfile(QByteArray& Profile) {
-  for (const char* key : {"Software\\Microsoft\\Windows Messaging Subsystem\\Profiles",
-                          "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles"}) {
+  for (const char* key :
+       {"Software\\Microsoft\\Windows Messaging Subsystem\\Profiles",
+        "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles"}) {
     TRegistry reg;
     reg.RootKey = HKEY_CURRENT_USER;
     if (!reg.OpenKeyReadOnly(QString::fromLatin1(key))) continue;
@@ -236,8 +238,10 @@ TEwbMapiMail::~TEwbMapiMail() = default;
 
 namespace {
 void AssignList(TStringList& Target, TStringList* Source) {
-  if (Source) Target.Assign(*Source);
-  else Target.Clear();
+  if (Source)
+    Target.Assign(*Source);
+  else
+    Target.Clear();
 }
 }  // namespace
 

@@ -25,7 +25,8 @@ int AttributesOf(const QFileInfo& info, const String& name) {
   if (info.isDir()) attr |= faDirectory;
   if (name.startsWith(QLatin1Char('.')) && name != QLatin1String(".") && name != QLatin1String(".."))
     attr |= faHidden;
-  if (!info.isWritable()) attr |= faReadOnly;
+  // The owner's bit, from the status already read (no access check per file).
+  if (!info.permission(QFileDevice::WriteOwner)) attr |= faReadOnly;
   if (!info.isDir()) attr |= faArchive;
   return attr;
 }
@@ -66,16 +67,20 @@ int FindFirst(const String& Path, int Attr, TSearchRec& F) {
   const QRegularExpression match(QRegularExpression::wildcardToRegularExpression(pattern),
                                  QRegularExpression::CaseInsensitiveOption);
 
+  const bool every = pattern == QLatin1String("*");
   // Hidden and folder entries only when asked for; plain files always.
   const int exclude = ~Attr & (faHidden | faSysFile | faDirectory);
   auto state = std::make_shared<TSearchState>();
   const QDir::Filters filters = QDir::AllEntries | QDir::Hidden | QDir::System;
-  QStringList names = dir.entryList(filters, QDir::Unsorted);
-  std::stable_partition(names.begin(), names.end(),
-                        [](const QString& n) { return n == QLatin1String(".") || n == QLatin1String(".."); });
-  for (const QString& name : names) {
-    if (!match.match(name).hasMatch()) continue;
-    const TSearchRec r = RecordOf(QFileInfo(dir.filePath(name)), name);
+  // One listing with the entries' status read once.
+  QFileInfoList infos = dir.entryInfoList(filters, QDir::Unsorted);
+  std::stable_partition(infos.begin(), infos.end(), [](const QFileInfo& i) {
+    return i.fileName() == QLatin1String(".") || i.fileName() == QLatin1String("..");
+  });
+  for (const QFileInfo& info : infos) {
+    const String name = info.fileName();
+    if (!every && !match.match(name).hasMatch()) continue;
+    const TSearchRec r = RecordOf(info, name);
     if (r.Attr & exclude) continue;
     state->entries.push_back(r);
   }

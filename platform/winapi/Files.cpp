@@ -5,7 +5,8 @@
 #include <QFileInfo>
 
 BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES) {
-  const String path = pathName ? ExcludeTrailingPathDelimiter(NormalizePath(String::fromUtf16(pathName))) : String();
+  const String path =
+      pathName ? ExcludeTrailingPathDelimiter(NormalizePath(String::fromUtf16(pathName))) : String();
   if (path.isEmpty()) {
     SetLastError(ERROR_INVALID_NAME);
     return FALSE;

@@ -46,8 +46,10 @@ std::map<QString, QString> treeOf(const QString& root) {
   while (it.hasNext()) {
     const QString path = it.next();
     const QString rel = QDir(root).relativeFilePath(path);
-    if (it.fileInfo().isDir()) tree[rel] = QString();
-    else tree[rel] = TIniFile(path).ReadString("InternetShortcut", "URL", "<none>");
+    if (it.fileInfo().isDir())
+      tree[rel] = QString();
+    else
+      tree[rel] = TIniFile(path).ReadString("InternetShortcut", "URL", "<none>");
   }
   return tree;
 }
@@ -149,8 +151,8 @@ TEST_F(BookmarksTest, ExportNestsFoldersByPathAndPythonReadsTheFileBack) {
 
   const QStringList lines = linesOf(full);
   ASSERT_GE(lines.size(), 9);
-  EXPECT_EQ(lines.mid(1, 5), (QStringList{"", "<TITLE>Exported Favorites</TITLE>", "<H1>Exported Favorites</H1>", "",
-                                          "<DL><P>"}));
+  EXPECT_EQ(lines.mid(1, 5), (QStringList{"", "<TITLE>Exported Favorites</TITLE>",
+                                          "<H1>Exported Favorites</H1>", "", "<DL><P>"}));
   EXPECT_TRUE(lines[0].startsWith("<!-- Made with "));
   EXPECT_EQ(lines.mid(lines.size() - 3), (QStringList{"", "</DL><P>", ""}));  // the last line ends too
   EXPECT_TRUE(lines.contains("    <DT><A HREF=\"no path\">No URL</A><BR>"));
@@ -169,17 +171,17 @@ TEST_F(BookmarksTest, ExportNestsFoldersByPathAndPythonReadsTheFileBack) {
     const QJsonArray l = v.toArray();
     links[l[0].toString() + "|" + l[1].toString()] = l[2].toString();
   }
-  const std::map<QString, QString> expected{
-      {"|Root link", "http://root.example/"},
-      {"|Tom & Jerry <\"x\">", "http://e.example/?a=1&b=2&c=\"q\""},
-      {QString::fromUtf8("|Caf\u00e9 \u00fcber \u65e5\u672c"), QString::fromUtf8("http://example.com/Stra\u00dfe")},
-      {"|No URL", "no path"},
-      {"A|a", "http://a.example/"},
-      {"A/Sub|sub", "http://sub.example/"},
-      {"A B|ab1", "http://a-b.example/"},
-      {"AB|ab", "http://ab.example/"},
-      {"Zeta|z", "http://zeta.example/"},
-      {"alpha|al", "http://alpha.example/"}};
+  const std::map<QString, QString> expected{{"|Root link", "http://root.example/"},
+                                            {"|Tom & Jerry <\"x\">", "http://e.example/?a=1&b=2&c=\"q\""},
+                                            {QString::fromUtf8("|Caf\u00e9 \u00fcber \u65e5\u672c"),
+                                             QString::fromUtf8("http://example.com/Stra\u00dfe")},
+                                            {"|No URL", "no path"},
+                                            {"A|a", "http://a.example/"},
+                                            {"A/Sub|sub", "http://sub.example/"},
+                                            {"A B|ab1", "http://a-b.example/"},
+                                            {"AB|ab", "http://ab.example/"},
+                                            {"Zeta|z", "http://zeta.example/"},
+                                            {"alpha|al", "http://alpha.example/"}};
   EXPECT_EQ(links, expected);
   QStringList folders;
   for (const QJsonValue& v : read["folders"].toArray()) folders << v.toString();
@@ -221,9 +223,9 @@ TEST_F(BookmarksTest, ExportOfAnEmptyTreeAndSystemFolders) {
   // Records made by hand: a folder without a record of its own (as the
   // system attribute gives) keeps its links at their depth, and the next
   // folder still closes the open one.
-  ExportFavorites::TUrlRecs records{{"A B", "", "", 1},     {"A", "x.", "http://x/", 1}, {"A", "", "", 1},
-                                     {"A\\Sys\\Deep", "", "", 3}, {"A\\Sys", "y.", "http://y/", 2},
-                                     {"B\\Sys", "z.", "http://z/", 2}};
+  ExportFavorites::TUrlRecs records{
+      {"A B", "", "", 1},          {"A", "x.", "http://x/", 1},      {"A", "", "", 1},
+      {"A\\Sys\\Deep", "", "", 3}, {"A\\Sys", "y.", "http://y/", 2}, {"B\\Sys", "z.", "http://z/", 2}};
   ExportFavorites::SortUrlRecs(records);
   const QStringList body = ExportFavorites::BookmarkLines(records, "T").mid(6);
   EXPECT_EQ(body, (QStringList{"",
@@ -266,7 +268,8 @@ TEST_F(BookmarksTest, ExportRefusesWithItsDialogsAndReportsSuccess) {
     QString message;
   } refusals[] = {
       {[](TExportFavorite& e) { e.SetTargetPath(""); }, "The target path is invalid.\n\rPlease change it."},
-      {[](TExportFavorite& e) { e.SetTargetFileName(""); }, "The target file name is invalid.\n\rPlease change it."},
+      {[](TExportFavorite& e) { e.SetTargetFileName(""); },
+       "The target file name is invalid.\n\rPlease change it."},
       {[](TExportFavorite& e) { e.SetTargetFileName("htmlpage.txt"); },
        "The target file name extension is invalid.\n\rPlease change it to \"*.htm\"."},
       {[](TExportFavorite& e) {
@@ -274,7 +277,8 @@ TEST_F(BookmarksTest, ExportRefusesWithItsDialogsAndReportsSuccess) {
          e.SuccessMessage()->Clear();
        },
        "You must enter a message or turn off messages.\n\rPlease change it."},
-      {[](TExportFavorite& e) { e.SetFavoritesPath(""); }, "The favorites file path is invalid.\n\rPlease change it."},
+      {[](TExportFavorite& e) { e.SetFavoritesPath(""); },
+       "The favorites file path is invalid.\n\rPlease change it."},
   };
   for (const auto& r : refusals) {
     dialogs.Calls.clear();
@@ -294,12 +298,14 @@ TEST_F(BookmarksTest, ExportRefusesWithItsDialogsAndReportsSuccess) {
   e->SetStatusBar(&bar);
   e->SetTargetFileName("page.html");
   ASSERT_TRUE(e->ExportFavorites());
-  const QString report = "Your favorites have been exported to successfully!\r\nThe file name is: " + base + "/page.html";
+  const QString report =
+      "Your favorites have been exported to successfully!\r\nThe file name is: " + base + "/page.html";
   EXPECT_EQ(messages(), (QStringList{report, "Please assign a WebBrowser before using this feature."}));
   EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkMessage)[0].Type, mtInformation);
   EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkMessage)[1].Type, mtError);
   EXPECT_EQ(bar.SimpleText(), report);
-  EXPECT_TRUE(linesOf(base + "/page.html").contains("    <DT><A HREF=\"http://example.com/\">Example</A><BR>"));
+  EXPECT_TRUE(
+      linesOf(base + "/page.html").contains("    <DT><A HREF=\"http://example.com/\">Example</A><BR>"));
 
   // "Auto" is the Favorites folder of the registry; a folder that cannot
   // take the file raises the file error.
@@ -351,7 +357,8 @@ const char kBrowserFile[] =
     "<DL><p>\n"
     "    <DT><H3 ADD_DATE=\"1\" LAST_MODIFIED=\"2\">A/B</H3>   \n"
     "    <DL><p>\n"
-    "        <DT><A HREF=\"https://secure.example/x?a=1&amp;b=2\" ADD_DATE=\"3\" ICON=\"data:image/png;base64,AA=\">"
+    "        <DT><A HREF=\"https://secure.example/x?a=1&amp;b=2\" ADD_DATE=\"3\" "
+    "ICON=\"data:image/png;base64,AA=\">"
     "Secure &amp; sound &#233;&#x263A;</A>\n"
     "        <DD>A description that names http://not.a.link/\n"
     "        <DT><A ICON_URI=\"http://icon.example/i.ico\" HREF='ftp://files.example/'>Files</A>\n"
@@ -388,8 +395,9 @@ TEST_F(BookmarksTest, ImportReadsBrowserStyleFilesAndStaysInsideItsFolder) {
   importer.SetFavoritesPath(base + "/Favorites");
   importer.SetTargetSubFolder("Browser");
   ASSERT_TRUE(importer.ImportFavorites()) << messages().join("|").toStdString();
-  EXPECT_EQ(messages(), (QStringList{"The bookmarks have been imported into your favorites successfully!\n\rYou can "
-                                     "find them in your favorites as a sub folder.\r\n"}));
+  EXPECT_EQ(messages(),
+            (QStringList{"The bookmarks have been imported into your favorites successfully!\n\rYou can "
+                         "find them in your favorites as a sub folder.\r\n"}));
 
   const QString cut = QString::fromUtf8("\u00e9").repeated(125);  // 250 bytes + ".url"
   const std::map<QString, QString> expected{
@@ -404,7 +412,8 @@ TEST_F(BookmarksTest, ImportReadsBrowserStyleFilesAndStaysInsideItsFolder) {
       {"Last line.url", "http://last.example/"}};
   EXPECT_EQ(treeOf(base + "/Favorites/Browser"), expected);
   // Nothing beside the target folder.
-  EXPECT_EQ(QDir(base + "/Favorites").entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"Browser"});
+  EXPECT_EQ(QDir(base + "/Favorites").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+            QStringList{"Browser"});
   EXPECT_EQ(QDir(base).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), (QStringList{"Favorites", "in"}));
 
   // Again, over what is there: addresses replaced, other files kept.
@@ -443,11 +452,14 @@ TEST_F(BookmarksTest, ImportRefusesWithItsDialogsAndReportsWhatItCouldNotWrite) 
     std::function<void(TImportFavorite&)> change;
     QString message;
   } refusals[] = {
-      {[](TImportFavorite& i) { i.SetCurrentFilePath(""); }, "The favorites file path is invalid.\n\rPlease change it."},
-      {[](TImportFavorite& i) { i.SetCurrentFileName(""); }, "The Current file name is invalid.\n\rPlease change it."},
+      {[](TImportFavorite& i) { i.SetCurrentFilePath(""); },
+       "The favorites file path is invalid.\n\rPlease change it."},
+      {[](TImportFavorite& i) { i.SetCurrentFileName(""); },
+       "The Current file name is invalid.\n\rPlease change it."},
       {[](TImportFavorite& i) { i.SetCurrentFileName("htmfile.txt"); },
        "The target file name extention is invalid.\n\rPlease change it to \"*.htm\"."},
-      {[](TImportFavorite& i) { i.SetTargetSubFolder(""); }, "You must a proper sub folder name.\n\rPlease change it."},
+      {[](TImportFavorite& i) { i.SetTargetSubFolder(""); },
+       "You must a proper sub folder name.\n\rPlease change it."},
       {[](TImportFavorite& i) {
          i.SetShowSuccessMessage(false);
          i.SuccessMessage()->Clear();
@@ -491,9 +503,10 @@ TEST_F(BookmarksTest, ImportRefusesWithItsDialogsAndReportsWhatItCouldNotWrite) 
   EXPECT_EQ(messages(), (QStringList{"Your favorites have been \r\n",
                                      "Please assign a WebBrowser before using this feature."}));
   EXPECT_EQ(bar.SimpleText(), "Your favorites have been \r\n");
-  EXPECT_EQ(treeOf(base + "/Favorites/Imported Bookmarks"),
-            (std::map<QString, QString>{{"Folder", ""}, {"Folder/In.url", "http://in.example/"},
-                                        {"Root.url", "http://root.example/"}}));
+  EXPECT_EQ(
+      treeOf(base + "/Favorites/Imported Bookmarks"),
+      (std::map<QString, QString>{
+          {"Folder", ""}, {"Folder/In.url", "http://in.example/"}, {"Root.url", "http://root.example/"}}));
 }
 
 }  // namespace

@@ -180,7 +180,8 @@ TEST_F(SendMailTest, MessageCarriesRecipientClassesAttachmentNamesAndTheSendFlag
   EXPECT_EQ(parsed["Subject"].toString(), QString::fromUtf8("Page \u00e9t\u00e9"));
   EXPECT_EQ(parsed["body"].toString().trimmed(), "See the attached page.");
   EXPECT_EQ(parsed["attachments"].toArray(),
-            (QJsonArray{QJsonArray{"Shown.html", "<html><body>page</body></html>"}, QJsonArray{"notes.txt", "notes"}}));
+            (QJsonArray{QJsonArray{"Shown.html", "<html><body>page</body></html>"},
+                        QJsonArray{"notes.txt", "notes"}}));
   EXPECT_EQ(parsed["defects"].toArray(), QJsonArray{});
   EXPECT_EQ(owner->failures, 0);
   owner->Free();
@@ -285,7 +286,8 @@ TEST_F(SendMailTest, FailuresCancelAndLogonLeaveNoAttachmentAndOnlyAFailureIsPos
   EXPECT_EQ(MapiErrorText(2), "General MAPI failure");
   EXPECT_EQ(MapiErrorText(18), "Text too large.");
   EXPECT_EQ(MapiErrorText(26), "Not supported");
-  for (int code : {0, 7, 27, -1}) EXPECT_EQ(MapiErrorText(code), "Unknown Error Code: " + QString::number(code));
+  for (int code : {0, 7, 27, -1})
+    EXPECT_EQ(MapiErrorText(code), "Unknown Error Code: " + QString::number(code));
 }
 
 TEST_F(SendMailTest, OwnerClosedDuringTheSend) {

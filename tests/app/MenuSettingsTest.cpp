@@ -78,19 +78,20 @@ TEST_F(SettingsTab, EveryItemNamesTheOptionItDrives) {
   const auto nameOf = [](auto option) {
     return QString::fromLatin1(QMetaEnum::fromType<decltype(option)>().valueToKey(int(option)));
   };
-  const std::map<QString, QString> spelled{{"Disable Tex Select", "DisableTextSelect"},
-                                           {"Post Pone Script Until Active", "PostponeScriptUntilActive"},
-                                           {"Force Open New Windows", "ForceOpenNewWindow"},
-                                           {"Reserved Off Screen", "Reserved_OFFSCREEN"},
-                                           {"Enable Ime Local Languages", "EmableImeLocalLanguages"},
-                                           {"Disable Auto Name Space Correction", "DisablesAutoNameSpaceCorrection"},
-                                           {"Enable redirect Notification", "EnableRedirectNotification"},
-                                           {"Check navigation Delegated To Host", "CheckNavigationDelegatedToHost"},
-                                           {"Enable Windowed Controls", "EnableWindowedControls"},
-                                           {"Force User Activation On ActiveX Java", "ForceUserActivationOnActiveXJava"},
-                                           {"Download background sounds", "DownloadBGSounds"},
-                                           {"Disable URL if encoding UTF8", "DisableUrlIfEncodingUTF8"},
-                                           {"Enable URL if encoding UTF8", "EnableUrlIfEncodingUTF8"}};
+  const std::map<QString, QString> spelled{
+      {"Disable Tex Select", "DisableTextSelect"},
+      {"Post Pone Script Until Active", "PostponeScriptUntilActive"},
+      {"Force Open New Windows", "ForceOpenNewWindow"},
+      {"Reserved Off Screen", "Reserved_OFFSCREEN"},
+      {"Enable Ime Local Languages", "EmableImeLocalLanguages"},
+      {"Disable Auto Name Space Correction", "DisablesAutoNameSpaceCorrection"},
+      {"Enable redirect Notification", "EnableRedirectNotification"},
+      {"Check navigation Delegated To Host", "CheckNavigationDelegatedToHost"},
+      {"Enable Windowed Controls", "EnableWindowedControls"},
+      {"Force User Activation On ActiveX Java", "ForceUserActivationOnActiveXJava"},
+      {"Download background sounds", "DownloadBGSounds"},
+      {"Disable URL if encoding UTF8", "DisableUrlIfEncodingUTF8"},
+      {"Enable URL if encoding UTF8", "EnableUrlIfEncodingUTF8"}};
   const auto expectedName = [&](const QString& caption) {
     if (spelled.count(caption)) return spelled.at(caption);
     QString name;
@@ -147,24 +148,25 @@ TEST_F(SettingsTab, StandardSetsAndPanelSwitches) {
   f->DownloadCheckList->SetChecked(17, true);
   f->DownloadCheckListClick(nullptr);
   f->DownloadStandartCheck->SetChecked(true);
-  EXPECT_EQ(f->WB->DownloadOptions(), TDownloadControlOptions({EwbCore::DownloadImages, EwbCore::DownloadVideos,
-                                                                EwbCore::DownloadBGSounds,
-                                                                EwbCore::DownloadInSilentMode}));
+  EXPECT_EQ(f->WB->DownloadOptions(),
+            TDownloadControlOptions({EwbCore::DownloadImages, EwbCore::DownloadVideos,
+                                     EwbCore::DownloadBGSounds, EwbCore::DownloadInSilentMode}));
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(f->DownloadCheckList->Checked(i));
 
   for (int i = 0; i < 26; i += 3) f->UserInterfaceCheckList->SetChecked(i, true);
   f->UserInterfaceCheck->SetChecked(false);
   EXPECT_TRUE(f->WB->UserInterfaceOptions().Empty());
   f->UserInterfaceCheck->SetChecked(true);
-  for (int i = 0; i < 26; ++i) EXPECT_EQ(f->UserInterfaceCheckList->Checked(i), i == 1 || i == 12 || i == 15) << i;
-  EXPECT_EQ(f->WB->UserInterfaceOptions(), TUserInterfaceOptions({EwbCore::DontUse3DBorders,
-                                                                   EwbCore::EnablesFormsAutoComplete,
-                                                                   EwbCore::EnableThemes}));
+  for (int i = 0; i < 26; ++i)
+    EXPECT_EQ(f->UserInterfaceCheckList->Checked(i), i == 1 || i == 12 || i == 15) << i;
+  EXPECT_EQ(f->WB->UserInterfaceOptions(),
+            TUserInterfaceOptions(
+                {EwbCore::DontUse3DBorders, EwbCore::EnablesFormsAutoComplete, EwbCore::EnableThemes}));
   // What the standard set ticks is what a click on the list reads back.
   f->UserInterfaceCheckListClick(nullptr);
-  EXPECT_EQ(f->WB->UserInterfaceOptions(), TUserInterfaceOptions({EwbCore::DontUse3DBorders,
-                                                                   EwbCore::EnablesFormsAutoComplete,
-                                                                   EwbCore::EnableThemes}));
+  EXPECT_EQ(f->WB->UserInterfaceOptions(),
+            TUserInterfaceOptions(
+                {EwbCore::DontUse3DBorders, EwbCore::EnablesFormsAutoComplete, EwbCore::EnableThemes}));
 
   f->SocialSetCheck->SetChecked(false);
   EXPECT_FALSE(f->SocialSetPanel->Visible());
@@ -185,15 +187,18 @@ TEST_F(SettingsTab, StandardSetsAndPanelSwitches) {
   // A failed mail send reaches the window as its error.
   TScriptedDialogService dialogs;
   PostMessage(f->Handle(), 0x500, 0, 0);
-  ASSERT_TRUE(testsupport::waitFor([&] { return !dialogs.CallsOf(TScriptedDialogService::dkMessage).empty(); }));
-  EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkMessage)[0].Message, "MAPI Error 2: General MAPI failure");
+  ASSERT_TRUE(
+      testsupport::waitFor([&] { return !dialogs.CallsOf(TScriptedDialogService::dkMessage).empty(); }));
+  EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkMessage)[0].Message,
+            "MAPI Error 2: General MAPI failure");
   EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkMessage)[0].Type, mtError);
 }
 
 TEST_F(SettingsTab, UntickedImagesAndScriptsStayOutOfTheNextPage) {
   apptest::PageServer server;
-  server.setPage("pics", "<html><head><title>before</title></head><body><img src='/dot.png'>"
-                         "<script>document.title = 'script ran';</script></body></html>");
+  server.setPage("pics",
+                 "<html><head><title>before</title></head><body><img src='/dot.png'>"
+                 "<script>document.title = 'script ran';</script></body></html>");
   server.get("/dot.png", [](const testsupport::HttpRequest&, testsupport::HttpResponse& r) {
     r.contentType = "image/png";
     r.body = std::string("\x89PNG\r\n\x1a\n", 8);
@@ -241,7 +246,8 @@ TEST_F(SettingsTab, ProxyFieldsStoreOnEnterAndTheProxyCarriesRequests) {
 
   // A proxy on the loopback: an address only it can answer for.
   testsupport::LoopbackServer proxyServer;
-  proxyServer.proxy([](const testsupport::HttpRequest&, testsupport::HttpResponse& r) { r.body = "via proxy"; });
+  proxyServer.proxy(
+      [](const testsupport::HttpRequest&, testsupport::HttpResponse& r) { r.body = "via proxy"; });
   ASSERT_TRUE(proxyServer.start());
   typeAndEnter(f->Edit7, QString::number(proxyServer.port()));
   typeAndEnter(f->Edit6, "127.0.0.1");
