@@ -608,10 +608,19 @@ std::shared_ptr<Tree> ParseHtml(const String& html, const QUrl& url) {
     const GumboOutput* output = gumbo_parse_with_options(&options, utf8.constData(), size_t(utf8.size()));
     Convert(output->document, *tree);
   }
-  EnsureTitle(*tree);
   tree->index();
+  // The index is in document order, so the first TITLE and BASE are found in it.
+  auto first = [&](const char* tag) -> const Node* {
+    for (const Node* n : tree->all)
+      if (n->is(tag)) return n;
+    return nullptr;
+  };
+  if (!first("TITLE")) {
+    EnsureTitle(*tree);
+    tree->index();
+  }
   tree->base = url;
-  if (const Node* base = tree->first("BASE"); base && base->hasAttribute(QStringLiteral("href"))) {
+  if (const Node* base = first("BASE"); base && base->hasAttribute(QStringLiteral("href"))) {
     const QUrl href(base->attribute(QStringLiteral("href")).trimmed());
     tree->base = url.isEmpty() || url.scheme() == QLatin1String("about") ? href : url.resolved(href);
   }
