@@ -61,12 +61,17 @@ struct Recorder {
                        TElementInfo&) { lines.push_back("image " + QUrl(src).fileName()); };
   }
   int count(const String& prefix) const {
-    return int(std::count_if(lines.begin(), lines.end(), [&](const String& l) { return l.startsWith(prefix); }));
+    return int(
+        std::count_if(lines.begin(), lines.end(), [&](const String& l) { return l.startsWith(prefix); }));
   }
-  bool hasInfo(const String& line) const { return std::find(infos.begin(), infos.end(), line) != infos.end(); }
+  bool hasInfo(const String& line) const {
+    return std::find(infos.begin(), infos.end(), line) != infos.end();
+  }
 };
 
-String Ok(const char* step) { return "doc " + QString::fromLatin1(step) + IEDownloadStrings::StatusCodeText(0); }
+String Ok(const char* step) {
+  return "doc " + QString::fromLatin1(step) + IEDownloadStrings::StatusCodeText(0);
+}
 
 class IEParserTest : public ::testing::Test {
  protected:
@@ -95,9 +100,14 @@ TEST_F(IEParserTest, AParseFromHtmlRaisesItsEventsInOrder) {
   parser.Parse(String());
 
   using namespace IEDownloadStrings;
-  const std::vector<String> head = {"state 0",         Ok(sCoCreateInstance),   Ok(sSetClientSite),
-                                    Ok(sAmbientPropertyChange), Ok(sConnectionPointContainer), Ok(sAdvise),
-                                    Ok(sLoadFromString), "element HTML"};
+  const std::vector<String> head = {"state 0",
+                                    Ok(sCoCreateInstance),
+                                    Ok(sSetClientSite),
+                                    Ok(sAmbientPropertyChange),
+                                    Ok(sConnectionPointContainer),
+                                    Ok(sAdvise),
+                                    Ok(sLoadFromString),
+                                    "element HTML"};
   ASSERT_GE(r.lines.size(), head.size());
   EXPECT_EQ(std::vector<String>(r.lines.begin(), r.lines.begin() + head.size()), head);
   EXPECT_EQ(r.count("query"), 0);  // no address, no header query
@@ -138,26 +148,43 @@ TEST_F(IEParserTest, ShortOrMissingDocumentsEndTheParseAtOnce) {
   EXPECT_EQ(r.count("element"), 0);
   EXPECT_EQ(r.count("info"), 0);
   EXPECT_EQ(r.count("complete"), 0);
-  EXPECT_EQ(r.lines[r.lines.size() - 2],
-            "error " + QString::fromLatin1(IEDownloadStrings::sBadDocument) +
-                IEDownloadStrings::StatusCodeText(E_FAIL));
+  EXPECT_EQ(r.lines[r.lines.size() - 2], "error " + QString::fromLatin1(IEDownloadStrings::sBadDocument) +
+                                             IEDownloadStrings::StatusCodeText(E_FAIL));
   EXPECT_EQ(r.lines.back(), "state 2");
 
   // No address and no Html: the error, then the end, without a wait.
   r.lines.clear();
   parser.Parse(String());
-  EXPECT_EQ(r.lines[r.lines.size() - 2],
-            "error " + QString::fromLatin1(IEDownloadStrings::sErrLoadFromString) +
-                IEDownloadStrings::StatusCodeText(E_FAIL));
+  EXPECT_EQ(r.lines[r.lines.size() - 2], "error " +
+                                             QString::fromLatin1(IEDownloadStrings::sErrLoadFromString) +
+                                             IEDownloadStrings::StatusCodeText(E_FAIL));
   EXPECT_EQ(r.lines.back(), "state 2");
 
   // An address that is not one is a failed load.
   r.lines.clear();
   parser.Parse("no scheme at all");
-  EXPECT_EQ(r.lines[r.lines.size() - 2],
-            "error " + QString::fromLatin1(IEDownloadStrings::sErrLoadFromMoniker) +
-                IEDownloadStrings::StatusCodeText(INET_E_INVALID_URL));
+  EXPECT_EQ(r.lines[r.lines.size() - 2], "error " +
+                                             QString::fromLatin1(IEDownloadStrings::sErrLoadFromMoniker) +
+                                             IEDownloadStrings::StatusCodeText(INET_E_INVALID_URL));
   EXPECT_TRUE(parser.URL().isEmpty());
+}
+
+TEST_F(IEParserTest, WithoutTheDocumentClassTheNoDocumentExitIsTaken) {
+  ASSERT_TRUE(UnregisterClassFactory(CLSID_HTMLDocument));
+  TIEParser parser(nullptr);
+  Recorder r;
+  r.bind(parser);
+  parser.SetHtml(kPage);
+  parser.Parse(String());
+  InitializeMsHtml();
+  EXPECT_EQ(r.lines[1], "error " + QString::fromLatin1(IEDownloadStrings::sErrCoCreateInstance) +
+                            IEDownloadStrings::StatusCodeText(REGDB_E_CLASSNOTREG));
+  EXPECT_EQ(r.lines[2], "error " + QString::fromLatin1(IEDownloadStrings::sErrLoadFromString) +
+                            IEDownloadStrings::StatusCodeText(REGDB_E_CLASSNOTREG));
+  EXPECT_EQ(r.lines.back(), "state 2");
+  EXPECT_EQ(r.lines.size(), 4u);
+  EXPECT_FALSE(parser.Document());
+  EXPECT_TRUE(parser.Html().isEmpty());
 }
 
 TEST_F(IEParserTest, DownloadOnlySkipsTheWalkButReports) {
@@ -222,8 +249,9 @@ TEST_F(IEParserTest, TheAmbientAnswerFollowsDownloadOptions) {
 
   // The document follows the answer: a page's own character set is ignored
   // once meta character sets are suppressed.
-  const String url = FilePage("latin.html", "<html><head><meta charset=\"windows-1252\"><title>Caf\xE9</title>"
-                                            "</head><body><p>x</p></body></html>");
+  const String url = FilePage("latin.html",
+                              "<html><head><meta charset=\"windows-1252\"><title>Caf\xE9</title>"
+                              "</head><body><p>x</p></body></html>");
   for (bool suppress : {false, true}) {
     TIEParser p(nullptr);
     Recorder r;
@@ -245,7 +273,8 @@ TEST_F(IEParserTest, AFilePageHasNoHeaderQueryAndTwentyTwoLines) {
   parser.Parse(FilePage("file.html", kPage));
   EXPECT_EQ(r.count("query"), 0);
   EXPECT_EQ(r.infos.size(), 22u);
-  EXPECT_EQ(std::count_if(r.infos.begin(), r.infos.end(), [](const String& l) { return l.startsWith("Protocol: "); }),
+  EXPECT_EQ(std::count_if(r.infos.begin(), r.infos.end(),
+                          [](const String& l) { return l.startsWith("Protocol: "); }),
             2);
   EXPECT_TRUE(r.hasInfo("Protocol: file:"));
   EXPECT_EQ(r.count("element HTML"), 1);
@@ -269,7 +298,8 @@ TEST_F(IEParserTest, AServedPageIsAskedForItsHeadersFirst) {
   parser.Parse(server.url("/page"));
   EXPECT_EQ(server.requestCount("/page"), 2);  // the header query, then the document's own load
   EXPECT_EQ(r.count("query text/html; charset=utf-8||inline"), 1);
-  const auto query = std::find_if(r.lines.begin(), r.lines.end(), [](const String& l) { return l.startsWith("query"); });
+  const auto query =
+      std::find_if(r.lines.begin(), r.lines.end(), [](const String& l) { return l.startsWith("query"); });
   EXPECT_EQ(*(query - 1), Ok(IEDownloadStrings::sAdvise));
   EXPECT_TRUE(r.hasInfo("Last Modified: 12/01/2026 10:00:00"));
   EXPECT_EQ(parser.ContentDisposition(), "inline");
@@ -296,9 +326,9 @@ TEST_F(IEParserTest, ASilentServerEndsInTheTimeOut) {
   parser.LoadTimeoutMs = 300;
   parser.Parse(server.url("/slow"));
   EXPECT_EQ(r.count("element"), 0);
-  EXPECT_EQ(r.lines[r.lines.size() - 2],
-            "error " + QString::fromLatin1(IEDownloadStrings::sErrLoadFromMoniker) +
-                IEDownloadStrings::StatusCodeText(INET_E_CONNECTION_TIMEOUT));
+  EXPECT_EQ(r.lines[r.lines.size() - 2], "error " +
+                                             QString::fromLatin1(IEDownloadStrings::sErrLoadFromMoniker) +
+                                             IEDownloadStrings::StatusCodeText(INET_E_CONNECTION_TIMEOUT));
   EXPECT_EQ(r.lines.back(), "state 2");
   server.release();
 }

@@ -22,12 +22,14 @@ using FullScreen::TFullScreenForm;
 
 const char kEveryTag[] =
     "<html><head><title>Every tag</title><base href=\"http://127.0.0.1/\" target=\"_self\">"
-    "<meta name=\"keywords\" content=\"parse\"><script language=\"JavaScript\" src=\"s.js\">var a;</script></head>"
+    "<meta name=\"keywords\" content=\"parse\"><script language=\"JavaScript\" src=\"s.js\">var "
+    "a;</script></head>"
     "<body background=\"bg.png\" link=\"red\"><basefont color=\"blue\" face=\"Arial\" size=\"4\">"
     "<div align=\"left\">Div text</div><a href=\"http://127.0.0.1/one\">one</a><a href=\"/two\">two</a>"
     "<img src=\"pic.png\" alt=\"Pic\" width=\"10\"><img><comment>the comment text</comment>"
     "<font color=\"green\" size=\"2\" face=\"Verdana\">F</font><form action=\"/go\" method=\"post\"></form>"
-    "<hr align=\"center\" size=\"3\"><marquee bgcolor=\"yellow\" direction=\"left\">M</marquee><br></body></html>";
+    "<hr align=\"center\" size=\"3\"><marquee bgcolor=\"yellow\" "
+    "direction=\"left\">M</marquee><br></body></html>";
 
 class ParseTab : public apptest::AppTest {
  protected:
@@ -218,7 +220,8 @@ TEST_F(ParseTab, AddressRules) {
 
   // The box shows the browser's page title: the browser's page is parsed.
   f->WB->Navigate(url("/every.html"));
-  ASSERT_TRUE(testsupport::waitFor([&] { return f->WB->LocationName() == "Every tag" && !f->WB->Busy(); }, 15000));
+  ASSERT_TRUE(
+      testsupport::waitFor([&] { return f->WB->LocationName() == "Every tag" && !f->WB->Busy(); }, 15000));
   Start("Every tag");
   EXPECT_EQ(f->URLEdit->Text(), url("/every.html"));
   EXPECT_TRUE(reportHas("Title: Every tag"));
