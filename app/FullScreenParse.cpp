@@ -60,6 +60,16 @@ const TFontStyles kNone{};
 const TFontStyles kBold{fsBold};
 const TFontStyles kBoldUnderline{fsBold, fsUnderline};
 
+// A heading between two rules, in the dark shadow colour.
+void Heading(TRichEdit* edit, const String& text) {
+  Attributes(edit, cl3DDkShadow, kNone);
+  edit->Lines()->Add(Str(kS2));
+  Attributes(edit, cl3DDkShadow, kBold);
+  edit->Lines()->Add(text);
+  Attributes(edit, cl3DDkShadow, kNone);
+  edit->Lines()->Add(Str(kS3));
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- buttons
@@ -165,8 +175,8 @@ void TFullScreenForm::ShowParseFiltersClick(TObject* Sender) {
 
 // ---------------------------------------------------------------- report blocks
 
-void TFullScreenForm::WebParserAnchor(TObject*, String hRef, String Target, String Rel, String Rev, String Urn,
-                                      String Methods, String Name, String Host, String HostName,
+void TFullScreenForm::WebParserAnchor(TObject*, String hRef, String Target, String Rel, String Rev,
+                                      String Urn, String Methods, String Name, String Host, String HostName,
                                       String PathName, String Port, String Protocol, String Search, String,
                                       String AccessKey, String ProtocolLong, String MimeType, String NameProp,
                                       TElementInfo&) {
@@ -176,14 +186,22 @@ void TFullScreenForm::WebParserAnchor(TObject*, String hRef, String Target, Stri
   if (!hRef.isEmpty()) AddParseLine(">> ANCHOR:");
   AddParseLine(Str(kS1));
   const std::pair<const char*, const String*> lines[] = {
-      {"> Ref: ", &hRef},          {"> Rel: ", &Rel},
-      {"> Rev: ", &Rev},           {"> Urn: ", &Urn},
-      {"> Target: ", &Target},     {"> Methods: ", &Methods},
-      {"> Name: ", &Name},         {"> Host: ", &Host},
-      {"> Host Name: ", &HostName}, {"> Path Name: ", &PathName},
-      {"> Port: ", &Port},         {"> Protocol: ", &Protocol},
-      {"> Search: ", &Search},     {"> Access Key: ", &AccessKey},
-      {"> Protocol Long: ", &ProtocolLong}, {"> Mime Type: ", &MimeType},
+      {"> Ref: ", &hRef},
+      {"> Rel: ", &Rel},
+      {"> Rev: ", &Rev},
+      {"> Urn: ", &Urn},
+      {"> Target: ", &Target},
+      {"> Methods: ", &Methods},
+      {"> Name: ", &Name},
+      {"> Host: ", &Host},
+      {"> Host Name: ", &HostName},
+      {"> Path Name: ", &PathName},
+      {"> Port: ", &Port},
+      {"> Protocol: ", &Protocol},
+      {"> Search: ", &Search},
+      {"> Access Key: ", &AccessKey},
+      {"> Protocol Long: ", &ProtocolLong},
+      {"> Mime Type: ", &MimeType},
       {"> Name Prop: ", &NameProp},
   };
   for (const auto& [label, value] : lines)
@@ -207,18 +225,14 @@ void TFullScreenForm::WebParserBaseFont(TObject*, OleVariant& Color, String Face
   if (!Element.InnerHTML.isEmpty()) AddParseLine("Inner HTML:\r\n" + Element.InnerHTML);
 }
 
-void TFullScreenForm::WebParserBody(TObject*, String Background, String bgProperties, OleVariant&, OleVariant&,
-                                    OleVariant&, OleVariant&, OleVariant& bgColor, OleVariant&, OleVariant& Link,
-                                    OleVariant& vLink, OleVariant& aLink, bool, TElementInfo& Element) {
+void TFullScreenForm::WebParserBody(TObject*, String Background, String bgProperties, OleVariant&,
+                                    OleVariant&, OleVariant&, OleVariant&, OleVariant& bgColor, OleVariant&,
+                                    OleVariant& Link, OleVariant& vLink, OleVariant& aLink, bool,
+                                    TElementInfo& Element) {
   if (!IsParseFilterChecked("Body")) return;
   const bool inner = !Element.InnerHTML.isEmpty();
   if (inner) {
-    Attributes(ParsInfo, cl3DDkShadow, kNone);
-    AddParseLine(Str(kS2));
-    Attributes(ParsInfo, cl3DDkShadow, kBold);
-    AddParseLine("PAGE BODY:");
-    Attributes(ParsInfo, cl3DDkShadow, kNone);
-    AddParseLine(Str(kS3));
+    Heading(ParsInfo, "PAGE BODY:");
   }
   Attributes(ParsInfo, clTeal, kBold);
   if (!Background.isEmpty()) AddParseLine("Background:" + Background);
@@ -228,12 +242,7 @@ void TFullScreenForm::WebParserBody(TObject*, String Background, String bgProper
   if (!vLink.toString().isEmpty()) AddParseLine("vLink: " + vLink.toString());
   if (!aLink.toString().isEmpty()) AddParseLine("aLink: " + aLink.toString() + "\r");
   if (inner) {
-    Attributes(ParsInfo, cl3DDkShadow, kNone);
-    AddParseLine(Str(kS2));
-    Attributes(ParsInfo, cl3DDkShadow, kBold);
-    AddParseLine("INNER HTML:");
-    Attributes(ParsInfo, cl3DDkShadow, kNone);
-    AddParseLine(Str(kS3));
+    Heading(ParsInfo, "INNER HTML:");
   }
   AddParseLine(Element.InnerHTML);
   ParsInfo->SelAttributes()->SetColor(clBlack);
@@ -285,15 +294,18 @@ void TFullScreenForm::WebParserForm(TObject*, String Action, String Dir, String 
                                     String Target, String Name, TElementInfo& Element) {
   if (!IsParseFilterChecked("Form")) return;
   if (!Action.isEmpty()) AddParseLine("\r\nAction: " + Action);
-  const std::pair<const char*, const String*> lines[] = {
-      {"Dir: ", &Dir}, {"Encoding: ", &Encoding}, {"Method: ", &Method}, {"Target: ", &Target}, {"Name: ", &Name}};
+  const std::pair<const char*, const String*> lines[] = {{"Dir: ", &Dir},
+                                                         {"Encoding: ", &Encoding},
+                                                         {"Method: ", &Method},
+                                                         {"Target: ", &Target},
+                                                         {"Name: ", &Name}};
   for (const auto& [label, value] : lines)
     if (!value->isEmpty()) AddParseLine(Str(label) + *value);
   if (!Element.InnerHTML.isEmpty()) AddParseLine("Inner HTML:\r\n" + Element.InnerHTML);
 }
 
-void TFullScreenForm::WebParserHR(TObject*, String Align, OleVariant& Color, OleVariant&, OleVariant& Size, bool,
-                                  TElementInfo& Element) {
+void TFullScreenForm::WebParserHR(TObject*, String Align, OleVariant& Color, OleVariant&, OleVariant& Size,
+                                  bool, TElementInfo& Element) {
   if (!IsParseFilterChecked("HR")) return;
   if (!Align.isEmpty()) AddParseLine("\r\nAlign: " + Align);
   if (!Color.toString().isEmpty()) AddParseLine("Color: " + Color.toString());
@@ -301,9 +313,9 @@ void TFullScreenForm::WebParserHR(TObject*, String Align, OleVariant& Color, Ole
   if (!Element.OuterHTML.isEmpty()) AddParseLine("Element.OuterHTML:\r\n" + Element.OuterHTML);
 }
 
-void TFullScreenForm::WebParserImage(TObject*, String Source, String LowSrc, String Vrml, String DynSrc, String Alt,
-                                     String Align, String UseMap, bool, OleVariant&, OleVariant&, int, int hSpace,
-                                     int Width, int Height, TElementInfo&) {
+void TFullScreenForm::WebParserImage(TObject*, String Source, String LowSrc, String Vrml, String DynSrc,
+                                     String Alt, String Align, String UseMap, bool, OleVariant&, OleVariant&,
+                                     int, int hSpace, int Width, int Height, TElementInfo&) {
   if (!IsParseFilterChecked("Images")) return;
   if (!Source.isEmpty()) {
     Attributes(ParsInfo, clTeal, kBoldUnderline, 8);
@@ -320,8 +332,9 @@ void TFullScreenForm::WebParserImage(TObject*, String Source, String LowSrc, Str
   AddParseLine("Height: " + IntToStr(Height));
 }
 
-void TFullScreenForm::WebParserMarquee(TObject*, OleVariant& bgColor, OleVariant&, OleVariant&, String Direction,
-                                       String Behavior, int, int, int, int, int, TElementInfo& Element) {
+void TFullScreenForm::WebParserMarquee(TObject*, OleVariant& bgColor, OleVariant&, OleVariant&,
+                                       String Direction, String Behavior, int, int, int, int, int,
+                                       TElementInfo& Element) {
   if (!IsParseFilterChecked("Marcue")) return;
   if (!bgColor.toString().isEmpty()) AddParseLine("\r\nbgColor: " + bgColor.toString());
   if (!Direction.isEmpty()) AddParseLine("Direction: " + Direction);
@@ -357,12 +370,7 @@ void TFullScreenForm::WebParserScript(TObject*, String Source, String HtmlFor, S
                                       TElementInfo& Element) {
   if (!IsParseFilterChecked("Script")) return;
   if (!Element.Language.isEmpty()) {
-    Attributes(ParsInfo, cl3DDkShadow, kNone);
-    AddParseLine(Str(kS2));
-    Attributes(ParsInfo, cl3DDkShadow, kBold);
-    AddParseLine("LANGUAGE: " + Element.Language);
-    Attributes(ParsInfo, cl3DDkShadow, kNone);
-    AddParseLine(Str(kS3));
+    Heading(ParsInfo, "LANGUAGE: " + Element.Language);
   }
   if (!Source.isEmpty()) AddParseLine("Source: " + Source);
   if (!HtmlFor.isEmpty()) AddParseLine("HTML For: " + HtmlFor);

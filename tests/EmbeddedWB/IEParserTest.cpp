@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
@@ -357,12 +358,18 @@ TEST_F(IEParserTest, ParseInsideTheWaitIsRefusedAndDestructionInsideItEndsIt) {
     EXPECT_GT(r.count("element"), 4);
   }
   {
-    auto* parser = new TIEParser(nullptr);
-    bool returned = false;
-    QTimer::singleShot(100, [&] { delete parser; });
-    parser->Parse(server.url("/slow"));
-    returned = true;
-    EXPECT_TRUE(returned);
+    // The first page was released; this one is held until the server goes.
+    LoopbackServer held;
+    held.slowPage("/slow", kPage, 4000);
+    ASSERT_TRUE(held.start());
+    QPointer<TIEParser> parser = new TIEParser(nullptr);
+    Recorder r;
+    r.bind(*parser);
+    QTimer::singleShot(100, [&] { delete parser.data(); });
+    parser->Parse(held.url("/slow"));
+    EXPECT_TRUE(parser.isNull());  // returned after it went, raising nothing more
+    EXPECT_EQ(r.count("state 2"), 0);
+    EXPECT_EQ(r.count("element"), 0);
   }
 }
 

@@ -74,11 +74,7 @@ class ParseTab : public apptest::AppTest {
     return {};
   }
   bool shows(TImage* image, const QString& file) const {
-    const QImage expected(programDir() + "/Skins/Gold/" + file);
-    TGraphic* graphic = image->Picture()->Graphic();
-    return !expected.isNull() && graphic &&
-           graphic->ToQImage().convertToFormat(QImage::Format_ARGB32) ==
-               expected.convertToFormat(QImage::Format_ARGB32);
+    return apptest::ShowsSkinPicture(image, programDir(), file);
   }
 
   TFullScreenForm* f = nullptr;
