@@ -188,6 +188,31 @@ TEST_F(IEParserTest, WithoutTheDocumentClassTheNoDocumentExitIsTaken) {
   EXPECT_TRUE(parser.Html().isEmpty());
 }
 
+TEST_F(IEParserTest, AnErrorInsideTheWalkEndsTheParseAndReachesTheCaller) {
+  TIEParser parser(nullptr);
+  Recorder r;
+  r.bind(parser);
+  int seen = 0;
+  parser.OnElement = [&](TObject*, TElementInfo&) {
+    if (++seen == 3) throw EOleSysError("read failed", E_FAIL);
+  };
+  parser.SetHtml(kPage);
+  parser.SetURL(String());
+  EXPECT_THROW(parser.Parse(String()), EOleSysError);
+  EXPECT_EQ(seen, 3);
+  EXPECT_EQ(r.lines.back(), "state 2");
+  EXPECT_EQ(r.count("doc Done."), 0);
+  EXPECT_EQ(parser.State(), psStopped);
+  EXPECT_FALSE(parser.Busy());
+  EXPECT_TRUE(parser.URL().isEmpty());
+  EXPECT_TRUE(parser.Html().isEmpty());
+  // The next parse runs as usual.
+  parser.OnElement = nullptr;
+  parser.SetHtml(kPage);
+  parser.Parse(String());
+  EXPECT_EQ(r.count("doc Done."), 1);
+}
+
 TEST_F(IEParserTest, DownloadOnlySkipsTheWalkButReports) {
   TIEParser parser(nullptr);
   Recorder r;
