@@ -1,6 +1,8 @@
 #include "app/FullScreen.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QUrl>
 
 #include <utility>
 
@@ -74,6 +76,11 @@ bool UrlAnswersOk(const String& Url, DWORD TimeoutMs) {
   String address = Trim(Url);
   if (address.isEmpty()) return false;
   if (!HasScheme(address)) address.prepend(QStringLiteral("http://"));
+  // A local page answers when its file can be read.
+  if (const QUrl url(address); url.isLocalFile()) {
+    const QFileInfo file(url.toLocalFile());
+    return file.isFile() && file.isReadable();
+  }
 
   InternetHandle session;
   session.handle = InternetOpenW(reinterpret_cast<LPCWSTR>(u"InetURL:/1.0"), INTERNET_OPEN_TYPE_PRECONFIG,
@@ -118,6 +125,7 @@ void TFullScreenForm::FormCreate(TObject* Sender) {
   for (auto [image, file] : {std::pair{UnlockImage, kUnlockPicture}, std::pair{SSLImage, kSSLPicture}})
     Menu::LoadSkinPicture(image, FAppPath, QStringLiteral("System/") + QLatin1String(file));
 
+  ShowParseTab();
   WB->GoHome();
   FParseRunning = false;
   FDefaultFiltersOn = false;
@@ -348,7 +356,7 @@ void initialize() {
                                       NOCTIVANE_FULLSCREEN_FIELDS(NOCTIVANE_FULLSCREEN_FIELD_ENTRY)
 #undef NOCTIVANE_FULLSCREEN_FIELD_ENTRY
   });
-  for (std::vector<THandlerInfo> tab : {CacheTabHandlers()})
+  for (std::vector<THandlerInfo> tab : {CacheTabHandlers(), ParseTabHandlers()})
     handlers.insert(handlers.end(), std::make_move_iterator(tab.begin()), std::make_move_iterator(tab.end()));
   RegisterHandlers<F>(std::move(handlers));
 }

@@ -164,6 +164,154 @@ object FullScreenForm: TFullScreenForm
       ActivePage = ParceSheet
       object ParceSheet: TTabSheet
         Caption = 'Parce page'
+        object ParsePanel: TPanel
+          Align = alTop
+          Height = 60
+          BevelOuter = bvNone
+          Color = clCream
+          ParentBackground = False
+          object P001Btn: TImage
+            Left = 6
+            Top = 6
+            Width = 48
+            Height = 48
+            Cursor = crHandPoint
+            Hint = 'Preview ...'
+            ShowHint = True
+            OnMouseDown = ParseButtonMouseDown
+            OnMouseEnter = ParseButtonMouseEnter
+            OnMouseLeave = ParseButtonMouseLeave
+            OnMouseUp = P001BtnMouseUp
+          end
+          object P002Btn: TImage
+            Left = 60
+            Top = 6
+            Width = 48
+            Height = 48
+            Cursor = crHandPoint
+            Hint = 'Print ...'
+            ShowHint = True
+            OnMouseDown = ParseButtonMouseDown
+            OnMouseEnter = ParseButtonMouseEnter
+            OnMouseLeave = ParseButtonMouseLeave
+            OnMouseUp = P002BtnMouseUp
+          end
+          object ShowParseFilters: TCheckBox
+            Left = 120
+            Top = 22
+            Width = 80
+            Height = 17
+            Caption = ' Filters'
+            Checked = True
+            OnClick = ShowParseFiltersClick
+          end
+        end
+        object CheckPanel: TPanel
+          Align = alBottom
+          Height = 30
+          BevelOuter = bvNone
+          Color = clCream
+          ParentBackground = False
+          object PC001Btn: TImage
+            Left = 4
+            Top = 3
+            Width = 24
+            Height = 24
+            Cursor = crHandPoint
+            Hint = 'Default filters ...'
+            ShowHint = True
+            OnMouseUp = PC001BtnMouseUp
+          end
+          object PC002Btn: TImage
+            Left = 32
+            Top = 3
+            Width = 24
+            Height = 24
+            Cursor = crHandPoint
+            Hint = 'Time control ...'
+            ShowHint = True
+            OnMouseUp = PC002BtnMouseUp
+          end
+          object CheckAllParseFilters: TCheckBox
+            Left = 64
+            Top = 7
+            Width = 120
+            Height = 17
+            Caption = 'Select All Filters'
+            OnClick = CheckAllParseFiltersClick
+          end
+          object TimeControlParse: TCheckBox
+            Left = 190
+            Top = 7
+            Width = 100
+            Height = 17
+            Caption = 'Time Control'
+            OnClick = TimeControlParseClick
+          end
+        end
+        object CheckListBox: TCheckListBox
+          Align = alBottom
+          Height = 150
+          Sorted = True
+          Items.Strings = (
+            'Anchor'
+            'Base'
+            'Base Font'
+            'Body'
+            'Comment'
+            'Div'
+            'Error'
+            'Font'
+            'Form'
+            'HR'
+            'Images'
+            'Information'
+            'Marcue'
+            'Meta Tags'
+            'Parce'
+            'Properties'
+            'Script')
+        end
+        object ParseSplitter: TSplitter
+          Align = alBottom
+          Height = 4
+          Color = clSilver
+          ParentColor = False
+        end
+        object ParsInfo: TRichEdit
+          Align = alClient
+          Color = clWhite
+          PlainText = True
+          ReadOnly = True
+          ScrollBars = ssVertical
+        end
+        object WebParser: TIEParser
+          OnAnchor = WebParserAnchor
+          OnBase = WebParserBase
+          OnBaseFont = WebParserBaseFont
+          OnBody = WebParserBody
+          OnBR = WebParserBR
+          OnComment = WebParserComment
+          OnDiv = WebParserDiv
+          OnDocInfo = WebParserDocInfo
+          OnElement = WebParserElement
+          OnFont = WebParserFont
+          OnForm = WebParserForm
+          OnFrame = WebParserFrame
+          OnFrameSet = WebParserFrameSet
+          OnHR = WebParserHR
+          OnImage = WebParserImage
+          OnMarquee = WebParserMarquee
+          OnMeta = WebParserMeta
+          OnNoFrame = WebParserNoFrame
+          OnQueryInfo = WebParserQueryInfo
+          OnParseDocument = WebParserParseDocument
+          OnParseError = WebParserParseError
+          OnScript = WebParserScript
+          OnStateChange = WebParserStateChange
+          OnStatusText = WebParserStatusText
+          OnBusyStateChange = WebParserBusyStateChange
+        end
       end
       object EditPageSheet: TTabSheet
         Caption = 'Edit page'

@@ -8,6 +8,8 @@
 #include "EmbeddedWB/Source/EwbControlComponent.h"
 #include "EmbeddedWB/Source/IEAddress.h"
 #include "EmbeddedWB/Source/IECache.h"
+#include "EmbeddedWB/Source/IEParser.h"
+#include "platform/classlib/CheckLst.h"
 #include "platform/classlib/ComCtrls.h"
 #include "platform/classlib/Dialogs.h"
 #include "platform/classlib/ExtControls.h"
@@ -24,6 +26,8 @@ using EmbeddedWB::TEmbeddedWB;
 using EwbControlComponent::TEwbControl;
 using IEAddress::TIEAddress;
 using IECache::TIECache;
+using IEParser::TElementInfo;
+using IEParser::TIEParser;
 
 // The published components of the window, each filled by the form resource.
 // clang-format off
@@ -51,7 +55,15 @@ using IECache::TIECache;
   /* non-visual components */                                                                     \
   F(TPrintDialog, PrintDialog) F(TSavePictureDialog, SavePictureDialog)                           \
   F(TSaveDialog, EventsSaveDialog) F(TOpenDialog, OpenDialog) F(TEwbControl, EwbControl1)         \
-  NOCTIVANE_FULLSCREEN_CACHE_FIELDS(F)
+  NOCTIVANE_FULLSCREEN_CACHE_FIELDS(F)                                                            \
+  NOCTIVANE_FULLSCREEN_PARSE_FIELDS(F)
+
+// The parse tab ("Parce page"): the report, its buttons, the filters and the parser.
+#define NOCTIVANE_FULLSCREEN_PARSE_FIELDS(F)                                                      \
+  F(TPanel, ParsePanel) F(TImage, P001Btn) F(TImage, P002Btn) F(TCheckBox, ShowParseFilters)      \
+  F(TRichEdit, ParsInfo) F(TPanel, CheckPanel) F(TImage, PC001Btn) F(TImage, PC002Btn)            \
+  F(TCheckBox, CheckAllParseFilters) F(TCheckBox, TimeControlParse) F(TSplitter, ParseSplitter)   \
+  F(TCheckListBox, CheckListBox) F(TIEParser, WebParser)
 // clang-format on
 
 class TFullScreenForm : public TForm {
@@ -129,6 +141,66 @@ class TFullScreenForm : public TForm {
   void CC003BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   // The cache component's OnEntry: lists the entry it just found.
   void IECacheEntry(TObject* Sender, bool& Cancel);
+  // ---- the parse tab (FullScreenParse.cpp)
+  // The tab's pictures as its state says (at creation).
+  void ShowParseTab();
+  // Start and clear: parses the address box's page into the report, or
+  // clears a report that is shown. Print, default filters, time control.
+  void P001BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void P002BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void PC001BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void PC002BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  // The tab's image buttons: pressed offset, hover pictures.
+  void ParseButtonMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void ParseButtonMouseEnter(TObject* Sender);
+  void ParseButtonMouseLeave(TObject* Sender);
+  void CheckAllParseFiltersClick(TObject* Sender);
+  void TimeControlParseClick(TObject* Sender);
+  void ShowParseFiltersClick(TObject* Sender);
+  // The parser's events: report blocks, each behind its filter.
+  void WebParserAnchor(TObject* Sender, String hRef, String Target, String Rel, String Rev, String Urn,
+                       String Methods, String Name, String Host, String HostName, String PathName,
+                       String Port, String Protocol, String Search, String Hash, String AccessKey,
+                       String ProtocolLong, String MimeType, String NameProp, TElementInfo& Element);
+  void WebParserBase(TObject* Sender, String hRef, String Target, TElementInfo& Element);
+  void WebParserBaseFont(TObject* Sender, OleVariant& Color, String Face, int Size, TElementInfo& Element);
+  void WebParserBody(TObject* Sender, String Background, String bgProperties, OleVariant& LeftMargin,
+                     OleVariant& TopMargin, OleVariant& RightMargin, OleVariant& BottomMargin,
+                     OleVariant& bgColor, OleVariant& Text, OleVariant& Link, OleVariant& vLink,
+                     OleVariant& aLink, bool NoWrap, TElementInfo& Element);
+  void WebParserBR(TObject* Sender, String Clear, TElementInfo& Element);
+  void WebParserComment(TObject* Sender, String Text, TElementInfo& Element);
+  void WebParserDiv(TObject* Sender, String Align, bool NoWrap, TElementInfo& Element);
+  void WebParserDocInfo(TObject* Sender, const String& Text);
+  void WebParserFont(TObject* Sender, OleVariant& Color, OleVariant& Size, String Face,
+                     TElementInfo& Element);
+  void WebParserForm(TObject* Sender, String Action, String Dir, String Encoding, String Method,
+                     String Target, String Name, TElementInfo& Element);
+  void WebParserHR(TObject* Sender, String Align, OleVariant& Color, OleVariant& Width, OleVariant& Size,
+                   bool NoShade, TElementInfo& Element);
+  void WebParserImage(TObject* Sender, String Source, String LowSrc, String Vrml, String DynSrc, String Alt,
+                      String Align, String UseMap, bool IsMap, OleVariant& Border, OleVariant& Loop,
+                      int vSpace, int hSpace, int Width, int Height, TElementInfo& Element);
+  void WebParserMarquee(TObject* Sender, OleVariant& bgColor, OleVariant& Width, OleVariant& Height,
+                        String Direction, String Behavior, int ScrollAmount, int ScrollDelay, int Loop,
+                        int vSpace, int hSpace, TElementInfo& Element);
+  void WebParserMeta(TObject* Sender, String HttpEquiv, String Content, String Name, String URL,
+                     String Charset, TElementInfo& Element);
+  void WebParserScript(TObject* Sender, String Source, String HtmlFor, String Event, String Text, bool Defer,
+                       TElementInfo& Element);
+  void WebParserParseDocument(TObject* Sender, HRESULT Res, const String& stMessage);
+  void WebParserParseError(TObject* Sender, int ErrorCode, const String& Url, const String& stError);
+  // Bound and silent.
+  void WebParserElement(TObject* Sender, TElementInfo& ElementInfo);
+  void WebParserFrame(TObject* Sender, OleVariant& Source, OleVariant& Name, TElementInfo& Element);
+  void WebParserFrameSet(TObject* Sender, const String& Rows, const String& Cols, const String& FrameBorder,
+                         const String& Name, OleVariant& Border, OleVariant& BorderColor,
+                         OleVariant& FrameSpacing, TElementInfo& Element);
+  void WebParserNoFrame(TObject* Sender, TElementInfo& ELement);
+  void WebParserQueryInfo(const String& MimeType, const String& Encoding, const String& Disposition);
+  void WebParserStateChange(TObject* Sender, IEParser::TParserState State);
+  void WebParserStatusText(TObject* Sender, const String& Text);
+  void WebParserBusyStateChange(TObject* Sender);
 
  protected:
   // A task-bar button of its own.
@@ -154,6 +226,11 @@ class TFullScreenForm : public TForm {
   void OffsetSkinButton(TObject* Sender, int Delta);
   // Shows the normal or the hover look of a skin button.
   void ShowSkinButtonLook(TObject* Sender, bool Hover);
+  // The parse tab: whether the filter of that name is checked; the tab's
+  // pictures as its state says; one line of the report.
+  bool IsParseFilterChecked(const String& Name) const;
+  void ShowParseButtonLook(TImage* Button, bool Hover);
+  void AddParseLine(const String& Line);
 
   String FAppPath;
   bool FParseRunning = false;
@@ -176,7 +253,8 @@ inline constexpr DWORD UrlCheckTimeoutMs = 10000;
 // Whether the server of `Url` answers a fresh request (never from the cache,
 // redirects not followed) with HTTP status 200 or 302. An address with no
 // scheme is asked for over "http://"; one with a scheme is asked for as it
-// stands (only http and https can answer). Blocks the calling thread until
+// stands (only http and https can answer; a file:// address answers when its
+// file can be read). Blocks the calling thread until
 // the server answers or the time-out passes; false on any failure.
 bool UrlAnswersOk(const String& Url, DWORD TimeoutMs = UrlCheckTimeoutMs);
 
@@ -188,6 +266,8 @@ extern bool SitePageCopyDisposable;
 
 // The handlers of the cache tab, for the window's registration.
 std::vector<THandlerInfo> CacheTabHandlers();
+// The parse tab's handlers, for the window's handler table.
+std::vector<THandlerInfo> ParseTabHandlers();
 
 // Registers the window's handlers and published fields with the form streaming.
 void initialize();

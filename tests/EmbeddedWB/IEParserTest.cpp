@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
@@ -61,12 +62,17 @@ struct Recorder {
                        TElementInfo&) { lines.push_back("image " + QUrl(src).fileName()); };
   }
   int count(const String& prefix) const {
-    return int(std::count_if(lines.begin(), lines.end(), [&](const String& l) { return l.startsWith(prefix); }));
+    return int(
+        std::count_if(lines.begin(), lines.end(), [&](const String& l) { return l.startsWith(prefix); }));
   }
-  bool hasInfo(const String& line) const { return std::find(infos.begin(), infos.end(), line) != infos.end(); }
+  bool hasInfo(const String& line) const {
+    return std::find(infos.begin(), infos.end(), line) != infos.end();
+  }
 };
 
-String Ok(const char* step) { return "doc " + QString::fromLatin1(step) + IEDownloadStrings::StatusCodeText(0); }
+String Ok(const char* step) {
+  return "doc " + QString::fromLatin1(step) + IEDownloadStrings::StatusCodeText(0);
+}
 
 class IEParserTest : public ::testing::Test {
  protected:
@@ -95,9 +101,14 @@ TEST_F(IEParserTest, AParseFromHtmlRaisesItsEventsInOrder) {
   parser.Parse(String());
 
   using namespace IEDownloadStrings;
-  const std::vector<String> head = {"state 0",         Ok(sCoCreateInstance),   Ok(sSetClientSite),
-                                    Ok(sAmbientPropertyChange), Ok(sConnectionPointContainer), Ok(sAdvise),
-                                    Ok(sLoadFromString), "element HTML"};
+  const std::vector<String> head = {"state 0",
+                                    Ok(sCoCreateInstance),
+                                    Ok(sSetClientSite),
+                                    Ok(sAmbientPropertyChange),
+                                    Ok(sConnectionPointContainer),
+                                    Ok(sAdvise),
+                                    Ok(sLoadFromString),
+                                    "element HTML"};
   ASSERT_GE(r.lines.size(), head.size());
   EXPECT_EQ(std::vector<String>(r.lines.begin(), r.lines.begin() + head.size()), head);
   EXPECT_EQ(r.count("query"), 0);  // no address, no header query
@@ -138,26 +149,68 @@ TEST_F(IEParserTest, ShortOrMissingDocumentsEndTheParseAtOnce) {
   EXPECT_EQ(r.count("element"), 0);
   EXPECT_EQ(r.count("info"), 0);
   EXPECT_EQ(r.count("complete"), 0);
-  EXPECT_EQ(r.lines[r.lines.size() - 2],
-            "error " + QString::fromLatin1(IEDownloadStrings::sBadDocument) +
-                IEDownloadStrings::StatusCodeText(E_FAIL));
+  EXPECT_EQ(r.lines[r.lines.size() - 2], "error " + QString::fromLatin1(IEDownloadStrings::sBadDocument) +
+                                             IEDownloadStrings::StatusCodeText(E_FAIL));
   EXPECT_EQ(r.lines.back(), "state 2");
 
   // No address and no Html: the error, then the end, without a wait.
   r.lines.clear();
   parser.Parse(String());
-  EXPECT_EQ(r.lines[r.lines.size() - 2],
-            "error " + QString::fromLatin1(IEDownloadStrings::sErrLoadFromString) +
-                IEDownloadStrings::StatusCodeText(E_FAIL));
+  EXPECT_EQ(r.lines[r.lines.size() - 2], "error " +
+                                             QString::fromLatin1(IEDownloadStrings::sErrLoadFromString) +
+                                             IEDownloadStrings::StatusCodeText(E_FAIL));
   EXPECT_EQ(r.lines.back(), "state 2");
 
   // An address that is not one is a failed load.
   r.lines.clear();
   parser.Parse("no scheme at all");
-  EXPECT_EQ(r.lines[r.lines.size() - 2],
-            "error " + QString::fromLatin1(IEDownloadStrings::sErrLoadFromMoniker) +
-                IEDownloadStrings::StatusCodeText(INET_E_INVALID_URL));
+  EXPECT_EQ(r.lines[r.lines.size() - 2], "error " +
+                                             QString::fromLatin1(IEDownloadStrings::sErrLoadFromMoniker) +
+                                             IEDownloadStrings::StatusCodeText(INET_E_INVALID_URL));
   EXPECT_TRUE(parser.URL().isEmpty());
+}
+
+TEST_F(IEParserTest, WithoutTheDocumentClassTheNoDocumentExitIsTaken) {
+  ASSERT_TRUE(UnregisterClassFactory(CLSID_HTMLDocument));
+  TIEParser parser(nullptr);
+  Recorder r;
+  r.bind(parser);
+  parser.SetHtml(kPage);
+  parser.Parse(String());
+  InitializeMsHtml();
+  EXPECT_EQ(r.lines[1], "error " + QString::fromLatin1(IEDownloadStrings::sErrCoCreateInstance) +
+                            IEDownloadStrings::StatusCodeText(REGDB_E_CLASSNOTREG));
+  EXPECT_EQ(r.lines[2], "error " + QString::fromLatin1(IEDownloadStrings::sErrLoadFromString) +
+                            IEDownloadStrings::StatusCodeText(REGDB_E_CLASSNOTREG));
+  EXPECT_EQ(r.lines.back(), "state 2");
+  EXPECT_EQ(r.lines.size(), 4u);
+  EXPECT_FALSE(parser.Document());
+  EXPECT_TRUE(parser.Html().isEmpty());
+}
+
+TEST_F(IEParserTest, AnErrorInsideTheWalkEndsTheParseAndReachesTheCaller) {
+  TIEParser parser(nullptr);
+  Recorder r;
+  r.bind(parser);
+  int seen = 0;
+  parser.OnElement = [&](TObject*, TElementInfo&) {
+    if (++seen == 3) throw EOleSysError("read failed", E_FAIL);
+  };
+  parser.SetHtml(kPage);
+  parser.SetURL(String());
+  EXPECT_THROW(parser.Parse(String()), EOleSysError);
+  EXPECT_EQ(seen, 3);
+  EXPECT_EQ(r.lines.back(), "state 2");
+  EXPECT_EQ(r.count("doc Done."), 0);
+  EXPECT_EQ(parser.State(), psStopped);
+  EXPECT_FALSE(parser.Busy());
+  EXPECT_TRUE(parser.URL().isEmpty());
+  EXPECT_TRUE(parser.Html().isEmpty());
+  // The next parse runs as usual.
+  parser.OnElement = nullptr;
+  parser.SetHtml(kPage);
+  parser.Parse(String());
+  EXPECT_EQ(r.count("doc Done."), 1);
 }
 
 TEST_F(IEParserTest, DownloadOnlySkipsTheWalkButReports) {
@@ -222,8 +275,9 @@ TEST_F(IEParserTest, TheAmbientAnswerFollowsDownloadOptions) {
 
   // The document follows the answer: a page's own character set is ignored
   // once meta character sets are suppressed.
-  const String url = FilePage("latin.html", "<html><head><meta charset=\"windows-1252\"><title>Caf\xE9</title>"
-                                            "</head><body><p>x</p></body></html>");
+  const String url = FilePage("latin.html",
+                              "<html><head><meta charset=\"windows-1252\"><title>Caf\xE9</title>"
+                              "</head><body><p>x</p></body></html>");
   for (bool suppress : {false, true}) {
     TIEParser p(nullptr);
     Recorder r;
@@ -245,7 +299,8 @@ TEST_F(IEParserTest, AFilePageHasNoHeaderQueryAndTwentyTwoLines) {
   parser.Parse(FilePage("file.html", kPage));
   EXPECT_EQ(r.count("query"), 0);
   EXPECT_EQ(r.infos.size(), 22u);
-  EXPECT_EQ(std::count_if(r.infos.begin(), r.infos.end(), [](const String& l) { return l.startsWith("Protocol: "); }),
+  EXPECT_EQ(std::count_if(r.infos.begin(), r.infos.end(),
+                          [](const String& l) { return l.startsWith("Protocol: "); }),
             2);
   EXPECT_TRUE(r.hasInfo("Protocol: file:"));
   EXPECT_EQ(r.count("element HTML"), 1);
@@ -269,7 +324,8 @@ TEST_F(IEParserTest, AServedPageIsAskedForItsHeadersFirst) {
   parser.Parse(server.url("/page"));
   EXPECT_EQ(server.requestCount("/page"), 2);  // the header query, then the document's own load
   EXPECT_EQ(r.count("query text/html; charset=utf-8||inline"), 1);
-  const auto query = std::find_if(r.lines.begin(), r.lines.end(), [](const String& l) { return l.startsWith("query"); });
+  const auto query =
+      std::find_if(r.lines.begin(), r.lines.end(), [](const String& l) { return l.startsWith("query"); });
   EXPECT_EQ(*(query - 1), Ok(IEDownloadStrings::sAdvise));
   EXPECT_TRUE(r.hasInfo("Last Modified: 12/01/2026 10:00:00"));
   EXPECT_EQ(parser.ContentDisposition(), "inline");
@@ -296,9 +352,9 @@ TEST_F(IEParserTest, ASilentServerEndsInTheTimeOut) {
   parser.LoadTimeoutMs = 300;
   parser.Parse(server.url("/slow"));
   EXPECT_EQ(r.count("element"), 0);
-  EXPECT_EQ(r.lines[r.lines.size() - 2],
-            "error " + QString::fromLatin1(IEDownloadStrings::sErrLoadFromMoniker) +
-                IEDownloadStrings::StatusCodeText(INET_E_CONNECTION_TIMEOUT));
+  EXPECT_EQ(r.lines[r.lines.size() - 2], "error " +
+                                             QString::fromLatin1(IEDownloadStrings::sErrLoadFromMoniker) +
+                                             IEDownloadStrings::StatusCodeText(INET_E_CONNECTION_TIMEOUT));
   EXPECT_EQ(r.lines.back(), "state 2");
   server.release();
 }
@@ -327,17 +383,18 @@ TEST_F(IEParserTest, ParseInsideTheWaitIsRefusedAndDestructionInsideItEndsIt) {
     EXPECT_GT(r.count("element"), 4);
   }
   {
-    // A page of its own that stays slow: the first one was released above.
+    // The first page was released; this one is held until the server goes.
     LoopbackServer held;
     held.slowPage("/slow", kPage, 4000);
     ASSERT_TRUE(held.start());
-    auto* parser = new TIEParser(nullptr);
-    bool returned = false;
-    QTimer::singleShot(100, [&] { delete parser; });
+    QPointer<TIEParser> parser = new TIEParser(nullptr);
+    Recorder r;
+    r.bind(*parser);
+    QTimer::singleShot(100, [&] { delete parser.data(); });
     parser->Parse(held.url("/slow"));
-    returned = true;
-    EXPECT_TRUE(returned);
-    held.release();
+    EXPECT_TRUE(parser.isNull());  // returned after it went, raising nothing more
+    EXPECT_EQ(r.count("state 2"), 0);
+    EXPECT_EQ(r.count("element"), 0);
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QImage>
 #include <QTest>
 #include <QVariant>
 #include <QWebEngineView>
@@ -154,6 +155,14 @@ bool FirstWindowEvent::eventFilter(QObject* watched, QEvent* event) {
     if (!variable_()) beforeVariable_.insert(watched);
   }
   return false;
+}
+
+bool ShowsSkinPicture(TImage* image, const QString& programDir, const QString& file) {
+  const QImage expected(programDir + "/Skins/Gold/" + file);
+  TGraphic* graphic = image->Picture()->Graphic();
+  return !expected.isNull() && graphic &&
+         graphic->ToQImage().convertToFormat(QImage::Format_ARGB32) ==
+             expected.convertToFormat(QImage::Format_ARGB32);
 }
 
 }  // namespace apptest

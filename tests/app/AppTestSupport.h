@@ -100,4 +100,8 @@ class FirstWindowEvent : public QObject {
   QSet<QObject*> beforeVariable_;
 };
 
+// Whether the image shows exactly the pixels of the skin picture `file`
+// ("<group>/<name>") of the program folder `programDir`.
+bool ShowsSkinPicture(TImage* image, const QString& programDir, const QString& file);
+
 }  // namespace apptest

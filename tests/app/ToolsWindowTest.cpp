@@ -70,11 +70,7 @@ class ToolsWindow : public apptest::AppTest {
   }
   // The image shows exactly the pixels of that skin picture.
   bool Shows(TImage* image, const QString& file) const {
-    const QImage expected(programDir() + "/Skins/Gold/" + file);
-    TGraphic* graphic = image->Picture()->Graphic();
-    return !expected.isNull() && graphic &&
-           graphic->ToQImage().convertToFormat(QImage::Format_ARGB32) ==
-               expected.convertToFormat(QImage::Format_ARGB32);
+    return apptest::ShowsSkinPicture(image, programDir(), file);
   }
   // The mouse through Qt: over a control, pressed and released on it.
   static void Hover(TFullScreenForm* f, TControl* c) {

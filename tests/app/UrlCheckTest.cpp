@@ -126,10 +126,11 @@ TEST_F(UrlCheck, FailuresAnswerFalse) {
   }
   EXPECT_FALSE(UrlAnswersOk(QStringLiteral("http://127.0.0.1:%1/").arg(closedPort)));
   EXPECT_FALSE(UrlAnswersOk(QStringLiteral("127.0.0.1:%1").arg(closedPort)));
-  // Schemes no server answers over HTTP.
+  // A readable local file answers; other schemes no server answers over HTTP.
   const QString file = testsupport::profileDir() + "/checked.html";
   ASSERT_TRUE(testsupport::writeFile(file, "<html></html>"));
-  EXPECT_FALSE(UrlAnswersOk(QUrl::fromLocalFile(file).toString()));
+  EXPECT_TRUE(UrlAnswersOk(QUrl::fromLocalFile(file).toString()));
+  EXPECT_FALSE(UrlAnswersOk(QUrl::fromLocalFile(file + ".missing").toString()));
   EXPECT_FALSE(UrlAnswersOk("ftp://127.0.0.1/"));
 }
 
