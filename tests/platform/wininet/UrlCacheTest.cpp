@@ -307,6 +307,39 @@ TEST_F(UrlCache, DeletingEveryEntryOfASearch) {
   EXPECT_TRUE(list(nullptr).isEmpty());
 }
 
+TEST_F(UrlCache, ClearingManyEntriesRemovesTheirFilesAfterwards) {
+  QStringList files;
+  for (int i = 0; i < 150; ++i) files << add(QStringLiteral("http://a/many%1.htm").arg(i), "x");
+  // One entry shares its file with another: that file stays.
+  const std::u16string shared = files[0].toStdU16String();
+  ASSERT_TRUE(CommitUrlCacheEntryW(u"http://b/kept.htm", shared.c_str(), FILETIME{}, FILETIME{},
+                                   OCX_CACHE_ENTRY, nullptr, 0, u"htm", nullptr));
+  std::vector<char> buffer(4096);
+  auto* info = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data());
+  DWORD size = DWORD(buffer.size());
+  HANDLE find = FindFirstUrlCacheEntryExW(nullptr, 0, kAllTypes, 0, info, &size, nullptr, nullptr, nullptr);
+  ASSERT_NE(find, nullptr);
+  int deleted = 0;
+  do {
+    EXPECT_TRUE(DeleteUrlCacheEntryW(info->lpszSourceUrlName));
+    ++deleted;
+    size = DWORD(buffer.size());
+  } while (FindNextUrlCacheEntryExW(find, info, &size, nullptr, nullptr, nullptr));
+  EXPECT_TRUE(FindCloseUrlCache(find));
+  EXPECT_EQ(deleted, 150);
+  EXPECT_TRUE(list(nullptr).isEmpty());
+  ASSERT_TRUE(CacheWaitForStores(30000));
+  EXPECT_TRUE(QFile::exists(files[0]));
+  for (int i = 1; i < files.size(); ++i) EXPECT_FALSE(QFile::exists(files[i])) << i;
+  Record r;
+  EXPECT_TRUE(query(QStringLiteral("http://b/kept.htm"), r));
+
+  // The deletes outlive a reopen.
+  FinalizeUrlCache();
+  InitializeUrlCache();
+  EXPECT_EQ(list(nullptr, kAllTypes | OCX_CACHE_ENTRY), QStringList{QStringLiteral("http://b/kept.htm")});
+}
+
 TEST_F(UrlCache, GroupsKeepTheirAttributes) {
   const GROUPID a = CreateUrlCacheGroup(0, nullptr);
   const GROUPID b = CreateUrlCacheGroup(0, nullptr);
