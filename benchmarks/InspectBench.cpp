@@ -33,6 +33,7 @@
 #include "app/FullScreen.h"
 #include "app/Menu.h"
 #include "app/Startup.h"
+#include "benchmarks/BenchSupport.h"
 #include "platform/classlib/Forms.h"
 #include "platform/rtl/Registry.h"
 #include "platform/shdocvw/WebBrowser.h"
@@ -44,23 +45,11 @@ namespace {
 constexpr int kTimeoutMs = 120000;
 constexpr int kRounds = 5;
 
-// Runs the event loop until `done` answers true; false after the time-out.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kTimeoutMs) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
-  }
-  return true;
+  return bench::WaitUntil(done, timeoutMs);
 }
 
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
+using bench::Median;
 
 // Milliseconds `work` takes, median of `rounds` runs.
 double Time(const std::function<void()>& work, int rounds = kRounds) {
@@ -93,7 +82,8 @@ bool FillCache() {
   for (int i = 0; i < kPages; ++i) {
     const String url = QStringLiteral("http://127.0.0.1/site%1/page%2.html").arg(i % 50).arg(i);
     if (!CacheStorePage(url, QByteArray("<html><body>page ") + QByteArray::number(i) + "</body></html>",
-                        QStringLiteral("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"), QStringLiteral("htm")))
+                        QStringLiteral("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"),
+                        QStringLiteral("htm")))
       return false;
   }
   QWebEngineCookieStore* cookies = BrowserEngineProfile()->cookieStore();
@@ -200,8 +190,8 @@ int CacheBench(FullScreen::TFullScreenForm* f) {
   std::printf("  %-44s %9.1f ms  (%d records)\n", "direct SQLite query of the index", directMs, direct);
   std::printf("  %-44s %9.1f ms  (%zu entries)  ratio %.1f\n", "TIECache.EnumerateEntries", enumerateMs,
               listed.size(), enumerateMs / directMs);
-  std::printf("  %-44s %9.1f ms  (%d lines)    ratio %.1f\n", "the \" All\" box of the cache tab", tabMs, lines,
-              tabMs / directMs);
+  std::printf("  %-44s %9.1f ms  (%d lines)    ratio %.1f\n", "the \" All\" box of the cache tab", tabMs,
+              lines, tabMs / directMs);
   std::printf("  %-44s %9.1f ms  (%d entries left)\n", "the clear button", clearMs, left);
   std::printf("  %-44s %9.1f ms  (as many files as the pages had)\n", "removing plain files, for comparison",
               RemovePlainFiles(kPages));
@@ -218,12 +208,7 @@ struct Part {
 constexpr Part kParts[] = {{"cache", CacheBench}};
 
 int Run(const QStringList& asked) {
-  {
-    TRegistry reg;
-    reg.RootKey = HKEY_CURRENT_USER;
-    if (!reg.OpenKey(QStringLiteral("\\Software\\Microsoft\\Internet Explorer\\Main"), true)) return 2;
-    reg.WriteString(QStringLiteral("Start Page"), QStringLiteral("about:blank"));
-  }
+  if (!bench::StartOnBlankPage()) return 2;
   InitializeProgramUnits();
   int result = 0;
   {
@@ -248,23 +233,8 @@ int Run(const QStringList& asked) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-  if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-
-  // A profile and a program folder of this run: the user's own stay as they are.
   QTemporaryDir work;
-  if (!work.isValid()) return 2;
-  const QString profile = work.path() + QStringLiteral("/profile");
-  const QString program = work.path() + QStringLiteral("/program");
-  QDir().mkpath(profile);
-  QDir().mkpath(program);
-  QFile::link(QStringLiteral(NOCTIVANE_PROGRAM_DIR "/Skins"), program + QStringLiteral("/Skins"));
-  qputenv("NOCTIVANE_PROFILE", profile.toUtf8());
-  qputenv("NOCTIVANE_PROGRAM_DIR", program.toUtf8());
-
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  if (!bench::PrepareRun(work)) return 2;
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Noctivane"));
   QStringList asked;

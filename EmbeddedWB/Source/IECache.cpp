@@ -81,7 +81,7 @@ Int64 LocalOffsetMSecs(Int64 utcMSecs) {
     Int64 offset = 0;
     bool uniform = false;
   };
-  static Span span;
+  thread_local Span span;
   const auto offsetAt = [](Int64 msecs) {
     return Int64(QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC).toLocalTime().offsetFromUtc()) * 1000;
   };
