@@ -446,6 +446,7 @@ struct Encoded<char16_t> {
 template <>
 struct Encoded<char> {
   explicit Encoded(const String& s) : storage(s.toStdString()), text(storage) {}
+  Encoded(const Encoded&) = delete;  // the view points into the object
   std::string storage;
   std::string_view text;
 };
