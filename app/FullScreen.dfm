@@ -454,9 +454,9 @@ object FullScreenForm: TFullScreenForm
           end
           object ShowInBrowserCheckBox: TCheckBox
             ParentColor = True
-            Left = 200
+            Left = 176
             Top = 26
-            Width = 200
+            Width = 224
             Height = 17
             Caption = 'Show content in Browser Window'
             OnClick = ShowInBrowserCheckBoxClick

@@ -110,7 +110,9 @@ void TFullScreenForm::CC002BtnMouseUp(TObject* Sender, TMouseButton Button, TShi
   const String fileName = QFileInfo(OpenDialog->FileName()).absoluteFilePath();
   // The file's own address, so that the line names the file it came from.
   const String url = QStringLiteral("file://") + fileName;
-  if (IECache->AddFileToCache(url, fileName, IECache::FilterMask({IECache::NORMAL_ENTRY}), Now()) != ERROR_SUCCESS) return;
+  if (IECache->AddFileToCache(url, fileName, IECache::FilterMask({IECache::NORMAL_ENTRY}), Now()) !=
+      ERROR_SUCCESS)
+    return;
   // The other boxes empty the list as they are unchecked; the full list
   // comes after them.
   for (TCheckBox* other : {URLCheckBox, CookiesCheckBox, HistoryCheckBox}) other->SetChecked(false);

@@ -53,6 +53,10 @@ void InitializeClassLibrary() {
 
 // The platform's network, shell and browser modules the browser units load.
 void InitializePlatform() {
+  // Without TZ the C library looks at /etc/localtime again for every local
+  // time it works out; listing thousands of cache and history entries would
+  // spend most of its time there. Named once, the zone is read once.
+  if (!qEnvironmentVariableIsSet("TZ")) qputenv("TZ", ":/etc/localtime");
   InitializeWinSock();
   InitializeWinInet();
   InitializeUrlMon();

@@ -46,6 +46,7 @@
 #include "app/FullScreen.h"
 #include "app/Menu.h"
 #include "app/Startup.h"
+#include "benchmarks/BenchSupport.h"
 #include "platform/classlib/Forms.h"
 #include "platform/rtl/Registry.h"
 #include "platform/wininet/UrlCache.h"
@@ -90,15 +91,8 @@ bool WritePage(const QString& file, const char* title, qint64 bytes) {
 
 // ---------------------------------------------------------------- waiting
 
-// Runs the event loop until `done` answers true; false after the time-out.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kTimeoutMs) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
-  }
-  return true;
+  return bench::WaitUntil(done, timeoutMs);
 }
 
 void Pause(int ms) {
@@ -115,12 +109,7 @@ void Settle() {
   CacheWaitForStores(kTimeoutMs);
 }
 
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
+using bench::Median;
 
 // ---------------------------------------------------------------- the two browsers
 
@@ -297,12 +286,7 @@ int Run(int navigations, const QString& work) {
   for (const QString& f : files) fileUrls << QUrl::fromLocalFile(f).toString();
 
   // The program as its main block makes it, starting on a blank page.
-  {
-    TRegistry reg;
-    reg.RootKey = HKEY_CURRENT_USER;
-    if (!reg.OpenKey(QStringLiteral("\\Software\\Microsoft\\Internet Explorer\\Main"), true)) return 2;
-    reg.WriteString(QStringLiteral("Start Page"), QStringLiteral("about:blank"));
-  }
+  if (!bench::StartOnBlankPage()) return 2;
   InitializeProgramUnits();
   int result = 0;
   {
@@ -336,24 +320,8 @@ int Run(int navigations, const QString& work) {
 
 int main(int argc, char** argv) {
   const int navigations = argc >= 2 ? std::max(1, std::atoi(argv[1])) : 100;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-  if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-
-  // A profile and a program folder of this run: the user's own stay as they are.
   QTemporaryDir work;
-  if (!work.isValid()) return 2;
-  const QString profile = work.path() + QStringLiteral("/profile");
-  const QString program = work.path() + QStringLiteral("/program");
-  QDir().mkpath(profile);
-  QDir().mkpath(program);
-  QFile::link(QStringLiteral(NOCTIVANE_PROGRAM_DIR "/Skins"), program + QStringLiteral("/Skins"));
-  qputenv("NOCTIVANE_PROFILE", profile.toUtf8());
-  qputenv("NOCTIVANE_PROGRAM_DIR", program.toUtf8());
-
-  // The engine's views share one graphics context with the widgets.
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  if (!bench::PrepareRun(work)) return 2;
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Noctivane"));
   return Run(navigations, work.path());

@@ -4,17 +4,18 @@
 #include "platform/winapi/Modules.h"
 #include "platform/wininet/UrlCache.h"
 
-
 #include <cstring>
+#include <limits>
 
 namespace IECache {
 
 namespace {
 
 // The type bit of each filter option, by ordinal.
-constexpr quint32 kFilterBits[] = {NORMAL_CACHE_ENTRY,        STABLE_CACHE_ENTRY,       STICKY_CACHE_ENTRY,
-                                   COOKIE_CACHE_ENTRY,        URLHISTORY_CACHE_ENTRY,   TRACK_OFFLINE_CACHE_ENTRY,
-                                   TRACK_ONLINE_CACHE_ENTRY,  SPARSE_CACHE_ENTRY,       OCX_CACHE_ENTRY};
+constexpr quint32 kFilterBits[] = {
+    NORMAL_CACHE_ENTRY,       STABLE_CACHE_ENTRY,     STICKY_CACHE_ENTRY,
+    COOKIE_CACHE_ENTRY,       URLHISTORY_CACHE_ENTRY, TRACK_OFFLINE_CACHE_ENTRY,
+    TRACK_ONLINE_CACHE_ENTRY, SPARSE_CACHE_ENTRY,     OCX_CACHE_ENTRY};
 
 using FindFirstGroupProc = decltype(&FindFirstUrlCacheGroup);
 using FindNextGroupProc = decltype(&FindNextUrlCacheGroup);
@@ -65,12 +66,45 @@ const char16_t* prefixOf(TSearchPattern pattern) {
   return nullptr;
 }
 
+constexpr Int64 kMSecsPerDay = 86400000;
+constexpr Int64 kUnixEpochDay = 25569;  // 1970-01-01 as a TDateTime
+constexpr Int64 kOffsetSpan = 15 * 60 * 1000;
+
+Int64 FloorDiv(Int64 a, Int64 b) { return a / b - ((a % b != 0 && (a < 0) != (b < 0)) ? 1 : 0); }
+
+// The local time's offset from UTC at a UTC instant, in milliseconds. The
+// zone's rules are asked once per quarter hour (the finest step in which
+// offsets change): records of one listing mostly share a few.
+Int64 LocalOffsetMSecs(Int64 utcMSecs) {
+  struct Span {
+    Int64 start = std::numeric_limits<Int64>::min();
+    Int64 offset = 0;
+    bool uniform = false;
+  };
+  thread_local Span span;
+  const auto offsetAt = [](Int64 msecs) {
+    return Int64(QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC).toLocalTime().offsetFromUtc()) * 1000;
+  };
+  const Int64 start = FloorDiv(utcMSecs, kOffsetSpan) * kOffsetSpan;
+  if (span.start != start) {
+    span.start = start;
+    span.offset = offsetAt(start);
+    span.uniform = offsetAt(start + kOffsetSpan - 1) == span.offset;
+  }
+  return span.uniform ? span.offset : offsetAt(utcMSecs);
+}
+
 // FILETIME (UTC) -> local TDateTime; 0 for a value no calendar holds.
 TDateTime LocalDateTime(const FILETIME& time) {
   const quint64 value = (quint64(time.dwHighDateTime) << 32) | time.dwLowDateTime;
   if (value >= 0x8000000000000000ull) return 0;
-  const QDateTime utc = QDateTime::fromMSecsSinceEpoch(MSecsSinceEpochFromFileTime(time), Qt::UTC);
-  return utc.isValid() ? QDateTimeToDateTime(utc) : 0;
+  const Int64 utc = MSecsSinceEpochFromFileTime(time);
+  const Int64 local = utc + LocalOffsetMSecs(utc);
+  const Int64 days = FloorDiv(local, kMSecsPerDay);
+  const double fraction = double(local - days * kMSecsPerDay) / double(kMSecsPerDay);
+  // Before 1899-12-30 the day counts down and the time of day still counts up.
+  const Int64 day = days + kUnixEpochDay;
+  return day < 0 ? double(day) - fraction : double(day) + fraction;
 }
 
 FILETIME UtcFileTime(TDateTime local) {
@@ -121,8 +155,8 @@ quint32 FilterMask(const TFilterOptions& options) {
 
 TIECache::TIECache(TComponent* AOwner) : TComponent(AOwner) {
   ClearEntryInfo();
-  SetFilterOptions({NORMAL_ENTRY, STICKY_ENTRY, COOKIE_ENTRY, URLHISTORY_ENTRY, TRACK_OFFLINE_ENTRY,
-                    TRACK_ONLINE_ENTRY});
+  SetFilterOptions(
+      {NORMAL_ENTRY, STICKY_ENTRY, COOKIE_ENTRY, URLHISTORY_ENTRY, TRACK_OFFLINE_ENTRY, TRACK_ONLINE_ENTRY});
 }
 
 TIECache::~TIECache() {
@@ -150,8 +184,9 @@ void TIECache::fillEntryInfo(const void* buffer) {
   EntryInfo.ExpireTime = LocalDateTime(info->ExpireTime);
   EntryInfo.LastAccess = LocalDateTime(info->LastAccessTime);
   EntryInfo.LastSync = LocalDateTime(info->LastSyncTime);
-  EntryInfo.HeaderInfo =
-      info->lpHeaderInfo ? String::fromUtf16(info->lpHeaderInfo, qsizetype(info->dwHeaderInfoSize)) : String();
+  EntryInfo.HeaderInfo = info->lpHeaderInfo
+                             ? String::fromUtf16(info->lpHeaderInfo, qsizetype(info->dwHeaderInfoSize))
+                             : String();
   EntryInfo.FileExtension = WideText(info->lpszFileExtension);
   EntryInfo.ExemptDelta = info->dwExemptDelta;
 }
@@ -171,8 +206,9 @@ DWORD TIECache::FindFirstEntry(Int64 GroupId) {
   HANDLE handle = api.findFirst(prefix, 0, mask_, GroupId, nullptr, &size, nullptr, nullptr, nullptr);
   if (!handle && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
     buffer_.resize((size + sizeof(quint64) - 1) / sizeof(quint64));
-    handle = api.findFirst(prefix, 0, mask_, GroupId, reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer_.data()),
-                           &size, nullptr, nullptr, nullptr);
+    handle = api.findFirst(prefix, 0, mask_, GroupId,
+                           reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer_.data()), &size, nullptr,
+                           nullptr, nullptr);
   }
   if (!handle) return GetLastError();
   searchHandle_ = handle;
@@ -186,8 +222,8 @@ DWORD TIECache::FindNextEntry() {
   BOOL ok = api.findNext(searchHandle_, nullptr, &size, nullptr, nullptr, nullptr);
   if (!ok && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
     buffer_.resize((size + sizeof(quint64) - 1) / sizeof(quint64));
-    ok = api.findNext(searchHandle_, reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer_.data()), &size, nullptr,
-                      nullptr, nullptr);
+    ok = api.findNext(searchHandle_, reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer_.data()), &size,
+                      nullptr, nullptr, nullptr);
   }
   if (!ok) return GetLastError();
   fillEntryInfo(buffer_.data());
@@ -214,8 +250,8 @@ DWORD TIECache::QueryEntryInfo(const String& URL) {
   api.getEntryInfo(Wide(URL), nullptr, &size, nullptr, nullptr, nullptr, 0);
   if (size == 0) return GetLastError();
   std::vector<quint64> buffer((size + sizeof(quint64) - 1) / sizeof(quint64));
-  if (!api.getEntryInfo(Wide(URL), reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data()), &size, nullptr,
-                        nullptr, nullptr, 0))
+  if (!api.getEntryInfo(Wide(URL), reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data()), &size,
+                        nullptr, nullptr, nullptr, 0))
     return GetLastError();
   fillEntryInfo(buffer.data());
   return ERROR_SUCCESS;
@@ -255,7 +291,8 @@ DWORD TIECache::AddFileToCache(const String& URL, const String& FileName, quint3
   const Int64 size = FileSizeOf(FileName);
   const String extension = ExtractFileExt(FileName).mid(1);
   String localFile;
-  if (const DWORD created = CreateEntry(URL, extension, localFile, size); created != ERROR_SUCCESS) return created;
+  if (const DWORD created = CreateEntry(URL, extension, localFile, size); created != ERROR_SUCCESS)
+    return created;
   // The reserved file goes again when the entry cannot be made of it.
   const auto dropReserved = [&localFile] {
     const DWORD error = GetLastError();
@@ -263,8 +300,8 @@ DWORD TIECache::AddFileToCache(const String& URL, const String& FileName, quint3
     return error;
   };
   if (!CopyFileW(Wide(FileName), Wide(localFile), FALSE)) return dropReserved();
-  if (!api.commitEntry(Wide(URL), Wide(localFile), UtcFileTime(ExpireTime), UtcFileTime(Now()), EntryType, nullptr,
-                       0, Wide(extension), nullptr))
+  if (!api.commitEntry(Wide(URL), Wide(localFile), UtcFileTime(ExpireTime), UtcFileTime(Now()), EntryType,
+                       nullptr, 0, Wide(extension), nullptr))
     return dropReserved();
   return ERROR_SUCCESS;
 }
@@ -273,7 +310,8 @@ DWORD TIECache::AddFileToCache(const String& URL, const String& FileName, quint3
 
 void initialize() {
   RegisterClass<TIECache>();
-  RegisterEvents<TIECache>({EventEntry("OnEntry", &TIECache::OnEntry), EventEntry("OnGroup", &TIECache::OnGroup)});
+  RegisterEvents<TIECache>(
+      {EventEntry("OnEntry", &TIECache::OnEntry), EventEntry("OnGroup", &TIECache::OnGroup)});
   LoadCacheGroupApi();
 }
 

@@ -61,51 +61,48 @@ class HistorySource : public IUrlCacheSource {
 };
 
 // The engine tells of cookies only through signals, on the main thread; the
-// mirror answers the cache on any thread.
+// mirror answers the cache on any thread. It keeps the cookies by the
+// address of their entry (in lower case: addresses compare without case).
 class CookieSource : public IUrlCacheSource {
  public:
   explicit CookieSource(QWebEngineCookieStore* store) : store_(store) {}
 
   void added(const QNetworkCookie& cookie) {
     std::lock_guard<std::mutex> guard(lock_);
-    cookies_[keyOf(cookie)] = cookie;
+    cookies_[addressOf(cookie).toLower()][keyOf(cookie)] = cookie;
   }
   void removed(const QNetworkCookie& cookie) {
     std::lock_guard<std::mutex> guard(lock_);
-    cookies_.erase(keyOf(cookie));
+    const auto it = cookies_.find(addressOf(cookie).toLower());
+    if (it == cookies_.end()) return;
+    it->second.erase(keyOf(cookie));
+    if (it->second.empty()) cookies_.erase(it);
   }
 
   std::vector<UrlCacheRecord> Records() override {
     std::lock_guard<std::mutex> guard(lock_);
-    std::map<String, UrlCacheRecord> byAddress;
-    for (const auto& [key, cookie] : cookies_) addTo(byAddress[addressOf(cookie)], cookie);
     std::vector<UrlCacheRecord> records;
-    records.reserve(byAddress.size());
-    for (auto& [address, record] : byAddress) records.push_back(std::move(record));
+    records.reserve(cookies_.size());
+    for (const auto& [address, cookies] : cookies_) records.push_back(recordOf(cookies));
     return records;
   }
   bool Find(const String& url, UrlCacheRecord& record) override {
     std::lock_guard<std::mutex> guard(lock_);
-    record = UrlCacheRecord();
-    for (const auto& [key, cookie] : cookies_)
-      if (sameAddress(cookie, url)) addTo(record, cookie);
-    return !record.url.isEmpty();
+    const auto it = cookies_.find(url.toLower());
+    if (it == cookies_.end()) return false;
+    record = recordOf(it->second);
+    return true;
   }
   // Every cookie of the address goes: the entry stands for all of them.
   bool Remove(const String& url) override {
     std::vector<QNetworkCookie> gone;
     {
       std::lock_guard<std::mutex> guard(lock_);
-      for (auto it = cookies_.begin(); it != cookies_.end();) {
-        if (sameAddress(it->second, url)) {
-          gone.push_back(it->second);
-          it = cookies_.erase(it);
-        } else {
-          ++it;
-        }
-      }
+      const auto it = cookies_.find(url.toLower());
+      if (it == cookies_.end()) return false;
+      for (const auto& [key, cookie] : it->second) gone.push_back(cookie);
+      cookies_.erase(it);
     }
-    if (gone.empty()) return false;
     QPointer<QWebEngineCookieStore> store = store_;
     auto drop = [store, gone] {
       if (store)
@@ -119,6 +116,8 @@ class CookieSource : public IUrlCacheSource {
   }
 
  private:
+  using Cookies = std::map<String, QNetworkCookie>;  // by name, domain and path
+
   static String keyOf(const QNetworkCookie& c) {
     return c.domain() + QLatin1Char('\n') + c.path() + QLatin1Char('\n') + String::fromUtf8(c.name());
   }
@@ -128,28 +127,32 @@ class CookieSource : public IUrlCacheSource {
     const String path = c.path().isEmpty() ? QStringLiteral("/") : c.path();
     return kCookiePrefix + userPart() + host + path;
   }
-  static bool sameAddress(const QNetworkCookie& c, const String& url) {
-    return addressOf(c).compare(url, Qt::CaseInsensitive) == 0;
-  }
-  static void addTo(UrlCacheRecord& r, const QNetworkCookie& c) {
-    r.url = addressOf(c);
+  static UrlCacheRecord recordOf(const Cookies& cookies) {
+    UrlCacheRecord r;
     r.type = COOKIE_CACHE_ENTRY;
-    r.size += c.toRawForm(QNetworkCookie::NameAndValueOnly).size();
-    if (!r.headers.isEmpty()) r.headers += QStringLiteral("\r\n");
-    r.headers += String::fromUtf8(c.toRawForm());
-    // The entry lasts as long as its longest-lived cookie; a session cookie
-    // has no expiry.
-    if (!c.isSessionCookie()) r.expire = std::max(r.expire, FileTimeValue(c.expirationDate()));
+    for (const auto& [key, c] : cookies) {
+      if (r.url.isEmpty()) r.url = addressOf(c);
+      const QByteArray pair = c.name() + '=' + c.value();
+      r.size += pair.size();
+      if (!r.headers.isEmpty()) r.headers += QStringLiteral("\r\n");
+      r.headers += String::fromUtf8(pair);
+      // The entry lasts as long as its longest-lived cookie; a session
+      // cookie has no expiry.
+      if (!c.isSessionCookie()) r.expire = std::max(r.expire, FileTimeValue(c.expirationDate()));
+    }
+    return r;
   }
 
   QPointer<QWebEngineCookieStore> store_;
   std::mutex lock_;
-  std::map<String, QNetworkCookie> cookies_;
+  std::map<String, Cookies> cookies_;
 };
 
 }  // namespace
 
-void RegisterHistoryCacheSource() { RegisterUrlCacheSource(kVisitedPrefix, std::make_shared<HistorySource>()); }
+void RegisterHistoryCacheSource() {
+  RegisterUrlCacheSource(kVisitedPrefix, std::make_shared<HistorySource>());
+}
 
 void RegisterCookieCacheSource(QWebEngineProfile* profile) {
   QWebEngineCookieStore* store = profile->cookieStore();

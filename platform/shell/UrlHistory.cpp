@@ -222,8 +222,14 @@ bool TUrlHistory::Find(const String& url, TUrlHistoryEntry& entry) {
 
 bool TUrlHistory::DeleteEntry(const String& url) {
   std::lock_guard lock(mutex_);
+  // A delete does not wait for the disk: losing it to a power cut only brings
+  // the address back, and clearing thousands of them takes moments. It is
+  // atomic all the same.
+  exec("PRAGMA synchronous=NORMAL", {});
   int changes = 0;
-  return exec("DELETE FROM urls WHERE url = ?1", {normalized(url)}, &changes) && changes > 0;
+  const bool deleted = exec("DELETE FROM urls WHERE url = ?1", {normalized(url)}, &changes) && changes > 0;
+  exec("PRAGMA synchronous=FULL", {});
+  return deleted;
 }
 
 bool TUrlHistory::Clear() {

@@ -34,8 +34,8 @@ BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists)
   if (!std::filesystem::is_regular_file(from, ec)) return fail(ERROR_FILE_NOT_FOUND);
   const bool existed = std::filesystem::exists(to, ec);
   if (existed && failIfExists) return fail(ERROR_FILE_EXISTS);
-  const auto options = failIfExists ? std::filesystem::copy_options::none
-                                    : std::filesystem::copy_options::overwrite_existing;
+  const auto options =
+      failIfExists ? std::filesystem::copy_options::none : std::filesystem::copy_options::overwrite_existing;
   if (std::filesystem::copy_file(from, to, options, ec)) {
     SetLastError(ERROR_SUCCESS);
     return TRUE;

@@ -18,7 +18,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -138,12 +140,39 @@ struct FindState {
   size_t pos = 0;
 };
 
+struct SearchSpec {
+  String prefix;  // null: every address; empty: plain addresses only
+  DWORD filter = 0xFFFFFFFF;
+  GROUPID group = 0;
+  bool contentOnly = false;  // neither cookies nor history
+
+  bool operator==(const SearchSpec& o) const {
+    return prefix == o.prefix && prefix.isNull() == o.prefix.isNull() && filter == o.filter &&
+           group == o.group && contentOnly == o.contentOnly;
+  }
+};
+
+// The search that last failed for want of a buffer, kept for the caller's
+// retry with one (the size-then-fill calls), which then does not search
+// again. The next search of any kind takes or drops it.
+struct PendingFind {
+  SearchSpec spec;
+  FindState state;
+};
+
 struct CacheStore {
+  std::optional<PendingFind> pending;
   std::mutex lock;
   sqlite3* db = nullptr;
   String folder;
   std::unordered_map<HANDLE, FindState> finds;
   std::unordered_map<std::string, sqlite3_stmt*> prepared;
+  // Deletes made while a search is open (emptying the cache entry by
+  // entry) share one transaction; their files go once it is committed, so
+  // that a crash before then leaves the entries and their files as they were.
+  bool batch = false;
+  int batchCount = 0;
+  std::vector<String> doomed;
   std::uintptr_t nextFind = 0x00CA0004;
 };
 
@@ -220,8 +249,15 @@ bool openIndex(const String& file, sqlite3** out) {
   return true;
 }
 
-bool openLocked() {
+void flushLocked();
+// The most files a committed batch of deletes removes itself.
+constexpr size_t kSyncRemovals = 64;
+
+// Opens the index when needed. Every call but a delete and the next step of
+// a search commits the deletes made during a search first.
+bool openLocked(bool keepBatch = false) {
   CacheStore& s = store();
+  if (s.db && !keepBatch) flushLocked();
   if (s.db) return true;
   s.folder = profileCacheFolder();
   ForceDirectories(s.folder);
@@ -238,7 +274,9 @@ bool openLocked() {
 
 void closeLocked() {
   CacheStore& s = store();
+  flushLocked();
   s.finds.clear();
+  s.pending.reset();
   for (auto& kept : s.prepared) sqlite3_finalize(kept.second);
   s.prepared.clear();
   if (s.db) sqlite3_close(s.db);
@@ -347,37 +385,79 @@ void removeFileIfUnused(const String& name) {
 void noteDeletedLocked(const String& url) {
   for (auto& find : store().finds)
     if (!find.second.groups) find.second.deleted.insert(url);
+  if (store().pending) store().pending->state.deleted.insert(url);
 }
 
+void flushLocked() {
+  CacheStore& s = store();
+  if (s.batch) {
+    if (sqlite3_exec(s.db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+      sqlite3_exec(s.db, "ROLLBACK", nullptr, nullptr, nullptr);
+    s.batch = false;
+    s.batchCount = 0;
+  }
+  // A rolled-back delete left its entry, which still names the file.
+  std::vector<String> doomed = std::move(s.doomed);
+  s.doomed.clear();
+  if (doomed.size() <= kSyncRemovals) {
+    for (const String& name : doomed) removeFileIfUnused(name);
+    return;
+  }
+  // Removing thousands of files that are on the disk takes the file system
+  // seconds: the writer thread does it, one file at a time under the lock,
+  // asking again whether an entry names it.
+  enqueueStore([doomed = std::move(doomed)] {
+    for (const String& name : doomed) {
+      std::lock_guard<std::mutex> guard(store().lock);
+      if (store().db) removeFileIfUnused(name);
+    }
+  });
+}
+
+constexpr int kBatchSize = 500;
+
 bool deleteEntryLocked(const String& url) {
+  CacheStore& s = store();
   Entry e;
   if (!loadEntry(url, e)) return false;
+  const bool batched = !s.finds.empty();
+  if (batched && !s.batch) s.batch = sqlite3_exec(s.db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
   if (!Statement(Statement::Kept{}, "DELETE FROM entries WHERE url = ?1").bind(1, url).run()) return false;
-  removeFileIfUnused(e.localFile);
+  if (s.batch)
+    s.doomed.push_back(e.localFile);
+  else
+    removeFileIfUnused(e.localFile);
   noteDeletedLocked(url);
+  if (s.batch && ++s.batchCount >= kBatchSize) flushLocked();
   return true;
 }
 
 // ---------------------------------------------------------------- entry records
 
+// A string as a record holds it: the wide form reads the string's own
+// characters, the narrow one converts to UTF-8.
 template <class Ch>
-std::basic_string<Ch> encode(const String& s);
+struct Encoded;
 template <>
-std::u16string encode<char16_t>(const String& s) {
-  return s.toStdU16String();
-}
+struct Encoded<char16_t> {
+  explicit Encoded(const String& s) : text(reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size())) {}
+  std::u16string_view text;
+};
 template <>
-std::string encode<char>(const String& s) {
-  return s.toStdString();  // UTF-8
-}
+struct Encoded<char> {
+  explicit Encoded(const String& s) : storage(s.toStdString()), text(storage) {}
+  Encoded(const Encoded&) = delete;  // the view points into the object
+  std::string storage;
+  std::string_view text;
+};
 
 template <class Info, class Ch>
 BOOL fillEntryInfo(const Entry& e, Info* info, DWORD* size) {
   const String localPath = e.localFile.isEmpty() ? String() : store().folder + QLatin1Char('/') + e.localFile;
-  const std::basic_string<Ch> parts[4] = {encode<Ch>(e.url), encode<Ch>(localPath), encode<Ch>(e.headers),
-                                          encode<Ch>(e.extension)};
+  const Encoded<Ch> parts[4] = {Encoded<Ch>(e.url), Encoded<Ch>(localPath), Encoded<Ch>(e.headers),
+                                Encoded<Ch>(e.extension)};
   std::uint64_t needed = sizeof(Info);
-  for (const auto& part : parts) needed += (part.size() + 1) * sizeof(Ch);
+  for (const auto& part : parts) needed += (part.text.size() + 1) * sizeof(Ch);
   if (needed > 0xFFFFFFFFu) return fail(ERROR_NOT_ENOUGH_MEMORY);
   if (info == nullptr || *size < needed) {
     *size = DWORD(needed);
@@ -388,9 +468,9 @@ BOOL fillEntryInfo(const Entry& e, Info* info, DWORD* size) {
   Ch* pointers[4];
   for (int i = 0; i < 4; ++i) {
     pointers[i] = out;
-    std::memcpy(out, parts[i].data(), parts[i].size() * sizeof(Ch));
-    out[parts[i].size()] = 0;
-    out += parts[i].size() + 1;
+    std::memcpy(out, parts[i].text.data(), parts[i].text.size() * sizeof(Ch));
+    out[parts[i].text.size()] = 0;
+    out += parts[i].text.size() + 1;
   }
   info->dwStructSize = sizeof(Info);
   info->lpszSourceUrlName = pointers[0];
@@ -405,7 +485,7 @@ BOOL fillEntryInfo(const Entry& e, Info* info, DWORD* size) {
   info->LastAccessTime = toFileTime(e.lastAccess);
   info->LastSyncTime = toFileTime(e.lastSync);
   info->lpHeaderInfo = pointers[2];
-  info->dwHeaderInfoSize = DWORD(parts[2].size());
+  info->dwHeaderInfoSize = DWORD(parts[2].text.size());
   info->lpszFileExtension = pointers[3];
   info->dwExemptDelta = e.exemptDelta;
   *size = DWORD(needed);
@@ -413,13 +493,6 @@ BOOL fillEntryInfo(const Entry& e, Info* info, DWORD* size) {
 }
 
 // ---------------------------------------------------------------- searches
-
-struct SearchSpec {
-  String prefix;  // null: every address; empty: plain addresses only
-  DWORD filter = 0xFFFFFFFF;
-  GROUPID group = 0;
-  bool contentOnly = false;  // neither cookies nor history
-};
 
 bool typeMatches(DWORD type, DWORD filter) {
   return (type & filter) != 0 || (type == 0 && (filter & NORMAL_CACHE_ENTRY) != 0);
@@ -511,16 +584,32 @@ HANDLE registerFind(FindState state) {
 template <class Info, class Ch>
 HANDLE findFirst(const SearchSpec& spec, Info* info, DWORD* size) {
   if (size == nullptr) return failHandle(ERROR_INVALID_PARAMETER);
-  std::vector<Entry> others = sourceEntries(spec);
-  std::lock_guard<std::mutex> guard(store().lock);
-  if (!openLocked()) return failHandle(ERROR_INTERNET_INTERNAL_ERROR);
+  CacheStore& s = store();
   FindState state;
-  state.entries = matchingEntries(spec);
-  state.entries.insert(state.entries.end(), std::make_move_iterator(others.begin()),
-                       std::make_move_iterator(others.end()));
+  bool found = false;
+  {
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (s.pending && s.pending->spec == spec) {
+      state = std::move(s.pending->state);
+      found = true;
+    }
+    s.pending.reset();
+  }
+  std::vector<Entry> others;
+  if (!found) others = sourceEntries(spec);
+  std::lock_guard<std::mutex> guard(s.lock);
+  if (!openLocked()) return failHandle(ERROR_INTERNET_INTERNAL_ERROR);
+  if (!found) {
+    state.entries = matchingEntries(spec);
+    state.entries.insert(state.entries.end(), std::make_move_iterator(others.begin()),
+                         std::make_move_iterator(others.end()));
+  }
   const Entry* e = currentEntry(state);
   if (!e) return failHandle(ERROR_NO_MORE_ITEMS);
-  if (!fillEntryInfo<Info, Ch>(*e, info, size)) return nullptr;
+  if (!fillEntryInfo<Info, Ch>(*e, info, size)) {
+    if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) s.pending = PendingFind{spec, std::move(state)};
+    return nullptr;
+  }
   ++state.pos;
   SetLastError(ERROR_SUCCESS);
   return registerFind(std::move(state));
@@ -603,9 +692,12 @@ void RegisterUrlCacheSource(const String& prefix, std::shared_ptr<IUrlCacheSourc
 }
 
 String UrlCacheUserName() {
-  String user = qEnvironmentVariable("USER");
-  if (user.isEmpty()) user = qEnvironmentVariable("LOGNAME");
-  return user.isEmpty() ? QStringLiteral("user") : user;
+  static const String name = [] {
+    String user = qEnvironmentVariable("USER");
+    if (user.isEmpty()) user = qEnvironmentVariable("LOGNAME");
+    return user.isEmpty() ? QStringLiteral("user") : user;
+  }();
+  return name;
 }
 
 Int64 FileTimeValue(const QDateTime& time) {
@@ -627,6 +719,12 @@ void InitializeUrlCache() {
 }
 
 void FinalizeUrlCache() {
+  {
+    // Deletes still waiting for their commit hand their files to the writer,
+    // which finishes before the index closes.
+    std::lock_guard<std::mutex> guard(store().lock);
+    if (store().db) flushLocked();
+  }
   stopWriter();
   std::lock_guard<std::mutex> guard(store().lock);
   closeLocked();
@@ -735,7 +833,7 @@ BOOL DeleteUrlCacheEntryW(LPCWSTR url) {
   const String address = String::fromUtf16(url);
   {
     std::lock_guard<std::mutex> guard(store().lock);
-    if (!openLocked()) return fail(ERROR_INTERNET_INTERNAL_ERROR);
+    if (!openLocked(true)) return fail(ERROR_INTERNET_INTERNAL_ERROR);
     if (deleteEntryLocked(address)) {
       SetLastError(ERROR_SUCCESS);
       return TRUE;
@@ -796,6 +894,7 @@ BOOL FindNextUrlCacheEntryExA(HANDLE find, INTERNET_CACHE_ENTRY_INFOA* info, DWO
 BOOL FindCloseUrlCache(HANDLE find) {
   std::lock_guard<std::mutex> guard(store().lock);
   if (store().finds.erase(find) == 0) return fail(ERROR_INVALID_HANDLE);
+  if (store().db) flushLocked();
   SetLastError(ERROR_SUCCESS);
   return TRUE;
 }

@@ -123,7 +123,10 @@ BOOL CommitUrlCacheEntryW(LPCWSTR url, LPCWSTR localFileName, FILETIME expireTim
 BOOL GetUrlCacheEntryInfoW(LPCWSTR url, INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size);
 BOOL GetUrlCacheEntryInfoExW(LPCWSTR url, INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size, LPWSTR redirectUrl,
                              DWORD* redirectUrlLength, LPVOID reserved, DWORD flags);
-// Removes the entry and its file (unless another entry still names the file).
+// Removes the entry and its file (unless another entry still names the
+// file). Deletes made while a search is open share one transaction, which
+// the next call of another kind (or closing the search) commits; their files
+// are removed then, and when there are many, by the cache's writer thread.
 BOOL DeleteUrlCacheEntryW(LPCWSTR url);
 
 // Searches. The pattern is an address prefix compared without case
@@ -176,7 +179,8 @@ bool CacheStorePage(const String& url, const QByteArray& bytes, const String& he
 // the cache (FinalizeUrlCache) first finishes every store still waiting.
 void CacheStorePageLater(const String& url, const String& text, const String& headers,
                          const String& extension);
-// Waits until every store asked for so far is done; false when `timeoutMs`
+// Waits until every store asked for so far is done, and the removal of the
+// files of a large batch of deletes (below); false when `timeoutMs`
 // (negative: no limit) ran out first.
 bool CacheWaitForStores(int timeoutMs = -1);
 

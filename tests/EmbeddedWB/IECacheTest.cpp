@@ -17,8 +17,8 @@
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 
-#include <csignal>
 #include <sys/resource.h>
+#include <csignal>
 
 using namespace ewbtest;
 using IECache::TIECache;
@@ -35,7 +35,9 @@ void EmptyCache() {
 }
 
 QStringList CacheFolderFiles() {
-  return QDir(UrlCacheFolder()).entryList(QDir::Files).filter(QRegularExpression(QStringLiteral("^(?!index\\.db)")));
+  return QDir(UrlCacheFolder())
+      .entryList(QDir::Files)
+      .filter(QRegularExpression(QStringLiteral("^(?!index\\.db)")));
 }
 
 // The addresses one enumeration lists, and its answer.
@@ -104,9 +106,9 @@ TEST_F(IECacheTest, EnumerationRaisesOneEventPerEntryUntilCancelled) {
 
   for (const char* path : {"/a.htm", "/b.htm", "/c.htm"})
     ASSERT_EQ(add(QStringLiteral("http://host") + QLatin1String(path), "x"), 0u);
-  EXPECT_EQ(Listed(cache, &closed), QStringList({QStringLiteral("http://host/a.htm"),
-                                                 QStringLiteral("http://host/b.htm"),
-                                                 QStringLiteral("http://host/c.htm")}));
+  EXPECT_EQ(Listed(cache, &closed),
+            QStringList({QStringLiteral("http://host/a.htm"), QStringLiteral("http://host/b.htm"),
+                         QStringLiteral("http://host/c.htm")}));
   EXPECT_TRUE(closed);
 
   int events = 0;
@@ -159,8 +161,8 @@ TEST_F(IECacheTest, QueryFillsTheRecordInLocalTimeOrLeavesIt) {
   const Int64 big = Int64(5) << 30;
   ASSERT_TRUE(QFile(local).resize(big));
   const std::u16string url = u"http://host/big.iso";
-  ASSERT_TRUE(CommitUrlCacheEntryW(url.c_str(), reinterpret_cast<LPCWSTR>(local.utf16()), FILETIME{}, FILETIME{},
-                                   NORMAL_CACHE_ENTRY, nullptr, 0, u"iso", nullptr));
+  ASSERT_TRUE(CommitUrlCacheEntryW(url.c_str(), reinterpret_cast<LPCWSTR>(local.utf16()), FILETIME{},
+                                   FILETIME{}, NORMAL_CACHE_ENTRY, nullptr, 0, u"iso", nullptr));
   ASSERT_EQ(cache.QueryEntryInfo(QStringLiteral("http://host/big.iso")), 0u);
   EXPECT_EQ(cache.EntryInfo.Size, big);
 }
@@ -187,8 +189,8 @@ TEST_F(IECacheTest, DeletesOneEntryOrEveryEntryOfTheSearch) {
 }
 
 TEST_F(IECacheTest, AddingCopiesTheFileOrLeavesNothingBehind) {
-  EXPECT_EQ(cache.AddFileToCache(QStringLiteral("http://host/none.htm"), folder + QStringLiteral("/none.htm"), 1,
-                                 Now()),
+  EXPECT_EQ(cache.AddFileToCache(QStringLiteral("http://host/none.htm"), folder + QStringLiteral("/none.htm"),
+                                 1, Now()),
             ERROR_FILE_NOT_FOUND);
   EXPECT_TRUE(CacheFolderFiles().isEmpty());
 
@@ -219,26 +221,25 @@ TEST_F(IECacheTest, AddingCopiesTheFileOrLeavesNothingBehind) {
   EXPECT_EQ(cache.QueryEntryInfo(QStringLiteral("http://host/copy.jpg")), ERROR_FILE_NOT_FOUND);
 
   // A commit that fails: a cache module whose commit refuses.
-  RegisterStandInModule(
-      QStringLiteral("wininet.dll"),
-      {{"FindFirstUrlCacheGroup", StandInProc(&FindFirstUrlCacheGroup)},
-       {"FindNextUrlCacheGroup", StandInProc(&FindNextUrlCacheGroup)},
-       {"GetUrlCacheGroupAttributeA", StandInProc(&GetUrlCacheGroupAttributeA)},
-       {"SetUrlCacheGroupAttributeA", StandInProc(&SetUrlCacheGroupAttributeA)},
-       {"FindFirstUrlCacheEntryExA", StandInProc(&FindFirstUrlCacheEntryExA)},
-       {"FindFirstUrlCacheEntryExW", StandInProc(&FindFirstUrlCacheEntryExW)},
-       {"FindNextUrlCacheEntryExW", StandInProc(&FindNextUrlCacheEntryExW)},
-       {"FindCloseUrlCache", StandInProc(&FindCloseUrlCache)},
-       {"GetUrlCacheEntryInfoExW", StandInProc(&GetUrlCacheEntryInfoExW)},
-       {"DeleteUrlCacheEntryW", StandInProc(&DeleteUrlCacheEntryW)},
-       {"CreateUrlCacheEntryW", StandInProc(&CreateUrlCacheEntryW)},
-       {"CommitUrlCacheEntryW",
-        StandInProc(+[](LPCWSTR, LPCWSTR, FILETIME, FILETIME, DWORD, LPWSTR, DWORD, LPCWSTR, LPCWSTR) -> BOOL {
-          SetLastError(ERROR_ACCESS_DENIED);
-          return FALSE;
-        })}});
-  EXPECT_EQ(cache.AddFileToCache(QStringLiteral("http://host/refused.jpg"), folder + QStringLiteral("/photo.jpg"), 1,
-                                 Now()),
+  RegisterStandInModule(QStringLiteral("wininet.dll"),
+                        {{"FindFirstUrlCacheGroup", StandInProc(&FindFirstUrlCacheGroup)},
+                         {"FindNextUrlCacheGroup", StandInProc(&FindNextUrlCacheGroup)},
+                         {"GetUrlCacheGroupAttributeA", StandInProc(&GetUrlCacheGroupAttributeA)},
+                         {"SetUrlCacheGroupAttributeA", StandInProc(&SetUrlCacheGroupAttributeA)},
+                         {"FindFirstUrlCacheEntryExA", StandInProc(&FindFirstUrlCacheEntryExA)},
+                         {"FindFirstUrlCacheEntryExW", StandInProc(&FindFirstUrlCacheEntryExW)},
+                         {"FindNextUrlCacheEntryExW", StandInProc(&FindNextUrlCacheEntryExW)},
+                         {"FindCloseUrlCache", StandInProc(&FindCloseUrlCache)},
+                         {"GetUrlCacheEntryInfoExW", StandInProc(&GetUrlCacheEntryInfoExW)},
+                         {"DeleteUrlCacheEntryW", StandInProc(&DeleteUrlCacheEntryW)},
+                         {"CreateUrlCacheEntryW", StandInProc(&CreateUrlCacheEntryW)},
+                         {"CommitUrlCacheEntryW", StandInProc(+[](LPCWSTR, LPCWSTR, FILETIME, FILETIME, DWORD,
+                                                                  LPWSTR, DWORD, LPCWSTR, LPCWSTR) -> BOOL {
+                            SetLastError(ERROR_ACCESS_DENIED);
+                            return FALSE;
+                          })}});
+  EXPECT_EQ(cache.AddFileToCache(QStringLiteral("http://host/refused.jpg"),
+                                 folder + QStringLiteral("/photo.jpg"), 1, Now()),
             ERROR_ACCESS_DENIED);
   EXPECT_EQ(CacheFolderFiles(), before);
 }
@@ -347,6 +348,9 @@ TEST_F(IECacheBrowserTest, AfterTheCookieEntryIsDeletedTheServerSeesNoCookie) {
   EXPECT_EQ(cache.DeleteEntry(cookie), 0u);
   EXPECT_TRUE(listed(IECache::spCookies).isEmpty());
   EXPECT_TRUE(testsupport::waitFor(
-      [&] { return show(server.url(QStringLiteral("/check"))) && server.lastRequest("/check").header("Cookie").empty(); },
+      [&] {
+        return show(server.url(QStringLiteral("/check"))) &&
+               server.lastRequest("/check").header("Cookie").empty();
+      },
       10000));
 }

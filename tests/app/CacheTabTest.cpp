@@ -40,14 +40,14 @@ class CacheTab : public apptest::AppTest {
 
   // A cache entry of `url` whose file holds `bytes`, with the extension
   // `ext` and no expiry; answers its local file.
-  static QString store(const QString& url, const QByteArray& bytes, const QString& ext = QStringLiteral("htm"),
-                       DWORD type = NORMAL_CACHE_ENTRY) {
+  static QString store(const QString& url, const QByteArray& bytes,
+                       const QString& ext = QStringLiteral("htm"), DWORD type = NORMAL_CACHE_ENTRY) {
     const std::u16string address = url.toStdU16String(), extension = ext.toStdU16String();
     char16_t path[260] = {};
     if (!CreateUrlCacheEntryW(address.c_str(), 0, extension.c_str(), path, 0)) return QString();
     testsupport::writeFile(QString::fromUtf16(path), bytes);
-    if (!CommitUrlCacheEntryW(address.c_str(), path, FILETIME{}, FileTimeFromMSecsSinceEpoch(1000000000000), type,
-                              nullptr, 0, extension.c_str(), nullptr))
+    if (!CommitUrlCacheEntryW(address.c_str(), path, FILETIME{}, FileTimeFromMSecsSinceEpoch(1000000000000),
+                              type, nullptr, 0, extension.c_str(), nullptr))
       return QString();
     return QString::fromUtf16(path);
   }
@@ -61,9 +61,7 @@ class CacheTab : public apptest::AppTest {
     ASSERT_TRUE(list);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(index)).center());
   }
-  static void Press(TControl* c) {
-    QTest::mouseClick(c->Widget(), Qt::LeftButton, {}, QPoint(4, 4));
-  }
+  static void Press(TControl* c) { QTest::mouseClick(c->Widget(), Qt::LeftButton, {}, QPoint(4, 4)); }
   std::vector<TCheckBox*> boxes() const {
     return {f->AllCheckBox, f->CookiesCheckBox, f->HistoryCheckBox, f->URLCheckBox};
   }
@@ -121,8 +119,9 @@ TEST_F(CacheTab, AClickOnALineShowsTheEntrysDetails) {
   ClickLine(0);
   EXPECT_EQ(f->Label1->Caption(), QStringLiteral("Hitrate: 0"));
   EXPECT_EQ(f->Label2->Caption(), QStringLiteral("FileSize: 5"));
-  EXPECT_EQ(f->Label4->Caption(), QStringLiteral("Last modified: ") +
-                                      DateTimeToStr(QDateTimeToDateTime(QDateTime::fromMSecsSinceEpoch(1000000000000))));
+  EXPECT_EQ(f->Label4->Caption(),
+            QStringLiteral("Last modified: ") +
+                DateTimeToStr(QDateTimeToDateTime(QDateTime::fromMSecsSinceEpoch(1000000000000))));
   EXPECT_TRUE(f->Label3->Caption().startsWith(QStringLiteral("Last access: ") + DateToStr(Date())));
   EXPECT_EQ(f->Label5->Caption(), QStringLiteral("Expire: "));  // no expiry: nothing after it
   EXPECT_EQ(f->edtFileName->Text(), first);
@@ -156,11 +155,13 @@ TEST_F(CacheTab, OnlyALowerCaseCopyOpensInTheBrowser) {
   EXPECT_EQ(f->WB->LocationURL(), QStringLiteral("about:blank"));
   ClickLine(0);
   EXPECT_TRUE(testsupport::waitFor(
-      [&] { return f->WB->LocationURL() == QUrl::fromLocalFile(lower).toString() && !f->WB->Busy(); }, 15000));
+      [&] { return f->WB->LocationURL() == QUrl::fromLocalFile(lower).toString() && !f->WB->Busy(); },
+      15000));
 
   // Unticking the box blanks the browser.
   Tick(f->ShowInBrowserCheckBox);
-  EXPECT_TRUE(testsupport::waitFor([&] { return f->WB->LocationURL() == QStringLiteral("about:blank"); }, 15000));
+  EXPECT_TRUE(
+      testsupport::waitFor([&] { return f->WB->LocationURL() == QStringLiteral("about:blank"); }, 15000));
 }
 
 TEST_F(CacheTab, DeleteAddAndClear) {

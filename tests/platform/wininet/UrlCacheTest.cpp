@@ -68,6 +68,25 @@ class UrlCache : public ::testing::Test {
                                    nullptr, nullptr, nullptr, 0);
   }
 
+  // The cache browser's clear: delete the current entry, then ask for the
+  // next. Answers how many went; `find` is the search (still open) and `end`
+  // the error that ended it.
+  static int deleteEverySearchedEntry(HANDLE& find, DWORD& end) {
+    std::vector<char> buffer(4096);
+    auto* info = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data());
+    DWORD size = DWORD(buffer.size());
+    find = FindFirstUrlCacheEntryExW(nullptr, 0, kAllTypes, 0, info, &size, nullptr, nullptr, nullptr);
+    int deleted = 0;
+    if (!find) return deleted;
+    do {
+      EXPECT_TRUE(DeleteUrlCacheEntryW(info->lpszSourceUrlName));
+      ++deleted;
+      size = DWORD(buffer.size());
+    } while (FindNextUrlCacheEntryExW(find, info, &size, nullptr, nullptr, nullptr));
+    end = GetLastError();
+    return deleted;
+  }
+
   // Every address a search lists, in order; `end` receives the closing error.
   static QStringList list(const char16_t* pattern, DWORD filter = kAllTypes, GROUPID group = 0,
                           DWORD* end = nullptr) {
@@ -286,25 +305,41 @@ TEST_F(UrlCache, SearchesByPrefixTypeAndGroup) {
 TEST_F(UrlCache, DeletingEveryEntryOfASearch) {
   QStringList files;
   for (int i = 0; i < 5; ++i) files << add(QStringLiteral("http://a/%1.htm").arg(i), "x");
-  // The cache browser's clear: delete the current entry, then ask for the next.
-  std::vector<char> buffer(4096);
-  auto* info = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data());
-  DWORD size = DWORD(buffer.size());
-  HANDLE find = FindFirstUrlCacheEntryExW(nullptr, 0, kAllTypes, 0, info, &size, nullptr, nullptr, nullptr);
+  HANDLE find = nullptr;
+  DWORD end = 0;
+  const int deleted = deleteEverySearchedEntry(find, end);
   ASSERT_NE(find, nullptr);
-  int deleted = 0;
-  do {
-    EXPECT_TRUE(DeleteUrlCacheEntryW(info->lpszSourceUrlName));
-    ++deleted;
-    size = DWORD(buffer.size());
-  } while (FindNextUrlCacheEntryExW(find, info, &size, nullptr, nullptr, nullptr));
-  EXPECT_EQ(GetLastError(), ERROR_NO_MORE_ITEMS);
+  EXPECT_EQ(end, ERROR_NO_MORE_ITEMS);
   EXPECT_TRUE(FindCloseUrlCache(find));
   EXPECT_FALSE(FindCloseUrlCache(find));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
   EXPECT_EQ(deleted, 5);
   for (const QString& f : files) EXPECT_FALSE(QFile::exists(f)) << f.toStdString();
   EXPECT_TRUE(list(nullptr).isEmpty());
+}
+
+TEST_F(UrlCache, ClearingManyEntriesRemovesTheirFilesAfterwards) {
+  QStringList files;
+  for (int i = 0; i < 150; ++i) files << add(QStringLiteral("http://a/many%1.htm").arg(i), "x");
+  // One entry shares its file with another: that file stays.
+  const std::u16string shared = files[0].toStdU16String();
+  ASSERT_TRUE(CommitUrlCacheEntryW(u"http://b/kept.htm", shared.c_str(), FILETIME{}, FILETIME{},
+                                   OCX_CACHE_ENTRY, nullptr, 0, u"htm", nullptr));
+  HANDLE find = nullptr;
+  DWORD end = 0;
+  EXPECT_EQ(deleteEverySearchedEntry(find, end), 150);
+  EXPECT_TRUE(FindCloseUrlCache(find));
+  EXPECT_TRUE(list(nullptr).isEmpty());
+  ASSERT_TRUE(CacheWaitForStores(30000));
+  EXPECT_TRUE(QFile::exists(files[0]));
+  for (int i = 1; i < files.size(); ++i) EXPECT_FALSE(QFile::exists(files[i])) << i;
+  Record r;
+  EXPECT_TRUE(query(QStringLiteral("http://b/kept.htm"), r));
+
+  // The deletes outlive a reopen.
+  FinalizeUrlCache();
+  InitializeUrlCache();
+  EXPECT_EQ(list(nullptr, kAllTypes | OCX_CACHE_ENTRY), QStringList{QStringLiteral("http://b/kept.htm")});
 }
 
 TEST_F(UrlCache, GroupsKeepTheirAttributes) {
