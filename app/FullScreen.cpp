@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "app/Menu.h"
@@ -34,7 +36,10 @@ constexpr SkinButton kSkinButtons[] = {
     {"EM007Btn", nullptr, "ECOMode", "EM007"},      {"EM008Btn", nullptr, "ECOMode", "EM008"},
     {"EM009Btn", nullptr, "ECOMode", "EM009"},      {"EM010Btn", nullptr, "ECOMode", "EM010"},
     {"EM011Btn", nullptr, "ECOMode", "EM011"},      {"EM013Btn", "EM013Label", "ECOMode", "EM013"},
-    {"EM014Btn", "EM014Label", "ECOMode", "EM014"},
+    {"EM014Btn", "EM014Label", "ECOMode", "EM014"}, {"CS001Btn", nullptr, "Capture", "C001"},
+    {"CS002Btn", nullptr, "Capture", "C002"},       {"EV001Btn", nullptr, "Events", "E001"},
+    {"Ev002Btn", nullptr, "Events", "E002"},        {"EV003Btn", nullptr, "Events", "E003"},
+    {"EV004Btn", nullptr, "Controls", "C001"},      {"EV005Btn", nullptr, "Controls", "C002"},
 };
 
 // The button that `Sender` (its image or its label) belongs to, or null.
@@ -122,6 +127,7 @@ void TFullScreenForm::FormCreate(TObject* Sender) {
   FDefaultFiltersOn = false;
   FParseTimeControl = false;
   FEventsTimeControl = false;
+  LoadEventFilters();
   FAnalysisOn = false;
 }
 
@@ -243,12 +249,14 @@ void TFullScreenForm::EM014BtnMouseUp(TObject* Sender, TMouseButton Button, TShi
 // ---------------------------------------------------------------- the browser's events
 
 void TFullScreenForm::WBProgressChange(TObject* Sender, int Progress, int ProgressMax) {
+  LogFilteredEvent("Progress Change", "On Progress Change");
   const Menu::TGaugeState gauge = Menu::GaugePercent(Progress, ProgressMax);
   ProgressBar->SetProgress(gauge.Progress);
   ProgressBar->SetVisible(gauge.Visible);
 }
 
 void TFullScreenForm::WBCommandStateChange(TObject* Sender, int Command, bool Enable) {
+  LogFilteredEvent("Command State Change", "On Command State Change");
   if (Command == CSC_NAVIGATEFORWARD)
     EM009Btn->SetEnabled(Enable);
   else if (Command == CSC_NAVIGATEBACK)
@@ -258,11 +266,13 @@ void TFullScreenForm::WBCommandStateChange(TObject* Sender, int Command, bool En
 }
 
 void TFullScreenForm::WBSetSecureLockIcon(TObject* Sender, int SecureLockIcon) {
+  LogFilteredEvent("Set Secure Lock Icon", "On Set Secure Lock Icon");
   SecurityLabel->SetWidth(200);
   SecurityLabel->SetCaption(QStringLiteral("Secure Level: ") + Menu::SecureLevelName(SecureLockIcon));
 }
 
 void TFullScreenForm::WBTitleChange(TObject* Sender, const String& Text) {
+  LogFilteredEvent("Title Change", "On Title Change");
   // The browser's own idea of the page's name, not the event's text.
   if (Menu::MyMenuForm) Menu::MyMenuForm->SetCaption(WB->LocationName());
 }
@@ -270,9 +280,11 @@ void TFullScreenForm::WBTitleChange(TObject* Sender, const String& Text) {
 void TFullScreenForm::WBNavigateComplete2(TObject* Sender, IDispatch* pDisp, const OleVariant& URL) {
   UpdateSecurityImages();
   URLEdit->SetText(WB->LocationURL());
+  LogFilteredEvent(nullptr, "On Navigate Complete 2");
 }
 
 void TFullScreenForm::WBDocumentComplete(TObject* Sender, IDispatch* pDisp, const OleVariant& URL) {
+  LogFilteredEvent("Document Complete", "On Document Complete");
   // The address of the document that completed, so a frame shows its own.
   // Without an HTML document there (a browser object showing something
   // else, or no browser object at all) the event's own address stands.
@@ -291,11 +303,13 @@ void TFullScreenForm::WBDocumentComplete(TObject* Sender, IDispatch* pDisp, cons
 
 void TFullScreenForm::WBNewWindow2(TObject* Sender, ComPtr<IDispatch>& ppDisp, bool& Cancel) {
   if (Menu::MyMenuForm) Menu::MyMenuForm->OpenNewWindow(Sender, ppDisp);
+  LogFilteredEvent(nullptr, "On New Window 2");
 }
 
 void TFullScreenForm::WBNewWindow3(TObject* Sender, ComPtr<IDispatch>& ppDisp, bool& Cancel, unsigned dwFlags,
                                    const String& bstrUrlContext, const String& bstrUrl) {
   if (Menu::MyMenuForm) Menu::MyMenuForm->OpenNewWindow(Sender, ppDisp);
+  LogFilteredEvent(nullptr, "On New Window 3");
 }
 
 // ---------------------------------------------------------------- operations
@@ -317,36 +331,39 @@ void TFullScreenForm::UpdateSecurityImages() {
 
 void initialize() {
   using F = TFullScreenForm;
-  RegisterHandlers<F>({HandlerEntry("FormCreate", &F::FormCreate),
-                       HandlerEntry("FormDestroy", &F::FormDestroy),
-                       HandlerEntry("FormCloseQuery", &F::FormCloseQuery),
-                       HandlerEntry("SkinButtonMouseDown", &F::SkinButtonMouseDown),
-                       HandlerEntry("SkinButtonMouseEnter", &F::SkinButtonMouseEnter),
-                       HandlerEntry("SkinButtonMouseLeave", &F::SkinButtonMouseLeave),
-                       HandlerEntry("EM001BtnMouseUp", &F::EM001BtnMouseUp),
-                       HandlerEntry("EM002BtnMouseUp", &F::EM002BtnMouseUp),
-                       HandlerEntry("EM003BtnMouseUp", &F::EM003BtnMouseUp),
-                       HandlerEntry("EM004BtnMouseUp", &F::EM004BtnMouseUp),
-                       HandlerEntry("EM005BtnMouseUp", &F::EM005BtnMouseUp),
-                       HandlerEntry("EM007BtnMouseUp", &F::EM007BtnMouseUp),
-                       HandlerEntry("EM008BtnMouseUp", &F::EM008BtnMouseUp),
-                       HandlerEntry("EM009BtnMouseUp", &F::EM009BtnMouseUp),
-                       HandlerEntry("EM010BtnMouseUp", &F::EM010BtnMouseUp),
-                       HandlerEntry("EM011BtnMouseUp", &F::EM011BtnMouseUp),
-                       HandlerEntry("EM013BtnMouseUp", &F::EM013BtnMouseUp),
-                       HandlerEntry("EM014BtnMouseUp", &F::EM014BtnMouseUp),
-                       HandlerEntry("WBProgressChange", &F::WBProgressChange),
-                       HandlerEntry("WBCommandStateChange", &F::WBCommandStateChange),
-                       HandlerEntry("WBSetSecureLockIcon", &F::WBSetSecureLockIcon),
-                       HandlerEntry("WBTitleChange", &F::WBTitleChange),
-                       HandlerEntry("WBNavigateComplete2", &F::WBNavigateComplete2),
-                       HandlerEntry("WBDocumentComplete", &F::WBDocumentComplete),
-                       HandlerEntry("WBNewWindow2", &F::WBNewWindow2),
-                       HandlerEntry("WBNewWindow3", &F::WBNewWindow3),
+  std::vector<THandlerInfo> handlers{HandlerEntry("FormCreate", &F::FormCreate),
+                                     HandlerEntry("FormDestroy", &F::FormDestroy),
+                                     HandlerEntry("FormCloseQuery", &F::FormCloseQuery),
+                                     HandlerEntry("SkinButtonMouseDown", &F::SkinButtonMouseDown),
+                                     HandlerEntry("SkinButtonMouseEnter", &F::SkinButtonMouseEnter),
+                                     HandlerEntry("SkinButtonMouseLeave", &F::SkinButtonMouseLeave),
+                                     HandlerEntry("EM001BtnMouseUp", &F::EM001BtnMouseUp),
+                                     HandlerEntry("EM002BtnMouseUp", &F::EM002BtnMouseUp),
+                                     HandlerEntry("EM003BtnMouseUp", &F::EM003BtnMouseUp),
+                                     HandlerEntry("EM004BtnMouseUp", &F::EM004BtnMouseUp),
+                                     HandlerEntry("EM005BtnMouseUp", &F::EM005BtnMouseUp),
+                                     HandlerEntry("EM007BtnMouseUp", &F::EM007BtnMouseUp),
+                                     HandlerEntry("EM008BtnMouseUp", &F::EM008BtnMouseUp),
+                                     HandlerEntry("EM009BtnMouseUp", &F::EM009BtnMouseUp),
+                                     HandlerEntry("EM010BtnMouseUp", &F::EM010BtnMouseUp),
+                                     HandlerEntry("EM011BtnMouseUp", &F::EM011BtnMouseUp),
+                                     HandlerEntry("EM013BtnMouseUp", &F::EM013BtnMouseUp),
+                                     HandlerEntry("EM014BtnMouseUp", &F::EM014BtnMouseUp),
+                                     HandlerEntry("WBProgressChange", &F::WBProgressChange),
+                                     HandlerEntry("WBCommandStateChange", &F::WBCommandStateChange),
+                                     HandlerEntry("WBSetSecureLockIcon", &F::WBSetSecureLockIcon),
+                                     HandlerEntry("WBTitleChange", &F::WBTitleChange),
+                                     HandlerEntry("WBNavigateComplete2", &F::WBNavigateComplete2),
+                                     HandlerEntry("WBDocumentComplete", &F::WBDocumentComplete),
+                                     HandlerEntry("WBNewWindow2", &F::WBNewWindow2),
+                                     HandlerEntry("WBNewWindow3", &F::WBNewWindow3),
 #define NOCTIVANE_FULLSCREEN_FIELD_ENTRY(Class, Name) FieldEntry(#Name, &F::Name),
-                       NOCTIVANE_FULLSCREEN_FIELDS(NOCTIVANE_FULLSCREEN_FIELD_ENTRY)
+                                     NOCTIVANE_FULLSCREEN_FIELDS(NOCTIVANE_FULLSCREEN_FIELD_ENTRY)
 #undef NOCTIVANE_FULLSCREEN_FIELD_ENTRY
-  });
+  };
+  // Each tab's handlers, from the tab's own source.
+  for (auto tab : {CaptureHandlers, EventsHandlers}) std::ranges::move(tab(), std::back_inserter(handlers));
+  RegisterHandlers<F>(std::move(handlers));
 }
 
 void finalize() {}
