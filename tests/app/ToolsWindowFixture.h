@@ -17,7 +17,7 @@ struct FullScreenEventsInternals {
   static bool AnalysisOn(const TFullScreenForm* f) { return f->FAnalysisOn; }
   static bool DefaultFiltersOn(const TFullScreenForm* f) { return f->FDefaultFiltersOn; }
   static bool EventsTimeControl(const TFullScreenForm* f) { return f->FEventsTimeControl; }
-  static void Log(TFullScreenForm* f, const String& name, const String& extra) {
+  static void Log(TFullScreenForm* f, const String& name, const String& extra = String()) {
     f->LogBrowserEvent(f->WB, name, extra, String(), String());
   }
 };
