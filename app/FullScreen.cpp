@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "app/Menu.h"
@@ -38,6 +40,10 @@ constexpr SkinButton kSkinButtons[] = {
     {"EM011Btn", nullptr, "ECOMode", "EM011"},      {"EM013Btn", "EM013Label", "ECOMode", "EM013"},
     {"EM014Btn", "EM014Label", "ECOMode", "EM014"}, {"CC001Btn", nullptr, "Cache", "C001"},
     {"CC002Btn", nullptr, "Cache", "C002"},         {"CC003Btn", nullptr, "Cache", "C003"},
+    {"EM014Btn", "EM014Label", "ECOMode", "EM014"}, {"CS001Btn", nullptr, "Capture", "C001"},
+    {"CS002Btn", nullptr, "Capture", "C002"},       {"EV001Btn", nullptr, "Events", "E001"},
+    {"Ev002Btn", nullptr, "Events", "E002"},        {"EV003Btn", nullptr, "Events", "E003"},
+    {"EV004Btn", nullptr, "Controls", "C001"},      {"EV005Btn", nullptr, "Controls", "C002"},
 };
 
 // The button that `Sender` (its image or its label) belongs to, or null.
@@ -131,6 +137,7 @@ void TFullScreenForm::FormCreate(TObject* Sender) {
   FDefaultFiltersOn = false;
   FParseTimeControl = false;
   FEventsTimeControl = false;
+  LoadEventFilters();
   FAnalysisOn = false;
 }
 
@@ -252,12 +259,14 @@ void TFullScreenForm::EM014BtnMouseUp(TObject* Sender, TMouseButton Button, TShi
 // ---------------------------------------------------------------- the browser's events
 
 void TFullScreenForm::WBProgressChange(TObject* Sender, int Progress, int ProgressMax) {
+  LogFilteredEvent("Progress Change", "On Progress Change");
   const Menu::TGaugeState gauge = Menu::GaugePercent(Progress, ProgressMax);
   ProgressBar->SetProgress(gauge.Progress);
   ProgressBar->SetVisible(gauge.Visible);
 }
 
 void TFullScreenForm::WBCommandStateChange(TObject* Sender, int Command, bool Enable) {
+  LogFilteredEvent("Command State Change", "On Command State Change");
   if (Command == CSC_NAVIGATEFORWARD)
     EM009Btn->SetEnabled(Enable);
   else if (Command == CSC_NAVIGATEBACK)
@@ -267,11 +276,13 @@ void TFullScreenForm::WBCommandStateChange(TObject* Sender, int Command, bool En
 }
 
 void TFullScreenForm::WBSetSecureLockIcon(TObject* Sender, int SecureLockIcon) {
+  LogFilteredEvent("Set Secure Lock Icon", "On Set Secure Lock Icon");
   SecurityLabel->SetWidth(200);
   SecurityLabel->SetCaption(QStringLiteral("Secure Level: ") + Menu::SecureLevelName(SecureLockIcon));
 }
 
 void TFullScreenForm::WBTitleChange(TObject* Sender, const String& Text) {
+  LogFilteredEvent("Title Change", "On Title Change");
   // The browser's own idea of the page's name, not the event's text.
   if (Menu::MyMenuForm) Menu::MyMenuForm->SetCaption(WB->LocationName());
 }
@@ -279,9 +290,11 @@ void TFullScreenForm::WBTitleChange(TObject* Sender, const String& Text) {
 void TFullScreenForm::WBNavigateComplete2(TObject* Sender, IDispatch* pDisp, const OleVariant& URL) {
   UpdateSecurityImages();
   URLEdit->SetText(WB->LocationURL());
+  LogFilteredEvent(nullptr, "On Navigate Complete 2");
 }
 
 void TFullScreenForm::WBDocumentComplete(TObject* Sender, IDispatch* pDisp, const OleVariant& URL) {
+  LogFilteredEvent("Document Complete", "On Document Complete");
   // The address of the document that completed, so a frame shows its own.
   // Without an HTML document there (a browser object showing something
   // else, or no browser object at all) the event's own address stands.
@@ -300,11 +313,13 @@ void TFullScreenForm::WBDocumentComplete(TObject* Sender, IDispatch* pDisp, cons
 
 void TFullScreenForm::WBNewWindow2(TObject* Sender, ComPtr<IDispatch>& ppDisp, bool& Cancel) {
   if (Menu::MyMenuForm) Menu::MyMenuForm->OpenNewWindow(Sender, ppDisp);
+  LogFilteredEvent(nullptr, "On New Window 2");
 }
 
 void TFullScreenForm::WBNewWindow3(TObject* Sender, ComPtr<IDispatch>& ppDisp, bool& Cancel, unsigned dwFlags,
                                    const String& bstrUrlContext, const String& bstrUrl) {
   if (Menu::MyMenuForm) Menu::MyMenuForm->OpenNewWindow(Sender, ppDisp);
+  LogFilteredEvent(nullptr, "On New Window 3");
 }
 
 // ---------------------------------------------------------------- operations
@@ -356,8 +371,9 @@ void initialize() {
                                       NOCTIVANE_FULLSCREEN_FIELDS(NOCTIVANE_FULLSCREEN_FIELD_ENTRY)
 #undef NOCTIVANE_FULLSCREEN_FIELD_ENTRY
   });
-  for (std::vector<THandlerInfo> tab : {CacheTabHandlers(), ParseTabHandlers()})
-    handlers.insert(handlers.end(), std::make_move_iterator(tab.begin()), std::make_move_iterator(tab.end()));
+  // Each tab's handlers, from the tab's own source.
+  for (auto tab : {CacheTabHandlers, ParseTabHandlers, CaptureHandlers, EventsHandlers})
+    std::ranges::move(tab(), std::back_inserter(handlers));
   RegisterHandlers<F>(std::move(handlers));
 }
 

@@ -318,6 +318,135 @@ object FullScreenForm: TFullScreenForm
       end
       object EventsTabSheet: TTabSheet
         Caption = 'Events'
+        object Panel2: TPanel
+          Align = alTop
+          Height = 60
+          BevelOuter = bvNone
+          Color = clCream
+          ParentBackground = False
+          object EV001Btn: TImage
+            Left = 6
+            Top = 4
+            Width = 48
+            Height = 48
+            Cursor = crHandPoint
+            Hint = 'Start Analysis ... '
+            ShowHint = True
+            OnMouseDown = SkinButtonMouseDown
+            OnMouseEnter = EventsToggleMouseEnter
+            OnMouseLeave = EventsToggleMouseEnter
+            OnMouseUp = EV001BtnMouseUp
+          end
+          object Ev002Btn: TImage
+            Left = 58
+            Top = 4
+            Width = 48
+            Height = 48
+            Cursor = crHandPoint
+            Hint = 'Save log ...'
+            ShowHint = True
+            OnMouseDown = SkinButtonMouseDown
+            OnMouseEnter = SkinButtonMouseEnter
+            OnMouseLeave = SkinButtonMouseLeave
+            OnMouseUp = Ev002BtnMouseUp
+          end
+          object EV003Btn: TImage
+            Left = 110
+            Top = 4
+            Width = 48
+            Height = 48
+            Cursor = crHandPoint
+            Hint = 'Print ...'
+            ShowHint = True
+            OnMouseDown = SkinButtonMouseDown
+            OnMouseEnter = SkinButtonMouseEnter
+            OnMouseLeave = SkinButtonMouseLeave
+            OnMouseUp = EV003BtnMouseUp
+          end
+          object EventsCheckBox: TCheckBox
+            ParentColor = True
+            Left = 170
+            Top = 20
+            Width = 90
+            Height = 17
+            Caption = ' Filters'
+            State = cbChecked
+            OnClick = EventsCheckBoxClick
+          end
+        end
+        object EventsCheckPanel: TPanel
+          Align = alBottom
+          Height = 30
+          BevelOuter = bvNone
+          Color = clCream
+          ParentBackground = False
+          object EV004Btn: TImage
+            Left = 4
+            Top = 3
+            Width = 24
+            Height = 24
+            Cursor = crHandPoint
+            Hint = 'Default filters ...'
+            ShowHint = True
+            OnMouseDown = SkinButtonMouseDown
+            OnMouseEnter = EventsToggleMouseEnter
+            OnMouseLeave = EventsToggleMouseEnter
+            OnMouseUp = EV004BtnMouseUp
+          end
+          object EV005Btn: TImage
+            Left = 32
+            Top = 3
+            Width = 24
+            Height = 24
+            Cursor = crHandPoint
+            Hint = 'Time control ...'
+            ShowHint = True
+            OnMouseDown = SkinButtonMouseDown
+            OnMouseEnter = EventsToggleMouseEnter
+            OnMouseLeave = EventsToggleMouseEnter
+            OnMouseUp = EV005BtnMouseUp
+          end
+          object CheckAllEventFilters: TCheckBox
+            ParentColor = True
+            Left = 64
+            Top = 7
+            Width = 130
+            Height = 17
+            Caption = 'Select All Filters'
+            OnClick = CheckAllEventFiltersClick
+          end
+          object EventsTimeCheckBox: TCheckBox
+            ParentColor = True
+            Left = 200
+            Top = 7
+            Width = 130
+            Height = 17
+            Caption = 'Time Control'
+            OnClick = EventsTimeCheckBoxClick
+          end
+        end
+        object EventsCheckListBox: TCheckListBox
+          Align = alBottom
+          Height = 160
+          ItemHeight = 14
+          Sorted = True
+        end
+        object EventsSplitter: TSplitter
+          Align = alBottom
+          Height = 4
+          Color = clSilver
+          ParentColor = False
+        end
+        object DebugListBox: TListBox
+          Align = alClient
+          Color = clWhite
+          Font.Height = -11
+          Font.Name = 'MS Sans Serif'
+          ItemHeight = 13
+          ParentFont = False
+          Style = lbOwnerDrawFixed
+          OnDrawItem = DebugListBoxDrawItem
+        end
       end
       object CacheTabSheet: TTabSheet
         Caption = 'Cache'
@@ -478,6 +607,95 @@ object FullScreenForm: TFullScreenForm
       end
       object CaptureTabSheet: TTabSheet
         Caption = 'Capture'
+        object BMPPanel: TPanel
+          Align = alTop
+          Height = 57
+          BevelOuter = bvNone
+          Color = clCream
+          ParentBackground = False
+          object CS001Btn: TImage
+            Left = 6
+            Top = 4
+            Width = 48
+            Height = 48
+            Cursor = crHandPoint
+            Hint = 'Capture ...'
+            ShowHint = True
+            OnMouseDown = SkinButtonMouseDown
+            OnMouseEnter = SkinButtonMouseEnter
+            OnMouseLeave = SkinButtonMouseLeave
+            OnMouseUp = CS001BtnMouseUp
+          end
+          object CS002Btn: TImage
+            Left = 58
+            Top = 4
+            Width = 48
+            Height = 48
+            Cursor = crHandPoint
+            Hint = 'Save picture ...'
+            ShowHint = True
+            OnMouseDown = SkinButtonMouseDown
+            OnMouseEnter = SkinButtonMouseEnter
+            OnMouseLeave = SkinButtonMouseLeave
+            OnMouseUp = CS002BtnMouseUp
+          end
+          object BMPCheckBox: TCheckBox
+            ParentColor = True
+            Left = 118
+            Top = 4
+            Width = 90
+            Height = 17
+            Caption = ' BMP File'
+            OnClick = BMPCheckBoxClick
+          end
+          object JPGCheckBox: TCheckBox
+            ParentColor = True
+            Left = 118
+            Top = 20
+            Width = 90
+            Height = 17
+            Caption = ' JPG File'
+            OnClick = JPGCheckBoxClick
+          end
+          object ThumbnailCheckBox: TCheckBox
+            ParentColor = True
+            Left = 118
+            Top = 36
+            Width = 90
+            Height = 17
+            Caption = ' Thumbnail'
+            OnClick = ThumbnailCheckBoxClick
+          end
+          object StrechCheck: TCheckBox
+            ParentColor = True
+            Left = 222
+            Top = 4
+            Width = 100
+            Height = 17
+            Caption = ' Strech'
+          end
+          object CenterCheck: TCheckBox
+            ParentColor = True
+            Left = 222
+            Top = 20
+            Width = 100
+            Height = 17
+            Caption = ' Center'
+          end
+          object ProportionalCheck: TCheckBox
+            ParentColor = True
+            Left = 222
+            Top = 36
+            Width = 100
+            Height = 17
+            Caption = ' Proportional'
+          end
+        end
+        object ImageViewer: TImage
+          Align = alClient
+          AutoSize = True
+          Center = True
+        end
       end
     end
     object VSplitter: TSplitter
@@ -503,7 +721,33 @@ object FullScreenForm: TFullScreenForm
       Silent = False
       UserInterfaceOptions = [DontUse3DBorders, ForceOpenNewWindow, EnablesFormsAutoComplete, EnableThemes]
       OnCommandStateChange = WBCommandStateChange
+      OnAllowFocusChange = WBAllowFocusChange
+      OnAuthenticate = WBAuthenticate
+      OnBeforeNavigate2 = WBBeforeNavigate2
+      OnBusyWait = WBBusyWait
+      OnClick = WBClick
+      OnClientToHostWindow = WBClientToHostWindow
+      OnCloseQuery = WBCloseQuery
+      OnCommandExec = WBCommandExec
       OnDocumentComplete = WBDocumentComplete
+      OnDownloadBegin = WBDownloadBegin
+      OnDownloadComplete = WBDownloadComplete
+      OnDragDrop = WBDragDrop
+      OnDragLeave = WBDragLeave
+      OnDragOver = WBDragOver
+      OnDragOver2 = WBDragOver2
+      OnEnableModeless = WBEnableModeless
+      OnEndDrag = WBEndDrag
+      OnEnter = WBEnter
+      OnEvaluateNewWindow = WBEvaluateNewWindow
+      OnExit = WBExit
+      OnFilterPopupMenu = WBFilterPopupMenu
+      OnGetExternal = WBGetExternal
+      OnGetHostInfo = WBGetHostInfo
+      OnGetIDsOfNames = WBGetIDsOfNames
+      OnGetTypeInfoCount = WBGetTypeInfoCount
+      OnHideUI = WBHideUI
+      OnMaskedCtrlChar = WBMaskedCtrlChar
       OnNavigateComplete2 = WBNavigateComplete2
       OnNewWindow2 = WBNewWindow2
       OnNewWindow3 = WBNewWindow3
@@ -693,8 +937,10 @@ object FullScreenForm: TFullScreenForm
   object PrintDialog: TPrintDialog
   end
   object SavePictureDialog: TSavePictureDialog
+    Filter = 'Bitmaps (*.bmp)|*.bmp'
   end
   object EventsSaveDialog: TSaveDialog
+    Filter = 'Text File|*.txt'
   end
   object OpenDialog: TOpenDialog
   end

@@ -56,7 +56,9 @@ using IEParser::TIEParser;
   F(TPrintDialog, PrintDialog) F(TSavePictureDialog, SavePictureDialog)                           \
   F(TSaveDialog, EventsSaveDialog) F(TOpenDialog, OpenDialog) F(TEwbControl, EwbControl1)         \
   NOCTIVANE_FULLSCREEN_CACHE_FIELDS(F)                                                            \
-  NOCTIVANE_FULLSCREEN_PARSE_FIELDS(F)
+  NOCTIVANE_FULLSCREEN_PARSE_FIELDS(F)                                                            \
+  NOCTIVANE_FULLSCREEN_CAPTURE_FIELDS(F)                                                          \
+  NOCTIVANE_FULLSCREEN_EVENTS_FIELDS(F)
 
 // The parse tab ("Parce page"): the report, its buttons, the filters and the parser.
 #define NOCTIVANE_FULLSCREEN_PARSE_FIELDS(F)                                                      \
@@ -64,6 +66,19 @@ using IEParser::TIEParser;
   F(TRichEdit, ParsInfo) F(TPanel, CheckPanel) F(TImage, PC001Btn) F(TImage, PC002Btn)            \
   F(TCheckBox, CheckAllParseFilters) F(TCheckBox, TimeControlParse) F(TSplitter, ParseSplitter)   \
   F(TCheckListBox, CheckListBox) F(TIEParser, WebParser)
+
+// The capture tab.
+#define NOCTIVANE_FULLSCREEN_CAPTURE_FIELDS(F)                                                    \
+  F(TPanel, BMPPanel) F(TImage, CS001Btn) F(TImage, CS002Btn) F(TCheckBox, BMPCheckBox)           \
+  F(TCheckBox, JPGCheckBox) F(TCheckBox, ThumbnailCheckBox) F(TCheckBox, StrechCheck)             \
+  F(TCheckBox, CenterCheck) F(TCheckBox, ProportionalCheck) F(TImage, ImageViewer)
+
+// The events tab.
+#define NOCTIVANE_FULLSCREEN_EVENTS_FIELDS(F)                                                     \
+  F(TPanel, Panel2) F(TImage, EV001Btn) F(TImage, Ev002Btn) F(TImage, EV003Btn)                   \
+  F(TCheckBox, EventsCheckBox) F(TListBox, DebugListBox) F(TPanel, EventsCheckPanel)              \
+  F(TImage, EV004Btn) F(TImage, EV005Btn) F(TCheckBox, CheckAllEventFilters)                      \
+  F(TCheckBox, EventsTimeCheckBox) F(TSplitter, EventsSplitter) F(TCheckListBox, EventsCheckListBox)
 // clang-format on
 
 class TFullScreenForm : public TForm {
@@ -112,6 +127,65 @@ class TFullScreenForm : public TForm {
   void EM011BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void EM013BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void EM014BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+
+  // Capture tab (FullScreenCapture.cpp): every capture writes "site.bmp" and
+  // "Site.jpg" in the current folder and shows the one chosen, or a
+  // thumbnail; the shown picture can be saved as a bitmap.
+  void CS001BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void CS002BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  // At most one of the three choices is checked.
+  void BMPCheckBoxClick(TObject* Sender);
+  void JPGCheckBoxClick(TObject* Sender);
+  void ThumbnailCheckBoxClick(TObject* Sender);
+
+  // Events tab (FullScreenEvents.cpp). The log's lines, coloured by kind.
+  void DebugListBoxDrawItem(TWinControl* Control, int Index, TRect Rect, TOwnerDrawState State);
+  // Hovering a toggle button of the tab keeps the picture of its state.
+  void EventsToggleMouseEnter(TObject* Sender);
+  // Start or stop the analysis, save the log, print it, the default
+  // filters, the time switch.
+  void EV001BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void Ev002BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void EV003BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void EV004BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void EV005BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void EventsTimeCheckBoxClick(TObject* Sender);
+  void CheckAllEventFiltersClick(TObject* Sender);
+  // Shows or hides the filter list with its splitter and panel.
+  void EventsCheckBoxClick(TObject* Sender);
+  // The browser's events that only the log follows.
+  void WBAllowFocusChange(TObject* Sender, bool& Value);
+  void WBAuthenticate(TObject* Sender, HWND& hwnd, String& szUserName, String& szPassWord, HRESULT& Rezult);
+  void WBBeforeNavigate2(TObject* Sender, IDispatch* pDisp, const OleVariant& URL, const OleVariant& Flags,
+                         const OleVariant& TargetFrameName, const OleVariant& PostData,
+                         const OleVariant& Headers, bool& Cancel);
+  void WBBusyWait(TEmbeddedWB* Sender, Cardinal AStartTime, Cardinal& TimeOut, bool& Cancel);
+  void WBClick(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void WBClientToHostWindow(TObject* Sender, int& CX, int& CY);
+  void WBCloseQuery(TObject* Sender, bool& CanClose);
+  void WBCommandExec(TObject* Sender, const GUID* CmdGroup, DWORD nCmdID, DWORD nCmdexecopt,
+                     const VARIANT* vaIn, VARIANT* vaOut, HRESULT& Rezult);
+  void WBDownloadBegin(TObject* Sender);
+  void WBDownloadComplete(TObject* Sender);
+  void WBDragDrop(TObject* Sender, TObject* Source, int X, int Y);
+  void WBDragLeave(TObject* Sender);
+  void WBDragOver(TObject* Sender, TObject* Source, int X, int Y, TDragState State, bool& Accept);
+  void WBDragOver2(TObject* Sender, int grfKeyState, TPoint pt, int& dwEffect, HRESULT& Rezult);
+  void WBEnableModeless(TObject* Sender, bool fEnable);
+  void WBEndDrag(TObject* Sender, TObject* Target, int X, int Y);
+  void WBEnter(TObject* Sender);
+  void WBEvaluateNewWindow(TObject* Sender, const String& pszUrl, const String& pszName,
+                           const String& pszUrlContext, const String& pszFeatures, bool fReplace,
+                           DWORD dwFlags, DWORD dwUserActionTime, HRESULT& Rezult);
+  void WBExit(TObject* Sender);
+  void WBFilterPopupMenu(TObject* Sender, DWORD ID, HMENU Menu, IDispatch* Context);
+  void WBGetExternal(TObject* Sender, ComPtr<IDispatch>& ppDispatch);
+  void WBGetHostInfo(TObject* Sender, DOCHOSTUIINFO& pInfo);
+  void WBGetIDsOfNames(TObject* Sender, REFIID IID, LPOLESTR* Names, UINT NameCount, LCID LocaleID,
+                       DISPID* DispIDs, HRESULT& Rezult);
+  void WBGetTypeInfoCount(TObject* Sender, UINT& Count, HRESULT& Rezult);
+  void WBHideUI(TObject* Sender, HRESULT& Rezult);
+  void WBMaskedCtrlChar(TObject* Sender, WideChar MaskedChar);
 
   // The browser's events.
   void WBProgressChange(TObject* Sender, int Progress, int ProgressMax);
@@ -207,7 +281,8 @@ class TFullScreenForm : public TForm {
   void CreateParams(TCreateParams& Params) override;
 
  private:
-  friend struct FullScreenFormInternals;  // tests read the private state
+  friend struct FullScreenFormInternals;    // tests read the private state
+  friend struct FullScreenEventsInternals;  // the events tab's tests too
 
   // Whether the address answers (see UrlAnswersOk); the parse and edit tabs
   // ask before they load a page.
@@ -231,6 +306,26 @@ class TFullScreenForm : public TForm {
   bool IsParseFilterChecked(const String& Name) const;
   void ShowParseButtonLook(TImage* Button, bool Hover);
   void AddParseLine(const String& Line);
+
+  // Events tab: the filter list from "EventsFilters.ini" beside the program
+  // (the built-in list when there is none).
+  void LoadEventFilters();
+  // The 83 built-in filters, none checked.
+  void ResetEventFilters();
+  // Appends one line to the log while analysis is on.
+  void LogBrowserEvent(TObject* Sender, const String& Name, const String& Extra1, const String& Extra2,
+                       const String& Extra3);
+  // The line of an event whose filter item (none: always) is checked.
+  void LogFilteredEvent(const char* item, const char* name, const String& extra = String());
+  // Whether the filter list holds that item, checked.
+  bool EventFilterOn(const char* item) const;
+  String EventFiltersFile() const;
+  // The keys of a section of the filter file become the list's items, each
+  // checked as [items] says.
+  void LoadEventFilterSection(const String& section);
+  void ShowEventsToggleLook(TObject* Sender);
+  // Prints the log's lines on the printer the print dialog chose.
+  void PrintEventLog();
 
   String FAppPath;
   bool FParseRunning = false;
@@ -268,6 +363,12 @@ extern bool SitePageCopyDisposable;
 std::vector<THandlerInfo> CacheTabHandlers();
 // The parse tab's handlers, for the window's handler table.
 std::vector<THandlerInfo> ParseTabHandlers();
+// The handlers of the capture and events tabs, for the window's handler table.
+std::vector<THandlerInfo> CaptureHandlers();
+std::vector<THandlerInfo> EventsHandlers();
+// The name the capture tab saves a picture under: the chosen name, with
+// ".bmp" put after it unless it ends so already (in any case).
+String BitmapFileName(const String& chosen);
 
 // Registers the window's handlers and published fields with the form streaming.
 void initialize();

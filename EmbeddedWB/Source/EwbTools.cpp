@@ -1,10 +1,13 @@
 #include "EmbeddedWB/Source/EwbTools.h"
 
 #include "EmbeddedWB/Source/EmbeddedWB.h"
+#include "platform/classlib/ExtControls.h"
 #include "platform/classlib/Forms.h"
+#include "platform/classlib/Jpeg.h"
 #include "platform/com/Dispatch.h"
 #include "platform/mshtml/MsHtml.h"
 #include "platform/rtl/Registry.h"
+#include "platform/shell/ShlObj.h"
 #include "platform/urlmon/UrlMon.h"
 #include "platform/winapi/Modules.h"
 #include "platform/winapi/Windows.h"
@@ -34,28 +37,172 @@ bool HasHTMLDocument(IUnknown* Obj) {
   return SUCCEEDED(Obj->QueryInterface(IID_IHTMLDocument2, &doc)) && doc;
 }
 
-// The routines below that answer failure or do nothing are completed with
-// the page content and capture work.
+namespace {
 
-void DocumentToStrings(const OleVariant&, String& Result) { Result.clear(); }
+// A member of `disp` read by name (late binding); false when there is none.
+bool ReadByName(IDispatch* disp, const char* name, OleVariant& value) {
+  DISPID id = DISPID_UNKNOWN;
+  if (!disp || FAILED(DispatchGetIDOfName(disp, QLatin1String(name), id))) return false;
+  return SUCCEEDED(DispatchGetProperty(disp, id, value));
+}
 
-void DocumentTextToStrings(const OleVariant&, IUnknown*, String& Result) { Result.clear(); }
+// Browser.Document.documentElement.<member> as one line of text (the text and
+// a line break); empty when a step fails.
+String RootElementLine(IDispatch* document, const char* member) {
+  OleVariant root, text;
+  if (!ReadByName(document, "documentElement", root)) return String();
+  if (!ReadByName(root.toDispatch().Get(), member, text)) return String();
+  return VarToStr(text) + QStringLiteral("\r\n");
+}
 
-bool SetDocumentCharset(TEmbeddedWB*, IUnknown*, const String&, bool) { return false; }
+ComPtr<IDispatch> BrowserDocument(const OleVariant& Browser) {
+  OleVariant document;
+  try {
+    if (ReadByName(Browser.toDispatch().Get(), "Document", document)) return document.toDispatch();
+  } catch (const Exception&) {
+  }
+  return nullptr;
+}
 
-void DrawDocumentToImage(IUnknown*, TImage*) {}
+ComPtr<IViewObject> ViewObjectOf(IUnknown* object) {
+  ComPtr<IViewObject> view;
+  if (object) object->QueryInterface(IID_IViewObject, &view);
+  return view;
+}
 
-bool SnapshotToBitmap(IUnknown*, HWND, int, int, const String&) { return false; }
+}  // namespace
 
-bool SnapshotToJpeg(IUnknown*, IWebBrowser2*, const String&, int, int, int, int) { return false; }
+void DocumentToStrings(const OleVariant& Browser, String& Result) {
+  Result.clear();
+  const ComPtr<IDispatch> document = BrowserDocument(Browser);
+  if (HasHTMLDocument(document.Get())) Result = RootElementLine(document.Get(), "innerHTML");
+}
 
-void PrintPreview(IWebBrowser2*) {}
+void DocumentTextToStrings(const OleVariant& Browser, IUnknown* Document, String& Result) {
+  Result.clear();
+  if (!HasHTMLDocument(Document)) return;
+  Result = RootElementLine(BrowserDocument(Browser).Get(), "innerText");
+}
+
+bool SetDocumentCharset(TEmbeddedWB* Browser, IUnknown* Document, const String& Charset, bool Refresh) {
+  if (!Browser) return false;
+  // A page that never completes must not hold the caller for ever.
+  Browser->Wait(CharsetWaitMs);
+  if (!HasHTMLDocument(Document)) return false;
+  bool set = false;
+  try {
+    const ComPtr<IHTMLDocument2> doc = Browser->GetDocument();
+    if (!doc) return false;
+    BSTR name = StringToBSTR(Charset);
+    const HRESULT hr = doc->put_charset(name);
+    SysFreeString(name);
+    if (FAILED(hr)) return false;
+    set = true;
+    if (Refresh) Browser->Refresh2(OleVariant(7));
+  } catch (const Exception&) {
+  }
+  return set;
+}
+
+void DrawDocumentToImage(IUnknown* Obj, TImage* Image) {
+  if (!Image) return;
+  TBitmap* bitmap = Image->Picture()->Bitmap();
+  bitmap->SetHeight(Image->Height());
+  bitmap->SetWidth(Image->Width());
+  const RECTL bounds{0, 0, Image->Width(), Image->Height()};
+  const ComPtr<IViewObject> view = ViewObjectOf(Obj);
+  if (!view) throw EOleSysError(SysErrorMessage(Cardinal(E_NOINTERFACE)), E_NOINTERFACE);
+  OleCheck(view->Draw(DVASPECT_DOCPRINT, 0, nullptr, nullptr, nullptr, bitmap->Canvas()->GetHandle(), &bounds,
+                      nullptr, nullptr, 0));
+  bitmap->Canvas()->ReleaseHandle();
+  Image->Repaint();
+}
+
+bool SnapshotToBitmap(IUnknown* Document, HWND Handle, int Width, int Height, const String& FileName) {
+  if (!HasHTMLDocument(Document)) return false;
+  // A view with no area has nothing to show; an empty file would say otherwise.
+  if (Width <= 0 || Height <= 0) return false;
+  try {
+    const ComPtr<IViewObject> view = ViewObjectOf(Document);
+    if (!view) return false;
+    TBitmap bitmap;
+    bitmap.SetHeight(Height);
+    bitmap.SetWidth(Width);
+    const RECTL bounds{0, 0, bitmap.GetWidth(), bitmap.GetHeight()};
+    // The target device (Handle) means nothing without a device description.
+    if (FAILED(view->Draw(DVASPECT_CONTENT, 1, nullptr, nullptr, nullptr, bitmap.Canvas()->GetHandle(),
+                          &bounds, nullptr, nullptr, 0)))
+      return false;
+    bitmap.Canvas()->ReleaseHandle();
+    bitmap.SaveToFile(FileName);
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+bool SnapshotToJpeg(IUnknown* Document, IWebBrowser2* Browser, const String& FileName, int SourceHeight,
+                    int SourceWidth, int TargetHeight, int TargetWidth) {
+  if (SourceHeight <= 0 || SourceWidth <= 0 || TargetHeight <= 0 || TargetWidth <= 0) return false;
+  try {
+    const ComPtr<IViewObject> view = ViewObjectOf(Browser);
+    if (!view) return false;
+    TBitmap source, target;
+    TJPEGImage jpeg;
+    source.SetWidth(SourceWidth);
+    source.SetHeight(SourceHeight);
+    const RECTL bounds{0, 0, SourceWidth, SourceHeight};
+    OleCheck(view->Draw(DVASPECT_CONTENT, 1, nullptr, nullptr, nullptr, source.Canvas()->GetHandle(), &bounds,
+                        nullptr, nullptr, 0));
+    source.Canvas()->ReleaseHandle();
+    target.SetHeight(TargetHeight);
+    target.SetWidth(TargetWidth);
+    target.Canvas()->StretchDraw(TRect(0, 0, TargetWidth, TargetHeight), &source);
+    target.Canvas()->ReleaseHandle();
+    jpeg.Assign(&target);
+    jpeg.SaveToFile(FileName);
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+void PrintPreview(IWebBrowser2* Browser) {
+  if (!Browser) return;
+  ComPtr<IDispatch> document;
+  OleCheck(Browser->get_Document(&document));
+  if (!HasHTMLDocument(document.Get())) return;
+  OleVariant in, out;
+  OleCheck(Browser->ExecWB(OLECMDID_PRINTPREVIEW, OLECMDEXECOPT_DONTPROMPTUSER, &in, &out));
+}
 
 int OrganizeFavorites(HWND) { return 0; }
 
-bool ShowFindDialog(IUnknown*) { return false; }
+bool ShowFindDialog(IUnknown* Document) {
+  OleVariant output;
+  return ExecDocumentCommand(Document, true, FindDialogCommand, OleVariant(), output, 0) == S_OK;
+}
 
-HRESULT ExecDocumentCommand(IUnknown*, bool, DWORD, const OleVariant&, OleVariant&, DWORD) { return S_FALSE; }
+HRESULT ExecDocumentCommand(IUnknown* Document, bool UseBrowserGroup, DWORD CommandId,
+                            const OleVariant& Input, OleVariant& Output, DWORD ExecOption) {
+  HRESULT result = S_FALSE;
+  if (!HasHTMLDocument(Document)) return result;
+  try {
+    ComPtr<IOleCommandTarget> target;
+    if (FAILED(Document->QueryInterface(IID_IOleCommandTarget, &target)) || !target) return result;
+    const GUID group = CGID_IWebBrowser;
+    OleVariant input(Input);
+    result = target->Exec(UseBrowserGroup ? &group : nullptr, CommandId, ExecOption, &input, &Output);
+  } catch (const Exception&) {
+  }
+  return result;
+}
+
+String GetSpecialFolderPath(HWND Owner, int Folder) {
+  char16_t path[260] = {};
+  if (!SHGetSpecialFolderPathW(Owner, reinterpret_cast<LPWSTR>(path), Folder, TRUE)) return String();
+  return String::fromUtf16(path);
+}
 
 void SendPageByMail(TEmbeddedWB*, TComponent*, IUnknown*, const String&, const String&, const String&) {}
 

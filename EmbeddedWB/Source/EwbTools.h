@@ -28,6 +28,11 @@ inline constexpr char SearchUrl[] = "http://www.google.com/search?ie=ISO-8859-1&
 
 // ---------------------------------------------------------------- page content and capture
 
+// How long SetDocumentCharset waits for the document to complete, in ms.
+inline constexpr Cardinal CharsetWaitMs = 10000;
+// The command of the browser's own group that opens its find dialog.
+inline constexpr DWORD FindDialogCommand = 1;
+
 // Obj is assigned and is an HTML document.
 bool HasHTMLDocument(IUnknown* Obj);
 // The document's markup (documentElement.innerHTML) and a line break; empty
@@ -39,7 +44,8 @@ void DocumentTextToStrings(const OleVariant& Browser, IUnknown* Document, String
 bool SetDocumentCharset(TEmbeddedWB* Browser, IUnknown* Document, const String& Charset, bool Refresh);
 // Draws the browser's view into the image (a thumbnail); nothing for a null image.
 void DrawDocumentToImage(IUnknown* Obj, TImage* Image);
-// Writes the page as a bitmap file; True when written.
+// Writes the page as a bitmap file; True when written (never for a view of
+// no area).
 bool SnapshotToBitmap(IUnknown* Document, HWND Handle, int Width, int Height, const String& FileName);
 // Writes the browser's view as a JPEG file, scaled to the target size; True when written.
 bool SnapshotToJpeg(IUnknown* Document, IWebBrowser2* Browser, const String& FileName, int SourceHeight,
@@ -53,6 +59,9 @@ bool ShowFindDialog(IUnknown* Document);
 // command target.
 HRESULT ExecDocumentCommand(IUnknown* Document, bool UseBrowserGroup, DWORD CommandId,
                             const OleVariant& Input, OleVariant& Output, DWORD ExecOption);
+// The path of a shell folder (CSIDL_*), created when missing; empty when the
+// folder cannot be had.
+String GetSpecialFolderPath(HWND Owner, int Folder);
 // Saves the page to FileName and mails it as an attachment on a worker thread.
 void SendPageByMail(TEmbeddedWB* Browser, TComponent* Owner, IUnknown* Document, const String& FileName,
                     const String& Subject, const String& Body);

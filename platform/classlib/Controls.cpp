@@ -641,6 +641,7 @@ void TControl::DblClick() {
 }
 
 void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (Button == mbLeft && dragMode_ == dmAutomatic && !Dragging()) BeginDrag(false);
   Raise(this, [&] {
     if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
   });
@@ -747,6 +748,9 @@ void InitializeControls() {
       EventEntry("OnMouseLeave", &TControl::OnMouseLeave),
       EventEntry("OnResize", &TControl::OnResize),
       EventEntry("OnContextPopup", &TControl::OnContextPopup),
+      EventEntry("OnDragOver", &TControl::OnDragOver),
+      EventEntry("OnDragDrop", &TControl::OnDragDrop),
+      EventEntry("OnEndDrag", &TControl::OnEndDrag),
   });
   RegisterEvents<TWinControl>({
       EventEntry("OnKeyDown", &TWinControl::OnKeyDown),

@@ -59,6 +59,17 @@ using TKeyEvent = std::function<void(TObject* Sender, Word& Key, TShiftState Shi
 using TKeyPressEvent = std::function<void(TObject* Sender, WideChar& Key)>;
 using TContextPopupEvent = std::function<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
 
+// Dragging one control onto another (the class library's own drag, not OLE).
+enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+// Over a control: Accept (true when the handler does not change it) says
+// whether a drop there would be taken; a control without a handler takes none.
+using TDragOverEvent =
+    std::function<void(TObject* Sender, TObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+using TDragDropEvent = std::function<void(TObject* Sender, TObject* Source, int X, int Y)>;
+// The dragged control's end of a drag: Target is the control that took the
+// drop, or null when none did.
+using TEndDragEvent = std::function<void(TObject* Sender, TObject* Target, int X, int Y)>;
+
 // Window-creation parameters; CreateParams fills them and subclasses adjust them.
 struct TCreateParams {
   String Caption;
@@ -172,6 +183,7 @@ class TControl : public TComponent {
   Q_PROPERTY(bool ParentShowHint READ ParentShowHint WRITE SetParentShowHint)
   Q_PROPERTY(TPopupMenu* PopupMenu READ PopupMenu WRITE SetPopupMenu)
   Q_PROPERTY(bool Visible READ Visible WRITE SetVisible)
+  Q_PROPERTY(TDragMode DragMode READ DragMode WRITE SetDragMode)
   Q_MOC_INCLUDE("platform/classlib/Menus.h")
 
  public:
@@ -182,6 +194,9 @@ class TControl : public TComponent {
   using TAnchors = TSet<TAnchorKind>;
   enum TAlignment { taLeftJustify, taRightJustify, taCenter };
   Q_ENUM(TAlignment)
+  // dmAutomatic: pressing the left button and moving starts a drag.
+  enum TDragMode { dmManual, dmAutomatic };
+  Q_ENUM(TDragMode)
   // Border styles of forms; controls with a border use bsNone and bsSingle.
   enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
   Q_ENUM(TFormBorderStyle)
@@ -290,6 +305,25 @@ class TControl : public TComponent {
   TControlStyle ControlStyle() const { return controlStyle_; }
   void SetControlStyle(TControlStyle value) { controlStyle_ = value; }
 
+  // ---- dragging onto other controls (Dragging.cpp)
+  TDragMode DragMode() const { return dragMode_; }
+  void SetDragMode(TDragMode value) { dragMode_ = value; }
+  // Starts dragging this control: at once, or (Immediate false) once the
+  // mouse has moved a few pixels with the button down. Until the button is
+  // released (a drop) or Escape is pressed (cancelled), the controls under
+  // the mouse get OnDragOver, the one that accepts the drop OnDragDrop, and
+  // this control OnEndDrag.
+  void BeginDrag(bool Immediate, int Threshold = -1);
+  // Ends the drag of this control: a drop where the mouse is (Drop) or a
+  // cancel.
+  void EndDrag(bool Drop);
+  bool Dragging() const;
+  // The steps of a drag, which raise the events: over this control (answers
+  // whether it accepts), dropped on it, and the end of this control's own drag.
+  virtual bool DragOver(TObject* Source, int X, int Y, TDragState State);
+  virtual void DragDrop(TObject* Source, int X, int Y);
+  virtual void DoEndDrag(TObject* Target, int X, int Y);
+
   // ---- mouse capture
   bool MouseCapture() const;
   void SetMouseCapture(bool value);
@@ -328,6 +362,9 @@ class TControl : public TComponent {
   TNotifyEvent OnMouseLeave;
   TNotifyEvent OnResize;
   TContextPopupEvent OnContextPopup;
+  TDragOverEvent OnDragOver;
+  TDragDropEvent OnDragDrop;
+  TEndDragEvent OnEndDrag;
 
  protected:
   friend class TWinControl;
@@ -408,6 +445,7 @@ class TControl : public TComponent {
   bool showHint_ = false;
   bool parentShowHint_ = true;
   TPopupMenu* popupMenu_ = nullptr;
+  TDragMode dragMode_ = dmManual;
   String text_;
   bool clicked_ = false;
   // Anchor bookkeeping: the rule values and the parent's client size when
@@ -427,6 +465,8 @@ using TControlStyle = TControl::TControlStyle;
 using enum TControl::TAlign;
 using enum TControl::TAnchorKind;
 using enum TControl::TAlignment;
+using TDragMode = TControl::TDragMode;
+using enum TControl::TDragMode;
 using enum TControl::TFormBorderStyle;
 using enum TControl::TControlStyleItem;
 

@@ -202,11 +202,74 @@ class LiveLocation final : public ComObject<IHTMLLocation> {
   QPointer<QWebEnginePage> page_;
 };
 
-class LiveDocument final
-    : public ComObject<IHTMLDocument2, IPersistStreamInit, IPersistFile, IOleCommandTarget> {
+// The document's root element, read by name: innerHTML, innerText and
+// outerHTML of document.documentElement at each call.
+class LiveRootElement final : public ComObject<IDispatch> {
  public:
-  LiveDocument(QWebEnginePage* page, const std::optional<TPageScriptError>& error)
-      : page_(page), error_(error) {}
+  explicit LiveRootElement(QWebEnginePage* page) : page_(page) {}
+
+  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
+    if (!pctinfo) return E_POINTER;
+    *pctinfo = 0;
+    return S_OK;
+  }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
+    if (ppTInfo) *ppTInfo = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
+    if (!rgszNames || !rgDispId) return E_POINTER;
+    HRESULT hr = S_OK;
+    for (UINT i = 0; i < cNames; ++i) {
+      rgDispId[i] = DISPID_UNKNOWN;
+      const String name = OleStrToString(rgszNames[i]);
+      for (size_t m = 0; m < std::size(kMembers); ++m)
+        if (i == 0 && SameText(name, QLatin1String(kMembers[m]))) rgDispId[i] = DISPID(m + 1);
+      if (rgDispId[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+    }
+    return hr;
+  }
+  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                 UINT*) override {
+    if (id < 1 || id > DISPID(std::size(kMembers))) return DISP_E_MEMBERNOTFOUND;
+    if (!(flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD))) return DISP_E_MEMBERNOTFOUND;
+    if (!page_) return E_UNEXPECTED;
+    QVariant v;
+    const QString script =
+        QStringLiteral("(function () { var e = document.documentElement; return e ? e.%1 : ''; })()")
+            .arg(QLatin1String(kMembers[id - 1]));
+    if (!RunPageScript(page_, script, &v)) return E_FAIL;
+    if (result) {
+      VariantClear(result);
+      OleVariant(v.toString()).Detach(result);
+    }
+    return S_OK;
+  }
+
+ private:
+  static constexpr const char* kMembers[] = {"innerHTML", "innerText", "outerHTML"};
+  QPointer<QWebEnginePage> page_;
+};
+
+// The browser's own command group (CGID_IWebBrowser).
+constexpr GUID kBrowserCommandGroup = GuidLiteral("{ED016940-BD5B-11CF-BA4E-00C04FD70816}");
+constexpr DISPID kDocumentElementDispId = 1075;  // IHTMLDocument3::documentElement
+
+class LiveDocument final
+    : public ComObject<IHTMLDocument2, IPersistStreamInit, IPersistFile, IOleCommandTarget, IViewObject> {
+ public:
+  LiveDocument(QWebEnginePage* page, const std::optional<TPageScriptError>& error,
+               const TLiveDocumentHost& host)
+      : page_(page), error_(error), host_(host) {}
+
+  // A picture, a text file or a PDF shown in the browser is no HTML document.
+  HRESULT QueryInterface(REFIID riid, void** ppvObject) override {
+    if (ppvObject && (riid == IID_IHTMLDocument2 || riid == IID_IHTMLDocument) && !showsHtml()) {
+      *ppvObject = nullptr;
+      return E_NOINTERFACE;
+    }
+    return ComObject::QueryInterface(riid, ppvObject);
+  }
 
   // ---- IDispatch: a few members by name
   HRESULT GetTypeInfoCount(UINT* pctinfo) override {
@@ -227,7 +290,8 @@ class LiveDocument final
                   {"designMode", DISPID_IHTMLDOCUMENT2_DESIGNMODE},
                   {"URL", DISPID_IHTMLDOCUMENT2_URL},
                   {"location", DISPID_IHTMLDOCUMENT2_LOCATION},
-                  {"readyState", DISPID_IHTMLDOCUMENT2_READYSTATE}};
+                  {"readyState", DISPID_IHTMLDOCUMENT2_READYSTATE},
+                  {"documentElement", kDocumentElementDispId}};
     HRESULT hr = S_OK;
     for (UINT i = 0; i < cNames; ++i) {
       rgDispId[i] = DISPID_UNKNOWN;
@@ -255,15 +319,22 @@ class LiveDocument final
       return hr;
     }
     if (!get) return DISP_E_MEMBERNOTFOUND;
-    if (id == DISPID_IHTMLDOCUMENT2_LOCATION) {
-      IHTMLLocation* location = nullptr;
-      if (HRESULT hr = get_location(&location); FAILED(hr)) return hr;
+    if (id == DISPID_IHTMLDOCUMENT2_LOCATION || id == kDocumentElementDispId) {
+      IDispatch* object = nullptr;
+      if (id == kDocumentElementDispId) {
+        if (!page_) return E_UNEXPECTED;
+        object = MakeCom<LiveRootElement>(page_.data()).Detach();
+      } else {
+        IHTMLLocation* location = nullptr;
+        if (HRESULT hr = get_location(&location); FAILED(hr)) return hr;
+        object = location;
+      }
       if (result) {
         VariantClear(result);
         result->vt = VT_DISPATCH;
-        result->pdispVal = location;
+        result->pdispVal = object;
       } else {
-        location->Release();
+        object->Release();
       }
       return S_OK;
     }
@@ -362,8 +433,16 @@ class LiveDocument final
     return runVoid(QStringLiteral("document.cookie = %1;").arg(jsString(BSTRToString(v))));
   }
   HRESULT get_cookie(BSTR* p) override { return scriptString(QStringLiteral("document.cookie"), p); }
-  // The engine decides the character set of a page by itself.
-  HRESULT put_charset(BSTR) override { return E_NOTIMPL; }
+  // The encoding the page is read in when it is loaded again (as the encoding
+  // menu sets it). A page that declares its character set keeps it: the
+  // engine lets no user choice override a declaration.
+  HRESULT put_charset(BSTR v) override {
+    if (!page_) return E_UNEXPECTED;
+    const String name = Trim(BSTRToString(v));
+    if (name.isEmpty()) return E_INVALIDARG;
+    page_->settings()->setDefaultTextEncoding(name);
+    return S_OK;
+  }
   HRESULT get_charset(BSTR* p) override { return scriptString(QStringLiteral("document.characterSet"), p); }
   HRESULT put_defaultCharset(BSTR v) override {
     if (!page_) return E_UNEXPECTED;
@@ -482,6 +561,12 @@ class LiveDocument final
 
   // ---- IOleCommandTarget
   HRESULT QueryStatus(const GUID* group, ULONG cCmds, OLECMD prgCmds[], OLECMDTEXT*) override {
+    if (group && *group == kBrowserCommandGroup) {
+      if (!prgCmds) return E_POINTER;
+      for (ULONG i = 0; i < cCmds; ++i)
+        prgCmds[i].cmdf = page_ && host_.BrowserCommand ? DWORD(OLECMDF_SUPPORTED | OLECMDF_ENABLED) : 0u;
+      return S_OK;
+    }
     if (group) return OLECMDERR_E_UNKNOWNGROUP;
     if (!prgCmds) return E_POINTER;
     for (ULONG i = 0; i < cCmds; ++i) {
@@ -510,6 +595,10 @@ class LiveDocument final
   }
 
   HRESULT Exec(const GUID* group, DWORD cmd, DWORD, VARIANT* in, VARIANT* out) override {
+    if (group && *group == kBrowserCommandGroup) {
+      if (!page_) return E_UNEXPECTED;
+      return host_.BrowserCommand ? host_.BrowserCommand(cmd, in, out) : OLECMDERR_E_NOTSUPPORTED;
+    }
     if (group) return OLECMDERR_E_UNKNOWNGROUP;
     if (!page_) return E_UNEXPECTED;
     OleVariant arg;
@@ -555,6 +644,29 @@ class LiveDocument final
     }
   }
 
+  // ---- IViewObject: the browser draws its view of the page
+  HRESULT Draw(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, HDC hdcDraw, const RECTL* lprcBounds, const RECTL*,
+               BOOL (*)(ULONG_PTR), ULONG_PTR) override {
+    if (!hdcDraw || !lprcBounds) return E_INVALIDARG;
+    if (!page_) return E_UNEXPECTED;
+    if (!host_.DrawView) return E_NOTIMPL;
+    return host_.DrawView(hdcDraw, *lprcBounds);
+  }
+  HRESULT GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** ppColorSet) override {
+    if (ppColorSet) *ppColorSet = nullptr;
+    return S_FALSE;
+  }
+  HRESULT Freeze(DWORD, LONG, void*, DWORD* pdwFreeze) override {
+    if (pdwFreeze) *pdwFreeze = 0;
+    return E_NOTIMPL;
+  }
+  HRESULT Unfreeze(DWORD) override { return E_NOTIMPL; }
+  HRESULT SetAdvise(DWORD, DWORD, IAdviseSink*) override { return E_NOTIMPL; }
+  HRESULT GetAdvise(DWORD*, DWORD*, IAdviseSink** ppAdvSink) override {
+    if (ppAdvSink) *ppAdvSink = nullptr;
+    return E_NOTIMPL;
+  }
+
  private:
   template <class T>
   HRESULT notProvided(T** p) {
@@ -564,6 +676,25 @@ class LiveDocument final
   HRESULT notProvided(BSTR* p) {
     if (p) *p = nullptr;
     return E_NOTIMPL;
+  }
+
+  // Whether the page shows markup; asked once per address shown. A page that
+  // cannot answer counts as markup (its calls fail by themselves).
+  bool showsHtml() {
+    if (!page_) return true;
+    const QUrl url = page_->url();
+    if (url.isEmpty()) return true;
+    if (url == typeUrl_ && !page_->isLoading()) return typeIsHtml_;
+    QVariant type;
+    if (!RunPageScript(page_, QStringLiteral("document.contentType"), &type)) return true;
+    const QString mime = type.toString().toLower();
+    const bool html = mime.isEmpty() || mime == QLatin1String("text/html") ||
+                      mime == QLatin1String("application/xhtml+xml");
+    if (page_ && !page_->isLoading()) {
+      typeUrl_ = url;
+      typeIsHtml_ = html;
+    }
+    return html;
   }
 
   HRESULT run(const QString& script, QVariant* result) {
@@ -605,6 +736,9 @@ class LiveDocument final
 
   QPointer<QWebEnginePage> page_;
   std::optional<TPageScriptError> error_;
+  TLiveDocumentHost host_;
+  QUrl typeUrl_;  // the address whose content type was last asked
+  bool typeIsHtml_ = true;
 };
 
 }  // namespace
@@ -708,12 +842,13 @@ bool SetPageOpticalZoom(QWebEnginePage* page, int percent) {
   return true;
 }
 
-ComPtr<IHTMLDocument2> CreateLiveDocument(QWebEnginePage* page) {
+ComPtr<IHTMLDocument2> CreateLiveDocument(QWebEnginePage* page, const TLiveDocumentHost& host) {
   if (!page) return nullptr;
-  return ComPtr<IHTMLDocument2>(new LiveDocument(page, std::nullopt));
+  return ComPtr<IHTMLDocument2>(new LiveDocument(page, std::nullopt, host));
 }
 
-ComPtr<IHTMLDocument2> CreateLiveDocument(QWebEnginePage* page, const TPageScriptError& error) {
+ComPtr<IHTMLDocument2> CreateLiveDocument(QWebEnginePage* page, const TPageScriptError& error,
+                                          const TLiveDocumentHost& host) {
   if (!page) return nullptr;
-  return ComPtr<IHTMLDocument2>(new LiveDocument(page, error));
+  return ComPtr<IHTMLDocument2>(new LiveDocument(page, error, host));
 }

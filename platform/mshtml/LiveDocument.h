@@ -5,10 +5,13 @@
 // page's own scripts are disabled and the page cannot tamper with them; each
 // call waits for its answer in a nested event loop, with a bound, and copes
 // with the page going away meanwhile.
+#include "platform/com/OleCtl.h"
 #include "platform/mshtml/MsHtml.h"
 
 #include <QString>
 #include <QVariant>
+
+#include <functional>
 
 class QWebEnginePage;
 
@@ -37,15 +40,26 @@ bool SetPageTextSize(QWebEnginePage* page, int size);
 int PageOpticalZoom(QWebEnginePage* page);
 bool SetPageOpticalZoom(QWebEnginePage* page, int percent);
 
+// What the browser showing a page does for its document: draw the view
+// (IViewObject::Draw of the document) and run the commands of the browser's
+// own group (CGID_IWebBrowser: 1 opens the find dialog). Unset: the document
+// answers E_NOTIMPL and OLECMDERR_E_NOTSUPPORTED.
+struct TLiveDocumentHost {
+  std::function<HRESULT(HDC dc, const RECTL& bounds)> DrawView;
+  std::function<HRESULT(DWORD command, VARIANT* in, VARIANT* out)> BrowserCommand;
+};
+
 // The document of `page` (null for a null page). It answers IHTMLDocument2
-// (and IDispatch by name for title, URL, location, readyState and
-// designMode; its location reads the address of the document shown at each
-// call),
+// (and IDispatch by name for title, URL, location, readyState, designMode
+// and documentElement, whose innerHTML, innerText and outerHTML are read by
+// name; its location reads the address of the document shown at each
+// call), IViewObject (through the host),
 // IPersistStreamInit (Load replaces the document with the stream's HTML, Save
 // writes the current markup in UTF-8), IPersistFile (Save writes the markup to
-// a file) and IOleCommandTarget (zoom and editing commands). It refers to the
+// a file) and IOleCommandTarget (zoom and editing commands; the browser group through
+// the host). It refers to the
 // page without owning it and fails with E_UNEXPECTED once the page is gone.
-ComPtr<IHTMLDocument2> CreateLiveDocument(QWebEnginePage* page);
+ComPtr<IHTMLDocument2> CreateLiveDocument(QWebEnginePage* page, const TLiveDocumentHost& host = {});
 
 // A script error of a page, as the script-error event reports it.
 struct TPageScriptError {
@@ -58,4 +72,5 @@ struct TPageScriptError {
 // The document of `page` whose window's event is the script error `error`
 // (its parentWindow's event answers errorLine, errorCharacter, errorCode,
 // errorMessage and errorUrl by name).
-ComPtr<IHTMLDocument2> CreateLiveDocument(QWebEnginePage* page, const TPageScriptError& error);
+ComPtr<IHTMLDocument2> CreateLiveDocument(QWebEnginePage* page, const TPageScriptError& error,
+                                          const TLiveDocumentHost& host = {});

@@ -38,7 +38,7 @@ enum : UINT {
 
 // The browser's own keys, which it handles when the host's
 // TranslateAccelerator left them alone.
-enum class KeyAction { Back, Forward, Stop, Refresh, RefreshCompletely };
+enum class KeyAction { Back, Forward, Stop, Refresh, RefreshCompletely, Find, Print };
 struct Accelerator {
   UINT message;  // WM_SYSKEYDOWN for keys with Alt
   WORD key;
@@ -51,6 +51,8 @@ constexpr Accelerator kAccelerators[] = {
     {WM_KEYDOWN, VK_ESCAPE, false, KeyAction::Stop},
     {WM_KEYDOWN, VK_F5, false, KeyAction::Refresh},
     {WM_KEYDOWN, VK_F5, true, KeyAction::RefreshCompletely},
+    {WM_KEYDOWN, 'F', true, KeyAction::Find},
+    {WM_KEYDOWN, 'P', true, KeyAction::Print},
 };
 
 // Refresh commands of the host's command handler for F5 and Ctrl+F5.
@@ -199,6 +201,8 @@ bool WebBrowserObject::onAccelerator(UINT msg, WORD key) {
         reload(completely);
       return true;
     }
+    case KeyAction::Find: showFindDialog(); return true;
+    case KeyAction::Print: printWithDialog(); return true;
   }
   return false;
 }

@@ -24,12 +24,16 @@
 // command 27 answers the browser's encoding menu. Drops: the drop target the
 // host gives for each document is registered on the document window; with
 // RegisterAsDropTarget False and no target the document refuses drops.
+#include "platform/classlib/Dialogs.h"
+#include "platform/mshtml/LiveDocument.h"
 #include "platform/shdocvw/ExDisp.h"
 
 #include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <QWebEngineView>
+
+#include <memory>
 
 class QWebEnginePage;
 class QWebEngineProfile;
@@ -306,6 +310,20 @@ class WebBrowserObject final
   // Without RegisterAsDropTarget, a document window without a target refuses drops.
   void updateDropRefusal();
 
+  // The find dialog, print preview and print dialog (BrowserFind.cpp).
+  // What the shown document asks of its browser: drawing the view and the
+  // commands of the browser's own group.
+  TLiveDocumentHost documentHost();
+  // Command 1 of CGID_IWebBrowser and Ctrl+F: the find dialog, modeless,
+  // finding in the page.
+  HRESULT showFindDialog();
+  // ExecWB 7: the print preview of the page, modal.
+  HRESULT printPreview();
+  // Ctrl+P: the print dialog, then the page on the chosen printer.
+  HRESULT printWithDialog();
+  // Tells the host that a modal dialog of the browser starts or ended.
+  void enableModeless(bool enable);
+
   // Raises an event on every sink; `args` in their natural order.
   void fire(DISPID id, std::vector<VARIANT> args);
 
@@ -384,6 +402,8 @@ class WebBrowserObject final
   QPointer<QWebEngineDownloadRequest> savingPage_;  // the engine's download of that save
   ComPtr<IDropTarget> refusingTarget_;              // registered while drops are refused
   ULONG zoomPercent_ = 100;                         // the optical zoom the host last heard of
+  std::unique_ptr<TFindDialog> findDialog_;         // made on the first find
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // documents outlive the browser
 };
 
 // A new browser object, as the class factory of CLSID_WebBrowser answers.

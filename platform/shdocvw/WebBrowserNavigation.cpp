@@ -215,7 +215,7 @@ void WebBrowserObject::onLoadingChanged(const QWebEngineLoadingInfo& info) {
       if (ComPtr<IOleCommandTarget> commands = host<IOleCommandTarget>())
         commands->Exec(&CGID_Explorer, CMDID_EXPLORER_ONUNLOAD, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr);
     }
-    if (!document_) document_ = CreateLiveDocument(page_);
+    if (!document_) document_ = CreateLiveDocument(page_, documentHost());
     setDocumentWindow();
     applyDropTarget();  // the host names the drop target of each document
     fire(DISPID_DOWNLOADBEGIN, {});
@@ -538,7 +538,7 @@ void WebBrowserObject::onScriptError(const QString& message, int line, const QSt
   error.Message = message;
   error.Line = line;
   error.Url = source;
-  ComPtr<IHTMLDocument2> doc = CreateLiveDocument(page_, error);
+  ComPtr<IHTMLDocument2> doc = CreateLiveDocument(page_, error, documentHost());
   OleVariant in(static_cast<IUnknown*>(doc.Get()));
   OleVariant out;
   const HRESULT hr = commands->Exec(&CGID_DocHostCommandHandler, OLECMDID_SHOWSCRIPTERROR,

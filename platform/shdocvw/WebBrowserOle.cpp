@@ -239,7 +239,10 @@ HRESULT WebBrowserObject::QueryStatus(const GUID* pguidCmdGroup, ULONG cCmds, OL
         break;
       case OLECMDID_STOP: cmd.cmdf = OLECMDF_SUPPORTED | (busy_ ? DWORD(OLECMDF_ENABLED) : 0u); break;
       case OLECMDID_PRINT:
-      case OLECMDID_PRINT2: cmd.cmdf = OLECMDF_SUPPORTED | (document_ ? DWORD(OLECMDF_ENABLED) : 0u); break;
+      case OLECMDID_PRINT2:
+      case OLECMDID_PRINTPREVIEW:
+        cmd.cmdf = OLECMDF_SUPPORTED | (document_ ? DWORD(OLECMDF_ENABLED) : 0u);
+        break;
       default:
         cmd.cmdf = 0;
         if (doc) doc->QueryStatus(nullptr, 1, &cmd, nullptr);
@@ -257,6 +260,7 @@ HRESULT WebBrowserObject::Exec(const GUID* pguidCmdGroup, DWORD nCmdID, DWORD nC
       case OLECMDID_STOP: return Stop();
       case OLECMDID_PRINT:
       case OLECMDID_PRINT2: return print(pvaIn);
+      case OLECMDID_PRINTPREVIEW: return printPreview();
       case OLECMDID_SETPROGRESSTEXT:  // 27: asked for the encoding menu
         return encodingMenu(pvaOut);
       case OLECMDID_SAVEAS:
