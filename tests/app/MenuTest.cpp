@@ -160,9 +160,10 @@ TEST_F(MainWindow, SettingsFieldsAsTheFormDataHasThem) {
   EXPECT_EQ(f->DownloadCheckList->Items()->Count(), 19);
   EXPECT_EQ(f->DownloadCheckList->Items()->Get(17), "Download in silent mode");
   EXPECT_EQ(f->DownloadCheckList->Items()->Get(18), "Work offline");
-  EXPECT_EQ(f->UserInterfaceCheckList->Items()->Count(), 25);
+  EXPECT_EQ(f->UserInterfaceCheckList->Items()->Count(), 26);
   EXPECT_EQ(f->UserInterfaceCheckList->Items()->Get(14), "Enable Ime Local Languages");
-  for (int i = 0; i < 25; ++i) EXPECT_FALSE(f->UserInterfaceCheckList->Checked(i)) << i;
+  EXPECT_EQ(f->UserInterfaceCheckList->Items()->Get(15), "Enable Themes");
+  for (int i = 0; i < 26; ++i) EXPECT_FALSE(f->UserInterfaceCheckList->Checked(i)) << i;
 
   EXPECT_TRUE(f->SocialSetCheck->Checked());
   EXPECT_TRUE(f->StartPageCheck->Checked());
