@@ -87,9 +87,12 @@ void bareExport(const QString& root, const QString& out) {
 void bareImport(const ExportFavorites::TUrlRecs& records, const QString& target) {
   QDir().mkpath(target);
   for (const auto& r : records) {
-    const QString folder = target + QLatin1Char('/') + QString(r.Folder).replace(QLatin1Char('\\'), QLatin1Char('/'));
-    if (r.Url.isEmpty()) QDir().mkdir(folder);
-    else writeBytes(folder + QLatin1Char('/') + r.Name + QStringLiteral(".url"), shortcut(r.Url.toUtf8()));
+    const QString folder =
+        target + QLatin1Char('/') + QString(r.Folder).replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (r.Url.isEmpty())
+      QDir().mkdir(folder);
+    else
+      writeBytes(folder + QLatin1Char('/') + r.Name + QStringLiteral(".url"), shortcut(r.Url.toUtf8()));
   }
 }
 
@@ -115,7 +118,8 @@ int main(int argc, char** argv) {
     exportMs.push_back(timeMs([&] {
       if (!exporter.ExportFavorites()) std::exit(1);
     }));
-    bareExportMs.push_back(timeMs([&] { bareExport(favorites, profile.path() + QStringLiteral("/bare.htm")); }));
+    bareExportMs.push_back(
+        timeMs([&] { bareExport(favorites, profile.path() + QStringLiteral("/bare.htm")); }));
   }
 
   QStringList lines;
@@ -143,7 +147,8 @@ int main(int argc, char** argv) {
     importMs.push_back(timeMs([&] {
       if (!importer.ImportFavorites()) std::exit(1);
     }));
-    bareImportMs.push_back(timeMs([&] { bareImport(records, profile.path() + QStringLiteral("/Bare/") + into); }));
+    bareImportMs.push_back(
+        timeMs([&] { bareImport(records, profile.path() + QStringLiteral("/Bare/") + into); }));
   }
 
   const double a = medianMs(exportMs), a0 = medianMs(bareExportMs);

@@ -16,8 +16,10 @@ using ExportFavorites::ErrorDialog;
 
 namespace {
 
-// The longest name (with its extension) a file system here takes, in bytes.
-constexpr int kMaxNameBytes = 255;
+// The longest name (with its extension) a file gets, in bytes: the file
+// systems here take 255, and replacing the file later writes a temporary
+// file of the same name with seven characters more.
+constexpr int kMaxNameBytes = 255 - 7;
 const QLatin1String kShortcutExt(".url");
 
 LPCWSTR W(const String& s) { return reinterpret_cast<LPCWSTR>(s.utf16()); }

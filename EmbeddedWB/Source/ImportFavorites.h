@@ -22,7 +22,8 @@ using ExportFavorites::TUrlRecs;
 String DecodeHtmlText(const String& Text);
 // A bookmark name as a file name: the characters " * / : < > ? \ | become
 // "-", control characters and the names "", "." and ".." are replaced, and
-// it is cut (at a character boundary) so that it and `Suffix` fit 255 bytes.
+// it is cut (at a character boundary) so that it and `Suffix` fit 248 bytes
+// (a file system name with room for the temporary name of a replacement).
 String BookmarkFileName(const String& Name, const String& Suffix = String());
 // The records of a bookmark file's lines, in file order.
 TUrlRecs ParseBookmarkLines(const QStringList& Lines);

@@ -4,13 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QTemporaryFile>
 #include <QThread>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <iterator>
 #include <limits>
@@ -1063,35 +1061,9 @@ bool WriteTextFileAtomic(const String& fileName, const String& text) {
   return WriteFileAtomic(fileName, text.toUtf8());
 }
 
-namespace {
-
-// The longest file name the file systems here take, in bytes.
-constexpr qsizetype kMaxFileNameBytes = 255;
-
-// Writes through a short-named temporary file beside the target and renames
-// it over the target: for names too long to carry a temporary suffix.
-bool WriteThroughShortTemporary(const String& path, const QByteArray& bytes) {
-  QTemporaryFile temp(QFileInfo(path).absolutePath() + QStringLiteral("/.save-XXXXXX"));
-  temp.setAutoRemove(false);
-  if (!temp.open()) return false;
-  const bool written = temp.write(bytes) == bytes.size() && temp.flush();
-  temp.close();
-  if (written &&
-      std::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(path).constData()) == 0)
-    return true;
-  QFile::remove(temp.fileName());
-  return false;
-}
-
-}  // namespace
-
 bool WriteFileAtomic(const String& fileName, const QByteArray& bytes) {
   if (fileName.isEmpty()) return false;
-  const String path = NormalizePath(fileName);
-  // A temporary name is the file's own with a suffix of seven characters.
-  if (QFile::encodeName(QFileInfo(path).fileName()).size() + 7 > kMaxFileNameBytes)
-    return WriteThroughShortTemporary(path, bytes);
-  QSaveFile file(path);
+  QSaveFile file(NormalizePath(fileName));
   if (!file.open(QIODevice::WriteOnly)) return false;
   if (file.write(bytes) != bytes.size()) {
     file.cancelWriting();

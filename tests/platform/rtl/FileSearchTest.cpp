@@ -109,23 +109,3 @@ TEST(FileSearch, PatternsSizesAndErrors) {
 }
 
 }  // namespace
-
-namespace {
-
-TEST(FileSearch, LongestFileNamesAreWrittenWholeAndReplaced) {
-  const QString dir = freshFolder("longnames");
-  const QString name = dir + "/" + QString("n").repeated(251) + ".url";  // 255 bytes
-  ASSERT_TRUE(WriteTextFileAtomic(name, "first"));
-  ASSERT_TRUE(WriteTextFileAtomic(name, "second"));
-  EXPECT_EQ(ReadTextFile(name), "second");
-  // Nothing else is left in the folder.
-  EXPECT_EQ(search(dir + "/*", faAnyFile & ~faDirectory).size(), 1u);
-
-  const QString wide = dir + "/" + QString::fromUtf8("\u00e9").repeated(125) + ".url";  // 254 bytes
-  ASSERT_TRUE(WriteTextFileAtomic(wide, "wide"));
-  EXPECT_EQ(ReadTextFile(wide), "wide");
-  EXPECT_FALSE(WriteTextFileAtomic(dir + "/" + QString("n").repeated(256), "too long"));
-  EXPECT_FALSE(WriteTextFileAtomic(dir + "/missing/" + QString("n").repeated(250), "no folder"));
-}
-
-}  // namespace

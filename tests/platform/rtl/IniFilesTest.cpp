@@ -191,13 +191,15 @@ TEST(IniFile, FailedWriteRaisesAndKeepsTheOldFile) {
     EXPECT_TRUE(e.Message.contains(blocked)) << e.Message.toStdString();
   }
 
-  // An existing file whose name leaves no room for a temporary file named
-  // after it is still replaced whole, through a short temporary name.
-  const QString longName = writeIni(QString(250, 'n') + ".ini", "[S]\r\nk=old\r\n");
+  // An existing file whose name leaves no room for the temporary file of an
+  // atomic replacement: the write fails and the file keeps its content.
+  const QByteArray before = "[S]\r\nk=old\r\n";
+  const QString longName = writeIni(QString(250, 'n') + ".ini", before);
   TIniFile ini(longName);
-  ini.WriteString("S", "k", "new");
-  EXPECT_EQ(testsupport::readFile(longName), QByteArray("[S]\r\nk=new\r\n"));
-  EXPECT_EQ(QDir(iniPath("")).entryList(QStringList{".save-*"}, QDir::Files | QDir::Hidden), QStringList());
+  EXPECT_THROW(ini.WriteString("S", "k", "new"), EIniFileException);
+  EXPECT_THROW(ini.EraseSection("S"), EIniFileException);
+  EXPECT_EQ(testsupport::readFile(longName), before);
+  EXPECT_EQ(ini.ReadString("S", "k", ""), "old");
 }
 
 TEST(IniFile, DamagedFilesReadWhatTheyCan) {
