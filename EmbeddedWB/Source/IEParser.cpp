@@ -28,8 +28,9 @@ const char kAbout[] = "TIEParser from: https://github.com/noctivane/noctivane";
 const char kProxyAgent[] = "User-agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)";
 
 // The tags with a row of their own, in the order of the lookup.
-const QStringList kTags = {"FRAMESET", "FRAME", "NOFRAMES", "A",    "!",      "COMMENT", "IMG",    "BODY", "BASE",
-                           "BASEFONT", "FONT",  "META",     "MARQUEE", "FORM", "SCRIPT", "DIV", "HR", "BR"};
+const QStringList kTags = {"FRAMESET", "FRAME", "NOFRAMES", "A",        "!",    "COMMENT",
+                           "IMG",      "BODY",  "BASE",     "BASEFONT", "FONT", "META",
+                           "MARQUEE",  "FORM",  "SCRIPT",   "DIV",      "HR",   "BR"};
 enum Tag {
   tFrameSet,
   tFrame,
@@ -64,6 +65,18 @@ String Text(I* object, HRESULT (I::*get)(BSTR*)) {
   SysFreeString(b);
   Check(hr);
   return s;
+}
+
+// The same into `out`, reusing its room: the record's subtree texts are as
+// long as the document near its root, and a walk reads them for every element.
+template <class I>
+void TextInto(String& out, I* object, HRESULT (I::*get)(BSTR*)) {
+  BSTR b = nullptr;
+  const HRESULT hr = (object->*get)(&b);
+  out.resize(0);
+  out.append(reinterpret_cast<const QChar*>(b), qsizetype(SysStringLen(b)));
+  SysFreeString(b);
+  Check(hr);
 }
 
 template <class I>
@@ -118,8 +131,8 @@ int oleInitCount = 0;
 
 TIEParser::TIEParser(TComponent* AOwner)
     : TComponent(AOwner), about_(QString::fromLatin1(kAbout)), proxySettings_(new TProxySettings) {
-  downloadOptions_ = {DownloadImages,     DownloadVideos,    DownloadBGSounds,    DontExecuteScripts,
-                      DontExecuteJava,    DontExecuteActiveX, DontDownloadActiveX, DownloadButDontDisplay};
+  downloadOptions_ = {DownloadImages,  DownloadVideos,     DownloadBGSounds,    DontExecuteScripts,
+                      DontExecuteJava, DontExecuteActiveX, DontDownloadActiveX, DownloadButDontDisplay};
   proxySettings_->SetPort(80);
   state_ = psReady;
 }
@@ -253,8 +266,7 @@ void TIEParser::ReleaseDocument() {
 
 void TIEParser::CreateDocument() {
   using namespace IEDownloadStrings;
-  HRESULT hr = CoCreateInstance(CLSID_HTMLDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IHTMLDocument2,
-                                &doc_);
+  HRESULT hr = CoCreateInstance(CLSID_HTMLDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IHTMLDocument2, &doc_);
   Report(hr, sCoCreateInstance, sErrCoCreateInstance);
   // Without a document the later steps have nothing to work on.
   if (!doc_) return;
@@ -281,10 +293,12 @@ void TIEParser::CreateDocument() {
 HRESULT TIEParser::LoadFromHtml() {
   using namespace IEDownloadStrings;
   if (html_.isEmpty()) {
-    if (OnParseError) OnParseError(this, int(E_FAIL), url_, QString::fromLatin1(sErrLoadFromString) + StatusCodeText(E_FAIL));
+    if (OnParseError)
+      OnParseError(this, int(E_FAIL), url_, QString::fromLatin1(sErrLoadFromString) + StatusCodeText(E_FAIL));
     return E_FAIL;
   }
-  if (OnParseDocument) OnParseDocument(this, S_OK, QString::fromLatin1(sLoadFromString) + StatusCodeText(S_OK));
+  if (OnParseDocument)
+    OnParseDocument(this, S_OK, QString::fromLatin1(sLoadFromString) + StatusCodeText(S_OK));
   // d := document.script.Document; d.Open; d.Clear; d.Write(Html); d.Close
   auto call = [](IDispatch* d, const char* name, WORD flags, const std::vector<OleVariant>& args,
                  OleVariant* result) {
@@ -385,7 +399,8 @@ void TIEParser::Parse(const String& URL) {
     } else if (loop_) {
       // The time limit passed: the page never came.
       if (fromHtml)
-        Report(INET_E_CONNECTION_TIMEOUT, IEDownloadStrings::sLoadFromString, IEDownloadStrings::sErrLoadFromString);
+        Report(INET_E_CONNECTION_TIMEOUT, IEDownloadStrings::sLoadFromString,
+               IEDownloadStrings::sErrLoadFromString);
       else
         Report(INET_E_CONNECTION_TIMEOUT, IEDownloadStrings::sLoadFromMoniker,
                IEDownloadStrings::sErrLoadFromMoniker);
@@ -444,13 +459,15 @@ void TIEParser::WalkElements() {
     e.OffsetTop = Number(el, &IHTMLElement::get_offsetTop);
     e.OffsetWidth = Number(el, &IHTMLElement::get_offsetWidth);
     e.OffsetHeight = Number(el, &IHTMLElement::get_offsetHeight);
-    e.InnerHTML = Text(el, &IHTMLElement::get_innerHTML);
-    e.InnerText = Text(el, &IHTMLElement::get_innerText);
-    e.OuterHTML = Text(el, &IHTMLElement::get_outerHTML);
-    e.OuterText = Text(el, &IHTMLElement::get_outerText);
+    TextInto(e.InnerHTML, el, &IHTMLElement::get_innerHTML);
+    TextInto(e.InnerText, el, &IHTMLElement::get_innerText);
+    TextInto(e.OuterHTML, el, &IHTMLElement::get_outerHTML);
+    TextInto(e.OuterText, el, &IHTMLElement::get_outerText);
     if (OnElement) OnElement(this, e);
     RunTagRow(IEDownloadTools::IndexOfText(Text(el, &IHTMLElement::get_tagName), kTags), i, el);
   }
+  // The record keeps the last element's texts, not the room of the largest.
+  for (String* text : {&e.InnerHTML, &e.InnerText, &e.OuterHTML, &e.OuterText}) text->squeeze();
 }
 
 void TIEParser::RunTagRow(int tag, int i, IHTMLElement* element) {
@@ -463,9 +480,10 @@ void TIEParser::RunTagRow(int tag, int i, IHTMLElement* element) {
         OleVariant border = Value(t.Get(), &IHTMLFrameSetElement::get_border);
         OleVariant borderColor = Value(t.Get(), &IHTMLFrameSetElement::get_borderColor);
         OleVariant spacing = Value(t.Get(), &IHTMLFrameSetElement::get_frameSpacing);
-        OnFrameSet(this, Text(t.Get(), &IHTMLFrameSetElement::get_rows), Text(t.Get(), &IHTMLFrameSetElement::get_cols),
-                   Text(t.Get(), &IHTMLFrameSetElement::get_frameBorder), Text(t.Get(), &IHTMLFrameSetElement::get_name),
-                   border, borderColor, spacing, e);
+        OnFrameSet(this, Text(t.Get(), &IHTMLFrameSetElement::get_rows),
+                   Text(t.Get(), &IHTMLFrameSetElement::get_cols),
+                   Text(t.Get(), &IHTMLFrameSetElement::get_frameBorder),
+                   Text(t.Get(), &IHTMLFrameSetElement::get_name), border, borderColor, spacing, e);
       }
       break;
     case tFrame:
@@ -493,16 +511,17 @@ void TIEParser::RunTagRow(int tag, int i, IHTMLElement* element) {
         using A = IHTMLAnchorElement;
         A* a = t.Get();
         // Read in the order of the event's parameters.
-        const String href = Text(a, &A::get_href), target = Text(a, &A::get_target), rel = Text(a, &A::get_rel),
-                     rev = Text(a, &A::get_rev), urn = Text(a, &A::get_urn), methods = Text(a, &A::get_Methods),
-                     name = Text(a, &A::get_name), host = Text(a, &A::get_host),
-                     hostName = Text(a, &A::get_hostname), pathName = Text(a, &A::get_pathname),
-                     port = Text(a, &A::get_port), protocol = Text(a, &A::get_protocol),
-                     search = Text(a, &A::get_search), hash = Text(a, &A::get_hash),
-                     accessKey = Text(a, &A::get_accessKey), protocolLong = Text(a, &A::get_protocolLong),
-                     mimeType = Text(a, &A::get_mimeType), nameProp = Text(a, &A::get_nameProp);
-        OnAnchor(this, href, target, rel, rev, urn, methods, name, host, hostName, pathName, port, protocol, search,
-                 hash, accessKey, protocolLong, mimeType, nameProp, e);
+        const String href = Text(a, &A::get_href), target = Text(a, &A::get_target),
+                     rel = Text(a, &A::get_rel), rev = Text(a, &A::get_rev), urn = Text(a, &A::get_urn),
+                     methods = Text(a, &A::get_Methods), name = Text(a, &A::get_name),
+                     host = Text(a, &A::get_host), hostName = Text(a, &A::get_hostname),
+                     pathName = Text(a, &A::get_pathname), port = Text(a, &A::get_port),
+                     protocol = Text(a, &A::get_protocol), search = Text(a, &A::get_search),
+                     hash = Text(a, &A::get_hash), accessKey = Text(a, &A::get_accessKey),
+                     protocolLong = Text(a, &A::get_protocolLong), mimeType = Text(a, &A::get_mimeType),
+                     nameProp = Text(a, &A::get_nameProp);
+        OnAnchor(this, href, target, rel, rev, urn, methods, name, host, hostName, pathName, port, protocol,
+                 search, hash, accessKey, protocolLong, mimeType, nameProp, e);
       }
       break;
     case tComment:
@@ -516,15 +535,16 @@ void TIEParser::RunTagRow(int tag, int i, IHTMLElement* element) {
         using I = IHTMLImgElement;
         const auto t = Item<I>(all, i);
         I* m = t.Get();
-        const String src = Text(m, &I::get_src), lowSrc = Text(m, &I::get_lowsrc), vrml = Text(m, &I::get_vrml),
-                     dynSrc = Text(m, &I::get_dynsrc), alt = Text(m, &I::get_alt), align = Text(m, &I::get_align),
+        const String src = Text(m, &I::get_src), lowSrc = Text(m, &I::get_lowsrc),
+                     vrml = Text(m, &I::get_vrml), dynSrc = Text(m, &I::get_dynsrc),
+                     alt = Text(m, &I::get_alt), align = Text(m, &I::get_align),
                      useMap = Text(m, &I::get_useMap);
         const bool isMap = Flag(m, &I::get_isMap);
         OleVariant border = Value(m, &I::get_border), loop = Value(m, &I::get_loop);
         const int vSpace = Number(m, &I::get_vspace), hSpace = Number(m, &I::get_hspace),
                   width = Number(m, &I::get_width), height = Number(m, &I::get_height);
-        OnImage(this, src, lowSrc, vrml, dynSrc, alt, align, useMap, isMap, border, loop, vSpace, hSpace, width,
-                height, e);
+        OnImage(this, src, lowSrc, vrml, dynSrc, alt, align, useMap, isMap, border, loop, vSpace, hSpace,
+                width, height, e);
       }
       break;
     case tBody:
@@ -535,10 +555,12 @@ void TIEParser::RunTagRow(int tag, int i, IHTMLElement* element) {
         const String background = Text(b, &B::get_background), properties = Text(b, &B::get_bgProperties);
         OleVariant left = Value(b, &B::get_leftMargin), top = Value(b, &B::get_topMargin),
                    right = Value(b, &B::get_rightMargin), bottom = Value(b, &B::get_bottomMargin),
-                   bgColor = Value(b, &B::get_bgColor), text = Value(b, &B::get_text), link = Value(b, &B::get_link),
-                   vLink = Value(b, &B::get_vLink), aLink = Value(b, &B::get_aLink);
+                   bgColor = Value(b, &B::get_bgColor), text = Value(b, &B::get_text),
+                   link = Value(b, &B::get_link), vLink = Value(b, &B::get_vLink),
+                   aLink = Value(b, &B::get_aLink);
         const bool noWrap = Flag(b, &B::get_noWrap);
-        OnBody(this, background, properties, left, top, right, bottom, bgColor, text, link, vLink, aLink, noWrap, e);
+        OnBody(this, background, properties, left, top, right, bottom, bgColor, text, link, vLink, aLink,
+               noWrap, e);
       }
       break;
     case tBase:
@@ -605,8 +627,8 @@ void TIEParser::RunTagRow(int tag, int i, IHTMLElement* element) {
         using S = IHTMLScriptElement;
         const auto t = Item<S>(all, i);
         S* s = t.Get();
-        const String src = Text(s, &S::get_src), htmlFor = Text(s, &S::get_htmlFor), event = Text(s, &S::get_event),
-                     text = Text(s, &S::get_text);
+        const String src = Text(s, &S::get_src), htmlFor = Text(s, &S::get_htmlFor),
+                     event = Text(s, &S::get_event), text = Text(s, &S::get_text);
         OnScript(this, src, htmlFor, event, text, Flag(s, &S::get_defer), e);
       }
       break;
@@ -623,7 +645,8 @@ void TIEParser::RunTagRow(int tag, int i, IHTMLElement* element) {
         const auto t = Item<H>(all, i);
         H* h = t.Get();
         const String align = Text(h, &H::get_align);
-        OleVariant color = Value(h, &H::get_color), width = Value(h, &H::get_width), size = Value(h, &H::get_size);
+        OleVariant color = Value(h, &H::get_color), width = Value(h, &H::get_width),
+                   size = Value(h, &H::get_size);
         OnHR(this, align, color, width, size, Flag(h, &H::get_noShade), e);
       }
       break;
@@ -742,19 +765,32 @@ void initialize() {
   RegisterClass<TIEParser>();
   using P = TIEParser;
   RegisterEvents<P>({
-      EventEntry("OnAnchor", &P::OnAnchor),           EventEntry("OnBase", &P::OnBase),
-      EventEntry("OnBaseFont", &P::OnBaseFont),       EventEntry("OnBody", &P::OnBody),
-      EventEntry("OnBR", &P::OnBR),                   EventEntry("OnComment", &P::OnComment),
-      EventEntry("OnDiv", &P::OnDiv),                 EventEntry("OnParseComplete", &P::OnParseComplete),
-      EventEntry("OnElement", &P::OnElement),         EventEntry("OnFont", &P::OnFont),
-      EventEntry("OnForm", &P::OnForm),               EventEntry("OnHR", &P::OnHR),
-      EventEntry("OnImage", &P::OnImage),             EventEntry("OnMarquee", &P::OnMarquee),
-      EventEntry("OnMeta", &P::OnMeta),               EventEntry("OnBusyStateChange", &P::OnBusyStateChange),
-      EventEntry("OnDocInfo", &P::OnDocInfo),         EventEntry("OnFrame", &P::OnFrame),
-      EventEntry("OnFrameSet", &P::OnFrameSet),       EventEntry("OnNoFrame", &P::OnNoFrame),
-      EventEntry("OnQueryInfo", &P::OnQueryInfo),     EventEntry("OnParseDocument", &P::OnParseDocument),
-      EventEntry("OnParseError", &P::OnParseError),   EventEntry("OnStateChange", &P::OnStateChange),
-      EventEntry("OnStatusText", &P::OnStatusText),   EventEntry("OnScript", &P::OnScript),
+      EventEntry("OnAnchor", &P::OnAnchor),
+      EventEntry("OnBase", &P::OnBase),
+      EventEntry("OnBaseFont", &P::OnBaseFont),
+      EventEntry("OnBody", &P::OnBody),
+      EventEntry("OnBR", &P::OnBR),
+      EventEntry("OnComment", &P::OnComment),
+      EventEntry("OnDiv", &P::OnDiv),
+      EventEntry("OnParseComplete", &P::OnParseComplete),
+      EventEntry("OnElement", &P::OnElement),
+      EventEntry("OnFont", &P::OnFont),
+      EventEntry("OnForm", &P::OnForm),
+      EventEntry("OnHR", &P::OnHR),
+      EventEntry("OnImage", &P::OnImage),
+      EventEntry("OnMarquee", &P::OnMarquee),
+      EventEntry("OnMeta", &P::OnMeta),
+      EventEntry("OnBusyStateChange", &P::OnBusyStateChange),
+      EventEntry("OnDocInfo", &P::OnDocInfo),
+      EventEntry("OnFrame", &P::OnFrame),
+      EventEntry("OnFrameSet", &P::OnFrameSet),
+      EventEntry("OnNoFrame", &P::OnNoFrame),
+      EventEntry("OnQueryInfo", &P::OnQueryInfo),
+      EventEntry("OnParseDocument", &P::OnParseDocument),
+      EventEntry("OnParseError", &P::OnParseError),
+      EventEntry("OnStateChange", &P::OnStateChange),
+      EventEntry("OnStatusText", &P::OnStatusText),
+      EventEntry("OnScript", &P::OnScript),
   });
 }
 

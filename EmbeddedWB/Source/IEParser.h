@@ -106,23 +106,22 @@ using TOnQueryInfoEvent =
 using TOnStatusTextEvent = std::function<void(TObject* Sender, const String& Text)>;
 
 using TOnElementEvent = std::function<void(TObject* Sender, TElementInfo& ElementInfo)>;
-using TOnFrameSetEvent =
-    std::function<void(TObject* Sender, const String& Rows, const String& Cols, const String& FrameBorder,
-                       const String& Name, OleVariant& Border, OleVariant& BorderColor,
-                       OleVariant& FrameSpacing, TElementInfo& Element)>;
+using TOnFrameSetEvent = std::function<void(
+    TObject* Sender, const String& Rows, const String& Cols, const String& FrameBorder, const String& Name,
+    OleVariant& Border, OleVariant& BorderColor, OleVariant& FrameSpacing, TElementInfo& Element)>;
 using TOnFrameEvent =
     std::function<void(TObject* Sender, OleVariant& Source, OleVariant& Name, TElementInfo& Element)>;
 using TNoFramesEvent = std::function<void(TObject* Sender, TElementInfo& ELement)>;
-using TOnAnchorEvent = std::function<void(
-    TObject* Sender, String hRef, String Target, String Rel, String Rev, String Urn, String Methods,
-    String Name, String Host, String HostName, String PathName, String Port, String Protocol, String Search,
-    String Hash, String AccessKey, String ProtocolLong, String MimeType, String NameProp,
-    TElementInfo& Element)>;
+using TOnAnchorEvent =
+    std::function<void(TObject* Sender, String hRef, String Target, String Rel, String Rev, String Urn,
+                       String Methods, String Name, String Host, String HostName, String PathName,
+                       String Port, String Protocol, String Search, String Hash, String AccessKey,
+                       String ProtocolLong, String MimeType, String NameProp, TElementInfo& Element)>;
 using TOnCommentEvent = std::function<void(TObject* Sender, String Text, TElementInfo& Element)>;
-using TOnImageEvent = std::function<void(TObject* Sender, String Source, String LowSrc, String Vrml,
-                                         String DynSrc, String Alt, String Align, String UseMap, bool IsMap,
-                                         OleVariant& Border, OleVariant& Loop, int vSpace, int hSpace,
-                                         int Width, int Height, TElementInfo& Element)>;
+using TOnImageEvent =
+    std::function<void(TObject* Sender, String Source, String LowSrc, String Vrml, String DynSrc, String Alt,
+                       String Align, String UseMap, bool IsMap, OleVariant& Border, OleVariant& Loop,
+                       int vSpace, int hSpace, int Width, int Height, TElementInfo& Element)>;
 using TOnBodyEvent = std::function<void(
     TObject* Sender, String Background, String bgProperties, OleVariant& LeftMargin, OleVariant& TopMargin,
     OleVariant& RightMargin, OleVariant& BottomMargin, OleVariant& bgColor, OleVariant& Text,
@@ -134,10 +133,10 @@ using TOnFontEvent = std::function<void(TObject* Sender, OleVariant& Color, OleV
                                         TElementInfo& Element)>;
 using TOnMetaEvent = std::function<void(TObject* Sender, String HttpEquiv, String Content, String Name,
                                         String URL, String Charset, TElementInfo& Element)>;
-using TOnMarqueeEvent = std::function<void(TObject* Sender, OleVariant& bgColor, OleVariant& Width,
-                                           OleVariant& Height, String Direction, String Behavior,
-                                           int ScrollAmount, int ScrollDelay, int Loop, int vSpace,
-                                           int hSpace, TElementInfo& Element)>;
+using TOnMarqueeEvent =
+    std::function<void(TObject* Sender, OleVariant& bgColor, OleVariant& Width, OleVariant& Height,
+                       String Direction, String Behavior, int ScrollAmount, int ScrollDelay, int Loop,
+                       int vSpace, int hSpace, TElementInfo& Element)>;
 using TOnFormEvent = std::function<void(TObject* Sender, String Action, String Dir, String Encoding,
                                         String Method, String Target, String Name, TElementInfo& Element)>;
 using TOnScriptEvent = std::function<void(TObject* Sender, String Source, String HtmlFor, String Event,
@@ -246,7 +245,7 @@ class TIEParser : public TComponent, public IOleClientSite, public IPropertyNoti
   TOnParseCompleteEvent OnParseComplete;
   TOnDocInfoEvent OnDocInfo;
   TOnQueryInfoEvent OnQueryInfo;
-  TNotifyEvent OnBusyStateChange;  // kept for forms that bind it; nothing raises it
+  TNotifyEvent OnBusyStateChange;   // kept for forms that bind it; nothing raises it
   TOnStatusTextEvent OnStatusText;  // kept for forms that bind it; nothing raises it
   TOnElementEvent OnElement;
   TOnFrameSetEvent OnFrameSet;

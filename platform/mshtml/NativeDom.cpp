@@ -236,16 +236,19 @@ void AppendOpenTag(String& out, const Node* n) {
   out += u'>';
 }
 
+// A text node's markup: as it stands inside scripts and the like, escaped elsewhere.
+void AppendText(String& out, const Node* parent, const Node* text) {
+  if (parent && parent->kind == NodeKind::Element && IsRawText(parent->tag))
+    out += text->text;
+  else
+    AppendEscaped(out, text->text, false);
+}
+
 // The markup of `top` (with its own tags when `withTop`).
 void AppendMarkup(String& out, const Node* top, bool withTop) {
   switch (top->kind) {
     case NodeKind::Text:
-      if (withTop) {
-        if (top->parent && top->parent->kind == NodeKind::Element && IsRawText(top->parent->tag))
-          out += top->text;
-        else
-          AppendEscaped(out, top->text, false);
-      }
+      if (withTop) AppendText(out, top->parent, top);
       return;
     case NodeKind::Comment:
     case NodeKind::Doctype:
@@ -274,12 +277,7 @@ void AppendMarkup(String& out, const Node* top, bool withTop) {
     const Node* parent = it.node;
     const Node* c = parent->children[it.next++];
     switch (c->kind) {
-      case NodeKind::Text:
-        if (parent->kind == NodeKind::Element && IsRawText(parent->tag))
-          out += c->text;
-        else
-          AppendEscaped(out, c->text, false);
-        break;
+      case NodeKind::Text: AppendText(out, parent, c); break;
       case NodeKind::Comment:
       case NodeKind::Doctype: out += c->text; break;
       case NodeKind::Element:
@@ -324,12 +322,7 @@ void BuildMarkupCache(const Tree& tree) {
       c->outerBegin = out.size();
     }
     switch (c->kind) {
-      case NodeKind::Text:
-        if (parent->kind == NodeKind::Element && IsRawText(parent->tag))
-          out += c->text;
-        else
-          AppendEscaped(out, c->text, false);
-        break;
+      case NodeKind::Text: AppendText(out, parent, c); break;
       case NodeKind::Comment:
       case NodeKind::Doctype:
         out += c->text;

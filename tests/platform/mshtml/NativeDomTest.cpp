@@ -14,8 +14,8 @@ namespace {
 // Documents whose text rules meet at element edges: blocks, cells, line
 // breaks, preformatted blocks and hidden parts, nested and at the ends.
 const char* const kDocuments[] = {
-    "<!DOCTYPE html><html><head><title> T </title><meta charset=utf-8><script>var a = '<b>';</script>"
-    "<style>p { }</style></head><body> <p> a  <b> b </b>c</p><div><br>x<br></div> </body></html>",
+    ("<!DOCTYPE html><html><head><title> T </title><meta charset=utf-8><script>var a = '<b>';</script>"
+     "<style>p { }</style></head><body> <p> a  <b> b </b>c</p><div><br>x<br></div> </body></html>"),
     "<pre> one\n  two <span>  three\r\n four </span>\n<b>five</b></pre><p>after</p>",
     "<table><tr><td> a </td><td><p>b</p></td></tr><tr><th>c</th></tr></table><ul><li>1<li>2</ul>",
     "<div><div><div>deep</div></div>tail</div><textarea> keep  it </textarea><xmp><b>raw</b></xmp>",
