@@ -1,6 +1,7 @@
 #include "platform/shdocvw/SHDocVw.h"
 
 #include "platform/classlib/Streaming.h"
+#include "platform/shdocvw/OrganizeFavorites.h"
 #include "platform/shdocvw/WebBrowser.h"
 
 namespace {
@@ -302,6 +303,7 @@ void InitializeSHDocVw() {
   if (done) return;
   done = true;
   RegisterWebBrowserClass();
+  RegisterShdocvwModule();
   InitializeControls();
   RegisterEvents<TEWB>({
       EventEntry("OnStatusTextChange", &TEWB::OnStatusTextChange),

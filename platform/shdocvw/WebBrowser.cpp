@@ -96,6 +96,10 @@ QWebEngineProfile* BrowserEngineProfile() {
     // Downloads go where the user chooses; until then the engine keeps what
     // arrives in the profile, not in the user's folders.
     profile->setDownloadPath(dir + QStringLiteral("/Downloads"));
+    // A cleared history leaves no link shown as visited.
+    UrlHistoryStore().OnCleared = [] {
+      if (profile) profile->clearAllVisitedLinks();
+    };
     // The engine follows the process's proxy from now on.
     followProcessProxy();
     static const int proxyListener = AddInternetSettingsListener([] {

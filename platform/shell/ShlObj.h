@@ -48,6 +48,7 @@ inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
 inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 inline constexpr DWORD ERROR_CANCELLED = 1223;
 inline constexpr DWORD ERROR_INVALID_NAME = 123;
+inline constexpr DWORD ERROR_BAD_PATHNAME = 161;
 
 // ---------------------------------------------------------------- item identifier lists
 
@@ -436,6 +437,11 @@ struct SHFILEOPSTRUCTW {
 // rename onto an existing name, ERROR_ACCESS_DENIED when the file system
 // refuses, ERROR_INVALID_PARAMETER for a bad request.
 int SHFileOperationW(SHFILEOPSTRUCTW* op);
+
+// Creates a folder and the missing folders on its way (`sa` is not used).
+// Answers 0, ERROR_ALREADY_EXISTS when it exists, ERROR_BAD_PATHNAME for a
+// relative path, ERROR_ACCESS_DENIED when the file system refuses.
+int SHCreateDirectoryExW(HWND hwnd, LPCWSTR pszPath, const void* sa);
 
 // ---------------------------------------------------------------- opening documents
 

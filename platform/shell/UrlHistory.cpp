@@ -229,7 +229,10 @@ bool TUrlHistory::DeleteEntry(const String& url) {
 bool TUrlHistory::Clear() {
   std::lock_guard lock(mutex_);
   if (!exec("BEGIN IMMEDIATE", {})) return false;
-  if (exec("DELETE FROM visits", {}) && exec("DELETE FROM urls", {}) && exec("COMMIT", {})) return true;
+  if (exec("DELETE FROM visits", {}) && exec("DELETE FROM urls", {}) && exec("COMMIT", {})) {
+    if (OnCleared) OnCleared();
+    return true;
+  }
   exec("ROLLBACK", {});
   return false;
 }

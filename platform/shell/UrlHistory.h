@@ -9,6 +9,7 @@
 // leaves a half-written one.
 #include "platform/rtl/SysUtils.h"
 
+#include <functional>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -72,8 +73,10 @@ class TUrlHistory {
 
   // Removes an address with all its visits; false when it was not recorded.
   bool DeleteEntry(const String& url);
-  // Removes everything.
+  // Removes everything, then tells OnCleared (the browser layer forgets the
+  // engine's visited links there).
   bool Clear();
+  std::function<void()> OnCleared;
 
  private:
   std::vector<TUrlHistoryEntry> query(const char* sql, const std::vector<QVariant>& args);
