@@ -681,6 +681,15 @@ object MyMenuForm: TMyMenuForm
             OnMouseUp = ExportFavoritesBtnMouseUp
           end
         end
+        object FavoritesList: TFavoritesListView
+          Align = alClient
+          ResolveUrl = IntShCut
+          Channels = False
+          EmbeddedWB = WB
+          PopupMenuMode = pmm_System
+          PopupMenu = FavoritesPopup
+          ShowColumnHeaders = False
+        end
       end
       object HistorySheet: TTabSheet
         Caption = 'History'
@@ -703,6 +712,10 @@ object MyMenuForm: TMyMenuForm
             OnMouseLeave = ClearHistoryBtnMouseLeave
             OnMouseUp = ClearHistoryBtnMouseUp
           end
+        end
+        object HistoryListView1: THistoryListView
+          Align = alClient
+          EmbeddedWB = WB
         end
       end
       object SystemToolsSheet: TTabSheet
@@ -1103,5 +1116,13 @@ object MyMenuForm: TMyMenuForm
       OnSetSecureLockIcon = WBSetSecureLockIcon
       OnTitleChange = WBTitleChange
     end
+  end
+  object HistoryMenu: THistoryMenu
+    EmbeddedWB = WB
+    MenuPosition = 1
+    Caption = 'History'
+  end
+  object FavoritesPopup: TFavoritesPopup
+    EmbeddedWB = WB
   end
 end

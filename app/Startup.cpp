@@ -5,6 +5,10 @@
 #include "EmbeddedWB/Source/EwbControlComponent.h"
 #include "EmbeddedWB/Source/EwbCore.h"
 #include "EmbeddedWB/Source/EwbTools.h"
+#include "EmbeddedWB/Source/FavoritesListView.h"
+#include "EmbeddedWB/Source/FavoritesPopup.h"
+#include "EmbeddedWB/Source/HistoryListView.h"
+#include "EmbeddedWB/Source/HistoryMenu.h"
 #include "EmbeddedWB/Source/IEAddress.h"
 #include "app/FullScreen.h"
 #include "app/Menu.h"
@@ -69,6 +73,10 @@ void InitializeUnits() {
   EwbCore::initialize();
   EmbeddedWB::initialize();
   IEAddress::initialize();
+  HistoryMenu::initialize();
+  HistoryListView::initialize();
+  FavoritesPopup::initialize();
+  FavoritesListView::initialize();
   EwbControlComponent::initialize();
   Menu::initialize();
   FullScreen::initialize();
@@ -77,6 +85,10 @@ void InitializeUnits() {
 void FinalizeUnits() {
   FullScreen::finalize();
   Menu::finalize();
+  FavoritesListView::finalize();
+  FavoritesPopup::finalize();
+  HistoryListView::finalize();
+  HistoryMenu::finalize();
   IEAddress::finalize();
   EmbeddedWB::finalize();
   EwbCore::finalize();
