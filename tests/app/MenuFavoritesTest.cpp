@@ -29,6 +29,8 @@ class MainWindowFavorites : public apptest::AppTest {
   void TearDown() override {
     UrlHistoryStore().Clear();
     AppTest::TearDown();
+    // Later windows start with empty Favorites, as a new user's do.
+    QDir(SpecialFolderPath(CSIDL_FAVORITES)).removeRecursively();
   }
   static QStringList captions(TCustomListView* list) {
     QStringList out;
