@@ -158,23 +158,15 @@ void TFavoritesPopup::ListFolder(TMenuItem* parent, PCIDLIST_ABSOLUTE list) {
         MakeRecord(list, relative, IsBrowsableFolder(channelShortcutType, folder.Get(), relative)));
     PidlFree(relative);
   }
-  if (level.empty()) {
-    parent->Add(NewEmptyItem(parent));
-    return;
-  }
-  std::stable_sort(level.begin(), level.end(), [&folder](const auto& a, const auto& b) {
-    return ShellOrderLess(folder.Get(), a->Relative, b->Relative);
-  });
-  const TNotifyEvent click = [this](TObject* sender) { ItemClick(sender); };
-  for (auto& entry : level) {
-    TMenuRec& added = *entry;
-    const int tag = records_.Add(std::move(entry));
-    String caption;
-    StrRetToString(folder.Get(), added.Relative, caption);
-    if (caption.size() > maxWidth_) caption = caption.left(maxWidth_) + QStringLiteral("...");
-    parent->Add(NewRecordItem(parent, images_, click, tag, caption, FavoriteIconIndex(added.Absolute),
-                              added.IsFolder));
-  }
+  // Captions longer than MaxWidth are cut and marked.
+  const int maxWidth = maxWidth_;
+  AddLevel(
+      records_, parent, folder.Get(), std::move(level), images_,
+      [this](TObject* sender) { ItemClick(sender); }, &FavoriteIconIndex,
+      [maxWidth](TMenuItem* item, const TMenuRec&) {
+        if (item->Caption().size() > maxWidth)
+          item->SetCaption(item->Caption().left(maxWidth) + QStringLiteral("..."));
+      });
 }
 
 void TFavoritesPopup::ItemClick(TObject* Sender) {

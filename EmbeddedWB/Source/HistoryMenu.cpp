@@ -111,25 +111,16 @@ void THistoryMenu::ListFolder(TMenuItem* parent, TMenuRec& record) {
     level.push_back(MakeRecord(list, relative, IsShellFolderItem(folder.Get(), relative)));
     PidlFree(relative);
   }
-  if (level.empty()) parent->Add(NewEmptyItem(parent));
-  std::stable_sort(level.begin(), level.end(), [&folder](const auto& a, const auto& b) {
-    return ShellOrderLess(folder.Get(), a->Relative, b->Relative);
-  });
-  const TNotifyEvent click = [this](TObject* sender) { ItemClick(sender); };
-  for (auto& entry : level) {
-    TMenuRec& added = *entry;
-    const int tag = records_.Add(std::move(entry));
-    String caption;
-    StrRetToString(folder.Get(), added.Relative, caption);
-    TMenuItem* item =
-        NewRecordItem(parent, images_, click, tag, caption, GetSysImageIndex(added.Absolute), added.IsFolder);
-    if (!added.IsFolder) {
-      String url;
-      GetInfoTipUrl(folder.Get(), added.Relative, url);
-      item->SetHint(url);
-    }
-    parent->Add(item);
-  }
+  // A page's item carries its address as its hint.
+  AddLevel(
+      records_, parent, folder.Get(), std::move(level), images_,
+      [this](TObject* sender) { ItemClick(sender); }, &GetSysImageIndex,
+      [&folder](TMenuItem* item, const TMenuRec& record) {
+        if (record.IsFolder) return;
+        String url;
+        GetInfoTipUrl(folder.Get(), record.Relative, url);
+        item->SetHint(url);
+      });
   PidlFree(list);
 }
 

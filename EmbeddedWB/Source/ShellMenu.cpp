@@ -2,6 +2,8 @@
 
 #include "EmbeddedWB/Source/EwbTools.h"
 
+#include <algorithm>
+
 namespace ShellMenu {
 
 using namespace EwbTools;
@@ -60,6 +62,29 @@ TMenuItem* NewEmptyItem(TComponent* owner) {
   item->SetCaption(QStringLiteral(" (Empty) "));
   item->SetEnabled(false);
   return item;
+}
+
+void AddLevel(TMenuRecords& records, TMenuItem* parent, IShellFolder* folder,
+              std::vector<std::unique_ptr<TMenuRec>> level, TImageList* images, const TNotifyEvent& onClick,
+              int (*iconOf)(PCIDLIST_ABSOLUTE),
+              const std::function<void(TMenuItem*, const TMenuRec&)>& adjust) {
+  if (level.empty()) {
+    parent->Add(NewEmptyItem(parent));
+    return;
+  }
+  std::stable_sort(level.begin(), level.end(), [folder](const auto& a, const auto& b) {
+    return ShellOrderLess(folder, a->Relative, b->Relative);
+  });
+  for (auto& entry : level) {
+    const TMenuRec& added = *entry;
+    const int tag = records.Add(std::move(entry));
+    String caption;
+    StrRetToString(folder, added.Relative, caption);
+    TMenuItem* item =
+        NewRecordItem(parent, images, onClick, tag, caption, iconOf(added.Absolute), added.IsFolder);
+    if (adjust) adjust(item, added);
+    parent->Add(item);
+  }
 }
 
 }  // namespace ShellMenu

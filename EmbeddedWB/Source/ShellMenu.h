@@ -6,6 +6,7 @@
 #include "platform/classlib/Menus.h"
 #include "platform/shell/ShlObj.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -52,5 +53,14 @@ void RetireItems(TMenuItem* root);
 
 // The disabled " (Empty) " item of an empty folder.
 TMenuItem* NewEmptyItem(TComponent* owner);
+
+// Puts one listed level under `parent`: the records in `folder`'s own order,
+// each appended to `records` with an item captioned with its display name
+// and pictured by `iconOf` (then handed to `adjust`, when given); an empty
+// level gets the " (Empty) " item.
+void AddLevel(TMenuRecords& records, TMenuItem* parent, IShellFolder* folder,
+              std::vector<std::unique_ptr<TMenuRec>> level, TImageList* images, const TNotifyEvent& onClick,
+              int (*iconOf)(PCIDLIST_ABSOLUTE),
+              const std::function<void(TMenuItem*, const TMenuRec&)>& adjust);
 
 }  // namespace ShellMenu
