@@ -6,6 +6,7 @@
 #include "platform/rtl/Registry.h"
 #include "platform/winapi/Messages.h"
 #include "tests/EmbeddedWB/EwbTestHost.h"
+#include "tests/EmbeddedWB/ShellListTestUtil.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,6 +16,7 @@
 #include <QTreeView>
 
 using namespace ewbtest;
+using namespace shelllisttest;
 using FavoritesListView::TFavoritesListView;
 
 namespace {
@@ -54,27 +56,7 @@ class FavoritesList : public BrowserFixture {
     FavoritesListView::finalize();
     BrowserFixture::TearDown();
   }
-  TFavoritesListView* makeList() {
-    auto* list = new TFavoritesListView(form);
-    list->SetBounds(400, 0, 100, 300);
-    list->SetParent(form);
-    list->Loaded();
-    return list;
-  }
-  static QStringList captions(TFavoritesListView* list) {
-    QStringList out;
-    for (int i = 0; i < list->Items()->Count(); ++i) out << list->Items()->Item(i)->Caption;
-    return out;
-  }
-  static void open(TFavoritesListView* list, const QString& caption) {
-    for (int i = 0; i < list->Items()->Count(); ++i)
-      if (list->RowCaption(i) == caption) list->SetItemIndex(i);
-    list->DblClick();
-  }
-  static void key(TFavoritesListView* list, WORD vk) {
-    Word k = vk;
-    list->Perform(WM_KEYDOWN, k, 0);
-  }
+  TFavoritesListView* makeList() { return shelllisttest::makeList<TFavoritesListView>(form); }
   QString page;
 };
 

@@ -5,8 +5,10 @@
 #include "platform/shell/UrlHistory.h"
 #include "platform/winapi/Messages.h"
 #include "tests/EmbeddedWB/EwbTestHost.h"
+#include "tests/EmbeddedWB/ShellListTestUtil.h"
 
 using namespace ewbtest;
+using namespace shelllisttest;
 using HistoryListView::THistoryListView;
 
 namespace {
@@ -31,24 +33,7 @@ class HistoryList : public BrowserFixture {
     UrlHistoryStore().Clear();
     BrowserFixture::TearDown();
   }
-  THistoryListView* makeList() {
-    auto* list = new THistoryListView(form);
-    list->SetBounds(400, 0, 100, 300);
-    list->SetParent(form);
-    list->Loaded();
-    return list;
-  }
-  static QStringList captions(THistoryListView* list) {
-    QStringList out;
-    for (int i = 0; i < list->Items()->Count(); ++i) out << list->Items()->Item(i)->Caption;
-    return out;
-  }
-  static void open(THistoryListView* list, const QString& caption) {
-    for (int i = 0; i < list->Items()->Count(); ++i)
-      if (list->RowCaption(i) == caption) list->SetItemIndex(i);
-    list->DblClick();
-  }
-  static void key(THistoryListView* list, WORD vk) { list->Perform(WM_KEYDOWN, vk, 0); }
+  THistoryListView* makeList() { return shelllisttest::makeList<THistoryListView>(form); }
 
   LoopbackServer server;
 };
