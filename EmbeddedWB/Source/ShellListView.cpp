@@ -76,9 +76,7 @@ void TShellListView::FillFolder(LPITEMIDLIST list) {
       StrRetToString(folder.Get(), relative, item->Caption);
       items_.push_back(std::move(item));
     }
-    std::stable_sort(items_.begin(), items_.end(), [&folder](const auto& a, const auto& b) {
-      return ShellOrderLess(folder.Get(), a->Relative, b->Relative);
-    });
+    SortInShellOrder(folder.Get(), items_.begin(), items_.end());
     Items()->SetCount(int(items_.size()));
     Repaint();
     if (current_ != list) PidlFree(current_);

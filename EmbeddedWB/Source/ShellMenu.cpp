@@ -72,9 +72,7 @@ void AddLevel(TMenuRecords& records, TMenuItem* parent, IShellFolder* folder,
     parent->Add(NewEmptyItem(parent));
     return;
   }
-  std::stable_sort(level.begin(), level.end(), [folder](const auto& a, const auto& b) {
-    return ShellOrderLess(folder, a->Relative, b->Relative);
-  });
+  SortInShellOrder(folder, level.begin(), level.end());
   for (auto& entry : level) {
     const TMenuRec& added = *entry;
     const int tag = records.Add(std::move(entry));
