@@ -294,6 +294,8 @@ void TMyMenuForm::FormCreate(TObject* Sender) {
     SetWidth(ini.ReadInteger(kPosition, QStringLiteral("Width"), kBaseWidth));
   }
 
+  HistoryMenu->CreateMenu();
+
   FGrowWidth = Width() - kBaseWidth;
   FGrowHeight = Height() - kBaseHeight;
   InitShape();
@@ -630,8 +632,6 @@ void TMyMenuForm::SkinMouseUp(TSkinButton Button) {
 String TMyMenuForm::AddressText() const { return URLEdit->Text(); }
 
 String TMyMenuForm::TrimmedAddressText() const { return Trim(URLEdit->Text()); }
-
-String TMyMenuForm::SelectedFavoriteCaption() const { return String(); }
 
 // ---------------------------------------------------------------- the buttons' actions
 

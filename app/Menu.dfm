@@ -688,6 +688,15 @@ object MyMenuForm: TMyMenuForm
             OnMouseUp = ExportFavoritesBtnMouseUp
           end
         end
+        object FavoritesList: TFavoritesListView
+          Align = alClient
+          ResolveUrl = IntShCut
+          Channels = False
+          EmbeddedWB = WB
+          PopupMenuMode = pmm_System
+          PopupMenu = FavoritesPopup
+          ShowColumnHeaders = False
+        end
       end
       object HistorySheet: TTabSheet
         Caption = 'History'
@@ -710,6 +719,10 @@ object MyMenuForm: TMyMenuForm
             OnMouseLeave = ClearHistoryBtnMouseLeave
             OnMouseUp = ClearHistoryBtnMouseUp
           end
+        end
+        object HistoryListView1: THistoryListView
+          Align = alClient
+          EmbeddedWB = WB
         end
       end
       object SystemToolsSheet: TTabSheet
@@ -1120,5 +1133,13 @@ object MyMenuForm: TMyMenuForm
       OnSetSecureLockIcon = WBSetSecureLockIcon
       OnTitleChange = WBTitleChange
     end
+  end
+  object HistoryMenu: THistoryMenu
+    EmbeddedWB = WB
+    MenuPosition = 1
+    Caption = 'History'
+  end
+  object FavoritesPopup: TFavoritesPopup
+    EmbeddedWB = WB
   end
 end

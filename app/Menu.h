@@ -5,6 +5,10 @@
 // the address box and the navigation buttons, follows the browser's events
 // and opens further windows of its kind for pages that ask for one.
 #include "EmbeddedWB/Source/EmbeddedWB.h"
+#include "EmbeddedWB/Source/FavoritesListView.h"
+#include "EmbeddedWB/Source/FavoritesPopup.h"
+#include "EmbeddedWB/Source/HistoryListView.h"
+#include "EmbeddedWB/Source/HistoryMenu.h"
 #include "EmbeddedWB/Source/IEAddress.h"
 #include "platform/classlib/CheckLst.h"
 #include "platform/classlib/ComCtrls.h"
@@ -20,6 +24,10 @@
 namespace Menu {
 
 using EmbeddedWB::TEmbeddedWB;
+using FavoritesListView::TFavoritesListView;
+using FavoritesPopup::TFavoritesPopup;
+using HistoryListView::THistoryListView;
+using HistoryMenu::THistoryMenu;
 using IEAddress::TIEAddress;
 
 // The published components of the window, each filled by the form resource.
@@ -70,7 +78,16 @@ using IEAddress::TIEAddress;
   F(TPanel, PreviewPanel) F(TPanel, URLPanel) F(TIEAddress, URLEdit) F(TPanel, SelectPanel)       \
   F(TImage, GoBtn)                                                                                \
   F(TLabel, Label1) F(TImage, FullScreenBtn) F(TLabel, Label2) F(TLabel, SecurityLabel)           \
-  F(TImage, SSLImage) F(TImage, UnlockImage) F(TShape, TopShape) F(TEmbeddedWB, WB)
+  F(TImage, SSLImage) F(TImage, UnlockImage) F(TShape, TopShape) F(TEmbeddedWB, WB)                \
+  NOCTIVANE_MENU_FAVORITES_FIELDS(F)
+// clang-format on
+
+// The favorites and history lists of the "Web Pages" and "History" tabs and
+// the two menus of the same folders.
+// clang-format off
+#define NOCTIVANE_MENU_FAVORITES_FIELDS(F)                                                        \
+  F(TFavoritesListView, FavoritesList) F(TFavoritesPopup, FavoritesPopup)                         \
+  F(THistoryListView, HistoryListView1) F(THistoryMenu, HistoryMenu)
 // clang-format on
 
 // The skin buttons, by the names of their images.

@@ -6,6 +6,10 @@
 #include "EmbeddedWB/Source/EwbCore.h"
 #include "EmbeddedWB/Source/EwbTools.h"
 #include "EmbeddedWB/Source/ExportFavorites.h"
+#include "EmbeddedWB/Source/FavoritesListView.h"
+#include "EmbeddedWB/Source/FavoritesPopup.h"
+#include "EmbeddedWB/Source/HistoryListView.h"
+#include "EmbeddedWB/Source/HistoryMenu.h"
 #include "EmbeddedWB/Source/IEAddress.h"
 #include "EmbeddedWB/Source/IECache.h"
 #include "EmbeddedWB/Source/IEParser.h"
@@ -81,6 +85,10 @@ void InitializeUnits() {
   ExportFavorites::initialize();
   ImportFavorites::initialize();
   SendMail_For_Ewb::initialize();
+  HistoryMenu::initialize();
+  HistoryListView::initialize();
+  FavoritesPopup::initialize();
+  FavoritesListView::initialize();
   EwbControlComponent::initialize();
   IEParser::initialize();
   IECache::initialize();
@@ -92,6 +100,10 @@ void FinalizeUnits() {
   FullScreen::finalize();
   Menu::finalize();
   IEParser::finalize();
+  FavoritesListView::finalize();
+  FavoritesPopup::finalize();
+  HistoryListView::finalize();
+  HistoryMenu::finalize();
   IEAddress::finalize();
   EmbeddedWB::finalize();
   EwbCore::finalize();

@@ -6,8 +6,12 @@
 #include "platform/classlib/Jpeg.h"
 #include "platform/com/Dispatch.h"
 #include "platform/mshtml/MsHtml.h"
+#include "platform/rtl/IniFiles.h"
 #include "platform/rtl/Registry.h"
 #include "platform/shell/ShlObj.h"
+#include "platform/shdocvw/OleCtrls.h"
+#include "platform/shell/IntShCut.h"
+#include "platform/shell/UrlHist.h"
 #include "platform/urlmon/UrlMon.h"
 #include "platform/winapi/Modules.h"
 #include "platform/winapi/Windows.h"
@@ -20,6 +24,8 @@
 namespace EwbTools {
 
 namespace {
+
+LPCWSTR wide(const String& text) { return reinterpret_cast<LPCWSTR>(text.utf16()); }
 
 // The program's own registry key below HKEY_LOCAL_MACHINE: "SOFTWARE\" and
 // the application's title.
@@ -176,7 +182,25 @@ void PrintPreview(IWebBrowser2* Browser) {
   OleCheck(Browser->ExecWB(OLECMDID_PRINTPREVIEW, OLECMDEXECOPT_DONTPROMPTUSER, &in, &out));
 }
 
-int OrganizeFavorites(HWND) { return 0; }
+int OrganizeFavorites(HWND Owner) {
+  WCHAR path[MAX_PATH] = {};
+  if (!SHGetSpecialFolderPathW(Owner, path, CSIDL_FAVORITES, TRUE)) path[0] = 0;
+  return DoOrganizeFavorites(Owner, String::fromUtf16(path));
+}
+
+int DoOrganizeFavorites(HWND Owner, const String& Path) {
+  using OrganizeProc = BOOL (*)(HWND, LPCSTR);
+  HMODULE library = LoadLibraryW(u"shdocvw.dll");
+  if (!library) return 0;
+  int result = 0;
+  if (auto organize = reinterpret_cast<OrganizeProc>(GetProcAddress(library, "DoOrganizeFavDlg"))) {
+    // The library's 8-bit text is UTF-8 here, so every path survives.
+    const QByteArray path = Path.toUtf8();
+    result = organize(Owner, path.constData());
+  }
+  FreeLibrary(library);
+  return result;
+}
 
 bool ShowFindDialog(IUnknown* Document) {
   OleVariant output;
@@ -230,20 +254,360 @@ bool IsXPSP2OrNewer() {
                 condition) != 0;
 }
 
-// The routines below that answer failure or do nothing are completed with
-// the shell and shortcut work.
+bool IsIE5OrNewer() {
+  TRegistry reg(KEY_READ);
+  reg.RootKey = HKEY_LOCAL_MACHINE;
+  String version = QStringLiteral("0");
+  try {
+    if (reg.OpenKeyReadOnly(QStringLiteral("Software\\Microsoft\\Internet Explorer")) &&
+        reg.ValueExists(QStringLiteral("Version")))
+      version = reg.ReadString(QStringLiteral("Version"));
+  } catch (const Exception&) {
+    return false;
+  }
+  // A value that does not start with a digit names no version we know.
+  if (version.isEmpty() || !version.at(0).isDigit()) return false;
+  return version.at(0).digitValue() > 4;
+}
 
-void GetIEFileVersion(String& Version) { Version.clear(); }
+void GetIEFileVersion(String& Version) {
+  Version.clear();
+  WCHAR dir[261] = {};
+  GetSystemDirectoryW(dir, 261);
+  const String system = String::fromUtf16(dir);
+  String library = system + QStringLiteral("\\ieframe.dll");
+  if (!FileExists(library)) library = system + QStringLiteral("\\shdocvw.dll");
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeW(wide(library), &handle);
+  if (!size) return;
+  QByteArray block(int(size), '\0');
+  if (!GetFileVersionInfoW(wide(library), handle, size, block.data())) return;
+  void* value = nullptr;
+  UINT length = 0;
+  String key = QStringLiteral("FileVersion");
+  if (VerQueryValueW(block.constData(), u"\\VarFileInfo\\Translation", &value, &length) && value &&
+      length >= 4) {
+    const auto* translation = static_cast<const WORD*>(value);
+    key = QStringLiteral("\\StringFileInfo\\%1%2\\FileVersion")
+              .arg(translation[0], 4, 16, QLatin1Char('0'))
+              .arg(translation[1], 4, 16, QLatin1Char('0'));
+  }
+  if (VerQueryValueW(block.constData(), wide(key), &value, &length) && value)
+    Version = Trim(String::fromUtf16(static_cast<const char16_t*>(value)));
+}
 
-void GetIEMajorVersion(String& Version) { Version.clear(); }
+void GetIEMajorVersion(String& Version) {
+  GetIEFileVersion(Version);
+  const qsizetype dot = Version.indexOf(QLatin1Char('.'));
+  if (dot >= 0) Version.truncate(dot);
+}
 
-void GetFavoritesFolder(String& Path) { Path.clear(); }
+void GetFavoritesFolder(String& Path) { Path = SpecialFolderPath(CSIDL_FAVORITES); }
 
-void GetHistoryFolder(String& Path) { Path.clear(); }
+void GetHistoryFolder(String& Path) { Path = SpecialFolderPath(CSIDL_HISTORY); }
 
-void AddToFavorites(const String&, const String&) {}
+void GetShellFolderFromRegistry(const String& Name, String& Path) {
+  TRegistry reg(KEY_READ);
+  reg.RootKey = HKEY_CURRENT_USER;
+  try {
+    if (!reg.OpenKeyReadOnly(
+            QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders")))
+      return;
+    const String value = reg.ReadString(Name);
+    if (!Trim(value).isEmpty()) Path = value;
+  } catch (const Exception&) {
+    // A value of another type counts as none.
+  }
+}
 
-void ClearHistory() {}
+void AddToFavorites(const String& URL, const String& Title) {
+  if (Trim(URL).isEmpty() || Trim(Title).isEmpty()) return;
+  try {
+    ComPtr<IShellUIHelper> helper;
+    if (FAILED(CoCreateInstance(CLSID_ShellUIHelper, nullptr, CLSCTX_INPROC_SERVER, IID_IShellUIHelper,
+                                &helper)) ||
+        !helper)
+      return;
+    BSTR url = StringToBSTR(URL);
+    OleVariant title(Title);
+    helper->AddFavorite(url, &title);
+    SysFreeString(url);
+  } catch (...) {
+    // The helper's dialog is the user's business; nothing reaches the caller.
+  }
+}
+
+void ClearHistory() {
+  ComPtr<IUrlHistoryStg2> history;
+  OleCheck(CoCreateInstance(CLSID_CUrlHistory, nullptr, CLSCTX_INPROC_SERVER, IID_IUrlHistoryStg2, &history));
+  OleCheck(history->ClearHistory());
+}
+
+void ReadUrlShortcutFile(const String& FileName, String& URL) {
+  TIniFile ini(FileName);
+  URL = ini.ReadString(QStringLiteral("InternetShortcut"), QStringLiteral("URL"), String());
+}
+
+void GetFavoritesItemUrl(const String& FileName, String& URL) {
+  ComPtr<IUniformResourceLocatorW> shortcut;
+  if (FAILED(CoCreateInstance(CLSID_InternetShortcut, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_IUniformResourceLocatorW, &shortcut)) ||
+      !shortcut)
+    return;
+  ComPtr<IPersistFile> file;
+  OleCheck(shortcut->QueryInterface(IID_IPersistFile, &file));
+  URL.clear();
+  const String name = FileName.left(MAX_PATH);
+  if (FAILED(file->Load(wide(name), STGM_READ))) return;
+  LPWSTR text = nullptr;
+  if (SUCCEEDED(shortcut->GetURL(&text)) && text) URL = String::fromUtf16(text);
+  CoTaskMemFree(text);
+}
+
+void GetShellLinkPath(const String& LinkFile, String& Target) {
+  ComPtr<IShellLinkW> link;
+  OleCheck(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, &link));
+  ComPtr<IPersistFile> file;
+  OleCheck(link->QueryInterface(IID_IPersistFile, &file));
+  Target.clear();
+  if (FAILED(file->Load(wide(LinkFile), STGM_READ))) return;
+  if (FAILED(link->Resolve(GetActiveWindow(), SLR_NOUPDATE))) return;
+  WCHAR buffer[261] = {};
+  if (SUCCEEDED(link->GetPath(buffer, 261, nullptr, SLGP_UNCPRIORITY))) Target = String::fromUtf16(buffer);
+}
+
+int ResolveShellItem(IShellFolder* Folder, PCUITEMID_CHILD Item, String& Name) {
+  if (!Folder || !Item) return 1;
+  ComPtr<IShellLinkW> link;
+  if (FAILED(Folder->GetUIObjectOf(nullptr, 1, &Item, IID_IShellLinkW, nullptr, &link)) || !link) return 1;
+  PIDLIST_ABSOLUTE target = nullptr;
+  int result = 1;
+  ComPtr<IShellFolder> desktop;
+  if (SUCCEEDED(link->GetIDList(&target)) && target && SUCCEEDED(SHGetDesktopFolder(&desktop)) && desktop) {
+    STRRET name;
+    if (SUCCEEDED(desktop->GetDisplayNameOf(target, SHGDN_NORMAL, &name))) {
+      Name = StrRetText(name, ILFindLastID(target));
+      result = 0;
+    }
+  }
+  PidlFree(target);
+  return result;
+}
+
+bool IsShellFolderItem(IShellFolder* Folder, PCUITEMID_CHILD Item) {
+  if (!Folder || !Item) return false;
+  SFGAOF attributes = SFGAO_FOLDER;
+  return SUCCEEDED(Folder->GetAttributesOf(1, &Item, &attributes)) && (attributes & SFGAO_FOLDER);
+}
+
+bool HasShellTypeName(const String& TypeName, IShellFolder* Folder, PCUITEMID_CHILD Item) {
+  if (!Folder || !Item) return false;
+  // The item list is relative to Folder, so the file information is asked of
+  // the item's full parsing name (a file-system path) where it has one.
+  String path;
+  FolderDisplayNameOf(Folder, Item, path);
+  SHFILEINFOW info{};
+  DWORD_PTR found = 0;
+  if (path.startsWith(QLatin1Char('/')))
+    found = SHGetFileInfoW(wide(path), 0, &info, sizeof info, SHGFI_TYPENAME);
+  else
+    found =
+        SHGetFileInfoW(reinterpret_cast<LPCWSTR>(Item), 0, &info, sizeof info, SHGFI_TYPENAME | SHGFI_PIDL);
+  return found && String::fromUtf16(info.szTypeName) == TypeName;
+}
+
+bool IsBrowsableFolder(const String& TypeName, IShellFolder* Folder, PCUITEMID_CHILD Item) {
+  return IsShellFolderItem(Folder, Item) && !HasShellTypeName(TypeName, Folder, Item);
+}
+
+int GetSysImageIndex(PCIDLIST_ABSOLUTE Item) {
+  SHFILEINFOW info{};
+  if (!SHGetFileInfoW(reinterpret_cast<LPCWSTR>(Item), 0, &info, sizeof info,
+                      SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_PIDL))
+    return -1;
+  return info.iIcon;
+}
+
+String StrRetText(STRRET& Name, PCUITEMID_CHILD Item) {
+  switch (Name.uType) {
+    case STRRET_WSTR: {
+      const String text = Name.pOleStr ? String::fromUtf16(Name.pOleStr) : String();
+      CoTaskMemFree(Name.pOleStr);
+      Name.pOleStr = nullptr;
+      return text;
+    }
+    case STRRET_OFFSET: {
+      // Up to the terminator, and never past the item's own bytes.
+      if (!Item) return String();
+      const auto* bytes = reinterpret_cast<const char*>(Item);
+      const UINT count = Item->mkid.cb;
+      if (Name.uOffset >= count) return String();
+      const char* start = bytes + Name.uOffset;
+      return String::fromLocal8Bit(start, qstrnlen(start, count - Name.uOffset));
+    }
+    case STRRET_CSTR: return String::fromLocal8Bit(Name.cStr, qstrnlen(Name.cStr, sizeof Name.cStr));
+    default: return String();
+  }
+}
+
+namespace {
+
+void displayNameOf(IShellFolder* Folder, PCUITEMID_CHILD Item, SHGDNF flags, String& Name) {
+  Name.clear();
+  if (!Folder || !Item) return;
+  STRRET name;
+  if (SUCCEEDED(Folder->GetDisplayNameOf(Item, flags, &name))) Name = StrRetText(name, Item);
+}
+
+}  // namespace
+
+void StrRetToString(IShellFolder* Folder, PCUITEMID_CHILD Item, String& Name) {
+  displayNameOf(Folder, Item, SHGDN_NORMAL, Name);
+}
+
+void FolderDisplayNameOf(IShellFolder* Folder, PCUITEMID_CHILD Item, String& Name) {
+  displayNameOf(Folder, Item, SHGDN_FORPARSING, Name);
+}
+
+void GetInfoTipUrl(IShellFolder* Folder, PCUITEMID_CHILD Item, String& Text) {
+  Text.clear();
+  if (!Folder || !Item) return;
+  ComPtr<IQueryInfo> info;
+  if (SUCCEEDED(Folder->GetUIObjectOf(nullptr, 1, &Item, IID_IQueryInfo, nullptr, &info)) && info) {
+    LPWSTR tip = nullptr;
+    if (SUCCEEDED(info->GetInfoTip(0, &tip)) && tip) Text = String::fromUtf16(tip);
+    CoTaskMemFree(tip);
+  }
+  const qsizetype feed = Text.indexOf(QLatin1Char('\n'));
+  if (feed >= 0) Text = Text.mid(feed + 1);
+  Text = Trim(Text);
+}
+
+void ReadShortcutTypeNames(String& ChannelType, String& InternetType) {
+  auto typeName = [](const String& key, const String& fallback) {
+    TRegistry reg(KEY_READ);
+    reg.RootKey = HKEY_CLASSES_ROOT;
+    try {
+      if (reg.OpenKeyReadOnly(key)) return reg.ReadString(String());
+    } catch (const Exception&) {
+    }
+    return fallback;
+  };
+  ChannelType = typeName(QStringLiteral("ChannelShortcut"), QStringLiteral("Channel Shortcut"));
+  InternetType = typeName(QStringLiteral("InternetShortcut"), QStringLiteral("Internet Shortcut"));
+}
+
+String FolderNameOf(const String& ParsingName) {
+  qsizetype cut = -1;
+  for (QChar c : {QLatin1Char('\\'), QLatin1Char('/'), QLatin1Char(':')})
+    cut = std::max(cut, ParsingName.lastIndexOf(c));
+  return ParsingName.mid(cut + 1);
+}
+
+bool ShellOrderLess(IShellFolder* Folder, PCUITEMID_CHILD A, PCUITEMID_CHILD B) {
+  const HRESULT hr = Folder->CompareIDs(0, A, B);
+  return SUCCEEDED(hr) && short(HRESULT_CODE(hr)) < 0;
+}
+
+HRESULT ShellFolderItems(IShellFolder* Folder, SHCONTF Flags, std::vector<LPITEMIDLIST>& Items) {
+  Items.clear();
+  ComPtr<IEnumIDList> list;
+  const HRESULT hr = Folder->EnumObjects(::Application ? ::Application->Handle() : nullptr, Flags, &list);
+  if (FAILED(hr)) return hr;
+  if (!list) return S_OK;  // S_FALSE: nothing to list
+  PITEMID_CHILD item = nullptr;
+  ULONG fetched = 0;
+  while (list->Next(1, &item, &fetched) == S_OK && fetched == 1) Items.push_back(item);
+  return S_OK;
+}
+
+String FavoriteItemUrl(IShellFolder* Folder, PCUITEMID_CHILD Item, PCIDLIST_ABSOLUTE Absolute,
+                       TResolveUrl ResolveUrl, const String& ChannelType, const String& InternetType) {
+  SHFILEINFOW info{};
+  SHGetFileInfoW(reinterpret_cast<LPCWSTR>(Absolute), 0, &info, sizeof info,
+                 SHGFI_TYPENAME | SHGFI_ATTRIBUTES | SHGFI_PIDL);
+  const String typeName = String::fromUtf16(info.szTypeName);
+  String url;
+  if (typeName == ChannelType) {
+    ResolveShellItem(Folder, Item, url);
+    return url;
+  }
+  String path;
+  FolderDisplayNameOf(Folder, Item, path);
+  if (typeName == InternetType) {
+    if (ResolveUrl == IntShCut)
+      GetFavoritesItemUrl(path, url);
+    else
+      ReadUrlShortcutFile(path, url);
+  } else {
+    GetShellLinkPath(path, url);
+  }
+  return url;
+}
+
+int FavoriteIconIndex(PCIDLIST_ABSOLUTE Absolute) {
+  const int index = GetSysImageIndex(Absolute);
+  if (index != 3) return index;
+  SHFILEINFOW info{};
+  SHGetFileInfoW(u"*.htm", FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                 SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
+  return info.iIcon;
+}
+
+// ---------------------------------------------------------------- item identifier lists
+
+void PidlFree(LPITEMIDLIST List) {
+  if (!List) return;
+  ComPtr<IMalloc> malloc;
+  OleCheck(SHGetMalloc(&malloc));
+  malloc->Free(List);
+}
+
+LPITEMIDLIST PidlNext(LPCITEMIDLIST Item) {
+  return reinterpret_cast<LPITEMIDLIST>(const_cast<BYTE*>(reinterpret_cast<const BYTE*>(Item)) +
+                                        Item->mkid.cb);
+}
+
+UINT PidlSize(LPCITEMIDLIST List) {
+  if (!List) return 0;
+  UINT size = 2;
+  for (LPCITEMIDLIST item = List; item->mkid.cb; item = PidlNext(item)) size += item->mkid.cb;
+  return size;
+}
+
+void PidlRemoveLast(LPITEMIDLIST List) {
+  if (!List || !List->mkid.cb) return;
+  LPITEMIDLIST last = List;
+  for (LPITEMIDLIST item = List; item->mkid.cb; item = PidlNext(item)) last = item;
+  last->mkid.cb = 0;
+}
+
+LPITEMIDLIST PidlAlloc(UINT Size) {
+  ComPtr<IMalloc> malloc;
+  if (FAILED(SHGetMalloc(&malloc)) || !malloc) return nullptr;
+  void* block = malloc->Alloc(Size);
+  if (block) std::memset(block, 0, Size);
+  return static_cast<LPITEMIDLIST>(block);
+}
+
+LPITEMIDLIST PidlCopy(LPCITEMIDLIST List) {
+  if (!List) return nullptr;
+  const UINT size = PidlSize(List);
+  LPITEMIDLIST copy = PidlAlloc(size);
+  if (copy) std::memcpy(copy, List, size);
+  return copy;
+}
+
+LPITEMIDLIST PidlConcat(LPCITEMIDLIST First, LPCITEMIDLIST Second) {
+  const UINT first = First ? PidlSize(First) - 2 : 0;
+  const UINT second = Second ? PidlSize(Second) : 2;
+  LPITEMIDLIST list = PidlAlloc(first + second);
+  if (!list) return nullptr;
+  if (First) std::memcpy(list, First, first);
+  // A null Second leaves the zero-filled terminator.
+  if (Second) std::memcpy(reinterpret_cast<BYTE*>(list) + first, Second, second);
+  return list;
+}
 
 // ---------------------------------------------------------------- settings stores
 
@@ -329,8 +693,6 @@ void ToggleNavigationSound(bool Disable) {
 // ---------------------------------------------------------------- proxy
 
 namespace {
-
-LPCWSTR wide(const String& text) { return reinterpret_cast<LPCWSTR>(text.utf16()); }
 
 // Sets the default connection to go through `server` (an empty server: no
 // proxy), with local names always reached directly, and tells everyone who

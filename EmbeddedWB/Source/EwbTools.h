@@ -5,7 +5,14 @@
 #include "platform/com/Variant.h"
 #include "platform/rtl/Classes.h"
 #include "platform/shdocvw/ExDisp.h"
+#include "platform/shell/ShlObj.h"
 #include "platform/winapi/Modules.h"
+
+#include <QObject>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
 
 class TComponent;
 class TImage;
@@ -15,6 +22,7 @@ class TEmbeddedWB;
 }
 
 namespace EwbTools {
+Q_NAMESPACE
 
 using EmbeddedWB::TEmbeddedWB;
 
@@ -51,8 +59,11 @@ bool SnapshotToBitmap(IUnknown* Document, HWND Handle, int Width, int Height, co
 bool SnapshotToJpeg(IUnknown* Document, IWebBrowser2* Browser, const String& FileName, int SourceHeight,
                     int SourceWidth, int TargetHeight, int TargetWidth);
 void PrintPreview(IWebBrowser2* Browser);
-// The Organize Favorites dialog's result.
+// The Organize Favorites dialog on the user's Favorites folder; its result.
 int OrganizeFavorites(HWND Owner);
+// The browser library's Organize Favorites dialog on Path (handed over in
+// 8-bit characters); its result, 0 when the library or its entry is missing.
+int DoOrganizeFavorites(HWND Owner, const String& Path);
 // The browser's find dialog; True when the command answered S_OK.
 bool ShowFindDialog(IUnknown* Document);
 // The command's result, or S_FALSE when the document is not HTML or has no
@@ -68,17 +79,102 @@ void SendPageByMail(TEmbeddedWB* Browser, TComponent* Owner, IUnknown* Document,
 
 // ---------------------------------------------------------------- shell
 
+// How the favorites components read an Internet shortcut's address: through
+// the shell's shortcut object or as an ini file.
+enum TResolveUrl { IntShCut, IniFile };
+Q_ENUM_NS(TResolveUrl)
+// A chosen address handed to the owner of a favorites or history component.
+using TOnUrlSelectedEvent = std::function<void(TObject* Sender, const String& Url)>;
+
 // The system is Windows 5.1 with service pack 2 or later.
 bool IsXPSP2OrNewer();
+// The browser's registered "Version" starts with a digit above 4; an empty or
+// non-digit value answers False.
+bool IsIE5OrNewer();
 // The browser library's file version; empty on failure.
 void GetIEFileVersion(String& Version);
 // The file version before its first ".".
 void GetIEMajorVersion(String& Version);
 void GetFavoritesFolder(String& Path);
 void GetHistoryFolder(String& Path);
+// HKEY_CURRENT_USER's "Shell Folders" value Name; Path stays as it was when
+// the value is missing or blank.
+void GetShellFolderFromRegistry(const String& Name, String& Path);
 // The shell's Add Favorite dialog for the page; errors are swallowed.
 void AddToFavorites(const String& URL, const String& Title);
+// Clears the URL history (raises when the history object cannot be made).
 void ClearHistory();
+
+// The [InternetShortcut] URL of a ".url" file read as an ini file (empty
+// when missing).
+void ReadUrlShortcutFile(const String& FileName, String& URL);
+// The same through the shell's Internet shortcut object; URL stays as it was
+// when the object cannot be made.
+void GetFavoritesItemUrl(const String& FileName, String& URL);
+// The target path of a shell link file; empty on failure.
+void GetShellLinkPath(const String& LinkFile, String& Target);
+// 0 and the display name of the item's link target; 1 on any failure.
+int ResolveShellItem(IShellFolder* Folder, PCUITEMID_CHILD Item, String& Name);
+bool IsShellFolderItem(IShellFolder* Folder, PCUITEMID_CHILD Item);
+// The item's shell type name is TypeName (exact comparison).
+bool HasShellTypeName(const String& TypeName, IShellFolder* Folder, PCUITEMID_CHILD Item);
+// A folder whose type name is not TypeName (the channel-shortcut type name).
+bool IsBrowsableFolder(const String& TypeName, IShellFolder* Folder, PCUITEMID_CHILD Item);
+// The small icon's index in the system image list of an absolute list; -1
+// on failure.
+int GetSysImageIndex(PCIDLIST_ABSOLUTE Item);
+// The item's normal display name and its parsing name; empty on failure.
+void StrRetToString(IShellFolder* Folder, PCUITEMID_CHILD Item, String& Name);
+void FolderDisplayNameOf(IShellFolder* Folder, PCUITEMID_CHILD Item, String& Name);
+// What follows the first line feed of the item's info tip, trimmed (a
+// History page's address).
+void GetInfoTipUrl(IShellFolder* Folder, PCUITEMID_CHILD Item, String& Text);
+// A STRRET as text; a STRRET_WSTR's string is freed.
+String StrRetText(STRRET& Name, PCUITEMID_CHILD Item);
+
+// What the favorites and history components share.
+//
+// The shell's type names of channel shortcuts and Internet shortcuts, from
+// the registry's classes "ChannelShortcut" and "InternetShortcut" ("Channel
+// Shortcut" and "Internet Shortcut" when a class is missing).
+void ReadShortcutTypeNames(String& ChannelType, String& InternetType);
+// The last component of a folder's parsing name ("\", "/" and ":" separate).
+String FolderNameOf(const String& ParsingName);
+// Folder's own order (CompareIDs, column 0): A before B; a failed comparison
+// counts as equal.
+bool ShellOrderLess(IShellFolder* Folder, PCUITEMID_CHILD A, PCUITEMID_CHILD B);
+// Puts records with a Relative list into Folder's order (equal ones keep
+// theirs). Folders mostly list in their own order already: that costs one
+// comparison a record instead of a whole sort.
+template <class It>
+void SortInShellOrder(IShellFolder* Folder, It First, It Last) {
+  const auto less = [Folder](const auto& a, const auto& b) {
+    return ShellOrderLess(Folder, a->Relative, b->Relative);
+  };
+  if (!std::is_sorted(First, Last, less)) std::stable_sort(First, Last, less);
+}
+// Every item Folder lists with Flags, in its order (the caller frees them
+// with PidlFree); the enumeration's failure result, with no items.
+HRESULT ShellFolderItems(IShellFolder* Folder, SHCONTF Flags, std::vector<LPITEMIDLIST>& Items);
+// The address a favorite leads to, by its type name: a channel shortcut's
+// target name, an Internet shortcut's URL (read as ResolveUrl says) or a
+// shell link's target path. Absolute is the item's absolute list.
+String FavoriteItemUrl(IShellFolder* Folder, PCUITEMID_CHILD Item, PCIDLIST_ABSOLUTE Absolute,
+                       TResolveUrl ResolveUrl, const String& ChannelType, const String& InternetType);
+// The small icon of an absolute list, a web page's (index 3) replaced by
+// the icon of "*.htm" files.
+int FavoriteIconIndex(PCIDLIST_ABSOLUTE Absolute);
+
+// Item identifier lists in the shell's task memory.
+void PidlFree(LPITEMIDLIST List);
+LPITEMIDLIST PidlNext(LPCITEMIDLIST Item);
+UINT PidlSize(LPCITEMIDLIST List);
+void PidlRemoveLast(LPITEMIDLIST List);
+LPITEMIDLIST PidlAlloc(UINT Size);
+// Null for null.
+LPITEMIDLIST PidlCopy(LPCITEMIDLIST List);
+// First's items, then Second's; null counts as empty.
+LPITEMIDLIST PidlConcat(LPCITEMIDLIST First, LPCITEMIDLIST Second);
 
 // ---------------------------------------------------------------- settings stores and network
 

@@ -592,7 +592,9 @@ void InitializeComCtrls() {
   if (done) return;
   done = true;
   InitializeStdCtrls();
-  RegisterClasses<TTabSheet, TPageControl, TStatusBar, TRichEdit>();
+  RegisterClasses<TTabSheet, TPageControl, TStatusBar, TListView, TRichEdit>();
+  RegisterEvents<TCustomListView>({EventEntry("OnData", &TCustomListView::OnData),
+                                   EventEntry("OnDataHint", &TCustomListView::OnDataHint)});
   RegisterEvents<TPageControl>(
       {EventEntry("OnChange", &TPageControl::OnChange), EventEntry("OnChanging", &TPageControl::OnChanging)});
   RegisterEvents<TCustomRichEdit>({EventEntry("OnSelectionChange", &TCustomRichEdit::OnSelectionChange)});

@@ -1,6 +1,6 @@
 #pragma once
-// Common controls: page controls with tab sheets, status bars and the rich
-// edit base.
+// Common controls: page controls with tab sheets, status bars, list views
+// and the rich edit base.
 #include <QTextCharFormat>
 #include <QVector>
 
@@ -11,6 +11,9 @@
 #include "platform/classlib/StdCtrls.h"
 
 class QTabBar;
+class QTreeView;
+class TImageList;
+class TListViewModel;
 class TPageControl;
 
 // ---------------------------------------------------------------- tab sheets
@@ -145,6 +148,231 @@ class TStatusBar : public TCustomControl {
   bool simplePanel_ = false;
   String simpleText_;
   std::vector<std::unique_ptr<TStatusPanel>> panels_;
+};
+
+// ---------------------------------------------------------------- list views
+
+inline constexpr UINT LVM_FIRST = 0x1000;
+// WParam: LVSIL_NORMAL or LVSIL_SMALL; LParam: the image list's handle (the
+// TImageList itself). Answers the previous one.
+inline constexpr UINT LVM_SETIMAGELIST = LVM_FIRST + 3;
+inline constexpr WPARAM LVSIL_NORMAL = 0;
+inline constexpr WPARAM LVSIL_SMALL = 1;
+
+class TCustomListView;
+
+enum TDisplayCode { drBounds, drIcon, drLabel, drSelectBounds };
+enum TItemRequestItem { irText, irImage, irParam, irState, irIndent };
+using TItemRequest = TSet<TItemRequestItem>;
+enum TItemFind { ifData, ifPartialString, ifExactString, ifNearest };
+enum TSearchDirection { sdLeft, sdRight, sdAbove, sdBelow, sdAll };
+enum TCustomDrawStage { cdPrePaint, cdPostPaint, cdPreErase, cdPostErase };
+enum TCustomDrawStateItem { cdsSelected, cdsGrayed, cdsDisabled, cdsChecked, cdsFocused, cdsDefault, cdsHot };
+using TCustomDrawState = TSet<TCustomDrawStateItem>;
+
+// One row. In a list of owner data a row is filled on request
+// (OwnerDataFetch) each time it is asked for, and the object answered stays
+// the list's until the next request.
+class TListItem {
+ public:
+  TListItem(TCustomListView* owner, int index) : owner_(owner), index_(index) {}
+  TCustomListView* Owner() const { return owner_; }
+  int Index() const { return index_; }
+
+  String Caption;
+  int ImageIndex = -1;
+  QStringList SubItems;
+
+  bool Selected() const;
+  void SetSelected(bool value);
+  bool Focused() const;
+  void SetFocused(bool value);
+  // Scrolls the row into view.
+  void MakeVisible(bool PartialOK);
+  // The row's rectangle in the list's client coordinates (drSelectBounds:
+  // the part that shows the selection).
+  TRect DisplayRect(TDisplayCode Code) const;
+
+ private:
+  friend class TCustomListView;
+  TCustomListView* owner_;
+  int index_;
+};
+
+class TListColumn {
+ public:
+  String Caption;
+  int Width = 50;
+};
+
+class TListColumns {
+ public:
+  explicit TListColumns(TCustomListView* owner) : owner_(owner) {}
+  TListColumn* Add();
+  int Count() const { return int(columns_.size()); }
+  TListColumn* Items(int index) const;
+  void Clear();
+  // Puts changed captions and widths on the screen.
+  void Changed();
+
+ private:
+  TCustomListView* owner_;
+  std::vector<std::unique_ptr<TListColumn>> columns_;
+};
+
+class TListItems {
+ public:
+  explicit TListItems(TCustomListView* owner) : owner_(owner) {}
+  int Count() const;
+  // The number of rows of a list of owner data; the rows are asked for when
+  // shown.
+  void SetCount(int value);
+  // A row (filled through OwnerDataFetch for owner data); null out of range.
+  TListItem* Item(int index);
+  // A stored row (lists without owner data).
+  TListItem* Add();
+  void Clear();
+  void BeginUpdate();
+  void EndUpdate();
+
+ private:
+  friend class TCustomListView;
+  TCustomListView* owner_;
+  int count_ = 0;
+  int updates_ = 0;
+  std::vector<std::unique_ptr<TListItem>> stored_;
+};
+
+using TLVOwnerDataEvent = std::function<void(TObject* Sender, TListItem* Item)>;
+using TLVOwnerDataHintEvent = std::function<void(TObject* Sender, int StartIndex, int EndIndex)>;
+
+// A list of rows in columns (the report view shows them with their column
+// headers), a small picture beside each caption, one selected row. With
+// OwnerData the rows are not stored: Items.Count says how many there are,
+// and before a screen of rows is shown the list hints their range
+// (OwnerDataHint) and then fetches each one (OwnerDataFetch). Typing a
+// caption's beginning finds the row through OwnerDataFind, wrapping round.
+class TCustomListView : public TWinControl {
+  Q_OBJECT
+  Q_PROPERTY(bool OwnerData READ OwnerData WRITE SetOwnerData)
+  Q_PROPERTY(TViewStyle ViewStyle READ ViewStyle WRITE SetViewStyle)
+  Q_PROPERTY(bool ShowColumnHeaders READ ShowColumnHeaders WRITE SetShowColumnHeaders)
+  Q_PROPERTY(bool ReadOnly READ ReadOnly WRITE SetReadOnly)
+  Q_PROPERTY(bool ColumnClick READ ColumnClick WRITE SetColumnClick)
+  Q_PROPERTY(bool RowSelect READ RowSelect WRITE SetRowSelect)
+  Q_PROPERTY(bool HideSelection READ HideSelection WRITE SetHideSelection)
+  Q_PROPERTY(TImageList* SmallImages READ SmallImages WRITE SetSmallImages)
+  Q_PROPERTY(TBorderStyle BorderStyle READ BorderStyle WRITE SetBorderStyle)
+  Q_MOC_INCLUDE("platform/classlib/ImgList.h")
+
+ public:
+  enum TViewStyle { vsIcon, vsSmallIcon, vsList, vsReport };
+  Q_ENUM(TViewStyle)
+
+  explicit TCustomListView(TComponent* AOwner);
+  ~TCustomListView() override;
+
+  bool OwnerData() const { return ownerData_; }
+  void SetOwnerData(bool value);
+  TViewStyle ViewStyle() const { return viewStyle_; }
+  void SetViewStyle(TViewStyle value);
+  bool ShowColumnHeaders() const { return showColumnHeaders_; }
+  void SetShowColumnHeaders(bool value);
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool value) { readOnly_ = value; }
+  bool ColumnClick() const { return columnClick_; }
+  void SetColumnClick(bool value);
+  bool RowSelect() const { return rowSelect_; }
+  void SetRowSelect(bool value) { rowSelect_ = value; }
+  bool HideSelection() const { return hideSelection_; }
+  void SetHideSelection(bool value) { hideSelection_ = value; }
+  TImageList* SmallImages() const;
+  void SetSmallImages(TImageList* value);
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle value);
+
+  TListItems* Items() const { return items_.get(); }
+  TListColumns* Columns() const { return columns_.get(); }
+  // The selected row (null for none); setting null clears the selection.
+  TListItem* Selected();
+  void SetSelected(TListItem* item);
+  int ItemIndex() const;
+  void SetItemIndex(int index);
+  // The row with the focus rectangle (null for none).
+  TListItem* ItemFocused();
+  void SetItemFocused(TListItem* item);
+  // The first row shown and the number of rows a screen holds.
+  int TopIndex() const;
+  int VisibleRowCount() const;
+  // The drawing surface of custom drawing (bound while a cell is drawn).
+  TCanvas* Canvas() const { return canvas_; }
+
+  TLVOwnerDataEvent OnData;
+  TLVOwnerDataHintEvent OnDataHint;
+
+ protected:
+  friend class TListItem;
+  friend class TListItems;
+  friend class TListColumns;
+  friend class TListViewModel;
+  friend class TListViewWidget;
+  friend class TListViewDelegate;
+
+  QWidget* CreateWidget() override;
+  void WndProc(TMessage& Message) override;
+  // WM_CONTEXTMENU: the class library's handling (the PopupMenu); a derived
+  // list that shows its own menu takes it over.
+  virtual void WMContextMenu(TMessage& Message);
+
+  // Fills Item for owner data (Caption, ImageIndex, SubItems); the default
+  // raises OnData. True when the item was filled.
+  virtual bool OwnerDataFetch(TListItem* Item, TItemRequest Request);
+  // The index of the row a search finds, -1 for none; the default finds
+  // nothing.
+  virtual int OwnerDataFind(TItemFind Find, const String& FindString, const TPoint& FindPosition,
+                            void* FindData, int StartIndex, TSearchDirection Direction, bool Wrap);
+  // The rows StartIndex..EndIndex are about to be fetched; the default raises
+  // OnDataHint.
+  virtual bool OwnerDataHint(int StartIndex, int EndIndex);
+  // Before a cell of a column after the first is drawn (cdPrePaint): Canvas
+  // holds the font colour it is drawn with. False skips the drawing.
+  virtual bool CustomDrawSubItem(TListItem* Item, int SubItem, TCustomDrawState State,
+                                 TCustomDrawStage Stage);
+
+  // The view widget (made on first use).
+  QTreeView* View() const;
+
+ private:
+  void CountChanged();
+  void UpdateColumns();
+  void TypedSearch(const String& text);
+  // A row filled for showing (owner data) or the stored one.
+  TListItem* RowForShow(int index);
+
+  std::unique_ptr<TListItems> items_;
+  std::unique_ptr<TListColumns> columns_;
+  std::unique_ptr<TListItem> fetched_;
+  TCanvas* canvas_;
+  TListViewModel* model_ = nullptr;
+  QPointer<TImageList> smallImages_;
+  bool ownerData_ = false;
+  TViewStyle viewStyle_ = vsIcon;
+  bool showColumnHeaders_ = true;
+  bool readOnly_ = false;
+  bool columnClick_ = true;
+  bool rowSelect_ = false;
+  bool hideSelection_ = true;
+  TBorderStyle borderStyle_ = bsSingle;
+  String search_;
+  qint64 lastSearchKey_ = 0;
+};
+using TViewStyle = TCustomListView::TViewStyle;
+using enum TCustomListView::TViewStyle;
+
+class TListView : public TCustomListView {
+  Q_OBJECT
+ public:
+  Q_INVOKABLE explicit TListView(TComponent* AOwner) : TCustomListView(AOwner) {}
 };
 
 // ---------------------------------------------------------------- rich edit

@@ -881,6 +881,8 @@ TRect TScreen::DesktopRect() const {
 
 // ---------------------------------------------------------------- start-up
 
+void Beep() { MessageBeep(0); }
+
 void InitializeForms() {
   static bool registered = false;
   if (!registered) {

@@ -391,6 +391,9 @@ class TScreen : public TComponent {
 extern TApplication* Application;
 extern TScreen* Screen;
 
+// The class library's beep: the system's default sound (MessageBeep).
+void Beep();
+
 // Registers the form classes and events with the form streaming and makes
 // Application and Screen (when they do not exist). Needs the Qt application.
 void InitializeForms();

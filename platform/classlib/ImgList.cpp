@@ -10,16 +10,27 @@ void TImageList::Changed() {
 
 void TImageList::Assign(TPersistent* source) {
   if (auto* list = qobject_cast<TImageList*>(source)) {
-    width_ = list->width_;
-    height_ = list->height_;
-    images_ = list->images_;
+    width_ = list->GetWidth();
+    height_ = list->GetHeight();
+    images_ = list->images();
+    source_ = nullptr;
     Changed();
     return;
   }
   TComponent::Assign(source);
 }
 
+void TImageList::SetHandle(HIMAGELIST value) {
+  TImageList* list = reinterpret_cast<TImageList*>(value);
+  // A chain of shared lists ends at the list that holds the pictures.
+  while (list && list->source_) list = list->source_;
+  if (list == this) list = nullptr;
+  source_ = list;
+  Changed();
+}
+
 void TImageList::SetSize(int width, int height) {
+  if (source_) return source_->SetSize(width, height);
   width = std::max(1, width);
   height = std::max(1, height);
   if (width == width_ && height == height_) return;
@@ -34,6 +45,7 @@ void TImageList::SetWidth(int value) { SetSize(value, height_); }
 void TImageList::SetHeight(int value) { SetSize(width_, value); }
 
 int TImageList::AddStrip(const QImage& strip, const QImage& mask, bool useMask, TColor maskColor) {
+  if (source_) return source_->AddStrip(strip, mask, useMask, maskColor);
   if (strip.isNull()) return -1;
   const QImage source = strip.convertToFormat(QImage::Format_ARGB32);
   const QImage maskImage = mask.isNull() ? QImage() : mask.convertToFormat(QImage::Format_RGB32);
@@ -73,6 +85,7 @@ int TImageList::AddMasked(TBitmap* image, TColor maskColor) {
 }
 
 int TImageList::AddIcon(TIcon* icon) {
+  if (source_) return source_->AddIcon(icon);
   if (!icon || icon->GetEmpty()) return -1;
   QImage image = icon->ToQImage().convertToFormat(QImage::Format_ARGB32);
   if (image.width() != width_ || image.height() != height_)
@@ -83,6 +96,7 @@ int TImageList::AddIcon(TIcon* icon) {
 }
 
 void TImageList::Delete(int index) {
+  if (source_) return source_->Delete(index);
   if (index == -1) {
     Clear();
     return;
@@ -93,6 +107,7 @@ void TImageList::Delete(int index) {
 }
 
 void TImageList::Clear() {
+  if (source_) return source_->Clear();
   if (images_.empty()) return;
   images_.clear();
   Changed();
@@ -100,22 +115,22 @@ void TImageList::Clear() {
 
 QImage TImageList::GetImage(int index) const {
   if (index < 0 || index >= Count()) return QImage();
-  return images_[size_t(index)];
+  return images()[size_t(index)];
 }
 
 void TImageList::Draw(TCanvas* canvas, int x, int y, int index) {
   if (!canvas || index < 0 || index >= Count()) return;
-  canvas->DrawQImage(Bounds(x, y, width_, height_), images_[size_t(index)]);
+  canvas->DrawQImage(Bounds(x, y, GetWidth(), GetHeight()), images()[size_t(index)]);
 }
 
 bool TImageList::GetBitmap(int index, TBitmap* image) const {
   if (!image || index < 0 || index >= Count()) return false;
-  image->FromQImage(images_[size_t(index)]);
+  image->FromQImage(images()[size_t(index)]);
   return true;
 }
 
 bool TImageList::GetIcon(int index, TIcon* icon) const {
   if (!icon || index < 0 || index >= Count()) return false;
-  icon->FromQImage(images_[size_t(index)]);
+  icon->FromQImage(images()[size_t(index)]);
   return true;
 }

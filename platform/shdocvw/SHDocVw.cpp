@@ -2,6 +2,7 @@
 
 #include "platform/classlib/Streaming.h"
 #include "platform/shdocvw/UrlCacheSources_p.h"
+#include "platform/shdocvw/OrganizeFavorites.h"
 #include "platform/shdocvw/WebBrowser.h"
 
 namespace {
@@ -304,6 +305,7 @@ void InitializeSHDocVw() {
   done = true;
   RegisterWebBrowserClass();
   RegisterHistoryCacheSource();
+  RegisterShdocvwModule();
   InitializeControls();
   RegisterEvents<TEWB>({
       EventEntry("OnStatusTextChange", &TEWB::OnStatusTextChange),

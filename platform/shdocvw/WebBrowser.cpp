@@ -98,6 +98,10 @@ QWebEngineProfile* BrowserEngineProfile() {
     // arrives in the profile, not in the user's folders.
     profile->setDownloadPath(dir + QStringLiteral("/Downloads"));
     RegisterCookieCacheSource(profile);
+    // A cleared history leaves no link shown as visited.
+    UrlHistoryStore().OnCleared = [] {
+      if (profile) profile->clearAllVisitedLinks();
+    };
     // The engine follows the process's proxy from now on.
     followProcessProxy();
     static const int proxyListener = AddInternetSettingsListener([] {

@@ -163,6 +163,13 @@ String UniqueFileName(const String& path) {
 
 }  // namespace shelldetail
 
+int SHCreateDirectoryExW(HWND, LPCWSTR pszPath, const void*) {
+  const String path = pszPath ? QDir::cleanPath(NormalizePath(String::fromUtf16(pszPath))) : String();
+  if (!path.startsWith(QLatin1Char('/'))) return int(ERROR_BAD_PATHNAME);
+  if (QFileInfo::exists(path)) return int(ERROR_ALREADY_EXISTS);
+  return QDir().mkpath(path) ? 0 : int(ERROR_ACCESS_DENIED);
+}
+
 int SHFileOperationW(SHFILEOPSTRUCTW* op) {
   if (!op) return int(ERROR_INVALID_PARAMETER);
   op->fAnyOperationsAborted = FALSE;

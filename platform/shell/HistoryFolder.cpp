@@ -156,6 +156,10 @@ class HistoryFolder final : public ComObject<IShellFolder> {
     if (cidl != 1 || !apidl || !isHistoryItem(apidl[0])) return E_INVALIDARG;
     if (riid != IID_IQueryInfo) return E_NOINTERFACE;
     String tip = nameOf(apidl[0], SHGDN_NORMAL);
+    // Readers take the address from the second line, so a title's own line
+    // breaks must not push it further down.
+    tip.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    tip.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
     if (KindOf(apidl[0]) == kPage) tip += QLatin1Char('\n') + nameOf(apidl[0], SHGDN_FORPARSING);
     return MakeInfoTip(tip)->QueryInterface(riid, ppv);
   }

@@ -147,7 +147,13 @@ class ShellUIHelper final : public ComObject<IShellUIHelper> {
     if (!AskFavoriteName(nullptr, url, name)) return S_OK;
 
     const String folder = SpecialFolderPath(CSIDL_FAVORITES);
-    String file = folder + QLatin1Char('/') + SafeFileName(name.trimmed()) + QStringLiteral(".url");
+    // A leading dot would hide the favorite from every listing of the folder.
+    String safe = SafeFileName(name.trimmed());
+    for (QChar& c : safe) {
+      if (c != QLatin1Char('.')) break;
+      c = QLatin1Char('_');
+    }
+    String file = folder + QLatin1Char('/') + safe + QStringLiteral(".url");
     // Another address under the same name is kept: the new one gets a new name.
     if (FileExists(file) && TIniFile(file).ReadString(kSection, kUrlKey, String()) != url)
       file = UniqueFileName(file);

@@ -44,6 +44,7 @@ inline constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x00000020;
 inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;
 
 inline constexpr DWORD ERROR_CANCELLED = 1223;
+inline constexpr DWORD ERROR_BAD_PATHNAME = 161;
 
 // ---------------------------------------------------------------- item identifier lists
 
@@ -432,6 +433,11 @@ struct SHFILEOPSTRUCTW {
 // rename onto an existing name, ERROR_ACCESS_DENIED when the file system
 // refuses, ERROR_INVALID_PARAMETER for a bad request.
 int SHFileOperationW(SHFILEOPSTRUCTW* op);
+
+// Creates a folder and the missing folders on its way (`sa` is not used).
+// Answers 0, ERROR_ALREADY_EXISTS when it exists, ERROR_BAD_PATHNAME for a
+// relative path, ERROR_ACCESS_DENIED when the file system refuses.
+int SHCreateDirectoryExW(HWND hwnd, LPCWSTR pszPath, const void* sa);
 
 // ---------------------------------------------------------------- opening documents
 

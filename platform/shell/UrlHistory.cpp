@@ -149,6 +149,7 @@ bool TUrlHistory::AddVisit(const String& address, const String& title, const QDa
   std::lock_guard lock(mutex_);
   if (!db_) return false;
   const qint64 t = msecs(when);
+  changed();
   if (!exec("BEGIN IMMEDIATE", {})) return false;
   const bool ok =
       exec(
@@ -193,12 +194,23 @@ QStringList TUrlHistory::Sites(const QDateTime& from, const QDateTime& to) {
   QStringList sites;
   std::lock_guard lock(mutex_);
   if (!db_) return sites;
+  // Another connection's commit changes the data version.
+  qint64 version = -1;
+  if (Statement v = prepare(db_, "PRAGMA data_version", {}); v && sqlite3_step(v.get()) == SQLITE_ROW)
+    version = sqlite3_column_int64(v.get(), 0);
+  if (version != sitesVersion_) {
+    changed();
+    sitesVersion_ = version;
+  }
+  const std::pair<qint64, qint64> key{msecs(from), msecs(to)};
+  if (auto kept = sites_.find(key); kept != sites_.end()) return kept->second;
   Statement stmt = prepare(db_,
                            "SELECT DISTINCT u.site FROM urls u JOIN visits v ON v.url_id = u.id"
                            " WHERE v.visit_time >= ?1 AND v.visit_time < ?2 ORDER BY u.site",
                            {msecs(from), msecs(to)});
   if (!stmt) return sites;
   while (sqlite3_step(stmt.get()) == SQLITE_ROW) sites << columnText(stmt.get(), 0);
+  sites_[key] = sites;
   return sites;
 }
 
@@ -226,6 +238,7 @@ bool TUrlHistory::DeleteEntry(const String& url) {
   // the address back, and clearing thousands of them takes moments. It is
   // atomic all the same.
   exec("PRAGMA synchronous=NORMAL", {});
+  changed();
   int changes = 0;
   const bool deleted = exec("DELETE FROM urls WHERE url = ?1", {normalized(url)}, &changes) && changes > 0;
   exec("PRAGMA synchronous=FULL", {});
@@ -234,8 +247,12 @@ bool TUrlHistory::DeleteEntry(const String& url) {
 
 bool TUrlHistory::Clear() {
   std::lock_guard lock(mutex_);
+  changed();
   if (!exec("BEGIN IMMEDIATE", {})) return false;
-  if (exec("DELETE FROM visits", {}) && exec("DELETE FROM urls", {}) && exec("COMMIT", {})) return true;
+  if (exec("DELETE FROM visits", {}) && exec("DELETE FROM urls", {}) && exec("COMMIT", {})) {
+    if (OnCleared) OnCleared();
+    return true;
+  }
   exec("ROLLBACK", {});
   return false;
 }

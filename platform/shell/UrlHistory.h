@@ -9,6 +9,8 @@
 // leaves a half-written one.
 #include "platform/rtl/SysUtils.h"
 
+#include <functional>
+#include <map>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -63,7 +65,9 @@ class TUrlHistory {
   // The addresses visited in [from, to), the most recent first.
   std::vector<TUrlHistoryEntry> Entries(const QDateTime& from, const QDateTime& to);
   std::vector<TUrlHistoryEntry> Entries(THistoryPeriod period);
-  // The sites (HistorySiteOf) visited in [from, to), sorted by name.
+  // The sites (HistorySiteOf) visited in [from, to), sorted by name. The
+  // answers are kept until the store changes (here or through another
+  // connection): going back up through the History folder asks again.
   QStringList Sites(const QDateTime& from, const QDateTime& to);
   // The addresses of one site visited in [from, to), the most recent first.
   std::vector<TUrlHistoryEntry> SiteEntries(const String& site, const QDateTime& from, const QDateTime& to);
@@ -72,15 +76,22 @@ class TUrlHistory {
 
   // Removes an address with all its visits; false when it was not recorded.
   bool DeleteEntry(const String& url);
-  // Removes everything.
+  // Removes everything, then tells OnCleared (the browser layer forgets the
+  // engine's visited links there).
   bool Clear();
+  std::function<void()> OnCleared;
 
  private:
   std::vector<TUrlHistoryEntry> query(const char* sql, const std::vector<QVariant>& args);
   bool exec(const char* sql, const std::vector<QVariant>& args, int* changes = nullptr);
 
+  // Forgets the kept site lists (every change of the store calls it).
+  void changed() { sites_.clear(); }
+
   String fileName_;
   sqlite3* db_ = nullptr;
+  std::map<std::pair<qint64, qint64>, QStringList> sites_;
+  qint64 sitesVersion_ = -1;
   std::recursive_mutex mutex_;
 };
 

@@ -9,6 +9,8 @@
 #include <QStyle>
 #include <QStyleHints>
 
+#include <atomic>
+
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -124,7 +126,14 @@ BOOL SystemParametersInfoW(UINT action, UINT, void* pvParam, UINT) {
 
 UINT GetDoubleClickTime() { return UINT(QGuiApplication::styleHints()->mouseDoubleClickInterval()); }
 
+namespace {
+std::atomic<int> beeps{0};
+}
+
 BOOL MessageBeep(UINT) {
+  ++beeps;
   QApplication::beep();
   return TRUE;
 }
+
+int MessageBeepCount() { return beeps; }

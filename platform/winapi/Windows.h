@@ -546,6 +546,8 @@ inline BOOL SystemParametersInfo(UINT a, UINT u, void* p, UINT w) {
 }
 UINT GetDoubleClickTime();
 BOOL MessageBeep(UINT type);
+// How many beeps MessageBeep has sounded in the process (tests count them).
+int MessageBeepCount();
 
 // ---------------------------------------------------------------- regions and the screen
 

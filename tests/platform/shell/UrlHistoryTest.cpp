@@ -166,3 +166,25 @@ TEST(UrlHistory, TheProgramStoreLivesInTheProfile) {
   EXPECT_EQ(UrlHistoryFileName(), testsupport::profileDir() + "/History/history.db");
   EXPECT_TRUE(UrlHistoryStore().IsOpen());
 }
+
+TEST(UrlHistory, KeptSiteListsFollowEveryChangeOfTheStore) {
+  const String file = freshStore();
+  TUrlHistory h(file);
+  const auto [from, to] = HistoryPeriodRange(hpToday);
+  h.AddVisit("http://one.example/", "one");
+  EXPECT_EQ(h.Sites(from, to), QStringList({"one.example"}));
+  EXPECT_EQ(h.Sites(from, to), QStringList({"one.example"}));  // the kept answer
+  h.AddVisit("http://two.example/", "two");
+  EXPECT_EQ(h.Sites(from, to), QStringList({"one.example", "two.example"}));
+  h.DeleteEntry("http://one.example/");
+  EXPECT_EQ(h.Sites(from, to), QStringList({"two.example"}));
+
+  // A visit another connection records is seen as well.
+  {
+    TUrlHistory other(file);
+    other.AddVisit("http://three.example/", "three");
+  }
+  EXPECT_EQ(h.Sites(from, to), QStringList({"three.example", "two.example"}));
+  h.Clear();
+  EXPECT_TRUE(h.Sites(from, to).isEmpty());
+}
