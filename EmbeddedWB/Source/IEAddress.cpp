@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QUrl>
 #include <QWidget>
@@ -584,6 +585,10 @@ void TCustomIEAddress::CreateWnd() {
       self->PaintFace(self->faceCanvas_);
       self->faceCanvas_->SetPainter(nullptr);
     });
+    // Text set or typed in the field shows its icon; the face is no part of
+    // the field's repaint.
+    if (QLineEdit* edit = EditWidget())
+      QObject::connect(edit, &QLineEdit::textChanged, face_, [face = face_] { face->update(); });
   }
   if (EditHandle()) SendMessage(EditHandle(), EM_SETMODIFY, keptModified_ ? TRUE : FALSE, 0);
   PlaceEditField();

@@ -97,7 +97,8 @@ TEST_F(AddressIcons, KeywordsFilesFoldersExtensionsAndWebAddresses) {
   const QString file = testsupport::profileDir() + "/icons/notes.txt";
   ASSERT_TRUE(testsupport::writeFile(file, "x"));
   EXPECT_EQ(box->IconOfText(file), fileTypeIcon(file, FILE_ATTRIBUTE_NORMAL));
-  EXPECT_EQ(box->IconOfText(testsupport::profileDir() + "/icons"), fileTypeIcon("x", FILE_ATTRIBUTE_DIRECTORY));
+  EXPECT_EQ(box->IconOfText(testsupport::profileDir() + "/icons"),
+            fileTypeIcon("x", FILE_ATTRIBUTE_DIRECTORY));
   // A listed extension wins over the web, even in a web address.
   EXPECT_EQ(box->IconOfText("http://example.test/readme.txt"), fileTypeIcon(".txt", FILE_ATTRIBUTE_NORMAL));
   EXPECT_EQ(box->IconOfText("http://example.test/"), web);
@@ -151,11 +152,11 @@ TEST_F(AddressIcons, EachThemesColoursAndFacePixels) {
     EXPECT_EQ(box->ButtonColor(), row.button);
     EXPECT_EQ(box->ButtonPressedColor(), row.pressed);
     const QImage face = box->face();
-    EXPECT_EQ(face.pixel(0, 0), rgbOf(row.border));            // frame
-    EXPECT_EQ(face.pixel(w - 1, 21), rgbOf(row.border));       // frame
-    EXPECT_EQ(face.pixel(left + 2, 5), rgbOf(clWhite));        // the strip's left part
-    EXPECT_EQ(face.pixel(left + 5, 3), rgbOf(row.border));     // separator
-    EXPECT_EQ(face.pixel(w - 3, 4), rgbOf(row.button));        // button
+    EXPECT_EQ(face.pixel(0, 0), rgbOf(row.border));         // frame
+    EXPECT_EQ(face.pixel(w - 1, 21), rgbOf(row.border));    // frame
+    EXPECT_EQ(face.pixel(left + 2, 5), rgbOf(clWhite));     // the strip's left part
+    EXPECT_EQ(face.pixel(left + 5, 3), rgbOf(row.border));  // separator
+    EXPECT_EQ(face.pixel(w - 3, 4), rgbOf(row.button));     // button
     const int x = w - 10;
     EXPECT_EQ(face.pixel(x, 10), rgbOf(row.arrow));
     EXPECT_EQ(face.pixel(x + 4, 10), rgbOf(row.arrow));
@@ -253,9 +254,8 @@ TEST_F(AddressIcons, FaviconsFromALoopbackServer) {
 
 TEST_F(AddressIcons, FailedFaviconsKeepThePreviousIcon) {
   testsupport::LoopbackServer missing, html, silent;
-  missing.get("/favicon.ico", [](const testsupport::HttpRequest&, testsupport::HttpResponse& r) {
-    r.status = 404;
-  });
+  missing.get("/favicon.ico",
+              [](const testsupport::HttpRequest&, testsupport::HttpResponse& r) { r.status = 404; });
   html.page("/favicon.ico", "<html><body>no icon</body></html>");
   silent.get("/favicon.ico", [&](const testsupport::HttpRequest&, testsupport::HttpResponse& r) {
     silent.hold(30000);
