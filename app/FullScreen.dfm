@@ -399,4 +399,11 @@ object FullScreenForm: TFullScreenForm
   object EwbControl1: TEwbControl
     InternetFeatures = [ObjectCaching, Behaviors, DisableMkProtocol, GetUrlDomFilePathUnencoded, DisableLegacyCompression, XmlHttp]
   end
+  object SecurityManager: TSecurityManager
+    UrlPolicy.ActiveX = Allow
+    UrlPolicy.CrossDomainData = Allow
+    UrlPolicy.JavaPermissions = Prohibited
+    UrlPolicy.SubmitForms = Allow
+    UrlPolicy.Scripts = Allow
+  end
 end

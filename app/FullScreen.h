@@ -7,6 +7,7 @@
 #include "EmbeddedWB/Source/EmbeddedWB.h"
 #include "EmbeddedWB/Source/EwbControlComponent.h"
 #include "EmbeddedWB/Source/IEAddress.h"
+#include "EmbeddedWB/Source/SecurityManager.h"
 #include "platform/classlib/ComCtrls.h"
 #include "platform/classlib/Dialogs.h"
 #include "platform/classlib/ExtControls.h"
@@ -20,6 +21,10 @@ namespace FullScreen {
 using EmbeddedWB::TEmbeddedWB;
 using EwbControlComponent::TEwbControl;
 using IEAddress::TIEAddress;
+using SecurityManager::TSecurityManager;
+
+// The URL security manager (not handed to the browser).
+#define NOCTIVANE_FULLSCREEN_SECURITY_FIELDS(F) F(TSecurityManager, SecurityManager)
 
 // The published components of the window, each filled by the form resource.
 // clang-format off
@@ -39,7 +44,8 @@ using IEAddress::TIEAddress;
   F(TImage, EM006Btn) F(TImage, EM007Btn) F(TImage, EM008Btn) F(TImage, EM009Btn)                 \
   /* non-visual components */                                                                     \
   F(TPrintDialog, PrintDialog) F(TSavePictureDialog, SavePictureDialog)                           \
-  F(TSaveDialog, EventsSaveDialog) F(TOpenDialog, OpenDialog) F(TEwbControl, EwbControl1)
+  F(TSaveDialog, EventsSaveDialog) F(TOpenDialog, OpenDialog) F(TEwbControl, EwbControl1)      \
+  NOCTIVANE_FULLSCREEN_SECURITY_FIELDS(F)
 // clang-format on
 
 class TFullScreenForm : public TForm {

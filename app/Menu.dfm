@@ -1104,4 +1104,11 @@ object MyMenuForm: TMyMenuForm
       OnTitleChange = WBTitleChange
     end
   end
+  object SecurityManager: TSecurityManager
+    UrlPolicy.ActiveX = Allow
+    UrlPolicy.CrossDomainData = Allow
+    UrlPolicy.JavaPermissions = Prohibited
+    UrlPolicy.SubmitForms = Allow
+    UrlPolicy.Scripts = Allow
+  end
 end

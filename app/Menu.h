@@ -6,6 +6,7 @@
 // and opens further windows of its kind for pages that ask for one.
 #include "EmbeddedWB/Source/EmbeddedWB.h"
 #include "EmbeddedWB/Source/IEAddress.h"
+#include "EmbeddedWB/Source/SecurityManager.h"
 #include "platform/classlib/CheckLst.h"
 #include "platform/classlib/ComCtrls.h"
 #include "platform/classlib/ExtControls.h"
@@ -20,6 +21,10 @@ namespace Menu {
 
 using EmbeddedWB::TEmbeddedWB;
 using IEAddress::TIEAddress;
+using SecurityManager::TSecurityManager;
+
+// The URL security manager (not handed to the browser).
+#define NOCTIVANE_MENU_SECURITY_FIELDS(F) F(TSecurityManager, SecurityManager)
 
 // The published components of the window, each filled by the form resource.
 // clang-format off
@@ -69,7 +74,8 @@ using IEAddress::TIEAddress;
   F(TPanel, PreviewPanel) F(TPanel, URLPanel) F(TIEAddress, URLEdit) F(TPanel, SelectPanel)       \
   F(TImage, GoBtn)                                                                                \
   F(TLabel, Label1) F(TImage, FullScreenBtn) F(TLabel, Label2) F(TLabel, SecurityLabel)           \
-  F(TImage, SSLImage) F(TImage, UnlockImage) F(TShape, TopShape) F(TEmbeddedWB, WB)
+  F(TImage, SSLImage) F(TImage, UnlockImage) F(TShape, TopShape) F(TEmbeddedWB, WB)              \
+  NOCTIVANE_MENU_SECURITY_FIELDS(F)
 // clang-format on
 
 // The skin buttons, by the names of their images.

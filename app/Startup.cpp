@@ -6,6 +6,7 @@
 #include "EmbeddedWB/Source/EwbCore.h"
 #include "EmbeddedWB/Source/EwbTools.h"
 #include "EmbeddedWB/Source/IEAddress.h"
+#include "EmbeddedWB/Source/SecurityManager.h"
 #include "app/FullScreen.h"
 #include "app/Menu.h"
 #include "platform/classlib/CheckLst.h"
@@ -69,6 +70,7 @@ void InitializeUnits() {
   EwbCore::initialize();
   EmbeddedWB::initialize();
   IEAddress::initialize();
+  SecurityManager::initialize();
   EwbControlComponent::initialize();
   Menu::initialize();
   FullScreen::initialize();
@@ -77,6 +79,7 @@ void InitializeUnits() {
 void FinalizeUnits() {
   FullScreen::finalize();
   Menu::finalize();
+  SecurityManager::finalize();
   IEAddress::finalize();
   EmbeddedWB::finalize();
   EwbCore::finalize();
