@@ -406,4 +406,11 @@ object FullScreenForm: TFullScreenForm
     UrlPolicy.SubmitForms = Allow
     UrlPolicy.Scripts = Allow
   end
+  object IEDownload: TIEDownload
+    AdditionalHeader.Strings = (
+      'Content-Type: application/x-www-form-BindInfoFd ')
+    DefaultProtocol = 'http://'
+    DefaultUrlFileName = 'index.html'
+    TimeOut = 2147483647
+  end
 end

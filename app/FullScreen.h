@@ -7,6 +7,7 @@
 #include "EmbeddedWB/Source/EmbeddedWB.h"
 #include "EmbeddedWB/Source/EwbControlComponent.h"
 #include "EmbeddedWB/Source/IEAddress.h"
+#include "EmbeddedWB/Source/IEDownload.h"
 #include "EmbeddedWB/Source/SecurityManager.h"
 #include "platform/classlib/ComCtrls.h"
 #include "platform/classlib/Dialogs.h"
@@ -21,10 +22,14 @@ namespace FullScreen {
 using EmbeddedWB::TEmbeddedWB;
 using EwbControlComponent::TEwbControl;
 using IEAddress::TIEAddress;
+using IEDownload::TIEDownload;
 using SecurityManager::TSecurityManager;
 
 // The URL security manager (not handed to the browser).
 #define NOCTIVANE_FULLSCREEN_SECURITY_FIELDS(F) F(TSecurityManager, SecurityManager)
+
+// The download component (no code of the window starts a download).
+#define NOCTIVANE_FULLSCREEN_DOWNLOAD_FIELDS(F) F(TIEDownload, IEDownload)
 
 // The published components of the window, each filled by the form resource.
 // clang-format off
@@ -45,7 +50,8 @@ using SecurityManager::TSecurityManager;
   /* non-visual components */                                                                     \
   F(TPrintDialog, PrintDialog) F(TSavePictureDialog, SavePictureDialog)                           \
   F(TSaveDialog, EventsSaveDialog) F(TOpenDialog, OpenDialog) F(TEwbControl, EwbControl1)      \
-  NOCTIVANE_FULLSCREEN_SECURITY_FIELDS(F)
+  NOCTIVANE_FULLSCREEN_SECURITY_FIELDS(F)                                                         \
+  NOCTIVANE_FULLSCREEN_DOWNLOAD_FIELDS(F)
 // clang-format on
 
 class TFullScreenForm : public TForm {

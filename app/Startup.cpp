@@ -6,6 +6,7 @@
 #include "EmbeddedWB/Source/EwbCore.h"
 #include "EmbeddedWB/Source/EwbTools.h"
 #include "EmbeddedWB/Source/IEAddress.h"
+#include "EmbeddedWB/Source/IEDownload.h"
 #include "EmbeddedWB/Source/SecurityManager.h"
 #include "app/FullScreen.h"
 #include "app/Menu.h"
@@ -71,6 +72,7 @@ void InitializeUnits() {
   EmbeddedWB::initialize();
   IEAddress::initialize();
   SecurityManager::initialize();
+  IEDownload::initialize();
   EwbControlComponent::initialize();
   Menu::initialize();
   FullScreen::initialize();
@@ -79,6 +81,7 @@ void InitializeUnits() {
 void FinalizeUnits() {
   FullScreen::finalize();
   Menu::finalize();
+  IEDownload::finalize();
   SecurityManager::finalize();
   IEAddress::finalize();
   EmbeddedWB::finalize();

@@ -1,5 +1,6 @@
-// Both windows place a URL security manager from their form data, with every
-// policy written out.
+// The non-visual components of both windows' form data: the URL security
+// managers with every policy written out, and the tools window's download
+// component with its design settings.
 #include <gtest/gtest.h>
 
 #include "app/FullScreen.h"
@@ -11,7 +12,7 @@ namespace {
 
 using namespace SecurityManager;
 
-class SecurityManagerForms : public apptest::AppTest {};
+class NonVisualComponents : public apptest::AppTest {};
 
 void expectFormPolicy(TForm* form, TSecurityManager* manager) {
   ASSERT_NE(manager, nullptr);
@@ -32,7 +33,7 @@ void expectFormPolicy(TForm* form, TSecurityManager* manager) {
     EXPECT_TRUE(block.contains(line)) << line;
 }
 
-TEST_F(SecurityManagerForms, BothWindowsHoldOneWithTheirPolicy) {
+TEST_F(NonVisualComponents, BothWindowsHoldOneWithTheirPolicy) {
   setStartPage(QStringLiteral("about:blank"));
   Application->CreateForm(Menu::MyMenuForm);
   Application->CreateForm(FullScreen::FullScreenForm);
@@ -41,6 +42,21 @@ TEST_F(SecurityManagerForms, BothWindowsHoldOneWithTheirPolicy) {
   // Neither browser hands it out.
   EXPECT_FALSE(Menu::MyMenuForm->WB->OnQueryService);
   EXPECT_FALSE(FullScreen::FullScreenForm->WB->OnQueryService);
+}
+
+TEST_F(NonVisualComponents, TheToolsWindowsDownloadComponentAndItsTimeSeparator) {
+  setStartPage(QStringLiteral("about:blank"));
+  Application->CreateForm(Menu::MyMenuForm);
+  Application->CreateForm(FullScreen::FullScreenForm);
+  IEDownload::TIEDownload* dl = FullScreen::FullScreenForm->IEDownload;
+  ASSERT_NE(dl, nullptr);
+  EXPECT_EQ(dl->DefaultProtocol(), "http://");
+  EXPECT_EQ(dl->DefaultUrlFileName(), "index.html");
+  EXPECT_EQ(dl->TimeOut(), 2147483647);
+  EXPECT_EQ(dl->AdditionalHeader()->Count(), 1);
+  EXPECT_FALSE(dl->Busy());
+  // Default time formats show "_" from start-up on.
+  EXPECT_EQ(FormatDateTime("hh:nn:ss", EncodeTime(9, 8, 7, 0)), "09_08_07");
 }
 
 }  // namespace
