@@ -87,8 +87,7 @@ HRESULT TSecurityManager::GetSecurityId(LPCWSTR pwszUrl, BYTE* pbSecurityId, DWO
 }
 
 HRESULT TSecurityManager::ProcessUrlAction(LPCWSTR pwszUrl, DWORD dwAction, BYTE* pPolicy, DWORD cbPolicy,
-                                           BYTE* pContext, DWORD cbContext, DWORD dwFlags,
-                                           DWORD dwReserved) {
+                                           BYTE* pContext, DWORD cbContext, DWORD dwFlags, DWORD dwReserved) {
   if (OnProcessUrlAction)
     return OnProcessUrlAction(pwszUrl, dwAction, pPolicy, cbPolicy, pContext, cbContext, dwFlags, dwReserved);
   DWORD policy = 0;

@@ -70,8 +70,8 @@ DWORD PolicyOf(TJavaPolicyOption option);
 using TSetSecuritySiteEvent = std::function<HRESULT(IInternetSecurityMgrSite* Site)>;
 using TGetSecuritySiteEvent = std::function<HRESULT(ComPtr<IInternetSecurityMgrSite>& Site)>;
 using TMapUrlToZoneEvent = std::function<HRESULT(LPCWSTR pwszUrl, DWORD& dwZone, DWORD dwFlags)>;
-using TGetSecurityIdEvent = std::function<HRESULT(LPCWSTR pwszUrl, BYTE* pbSecurityId, DWORD& cbSecurityId,
-                                                  DWORD_PTR dwReserved)>;
+using TGetSecurityIdEvent =
+    std::function<HRESULT(LPCWSTR pwszUrl, BYTE* pbSecurityId, DWORD& cbSecurityId, DWORD_PTR dwReserved)>;
 using TProcessUrlActionEvent =
     std::function<HRESULT(LPCWSTR pwszUrl, DWORD dwAction, BYTE* pPolicy, DWORD cbPolicy, BYTE* pContext,
                           DWORD cbContext, DWORD dwFlags, DWORD dwReserved)>;

@@ -73,8 +73,8 @@ TEST_F(SecurityManagerTest, ThePolicyTableByAction) {
   EXPECT_EQ(ask(manager, 0x15FF), (Answer{S_OK, URLPOLICY_ALLOW}));
   p->SetScripts(Disallow);
   EXPECT_EQ(ask(manager, 0x1400), (Answer{S_OK, URLPOLICY_DISALLOW}));
-  const std::pair<TJavaPolicyOption, DWORD> java[] = {{Prohibited, 0}, {High, 0x10000}, {Medium, 0x20000},
-                                                      {Low, 0x30000}, {Custom, 0x800000}};
+  const std::pair<TJavaPolicyOption, DWORD> java[] = {
+      {Prohibited, 0}, {High, 0x10000}, {Medium, 0x20000}, {Low, 0x30000}, {Custom, 0x800000}};
   for (const auto& [option, policy] : java) {
     p->SetJavaPermissions(option);
     EXPECT_EQ(ask(manager, 0x1C80), (Answer{S_OK, policy}));
