@@ -165,11 +165,13 @@ class FaviconWatch : public ComObject<IBindStatusCallback> {
     }
     changed_.notify_all();
     if (watcher_.joinable()) watcher_.join();
+    binding_.Reset();  // released here, on the thread that started the fetch
   }
 
   HRESULT OnStartBinding(DWORD, IBinding* pib) override {
-    ComPtr<IBinding> binding(pib);
-    if (!binding || watcher_.joinable()) return S_OK;
+    if (!pib || watcher_.joinable()) return S_OK;
+    binding_ = pib;
+    IBinding* binding = pib;
     watcher_ = std::thread([this, binding] {
       std::unique_lock<std::mutex> guard(lock_);
       if (!changed_.wait_for(guard, std::chrono::milliseconds(timeoutMs_), [this] { return done_; }))
@@ -193,6 +195,7 @@ class FaviconWatch : public ComObject<IBindStatusCallback> {
   std::mutex lock_;
   std::condition_variable changed_;
   bool done_ = false;
+  ComPtr<IBinding> binding_;
   std::thread watcher_;
 };
 
