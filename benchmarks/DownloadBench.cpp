@@ -70,8 +70,8 @@ double runComponent(const QString& url, const QString& folder, const QString& na
   dl.OnProgress = [&](IEDownload::TBSCB*, ULONG, ULONG, ULONG, ULONG, LPCWSTR, const String&, const String&,
                       const String&, const String&, const String&, const String&) { ++progressCalls; };
   bool ok = false;
-  dl.OnComplete = [&](IEDownload::TCustomIEDownload*, const String&, const String&, const String&, const String&,
-                      int) { ok = true; };
+  dl.OnComplete = [&](IEDownload::TCustomIEDownload*, const String&, const String&, const String&,
+                      const String&, int) { ok = true; };
   dl.OnError = [](int code, const String& text) {
     std::printf("  component error %d: %s\n", code, qPrintable(text));
   };
@@ -137,7 +137,8 @@ int main(int argc, char** argv) {
                       (external ? fileHash(lastCurl) == fileHash(lastComponent)
                                 : fileHash(lastCurl) == sourceHash && fileHash(lastComponent) == sourceHash);
     allGood = allGood && good;
-    std::printf("run %d: curl %.2f s, component %.2f s%s\n", run + 1, ta, tb, good ? "" : "  (files differ!)");
+    std::printf("run %d: curl %.2f s, component %.2f s%s\n", run + 1, ta, tb,
+                good ? "" : "  (files differ!)");
     a.push_back(ta);
     b.push_back(tb);
     if (!external) {

@@ -27,11 +27,12 @@ const char* const kAboutText = "TIEDownload - the download component of Noctivan
 // last parentheses).
 const char* const kUserAgentStart = "User-agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)(";
 
-constexpr DWORD kBindF2Values[] = {1, 2, BINDF2_DISABLE_HTTP_REDIRECT_XSECURITYID,
-                                   BINDF2_READ_DATA_GREATER_THAN_4GB, 0x40000000, 0x80000000};
+constexpr DWORD kBindF2Values[] = {
+    1,          2,         BINDF2_DISABLE_HTTP_REDIRECT_XSECURITYID, BINDF2_READ_DATA_GREATER_THAN_4GB,
+    0x40000000, 0x80000000};
 constexpr DWORD kBindInfoFValues[] = {1, 2};
-constexpr DWORD kBindInfoOptionsValues[] = {0x10000,   0x20000,    0x40000,    0x80000,   0x100000,
-                                            0x200000,  0x400000,   0x800000,   0x1000000, 0x2000000,
+constexpr DWORD kBindInfoOptionsValues[] = {0x10000,   0x20000,    0x40000,    0x80000,    0x100000,
+                                            0x200000,  0x400000,   0x800000,   0x1000000,  0x2000000,
                                             0x8000000, 0x10000000, 0x40000000, 0x80000000, 0x20000000};
 constexpr DWORD kCodePages[] = {0, 1, 2, 3, 42, 65000, 65001};
 
@@ -64,14 +65,16 @@ DWORD BindFWord(TBindF_Options options) {
 }
 DWORD BindF2Word(TBindF2_Options options) { return wordOf(options, kBindF2Values); }
 DWORD BindInfoFWord(TBindInfoF_Options options) { return wordOf(options, kBindInfoFValues); }
-DWORD BindInfoOptionsWord(TBindInfoOptions_Options options) { return wordOf(options, kBindInfoOptionsValues); }
+DWORD BindInfoOptionsWord(TBindInfoOptions_Options options) {
+  return wordOf(options, kBindInfoOptionsValues);
+}
 DWORD CodePageValue(TCodePageOption option) { return kCodePages[option]; }
 
 const QStringList& KnownProtocols() {
-  static const QStringList protocols = {
-      "about", "cdl", "dvd",     "file",    "ftp",     "gopher", "http", "ipp",      "its",      "javascript",
-      "local", "mailto", "mk",   "msdaipp", "ms-help", "ms-its", "mso",  "res",      "sysimage", "tv",
-      "vbscript", "via", "https"};
+  static const QStringList protocols = {"about",    "cdl",     "dvd",      "file",       "ftp",   "gopher",
+                                        "http",     "ipp",     "its",      "javascript", "local", "mailto",
+                                        "mk",       "msdaipp", "ms-help",  "ms-its",     "mso",   "res",
+                                        "sysimage", "tv",      "vbscript", "via",        "https"};
   return protocols;
 }
 
@@ -134,8 +137,8 @@ void TCustomIEDownload::Loaded() {
   TComponent::Loaded();
   if (timeOut_ == 0) timeOut_ = INT_MAX;
   if (proxySettings_->AutoLoadProxy() && !proxySettings_->Server().isEmpty())
-    proxyApplied_ = ApplyProxy(userAgentLine_,
-                               proxySettings_->Server() + QLatin1Char(':') + IntToStr(proxySettings_->Port()));
+    proxyApplied_ = ApplyProxy(
+        userAgentLine_, proxySettings_->Server() + QLatin1Char(':') + IntToStr(proxySettings_->Port()));
 }
 
 void TCustomIEDownload::BeforeDestruction() {
@@ -168,8 +171,9 @@ bool TCustomIEDownload::ApplyProxy(const String& Agent, const String& Server) {
 }
 
 String TCustomIEDownload::TargetFolder() const {
-  String folder = useSystemDownloadFolder_ ? QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)
-                                           : downloadFolder_;
+  String folder = useSystemDownloadFolder_
+                      ? QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)
+                      : downloadFolder_;
   if (folder.isEmpty()) folder = QDir::currentPath();
   return IncludeTrailingPathDelimiter(QDir::fromNativeSeparators(folder));
 }
@@ -285,8 +289,9 @@ bool TCustomIEDownload::StartFile(const TInfoData& info, int mode) {
       Error(int(hr), String::fromLatin1(IEDownloadStrings::sErrUrlDownloadToFile) +
                          IEDownloadStrings::StatusCodeText(int(hr)));
     else
-      Connected(worker.Get(), hr,
-                String::fromLatin1(IEDownloadStrings::sUrlDownloadToFile) + IEDownloadStrings::StatusCodeText(hr));
+      Connected(
+          worker.Get(), hr,
+          String::fromLatin1(IEDownloadStrings::sUrlDownloadToFile) + IEDownloadStrings::StatusCodeText(hr));
   } else {
     WCHAR buffer[2049] = {};
     hr = URLDownloadToCacheFileW(nullptr, reinterpret_cast<LPCWSTR>(url.c_str()), buffer, 2049, 0,
@@ -421,7 +426,8 @@ void TBSCB::Abort() {
 void TBSCB::TimeOutPassed() {
   if (ended_ || timedOut_) return;
   timedOut_ = true;
-  if (TCustomIEDownload* o = Owner()) o->Error(int(INET_E_CONNECTION_TIMEOUT), IEDownloadStrings::sErrTimeOut);
+  if (TCustomIEDownload* o = Owner())
+    o->Error(int(INET_E_CONNECTION_TIMEOUT), IEDownloadStrings::sErrTimeOut);
   Abort();
 }
 
@@ -491,13 +497,15 @@ HRESULT TBSCB::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusC
           return E_INVALIDARG;
         }
       }
-      if (info_.DownloadMethod == dmFile && !file_) info_.FileName = o->SafeFileName(o->GetFileNameFromUrl(to));
+      if (info_.DownloadMethod == dmFile && !file_)
+        info_.FileName = o->SafeFileName(o->GetFileNameFromUrl(to));
       break;
     }
     case BINDSTATUS_BEGINDOWNLOADDATA: o->BeginUrl = textOf(szStatusText); break;
     case BINDSTATUS_MIMETYPEAVAILABLE: o->MimeType = textOf(szStatusText); break;
     case BINDSTATUS_DOWNLOADINGDATA:
-      if (o->OnProgress) downloaded = ProgressTexts(ulProgress, ulProgressMax, elapsed, speed, remaining, percent);
+      if (o->OnProgress)
+        downloaded = ProgressTexts(ulProgress, ulProgressMax, elapsed, speed, remaining, percent);
       break;
     case BINDSTATUS_ENDDOWNLOADDATA:
       status = String::fromLatin1(IEDownloadStrings::sDone);
@@ -630,8 +638,7 @@ HRESULT TBSCB::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATETC*, STGMEDIU
     if (binding_) binding_->Abort();
     return E_INVALIDARG;
   }
-  if (o->OnDataAvailableInfo)
-    o->OnDataAvailableInfo(this, grfBSCF, IEDownloadStrings::BscfFlagText(grfBSCF));
+  if (o->OnDataAvailableInfo) o->OnDataAvailableInfo(this, grfBSCF, IEDownloadStrings::BscfFlagText(grfBSCF));
   if (!Owner()) return E_INVALIDARG;
   timer_.start();
   if (!stream_ && pstgmed && pstgmed->tymed == TYMED_ISTREAM) stream_ = pstgmed->pstm;
@@ -768,7 +775,8 @@ HRESULT TBSCB::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders, LPCWS
   }
   if (!Owner()) return E_ABORT;
   if (o->OnResponse)
-    hr = o->OnResponse(this, dwResponseCode, szResponseHeaders, szRequestHeaders, pszAdditionalRequestHeaders);
+    hr =
+        o->OnResponse(this, dwResponseCode, szResponseHeaders, szRequestHeaders, pszAdditionalRequestHeaders);
   if (FAILED(hr)) {
     skipped_ = true;  // nothing is written
     return hr;
@@ -779,7 +787,8 @@ HRESULT TBSCB::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders, LPCWS
   bool append = false;
   if (info_.RangeBegin > 0 && dwResponseCode == 206) {
     const String range = queryText(HTTP_QUERY_CONTENT_RANGE);
-    append = range.startsWith(QStringLiteral("bytes ") + QString::number(info_.RangeBegin) + QLatin1Char('-'));
+    append =
+        range.startsWith(QStringLiteral("bytes ") + QString::number(info_.RangeBegin) + QLatin1Char('-'));
   }
   if (!append) info_.RangeBegin = 0;
   if (!OpenTarget(append)) return E_ABORT;
@@ -864,18 +873,21 @@ HRESULT TBSCB::PutProperty(MONIKERPROPERTY mkp, LPCWSTR val) {
 HRESULT TBSCB::CreateMoniker(LPOLESTR, IBindCtx*, IMoniker** ppmk, DWORD) {
   if (!ppmk) return E_INVALIDARG;
   const std::u16string url = info_.Url.toStdU16String();
-  const HRESULT hr = CreateURLMonikerEx(nullptr, reinterpret_cast<LPCWSTR>(url.c_str()), &moniker_, URL_MK_UNIFORM);
+  const HRESULT hr =
+      CreateURLMonikerEx(nullptr, reinterpret_cast<LPCWSTR>(url.c_str()), &moniker_, URL_MK_UNIFORM);
   *ppmk = moniker_.Get();
   if (*ppmk) (*ppmk)->AddRef();
   return hr;
 }
 
-HRESULT TBSCB::MonikerBindToStorage(IMoniker* pMk, IBindCtx*, IBindStatusCallback*, REFIID riid, void** ppvObj) {
+HRESULT TBSCB::MonikerBindToStorage(IMoniker* pMk, IBindCtx*, IBindStatusCallback*, REFIID riid,
+                                    void** ppvObj) {
   IMoniker* moniker = pMk ? pMk : moniker_.Get();
   return moniker ? moniker->BindToStorage(bindCtx_.Get(), nullptr, riid, ppvObj) : E_INVALIDARG;
 }
 
-HRESULT TBSCB::MonikerBindToObject(IMoniker* pMk, IBindCtx*, IBindStatusCallback*, REFIID riid, void** ppvObj) {
+HRESULT TBSCB::MonikerBindToObject(IMoniker* pMk, IBindCtx*, IBindStatusCallback*, REFIID riid,
+                                   void** ppvObj) {
   IMoniker* moniker = pMk ? pMk : moniker_.Get();
   return moniker ? moniker->BindToObject(bindCtx_.Get(), nullptr, riid, ppvObj) : E_INVALIDARG;
 }

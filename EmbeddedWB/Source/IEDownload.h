@@ -37,16 +37,41 @@ namespace IEDownload {
 Q_NAMESPACE
 
 enum TBindF_Option {
-  Asynchronous, AsyncStorage, NoProgressiveRendering, OfflineOperation, GetNewestVersion, NoWriteCache,
-  NeedFile, PullData, IgnoreSecurityProblem, Resynchronize, AllowHyperlink, No_UI, SilentOperation,
-  Pragma_No_Cache, GetClassObject, Reserved_1, Free_Threaded, DirectReadIgnoreSize, HandleAsFormsSubmit,
-  GetFromCacheIfNetFail, FromUrlmon, FisrtTryCache, PreferDefaultHandler, RestrictedSitesZone
+  Asynchronous,
+  AsyncStorage,
+  NoProgressiveRendering,
+  OfflineOperation,
+  GetNewestVersion,
+  NoWriteCache,
+  NeedFile,
+  PullData,
+  IgnoreSecurityProblem,
+  Resynchronize,
+  AllowHyperlink,
+  No_UI,
+  SilentOperation,
+  Pragma_No_Cache,
+  GetClassObject,
+  Reserved_1,
+  Free_Threaded,
+  DirectReadIgnoreSize,
+  HandleAsFormsSubmit,
+  GetFromCacheIfNetFail,
+  FromUrlmon,
+  FisrtTryCache,
+  PreferDefaultHandler,
+  RestrictedSitesZone
 };
 Q_ENUM_NS(TBindF_Option)
 using TBindF_Options = TSet<TBindF_Option>;
 
 enum TBindF2_Option {
-  DisableBasicAuth, DisableAutoCookie, DisableRedirectUnlessSID, ReadDataOver4GB, Reserved_2, Reserved_11
+  DisableBasicAuth,
+  DisableAutoCookie,
+  DisableRedirectUnlessSID,
+  ReadDataOver4GB,
+  Reserved_2,
+  Reserved_11
 };
 Q_ENUM_NS(TBindF2_Option)
 using TBindF2_Options = TSet<TBindF2_Option>;
@@ -56,9 +81,21 @@ Q_ENUM_NS(TBindInfoF_Option)
 using TBindInfoF_Options = TSet<TBindInfoF_Option>;
 
 enum TBindInfoOptions_Option {
-  UseBindInfoOptions, EnableUtf8, DisableUtf8, UseIE_Encoding, BindToObject, SecurityOptOut,
-  IgnoreMimeTextPlain, UseBindStrCredentials, IgnoreHttp2HttpsRedirect, IgnoreSslErrOnce,
-  WpcDownloadBlocked, WpcLoggingEnabled, DisableAutoRedirect, ShDocVw_Reserved, AllowConnectMessages
+  UseBindInfoOptions,
+  EnableUtf8,
+  DisableUtf8,
+  UseIE_Encoding,
+  BindToObject,
+  SecurityOptOut,
+  IgnoreMimeTextPlain,
+  UseBindStrCredentials,
+  IgnoreHttp2HttpsRedirect,
+  IgnoreSslErrOnce,
+  WpcDownloadBlocked,
+  WpcLoggingEnabled,
+  DisableAutoRedirect,
+  ShDocVw_Reserved,
+  AllowConnectMessages
 };
 Q_ENUM_NS(TBindInfoOptions_Option)
 using TBindInfoOptions_Options = TSet<TBindInfoOptions_Option>;
@@ -178,9 +215,8 @@ using TQueryServiceEvent =
     std::function<void(TObject* Sender, const GUID& rsid, const IID& iid, ComPtr<IUnknown>& Obj)>;
 using TRedirectEvent =
     std::function<void(TBSCB* Sender, bool& AbortRedirect, const String& FromUrl, const String& DestUrl)>;
-using TResponseEvent =
-    std::function<HRESULT(TBSCB* Sender, DWORD dwResponseCode, LPCWSTR szResponseHeaders,
-                          LPCWSTR szRequestHeaders, LPWSTR* szAdditionalRequestHeaders)>;
+using TResponseEvent = std::function<HRESULT(TBSCB* Sender, DWORD dwResponseCode, LPCWSTR szResponseHeaders,
+                                             LPCWSTR szRequestHeaders, LPWSTR* szAdditionalRequestHeaders)>;
 using TResumeEvent = std::function<void(TBSCB* Sender, const String& FileName, DWORD& Action)>;
 using TSecurityProblemEvent = std::function<HRESULT(TBSCB* Sender, DWORD dwProblem, const String& Problem)>;
 using TStartBindingEvent = std::function<void(TBSCB* Sender, bool& Cancel, IBinding* pib)>;
@@ -212,7 +248,8 @@ class TCustomIEDownload : public TComponent {
   Q_PROPERTY(IEDownload::TBindF_Options BindF READ BindF WRITE SetBindF)
   Q_PROPERTY(IEDownload::TBindF2_Options BindF2 READ BindF2 WRITE SetBindF2)
   Q_PROPERTY(IEDownload::TBindInfoF_Options BindInfoF READ BindInfoF WRITE SetBindInfoF)
-  Q_PROPERTY(IEDownload::TBindInfoOptions_Options BindInfoOptions READ BindInfoOptions WRITE SetBindInfoOptions)
+  Q_PROPERTY(
+      IEDownload::TBindInfoOptions_Options BindInfoOptions READ BindInfoOptions WRITE SetBindInfoOptions)
   Q_PROPERTY(IEDownload::TBindVerb BindVerb READ BindVerb WRITE SetBindVerb)
   Q_PROPERTY(IEDownload::TCodePageOption CodePage READ CodePage WRITE SetCodePage)
   Q_PROPERTY(QString CustomVerb READ CustomVerb WRITE SetCustomVerb)
@@ -460,7 +497,8 @@ class TBSCB : public ComObject<IBindStatusCallbackEx, IHttpNegotiate3, IAuthenti
   HRESULT OnStartBinding(DWORD dwReserved, IBinding* pib) override;
   HRESULT GetPriority(LONG* pnPriority) override;
   HRESULT OnLowResource(DWORD reserved) override;
-  HRESULT OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode, LPCWSTR szStatusText) override;
+  HRESULT OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode,
+                     LPCWSTR szStatusText) override;
   HRESULT OnStopBinding(HRESULT hresult, LPCWSTR szError) override;
   HRESULT GetBindInfo(DWORD* grfBINDF, BINDINFO* pbindinfo) override;
   HRESULT GetBindInfoEx(DWORD* grfBINDF, BINDINFO* pbindinfo, DWORD* grfBINDF2, DWORD* pdwReserved) override;

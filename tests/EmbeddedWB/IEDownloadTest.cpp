@@ -44,8 +44,9 @@ void serveRanges(testsupport::LoopbackServer& server, const std::string& path, c
     if (range.rfind("bytes=", 0) != 0) return sendAsIs(r, body);
     const int from = std::stoi(range.substr(6));
     r.status = 206;
-    r.headers.push_back({"Content-Range", "bytes " + std::to_string(from) + "-" + std::to_string(body.size() - 1) +
-                                              "/" + std::to_string(body.size())});
+    r.headers.push_back({"Content-Range", "bytes " + std::to_string(from) + "-" +
+                                              std::to_string(body.size() - 1) + "/" +
+                                              std::to_string(body.size())});
     sendAsIs(r, body.mid(from));
   });
 }
@@ -65,7 +66,9 @@ class IEDownloadTest : public ::testing::Test {
     dl->OnError = [this](int code, const String& text) { errors.push_back({code, text}); };
     dl->OnConnect = [this](TBSCB*, HRESULT, const String& step) { steps.push_back(step); };
     dl->OnComplete = [this](TCustomIEDownload*, const String& path, const String& name, const String& dir,
-                            const String& ext, int) { completed.push_back({path, name, dir, ext}); };
+                            const String& ext, int) {
+      completed.push_back({path, name, dir, ext});
+    };
     dl->OnStateChange = [this](TState s) { states.push_back(s); };
     ASSERT_TRUE(server.start());
   }
@@ -73,7 +76,9 @@ class IEDownloadTest : public ::testing::Test {
     delete dl;
     IEDownload::finalize();
   }
-  bool finished() { return testsupport::waitFor([this] { return !dl->Busy(); }, 15000); }
+  bool finished() {
+    return testsupport::waitFor([this] { return !dl->Busy(); }, 15000);
+  }
   QByteArray file(const QString& name) const { return testsupport::readFile(folder + "/" + name); }
   // Every file below the test's folder.
   QStringList filesBelowRoot() const {
@@ -103,7 +108,8 @@ TEST_F(IEDownloadTest, SettingsFlagWordsAndTheTimeSeparator) {
   dl->SetDefaultProtocol("");
   EXPECT_EQ(dl->DefaultProtocol(), "http://");
   EXPECT_EQ(dl->DefaultUrlFileName(), "index.html");
-  EXPECT_EQ(dl->AdditionalHeader()->Strings(), QStringList{"Content-Type: application/x-www-form-BindInfoFd "});
+  EXPECT_EQ(dl->AdditionalHeader()->Strings(),
+            QStringList{"Content-Type: application/x-www-form-BindInfoFd "});
   EXPECT_EQ(dl->BindFFlags(), DWORD(0x1 | 0x2 | 0x10 | 0x20 | 0x80));
   EXPECT_EQ(dl->BindF2Flags(), DWORD(BINDF2_READ_DATA_GREATER_THAN_4GB));
   dl->SetBindF2({DisableRedirectUnlessSID, Reserved_11});
@@ -115,8 +121,8 @@ TEST_F(IEDownloadTest, SettingsFlagWordsAndTheTimeSeparator) {
   EXPECT_EQ(dl->BindInfoFFlags(), 3u);
   dl->SetBindF({RestrictedSitesZone});
   EXPECT_EQ(dl->BindFFlags(), DWORD(0x800000));
-  const std::pair<TCodePageOption, DWORD> pages[] = {{Ansi, 0}, {OEM, 1}, {Mac, 2}, {ThreadsAnsi, 3},
-                                                     {Symbol, 42}, {UTF7, 65000}, {UTF8, 65001}};
+  const std::pair<TCodePageOption, DWORD> pages[] = {
+      {Ansi, 0}, {OEM, 1}, {Mac, 2}, {ThreadsAnsi, 3}, {Symbol, 42}, {UTF7, 65000}, {UTF8, 65001}};
   for (const auto& [option, value] : pages) {
     dl->SetCodePage(option);
     EXPECT_EQ(dl->CodePageFlag(), value);
@@ -139,9 +145,8 @@ TEST_F(IEDownloadTest, AFileDownloadItsBytesNameStepsAndHeaders) {
   });
   QStringList progress;
   dl->OnProgress = [&](TBSCB*, ULONG, ULONG, ULONG code, ULONG, LPCWSTR, const String&, const String&,
-                       const String&, const String&, const String& status, const String&) {
-    progress << QString::number(code) + " " + status;
-  };
+                       const String&, const String&, const String& status,
+                       const String&) { progress << QString::number(code) + " " + status; };
   ASSERT_TRUE(dl->Go(server.url("/files/data.bin")));
   EXPECT_TRUE(dl->Busy());
   ASSERT_TRUE(finished());
@@ -155,7 +160,8 @@ TEST_F(IEDownloadTest, AFileDownloadItsBytesNameStepsAndHeaders) {
   EXPECT_TRUE(steps[2].startsWith("RegisterBindStatusCallback: "));
   EXPECT_TRUE(steps[3].startsWith("MonikerBindToStorage: "));
   EXPECT_EQ(states, (std::vector<TState>{sBusy, sReady}));
-  EXPECT_TRUE(progress.filter(QRegularExpression("^6 Done\\.$")).size() == 1) << progress.join("|").toStdString();
+  EXPECT_TRUE(progress.filter(QRegularExpression("^6 Done\\.$")).size() == 1)
+      << progress.join("|").toStdString();
   const HttpRequest request = server.lastRequest("/files/data.bin");
   bool agent = false;
   for (const auto& [name, value] : request.headers)
@@ -336,8 +342,8 @@ TEST_F(IEDownloadTest, NamesNeverLeaveTheDownloadFolder) {
     r.status = 302;
     r.headers.push_back({"Location", server.url("/x/..%2F..%2Fredirected.txt").toStdString()});
   });
-  for (const char* path : {"/a/..%2F..%2Fescaped.txt", "/b/%2e%2e%2f%2e%2e%2fdots.txt", "/c/q?name=../../query.txt",
-                           "/hop", "/d/..%5C..%5Cback.txt"}) {
+  for (const char* path : {"/a/..%2F..%2Fescaped.txt", "/b/%2e%2e%2f%2e%2e%2fdots.txt",
+                           "/c/q?name=../../query.txt", "/hop", "/d/..%5C..%5Cback.txt"}) {
     ASSERT_TRUE(dl->Go(server.url(path))) << path;
     ASSERT_TRUE(finished()) << path;
   }
@@ -415,7 +421,8 @@ TEST_F(IEDownloadTest, CancelAndDestructionMidway) {
   EXPECT_EQ(file("held.bin").size(), 2000);  // the partial file is kept
 
   ASSERT_TRUE(dl->Go(server.url("/held.bin")));
-  ASSERT_TRUE(testsupport::waitFor([this] { return dl->Pending() == 1 && QFile(folder + "/held.bin").size() > 0; }));
+  ASSERT_TRUE(
+      testsupport::waitFor([this] { return dl->Pending() == 1 && QFile(folder + "/held.bin").size() > 0; }));
   delete dl;
   dl = nullptr;
   server.release();
