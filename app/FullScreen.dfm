@@ -947,4 +947,18 @@ object FullScreenForm: TFullScreenForm
   object EwbControl1: TEwbControl
     InternetFeatures = [ObjectCaching, Behaviors, DisableMkProtocol, GetUrlDomFilePathUnencoded, DisableLegacyCompression, XmlHttp]
   end
+  object SecurityManager: TSecurityManager
+    UrlPolicy.ActiveX = Allow
+    UrlPolicy.CrossDomainData = Allow
+    UrlPolicy.JavaPermissions = Prohibited
+    UrlPolicy.SubmitForms = Allow
+    UrlPolicy.Scripts = Allow
+  end
+  object IEDownload: TIEDownload
+    AdditionalHeader.Strings = (
+      'Content-Type: application/x-www-form-BindInfoFd ')
+    DefaultProtocol = 'http://'
+    DefaultUrlFileName = 'index.html'
+    TimeOut = 2147483647
+  end
 end

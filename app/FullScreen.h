@@ -10,6 +10,8 @@
 #include "EmbeddedWB/Source/IECache.h"
 #include "EmbeddedWB/Source/IEParser.h"
 #include "platform/classlib/CheckLst.h"
+#include "EmbeddedWB/Source/IEDownload.h"
+#include "EmbeddedWB/Source/SecurityManager.h"
 #include "platform/classlib/ComCtrls.h"
 #include "platform/classlib/Dialogs.h"
 #include "platform/classlib/ExtControls.h"
@@ -28,6 +30,14 @@ using IEAddress::TIEAddress;
 using IECache::TIECache;
 using IEParser::TElementInfo;
 using IEParser::TIEParser;
+using IEDownload::TIEDownload;
+using SecurityManager::TSecurityManager;
+
+// The URL security manager (not handed to the browser).
+#define NOCTIVANE_FULLSCREEN_SECURITY_FIELDS(F) F(TSecurityManager, SecurityManager)
+
+// The download component (no code of the window starts a download).
+#define NOCTIVANE_FULLSCREEN_DOWNLOAD_FIELDS(F) F(TIEDownload, IEDownload)
 
 // The published components of the window, each filled by the form resource.
 // clang-format off
@@ -58,7 +68,9 @@ using IEParser::TIEParser;
   NOCTIVANE_FULLSCREEN_CACHE_FIELDS(F)                                                            \
   NOCTIVANE_FULLSCREEN_PARSE_FIELDS(F)                                                            \
   NOCTIVANE_FULLSCREEN_CAPTURE_FIELDS(F)                                                          \
-  NOCTIVANE_FULLSCREEN_EVENTS_FIELDS(F)
+  NOCTIVANE_FULLSCREEN_EVENTS_FIELDS(F)                                                           \
+  NOCTIVANE_FULLSCREEN_SECURITY_FIELDS(F)                                                         \
+  NOCTIVANE_FULLSCREEN_DOWNLOAD_FIELDS(F)
 
 // The parse tab ("Parce page"): the report, its buttons, the filters and the parser.
 #define NOCTIVANE_FULLSCREEN_PARSE_FIELDS(F)                                                      \

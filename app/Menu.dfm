@@ -1142,4 +1142,11 @@ object MyMenuForm: TMyMenuForm
   object FavoritesPopup: TFavoritesPopup
     EmbeddedWB = WB
   end
+  object SecurityManager: TSecurityManager
+    UrlPolicy.ActiveX = Allow
+    UrlPolicy.CrossDomainData = Allow
+    UrlPolicy.JavaPermissions = Prohibited
+    UrlPolicy.SubmitForms = Allow
+    UrlPolicy.Scripts = Allow
+  end
 end

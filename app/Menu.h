@@ -10,6 +10,7 @@
 #include "EmbeddedWB/Source/HistoryListView.h"
 #include "EmbeddedWB/Source/HistoryMenu.h"
 #include "EmbeddedWB/Source/IEAddress.h"
+#include "EmbeddedWB/Source/SecurityManager.h"
 #include "platform/classlib/CheckLst.h"
 #include "platform/classlib/ComCtrls.h"
 #include "platform/classlib/ExtControls.h"
@@ -29,6 +30,10 @@ using FavoritesPopup::TFavoritesPopup;
 using HistoryListView::THistoryListView;
 using HistoryMenu::THistoryMenu;
 using IEAddress::TIEAddress;
+using SecurityManager::TSecurityManager;
+
+// The URL security manager (not handed to the browser).
+#define NOCTIVANE_MENU_SECURITY_FIELDS(F) F(TSecurityManager, SecurityManager)
 
 // The published components of the window, each filled by the form resource.
 // clang-format off
@@ -79,7 +84,8 @@ using IEAddress::TIEAddress;
   F(TImage, GoBtn)                                                                                \
   F(TLabel, Label1) F(TImage, FullScreenBtn) F(TLabel, Label2) F(TLabel, SecurityLabel)           \
   F(TImage, SSLImage) F(TImage, UnlockImage) F(TShape, TopShape) F(TEmbeddedWB, WB)                \
-  NOCTIVANE_MENU_FAVORITES_FIELDS(F)
+  NOCTIVANE_MENU_FAVORITES_FIELDS(F)                                                              \
+  NOCTIVANE_MENU_SECURITY_FIELDS(F)
 // clang-format on
 
 // The favorites and history lists of the "Web Pages" and "History" tabs and

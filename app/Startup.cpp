@@ -15,6 +15,8 @@
 #include "EmbeddedWB/Source/IEParser.h"
 #include "EmbeddedWB/Source/ImportFavorites.h"
 #include "EmbeddedWB/Source/SendMail_For_Ewb.h"
+#include "EmbeddedWB/Source/IEDownload.h"
+#include "EmbeddedWB/Source/SecurityManager.h"
 #include "app/FullScreen.h"
 #include "app/Menu.h"
 #include "platform/classlib/CheckLst.h"
@@ -89,6 +91,8 @@ void InitializeUnits() {
   HistoryListView::initialize();
   FavoritesPopup::initialize();
   FavoritesListView::initialize();
+  SecurityManager::initialize();
+  IEDownload::initialize();
   EwbControlComponent::initialize();
   IEParser::initialize();
   IECache::initialize();
@@ -104,6 +108,8 @@ void FinalizeUnits() {
   FavoritesPopup::finalize();
   HistoryListView::finalize();
   HistoryMenu::finalize();
+  IEDownload::finalize();
+  SecurityManager::finalize();
   IEAddress::finalize();
   EmbeddedWB::finalize();
   EwbCore::finalize();

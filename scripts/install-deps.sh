@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
   qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin
   qt6-tools-dev
-  libcurl4-openssl-dev libgumbo-dev libsqlite3-dev libjpeg62-turbo-dev zlib1g-dev
+  curl libcurl4-openssl-dev libgumbo-dev libsqlite3-dev libjpeg62-turbo-dev zlib1g-dev
   libgtest-dev libgmock-dev libcpp-httplib-dev libssl-dev
   xvfb xauth fonts-dejavu-core python3
   clang libclang-rt-dev clang-format

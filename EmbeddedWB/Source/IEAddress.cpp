@@ -2,12 +2,23 @@
 
 #include "platform/classlib/Forms.h"
 #include "platform/classlib/Streaming.h"
+#include "platform/com/ComObject.h"
 #include "platform/rtl/Registry.h"
+#include "platform/shell/ShlObj.h"
 #include "platform/urlmon/UrlMon.h"
 
-#include <QPointer>
+#include <QDir>
+#include <QEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QUrl>
+#include <QWidget>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace IEAddress {
 
@@ -96,6 +107,126 @@ constexpr SpecialFolder kSpecialFolders[] = {
 };
 constexpr int kNoSpecialFolder = 3000;
 
+// The colours of each theme: border, arrow, button, pressed button.
+struct ThemeColors {
+  TColor border, arrow, button, pressed;
+};
+constexpr ThemeColors kThemeColors[] = {
+    {clBlack, clBlack, clBtnFace, clBtnShadow},
+    {clInactiveCaptionText, clNavy, clSkyBlue, clInactiveCaptionText},
+    {clGray, cl3DDkShadow, clSilver, clActiveBorder},
+    {clMaroon, clMaroon, clInfoBk, cl3DLight},
+};
+
+// The layer above the combo box's widget on which the box draws its face;
+// it follows the widget's size and stays above the edit field.
+class FaceLayer : public QWidget {
+ public:
+  FaceLayer(QWidget* parent, std::function<void(QPainter*)> paint)
+      : QWidget(parent), paint_(std::move(paint)) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::NoFocus);
+    parent->installEventFilter(this);
+    setGeometry(parent->rect());
+    raise();
+    show();
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (watched == parentWidget() && (e->type() == QEvent::Resize || e->type() == QEvent::ChildAdded ||
+                                      e->type() == QEvent::ChildPolished)) {
+      setGeometry(parentWidget()->rect());
+      raise();
+    }
+    return false;
+  }
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    paint_(&painter);
+  }
+
+ private:
+  std::function<void(QPainter*)> paint_;
+};
+
+// The callback of a favicon fetch: aborts the binding when the fetch takes
+// longer than its time-out (a server that accepts and never answers).
+class FaviconWatch : public ComObject<IBindStatusCallback> {
+ public:
+  explicit FaviconWatch(int timeoutMs) : timeoutMs_(timeoutMs) {}
+  ~FaviconWatch() override { Stop(); }
+
+  void Stop() {
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      done_ = true;
+    }
+    changed_.notify_all();
+    if (watcher_.joinable()) watcher_.join();
+    binding_.Reset();  // released here, on the thread that started the fetch
+  }
+
+  HRESULT OnStartBinding(DWORD, IBinding* pib) override {
+    if (!pib || watcher_.joinable()) return S_OK;
+    binding_ = pib;
+    IBinding* binding = pib;
+    watcher_ = std::thread([this, binding] {
+      std::unique_lock<std::mutex> guard(lock_);
+      if (!changed_.wait_for(guard, std::chrono::milliseconds(timeoutMs_), [this] { return done_; }))
+        binding->Abort();
+    });
+    return S_OK;
+  }
+  HRESULT GetPriority(LONG* pnPriority) override {
+    if (pnPriority) *pnPriority = 0;
+    return S_OK;
+  }
+  HRESULT OnLowResource(DWORD) override { return S_OK; }
+  HRESULT OnProgress(ULONG, ULONG, ULONG, LPCWSTR) override { return S_OK; }
+  HRESULT OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
+  HRESULT GetBindInfo(DWORD*, BINDINFO*) override { return S_OK; }
+  HRESULT OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override { return S_OK; }
+  HRESULT OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
+
+ private:
+  const int timeoutMs_;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  bool done_ = false;
+  ComPtr<IBinding> binding_;
+  std::thread watcher_;
+};
+
+// The index of a file type's icon in the small system image list (by its
+// name and attributes only); -1 when the shell has none. With `handle` the
+// shell's icon handle is kept there for the caller to destroy.
+int FileTypeIcon(const String& name, DWORD attributes, HICON* handle = nullptr) {
+  SHFILEINFOW info{};
+  UINT flags = SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES | SHGFI_SMALLICON;
+  if (handle) flags |= SHGFI_ICON;
+  if (!SHGetFileInfoW(reinterpret_cast<LPCWSTR>(name.utf16()), attributes, &info, sizeof(info), flags))
+    return -1;
+  if (handle)
+    *handle = info.hIcon;
+  else if (info.hIcon)
+    DestroyIcon(info.hIcon);
+  return info.iIcon;
+}
+
+// The icon index of a special folder; -1 when the shell refuses the number.
+int SpecialFolderIcon(int folder) {
+  PIDLIST_ABSOLUTE pidl = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, folder, &pidl)) || !pidl) return -1;
+  SHFILEINFOW info{};
+  const DWORD_PTR ok = SHGetFileInfoW(reinterpret_cast<LPCWSTR>(pidl), 0, &info, sizeof(info),
+                                      SHGFI_PIDL | SHGFI_ICON | SHGFI_SMALLICON);
+  if (info.hIcon) DestroyIcon(info.hIcon);
+  ILFree(pidl);
+  return ok ? info.iIcon : -1;
+}
+
 // The index of the entry equal to `s` (case-sensitive), -1 when none is.
 int IndexOfExact(const TStrings* items, const String& s) {
   for (int i = 0; i < items->Count(); ++i)
@@ -113,6 +244,8 @@ TCustomIEAddress::TCustomIEAddress(TComponent* AOwner) : TCustomComboBox(AOwner)
   colorAtLoad_ = Color();
   SetShowHint(true);
   SetBounds(Left(), Top(), 145, 22);
+  images_ = ImageListFromHandle(SystemImageList(true));
+  faceCanvas_ = new TCanvas(this);
 }
 
 TCustomIEAddress::~TCustomIEAddress() {
@@ -217,8 +350,10 @@ void TCustomIEAddress::Loaded() {
   if (!self) return;
   SiteToolTip();
   if (!self) return;
-  DoShowFavicon();
   ApplyTextOnLoad();
+  if (!self) return;
+  DoShowFavicon();
+  PaintButton();
 }
 
 void TCustomIEAddress::ApplyTextOnLoad() {
@@ -445,6 +580,19 @@ void TCustomIEAddress::CreateWindowHandle(const TCreateParams& Params) {
 
 void TCustomIEAddress::CreateWnd() {
   TCustomComboBox::CreateWnd();
+  if (QWidget* widget = Widget(); widget && !face_) {
+    QPointer<TCustomIEAddress> self(this);
+    face_ = new FaceLayer(widget, [self](QPainter* painter) {
+      if (!self || self->Destroyed()) return;
+      self->faceCanvas_->SetPainter(painter);
+      self->PaintFace(self->faceCanvas_);
+      self->faceCanvas_->SetPainter(nullptr);
+    });
+    // Text set or typed in the field shows its icon; the face is no part of
+    // the field's repaint.
+    if (QLineEdit* edit = EditWidget())
+      QObject::connect(edit, &QLineEdit::textChanged, face_, [face = face_] { face->update(); });
+  }
   if (EditHandle()) SendMessage(EditHandle(), EM_SETMODIFY, keptModified_ ? TRUE : FALSE, 0);
   PlaceEditField();
   if (Designing()) return;
@@ -547,7 +695,7 @@ void TCustomIEAddress::Change() {
   TCustomComboBox::Change();
   if (!self) return;
   PostToCombo(CB_SHOWDROPDOWN, FALSE, 0);
-  currentIcon_ = UpdateIcon();
+  ShowIconOfText();
 }
 
 void TCustomIEAddress::Click() {
@@ -655,7 +803,7 @@ void TCustomIEAddress::ListMove(Word& Key, int step) {
     PostToCombo(CB_SETCURSEL, WPARAM(target), 0);
     PostToEdit(EM_SETSEL, WPARAM(-1), 0);
   }
-  currentIcon_ = UpdateIcon();
+  ShowIconOfText();
   // The entry moved to is the one navigated to.
   if (moves && autoNavigateOnSelected_) Navigate(Items()->Get(target));
 }
@@ -681,7 +829,205 @@ void TCustomIEAddress::MouseUp(TMouseButton Button, TShiftState Shift, int X, in
   TCustomComboBox::MouseUp(Button, Shift, X, Y);
 }
 
+// ---------------------------------------------------------------- icons and painting
+
+void TCustomIEAddress::ApplyThemeColors() {
+  if (gui_ != gsThemes) return;
+  const ThemeColors& theme = kThemeColors[themes_];
+  borderColor_ = theme.border;
+  arrowColor_ = theme.arrow;
+  buttonColor_ = theme.button;
+  buttonPressedColor_ = theme.pressed;
+  PaintButton();
+}
+
+void TCustomIEAddress::PaintButton() {
+  if (face_) face_->update();
+  Invalidate();
+}
+
+int TCustomIEAddress::IconOfText(const String& text) {
+  const int folder = SpecialFolderFromText(text);
+  if (folder != kNoSpecialFolder) {
+    const int index = SpecialFolderIcon(folder);
+    if (index >= 0) return index;
+  }
+  int index = -1;
+  if (FileExists(text) || text.left(7).compare(QLatin1String("file://"), Qt::CaseInsensitive) == 0)
+    index = FileTypeIcon(text, FILE_ATTRIBUTE_NORMAL);
+  else if (DirectoryExists(text))
+    index = FileTypeIcon(text, FILE_ATTRIBUTE_DIRECTORY);
+  else if (const String ext = IconExtensionOf(text); ext != QLatin1String("*.htm"))
+    index = FileTypeIcon(ext, FILE_ATTRIBUTE_NORMAL);
+  else
+    index = -2;  // a web address
+  if (index != -2) return std::max(index, 0);
+
+  if (!DroppedDown() && showFavicon_) {
+    // Only a favicon fetched before: typing and painting fetch nothing.
+    const int favicon = favicons_.value(FaviconUrlOf(text), -1);
+    if (favicon > -1) return favicon;
+  }
+  if (useAppIcon_ && ::Application) {
+    QPointer<TCustomIEAddress> self(this);
+    bool cancel = false;
+    TIcon* appIcon = ::Application->Icon();
+    if (OnGetAppIcon) OnGetAppIcon(this, cancel, appIcon);
+    if (!self) return 0;
+    if (!cancel) {
+      // The program's icon enters the list once.
+      if (appIconIndex_ < 0 && appIcon && !appIcon->GetEmpty()) appIconIndex_ = images_->AddIcon(appIcon);
+      if (appIconIndex_ >= 0) return appIconIndex_;
+    }
+  }
+  HICON handle = nullptr;
+  index = FileTypeIcon(QStringLiteral("*.htm"), FILE_ATTRIBUTE_NORMAL, &handle);
+  if (OnGetIcon) OnGetIcon(this, QStringLiteral("htm"), handle);
+  if (handle) DestroyIcon(handle);
+  return std::max(index, 0);
+}
+
+void TCustomIEAddress::ShowIconOfText(bool repaint) {
+  iconText_ = Text();
+  iconKnown_ = true;
+  currentIcon_ = UpdateIcon();
+  if (repaint) PaintButton();
+}
+
+int TCustomIEAddress::DoShowFavicon() {
+  const String text = Text();
+  if (!showFavicon_ || DroppedDown() || Designing() || !IsValidUrl(text)) return -1;
+  const String site = FaviconUrlOf(text);
+  if (site.isEmpty()) return -1;
+  // A site is asked once; a failed fetch is not tried again either.
+  if (auto known = favicons_.constFind(site); known != favicons_.cend()) return known.value();
+  favicons_.insert(site, -1);
+  QPointer<TCustomIEAddress> self(this);
+  const String target = GetIECacheFolder() + QStringLiteral("favicon.ico");
+  if (!DownloadFavicon(text, target) || !self) return -1;
+  TIcon icon;
+  try {
+    icon.LoadFromFile(target);
+  } catch (const Exception&) {
+    return -1;  // no icon: the previous one stays
+  }
+  if (icon.GetEmpty()) return -1;
+  icon.SetSize(16, 16);
+  bool cancel = false;
+  if (OnGetFavicon) OnGetFavicon(this, target, text, cancel, &icon);
+  if (!self || cancel) return -1;
+  const int index = images_->AddIcon(&icon);
+  if (index <= 0) return -1;
+  favicons_.insert(site, index);
+  if (Text() == text) {
+    currentIcon_ = index;
+    iconText_ = text;
+    iconKnown_ = true;
+  }
+  PaintButton();
+  return index;
+}
+
+bool TCustomIEAddress::DownloadFavicon(const String& Url, const String& Target) {
+  const String favicon = FaviconUrlOf(Url);
+  if (favicon.isEmpty() || Target.isEmpty()) return false;
+  bool cancel = false;
+  if (OnGetFavicon) {
+    QPointer<TCustomIEAddress> self(this);
+    OnGetFavicon(this, Target, Url, cancel, nullptr);
+    if (!self || cancel) return false;
+  }
+  QDir().mkpath(ExtractFilePath(Target));
+  ComPtr<FaviconWatch> watch = MakeCom<FaviconWatch>(FaviconTimeOut);
+  const HRESULT hr = URLDownloadToFileW(nullptr, reinterpret_cast<LPCWSTR>(favicon.utf16()),
+                                        reinterpret_cast<LPCWSTR>(Target.utf16()), 0, watch.Get());
+  watch->Stop();
+  return hr == S_OK;
+}
+
+void TCustomIEAddress::PaintFace(TCanvas* canvas) {
+  const int w = Width();
+  const int h = Height();
+  const bool themed = gui_ == gsThemes;
+  if (themed) {
+    if (hasBorder_) {
+      canvas->Brush()->SetColor(borderColor_ == clNone ? Color() : borderColor_);
+      canvas->FrameRect(TRect(0, 0, w, h));
+    }
+    const int left = w - GetSystemMetrics(SM_CXHTHUMB) - 3;
+    const TRect button(left, 1, w - 1, h - 1);
+    canvas->Brush()->SetColor(DroppedDown() ? buttonPressedColor_ : buttonColor_);
+    canvas->FillRect(button);
+    canvas->Brush()->SetColor(Color());
+    canvas->FillRect(TRect(left, button.Top, left + 6, button.Bottom));
+    if (borderColor_ != clNone) {
+      canvas->Pen()->SetColor(borderColor_);
+      canvas->MoveTo(left + 5, button.Top);
+      canvas->LineTo(left + 5, button.Bottom);
+    }
+    const int x = w - 10;
+    const int y = 10;
+    canvas->Pen()->SetColor(arrowColor_);
+    canvas->MoveTo(x, y);
+    canvas->LineTo(x + 5, y);
+    canvas->MoveTo(x + 1, y + 1);
+    canvas->LineTo(x + 4, y + 1);
+    canvas->MoveTo(x + 2, y + 2);
+    canvas->LineTo(x + 3, y + 2);
+  }
+  // The icon strip left of the edit field; the icon never reaches the text.
+  const int inset = themed ? 1 : 2;
+  const TRect strip(inset, inset, kEditLeft, h - inset);
+  canvas->Brush()->SetColor(Color());
+  canvas->FillRect(strip);
+  if (Designing()) return;
+  if (!iconKnown_ || iconText_ != Text()) ShowIconOfText(false);
+  if (QPainter* painter = canvas->GetHandle()) {
+    painter->save();
+    painter->setClipRect(strip.Left, strip.Top, strip.Right - strip.Left, strip.Bottom - strip.Top);
+    images_->Draw(canvas, iconLeft_, iconTop_, currentIcon_);
+    painter->restore();
+  }
+}
+
+void TCustomIEAddress::DrawItem(int Index, const TRect& Rect, TOwnerDrawState State) {
+  if (OnDrawItem) {
+    OnDrawItem(this, Index, Rect, State);
+    return;
+  }
+  TCanvas* canvas = Canvas();
+  canvas->FillRect(Rect);
+  int icon = -1;
+  if (Index >= 0 && Index < Items()->Count()) {
+    icon = IconOfText(Items()->Get(Index));
+    if (State.Contains(odSelected)) currentIcon_ = icon;
+  }
+  int textLeft = Rect.Left + 16;
+  if (icon >= 0 && icon < images_->Count()) {
+    const int top = Rect.Top + (Rect.Bottom - Rect.Top - images_->GetHeight()) / 2;
+    images_->Draw(canvas, Rect.Left + 4, top, icon);
+    textLeft = Rect.Left + images_->GetWidth() + 6;
+  }
+  if (Index >= 0 && Index < Items()->Count()) {
+    canvas->Brush()->SetStyle(bsClear);
+    canvas->TextOut(textLeft, Rect.Top, Items()->Get(Index));
+  }
+}
+
 // ---------------------------------------------------------------- unit routines
+
+String FaviconUrlOf(const String& Url) {
+  const QUrl url(Trim(Url));
+  const String scheme = url.scheme().toLower();
+  if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) || url.host().isEmpty())
+    return String();
+  QUrl site;
+  site.setScheme(scheme);
+  site.setHost(url.host());
+  site.setPort(url.port());
+  site.setPath(QStringLiteral("/favicon.ico"));
+  return site.toString(QUrl::FullyEncoded);
+}
 
 String IconExtensionOf(const String& Text) {
   const String lower = LowerCase(Text);

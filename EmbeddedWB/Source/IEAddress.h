@@ -14,13 +14,19 @@
 // switches DoUpdateTextAfterNav (the text following the browser), and the
 // published Boolean ShowFavicon switches DoShowFavicon (the favicon fetch).
 //
-// The icons in front of the text and the entries, the favicon fetch and the
-// themed painting of the frame, button and arrow are hooks here
-// (DoShowFavicon, UpdateIcon, ApplyThemeColors, PaintButton): the properties
-// and events they use exist and are streamed, the entries are drawn as text.
+// A 16 x 16 icon from the shell's small system image list stands in front of
+// the text (at IconLeft, IconTop, in the strip left of the edit field) and of
+// every list entry; a site's favicon joins that list when an address is
+// loaded or accepted. With GUI = gsThemes the box draws its own frame,
+// drop-down button and arrow in the colours of its theme. The face is drawn
+// on a layer above the combo box's widget that takes no mouse input.
 #include "EmbeddedWB/Source/EmbeddedWB.h"
+#include "platform/classlib/ImgList.h"
 #include "platform/classlib/StdCtrls.h"
 #include "platform/shell/AutoComplete.h"
+
+#include <QHash>
+#include <QPointer>
 
 #include <functional>
 
@@ -234,12 +240,41 @@ class TCustomIEAddress : public TCustomComboBox {
   // when it could not be attached.
   bool SetAutoComplete2();
 
-  // Hooks of the icons, the favicon and the themed painting.
-  int UpdateIcon() { return 0; }
-  int DoShowFavicon() { return -1; }
-  void ApplyThemeColors() {}
-  void PaintButton() { Invalidate(); }
+  // ---- icons and painting
+  // The index in the image list of the icon of the text: a special folder's
+  // keyword, an existing file or folder, a listed extension, else a web
+  // address (its site's favicon when one was fetched, the program's icon
+  // with UseAppIcon, else the icon of web pages). 0 when none was found.
+  int UpdateIcon() { return IconOfText(Text()); }
+  int IconOfText(const String& text);
+  // Fetches the favicon of the text's site into the cache folder and adds it
+  // to the image list; its index, or -1. The index is kept per site, so the
+  // site is asked once.
+  int DoShowFavicon();
+  // Fetches the site's "/favicon.ico" into `Target`; false when the address
+  // is no http(s) address with a host, the handler cancelled or the fetch
+  // failed (a silent server is given up after FaviconTimeOut).
+  bool DownloadFavicon(const String& Url, const String& Target);
+  // The colours of the theme (themed look only), then the button repainted.
+  void ApplyThemeColors();
+  // The icon of the text becomes the current one (and is shown).
+  void ShowIconOfText(bool repaint = true);
+  // Repaints the frame, button, arrow and icon.
+  void PaintButton();
+  // Draws the face on `canvas`: the icon strip with the current icon and,
+  // themed, the frame, button and arrow.
+  void PaintFace(TCanvas* canvas);
+  void DrawItem(int Index, const TRect& Rect, TOwnerDrawState State) override;
 
+ public:
+  // The image list the icons come from (the shell's small system list).
+  TImageList* Images() const { return images_; }
+  // The index of the icon shown in front of the text.
+  int CurrentIcon() const { return currentIcon_; }
+  // How long a favicon fetch may take (ms).
+  static constexpr int FaviconTimeOut = 5000;
+
+ protected:
   // ---- window and handlers
   void WndProc(TMessage& Message) override;
   void CreateParams(TCreateParams& Params) override;
@@ -293,6 +328,13 @@ class TCustomIEAddress : public TCustomComboBox {
   QStringList presets_;  // the entries the form gave the list
   int selectedIcon_ = -1;
   ComPtr<IAutoComplete> autoComplete_;
+  TImageList* images_ = nullptr;
+  TCanvas* faceCanvas_ = nullptr;
+  QPointer<QWidget> face_;  // the layer the face is drawn on
+  String iconText_;         // the text currentIcon_ belongs to
+  bool iconKnown_ = false;
+  int appIconIndex_ = -1;        // the program's icon, added once
+  QHash<String, int> favicons_;  // site -> index of its favicon
 
   ::EmbeddedWB::TEmbeddedWB* browser_ = nullptr;
   TColor arrowColor_ = clBlack;
@@ -394,6 +436,9 @@ int SpecialFolderFromText(const String& Text);
 int FindSpecialFolderName(const String& Name);
 // Major + minor version of a module's DllGetVersion; 0 on any failure.
 double GetDllVersion(const String& DllName);
+// The favicon address of an http(s) address with a host: its scheme, host
+// and port + "/favicon.ico"; "" for any other text.
+String FaviconUrlOf(const String& Url);
 // The address is well formed and of a known scheme.
 bool IsValidUrl(const String& Url);
 // `Text` without the first occurrence of `Sub` (any case).

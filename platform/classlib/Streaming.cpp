@@ -861,6 +861,13 @@ class TResourceWriter {
     return nullptr;
   }
 
+  // A property its class declares Q_CLASSINFO("AlwaysStored:<name>", "true")
+  // for has no default: it is written whatever its value.
+  static bool AlwaysStored(const QMetaObject* mo, const QMetaProperty& p) {
+    const int i = mo->indexOfClassInfo(("AlwaysStored:" + QByteArray(p.name())).constData());
+    return i >= 0 && qstrcmp(mo->classInfo(i).value(), "true") == 0;
+  }
+
   void WriteProperties(QObject* obj, QObject* def, const String& prefix, int level, QSet<QObject*>& visited) {
     if (visited.contains(obj)) return;
     visited.insert(obj);
@@ -894,7 +901,7 @@ class TResourceWriter {
         continue;
       }
       if (!p.isWritable()) continue;
-      if (defValue.isValid() && defValue == value) continue;
+      if (defValue.isValid() && defValue == value && !AlwaysStored(mo, p)) continue;
       const String text = FormatValue(mo, p, kind, value);
       if (!text.isEmpty()) Line(level, path + QStringLiteral(" = ") + text);
     }

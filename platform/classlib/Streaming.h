@@ -74,7 +74,9 @@ void ReadComponentResInto(const String& text, TComponent* root, const String& so
 // root when null), in creation order. Written: every stored property whose
 // value differs from that of a fresh instance of the nearest registered class
 // (all stored properties when no class in its ancestry is registered), nested
-// objects by dotted path, and event bindings by handler name.
+// objects by dotted path, and event bindings by handler name. A property its
+// class marks with Q_CLASSINFO("AlwaysStored:<name>", "true") is written
+// whatever its value.
 String WriteComponentRes(TComponent* root);
 
 // The text of the form resource `resourceName`, compiled into the program as

@@ -811,7 +811,8 @@ end
   ASSERT_TRUE(f->URLEdit && f->WB);
   EXPECT_EQ(f->URLEdit->EmbeddedWB(), f->WB);
   EXPECT_EQ(f->URLEdit->TextAfterNav(), anLocationName);
-  EXPECT_EQ(f->URLEdit->BorderColor(), clMoneyGreen);
+  // The theme's colours take the place of the streamed ones at load.
+  EXPECT_EQ(f->URLEdit->BorderColor(), clBlack);
   EXPECT_EQ(f->URLEdit->AutoComplete2Options(), TAutoComplete2Options{acoAutoSuggest});
   EXPECT_TRUE(f->URLEdit->AutoNavigateOnLoad());
   EXPECT_EQ(f->URLEdit->Height(), 22);
