@@ -5,6 +5,7 @@
 #include "EmbeddedWB/Source/EwbControlComponent.h"
 #include "EmbeddedWB/Source/EwbCore.h"
 #include "EmbeddedWB/Source/EwbTools.h"
+#include "EmbeddedWB/Source/HighLightHTML.h"
 #include "EmbeddedWB/Source/IEAddress.h"
 #include "app/FullScreen.h"
 #include "app/Menu.h"
@@ -69,6 +70,7 @@ void InitializeUnits() {
   EwbCore::initialize();
   EmbeddedWB::initialize();
   IEAddress::initialize();
+  HighLightHTML::initialize();
   EwbControlComponent::initialize();
   Menu::initialize();
   FullScreen::initialize();
