@@ -7,6 +7,7 @@
 #include "EmbeddedWB/Source/EwbTools.h"
 #include "EmbeddedWB/Source/HighLightHTML.h"
 #include "EmbeddedWB/Source/IEAddress.h"
+#include "EmbeddedWB/Source/RichEditBrowser.h"
 #include "app/FullScreen.h"
 #include "app/Menu.h"
 #include "platform/classlib/CheckLst.h"
@@ -71,6 +72,7 @@ void InitializeUnits() {
   EmbeddedWB::initialize();
   IEAddress::initialize();
   HighLightHTML::initialize();
+  RichEditBrowser::initialize();
   EwbControlComponent::initialize();
   Menu::initialize();
   FullScreen::initialize();
@@ -79,6 +81,7 @@ void InitializeUnits() {
 void FinalizeUnits() {
   FullScreen::finalize();
   Menu::finalize();
+  RichEditBrowser::finalize();
   IEAddress::finalize();
   EmbeddedWB::finalize();
   EwbCore::finalize();

@@ -72,7 +72,8 @@ int main(int argc, char** argv) {
   });
 
   std::printf("page: %s, %.2f M characters, document %.2f MB\n", qPrintable(path), mb, double(rtfSize) / 1e6);
-  std::printf("(a) colouring %.1f MB/s, plain copy %.1f MB/s, ratio %.1f (target: >= 50 MB/s, ratio <= 200)\n",
-              mb / colour, mb / copy, colour / copy);
+  std::printf(
+      "(a) colouring %.1f MB/s, plain copy %.1f MB/s, ratio %.1f (target: >= 50 MB/s, ratio <= 200)\n",
+      mb / colour, mb / copy, colour / copy);
   return 0;
 }

@@ -33,47 +33,54 @@ constexpr std::array<Byte, kTableSize> kTable = makeTable();
 constexpr std::array<Byte, 12> kKinds = {11, 1, 2, 3, 4, 11, 5, 6, 7, 8, 9, 10};
 
 const char* const kTagNames[] = {
-    "!DOCTYPE", "A", "ABBR", "ACRONYM", "ADDRESS", "APPLET", "AREA", "B", "BASE", "BASEFONT",
-    "BGSOUND", "BIG", "BLINK", "BLOCKQUOTE", "BODY", "BR", "BUTTON", "CAPTION", "CENTER", "CITE",
-    "CODE", "COL", "COLGROUP", "COMMENT", "DD", "DEL", "DFN", "DIR", "DIV", "DL",
-    "DT", "EM", "EMBED", "FIELDSET", "FONT", "FORM", "FRAME", "FRAMESET", "H1", "H2",
-    "H3", "H4", "H5", "H6", "HEAD", "HR", "HTML", "I", "IFRAME", "ILAYER",
-    "IMG", "INPUT", "INS", "ISINDEX", "KBD", "KEYGEN", "LABEL", "LAYER", "LEGEND", "LI",
-    "LINK", "LISTING", "MAP", "MARQUEE", "MENU", "META", "MULTICOL", "NEXTID", "NOBR", "NOEMBED",
-    "NOFRAMES", "NOLAYER", "NOSCRIPT", "OBJECT", "OL", "OPTION", "P", "PARAM", "PLAINTEXT", "PRE",
-    "Q", "S", "SAMP", "SCRIPT", "SELECT", "SERVER", "SMALL", "SPACER", "SPAN", "STRIKE",
-    "STRONG", "STYLE", "SUB", "SUP", "TABLE", "TBODY", "TD", "TEXTAREA", "TFOOT", "TH",
-    "THEAD", "TITLE", "TR", "TT", "U", "UL", "VAR", "WBR", "XMP", "/A",
-    "/ABBR", "/ACRONYM", "/ADDRESS", "/APPLET", "/B", "/BIG", "/BLINK", "/BLOCKQUOTE", "/BODY", "/BUTTON",
-    "/CAPTION", "/CENTER", "/CITE", "/CODE", "/COLGROUP", "/COMMENT", "/DD", "/DEL", "/DFN", "/DIR",
-    "/DIV", "/DL", "/DT", "/EM", "/EMBED", "/FIELDSET", "/FONT", "/FORM", "/FRAMESET", "/H1",
-    "/H2", "/H3", "/H4", "/H5", "/H6", "/HEAD", "/HTML", "/I", "/IFRAME", "/ILAYER",
-    "/INS", "/KBD", "/LABEL", "/LAYER", "/LEGEND", "/LI", "/LISTING", "/MAP", "/MARQUEE", "/MENU",
-    "/MULTICOL", "/NOBR", "/NOEMBED", "/NOFRAMES", "/NOLAYER", "/NOSCRIPT", "/OBJECT", "/OL", "/OPTION", "/P",
-    "/PRE", "/Q", "/S", "/SAMP", "/SCRIPT", "/SELECT", "/SERVER", "/SMALL", "/SPAN", "/STRIKE",
-    "/STRONG", "/STYLE", "/SUB", "/SUP", "/TABLE", "/TBODY", "/TD", "/TEXTAREA", "/TFOOT", "/TH",
-    "/THEAD", "/TITLE", "/TR", "/TT", "/U", "/UL", "/VAR", "/XMP",};
+    "!DOCTYPE",  "A",        "ABBR",      "ACRONYM",   "ADDRESS",   "APPLET",      "AREA",      "B",
+    "BASE",      "BASEFONT", "BGSOUND",   "BIG",       "BLINK",     "BLOCKQUOTE",  "BODY",      "BR",
+    "BUTTON",    "CAPTION",  "CENTER",    "CITE",      "CODE",      "COL",         "COLGROUP",  "COMMENT",
+    "DD",        "DEL",      "DFN",       "DIR",       "DIV",       "DL",          "DT",        "EM",
+    "EMBED",     "FIELDSET", "FONT",      "FORM",      "FRAME",     "FRAMESET",    "H1",        "H2",
+    "H3",        "H4",       "H5",        "H6",        "HEAD",      "HR",          "HTML",      "I",
+    "IFRAME",    "ILAYER",   "IMG",       "INPUT",     "INS",       "ISINDEX",     "KBD",       "KEYGEN",
+    "LABEL",     "LAYER",    "LEGEND",    "LI",        "LINK",      "LISTING",     "MAP",       "MARQUEE",
+    "MENU",      "META",     "MULTICOL",  "NEXTID",    "NOBR",      "NOEMBED",     "NOFRAMES",  "NOLAYER",
+    "NOSCRIPT",  "OBJECT",   "OL",        "OPTION",    "P",         "PARAM",       "PLAINTEXT", "PRE",
+    "Q",         "S",        "SAMP",      "SCRIPT",    "SELECT",    "SERVER",      "SMALL",     "SPACER",
+    "SPAN",      "STRIKE",   "STRONG",    "STYLE",     "SUB",       "SUP",         "TABLE",     "TBODY",
+    "TD",        "TEXTAREA", "TFOOT",     "TH",        "THEAD",     "TITLE",       "TR",        "TT",
+    "U",         "UL",       "VAR",       "WBR",       "XMP",       "/A",          "/ABBR",     "/ACRONYM",
+    "/ADDRESS",  "/APPLET",  "/B",        "/BIG",      "/BLINK",    "/BLOCKQUOTE", "/BODY",     "/BUTTON",
+    "/CAPTION",  "/CENTER",  "/CITE",     "/CODE",     "/COLGROUP", "/COMMENT",    "/DD",       "/DEL",
+    "/DFN",      "/DIR",     "/DIV",      "/DL",       "/DT",       "/EM",         "/EMBED",    "/FIELDSET",
+    "/FONT",     "/FORM",    "/FRAMESET", "/H1",       "/H2",       "/H3",         "/H4",       "/H5",
+    "/H6",       "/HEAD",    "/HTML",     "/I",        "/IFRAME",   "/ILAYER",     "/INS",      "/KBD",
+    "/LABEL",    "/LAYER",   "/LEGEND",   "/LI",       "/LISTING",  "/MAP",        "/MARQUEE",  "/MENU",
+    "/MULTICOL", "/NOBR",    "/NOEMBED",  "/NOFRAMES", "/NOLAYER",  "/NOSCRIPT",   "/OBJECT",   "/OL",
+    "/OPTION",   "/P",       "/PRE",      "/Q",        "/S",        "/SAMP",       "/SCRIPT",   "/SELECT",
+    "/SERVER",   "/SMALL",   "/SPAN",     "/STRIKE",   "/STRONG",   "/STYLE",      "/SUB",      "/SUP",
+    "/TABLE",    "/TBODY",   "/TD",       "/TEXTAREA", "/TFOOT",    "/TH",         "/THEAD",    "/TITLE",
+    "/TR",       "/TT",      "/U",        "/UL",       "/VAR",      "/XMP",
+};
 
 const char* const kEntities[] = {
-    "&amp;", "&lt;", "&gt;", "&quot;", "&trade;", "&nbsp;", "&copy;", "&reg;",
-    "&Agrave;", "&Aacute;", "&Acirc;", "&Atilde;", "&Auml;", "&Aring;", "&AElig;", "&Ccedil;",
-    "&Egrave;", "&Eacute;", "&Ecirc;", "&Euml;", "&Igrave;", "&Iacute;", "&Icirc;", "&Iuml;",
-    "&ETH;", "&Ntilde;", "&Ograve;", "&Oacute;", "&Ocirc;", "&Otilde;", "&Ouml;", "&Oslash;",
-    "&Ugrave;", "&Uacute;", "&Ucirc;", "&Uuml;", "&Yacute;", "&THORN;", "&szlig;", "&agrave;",
-    "&aacute;", "&acirc;", "&atilde;", "&auml;", "&aring;", "&aelig;", "&ccedil;", "&egrave;",
-    "&eacute;", "&ecirc;", "&euml;", "&igrave;", "&iacute;", "&icirc;", "&iuml;", "&eth;",
-    "&ntilde;", "&ograve;", "&oacute;", "&ocirc;", "&otilde;", "&ouml;", "&oslash;", "&ugrave;",
-    "&uacute;", "&ucirc;", "&uuml;", "&yacute;", "&thorn;", "&yuml;", "&iexcl;", "&cent;",
-    "&pound;", "&curren;", "&yen;", "&brvbar;", "&sect;", "&uml;", "&ordf;", "&laquo;",
-    "&shy;", "&macr;", "&deg;", "&plusmn;", "&sup2;", "&sup3;", "&acute;", "&micro;",
-    "&middot;", "&cedil;", "&sup1;", "&ordm;", "&raquo;", "&frac14;", "&frac12;", "&frac34;",
-    "&iquest;", "&times;", "&divide", "&euro;", "&#9;", "&#127;", "&#128;", "&#129;",
-    "&#130;", "&#131;", "&#132;", "&ldots;", "&#134;", "&#135;", "&#136;", "&#137;",
-    "&#138;", "&#139;", "&#140;", "&#141;", "&#142;", "&#143;", "&#144;", "&#152;",
-    "&#153;", "&#154;", "&#155;", "&#156;", "&#157;", "&#158;", "&#159;", "&#161;",
-    "&#162;", "&#163;", "&#164;", "&#165;", "&#166;", "&#167;", "&#168;", "&#170;",
-    "&#175;", "&#176;", "&#177;", "&#178;", "&#180;", "&#181;", "&#183;", "&#184;",
-    "&#185;", "&#186;", "&#188;", "&#189;", "&#190;", "&#191;", "&#215;",};
+    "&amp;",    "&lt;",     "&gt;",     "&quot;",   "&trade;",  "&nbsp;",   "&copy;",   "&reg;",
+    "&Agrave;", "&Aacute;", "&Acirc;",  "&Atilde;", "&Auml;",   "&Aring;",  "&AElig;",  "&Ccedil;",
+    "&Egrave;", "&Eacute;", "&Ecirc;",  "&Euml;",   "&Igrave;", "&Iacute;", "&Icirc;",  "&Iuml;",
+    "&ETH;",    "&Ntilde;", "&Ograve;", "&Oacute;", "&Ocirc;",  "&Otilde;", "&Ouml;",   "&Oslash;",
+    "&Ugrave;", "&Uacute;", "&Ucirc;",  "&Uuml;",   "&Yacute;", "&THORN;",  "&szlig;",  "&agrave;",
+    "&aacute;", "&acirc;",  "&atilde;", "&auml;",   "&aring;",  "&aelig;",  "&ccedil;", "&egrave;",
+    "&eacute;", "&ecirc;",  "&euml;",   "&igrave;", "&iacute;", "&icirc;",  "&iuml;",   "&eth;",
+    "&ntilde;", "&ograve;", "&oacute;", "&ocirc;",  "&otilde;", "&ouml;",   "&oslash;", "&ugrave;",
+    "&uacute;", "&ucirc;",  "&uuml;",   "&yacute;", "&thorn;",  "&yuml;",   "&iexcl;",  "&cent;",
+    "&pound;",  "&curren;", "&yen;",    "&brvbar;", "&sect;",   "&uml;",    "&ordf;",   "&laquo;",
+    "&shy;",    "&macr;",   "&deg;",    "&plusmn;", "&sup2;",   "&sup3;",   "&acute;",  "&micro;",
+    "&middot;", "&cedil;",  "&sup1;",   "&ordm;",   "&raquo;",  "&frac14;", "&frac12;", "&frac34;",
+    "&iquest;", "&times;",  "&divide",  "&euro;",   "&#9;",     "&#127;",   "&#128;",   "&#129;",
+    "&#130;",   "&#131;",   "&#132;",   "&ldots;",  "&#134;",   "&#135;",   "&#136;",   "&#137;",
+    "&#138;",   "&#139;",   "&#140;",   "&#141;",   "&#142;",   "&#143;",   "&#144;",   "&#152;",
+    "&#153;",   "&#154;",   "&#155;",   "&#156;",   "&#157;",   "&#158;",   "&#159;",   "&#161;",
+    "&#162;",   "&#163;",   "&#164;",   "&#165;",   "&#166;",   "&#167;",   "&#168;",   "&#170;",
+    "&#175;",   "&#176;",   "&#177;",   "&#178;",   "&#180;",   "&#181;",   "&#183;",   "&#184;",
+    "&#185;",   "&#186;",   "&#188;",   "&#189;",   "&#190;",   "&#191;",   "&#215;",
+};
 
 // Unit data: the value of each character code for the hash, and the names
 // of each slot of the tag table.
@@ -119,7 +126,8 @@ void MakeHashTable() {
     for (const char* n : kTagNames) {
       const QString name = QString::fromLatin1(n);
       int length = 0;
-      gSlots[keyHash(reinterpret_cast<const char16_t*>(name.utf16()), int(name.size()), length)].push_back(name);
+      gSlots[keyHash(reinterpret_cast<const char16_t*>(name.utf16()), int(name.size()), length)].push_back(
+          name);
     }
   });
 }

@@ -43,8 +43,8 @@ void appendNumber(QByteArray& out, int n) {
 }  // namespace
 
 const std::vector<TColor>& SourceColors() {
-  static const std::vector<TColor> colors = {0x008000, 0x000080, 0, 0xFF0000, 0, 0x008000,
-                                             0xFF0000, 0,        0x0000FF, 0, 0};
+  static const std::vector<TColor> colors = {0x008000, 0x000080, 0,        0xFF0000, 0, 0x008000,
+                                             0xFF0000, 0,        0x0000FF, 0,        0};
   return colors;
 }
 
@@ -75,7 +75,10 @@ void THighlightRichSyntax::ResetColors() {}
 
 String THighlightRichSyntax::ColorToRtf(TColor Color) {
   const TColor rgb = ColorToRGB(Color);
-  return QStringLiteral("\\red%1\\green%2\\blue%3;").arg(rgb & 0xFF).arg((rgb >> 8) & 0xFF).arg((rgb >> 16) & 0xFF);
+  return QStringLiteral("\\red%1\\green%2\\blue%3;")
+      .arg(rgb & 0xFF)
+      .arg((rgb >> 8) & 0xFF)
+      .arg((rgb >> 16) & 0xFF);
 }
 
 void THighlightRichSyntax::SetSource(const String& Text) { SetLine(Text, 1); }

@@ -128,7 +128,8 @@ BOOL GetTextMetricsW(HDC dc, TEXTMETRICW* metrics) {
   metrics->tmDigitizedAspectX = metrics->tmDigitizedAspectY = 96;
 
   BYTE charset = log.lfCharSet == 1 ? 0 : log.lfCharSet;
-  if (charset != 0 && charset != 255 && !QFontDatabase::writingSystems(family).contains(writingSystemOf(charset)))
+  if (charset != 0 && charset != 255 &&
+      !QFontDatabase::writingSystems(family).contains(writingSystemOf(charset)))
     charset = 0;
   metrics->tmCharSet = charset;
 
@@ -152,10 +153,8 @@ int GetDeviceCaps(HDC dc, int index) {
   const QPaintDevice* device = dc->device();
   QScreen* screen = QGuiApplication::primaryScreen();
   switch (index) {
-    case LOGPIXELSX:
-      return device ? device->logicalDpiX() : screen ? int(screen->logicalDotsPerInchX()) : 96;
-    case LOGPIXELSY:
-      return device ? device->logicalDpiY() : screen ? int(screen->logicalDotsPerInchY()) : 96;
+    case LOGPIXELSX: return device ? device->logicalDpiX() : screen ? int(screen->logicalDotsPerInchX()) : 96;
+    case LOGPIXELSY: return device ? device->logicalDpiY() : screen ? int(screen->logicalDotsPerInchY()) : 96;
     case HORZRES: return device ? device->width() : screen ? screen->geometry().width() : 0;
     case VERTRES: return device ? device->height() : screen ? screen->geometry().height() : 0;
     default: return 0;
@@ -186,3 +185,30 @@ BOOL setCaretWidth(HWND hwnd, int width) {
 
 BOOL HideCaret(HWND hwnd) { return setCaretWidth(hwnd, 0); }
 BOOL ShowCaret(HWND hwnd) { return setCaretWidth(hwnd, 1); }
+
+namespace {
+std::unordered_map<HDC, int>& savedDepths() {
+  static std::unordered_map<HDC, int> depths;
+  return depths;
+}
+}  // namespace
+
+int SaveDC(HDC dc) {
+  if (!dc || !dc->isActive()) return 0;
+  dc->save();
+  return ++savedDepths()[dc];
+}
+
+BOOL RestoreDC(HDC dc, int) {
+  auto it = savedDepths().find(dc);
+  if (!dc || it == savedDepths().end() || it->second == 0) return FALSE;
+  dc->restore();
+  if (--it->second == 0) savedDepths().erase(it);
+  return TRUE;
+}
+
+BOOL ModifyWorldTransform(HDC dc, const void*, DWORD mode) {
+  if (!dc || !dc->isActive() || mode != MWT_IDENTITY) return FALSE;
+  dc->resetTransform();
+  return TRUE;
+}

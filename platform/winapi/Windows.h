@@ -716,3 +716,13 @@ int SetBkMode(HDC dc, int mode);
 // it back). FALSE for another window.
 BOOL HideCaret(HWND hwnd);
 BOOL ShowCaret(HWND hwnd);
+
+// The drawing state of a context (a painter's save and restore): SaveDC
+// answers the depth saved (0 for no context); RestoreDC(dc, -1) goes back to
+// the last saved state.
+int SaveDC(HDC dc);
+BOOL RestoreDC(HDC dc, int savedDC);
+// MWT_IDENTITY resets the context's world transform: coordinates become the
+// device's own pixels.
+inline constexpr DWORD MWT_IDENTITY = 1;
+BOOL ModifyWorldTransform(HDC dc, const void* xform, DWORD mode);

@@ -125,8 +125,9 @@ TEST(HighlightDocument, FontEntriesFollowTheMetricsOfTheMatchedFace) {
   serif.SetName(QStringLiteral("DejaVu Serif"));
   s.WriteFontTable({&cyrillic, &swiss, &serif});
   // 204 has no name of its own: the backslash stays and the blank follows it.
-  EXPECT_EQ(s.FontTable(), QStringLiteral("{\\f0\\fswiss\\ DejaVu Sans;}{\\f1\\fswiss\\fcharset0 DejaVu Sans;}"
-                                          "{\\f2\\froman\\fcharset0 DejaVu Serif;}"));
+  EXPECT_EQ(s.FontTable(),
+            QStringLiteral("{\\f0\\fswiss\\ DejaVu Sans;}{\\f1\\fswiss\\fcharset0 DejaVu Sans;}"
+                           "{\\f2\\froman\\fcharset0 DejaVu Serif;}"));
 }
 
 TEST(HighlightDocument, LineBreaksColoursAndEscapes) {
@@ -136,8 +137,9 @@ TEST(HighlightDocument, LineBreaksColoursAndEscapes) {
   const QString body = rtf.mid(rtf.indexOf(QLatin1String("\\f0 ")) + 4);
   EXPECT_EQ(body, QStringLiteral("\\cf3 a\\par \\cf5 \r\n\\cf3 b\\cf5 \n\\cf3 c\\par \\cf5 \r"
                                  "\\cf3 \\{x\\}\\\\ }"));
-  EXPECT_TRUE(rtf.contains(QLatin1String("{\\colortbl\\red0\\green0\\blue0;\\red0\\green128\\blue0;"
-                                         "\\red128\\green0\\blue0;\\red0\\green0\\blue0;\\red0\\green0\\blue255;")));
+  EXPECT_TRUE(
+      rtf.contains(QLatin1String("{\\colortbl\\red0\\green0\\blue0;\\red0\\green128\\blue0;"
+                                 "\\red128\\green0\\blue0;\\red0\\green0\\blue0;\\red0\\green0\\blue255;")));
 }
 
 TEST(HighlightDocument, EveryCharacterSurvivesTheCodePage) {
@@ -281,17 +283,16 @@ TEST(HighlightHtml, ScriptsCommentsAndLineComments) {
 // ---------------------------------------------------------------- XML
 
 TEST(HighlightXml, AnEmptyElementWithASingleQuotedAttribute) {
-  EXPECT_EQ(Scan<THighlightXML>(QStringLiteral("<a b='c'/>")),
-            (std::vector<Token>{{"<", 12, 9},
-                                {"a", 1, 1},
-                                {" ", 13, 10},
-                                {"b", 2, 2},
-                                {"='", 14, 4},
-                                {"c", 9, 7},
-                                {"'", 12, 9},
-                                {"", 2, 2},
-                                {"/", 12, 9},
-                                {">", 12, 9}}));
+  EXPECT_EQ(Scan<THighlightXML>(QStringLiteral("<a b='c'/>")), (std::vector<Token>{{"<", 12, 9},
+                                                                                   {"a", 1, 1},
+                                                                                   {" ", 13, 10},
+                                                                                   {"b", 2, 2},
+                                                                                   {"='", 14, 4},
+                                                                                   {"c", 9, 7},
+                                                                                   {"'", 12, 9},
+                                                                                   {"", 2, 2},
+                                                                                   {"/", 12, 9},
+                                                                                   {">", 12, 9}}));
 }
 
 TEST(HighlightXml, RangesOfTheDocument) {
