@@ -1,6 +1,7 @@
 // The start-up and close-down of every unit of the program.
 #include "app/Startup.h"
 
+#include "EmbeddedWB/Source/EditDesigner.h"
 #include "EmbeddedWB/Source/EmbeddedWB.h"
 #include "EmbeddedWB/Source/EwbControlComponent.h"
 #include "EmbeddedWB/Source/EwbCore.h"
@@ -73,6 +74,7 @@ void InitializeUnits() {
   IEAddress::initialize();
   HighLightHTML::initialize();
   RichEditBrowser::initialize();
+  EditDesigner::initialize();
   EwbControlComponent::initialize();
   Menu::initialize();
   FullScreen::initialize();
@@ -81,6 +83,7 @@ void InitializeUnits() {
 void FinalizeUnits() {
   FullScreen::finalize();
   Menu::finalize();
+  EditDesigner::finalize();
   RichEditBrowser::finalize();
   IEAddress::finalize();
   EmbeddedWB::finalize();

@@ -44,8 +44,8 @@ HRESULT TRichEditOleCallback::GetNewStorage(IStorage** lplpstg) {
   *lplpstg = nullptr;
   ComPtr<ILockBytes> bytes;
   if (FAILED(CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.GetAddressOf())) || !bytes) return E_OUTOFMEMORY;
-  if (FAILED(StgCreateDocfileOnILockBytes(bytes.Get(), DWORD(STGM_CREATE) | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
-                                          lplpstg))) {
+  if (FAILED(StgCreateDocfileOnILockBytes(
+          bytes.Get(), DWORD(STGM_CREATE) | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, lplpstg))) {
     *lplpstg = nullptr;
     return E_OUTOFMEMORY;
   }
@@ -67,7 +67,9 @@ HRESULT TRichEditOleCallback::DeleteObject(IOleObject* lpoleobj) {
   return S_OK;
 }
 
-HRESULT TRichEditOleCallback::QueryAcceptData(IDataObject*, CLIPFORMAT*, DWORD, BOOL, HGLOBAL) { return S_OK; }
+HRESULT TRichEditOleCallback::QueryAcceptData(IDataObject*, CLIPFORMAT*, DWORD, BOOL, HGLOBAL) {
+  return S_OK;
+}
 HRESULT TRichEditOleCallback::ContextSensitiveHelp(BOOL) { return S_OK; }
 
 HRESULT TRichEditOleCallback::GetClipboardData(CHARRANGE*, DWORD, IDataObject** lplpdataobj) {
@@ -176,8 +178,8 @@ void TRichEditWB::ApplyTextLimit(int Value) {
   if (!HandleAllocated()) return;
   LPARAM limit = Value;
   // The raised limit of a loaded editor holds for every window it gets.
-  if (Value == 0) limit = moreThan64KB_ && !ComponentState().Contains(csLoading) && callback_ ? kLargeLimit
-                                                                                            : kDefaultLimit;
+  if (Value == 0)
+    limit = moreThan64KB_ && !ComponentState().Contains(csLoading) && callback_ ? kLargeLimit : kDefaultLimit;
   SendMessageW(WindowHandle(), EM_EXLIMITTEXT, 0, limit);
 }
 
@@ -200,7 +202,9 @@ void TRichEditWB::Loaded() {
   SendMessageW(h, EM_SETOLECALLBACK, 0, reinterpret_cast<LPARAM>(callback_.get()));
   PARAFORMAT2 para;
   para.dwMask = PFM_ALIGNMENT;
-  para.wAlignment = textAlignment_ == taRightJustify ? PFA_RIGHT : textAlignment_ == taCenter ? PFA_CENTER : PFA_LEFT;
+  para.wAlignment = textAlignment_ == taRightJustify ? PFA_RIGHT
+                    : textAlignment_ == taCenter     ? PFA_CENTER
+                                                     : PFA_LEFT;
   SendMessageW(h, EM_SETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&para));
   ApplyTheme();
   UpdateStatusBar();
@@ -358,10 +362,22 @@ void TRichEditWB::SetAttributeStyle(TFontStyle Style) {
 
 void TRichEditWB::KeyPress(WideChar& Key) {
   switch (Key) {
-    case 2: SetAttributeStyle(fsBold); Key = 0; break;
-    case 9: SetAttributeStyle(fsItalic); Key = 0; break;
-    case 19: SetAttributeStyle(fsStrikeOut); Key = 0; break;
-    case 21: SetAttributeStyle(fsUnderline); Key = 0; break;
+    case 2:
+      SetAttributeStyle(fsBold);
+      Key = 0;
+      break;
+    case 9:
+      SetAttributeStyle(fsItalic);
+      Key = 0;
+      break;
+    case 19:
+      SetAttributeStyle(fsStrikeOut);
+      Key = 0;
+      break;
+    case 21:
+      SetAttributeStyle(fsUnderline);
+      Key = 0;
+      break;
     default: break;
   }
   TRichEdit::KeyPress(Key);
@@ -403,13 +419,15 @@ void TRichEditWB::UpdateStatusBar() {
   const int line = int(SendMessageW(h, EM_EXLINEFROMCHAR, 0, start));
   const int column = start - int(SendMessageW(h, EM_LINEINDEX, WPARAM(line), 0));
   positionText_ = Format(QStringLiteral("Line: %3d   Col: %3d"), {line + 1, column + 1});
-  capsText_ = (GetKeyState(VK_CAPITAL) & 1) ? QStringLiteral("Caps Lock: On") : QStringLiteral("Caps Lock: Off");
+  capsText_ =
+      (GetKeyState(VK_CAPITAL) & 1) ? QStringLiteral("Caps Lock: On") : QStringLiteral("Caps Lock: Off");
   insertText_ = (GetKeyState(VK_INSERT) & 1) ? QStringLiteral("Insert: On") : QStringLiteral("Insert: Off");
-  numLockText_ = (GetKeyState(VK_NUMLOCK) & 1) ? QStringLiteral("NumLock: On") : QStringLiteral("NumLock: Off");
+  numLockText_ =
+      (GetKeyState(VK_NUMLOCK) & 1) ? QStringLiteral("NumLock: On") : QStringLiteral("NumLock: Off");
   const String modified = Modified() ? QStringLiteral("Modified") : String();
   const String sep = QStringLiteral(". | \n\r");
-  SetHint(QStringLiteral("File Name: ") + fileName_ + sep + QStringLiteral("Position: ") + positionText_ + sep +
-          modified + sep + capsText_ + sep + numLockText_ + sep + insertText_ + sep +
+  SetHint(QStringLiteral("File Name: ") + fileName_ + sep + QStringLiteral("Position: ") + positionText_ +
+          sep + modified + sep + capsText_ + sep + numLockText_ + sep + insertText_ + sep +
           QStringLiteral("Total Lines Count: ") + QString::number(LineCount()) + QStringLiteral(". |"));
   lastLine_ = line + 1;
   lastColumn_ = column + 1;
@@ -496,10 +514,12 @@ void TRichEditWB::FindNext(TObject*) {
   // The control's own text: one position per paragraph break, as selections count.
   const String text = TextEdit()->document()->toPlainText();
   const int from = findNext ? lastFoundPos_ + int(what.size()) - 1 : 0;
-  const int found = what.isEmpty() || from > text.size() ? -1 : int(text.indexOf(what, from, Qt::CaseSensitive));
+  const int found =
+      what.isEmpty() || from > text.size() ? -1 : int(text.indexOf(what, from, Qt::CaseSensitive));
   if (found < 0) {
     lastFoundPos_ = 0;
-    MessageDlg((findNext ? QStringLiteral("There are no further occurences of ") : QStringLiteral("Could not find ")) +
+    MessageDlg((findNext ? QStringLiteral("There are no further occurences of ")
+                         : QStringLiteral("Could not find ")) +
                    u'"' + what + QStringLiteral("\"."),
                mtInformation, {mbOK}, 0);
     return;
@@ -691,8 +711,8 @@ bool TRichEditWB::SaveAs() {
 
 void TRichEditWB::ConfirmSave() {
   if (!Modified()) return;
-  const int answer =
-      MessageDlg(Format(QStringLiteral("Save changes to %s?"), {fileName_}), mtConfirmation, mbYesNoCancel, 0);
+  const int answer = MessageDlg(Format(QStringLiteral("Save changes to %s?"), {fileName_}), mtConfirmation,
+                                mbYesNoCancel, 0);
   if (answer == mrCancel) Abort();
   // A Yes that did not save keeps the text, as Cancel does.
   if (answer == mrYes && !Save()) Abort();

@@ -1,5 +1,7 @@
 #include "platform/mshtml/LiveDocument.h"
 
+#include "platform/mshtml/EditServices_p.h"
+
 #include "platform/com/ComObject.h"
 #include "platform/mshtml/NativeElements.h"
 #include "platform/rtl/SysUtils.h"
@@ -202,11 +204,21 @@ class LiveLocation final : public ComObject<IHTMLLocation> {
   QPointer<QWebEnginePage> page_;
 };
 
-class LiveDocument final
-    : public ComObject<IHTMLDocument2, IPersistStreamInit, IPersistFile, IOleCommandTarget> {
+class LiveDocument final : public ComObject<IHTMLDocument2, IPersistStreamInit, IPersistFile,
+                                            IOleCommandTarget, IServiceProvider> {
  public:
   LiveDocument(QWebEnginePage* page, const std::optional<TPageScriptError>& error)
       : page_(page), error_(error) {}
+
+  // ---- IServiceProvider: the page's edit services
+  HRESULT QueryService(REFGUID guidService, REFIID riid, void** ppvObject) override {
+    if (!ppvObject) return E_POINTER;
+    *ppvObject = nullptr;
+    if (guidService != SID_SHTMLEditServices) return E_NOINTERFACE;
+    if (!page_) return E_UNEXPECTED;
+    ComPtr<IHTMLEditServices> services = PageEditServices(page_);
+    return services ? services->QueryInterface(riid, ppvObject) : E_NOINTERFACE;
+  }
 
   // ---- IDispatch: a few members by name
   HRESULT GetTypeInfoCount(UINT* pctinfo) override {

@@ -75,8 +75,9 @@ class EditorTest : public ewbtest::BrowserFixture {
 // ---------------------------------------------------------------- transfers
 
 TEST_F(EditorTest, LoadsTheDocumentSourceAndPreviewsTheEditedText) {
-  server.page("/doc", "<html><head><title>A/B: ..</title></head><body><p id=\"p\">first</p>\n<p>second</p>"
-                      "</body></html>");
+  server.page("/doc",
+              "<html><head><title>A/B: ..</title></head><body><p id=\"p\">first</p>\n<p>second</p>"
+              "</body></html>");
   ASSERT_TRUE(show(server.url("/doc")));
   editor->LoadFromBrowser();
   EXPECT_TRUE(ControlText().contains(QLatin1String("<p id=\"p\">first</p>"))) << ControlText().toStdString();
@@ -87,8 +88,9 @@ TEST_F(EditorTest, LoadsTheDocumentSourceAndPreviewsTheEditedText) {
 
   editor->SetText(QStringLiteral("<html><body><p id=\"q\">edited \u00e9</p></body></html>"));
   editor->PreviewInBrowser();
-  EXPECT_TRUE(testsupport::waitFor([&] { return DocumentSource().contains(QStringLiteral("edited \u00e9")); }))
-      << DocumentSource().toStdString();
+  EXPECT_TRUE(testsupport::waitFor([&] {
+    return DocumentSource().contains(QStringLiteral("edited \u00e9"));
+  })) << DocumentSource().toStdString();
 }
 
 TEST_F(EditorTest, WithoutABrowserOnlyTheMessageShows) {
@@ -189,10 +191,10 @@ TEST_F(EditorTest, KeysViewerModeAndStatus) {
   editor->SetSelStart(4);
   editor->UpdateStatusBar();
   const QString sep = QStringLiteral(". | \n\r");
-  EXPECT_EQ(editor->Hint(), QStringLiteral("File Name: Untitled") + sep + QStringLiteral("Position: Line:   2   Col:   2") +
-                                sep + QStringLiteral("Modified") + sep + editor->CapsText() + sep +
-                                editor->NumLockText() + sep + editor->InsertText() + sep +
-                                QStringLiteral("Total Lines Count: 2. |"));
+  EXPECT_EQ(editor->Hint(),
+            QStringLiteral("File Name: Untitled") + sep + QStringLiteral("Position: Line:   2   Col:   2") +
+                sep + QStringLiteral("Modified") + sep + editor->CapsText() + sep + editor->NumLockText() +
+                sep + editor->InsertText() + sep + QStringLiteral("Total Lines Count: 2. |"));
   EXPECT_EQ(editor->LastLine(), 2);
   EXPECT_EQ(editor->LastColumn(), 2);
 
@@ -282,8 +284,9 @@ TEST_F(EditorTest, SaveQuestionsAndPlainUtf8Files) {
   dialogs.QueueAnswer(mrNo);
   dialogs.QueueFile(File(QStringLiteral("other.html")));
   EXPECT_TRUE(editor->Save());
-  EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkMessage).back().Message,
-            QStringLiteral("The file already exist. Do you want to overwrite ") + base + QStringLiteral(".html ?"));
+  EXPECT_EQ(
+      dialogs.CallsOf(TScriptedDialogService::dkMessage).back().Message,
+      QStringLiteral("The file already exist. Do you want to overwrite ") + base + QStringLiteral(".html ?"));
   // ".html" is not added twice, and the file is the plain text in UTF-8.
   EXPECT_EQ(testsupport::readFile(File(QStringLiteral("other.html"))), QByteArray("<p>\xc3\xa9</p>"));
   EXPECT_EQ(editor->FileName(), File(QStringLiteral("other")));
@@ -304,7 +307,8 @@ TEST_F(EditorTest, SaveQuestionsAndPlainUtf8Files) {
 
 TEST_F(EditorTest, DropsLoadTheFirstFileAlsoAfterANewWindow) {
   TScriptedDialogService dialogs;
-  const QString a = File(QStringLiteral("a.txt")), b = File(QStringLiteral("b.txt")), c = File(QStringLiteral("c.TXT"));
+  const QString a = File(QStringLiteral("a.txt")), b = File(QStringLiteral("b.txt")),
+                c = File(QStringLiteral("c.TXT"));
   ASSERT_TRUE(testsupport::writeFile(a, "first file"));
   ASSERT_TRUE(testsupport::writeFile(b, "second"));
   ASSERT_TRUE(testsupport::writeFile(c, "third"));
@@ -350,8 +354,8 @@ TEST_F(EditorTest, TheOleCallbackGivesStoragesAndIsNeverFreedByItsCount) {
   ComPtr<IStorage> storage;
   ASSERT_EQ(cb->GetNewStorage(storage.GetAddressOf()), S_OK);
   ComPtr<IStream> stream;
-  ASSERT_EQ(storage->CreateStream(u"Contents", DWORD(STGM_CREATE) | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
-                                  stream.GetAddressOf()),
+  ASSERT_EQ(storage->CreateStream(u"Contents", DWORD(STGM_CREATE) | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                  0, stream.GetAddressOf()),
             S_OK);
   ULONG written = 0;
   EXPECT_EQ(stream->Write("abc", 3, &written), S_OK);
@@ -364,7 +368,8 @@ TEST_F(EditorTest, TheOleCallbackGivesStoragesAndIsNeverFreedByItsCount) {
   ComPtr<IStorage> refused;
   ComPtr<ILockBytes> bytes;
   ASSERT_EQ(CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.GetAddressOf()), S_OK);
-  EXPECT_EQ(StgCreateDocfileOnILockBytes(bytes.Get(), STGM_READ, 0, refused.GetAddressOf()), STG_E_INVALIDFLAG);
+  EXPECT_EQ(StgCreateDocfileOnILockBytes(bytes.Get(), STGM_READ, 0, refused.GetAddressOf()),
+            STG_E_INVALIDFLAG);
   EXPECT_EQ(refused, nullptr);
 }
 
