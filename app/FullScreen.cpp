@@ -123,6 +123,7 @@ void TFullScreenForm::FormCreate(TObject* Sender) {
   FParseTimeControl = false;
   FEventsTimeControl = false;
   FAnalysisOn = false;
+  EditWB->Clear();
 }
 
 void TFullScreenForm::FormDestroy(TObject* Sender) {}
@@ -317,36 +318,38 @@ void TFullScreenForm::UpdateSecurityImages() {
 
 void initialize() {
   using F = TFullScreenForm;
-  RegisterHandlers<F>({HandlerEntry("FormCreate", &F::FormCreate),
-                       HandlerEntry("FormDestroy", &F::FormDestroy),
-                       HandlerEntry("FormCloseQuery", &F::FormCloseQuery),
-                       HandlerEntry("SkinButtonMouseDown", &F::SkinButtonMouseDown),
-                       HandlerEntry("SkinButtonMouseEnter", &F::SkinButtonMouseEnter),
-                       HandlerEntry("SkinButtonMouseLeave", &F::SkinButtonMouseLeave),
-                       HandlerEntry("EM001BtnMouseUp", &F::EM001BtnMouseUp),
-                       HandlerEntry("EM002BtnMouseUp", &F::EM002BtnMouseUp),
-                       HandlerEntry("EM003BtnMouseUp", &F::EM003BtnMouseUp),
-                       HandlerEntry("EM004BtnMouseUp", &F::EM004BtnMouseUp),
-                       HandlerEntry("EM005BtnMouseUp", &F::EM005BtnMouseUp),
-                       HandlerEntry("EM007BtnMouseUp", &F::EM007BtnMouseUp),
-                       HandlerEntry("EM008BtnMouseUp", &F::EM008BtnMouseUp),
-                       HandlerEntry("EM009BtnMouseUp", &F::EM009BtnMouseUp),
-                       HandlerEntry("EM010BtnMouseUp", &F::EM010BtnMouseUp),
-                       HandlerEntry("EM011BtnMouseUp", &F::EM011BtnMouseUp),
-                       HandlerEntry("EM013BtnMouseUp", &F::EM013BtnMouseUp),
-                       HandlerEntry("EM014BtnMouseUp", &F::EM014BtnMouseUp),
-                       HandlerEntry("WBProgressChange", &F::WBProgressChange),
-                       HandlerEntry("WBCommandStateChange", &F::WBCommandStateChange),
-                       HandlerEntry("WBSetSecureLockIcon", &F::WBSetSecureLockIcon),
-                       HandlerEntry("WBTitleChange", &F::WBTitleChange),
-                       HandlerEntry("WBNavigateComplete2", &F::WBNavigateComplete2),
-                       HandlerEntry("WBDocumentComplete", &F::WBDocumentComplete),
-                       HandlerEntry("WBNewWindow2", &F::WBNewWindow2),
-                       HandlerEntry("WBNewWindow3", &F::WBNewWindow3),
+  std::vector<THandlerInfo> handlers{HandlerEntry("FormCreate", &F::FormCreate),
+                                     HandlerEntry("FormDestroy", &F::FormDestroy),
+                                     HandlerEntry("FormCloseQuery", &F::FormCloseQuery),
+                                     HandlerEntry("SkinButtonMouseDown", &F::SkinButtonMouseDown),
+                                     HandlerEntry("SkinButtonMouseEnter", &F::SkinButtonMouseEnter),
+                                     HandlerEntry("SkinButtonMouseLeave", &F::SkinButtonMouseLeave),
+                                     HandlerEntry("EM001BtnMouseUp", &F::EM001BtnMouseUp),
+                                     HandlerEntry("EM002BtnMouseUp", &F::EM002BtnMouseUp),
+                                     HandlerEntry("EM003BtnMouseUp", &F::EM003BtnMouseUp),
+                                     HandlerEntry("EM004BtnMouseUp", &F::EM004BtnMouseUp),
+                                     HandlerEntry("EM005BtnMouseUp", &F::EM005BtnMouseUp),
+                                     HandlerEntry("EM007BtnMouseUp", &F::EM007BtnMouseUp),
+                                     HandlerEntry("EM008BtnMouseUp", &F::EM008BtnMouseUp),
+                                     HandlerEntry("EM009BtnMouseUp", &F::EM009BtnMouseUp),
+                                     HandlerEntry("EM010BtnMouseUp", &F::EM010BtnMouseUp),
+                                     HandlerEntry("EM011BtnMouseUp", &F::EM011BtnMouseUp),
+                                     HandlerEntry("EM013BtnMouseUp", &F::EM013BtnMouseUp),
+                                     HandlerEntry("EM014BtnMouseUp", &F::EM014BtnMouseUp),
+                                     HandlerEntry("WBProgressChange", &F::WBProgressChange),
+                                     HandlerEntry("WBCommandStateChange", &F::WBCommandStateChange),
+                                     HandlerEntry("WBSetSecureLockIcon", &F::WBSetSecureLockIcon),
+                                     HandlerEntry("WBTitleChange", &F::WBTitleChange),
+                                     HandlerEntry("WBNavigateComplete2", &F::WBNavigateComplete2),
+                                     HandlerEntry("WBDocumentComplete", &F::WBDocumentComplete),
+                                     HandlerEntry("WBNewWindow2", &F::WBNewWindow2),
+                                     HandlerEntry("WBNewWindow3", &F::WBNewWindow3),
 #define NOCTIVANE_FULLSCREEN_FIELD_ENTRY(Class, Name) FieldEntry(#Name, &F::Name),
-                       NOCTIVANE_FULLSCREEN_FIELDS(NOCTIVANE_FULLSCREEN_FIELD_ENTRY)
+                                     NOCTIVANE_FULLSCREEN_FIELDS(NOCTIVANE_FULLSCREEN_FIELD_ENTRY)
 #undef NOCTIVANE_FULLSCREEN_FIELD_ENTRY
-  });
+  };
+  for (THandlerInfo& h : F::EditTabHandlers()) handlers.push_back(std::move(h));
+  RegisterHandlers<F>(std::move(handlers));
 }
 
 void finalize() {}

@@ -200,7 +200,8 @@ void TEditDesigner::ExecCommand(const std::u16string& Command, bool ShowUI, Inte
   if (!doc) return;
   BSTR command = StringToBSTR(String::fromStdU16String(Command));
   VARIANT_BOOL done = VARIANT_FALSE;
-  const HRESULT hr = doc->execCommand(command, ShowUI ? VARIANT_TRUE : VARIANT_FALSE, OleVariant(Value), &done);
+  const HRESULT hr =
+      doc->execCommand(command, ShowUI ? VARIANT_TRUE : VARIANT_FALSE, OleVariant(Value), &done);
   SysFreeString(command);
   if (FAILED(hr)) throw EOleSysError(QStringLiteral("execCommand"), hr);
 }
@@ -283,9 +284,8 @@ HRESULT TEditDesigner::TranslateAccelerator(Integer inEvtDispId, IHTMLEventObj* 
 
 HRESULT TEditDesigner::SnapRect(IHTMLElement* pIElement, RECT* prcNew, DWORD eHandle) {
   if (!enable_) return S_OK;
-  return Guarded("SnapRect", S_OK, [&] {
-    return OnSnapRect && prcNew ? OnSnapRect(pIElement, *prcNew, eHandle) : S_OK;
-  });
+  return Guarded("SnapRect", S_OK,
+                 [&] { return OnSnapRect && prcNew ? OnSnapRect(pIElement, *prcNew, eHandle) : S_OK; });
 }
 
 HRESULT TEditDesigner::PreDrag() {

@@ -21,8 +21,8 @@ using TErrorEvent = std::function<void(Integer ErrorCode, const String& ErrMessa
 using TinnerTextEvent = std::function<void(const String& innerText)>;
 using TinnerHtmlEvent = std::function<void(const String& innerHtml)>;
 using TKeyPressEvent = std::function<void(Integer Key)>;
-using TKeyStateEvent =
-    std::function<void(bool CapsLock, bool NumLock, bool InsertKey, bool altKey, bool ctrlKey, bool shiftKey)>;
+using TKeyStateEvent = std::function<void(bool CapsLock, bool NumLock, bool InsertKey, bool altKey,
+                                          bool ctrlKey, bool shiftKey)>;
 using TMousePositionEvent = std::function<void(Integer X, Integer Y)>;
 using TMouseButtonEvent = std::function<void(Integer Button)>;
 using TEvtDispIdEvent = std::function<void(Integer inEvtDispId)>;

@@ -48,8 +48,8 @@ class ServicesHolder final : public QObject {
 
 ServicesHolder* holderOf(QWebEnginePage* page, bool create) {
   if (!page) return nullptr;
-  auto* holder = page->findChild<ServicesHolder*>(QStringLiteral("noctivane-edit-services"),
-                                                  Qt::FindDirectChildrenOnly);
+  auto* holder =
+      page->findChild<ServicesHolder*>(QStringLiteral("noctivane-edit-services"), Qt::FindDirectChildrenOnly);
   if (!holder && create) holder = new ServicesHolder(page);
   return holder;
 }

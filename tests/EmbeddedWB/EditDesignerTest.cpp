@@ -52,7 +52,9 @@ class DesignerTest : public ewbtest::BrowserFixture {
     EditDesigner::initialize();
     designer = new TEditDesigner(form);
     designer->SetEmbeddedWB(wb);
-    designer->OnError = [this](Integer code, const String& text) { errors << QStringLiteral("%1 %2").arg(code).arg(text); };
+    designer->OnError = [this](Integer code, const String& text) {
+      errors << QStringLiteral("%1 %2").arg(code).arg(text);
+    };
     tree = ParseHtml(QStringLiteral("<html><body><p id=\"x\">Some <b>bold</b> text</p></body></html>"),
                      QUrl(QStringLiteral("http://127.0.0.1/")));
   }
@@ -111,7 +113,8 @@ TEST_F(DesignerTest, ConnectsOnceAndDisconnectsWithDesignMode) {
   EXPECT_EQ(services->RemoveDesigner(designer->DesignerInterface()), E_INVALIDARG);
   // A second disconnect has nothing to remove.
   EXPECT_NE(designer->DisconnectDesigner(), S_OK);
-  EXPECT_TRUE(errors.last().endsWith(QLatin1String("Failed to RemoveDesigner."))) << errors.join(u'|').toStdString();
+  EXPECT_TRUE(errors.last().endsWith(QLatin1String("Failed to RemoveDesigner.")))
+      << errors.join(u'|').toStdString();
 }
 
 TEST_F(DesignerTest, FailuresAreReportedNeverCalled) {
@@ -170,14 +173,15 @@ TEST_F(DesignerTest, PreHandleEventReportsTheEventAndItsSourceElement) {
 
   auto event = Event(QStringLiteral("mousedown"), p.Get());
   EXPECT_EQ(designer->PreHandleEvent(DISPID_HTMLELEMENTEVENTS2_ONMOUSEDOWN, event.Get()), S_FALSE);
-  EXPECT_EQ(seen, (QStringList{"pre -605", "keys 010", "id -605", "button 1", "key 65", "tag P", "type mousedown",
-                               "text Some bold text", "html Some <B>bold</B> text"}));
+  EXPECT_EQ(seen, (QStringList{"pre -605", "keys 010", "id -605", "button 1", "key 65", "tag P",
+                               "type mousedown", "text Some bold text", "html Some <B>bold</B> text"}));
   // Values are read only for the events that are assigned.
   EXPECT_EQ(event->Reads(QStringLiteral("clientX")), 0);
 
   // No source element: only the first notice.
   seen.clear();
-  EXPECT_EQ(designer->PreHandleEvent(DISPID_HTMLELEMENTEVENTS2_ONKEYDOWN, Event("keydown", nullptr).Get()), S_FALSE);
+  EXPECT_EQ(designer->PreHandleEvent(DISPID_HTMLELEMENTEVENTS2_ONKEYDOWN, Event("keydown", nullptr).Get()),
+            S_FALSE);
   EXPECT_EQ(seen, (QStringList{"pre -602"}));
 
   // Disabled: nothing at all.
@@ -191,15 +195,19 @@ TEST_F(DesignerTest, MouseMovesGiveThePositionAndHandlersCannotRaiseIntoTheBrows
   ComPtr<IHTMLElement> p = ElementOf(tree, tree->first("P"), nullptr);
   std::vector<std::pair<int, int>> positions;
   designer->OnMousePosition = [&](Integer x, Integer y) { positions.emplace_back(x, y); };
-  EXPECT_EQ(designer->PostEditorEventNotify(DISPID_HTMLELEMENTEVENTS2_ONMOUSEMOVE, Event("mousemove", p.Get()).Get()),
+  EXPECT_EQ(designer->PostEditorEventNotify(DISPID_HTMLELEMENTEVENTS2_ONMOUSEMOVE,
+                                            Event("mousemove", p.Get()).Get()),
             S_FALSE);
-  EXPECT_EQ(designer->PostEditorEventNotify(DISPID_HTMLELEMENTEVENTS2_ONMOUSEDOWN, Event("mousedown", p.Get()).Get()),
+  EXPECT_EQ(designer->PostEditorEventNotify(DISPID_HTMLELEMENTEVENTS2_ONMOUSEDOWN,
+                                            Event("mousedown", p.Get()).Get()),
             S_FALSE);
   EXPECT_EQ(positions, (std::vector<std::pair<int, int>>{{12, 34}}));
 
   designer->OnPostEditorNotify = [](Integer, IHTMLEventObj*) -> HRESULT { return S_OK; };
   EXPECT_EQ(designer->PostEditorEventNotify(DISPID_HTMLELEMENTEVENTS2_ONKEYUP, nullptr), S_OK);
-  designer->OnPostHandle = [](Integer, IHTMLEventObj*) -> HRESULT { throw Exception(QStringLiteral("boom")); };
+  designer->OnPostHandle = [](Integer, IHTMLEventObj*) -> HRESULT {
+    throw Exception(QStringLiteral("boom"));
+  };
   EXPECT_EQ(designer->PostHandleEvent(DISPID_HTMLELEMENTEVENTS2_ONCLICK, nullptr), S_FALSE);
   EXPECT_EQ(errors, (QStringList{QStringLiteral("-2147467259 PostHandleEvent: boom")}));
   EXPECT_EQ(designer->TranslateAccelerator(DISPID_HTMLELEMENTEVENTS2_ONKEYDOWN, nullptr), S_FALSE);
