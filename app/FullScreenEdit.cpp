@@ -34,8 +34,9 @@ void TFullScreenForm::ShowEditButtonLook(TObject* Sender, bool Hover) {
   if (!n || !image) return;
   // The edit switch shows the mode, not the pointer.
   const bool active = n == 1 ? FEditMode : Hover;
-  Menu::LoadSkinPicture(image, FAppPath, QStringLiteral("Design/D%1%2.PNG").arg(n, 3, 10, QChar(u'0')).arg(
-                                             QLatin1Char(active ? 'B' : 'A')));
+  Menu::LoadSkinPicture(
+      image, FAppPath,
+      QStringLiteral("Design/D%1%2.PNG").arg(n, 3, 10, QChar(u'0')).arg(QLatin1Char(active ? 'B' : 'A')));
 }
 
 void TFullScreenForm::EditButtonMouseDown(TObject* Sender, TMouseButton, TShiftState, int, int) {
@@ -135,7 +136,9 @@ void TFullScreenForm::TXTCheckBoxClick(TObject*) {
   HTMSplitter->SetVisible(show);
 }
 
-void TFullScreenForm::EditDesignerError(Integer, const String& ErrMessage) { Error_Label->SetCaption(ErrMessage); }
+void TFullScreenForm::EditDesignerError(Integer, const String& ErrMessage) {
+  Error_Label->SetCaption(ErrMessage);
+}
 void TFullScreenForm::EditDesignerInnerHtml(const String& innerHtml) { HTMLMemo->SetText(innerHtml); }
 void TFullScreenForm::EditDesignerInnerText(const String& innerText) { TextMemo->SetText(innerText); }
 void TFullScreenForm::EditDesignerKeyPress(Integer Key) {

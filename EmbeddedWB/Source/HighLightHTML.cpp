@@ -166,37 +166,13 @@ QStringList TagSlot(int Slot) {
 
 THighlightHTML::THighlightHTML() {
   MakeHashTable();
-  WriteColorTable(HighLightRichSyntax::SourceColors());
   FRange2 = rsStart;
   FRange = Cardinal(-1);
 }
 
-void THighlightHTML::ResetColors() { WriteColorTable(HighLightRichSyntax::SourceColors()); }
-
-void THighlightHTML::PrepareToken(String& Token) { SharedPrepareToken(Token); }
-
-void THighlightHTML::EmitToken(int Kind, const String& Token, String& Rtf) {
-  THighlightRichSyntax::EmitToken(SharedTokenKind(Kind, Token), Token, Rtf);
-}
-
-void THighlightHTML::SetLine(const String& Text, int LineNumber) {
-  FText = Text;
-  FLine = reinterpret_cast<const char16_t*>(FText.utf16());
-  FLength = int(FText.size());
-  Run = 0;
-  FLineNumber = LineNumber;
-  Next();
-}
-
 bool THighlightHTML::GetEol() { return FTokenID == 5; }
 
-String THighlightHTML::GetToken() { return FText.mid(FTokenPos, Run - FTokenPos); }
-
 int THighlightHTML::GetTokenKind() { return FTokenID < kKinds.size() ? kKinds[FTokenID] : 11; }
-
-void THighlightHTML::AppendToken(QByteArray& Out) {
-  AppendSharedToken(Out, GetTokenKind(), QStringView(FText).mid(FTokenPos, Run - FTokenPos));
-}
 
 void THighlightHTML::Next() {
   FTokenPos = Run;
@@ -218,13 +194,11 @@ void THighlightHTML::Dispatch() {
       break;
     case kReturn:
       FTokenID = 6;
-      if (At(++Run) == 10) ++Run;
+      SkipReturn();
       break;
     case kSpace:
       FTokenID = 6;
-      ++Run;
-      for (char16_t s = At(Run); s >= 1 && s <= 32 && s != 9 && s != 10 && s != 13; s = At(++Run)) {
-      }
+      SkipBlanks();
       break;
     case kString: StringRoutine(); break;
     case kAmp: EntityRoutine(); break;

@@ -8,7 +8,7 @@
 
 namespace HighLightHTML {
 
-class THighlightHTML : public HighLightRichSyntax::THighlightRichSyntax {
+class THighlightHTML : public HighLightRichSyntax::TSourceScanner {
  public:
   // Ranges, as stored.
   enum TRange : Byte {
@@ -23,14 +23,9 @@ class THighlightHTML : public HighLightRichSyntax::THighlightRichSyntax {
 
   THighlightHTML();
 
-  void PrepareToken(String& Token) override;
-  void EmitToken(int Kind, const String& Token, String& Rtf) override;
   void Next() override;
   bool GetEol() override;
-  String GetToken() override;
   int GetTokenKind() override;
-  void SetLine(const String& Text, int LineNumber) override;
-  void ResetColors() override;
 
   // The token identifier of the current token (5 = end of the text).
   Byte TokenId() const { return FTokenID; }
@@ -38,15 +33,7 @@ class THighlightHTML : public HighLightRichSyntax::THighlightRichSyntax {
   // The entity waiting to be emitted, -1 for none.
   int AndCode() const { return int(FRange); }
 
- protected:
-  void AppendToken(QByteArray& Out) override;
-
  private:
-  char16_t At(int i) const {
-    if (i >= FLength) return 0;
-    const char16_t c = FLine[i];
-    return c ? c : 1;
-  }
   void Dispatch();
   void TagOpen();
   void EndedRange(const char16_t* before, int beforeLength);
@@ -58,14 +45,8 @@ class THighlightHTML : public HighLightRichSyntax::THighlightRichSyntax {
   int MatchEntity(int at) const;
 
   TRange FRange2 = rsStart;
-  String FText;
-  const char16_t* FLine = nullptr;
-  int FLength = 0;
-  int Run = 0;
   int FStringLen = 0;
-  int FTokenPos = 0;
   Byte FTokenID = 9;
-  int FLineNumber = 0;
 };
 
 // The tag names the recogniser knows (198: the opening names and the closing

@@ -228,4 +228,31 @@ String THighlightRichSyntax::GetRtf() {
   return QString::fromLatin1(stream.Bytes());
 }
 
+// ---------------------------------------------------------------- TSourceScanner
+
+TSourceScanner::TSourceScanner() { WriteColorTable(SourceColors()); }
+
+void TSourceScanner::ResetColors() { WriteColorTable(SourceColors()); }
+
+void TSourceScanner::PrepareToken(String& Token) { SharedPrepareToken(Token); }
+
+void TSourceScanner::EmitToken(int Kind, const String& Token, String& Rtf) {
+  THighlightRichSyntax::EmitToken(SharedTokenKind(Kind, Token), Token, Rtf);
+}
+
+void TSourceScanner::SetLine(const String& Text, int LineNumber) {
+  FText = Text;
+  FLine = reinterpret_cast<const char16_t*>(FText.utf16());
+  FLength = int(FText.size());
+  Run = 0;
+  FLineNumber = LineNumber;
+  Next();
+}
+
+String TSourceScanner::GetToken() { return FText.mid(FTokenPos, Run - FTokenPos); }
+
+void TSourceScanner::AppendToken(QByteArray& Out) {
+  AppendSharedToken(Out, GetTokenKind(), QStringView(FText).mid(FTokenPos, Run - FTokenPos));
+}
+
 }  // namespace HighLightRichSyntax

@@ -77,6 +77,47 @@ class THighlightRichSyntax : public TObject {
   Cardinal FRange = 0;
 };
 
+// What the HTML and XML scanners share: the text scanned as one line, the
+// position and token start, the escaping and kind rules of their tokens and
+// their colour table.
+class TSourceScanner : public THighlightRichSyntax {
+ public:
+  TSourceScanner();
+  void PrepareToken(String& Token) override;
+  void EmitToken(int Kind, const String& Token, String& Rtf) override;
+  String GetToken() override;
+  void SetLine(const String& Text, int LineNumber) override;
+  void ResetColors() override;
+
+ protected:
+  void AppendToken(QByteArray& Out) override;
+  // The character at i; 0 only past the end (a NUL inside the text reads as
+  // 1, an ordinary control character).
+  char16_t At(int i) const {
+    if (i >= FLength) return 0;
+    const char16_t c = FLine[i];
+    return c ? c : 1;
+  }
+  // A run of blanks and control characters other than TAB, LF and CR after
+  // the first one.
+  void SkipBlanks() {
+    ++Run;
+    for (char16_t s = At(Run); s >= 1 && s <= 32 && s != 9 && s != 10 && s != 13; s = At(++Run)) {
+    }
+  }
+  // CR, with a following LF.
+  void SkipReturn() {
+    if (At(++Run) == 10) ++Run;
+  }
+
+  String FText;
+  const char16_t* FLine = nullptr;
+  int FLength = 0;
+  int Run = 0;
+  int FTokenPos = 0;
+  int FLineNumber = 0;
+};
+
 // The eleven colours of the HTML and XML colouring.
 const std::vector<TColor>& SourceColors();
 

@@ -33,37 +33,11 @@ constexpr std::array<Byte, 22> kKinds = {1, 1, 2, 10, 11, 1, 6, 7, 6, 7, 2, 3, 9
 
 }  // namespace
 
-THighlightXML::THighlightXML() {
-  WriteColorTable(HighLightRichSyntax::SourceColors());
-  SetRange(rsText);
-}
-
-void THighlightXML::ResetColors() { WriteColorTable(HighLightRichSyntax::SourceColors()); }
-
-void THighlightXML::PrepareToken(String& Token) { SharedPrepareToken(Token); }
-
-void THighlightXML::EmitToken(int Kind, const String& Token, String& Rtf) {
-  THighlightRichSyntax::EmitToken(SharedTokenKind(Kind, Token), Token, Rtf);
-}
-
-void THighlightXML::SetLine(const String& Text, int LineNumber) {
-  FText = Text;
-  FLine = reinterpret_cast<const char16_t*>(FText.utf16());
-  FLength = int(FText.size());
-  Run = 0;
-  FLineNumber = LineNumber;
-  Next();
-}
+THighlightXML::THighlightXML() { SetRange(rsText); }
 
 bool THighlightXML::GetEol() { return FTokenID == 0; }
 
-String THighlightXML::GetToken() { return FText.mid(FTokenPos, Run - FTokenPos); }
-
 int THighlightXML::GetTokenKind() { return FTokenID < kKinds.size() ? kKinds[FTokenID] : 1; }
-
-void THighlightXML::AppendToken(QByteArray& Out) {
-  AppendSharedToken(Out, GetTokenKind(), QStringView(FText).mid(FTokenPos, Run - FTokenPos));
-}
 
 void THighlightXML::Next() {
   FTokenPos = Run;
@@ -93,13 +67,11 @@ void THighlightXML::Dispatch() {
       break;
     case kReturn:
       FTokenID = 13;
-      if (At(++Run) == 10) ++Run;
+      SkipReturn();
       break;
     case kSpace:
       FTokenID = 13;
-      ++Run;
-      for (char16_t s = At(Run); s >= 1 && s <= 32 && s != 9 && s != 10 && s != 13; s = At(++Run)) {
-      }
+      SkipBlanks();
       break;
     case kTagOpen: TagOpen(); break;
     case kTagClose:

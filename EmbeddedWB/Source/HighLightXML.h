@@ -7,7 +7,7 @@
 
 namespace HighLightXML {
 
-class THighlightXML : public HighLightRichSyntax::THighlightRichSyntax {
+class THighlightXML : public HighLightRichSyntax::TSourceScanner {
  public:
   // Ranges, as stored.
   enum TRange : Byte {
@@ -33,29 +33,15 @@ class THighlightXML : public HighLightRichSyntax::THighlightRichSyntax {
 
   THighlightXML();
 
-  void PrepareToken(String& Token) override;
-  void EmitToken(int Kind, const String& Token, String& Rtf) override;
   void Next() override;
   bool GetEol() override;
-  String GetToken() override;
   int GetTokenKind() override;
-  void SetLine(const String& Text, int LineNumber) override;
-  void ResetColors() override;
 
   // The token identifier of the current token (0 = end of the text).
   Byte TokenId() const { return FTokenID; }
   TRange Range() const { return TRange(FRange & 0xFF); }
 
- protected:
-  void AppendToken(QByteArray& Out) override;
-
  private:
-  // The character at i; 0 only past the end (a NUL inside the text reads as 1).
-  char16_t At(int i) const {
-    if (i >= FLength) return 0;
-    const char16_t c = FLine[i];
-    return c ? c : 1;
-  }
   void SetRange(TRange r) { FRange = r; }
   void Dispatch();
   void RangeRoutine();
@@ -72,13 +58,7 @@ class THighlightXML : public HighLightRichSyntax::THighlightRichSyntax {
   void TextRange();
   bool Follows(int at, const char16_t* what) const;
 
-  String FText;
-  const char16_t* FLine = nullptr;
-  int FLength = 0;
-  int Run = 0;
-  int FTokenPos = 0;
   Byte FTokenID = 3;
-  int FLineNumber = 0;
 };
 
 }  // namespace HighLightXML

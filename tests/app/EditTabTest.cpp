@@ -37,16 +37,16 @@ class EditTab : public apptest::AppTest {
     return testsupport::waitFor(
         [&] { return form->WB->ReadyState() == READYSTATE_COMPLETE && !form->WB->Busy(); }, 15000);
   }
-  void Up(TImage* button) {
-    (form->*handler(button))(button, mbLeft, {}, 1, 1);
-  }
+  void Up(TImage* button) { (form->*handler(button))(button, mbLeft, {}, 1, 1); }
   using Handler = void (TFullScreenForm::*)(TObject*, TMouseButton, TShiftState, int, int);
   Handler handler(TImage* b) {
-    const std::map<TImage*, Handler> map = {
-        {form->EC001Btn, &TFullScreenForm::EC001BtnMouseUp}, {form->EC002Btn, &TFullScreenForm::EC002BtnMouseUp},
-        {form->EC003Btn, &TFullScreenForm::EC003BtnMouseUp}, {form->EC004Btn, &TFullScreenForm::EC004BtnMouseUp},
-        {form->EC005Btn, &TFullScreenForm::EC005BtnMouseUp}, {form->EC006Btn, &TFullScreenForm::EC006BtnMouseUp},
-        {form->EC007Btn, &TFullScreenForm::EC007BtnMouseUp}};
+    const std::map<TImage*, Handler> map = {{form->EC001Btn, &TFullScreenForm::EC001BtnMouseUp},
+                                            {form->EC002Btn, &TFullScreenForm::EC002BtnMouseUp},
+                                            {form->EC003Btn, &TFullScreenForm::EC003BtnMouseUp},
+                                            {form->EC004Btn, &TFullScreenForm::EC004BtnMouseUp},
+                                            {form->EC005Btn, &TFullScreenForm::EC005BtnMouseUp},
+                                            {form->EC006Btn, &TFullScreenForm::EC006BtnMouseUp},
+                                            {form->EC007Btn, &TFullScreenForm::EC007BtnMouseUp}};
     return map.at(b);
   }
   QString EditorText() const { return form->EditWB->TextEdit()->document()->toPlainText(); }
