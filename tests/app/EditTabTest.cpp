@@ -6,6 +6,10 @@
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/TestSupport.h"
 
+#include <QDir>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -157,4 +161,35 @@ TEST_F(EditTab, ThePaneSwitchesShareTheMemoSplitter) {
   form->RTFCheckBox->SetChecked(false);
   EXPECT_FALSE(form->EditWB->Visible());
   EXPECT_FALSE(form->EditWBSplitter->Visible());
+}
+
+TEST_F(EditTab, EachVisiblePanePrintsItsOwnText) {
+  const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+  if (pdftotext.isEmpty()) GTEST_SKIP() << "poppler-utils is not installed";
+  TScriptedDialogService dialogs;
+  form->EditWB->SetText(QStringLiteral("sourcetext"));
+  form->HTMLMemo->SetText(QStringLiteral("markuptext"));
+  form->TextMemo->SetVisible(false);
+  // The tab's dialog, then the editor's own; then the tab's for the markup pane.
+  dialogs.QueuePrint(true);
+  dialogs.QueuePrint(true);
+  dialogs.QueuePrint(true);
+  const QString pdf = QDir(testsupport::profileDir()).filePath(QStringLiteral("panes.pdf"));
+  DialogPrinter().setOutputFormat(QPrinter::PdfFormat);
+  DialogPrinter().setOutputFileName(pdf);
+  QStringList printed;
+  auto readBack = [&] {
+    QProcess p;
+    p.start(pdftotext, {pdf, QStringLiteral("-")});
+    p.waitForFinished(30000);
+    printed << QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+  };
+  // Each job replaces the file: read it back after each button press's jobs.
+  form->EditWB->SetVisible(false);
+  form->EC002Btn->SetVisible(true);
+  (form->*(&TFullScreenForm::EC002BtnMouseUp))(form->EC002Btn, mbLeft, {}, 1, 1);
+  readBack();
+  EXPECT_EQ(printed.last(), QStringLiteral("markuptext"));
+  EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkPrint).size(), 1u);
+  DialogPrinter().setOutputFileName(QString());
 }
