@@ -139,6 +139,7 @@ void TFullScreenForm::FormCreate(TObject* Sender) {
   FEventsTimeControl = false;
   LoadEventFilters();
   FAnalysisOn = false;
+  EditWB->Clear();
 }
 
 void TFullScreenForm::FormDestroy(TObject* Sender) {}
@@ -372,7 +373,8 @@ void initialize() {
 #undef NOCTIVANE_FULLSCREEN_FIELD_ENTRY
   });
   // Each tab's handlers, from the tab's own source.
-  for (auto tab : {CacheTabHandlers, ParseTabHandlers, CaptureHandlers, EventsHandlers})
+  for (auto tab : {CacheTabHandlers, ParseTabHandlers, CaptureHandlers, EventsHandlers,
+                   F::EditTabHandlers})
     std::ranges::move(tab(), std::back_inserter(handlers));
   RegisterHandlers<F>(std::move(handlers));
 }

@@ -315,6 +315,263 @@ object FullScreenForm: TFullScreenForm
       end
       object EditPageSheet: TTabSheet
         Caption = 'Edit page'
+        object Panel4: TPanel
+          Align = alTop
+          Height = 64
+          BevelOuter = bvLowered
+          Color = clCream
+          object X_Label: TLabel
+            Left = 8
+            Top = 6
+            Caption = 'X pos = 0'
+            Font.Color = clOlive
+          end
+          object Y_Label: TLabel
+            Left = 8
+            Top = 22
+            Caption = 'Y pos =  0'
+            Font.Color = clOlive
+          end
+          object MouseBtn_Caption: TLabel
+            Left = 90
+            Top = 6
+            Caption = 'Mouse Button ....'
+            Font.Color = clGray
+          end
+          object MouseBtn_Label: TLabel
+            Left = 176
+            Top = 6
+            Caption = 'None'
+            Font.Color = clGray
+            Font.Style = [fsBold]
+          end
+          object Key_Caption: TLabel
+            Left = 90
+            Top = 22
+            Caption = 'Key ................'
+            Font.Color = clGray
+          end
+          object Key_Label: TLabel
+            Left = 176
+            Top = 22
+            Caption = 'None'
+            Font.Color = clGray
+            Font.Style = [fsBold]
+          end
+          object Tag_Caption: TLabel
+            Left = 200
+            Top = 6
+            Caption = 'Tag .......'
+            Font.Color = clGray
+          end
+          object Tag_Label: TLabel
+            Left = 286
+            Top = 6
+            Caption = 'None'
+            Font.Color = clGray
+            Font.Style = [fsBold]
+          end
+          object Events_Caption: TLabel
+            Left = 200
+            Top = 22
+            Caption = 'Events ...'
+            Font.Color = clGray
+          end
+          object Events_Label: TLabel
+            Left = 286
+            Top = 22
+            Caption = 'None'
+            Font.Color = clGray
+            Font.Style = [fsBold]
+          end
+          object EC006Btn: TImage
+            Left = 300
+            Top = 8
+            Width = 48
+            Height = 48
+            Cursor = crHandPoint
+            Hint = 'Reload the source'
+            ShowHint = True
+            OnMouseDown = EditButtonMouseDown
+            OnMouseEnter = EditButtonMouseEnter
+            OnMouseLeave = EditButtonMouseLeave
+            OnMouseUp = EC006BtnMouseUp
+          end
+          object EC007Btn: TImage
+            Left = 350
+            Top = 8
+            Width = 48
+            Height = 48
+            Cursor = crHandPoint
+            Hint = 'Show the source as the page'
+            ShowHint = True
+            OnMouseDown = EditButtonMouseDown
+            OnMouseEnter = EditButtonMouseEnter
+            OnMouseLeave = EditButtonMouseLeave
+            OnMouseUp = EC007BtnMouseUp
+          end
+        end
+        object Panel6: TPanel
+          Align = alTop
+          Height = 57
+          Color = clCream
+          object EC001Btn: TImage
+            Left = 4
+            Top = 4
+            Width = 48
+            Height = 48
+            Cursor = crHandPoint
+            Hint = 'Start Edit Page'
+            ShowHint = True
+            OnMouseDown = EditButtonMouseDown
+            OnMouseEnter = EditButtonMouseEnter
+            OnMouseLeave = EditButtonMouseLeave
+            OnMouseUp = EC001BtnMouseUp
+          end
+          object EC002Btn: TImage
+            Left = 56
+            Top = 4
+            Width = 48
+            Height = 48
+            Cursor = crHandPoint
+            Hint = 'Print'
+            ShowHint = True
+            OnMouseDown = EditButtonMouseDown
+            OnMouseEnter = EditButtonMouseEnter
+            OnMouseLeave = EditButtonMouseLeave
+            OnMouseUp = EC002BtnMouseUp
+          end
+          object EC003Btn: TImage
+            Left = 108
+            Top = 4
+            Width = 48
+            Height = 48
+            Cursor = crHandPoint
+            Hint = 'Create link'
+            ShowHint = True
+            OnMouseDown = EditButtonMouseDown
+            OnMouseEnter = EditButtonMouseEnter
+            OnMouseLeave = EditButtonMouseLeave
+            OnMouseUp = EC003BtnMouseUp
+          end
+          object EC004Btn: TImage
+            Left = 160
+            Top = 4
+            Width = 48
+            Height = 48
+            Cursor = crHandPoint
+            Hint = 'Insert radio button'
+            ShowHint = True
+            OnMouseDown = EditButtonMouseDown
+            OnMouseEnter = EditButtonMouseEnter
+            OnMouseLeave = EditButtonMouseLeave
+            OnMouseUp = EC004BtnMouseUp
+          end
+          object EC005Btn: TImage
+            Left = 212
+            Top = 4
+            Width = 48
+            Height = 48
+            Cursor = crHandPoint
+            Hint = 'Insert image'
+            ShowHint = True
+            OnMouseDown = EditButtonMouseDown
+            OnMouseEnter = EditButtonMouseEnter
+            OnMouseLeave = EditButtonMouseLeave
+            OnMouseUp = EC005BtnMouseUp
+          end
+          object RTFCheckBox: TCheckBox
+            Left = 268
+            Top = 2
+            Width = 100
+            Caption = ' RTF Edit'
+            Checked = True
+            OnClick = RTFCheckBoxClick
+          end
+          object HTMCheckBox: TCheckBox
+            Left = 268
+            Top = 19
+            Width = 100
+            Caption = ' HTM Edit'
+            Checked = True
+            OnClick = HTMCheckBoxClick
+          end
+          object TXTCheckBox: TCheckBox
+            Left = 268
+            Top = 36
+            Width = 100
+            Caption = ' TXT Edit'
+            Checked = True
+            OnClick = TXTCheckBoxClick
+          end
+        end
+        object EditWB: TRichEditWB
+          Align = alTop
+          Top = 121
+          Height = 198
+          EmbeddedWB = WB
+          AutoNavigate = True
+          HighlightHTML = True
+          HighlightURL = True
+          HighlightXML = True
+          WordWrap = False
+          ScrollBars = ssBoth
+          GapBottom = 10
+          GapLeft = 10
+          GapRight = 10
+          GapTop = 10
+          FileName = 'Untitled'
+          ShowHint = True
+        end
+        object EditWBSplitter: TSplitter
+          Align = alTop
+          Top = 319
+          Height = 3
+        end
+        object HTMLMemo: TMemo
+          Align = alTop
+          Top = 322
+          Height = 100
+          Color = clCream
+          ScrollBars = ssVertical
+        end
+        object HTMSplitter: TSplitter
+          Align = alTop
+          Top = 422
+          Height = 3
+        end
+        object TextMemo: TMemo
+          Align = alClient
+          Color = clInfoBk
+          ScrollBars = ssVertical
+        end
+        object Panel3: TPanel
+          Align = alBottom
+          Height = 20
+          Caption = ''
+          Color = clCream
+          object ErrorCaption: TLabel
+            Left = 4
+            Top = 3
+            Caption = 'Error:'
+          end
+          object Error_Label: TLabel
+            Left = 40
+            Top = 3
+            Caption = ''
+          end
+        end
+        object EditDesigner: TEditDesigner
+          EmbeddedWB = WB
+          OnError = EditDesignerError
+          OnInnerHtml = EditDesignerInnerHtml
+          OnInnerText = EditDesignerInnerText
+          OnKeyPress = EditDesignerKeyPress
+          OnMousePosition = EditDesignerMousePosition
+          OnMouseButton = EditDesignerMouseButton
+          OnType_ = EditDesignerType_
+          OnTagName = EditDesignerTagName
+        end
       end
       object EventsTabSheet: TTabSheet
         Caption = 'Events'

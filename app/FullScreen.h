@@ -4,6 +4,7 @@
 // own with an address box and a web-search field, a bottom toolbar of skin
 // buttons and a page control of tool tabs beside the browser. Its component
 // tree comes from the form resource TFULLSCREENFORM.
+#include "EmbeddedWB/Source/EditDesigner.h"
 #include "EmbeddedWB/Source/EmbeddedWB.h"
 #include "EmbeddedWB/Source/EwbControlComponent.h"
 #include "EmbeddedWB/Source/IEAddress.h"
@@ -12,6 +13,7 @@
 #include "platform/classlib/CheckLst.h"
 #include "EmbeddedWB/Source/IEDownload.h"
 #include "EmbeddedWB/Source/SecurityManager.h"
+#include "EmbeddedWB/Source/RichEditBrowser.h"
 #include "platform/classlib/ComCtrls.h"
 #include "platform/classlib/Dialogs.h"
 #include "platform/classlib/ExtControls.h"
@@ -24,6 +26,7 @@
 
 namespace FullScreen {
 
+using EditDesigner::TEditDesigner;
 using EmbeddedWB::TEmbeddedWB;
 using EwbControlComponent::TEwbControl;
 using IEAddress::TIEAddress;
@@ -38,6 +41,20 @@ using SecurityManager::TSecurityManager;
 
 // The download component (no code of the window starts a download).
 #define NOCTIVANE_FULLSCREEN_DOWNLOAD_FIELDS(F) F(TIEDownload, IEDownload)
+using RichEditBrowser::TRichEditWB;
+
+// The edit tab: the information panel, the command bar, the source editor,
+// the inner HTML and text panes, the error line and the designer.
+// clang-format off
+#define NOCTIVANE_FULLSCREEN_EDIT_FIELDS(F)                                                       \
+  F(TPanel, Panel4) F(TLabel, X_Label) F(TLabel, Y_Label) F(TLabel, MouseBtn_Label)               \
+  F(TLabel, Key_Label) F(TLabel, Tag_Label) F(TLabel, Events_Label) F(TImage, EC006Btn)           \
+  F(TImage, EC007Btn) F(TPanel, Panel6) F(TImage, EC001Btn) F(TImage, EC002Btn)                   \
+  F(TImage, EC003Btn) F(TImage, EC004Btn) F(TImage, EC005Btn) F(TCheckBox, RTFCheckBox)           \
+  F(TCheckBox, HTMCheckBox) F(TCheckBox, TXTCheckBox) F(TRichEditWB, EditWB)                      \
+  F(TSplitter, EditWBSplitter) F(TMemo, HTMLMemo) F(TSplitter, HTMSplitter) F(TMemo, TextMemo)    \
+  F(TPanel, Panel3) F(TLabel, Error_Label) F(TEditDesigner, EditDesigner)
+// clang-format on
 
 // The published components of the window, each filled by the form resource.
 // clang-format off
@@ -70,7 +87,8 @@ using SecurityManager::TSecurityManager;
   NOCTIVANE_FULLSCREEN_CAPTURE_FIELDS(F)                                                          \
   NOCTIVANE_FULLSCREEN_EVENTS_FIELDS(F)                                                           \
   NOCTIVANE_FULLSCREEN_SECURITY_FIELDS(F)                                                         \
-  NOCTIVANE_FULLSCREEN_DOWNLOAD_FIELDS(F)
+  NOCTIVANE_FULLSCREEN_DOWNLOAD_FIELDS(F)                                                         \
+  NOCTIVANE_FULLSCREEN_EDIT_FIELDS(F)
 
 // The parse tab ("Parce page"): the report, its buttons, the filters and the parser.
 #define NOCTIVANE_FULLSCREEN_PARSE_FIELDS(F)                                                      \
@@ -287,6 +305,36 @@ class TFullScreenForm : public TForm {
   void WebParserStateChange(TObject* Sender, IEParser::TParserState State);
   void WebParserStatusText(TObject* Sender, const String& Text);
   void WebParserBusyStateChange(TObject* Sender);
+  // ---- the edit tab (FullScreenEdit.cpp)
+  // The command buttons: pressed, hovered and released as the other skin
+  // buttons, with the "Design" pictures.
+  void EditButtonMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void EditButtonMouseEnter(TObject* Sender);
+  void EditButtonMouseLeave(TObject* Sender);
+  // Edit / preview switch, print, link, radio button, image, reload the
+  // source, show the source as the page.
+  void EC001BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void EC002BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void EC003BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void EC004BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void EC005BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void EC006BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void EC007BtnMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  // The pane switches.
+  void RTFCheckBoxClick(TObject* Sender);
+  void HTMCheckBoxClick(TObject* Sender);
+  void TXTCheckBoxClick(TObject* Sender);
+  // What the designer sees.
+  void EditDesignerError(Integer ErrorCode, const String& ErrMessage);
+  void EditDesignerInnerHtml(const String& innerHtml);
+  void EditDesignerInnerText(const String& innerText);
+  void EditDesignerKeyPress(Integer Key);
+  void EditDesignerMousePosition(Integer X, Integer Y);
+  void EditDesignerMouseButton(Integer Button);
+  void EditDesignerTagName(const String& tagName);
+  void EditDesignerType_(const String& type_);
+  // The edit tab's handlers for the form streaming.
+  static std::vector<THandlerInfo> EditTabHandlers();
 
  protected:
   // A task-bar button of its own.
@@ -301,6 +349,11 @@ class TFullScreenForm : public TForm {
   bool CheckUrlExists(const String& URL);
   // Stops the browser when it is busy.
   void StopIfBusy();
+  // Connects the designer; on success the three panes start empty.
+  int StartEditDesigner();
+  // Moves an edit-tab button by `Delta` pixels; shows its look.
+  void OffsetEditButton(TObject* Sender, int Delta);
+  void ShowEditButtonLook(TObject* Sender, bool Hover);
   // The closed lock for a secure page, the open one otherwise.
   void UpdateSecurityImages();
   // Cache tab: lists the entries of `Pattern` when `Box` is now checked

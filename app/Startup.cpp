@@ -1,6 +1,7 @@
 // The start-up and close-down of every unit of the program.
 #include "app/Startup.h"
 
+#include "EmbeddedWB/Source/EditDesigner.h"
 #include "EmbeddedWB/Source/EmbeddedWB.h"
 #include "EmbeddedWB/Source/EwbControlComponent.h"
 #include "EmbeddedWB/Source/EwbCore.h"
@@ -17,6 +18,9 @@
 #include "EmbeddedWB/Source/SendMail_For_Ewb.h"
 #include "EmbeddedWB/Source/IEDownload.h"
 #include "EmbeddedWB/Source/SecurityManager.h"
+#include "EmbeddedWB/Source/HighLightHTML.h"
+#include "EmbeddedWB/Source/IEAddress.h"
+#include "EmbeddedWB/Source/RichEditBrowser.h"
 #include "app/FullScreen.h"
 #include "app/Menu.h"
 #include "platform/classlib/CheckLst.h"
@@ -93,6 +97,9 @@ void InitializeUnits() {
   FavoritesListView::initialize();
   SecurityManager::initialize();
   IEDownload::initialize();
+  HighLightHTML::initialize();
+  RichEditBrowser::initialize();
+  EditDesigner::initialize();
   EwbControlComponent::initialize();
   IEParser::initialize();
   IECache::initialize();
@@ -110,6 +117,8 @@ void FinalizeUnits() {
   HistoryMenu::finalize();
   IEDownload::finalize();
   SecurityManager::finalize();
+  EditDesigner::finalize();
+  RichEditBrowser::finalize();
   IEAddress::finalize();
   EmbeddedWB::finalize();
   EwbCore::finalize();

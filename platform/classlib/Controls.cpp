@@ -549,6 +549,8 @@ void TControl::HandleMouseButton(TMessage& m, TMouseButton button, bool down, bo
   if (std) MouseUp(button, shift, x, y);
 }
 
+TPopupMenu* TControl::GetPopupMenu() { return popupMenu_; }
+
 void TControl::HandleContextMenu(TMessage& m) {
   if (m.Result != 0) return;
   QPointer<TControl> self(this);
@@ -562,10 +564,12 @@ void TControl::HandleContextMenu(TMessage& m) {
     m.Result = 1;
     return;
   }
-  if (popupMenu_ && popupMenu_->AutoPopup()) {
+  TPopupMenu* menu = GetPopupMenu();
+  if (!self) return;
+  if (menu && menu->AutoPopup()) {
     const TPoint at = fromKeyboard ? ClientToScreen(TPoint(0, 0)) : screen;
-    popupMenu_->SetPopupComponent(this);
-    popupMenu_->Popup(at.X, at.Y);
+    menu->SetPopupComponent(this);
+    menu->Popup(at.X, at.Y);
     m.Result = 1;
     return;
   }

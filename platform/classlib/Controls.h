@@ -401,6 +401,8 @@ class TControl : public TComponent {
   virtual void MouseLeave();
   virtual void Resize();
   virtual void DoContextPopup(const TPoint& MousePos, bool& Handled);
+  // The menu a context-menu request shows (PopupMenu unless a control builds its own).
+  virtual TPopupMenu* GetPopupMenu();
 
   // Asks the parent to lay out its aligned and anchored children again.
   void RequestAlign();

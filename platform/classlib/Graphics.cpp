@@ -308,6 +308,36 @@ void TGraphicsObject::Changed() {
 
 TFont::TFont(QObject* parent) : TGraphicsObject(parent) {}
 
+TFont::~TFont() { FreeHandle(); }
+
+void TFont::FreeHandle() {
+  if (handle_) DeleteObject(handle_);
+  handle_ = nullptr;
+}
+
+void TFont::Changed() {
+  FreeHandle();
+  TGraphicsObject::Changed();
+}
+
+HFONT TFont::GetHandle() {
+  if (handle_) return handle_;
+  LOGFONTW log;
+  log.lfHeight = height_;
+  log.lfWeight = style_.Contains(fsBold) ? 700 : 400;
+  log.lfItalic = style_.Contains(fsItalic);
+  log.lfUnderline = style_.Contains(fsUnderline);
+  log.lfStrikeOut = style_.Contains(fsStrikeOut);
+  log.lfCharSet = charset_;
+  log.lfPitchAndFamily = pitch_ == fpFixed      ? FIXED_PITCH
+                         : pitch_ == fpVariable ? VARIABLE_PITCH
+                                                : DEFAULT_PITCH;
+  const std::u16string face = name_.left(LF_FACESIZE_W - 1).toStdU16String();
+  std::copy(face.begin(), face.end(), log.lfFaceName);
+  handle_ = CreateFontIndirectW(&log);
+  return handle_;
+}
+
 void TFont::Assign(TPersistent* source) {
   if (auto* f = qobject_cast<TFont*>(source)) {
     name_ = f->name_;

@@ -229,8 +229,17 @@ class TFont : public TGraphicsObject {
 
   // The Qt font of this font (pixel size |Height|).
   QFont ToQFont() const;
+  // The logical font of this font for device contexts (SelectObject); the
+  // font keeps it and makes a new one after a change.
+  HFONT GetHandle();
+  ~TFont() override;
+
+ protected:
+  void Changed() override;
 
  private:
+  void FreeHandle();
+  HFONT handle_ = nullptr;
   String name_ = QStringLiteral("Tahoma");
   int height_ = -11;
   TColor color_ = clWindowText;

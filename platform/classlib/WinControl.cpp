@@ -446,6 +446,17 @@ void TWinControl::Dispatch(TMessage& m) {
       if (TCustomForm* form = GetParentForm(this); form && form != this) form->SetFocusedControl(this);
       return;
     }
+    case WM_NOTIFY: {
+      // Notifications come back to the control that sent them.
+      const auto* header = reinterpret_cast<const NMHDR*>(m.LParam);
+      TWinControl* from = header && header->hwndFrom != handle_ ? FindControl(header->hwndFrom) : nullptr;
+      if (from) {
+        m.Result = from->Perform(CN_NOTIFY, m.WParam, m.LParam);
+        return;
+      }
+      DefaultHandler(m);
+      return;
+    }
     case CM_ENTER: DoEnter(); return;
     case CM_EXIT: DoExit(); return;
     case WM_WINDOWPOSCHANGED: {

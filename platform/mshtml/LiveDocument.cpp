@@ -1,5 +1,7 @@
 #include "platform/mshtml/LiveDocument.h"
 
+#include "platform/mshtml/EditServices_p.h"
+
 #include "platform/com/ComObject.h"
 #include "platform/mshtml/NativeElements.h"
 #include "platform/rtl/SysUtils.h"
@@ -255,8 +257,8 @@ class LiveRootElement final : public ComObject<IDispatch> {
 constexpr GUID kBrowserCommandGroup = GuidLiteral("{ED016940-BD5B-11CF-BA4E-00C04FD70816}");
 constexpr DISPID kDocumentElementDispId = 1075;  // IHTMLDocument3::documentElement
 
-class LiveDocument final
-    : public ComObject<IHTMLDocument2, IPersistStreamInit, IPersistFile, IOleCommandTarget, IViewObject> {
+class LiveDocument final : public ComObject<IHTMLDocument2, IPersistStreamInit, IPersistFile,
+                                            IOleCommandTarget, IViewObject, IServiceProvider> {
  public:
   LiveDocument(QWebEnginePage* page, const std::optional<TPageScriptError>& error,
                const TLiveDocumentHost& host)
@@ -269,6 +271,16 @@ class LiveDocument final
       return E_NOINTERFACE;
     }
     return ComObject::QueryInterface(riid, ppvObject);
+  }
+
+  // ---- IServiceProvider: the page's edit services
+  HRESULT QueryService(REFGUID guidService, REFIID riid, void** ppvObject) override {
+    if (!ppvObject) return E_POINTER;
+    *ppvObject = nullptr;
+    if (guidService != SID_SHTMLEditServices) return E_NOINTERFACE;
+    if (!page_) return E_UNEXPECTED;
+    ComPtr<IHTMLEditServices> services = PageEditServices(page_);
+    return services ? services->QueryInterface(riid, ppvObject) : E_NOINTERFACE;
   }
 
   // ---- IDispatch: a few members by name

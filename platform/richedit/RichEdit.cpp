@@ -50,4 +50,6 @@ void InitializeRichEdit() {
   engine.LoadLines = LoadLines;
   engine.SaveLines = SaveLines;
   engine.Print = Print;
+  // The library programs load to get the control's window class.
+  RegisterStandInModule(QStringLiteral("RICHED20.DLL"), {});
 }

@@ -98,13 +98,6 @@ inline constexpr DWORD ENM_DROPFILES = 0x00100000;
 inline constexpr DWORD ENM_PROTECTED = 0x00200000;
 inline constexpr DWORD ENM_LINK = 0x04000000;
 
-// The header of every WM_NOTIFY record.
-struct NMHDR {
-  HWND hwndFrom = nullptr;
-  UINT_PTR idFrom = 0;
-  UINT code = 0;
-};
-
 // ---------------------------------------------------------------- ranges and text
 
 struct CHARRANGE {
@@ -348,5 +341,6 @@ NOCTIVANE_DECLARE_IID(IRichEditOleCallback, IUnknown, "{00020D03-0000-0000-C000-
 // ---------------------------------------------------------------- start-up
 
 // Makes the class library's rich edits answer the messages above, stream
-// their Lines as RTF (unless PlainText) and print. Idempotent.
+// their Lines as RTF (unless PlainText) and print, and registers the
+// control's library "RICHED20.DLL". Idempotent.
 void InitializeRichEdit();

@@ -169,11 +169,16 @@ int GetRgnBox(HRGN rgn, RECT* rect) {
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
-  std::lock_guard lock(regions().mutex);
-  HRGN__* r = lookup(static_cast<HRGN>(object));
-  if (!r || r->window) return FALSE;
-  release(r);
-  return TRUE;
+  {
+    std::lock_guard lock(regions().mutex);
+    HRGN__* r = lookup(static_cast<HRGN>(object));
+    if (r) {
+      if (r->window) return FALSE;
+      release(r);
+      return TRUE;
+    }
+  }
+  return DeleteFont(static_cast<HFONT>(object));
 }
 
 int SetWindowRgn(HWND hwnd, HRGN rgn, BOOL redraw) {

@@ -587,7 +587,7 @@ int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode);
 BOOL PtInRegion(HRGN rgn, int x, int y);
 // The smallest rectangle around the region (empty for an empty region).
 int GetRgnBox(HRGN rgn, RECT* rect);
-// Frees a region the program owns; FALSE for anything else.
+// Frees a region or a font the program owns; FALSE for anything else.
 BOOL DeleteObject(HGDIOBJ object);
 
 // Limits the window to the region (window coordinates, origin at its top-left
@@ -619,3 +619,123 @@ using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 // ERROR_INVALID_NAME for an empty name, ERROR_ACCESS_DENIED when the file
 // system refuses.
 BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES securityAttributes);
+// ---------------------------------------------------------------- notifications
+
+// The header of every WM_NOTIFY record. A control of the class library that
+// sends one to its parent gets it back as CN_NOTIFY, and the parent answers
+// what the control answered.
+struct NMHDR {
+  HWND hwndFrom = nullptr;
+  UINT_PTR idFrom = 0;
+  UINT code = 0;
+};
+
+// ---------------------------------------------------------------- fonts and device contexts
+
+// A logical font: what the program asks for. The system's font matcher picks
+// the face that is really drawn; GetTextMetrics tells which.
+struct HFONT__;
+using HFONT = HFONT__*;
+
+inline constexpr int LF_FACESIZE_W = 32;
+struct LOGFONTW {
+  LONG lfHeight = 0;  // negative: character height; positive: cell height (pixels)
+  LONG lfWidth = 0;
+  LONG lfEscapement = 0;
+  LONG lfOrientation = 0;
+  LONG lfWeight = 0;  // 400 normal, 700 bold
+  BYTE lfItalic = 0;
+  BYTE lfUnderline = 0;
+  BYTE lfStrikeOut = 0;
+  BYTE lfCharSet = 0;
+  BYTE lfOutPrecision = 0;
+  BYTE lfClipPrecision = 0;
+  BYTE lfQuality = 0;
+  BYTE lfPitchAndFamily = 0;
+  WCHAR lfFaceName[LF_FACESIZE_W] = {};
+};
+
+// Pitch bits of lfPitchAndFamily and tmPitchAndFamily (low nibble) and families (high nibble).
+inline constexpr BYTE DEFAULT_PITCH = 0;
+inline constexpr BYTE FIXED_PITCH = 1;
+inline constexpr BYTE VARIABLE_PITCH = 2;
+inline constexpr BYTE FF_DONTCARE = 0x00;
+inline constexpr BYTE FF_ROMAN = 0x10;
+inline constexpr BYTE FF_SWISS = 0x20;
+inline constexpr BYTE FF_MODERN = 0x30;
+inline constexpr BYTE FF_SCRIPT = 0x40;
+inline constexpr BYTE FF_DECORATIVE = 0x50;
+// tmPitchAndFamily: as on the platform, TMPF_FIXED_PITCH set means a
+// *variable* pitch font.
+inline constexpr BYTE TMPF_FIXED_PITCH = 0x01;
+inline constexpr BYTE TMPF_VECTOR = 0x02;
+inline constexpr BYTE TMPF_TRUETYPE = 0x04;
+
+struct TEXTMETRICW {
+  LONG tmHeight = 0;
+  LONG tmAscent = 0;
+  LONG tmDescent = 0;
+  LONG tmInternalLeading = 0;
+  LONG tmExternalLeading = 0;
+  LONG tmAveCharWidth = 0;
+  LONG tmMaxCharWidth = 0;
+  LONG tmWeight = 0;
+  LONG tmOverhang = 0;
+  LONG tmDigitizedAspectX = 0;
+  LONG tmDigitizedAspectY = 0;
+  WCHAR tmFirstChar = 0;
+  WCHAR tmLastChar = 0;
+  WCHAR tmDefaultChar = 0;
+  WCHAR tmBreakChar = 0;
+  BYTE tmItalic = 0;
+  BYTE tmUnderlined = 0;
+  BYTE tmStruckOut = 0;
+  BYTE tmPitchAndFamily = 0;
+  BYTE tmCharSet = 0;
+};
+
+// Null for a null record.
+HFONT CreateFontIndirectW(const LOGFONTW* font);
+// Frees a font made by CreateFontIndirectW (DeleteObject does the same).
+BOOL DeleteFont(HFONT font);
+// Selects a font into a device context (the screen of GetDC(0), or a
+// painter): answers the font selected before (null when none was), or null
+// for an unknown font or context.
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+// The metrics of the face the font matcher picked for the context's font (the
+// screen's default font when none is selected): the character set asked for
+// when that face covers its script (DEFAULT_CHARSET reads as ANSI_CHARSET),
+// else ANSI_CHARSET; the pitch and the family (FF_MODERN for fixed pitch,
+// FF_ROMAN for serif faces, FF_SCRIPT, else FF_SWISS) of that face.
+BOOL GetTextMetricsW(HDC dc, TEXTMETRICW* metrics);
+inline BOOL GetTextMetrics(HDC dc, TEXTMETRICW* metrics) { return GetTextMetricsW(dc, metrics); }
+
+// GetDeviceCaps indexes.
+inline constexpr int HORZRES = 8;
+inline constexpr int VERTRES = 10;
+inline constexpr int LOGPIXELSX = 88;
+inline constexpr int LOGPIXELSY = 90;
+// The context's device (a painter's paint device; the primary screen for
+// GetDC(0)); 0 for an unknown index or a painter without a device.
+int GetDeviceCaps(HDC dc, int index);
+
+// Background modes of text drawing.
+inline constexpr int TRANSPARENT = 1;
+inline constexpr int OPAQUE = 2;
+// Sets a painter's background mode; answers the previous mode, 0 for no context.
+int SetBkMode(HDC dc, int mode);
+
+// Hides the text caret of a window whose widget edits text (ShowCaret brings
+// it back). FALSE for another window.
+BOOL HideCaret(HWND hwnd);
+BOOL ShowCaret(HWND hwnd);
+
+// The drawing state of a context (a painter's save and restore): SaveDC
+// answers the depth saved (0 for no context); RestoreDC(dc, -1) goes back to
+// the last saved state.
+int SaveDC(HDC dc);
+BOOL RestoreDC(HDC dc, int savedDC);
+// MWT_IDENTITY resets the context's world transform: coordinates become the
+// device's own pixels.
+inline constexpr DWORD MWT_IDENTITY = 1;
+BOOL ModifyWorldTransform(HDC dc, const void* xform, DWORD mode);

@@ -1,0 +1,214 @@
+// The edit designer with a real browser on a loopback page: connecting and
+// disconnecting (design mode read back from the document, the registration
+// seen through the document's edit services), each failure text, and the
+// designer callbacks with event objects over elements of a parsed page.
+#include "EmbeddedWB/Source/EditDesigner.h"
+
+#include "platform/com/Dispatch.h"
+#include "platform/mshtml/NativeDom.h"
+#include "platform/mshtml/NativeElements.h"
+#include "tests/EmbeddedWB/EwbTestHost.h"
+
+#include <map>
+
+using EditDesigner::TEditDesigner;
+using namespace nativedom;
+
+namespace {
+
+// An event object with fixed properties, read by name.
+class TestEvent final : public ComObject<IHTMLEventObj> {
+ public:
+  explicit TestEvent(std::map<QString, OleVariant> values) : values_(std::move(values)) {}
+  int Reads(const QString& name) const { return reads_.count(name) ? reads_.at(name) : 0; }
+
+  HRESULT GetTypeInfoCount(UINT* n) override { return n ? (*n = 0, S_OK) : E_POINTER; }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    for (UINT i = 0; i < count; ++i) {
+      const QString name = QString::fromUtf16(names[i]);
+      auto it = values_.find(name);
+      ids[i] = it == values_.end() ? DISPID_UNKNOWN : DISPID(std::distance(values_.begin(), it) + 1);
+      if (ids[i] == DISPID_UNKNOWN) return DISP_E_UNKNOWNNAME;
+    }
+    return S_OK;
+  }
+  HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override {
+    if (id < 1 || id > DISPID(values_.size())) return DISP_E_MEMBERNOTFOUND;
+    auto it = std::next(values_.begin(), id - 1);
+    ++reads_[it->first];
+    return result ? VariantCopy(result, &it->second) : S_OK;
+  }
+
+ private:
+  std::map<QString, OleVariant> values_;
+  std::map<QString, int> reads_;
+};
+
+class DesignerTest : public ewbtest::BrowserFixture {
+ protected:
+  void SetUp() override {
+    BrowserFixture::SetUp();
+    EditDesigner::initialize();
+    designer = new TEditDesigner(form);
+    designer->SetEmbeddedWB(wb);
+    designer->OnError = [this](Integer code, const String& text) {
+      errors << QStringLiteral("%1 %2").arg(code).arg(text);
+    };
+    tree = ParseHtml(QStringLiteral("<html><body><p id=\"x\">Some <b>bold</b> text</p></body></html>"),
+                     QUrl(QStringLiteral("http://127.0.0.1/")));
+  }
+
+  QString DesignMode() {
+    ComPtr<IHTMLDocument2> doc = wb->GetDocument();
+    BSTR mode = nullptr;
+    if (!doc || FAILED(doc->get_designMode(&mode))) return {};
+    const QString s = BSTRToString(mode);
+    SysFreeString(mode);
+    return s.toLower();
+  }
+  ComPtr<IHTMLEditServices> Services() {
+    ComPtr<IServiceProvider> provider = wb->GetDocument().As<IServiceProvider>();
+    ComPtr<IHTMLEditServices> services;
+    if (provider)
+      provider->QueryService(SID_SHTMLEditServices, IID_IHTMLEditServices,
+                             reinterpret_cast<void**>(services.GetAddressOf()));
+    return services;
+  }
+  ComPtr<TestEvent> Event(const QString& type, IHTMLElement* source) {
+    std::map<QString, OleVariant> v;
+    v[QStringLiteral("type")] = OleVariant(type);
+    v[QStringLiteral("keyCode")] = OleVariant(65);
+    v[QStringLiteral("button")] = OleVariant(1);
+    v[QStringLiteral("clientX")] = OleVariant(12);
+    v[QStringLiteral("clientY")] = OleVariant(34);
+    v[QStringLiteral("altKey")] = OleVariant(false);
+    v[QStringLiteral("ctrlKey")] = OleVariant(true);
+    v[QStringLiteral("shiftKey")] = OleVariant(false);
+    v[QStringLiteral("srcElement")] = source ? OleVariant(static_cast<IDispatch*>(source)) : OleVariant();
+    return MakeCom<TestEvent>(v);
+  }
+
+  ewbtest::LoopbackServer server;
+  TEditDesigner* designer = nullptr;
+  QStringList errors;
+  std::shared_ptr<Tree> tree;
+};
+
+}  // namespace
+
+TEST_F(DesignerTest, ConnectsOnceAndDisconnectsWithDesignMode) {
+  ASSERT_TRUE(show(server.url("/page")));
+  ASSERT_EQ(designer->ConnectDesigner(), S_OK);
+  EXPECT_TRUE(designer->Connected());
+  EXPECT_EQ(DesignMode(), QStringLiteral("on"));
+  // Registered with the document's services, exactly once.
+  ComPtr<IHTMLEditServices> services = Services();
+  ASSERT_NE(services, nullptr);
+  EXPECT_EQ(services->AddDesigner(designer->DesignerInterface()), E_INVALIDARG);
+
+  EXPECT_EQ(designer->DisconnectDesigner(), S_OK);
+  EXPECT_FALSE(designer->Connected());
+  EXPECT_EQ(DesignMode(), QStringLiteral("off"));
+  EXPECT_EQ(services->RemoveDesigner(designer->DesignerInterface()), E_INVALIDARG);
+  // A second disconnect has nothing to remove.
+  EXPECT_NE(designer->DisconnectDesigner(), S_OK);
+  EXPECT_TRUE(errors.last().endsWith(QLatin1String("Failed to RemoveDesigner.")))
+      << errors.join(u'|').toStdString();
+}
+
+TEST_F(DesignerTest, FailuresAreReportedNeverCalled) {
+  designer->SetEmbeddedWB(nullptr);
+  EXPECT_EQ(designer->ConnectDesigner(), S_FALSE);
+  EXPECT_EQ(designer->DisconnectDesigner(), S_FALSE);
+  designer->DesignModeOff();
+  designer->ExecCommand(u"Bold", false, 0);  // without a document: nothing
+  designer->CreateLink();
+  EXPECT_EQ(errors, (QStringList{QStringLiteral("-2147467259 Please assign a TEmbeddedWB!"),
+                                 QStringLiteral("-2147467259 Please assign a TEmbeddedWB!")}));
+  EXPECT_FALSE(designer->Connected());
+
+  designer->SetEmbeddedWB(wb);
+  designer->SetEnable(false);
+  EXPECT_EQ(designer->ConnectDesigner(), S_FALSE);
+  RECT r{};
+  EXPECT_EQ(designer->SnapRect(nullptr, &r, 0), S_OK);
+  EXPECT_EQ(designer->PreDrag(), S_OK);
+  EXPECT_EQ(designer->About().isEmpty(), false);
+  designer->SetAbout(QStringLiteral("changed"));
+  EXPECT_NE(designer->About(), QStringLiteral("changed"));
+}
+
+TEST_F(DesignerTest, DestructionRemovesAConnectedDesignerEvenWhenDisabled) {
+  ASSERT_TRUE(show(server.url("/page")));
+  ASSERT_EQ(designer->ConnectDesigner(), S_OK);
+  ComPtr<IHTMLEditDesigner> held = designer->DesignerInterface();
+  ComPtr<IHTMLEditServices> services = Services();
+  designer->SetEnable(false);
+  delete designer;
+  designer = nullptr;
+  EXPECT_EQ(services->RemoveDesigner(held.Get()), E_INVALIDARG);
+  // What the browser still holds answers without the component.
+  EXPECT_EQ(held->PreHandleEvent(DISPID_HTMLELEMENTEVENTS2_ONCLICK, nullptr), S_FALSE);
+}
+
+TEST_F(DesignerTest, PreHandleEventReportsTheEventAndItsSourceElement) {
+  ComPtr<IHTMLElement> p = ElementOf(tree, tree->first("P"), nullptr);
+  ASSERT_NE(p, nullptr);
+  QStringList seen;
+  designer->OnPreHandle = [&](Integer id, IHTMLEventObj*) {
+    seen << QStringLiteral("pre %1").arg(id);
+    return S_OK;
+  };
+  designer->OnKeyState = [&](bool, bool, bool, bool alt, bool ctrl, bool shift) {
+    seen << QStringLiteral("keys %1%2%3").arg(alt).arg(ctrl).arg(shift);
+  };
+  designer->OnEvtDispId = [&](Integer id) { seen << QStringLiteral("id %1").arg(id); };
+  designer->OnMouseButton = [&](Integer b) { seen << QStringLiteral("button %1").arg(b); };
+  designer->OnKeyPress = [&](Integer k) { seen << QStringLiteral("key %1").arg(k); };
+  designer->OnTagName = [&](const String& t) { seen << QStringLiteral("tag ") + t; };
+  designer->OnType_ = [&](const String& t) { seen << QStringLiteral("type ") + t; };
+  designer->OnInnerText = [&](const String& t) { seen << QStringLiteral("text ") + t; };
+  designer->OnInnerHtml = [&](const String& t) { seen << QStringLiteral("html ") + t; };
+
+  auto event = Event(QStringLiteral("mousedown"), p.Get());
+  EXPECT_EQ(designer->PreHandleEvent(DISPID_HTMLELEMENTEVENTS2_ONMOUSEDOWN, event.Get()), S_FALSE);
+  EXPECT_EQ(seen, (QStringList{"pre -605", "keys 010", "id -605", "button 1", "key 65", "tag P",
+                               "type mousedown", "text Some bold text", "html Some <B>bold</B> text"}));
+  // Values are read only for the events that are assigned.
+  EXPECT_EQ(event->Reads(QStringLiteral("clientX")), 0);
+
+  // No source element: only the first notice.
+  seen.clear();
+  EXPECT_EQ(designer->PreHandleEvent(DISPID_HTMLELEMENTEVENTS2_ONKEYDOWN, Event("keydown", nullptr).Get()),
+            S_FALSE);
+  EXPECT_EQ(seen, (QStringList{"pre -602"}));
+
+  // Disabled: nothing at all.
+  seen.clear();
+  designer->SetEnable(false);
+  EXPECT_EQ(designer->PreHandleEvent(DISPID_HTMLELEMENTEVENTS2_ONMOUSEDOWN, event.Get()), S_FALSE);
+  EXPECT_TRUE(seen.isEmpty());
+}
+
+TEST_F(DesignerTest, MouseMovesGiveThePositionAndHandlersCannotRaiseIntoTheBrowser) {
+  ComPtr<IHTMLElement> p = ElementOf(tree, tree->first("P"), nullptr);
+  std::vector<std::pair<int, int>> positions;
+  designer->OnMousePosition = [&](Integer x, Integer y) { positions.emplace_back(x, y); };
+  EXPECT_EQ(designer->PostEditorEventNotify(DISPID_HTMLELEMENTEVENTS2_ONMOUSEMOVE,
+                                            Event("mousemove", p.Get()).Get()),
+            S_FALSE);
+  EXPECT_EQ(designer->PostEditorEventNotify(DISPID_HTMLELEMENTEVENTS2_ONMOUSEDOWN,
+                                            Event("mousedown", p.Get()).Get()),
+            S_FALSE);
+  EXPECT_EQ(positions, (std::vector<std::pair<int, int>>{{12, 34}}));
+
+  designer->OnPostEditorNotify = [](Integer, IHTMLEventObj*) -> HRESULT { return S_OK; };
+  EXPECT_EQ(designer->PostEditorEventNotify(DISPID_HTMLELEMENTEVENTS2_ONKEYUP, nullptr), S_OK);
+  designer->OnPostHandle = [](Integer, IHTMLEventObj*) -> HRESULT {
+    throw Exception(QStringLiteral("boom"));
+  };
+  EXPECT_EQ(designer->PostHandleEvent(DISPID_HTMLELEMENTEVENTS2_ONCLICK, nullptr), S_FALSE);
+  EXPECT_EQ(errors, (QStringList{QStringLiteral("-2147467259 PostHandleEvent: boom")}));
+  EXPECT_EQ(designer->TranslateAccelerator(DISPID_HTMLELEMENTEVENTS2_ONKEYDOWN, nullptr), S_FALSE);
+}

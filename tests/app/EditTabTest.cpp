@@ -1,0 +1,195 @@
+// The tools window's edit tab with the real window and browser: the edit
+// switch both ways on a loopback page, the address check, the labels the
+// designer's events write, the pane switches and the command buttons.
+#include "app/FullScreen.h"
+#include "app/Menu.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+#include <QDir>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTextDocument>
+#include <QTextEdit>
+
+namespace FullScreen {
+struct FullScreenFormInternals {
+  static bool EditMode(const TFullScreenForm* f) { return f->FEditMode; }
+};
+}  // namespace FullScreen
+
+using FullScreen::FullScreenForm;
+using FullScreen::FullScreenFormInternals;
+using FullScreen::TFullScreenForm;
+using Menu::MyMenuForm;
+
+namespace {
+
+class EditTab : public apptest::AppTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    setStartPage(QStringLiteral("about:blank"));
+    Application->CreateForm(MyMenuForm);
+    Application->CreateForm(FullScreenForm);
+    form = FullScreenForm;
+    ASSERT_TRUE(Idle());
+  }
+  bool Idle() {
+    return testsupport::waitFor(
+        [&] { return form->WB->ReadyState() == READYSTATE_COMPLETE && !form->WB->Busy(); }, 15000);
+  }
+  void Up(TImage* button) { (form->*handler(button))(button, mbLeft, {}, 1, 1); }
+  using Handler = void (TFullScreenForm::*)(TObject*, TMouseButton, TShiftState, int, int);
+  Handler handler(TImage* b) {
+    const std::map<TImage*, Handler> map = {{form->EC001Btn, &TFullScreenForm::EC001BtnMouseUp},
+                                            {form->EC002Btn, &TFullScreenForm::EC002BtnMouseUp},
+                                            {form->EC003Btn, &TFullScreenForm::EC003BtnMouseUp},
+                                            {form->EC004Btn, &TFullScreenForm::EC004BtnMouseUp},
+                                            {form->EC005Btn, &TFullScreenForm::EC005BtnMouseUp},
+                                            {form->EC006Btn, &TFullScreenForm::EC006BtnMouseUp},
+                                            {form->EC007Btn, &TFullScreenForm::EC007BtnMouseUp}};
+    return map.at(b);
+  }
+  QString EditorText() const { return form->EditWB->TextEdit()->document()->toPlainText(); }
+  QString DesignMode() {
+    ComPtr<IHTMLDocument2> doc = form->WB->GetDocument();
+    BSTR mode = nullptr;
+    if (!doc || FAILED(doc->get_designMode(&mode))) return {};
+    const QString s = BSTRToString(mode).toLower();
+    SysFreeString(mode);
+    return s;
+  }
+
+  apptest::PageServer server;
+  TFullScreenForm* form = nullptr;
+};
+
+}  // namespace
+
+TEST_F(EditTab, TheEditSwitchEditsThePageAndEmptiesThePanesAgain) {
+  EXPECT_TRUE(form->EditWB->GetText().isEmpty());
+  server.setPage("doc", "<html><head><title>doc</title></head><body><p>editable</p></body></html>");
+  form->WB->Navigate(server.url("doc"));
+  ASSERT_TRUE(testsupport::waitFor([&] { return server.hits("doc") > 0; }));
+  ASSERT_TRUE(Idle());
+  // Typed without a scheme: checked and kept as a web address.
+  String typed = server.url("doc");
+  typed.remove(QStringLiteral("http://"));
+  form->URLEdit->SetText(typed);
+  Up(form->EC001Btn);
+  EXPECT_EQ(form->URLEdit->Text(), QStringLiteral("http://") + typed);
+  EXPECT_TRUE(FullScreenFormInternals::EditMode(form));
+  EXPECT_TRUE(form->EditDesigner->Connected());
+  EXPECT_EQ(DesignMode(), QStringLiteral("on"));
+  EXPECT_TRUE(EditorText().contains(QLatin1String("<p>editable</p>"))) << EditorText().toStdString();
+  EXPECT_EQ(form->EC001Btn->Hint(), QStringLiteral("Preview Page"));
+
+  form->HTMLMemo->SetText(QStringLiteral("x"));
+  form->TextMemo->SetVisible(false);
+  form->TextMemo->SetText(QStringLiteral("y"));
+  Up(form->EC001Btn);
+  EXPECT_FALSE(FullScreenFormInternals::EditMode(form));
+  EXPECT_FALSE(form->EditDesigner->Connected());
+  EXPECT_EQ(DesignMode(), QStringLiteral("off"));
+  EXPECT_TRUE(form->EditWB->GetText().isEmpty());
+  EXPECT_TRUE(form->HTMLMemo->GetText().isEmpty());
+  EXPECT_TRUE(form->TextMemo->GetText().isEmpty());
+  EXPECT_EQ(form->EC001Btn->Hint(), QStringLiteral("Start Edit Page"));
+}
+
+TEST_F(EditTab, AClosedPortIsPageNotFound) {
+  testsupport::LoopbackServer closed;
+  ASSERT_TRUE(closed.start());
+  const QString url = closed.url(QStringLiteral("/x"));
+  closed.stop();
+  form->URLEdit->SetText(url);
+  Up(form->EC001Btn);
+  EXPECT_EQ(form->URLEdit->Text(), QStringLiteral("Page not found ..."));
+  EXPECT_FALSE(FullScreenFormInternals::EditMode(form));
+}
+
+TEST_F(EditTab, ThePreviewShowsTheEditedSource) {
+  form->EditWB->SetText(QStringLiteral("<html><body><p>previewed</p></body></html>"));
+  Up(form->EC007Btn);
+  EXPECT_TRUE(testsupport::waitFor([&] {
+    TMemoryStream s;
+    form->WB->SaveToStream(s);
+    return QString::fromUtf8(s.Bytes()).contains(QLatin1String("<p>previewed</p>"));
+  }));
+  Up(form->EC006Btn);
+  EXPECT_TRUE(EditorText().contains(QLatin1String("<p>previewed</p>")));
+}
+
+TEST_F(EditTab, LabelsShowWhatTheDesignerSees) {
+  form->EditDesignerMousePosition(12, 34);
+  EXPECT_EQ(form->X_Label->Caption(), QStringLiteral("X pos > 12"));
+  EXPECT_EQ(form->Y_Label->Caption(), QStringLiteral("Y pos > 34"));
+  EXPECT_EQ(form->MouseBtn_Label->Caption(), QStringLiteral("None"));
+  form->EditDesignerMouseButton(2);
+  EXPECT_EQ(form->MouseBtn_Label->Caption(), QStringLiteral("Right"));
+  form->EditDesignerMouseButton(3);
+  EXPECT_EQ(form->MouseBtn_Label->Caption(), QStringLiteral("Right"));
+  form->EditDesignerKeyPress(65);
+  EXPECT_EQ(form->Key_Label->Caption(), QStringLiteral("#65"));
+  form->EditDesignerTagName(QStringLiteral("P"));
+  form->EditDesignerType_(QStringLiteral("mousemove"));
+  EXPECT_EQ(form->Tag_Label->Caption(), QStringLiteral("P"));
+  EXPECT_EQ(form->Events_Label->Caption(), QStringLiteral("mousemove"));
+  form->EditDesignerInnerHtml(QStringLiteral("<b>x</b>"));
+  form->EditDesignerInnerText(QStringLiteral("x"));
+  EXPECT_EQ(form->HTMLMemo->GetText(), QStringLiteral("<b>x</b>"));
+  EXPECT_EQ(form->TextMemo->GetText(), QStringLiteral("x"));
+  // Without a browser the designer's failure shows in the error line.
+  form->EditDesigner->SetEmbeddedWB(nullptr);
+  form->EditDesigner->ConnectDesigner();
+  EXPECT_EQ(form->Error_Label->Caption(), QStringLiteral("Please assign a TEmbeddedWB!"));
+}
+
+TEST_F(EditTab, ThePaneSwitchesShareTheMemoSplitter) {
+  EXPECT_TRUE(form->RTFCheckBox->Checked());
+  form->HTMCheckBox->SetChecked(false);
+  EXPECT_FALSE(form->HTMLMemo->Visible());
+  EXPECT_FALSE(form->HTMSplitter->Visible());
+  form->TXTCheckBox->SetChecked(false);
+  form->TXTCheckBox->SetChecked(true);
+  EXPECT_TRUE(form->TextMemo->Visible());
+  EXPECT_TRUE(form->HTMSplitter->Visible());
+  EXPECT_FALSE(form->HTMLMemo->Visible());
+  form->RTFCheckBox->SetChecked(false);
+  EXPECT_FALSE(form->EditWB->Visible());
+  EXPECT_FALSE(form->EditWBSplitter->Visible());
+}
+
+TEST_F(EditTab, EachVisiblePanePrintsItsOwnText) {
+  const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+  if (pdftotext.isEmpty()) GTEST_SKIP() << "poppler-utils is not installed";
+  TScriptedDialogService dialogs;
+  form->EditWB->SetText(QStringLiteral("sourcetext"));
+  form->HTMLMemo->SetText(QStringLiteral("markuptext"));
+  form->TextMemo->SetVisible(false);
+  // The tab's dialog, then the editor's own; then the tab's for the markup pane.
+  dialogs.QueuePrint(true);
+  dialogs.QueuePrint(true);
+  dialogs.QueuePrint(true);
+  const QString pdf = QDir(testsupport::profileDir()).filePath(QStringLiteral("panes.pdf"));
+  DialogPrinter().setOutputFormat(QPrinter::PdfFormat);
+  DialogPrinter().setOutputFileName(pdf);
+  QStringList printed;
+  auto readBack = [&] {
+    QProcess p;
+    p.start(pdftotext, {pdf, QStringLiteral("-")});
+    p.waitForFinished(30000);
+    printed << QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+  };
+  // Each job replaces the file: read it back after each button press's jobs.
+  form->EditWB->SetVisible(false);
+  form->EC002Btn->SetVisible(true);
+  (form->*(&TFullScreenForm::EC002BtnMouseUp))(form->EC002Btn, mbLeft, {}, 1, 1);
+  readBack();
+  EXPECT_EQ(printed.last(), QStringLiteral("markuptext"));
+  EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkPrint).size(), 1u);
+  DialogPrinter().setOutputFileName(QString());
+}
