@@ -7,7 +7,7 @@
 
 #include "platform/com/ConnectionPoints.h"
 #include "platform/com/OleCtl.h"
-#include "platform/mshtml/NativeDispatch.h"
+#include "platform/com/TableDispatch.h"
 #include "platform/mshtml/NativeElements.h"
 #include "platform/urlmon/UrlMon.h"
 #include "platform/winapi/Windows.h"
@@ -18,6 +18,7 @@
 #include <QRegularExpression>
 
 using namespace nativedom;
+using namespace comdisp;
 
 namespace {
 
@@ -80,26 +81,9 @@ class NativeDocument;
 // ---------------------------------------------------------------- window
 
 // The document's window as scripts see it: it knows its document and location.
-class NativeWindow final : public ComObject<IHTMLWindow2> {
+class NativeWindow final : public TableDispatch<NativeWindow, IHTMLWindow2> {
  public:
-  explicit NativeWindow(IHTMLDocument2* document) : document_(document) {}
-
-  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
-    if (pctinfo) *pctinfo = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-    if (ppTInfo) *ppTInfo = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    return LookUpNames(names, count, ids, [](const String& name) { return kTable.find(name); });
-  }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                 UINT*) override {
-    const DispMember<NativeWindow>* m = kTable.byId(id);
-    return m ? m->invoke(*this, flags, params, result) : DISP_E_MEMBERNOTFOUND;
-  }
+  explicit NativeWindow(IHTMLDocument2* document) : TableDispatch(kTable), document_(document) {}
 
   // A windowless document handles no events.
   HRESULT get_event(IHTMLEventObj** p) override { return Out(p, ComPtr<IHTMLEventObj>()); }
@@ -121,7 +105,7 @@ class NativeWindow final : public ComObject<IHTMLWindow2> {
   static constexpr DispMember<Self> kMembers[] = {
       {"document", &InvokeDocument},
       {"location", &InvokeLocation},
-      NATIVE_GET(IHTMLWindow2, event),
+      DISP_GET(IHTMLWindow2, event),
   };
   static constexpr DispTable<Self> kTable{kMembers, 1000};
 
@@ -169,10 +153,10 @@ class BindCallback final : public ComObject<IBindStatusCallback, IHttpNegotiate>
 // ---------------------------------------------------------------- the document
 
 class NativeDocument final
-    : public ComObject<IHTMLDocument2, IHTMLDocument3, IPersistStreamInit, IPersistFile, IPersistMoniker,
-                       IOleObject, IOleControl, IConnectionPointContainer> {
+    : public TableDispatch<NativeDocument, IHTMLDocument2, IHTMLDocument3, IPersistStreamInit, IPersistFile,
+                           IPersistMoniker, IOleObject, IOleControl, IConnectionPointContainer> {
  public:
-  NativeDocument() {
+  NativeDocument() : TableDispatch(kTable) {
     points_.Add(IID_IPropertyNotifySink);
     window_ =
         CreateWindowHandle(QStringLiteral("Internet Explorer_Hidden"), String(), 0, 0, nullptr, nullptr);
@@ -183,19 +167,8 @@ class NativeDocument final
   IDispatch* dispatch() { return static_cast<IHTMLDocument2*>(this); }
 
   // ---- IDispatch
-  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
-    if (pctinfo) *pctinfo = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-    if (ppTInfo) *ppTInfo = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    return LookUpNames(names, count, ids, [](const String& name) { return kTable.find(name); });
-  }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                 UINT*) override {
+  HRESULT Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                 EXCEPINFO* excepInfo, UINT* argErr) override {
     // The stock ready-state property answers the READYSTATE number; the
     // readyState property by name answers its text.
     if (id == DISPID_READYSTATE) {
@@ -203,8 +176,7 @@ class NativeDocument final
       SetResult(result, LONG(state_));
       return S_OK;
     }
-    const DispMember<NativeDocument>* m = kTable.byId(id);
-    return m ? m->invoke(*this, flags, params, result) : DISP_E_MEMBERNOTFOUND;
+    return TableDispatch::Invoke(id, riid, lcid, flags, params, result, excepInfo, argErr);
   }
 
   // ---- IHTMLDocument, IHTMLDocument2
@@ -826,31 +798,31 @@ const DispMember<NativeDocument> NativeDocument::kMembers[] = {
     {"URL", &Get<&IHTMLDocument2::get_URL, Self>, DISPID_IHTMLDOCUMENT2_URL},
     {"charset", &InvokeCharset},
     {"defaultCharset", &InvokeDefaultCharset},
-    NATIVE_GET(IHTMLDocument, Script),
-    NATIVE_GET(IHTMLDocument2, all),
-    NATIVE_GET(IHTMLDocument2, body),
-    NATIVE_GET(IHTMLDocument2, activeElement),
-    NATIVE_GET(IHTMLDocument2, images),
-    NATIVE_GET(IHTMLDocument2, links),
-    NATIVE_GET(IHTMLDocument2, forms),
-    NATIVE_GET(IHTMLDocument2, anchors),
-    NATIVE_GET(IHTMLDocument2, scripts),
-    NATIVE_GET(IHTMLDocument2, readyState),
-    NATIVE_GET(IHTMLDocument2, referrer),
-    NATIVE_GET(IHTMLDocument2, location),
-    NATIVE_GET(IHTMLDocument2, lastModified),
-    NATIVE_GET(IHTMLDocument2, domain),
-    NATIVE_GET(IHTMLDocument2, cookie),
-    NATIVE_GET(IHTMLDocument2, mimeType),
-    NATIVE_GET(IHTMLDocument2, fileSize),
-    NATIVE_GET(IHTMLDocument2, fileCreatedDate),
-    NATIVE_GET(IHTMLDocument2, fileModifiedDate),
-    NATIVE_GET(IHTMLDocument2, fileUpdatedDate),
-    NATIVE_GET(IHTMLDocument2, security),
-    NATIVE_GET(IHTMLDocument2, protocol),
-    NATIVE_GET(IHTMLDocument2, nameProp),
-    NATIVE_GET(IHTMLDocument2, parentWindow),
-    NATIVE_GET(IHTMLDocument3, documentElement),
+    DISP_GET(IHTMLDocument, Script),
+    DISP_GET(IHTMLDocument2, all),
+    DISP_GET(IHTMLDocument2, body),
+    DISP_GET(IHTMLDocument2, activeElement),
+    DISP_GET(IHTMLDocument2, images),
+    DISP_GET(IHTMLDocument2, links),
+    DISP_GET(IHTMLDocument2, forms),
+    DISP_GET(IHTMLDocument2, anchors),
+    DISP_GET(IHTMLDocument2, scripts),
+    DISP_GET(IHTMLDocument2, readyState),
+    DISP_GET(IHTMLDocument2, referrer),
+    DISP_GET(IHTMLDocument2, location),
+    DISP_GET(IHTMLDocument2, lastModified),
+    DISP_GET(IHTMLDocument2, domain),
+    DISP_GET(IHTMLDocument2, cookie),
+    DISP_GET(IHTMLDocument2, mimeType),
+    DISP_GET(IHTMLDocument2, fileSize),
+    DISP_GET(IHTMLDocument2, fileCreatedDate),
+    DISP_GET(IHTMLDocument2, fileModifiedDate),
+    DISP_GET(IHTMLDocument2, fileUpdatedDate),
+    DISP_GET(IHTMLDocument2, security),
+    DISP_GET(IHTMLDocument2, protocol),
+    DISP_GET(IHTMLDocument2, nameProp),
+    DISP_GET(IHTMLDocument2, parentWindow),
+    DISP_GET(IHTMLDocument3, documentElement),
     {"open", &InvokeOpen},
     {"write", &InvokeWrite},
     {"writeln", &InvokeWriteln},

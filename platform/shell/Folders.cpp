@@ -2,6 +2,8 @@
 // item enumeration shared by the folders.
 #include "platform/shell/ShellItems.h"
 
+#include "platform/com/SnapshotEnum.h"
+
 #include <QFileInfo>
 #include <QUrl>
 
@@ -11,43 +13,12 @@ using namespace shelldetail;
 
 namespace {
 
-class ItemEnumeration final : public ComObject<IEnumIDList> {
- public:
-  explicit ItemEnumeration(std::vector<QByteArray> items, std::size_t position = 0)
-      : items_(std::move(items)), position_(position) {}
+bool handOutItem(const QByteArray& bytes, PITEMID_CHILD& item) {
+  item = ListFromBytes(bytes);
+  return item != nullptr;
+}
 
-  HRESULT Next(ULONG celt, PITEMID_CHILD* rgelt, ULONG* pceltFetched) override {
-    if (!rgelt || (celt > 1 && !pceltFetched)) return E_POINTER;
-    ULONG fetched = 0;
-    while (fetched < celt && position_ < items_.size()) {
-      rgelt[fetched] = ListFromBytes(items_[position_]);
-      if (!rgelt[fetched]) break;
-      ++fetched;
-      ++position_;
-    }
-    if (pceltFetched) *pceltFetched = fetched;
-    return fetched == celt ? S_OK : S_FALSE;
-  }
-  HRESULT Skip(ULONG celt) override {
-    const std::size_t left = items_.size() - position_;
-    position_ += std::min<std::size_t>(celt, left);
-    return celt <= left ? S_OK : S_FALSE;
-  }
-  HRESULT Reset() override {
-    position_ = 0;
-    return S_OK;
-  }
-  HRESULT Clone(IEnumIDList** ppenum) override {
-    if (!ppenum) return E_POINTER;
-    *ppenum = new ItemEnumeration(items_, position_);
-    (*ppenum)->AddRef();
-    return S_OK;
-  }
-
- private:
-  std::vector<QByteArray> items_;
-  std::size_t position_;
-};
+using ItemEnumeration = SnapshotEnum<IEnumIDList, PITEMID_CHILD, QByteArray, handOutItem>;
 
 bool isRoot(PCUITEMID_CHILD item, RootItem which) {
   return KindOf(item) == kRootItem && ContentOf(item) == QByteArray(1, char(which));
@@ -223,7 +194,7 @@ class DesktopFolder final : public ComObject<IShellFolder> {
 namespace shelldetail {
 
 ComPtr<IEnumIDList> MakeItemEnumeration(std::vector<QByteArray> items) {
-  return ComPtr<IEnumIDList>(new ItemEnumeration(std::move(items)));
+  return MakeCom<ItemEnumeration>(std::move(items));
 }
 
 SFGAOF AttributesOf(IShellFolder* folder, PCUITEMID_CHILD item, SFGAOF asked) {
