@@ -417,11 +417,10 @@ class NativeDocument final
   // ---- IPersistMoniker
   HRESULT Load(BOOL, IMoniker* pimkName, LPBC pibc, DWORD) override {
     if (!pimkName) return E_INVALIDARG;
-    LPOLESTR name = nullptr;
-    HRESULT hr = pimkName->GetDisplayName(pibc, nullptr, &name);
+    OwnedTaskMem<OLECHAR> name;
+    HRESULT hr = pimkName->GetDisplayName(pibc, nullptr, name.out());
     if (FAILED(hr)) return hr;
-    const QUrl url(OleStrToString(name));
-    CoTaskMemFree(name);
+    const QUrl url(OleStrToString(name.get()));
     beginLoad(url);
     moniker_ = pimkName;
     if (url.isLocalFile()) lastModified_ = QFileInfo(url.toLocalFile()).lastModified();
@@ -704,9 +703,8 @@ class NativeDocument final
 
 HRESULT NativeDocument::InvokeTitle(Self& self, WORD flags, DISPPARAMS* params, VARIANT* result) {
   if (flags & DISPATCH_PROPERTYPUT) {
-    const BSTR v = StringToBSTR(PutText(params));
-    const HRESULT hr = self.put_title(v);
-    SysFreeString(v);
+    const OwnedBstr v(StringToBSTR(PutText(params)));
+    const HRESULT hr = self.put_title(v.get());
     return hr;
   }
   return Get<&IHTMLDocument2::get_title, Self>(self, flags, params, result);
@@ -741,9 +739,8 @@ HRESULT NativeDocument::InvokeWrite(Self& self, WORD flags, DISPPARAMS* params, 
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
   String text;
   for (UINT i = 0; i < ArgCount(params); ++i) text += ArgText(params, i);
-  const BSTR v = StringToBSTR(text);
-  const HRESULT hr = self.write(v);
-  SysFreeString(v);
+  const OwnedBstr v(StringToBSTR(text));
+  const HRESULT hr = self.write(v.get());
   return hr;
 }
 
@@ -763,20 +760,18 @@ HRESULT NativeDocument::InvokeClear(Self& self, WORD flags, DISPPARAMS*, VARIANT
 
 HRESULT NativeDocument::InvokeCreateElement(Self& self, WORD flags, DISPPARAMS* params, VARIANT* result) {
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
-  const BSTR tag = StringToBSTR(ArgText(params, 0));
+  const OwnedBstr tag(StringToBSTR(ArgText(params, 0)));
   IHTMLElement* element = nullptr;
-  const HRESULT hr = self.createElement(tag, &element);
-  SysFreeString(tag);
+  const HRESULT hr = self.createElement(tag.get(), &element);
   if (SUCCEEDED(hr)) SetResult(result, element);
   return hr;
 }
 
 HRESULT NativeDocument::InvokeGetElementById(Self& self, WORD flags, DISPPARAMS* params, VARIANT* result) {
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
-  const BSTR id = StringToBSTR(ArgText(params, 0));
+  const OwnedBstr id(StringToBSTR(ArgText(params, 0)));
   IHTMLElement* element = nullptr;
-  const HRESULT hr = self.getElementById(id, &element);
-  SysFreeString(id);
+  const HRESULT hr = self.getElementById(id.get(), &element);
   if (SUCCEEDED(hr)) SetResult(result, element);
   return hr;
 }
@@ -784,10 +779,9 @@ HRESULT NativeDocument::InvokeGetElementById(Self& self, WORD flags, DISPPARAMS*
 HRESULT NativeDocument::InvokeGetElementsByTagName(Self& self, WORD flags, DISPPARAMS* params,
                                                    VARIANT* result) {
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
-  const BSTR tag = StringToBSTR(ArgText(params, 0));
+  const OwnedBstr tag(StringToBSTR(ArgText(params, 0)));
   IHTMLElementCollection* elements = nullptr;
-  const HRESULT hr = self.getElementsByTagName(tag, &elements);
-  SysFreeString(tag);
+  const HRESULT hr = self.getElementsByTagName(tag.get(), &elements);
   if (SUCCEEDED(hr)) SetResult(result, elements);
   return hr;
 }

@@ -442,10 +442,9 @@ using Self = ElementObject;
 HRESULT InvokeGetAttribute(Self& self, WORD flags, DISPPARAMS* params, VARIANT* result) {
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
   if (ArgCount(params) < 1) return DISP_E_BADPARAMCOUNT;
-  const BSTR name = StringToBSTR(ArgText(params, 0));
+  const OwnedBstr name(StringToBSTR(ArgText(params, 0)));
   OleVariant value;
-  const HRESULT hr = self.getAttribute(name, ArgLong(params, 1, 0), value.ClearAndGetAddressOf());
-  SysFreeString(name);
+  const HRESULT hr = self.getAttribute(name.get(), ArgLong(params, 1, 0), value.ClearAndGetAddressOf());
   if (SUCCEEDED(hr) && result) value.Detach(result);
   return hr;
 }
@@ -453,19 +452,17 @@ HRESULT InvokeGetAttribute(Self& self, WORD flags, DISPPARAMS* params, VARIANT* 
 HRESULT InvokeSetAttribute(Self& self, WORD flags, DISPPARAMS* params, VARIANT*) {
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
   if (ArgCount(params) < 2) return DISP_E_BADPARAMCOUNT;
-  const BSTR name = StringToBSTR(ArgText(params, 0));
-  const HRESULT hr = self.setAttribute(name, Arg(params, 1), ArgLong(params, 2, 0));
-  SysFreeString(name);
+  const OwnedBstr name(StringToBSTR(ArgText(params, 0)));
+  const HRESULT hr = self.setAttribute(name.get(), Arg(params, 1), ArgLong(params, 2, 0));
   return hr;
 }
 
 HRESULT InvokeRemoveAttribute(Self& self, WORD flags, DISPPARAMS* params, VARIANT* result) {
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
   if (ArgCount(params) < 1) return DISP_E_BADPARAMCOUNT;
-  const BSTR name = StringToBSTR(ArgText(params, 0));
+  const OwnedBstr name(StringToBSTR(ArgText(params, 0)));
   VARIANT_BOOL removed = VARIANT_FALSE;
-  const HRESULT hr = self.removeAttribute(name, ArgLong(params, 1, 0), &removed);
-  SysFreeString(name);
+  const HRESULT hr = self.removeAttribute(name.get(), ArgLong(params, 1, 0), &removed);
   if (SUCCEEDED(hr)) SetResult(result, removed);
   return hr;
 }

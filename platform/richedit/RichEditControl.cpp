@@ -1089,10 +1089,12 @@ bool HandleRichEditMessage(TCustomRichEdit& edit, TMessage& m) {
     // ---- input
     case WM_CONTEXTMENU: {
       RichEditState* s = StateOf(edit, false);
-      HMENU menu = nullptr;
+      OwnedMenu menu;
       if (s && s->callback) {
         CHARRANGE range = SelectionOf(text());
-        if (FAILED(s->callback->GetContextMenu(SelectionType(range), nullptr, &range, &menu))) menu = nullptr;
+        HMENU given = nullptr;
+        if (SUCCEEDED(s->callback->GetContextMenu(SelectionType(range), nullptr, &range, &given)))
+          menu.reset(given);
       }
       const HWND hwnd = edit.HandleAllocated() ? edit.Handle() : nullptr;
       const HWND parent = hwnd ? GetParent(hwnd) : nullptr;
@@ -1103,9 +1105,8 @@ bool HandleRichEditMessage(TCustomRichEdit& edit, TMessage& m) {
       }
       QPoint at(GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
       if (m.LParam == LPARAM(-1)) at = text()->viewport()->mapToGlobal(text()->cursorRect().bottomLeft());
-      TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x(), at.y(), 0, parent ? parent : hwnd,
+      TrackPopupMenu(menu.get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x(), at.y(), 0, parent ? parent : hwnd,
                      nullptr);
-      DestroyMenu(menu);
       m.Result = 1;
       return true;
     }

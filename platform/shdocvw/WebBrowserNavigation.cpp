@@ -148,10 +148,9 @@ bool WebBrowserObject::onNavigationRequest(const QUrl& url, int type, bool isMai
   ComPtr<IDocHostUIHandler> uiHandler = host<IDocHostUIHandler>();
   if (uiHandler && url != translatedUrl_) {
     String in = url.toString();
-    LPWSTR out = nullptr;
-    const HRESULT hr = uiHandler->TranslateUrl(0, reinterpret_cast<LPWSTR>(in.data()), &out);
-    const String translated = OleStrToString(out);
-    if (out) CoTaskMemFree(out);
+    OwnedTaskMem<WCHAR> out;
+    const HRESULT hr = uiHandler->TranslateUrl(0, reinterpret_cast<LPWSTR>(in.data()), out.out());
+    const String translated = OleStrToString(out.get());
     if (hr == S_OK && !Trim(translated).isEmpty()) {
       const QUrl target = QUrl::fromUserInput(Trim(translated));
       if (target.isValid() && target != url) {
@@ -508,17 +507,14 @@ void WebBrowserObject::onAuthentication(QAuthenticator* authenticator, const QSt
                            reinterpret_cast<void**>(authenticate.ReleaseAndGetAddressOf()));
     if (authenticate) {
       HWND window = nullptr;
-      LPWSTR givenUser = nullptr;
-      LPWSTR givenPassword = nullptr;
-      const HRESULT hr = authenticate->Authenticate(&window, &givenUser, &givenPassword);
+      OwnedTaskMem<WCHAR> givenUser, givenPassword;
+      const HRESULT hr = authenticate->Authenticate(&window, givenUser.out(), givenPassword.out());
       answered = hr == S_OK && givenUser;
       refused = hr == E_ACCESSDENIED;
       if (answered) {
-        user = OleStrToString(givenUser);
-        password = OleStrToString(givenPassword);
+        user = OleStrToString(givenUser.get());
+        password = OleStrToString(givenPassword.get());
       }
-      CoTaskMemFree(givenUser);
-      CoTaskMemFree(givenPassword);
     }
   }
   // Without credentials from the host the user is asked, unless the browser

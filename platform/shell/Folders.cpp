@@ -24,11 +24,7 @@ bool isRoot(PCUITEMID_CHILD item, RootItem which) {
   return KindOf(item) == kRootItem && ContentOf(item) == QByteArray(1, char(which));
 }
 
-QByteArray itemBytes(PITEMID_CHILD item) {
-  QByteArray bytes = BytesOf(item);
-  ILFree(item);
-  return bytes;
-}
+QByteArray itemBytes(PITEMID_CHILD item) { return BytesOf(OwnedIdList(item).get()); }
 
 // The namespace root: the computer and the History folder.
 class DesktopFolder final : public ComObject<IShellFolder> {
@@ -88,9 +84,7 @@ class DesktopFolder final : public ComObject<IShellFolder> {
     PCUIDLIST_RELATIVE restA = ILGetNext(a), restB = ILGetNext(b);
     if (ILIsEmpty(restA) || ILIsEmpty(restB))
       return CompareResult(int(ILIsEmpty(restB)) - int(ILIsEmpty(restA)));
-    PITEMID_CHILD first = ILCloneFirst(a);
-    ComPtr<IShellFolder> folder = BindAbsolute(first);
-    ILFree(first);
+    ComPtr<IShellFolder> folder = BindAbsolute(OwnedIdList(ILCloneFirst(a)).get());
     if (!folder) return E_INVALIDARG;
     return folder->CompareIDs(lParam, restA, restB);
   }
@@ -167,16 +161,14 @@ class DesktopFolder final : public ComObject<IShellFolder> {
     ComPtr<IShellFolder> parent;
     const HRESULT hr = SHBindToParent(pidl, IID_IShellFolder, &parent, &last);
     if (FAILED(hr)) return hr;
-    PITEMID_CHILD renamed = nullptr;
-    const HRESULT result = parent->SetNameOf(hwnd, last, newName, flags, &renamed);
+    OwnedIdList renamed;
+    const HRESULT result = parent->SetNameOf(hwnd, last, newName, flags, renamed.out());
     if (SUCCEEDED(result) && ppidlOut && renamed) {
       // The new absolute list: the parent's and the renamed item.
-      PIDLIST_ABSOLUTE parentList = ILClone(pidl);
-      ILRemoveLastID(parentList);
-      *ppidlOut = ILCombine(parentList, renamed);
-      ILFree(parentList);
+      const OwnedIdList parentList(ILClone(pidl));
+      ILRemoveLastID(parentList.get());
+      *ppidlOut = ILCombine(parentList.get(), renamed.get());
     }
-    ILFree(renamed);
     return result;
   }
 
@@ -233,10 +225,9 @@ HRESULT SHBindToParent(PCIDLIST_ABSOLUTE pidl, REFIID riid, void** ppv, PCUITEMI
   *ppv = nullptr;
   if (ppidlLast) *ppidlLast = nullptr;
   if (ILIsEmpty(pidl)) return E_INVALIDARG;
-  PIDLIST_ABSOLUTE parentList = ILClone(pidl);
-  ILRemoveLastID(parentList);
-  ComPtr<IShellFolder> parent = BindAbsolute(parentList);
-  ILFree(parentList);
+  const OwnedIdList parentList(ILClone(pidl));
+  ILRemoveLastID(parentList.get());
+  ComPtr<IShellFolder> parent = BindAbsolute(parentList.get());
   if (!parent) return E_INVALIDARG;
   const HRESULT hr = parent->QueryInterface(riid, ppv);
   if (SUCCEEDED(hr) && ppidlLast) *ppidlLast = ILFindLastID(pidl);
