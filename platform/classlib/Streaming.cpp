@@ -12,6 +12,7 @@
 #include <limits>
 #include <map>
 
+#include "platform/classlib/Log_p.h"
 #include "platform/rtl/Scopes.h"
 
 namespace {
@@ -1007,6 +1008,7 @@ bool InitComponentRes(const String& resourceName, TComponent* root) {
   try {
     text = LoadFormResourceText(resourceName);
   } catch (const EResNotFound&) {
+    qCDebug(lcClassLib) << "no form resource" << resourceName;
     return false;
   }
   ReadComponentRes(text, root, resourceName);

@@ -1,6 +1,7 @@
 #include "platform/mshtml/LiveDocument.h"
 
 #include "platform/com/TableDispatch.h"
+#include "platform/mshtml/Log_p.h"
 #include "platform/mshtml/NativeElements.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -547,7 +548,10 @@ bool RunPageScript(QWebEnginePage* page, const QString& script, QVariant* result
     loop.exec();
   }
   state->loop = nullptr;
-  if (!state->done || !guard) return false;
+  if (!state->done || !guard) {
+    qCDebug(lcMsHtml) << "the page gave no answer to a script within" << timeoutMs << "ms";
+    return false;
+  }
   if (result) *result = state->value;
   return true;
 }

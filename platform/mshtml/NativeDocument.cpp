@@ -8,6 +8,7 @@
 #include "platform/com/ConnectionPoints.h"
 #include "platform/com/OleCtl.h"
 #include "platform/com/TableDispatch.h"
+#include "platform/mshtml/Log_p.h"
 #include "platform/mshtml/NativeElements.h"
 #include "platform/urlmon/UrlMon.h"
 #include "platform/winapi/Windows.h"
@@ -356,7 +357,10 @@ class NativeDocument final
   HRESULT Load(IStream* pStm) override {
     if (!pStm) return E_POINTER;
     QByteArray bytes;
-    if (const HRESULT hr = ReadToEnd(pStm, bytes); FAILED(hr)) return hr;
+    if (const HRESULT hr = ReadToEnd(pStm, bytes); FAILED(hr)) {
+      qCDebug(lcMsHtml) << "the document's stream cannot be read:" << Qt::hex << quint32(hr);
+      return hr;
+    }
     beginLoad(kBlank);
     loadBytes(bytes, String());
     return S_OK;
@@ -836,6 +840,7 @@ HRESULT BindCallback::OnStartBinding(DWORD, IBinding* pib) {
 }
 
 HRESULT BindCallback::OnStopBinding(HRESULT hresult, LPCWSTR) {
+  if (FAILED(hresult)) qCDebug(lcMsHtml) << "the document's load ends with" << Qt::hex << quint32(hresult);
   if (NativeDocument* owner = std::exchange(owner_, nullptr)) owner->bindFinished(hresult);
   return S_OK;
 }

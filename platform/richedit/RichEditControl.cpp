@@ -19,6 +19,7 @@
 #include <cmath>
 
 #include "platform/classlib/ComCtrls.h"
+#include "platform/richedit/Log_p.h"
 #include "platform/winapi/Menus.h"
 
 // ---------------------------------------------------------------- index space
@@ -642,6 +643,7 @@ LRESULT StreamIn(TCustomRichEdit& edit, WPARAM format, EDITSTREAM* stream) {
   for (;;) {
     LONG got = 0;
     if (const DWORD error = stream->pfnCallback(stream->dwCookie, buffer, LONG(sizeof buffer), &got)) {
+      qCDebug(lcRichEdit) << "reading the stream in ends with error" << error;
       stream->dwError = error;
       break;
     }
@@ -662,6 +664,7 @@ LRESULT StreamOut(TCustomRichEdit& edit, WPARAM format, EDITSTREAM* stream) {
     std::copy_n(data.constData() + done, chunk, reinterpret_cast<char*>(buffer));
     LONG taken = 0;
     if (const DWORD error = stream->pfnCallback(stream->dwCookie, buffer, chunk, &taken)) {
+      qCDebug(lcRichEdit) << "writing the stream out ends with error" << error;
       stream->dwError = error;
       break;
     }

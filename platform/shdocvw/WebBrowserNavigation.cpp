@@ -5,6 +5,7 @@
 #include "platform/rtl/Registry.h"
 #include "platform/shdocvw/BrowserDialogs.h"
 #include "platform/shdocvw/DownloadDialog.h"
+#include "platform/shdocvw/Log_p.h"
 #include "platform/shdocvw/TrustedCertificates.h"
 #include "platform/shell/UrlHistory.h"
 #include "platform/urlmon/UrlMon.h"
@@ -268,6 +269,7 @@ void WebBrowserObject::finishLoad(bool succeeded, bool stopped, long statusCode)
   IDispatch* self = static_cast<IWebBrowser2*>(this);
   bool complete = succeeded;
   if (!succeeded && !stopped) {
+    qCDebug(lcShDocVw) << "the load of" << url << "fails with status" << statusCode;
     OleVariant vFrame{String()};
     OleVariant vStatus{int(statusCode)};
     VARIANT_BOOL cancel = VARIANT_FALSE;

@@ -7,6 +7,7 @@
 // credentials) travel the same way while the worker waits.
 #include "platform/urlmon/UrlMonInternal_p.h"
 
+#include "platform/urlmon/Log_p.h"
 #include "platform/winapi/Modules.h"
 #include "platform/wininet/HttpInfo.h"
 #include "platform/wininet/UrlCache.h"
@@ -533,6 +534,8 @@ void Binding::Finish(TransferResult result) {
   ended_ = true;
   result_ = result.hr;
   resultText_ = SUCCEEDED(result.hr) ? String() : result.error;
+  if (FAILED(result.hr))
+    qCDebug(lcUrlMon) << "binding to" << url_ << "ends with" << Qt::hex << quint32(result.hr) << resultText_;
   ComPtr<IBindStatusCallback> callback = std::move(callback_);
   if (callback)
     callback->OnStopBinding(result_,
