@@ -23,17 +23,9 @@
 #include "EmbeddedWB/Source/RichEditBrowser.h"
 #include "app/FullScreen.h"
 #include "app/Menu.h"
-#include "platform/classlib/CheckLst.h"
-#include "platform/classlib/ComCtrls.h"
+#include "platform/classlib/ClassLibrary.h"
 #include "platform/classlib/Controls.h"
-#include "platform/classlib/Dialogs.h"
-#include "platform/classlib/ExtControls.h"
-#include "platform/classlib/ExtCtrls.h"
 #include "platform/classlib/Forms.h"
-#include "platform/classlib/Gauges.h"
-#include "platform/classlib/Graphics.h"
-#include "platform/classlib/Menus.h"
-#include "platform/classlib/StdCtrls.h"
 #include "platform/mapi/Mapi.h"
 #include "platform/mshtml/MsHtml.h"
 #include "platform/richedit/RichEdit.h"
@@ -44,22 +36,6 @@
 #include "platform/winsock/WinSock.h"
 
 namespace {
-
-// The class library's units, in link order.
-void InitializeClassLibrary() {
-  RegisterGraphicsIdents();
-  InitializeControls();
-  InitializeForms();
-  InitializeMenus();
-  InitializeDialogs();
-  InitializeExtCtrls();
-  InitializeExtControls();
-  InitializeStdCtrls();
-  InitializeCheckLst();
-  InitializeComCtrls();
-  InitializeRichEdit();
-  InitializeGauges();
-}
 
 // The platform's network, shell and browser modules the browser units load.
 void InitializePlatform() {
@@ -129,6 +105,7 @@ void FinalizeUnits() {
 
 void InitializeProgramUnits() {
   InitializeClassLibrary();
+  InitializeRichEdit();
   InitializePlatform();
   InitializeUnits();
 }

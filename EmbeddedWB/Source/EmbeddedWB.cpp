@@ -967,9 +967,8 @@ HRESULT TEmbeddedWB::Start(LPCWSTR szUrl, IInternetProtocolSink* pOIProtSink, II
   if (auto services = protocolSink_ ? protocolSink_.As<IServiceProvider>() : nullptr) {
     ComPtr<IHttpNegotiate> negotiate;
     if (SUCCEEDED(services->QueryService(IID_IHttpNegotiate, IID_IHttpNegotiate, &negotiate)) && negotiate) {
-      LPWSTR additional = nullptr;
-      negotiate->BeginningTransaction(szUrl, nullptr, 0, &additional);
-      CoTaskMemFree(additional);
+      OwnedTaskMem<WCHAR> additional;
+      negotiate->BeginningTransaction(szUrl, nullptr, 0, additional.out());
     }
   }
   return INET_E_USE_DEFAULT_PROTOCOLHANDLER;

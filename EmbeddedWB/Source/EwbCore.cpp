@@ -380,14 +380,11 @@ bool TCustomEmbeddedWB::ShowFilteredMenu(DWORD dwID, POINT* ppt, IUnknown* pcmdt
   if (!library) return false;
   HWND owner = commandTargetWindow(pcmdtReserved);
   if (!owner) return false;
-  HMENU menus = LoadMenuW(library, MAKEINTRESOURCEW(kContextMenuResource));
+  const OwnedMenu menus(LoadMenuW(library, MAKEINTRESOURCEW(kContextMenuResource)));
   if (!menus) return false;
   // A kind the resource has no menu for is the browser's to show.
-  HMENU menu = GetSubMenu(menus, int(dwID));
-  if (!menu) {
-    DestroyMenu(menus);
-    return false;
-  }
+  HMENU menu = GetSubMenu(menus.get(), int(dwID));
+  if (!menu) return false;
 
   // The Encoding item opens the browser's own encoding menu.
   if (ComPtr<IWebBrowser2> browser = DefaultInterface()) {
@@ -417,7 +414,6 @@ bool TCustomEmbeddedWB::ShowFilteredMenu(DWORD dwID, POINT* ppt, IUnknown* pcmdt
     GetCursorPos(&at);
   const UINT command = UINT(TrackPopupMenu(menu, kContextMenuTracking, at.x, at.y, 0, owner, nullptr));
   if (command && IsWindow(owner)) SendMessageW(owner, WM_COMMAND, MAKEWPARAM(WORD(command), 0), 0);
-  DestroyMenu(menus);
   return true;
 }
 

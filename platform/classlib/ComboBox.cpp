@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStylePainter>
@@ -421,18 +422,14 @@ void TCustomComboBox::PaintItem(QPainter* painter, const TRect& rect, int index,
   canvas_->Brush()->SetColor(state.Contains(odSelected) ? clHighlight : Color());
   if (state.Contains(odSelected)) canvas_->Font()->SetColor(clHighlightText);
   canvas_->SetPainter(painter);
-  try {
-    if (index >= 0)
-      DrawItem(index, rect, state);
-    else
-      canvas_->FillRect(rect);
-  } catch (...) {
+  const auto release = qScopeGuard([&] {
     canvas_->SetPainter(nullptr);
     painter->restore();
-    throw;
-  }
-  canvas_->SetPainter(nullptr);
-  painter->restore();
+  });
+  if (index >= 0)
+    DrawItem(index, rect, state);
+  else
+    canvas_->FillRect(rect);
 }
 
 void TCustomComboBox::DrawItem(int Index, const TRect& Rect, TOwnerDrawState State) {

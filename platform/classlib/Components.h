@@ -124,6 +124,13 @@ class TComponent : public TPersistent {
   QList<QPair<String, String>> eventBindings_;
 };
 
+// Calls the handler assigned to an event of `c`, if any. A component being
+// destroyed raises no events: its handlers may refer to what has gone.
+template <class Handler, class... Args>
+void RaiseEvent(const TComponent* c, const Handler& handler, Args&&... args) {
+  if (handler && !c->ComponentState().Contains(csDestroying)) handler(std::forward<Args>(args)...);
+}
+
 // ---------------------------------------------------------------- class registry
 
 using TComponentFactory = std::function<TComponent*(TComponent* owner)>;

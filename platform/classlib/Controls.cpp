@@ -632,59 +632,31 @@ void TControl::Loaded() {
 
 // ---- events
 
-void TControl::Click() {
-  Raise(this, [&] {
-    if (OnClick) OnClick(this);
-  });
-}
+void TControl::Click() { RaiseEvent(this, OnClick, this); }
 
-void TControl::DblClick() {
-  Raise(this, [&] {
-    if (OnDblClick) OnDblClick(this);
-  });
-}
+void TControl::DblClick() { RaiseEvent(this, OnDblClick, this); }
 
 void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   if (Button == mbLeft && dragMode_ == dmAutomatic && !Dragging()) BeginDrag(false);
-  Raise(this, [&] {
-    if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
-  });
+  RaiseEvent(this, OnMouseDown, this, Button, Shift, X, Y);
 }
 
 void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
-  Raise(this, [&] {
-    if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
-  });
+  RaiseEvent(this, OnMouseUp, this, Button, Shift, X, Y);
 }
 
 void TControl::MouseMove(TShiftState Shift, int X, int Y) {
-  Raise(this, [&] {
-    if (OnMouseMove) OnMouseMove(this, Shift, X, Y);
-  });
+  RaiseEvent(this, OnMouseMove, this, Shift, X, Y);
 }
 
-void TControl::MouseEnter() {
-  Raise(this, [&] {
-    if (OnMouseEnter) OnMouseEnter(this);
-  });
-}
+void TControl::MouseEnter() { RaiseEvent(this, OnMouseEnter, this); }
 
-void TControl::MouseLeave() {
-  Raise(this, [&] {
-    if (OnMouseLeave) OnMouseLeave(this);
-  });
-}
+void TControl::MouseLeave() { RaiseEvent(this, OnMouseLeave, this); }
 
-void TControl::Resize() {
-  Raise(this, [&] {
-    if (OnResize) OnResize(this);
-  });
-}
+void TControl::Resize() { RaiseEvent(this, OnResize, this); }
 
 void TControl::DoContextPopup(const TPoint& MousePos, bool& Handled) {
-  Raise(this, [&] {
-    if (OnContextPopup) OnContextPopup(this, MousePos, Handled);
-  });
+  RaiseEvent(this, OnContextPopup, this, MousePos, Handled);
 }
 
 // ---------------------------------------------------------------- helpers

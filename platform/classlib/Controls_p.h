@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QPoint>
+#include <QScopeGuard>
 
 namespace controls_p {
 
@@ -17,9 +18,15 @@ inline QHash<HWND, TWinControl*>& ControlsByHandle() {
 // The graphic control holding the mouse capture within its parent's window.
 inline TControl* captureControl = nullptr;
 
+// Paints through `canvas` on `painter`: the canvas starts with the control's
+// font and colour, and lets the painter go afterwards, also when `paint` throws.
 template <class F>
-void Raise(TControl* c, F&& f) {
-  if (!c->ComponentState().Contains(csDestroying)) f();
+void PaintThrough(TCanvas* canvas, QPainter& painter, TFont* font, TColor color, F&& paint) {
+  canvas->Font()->Assign(font);
+  canvas->Brush()->SetColor(color);
+  canvas->SetPainter(&painter);
+  const auto release = qScopeGuard([canvas] { canvas->SetPainter(nullptr); });
+  paint();
 }
 
 inline QPoint FromLParam(LPARAM l) { return QPoint(GET_X_LPARAM(l), GET_Y_LPARAM(l)); }

@@ -13,34 +13,18 @@
 #include "platform/classlib/Forms.h"
 #include "platform/classlib/Menus.h"
 
+#include "platform/classlib/Controls_p.h"
+
 // ---------------------------------------------------------------- painting controls
 
 TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner), canvas_(new TCanvas(this)) {}
 
 void TGraphicControl::PaintWidget(QPainter& painter) {
-  canvas_->Font()->Assign(Font());
-  canvas_->Brush()->SetColor(Color());
-  canvas_->SetPainter(&painter);
-  try {
-    Paint();
-  } catch (...) {
-    canvas_->SetPainter(nullptr);
-    throw;
-  }
-  canvas_->SetPainter(nullptr);
+  controls_p::PaintThrough(canvas_, painter, Font(), Color(), [this] { Paint(); });
 }
 
 TCustomControl::TCustomControl(TComponent* AOwner) : TWinControl(AOwner), canvas_(new TCanvas(this)) {}
 
 void TCustomControl::PaintWidget(QPainter& painter) {
-  canvas_->Font()->Assign(Font());
-  canvas_->Brush()->SetColor(Color());
-  canvas_->SetPainter(&painter);
-  try {
-    Paint();
-  } catch (...) {
-    canvas_->SetPainter(nullptr);
-    throw;
-  }
-  canvas_->SetPainter(nullptr);
+  controls_p::PaintThrough(canvas_, painter, Font(), Color(), [this] { Paint(); });
 }

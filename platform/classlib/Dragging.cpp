@@ -127,20 +127,14 @@ bool TControl::Dragging() const { return session && session->Source() == this; }
 bool TControl::DragOver(TObject* Source, int X, int Y, TDragState State) {
   // A control that listens takes drops unless its handler says otherwise.
   bool accept = bool(OnDragOver);
-  Raise(this, [&] {
-    if (OnDragOver) OnDragOver(this, Source, X, Y, State, accept);
-  });
+  RaiseEvent(this, OnDragOver, this, Source, X, Y, State, accept);
   return accept;
 }
 
 void TControl::DragDrop(TObject* Source, int X, int Y) {
-  Raise(this, [&] {
-    if (OnDragDrop) OnDragDrop(this, Source, X, Y);
-  });
+  RaiseEvent(this, OnDragDrop, this, Source, X, Y);
 }
 
 void TControl::DoEndDrag(TObject* Target, int X, int Y) {
-  Raise(this, [&] {
-    if (OnEndDrag) OnEndDrag(this, Target, X, Y);
-  });
+  RaiseEvent(this, OnEndDrag, this, Target, X, Y);
 }

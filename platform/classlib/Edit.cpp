@@ -311,14 +311,12 @@ void TMemoStrings::Put(int index, const String& s) {
   CheckIndex(index);
   if (s.contains(QLatin1Char('\r')) || s.contains(QLatin1Char('\n'))) {
     BeginUpdate();
-    try {
-      Delete(index);
-      Insert(index, s);
-    } catch (...) {
-      EndUpdate();
-      throw;
-    }
-    EndUpdate();
+    RunFinally(
+        [&] {
+          Delete(index);
+          Insert(index, s);
+        },
+        [this] { EndUpdate(); });
     return;
   }
   memo_->OwnChange([&] {

@@ -1,6 +1,7 @@
 #include "platform/classlib/ExtControls.h"
 
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
@@ -96,14 +97,8 @@ TRect TImage::DestRect() const {
 void TImage::Paint() {
   TGraphic* graphic = picture_->Graphic();
   if (!graphic || graphic->GetEmpty()) return;
-  drawing_ = true;
-  try {
-    TGraphicControl::Canvas()->StretchDraw(DestRect(), graphic);
-  } catch (...) {
-    drawing_ = false;
-    throw;
-  }
-  drawing_ = false;
+  const QScopedValueRollback drawing(drawing_, true);
+  TGraphicControl::Canvas()->StretchDraw(DestRect(), graphic);
 }
 
 void TImage::PictureChanged() {

@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QIcon>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QTimer>
 #include <QToolTip>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/classlib/Controls_p.h"
 #include "platform/classlib/Dialogs.h"
 #include "platform/classlib/Streaming.h"
 
@@ -23,11 +25,6 @@ TScreen* Screen = nullptr;
 std::function<void(const Exception&)> TApplication::ShowExceptionProc;
 
 namespace {
-
-template <class F>
-void Raise(TComponent* c, F&& f) {
-  if (!c->ComponentState().Contains(csDestroying)) f();
-}
 
 // The window flags of a top-level window with these styles.
 Qt::WindowFlags WindowFlagsOf(DWORD style, DWORD exStyle) {
@@ -86,18 +83,14 @@ TCustomForm::~TCustomForm() {
 }
 
 void TCustomForm::InitializeForm() {
-  creating_ = true;
-  try {
+  {
+    const QScopedValueRollback creating(creating_, true);
     // The form has its window while its components are read and loaded (a
     // component may hook it in its Loaded); the controls get theirs as they
     // finish loading.
     HandleNeeded();
     InitComponentRes(ClassName().toUpper(), this);
-  } catch (...) {
-    creating_ = false;
-    throw;
   }
-  creating_ = false;
   DoCreate();
   if (visibleAfterCreate_) {
     visibleAfterCreate_ = false;
@@ -431,9 +424,7 @@ void TCustomForm::Close() {
 
 bool TCustomForm::CloseQuery() {
   bool canClose = true;
-  Raise(this, [&] {
-    if (OnCloseQuery) OnCloseQuery(this, canClose);
-  });
+  RaiseEvent(this, OnCloseQuery, this, canClose);
   return canClose;
 }
 
@@ -541,16 +532,7 @@ void TCustomForm::Dispatch(TMessage& m) {
 }
 
 void TCustomForm::PaintWidget(QPainter& painter) {
-  canvas_->Font()->Assign(Font());
-  canvas_->Brush()->SetColor(Color());
-  canvas_->SetPainter(&painter);
-  try {
-    Paint();
-  } catch (...) {
-    canvas_->SetPainter(nullptr);
-    throw;
-  }
-  canvas_->SetPainter(nullptr);
+  controls_p::PaintThrough(canvas_, painter, Font(), Color(), [this] { Paint(); });
 }
 
 void TCustomForm::Loaded() {
@@ -581,41 +563,17 @@ void TCustomForm::DoDestroy() {
   }
 }
 
-void TCustomForm::DoShow() {
-  Raise(this, [&] {
-    if (OnShow) OnShow(this);
-  });
-}
+void TCustomForm::DoShow() { RaiseEvent(this, OnShow, this); }
 
-void TCustomForm::DoHide() {
-  Raise(this, [&] {
-    if (OnHide) OnHide(this);
-  });
-}
+void TCustomForm::DoHide() { RaiseEvent(this, OnHide, this); }
 
-void TCustomForm::DoClose(TCloseAction& Action) {
-  Raise(this, [&] {
-    if (OnClose) OnClose(this, Action);
-  });
-}
+void TCustomForm::DoClose(TCloseAction& Action) { RaiseEvent(this, OnClose, this, Action); }
 
-void TCustomForm::Activate() {
-  Raise(this, [&] {
-    if (OnActivate) OnActivate(this);
-  });
-}
+void TCustomForm::Activate() { RaiseEvent(this, OnActivate, this); }
 
-void TCustomForm::Deactivate() {
-  Raise(this, [&] {
-    if (OnDeactivate) OnDeactivate(this);
-  });
-}
+void TCustomForm::Deactivate() { RaiseEvent(this, OnDeactivate, this); }
 
-void TCustomForm::Paint() {
-  Raise(this, [&] {
-    if (OnPaint) OnPaint(this);
-  });
-}
+void TCustomForm::Paint() { RaiseEvent(this, OnPaint, this); }
 
 // ---------------------------------------------------------------- TApplication
 

@@ -16,8 +16,10 @@
 // globals Application and Screen; FinalizeForms() frees them, the forms
 // owned by the application in reverse order of creation first.
 #include <QPointer>
+#include <QScopeGuard>
 
 #include <functional>
+#include <memory>
 #include <type_traits>
 #include <vector>
 
@@ -223,14 +225,9 @@ class TForm : public TCustomForm {
 template <class T>
 T* NewForm(TComponent* AOwner) {
   static_assert(std::is_base_of_v<TCustomForm, T>, "NewForm makes forms");
-  T* form = new T(AOwner);
-  try {
-    form->InitializeForm();
-  } catch (...) {
-    delete form;
-    throw;
-  }
-  return form;
+  std::unique_ptr<T> form(new T(AOwner));
+  form->InitializeForm();
+  return form.release();
 }
 
 // ---------------------------------------------------------------- TApplication
@@ -254,16 +251,12 @@ class TApplication : public TComponent {
   template <class T>
   void CreateForm(T*& reference) {
     static_assert(std::is_base_of_v<TCustomForm, T>, "CreateForm makes forms");
-    T* form = new T(this);
-    reference = form;
-    try {
-      form->InitializeForm();
-    } catch (...) {
-      reference = nullptr;
-      delete form;
-      throw;
-    }
-    FormCreated(form);
+    std::unique_ptr<T> form(new T(this));
+    reference = form.get();
+    auto forget = qScopeGuard([&] { reference = nullptr; });
+    form->InitializeForm();
+    forget.dismiss();
+    FormCreated(form.release());
   }
 
   // Shows the main form when it is Visible and runs the event loop until the

@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStylePainter>
@@ -244,15 +245,11 @@ void TCustomListBox::PaintItem(QPainter* painter, const QStyleOptionViewItem& op
   canvas_->Brush()->SetColor(state.Contains(odSelected) ? clHighlight : Color());
   if (state.Contains(odSelected)) canvas_->Font()->SetColor(clHighlightText);
   canvas_->SetPainter(painter);
-  try {
-    DrawItem(index, rect, state);
-  } catch (...) {
+  const auto release = qScopeGuard([&] {
     canvas_->SetPainter(nullptr);
     painter->restore();
-    throw;
-  }
-  canvas_->SetPainter(nullptr);
-  painter->restore();
+  });
+  DrawItem(index, rect, state);
 }
 
 void TCustomListBox::DrawItem(int Index, const TRect& Rect, TOwnerDrawState State) {

@@ -14,10 +14,12 @@
 // controls' windows; the combo box's notifications reach it as CN_COMMAND
 // with a CBN_* code.
 #include <QPointer>
+#include <QScopeGuard>
 
 #include <functional>
 
 #include "platform/classlib/Controls.h"
+#include "platform/rtl/Scopes.h"
 
 class QAbstractItemView;
 class QCheckBox;
@@ -377,28 +379,18 @@ class TCustomMemo : public TCustomEdit {
   template <class F>
   void OwnChange(F&& change) {
     ++ownChange_;
-    try {
-      change();
-    } catch (...) {
+    RunFinally(std::forward<F>(change), [this] {
       --ownChange_;
       OwnChangeDone();
-      throw;
-    }
-    --ownChange_;
-    OwnChangeDone();
+    });
   }
 
   // Runs a change of formatting only: Lines stay, OnChange is not raised.
   template <class F>
   void FormatChange(F&& change) {
     ++ownChange_;
-    try {
-      change();
-    } catch (...) {
-      --ownChange_;
-      throw;
-    }
-    --ownChange_;
+    const auto done = qScopeGuard([this] { --ownChange_; });
+    change();
   }
 
  private:

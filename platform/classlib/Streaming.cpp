@@ -5,11 +5,15 @@
 #include <QFile>
 #include <QMetaProperty>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QSet>
 
 #include <cmath>
 #include <limits>
 #include <map>
+
+#include "platform/classlib/Log_p.h"
+#include "platform/rtl/Scopes.h"
 
 namespace {
 
@@ -212,22 +216,22 @@ class TResourceReader {
       : s_(text), root_(root), into_(into), source_(sourceName.isEmpty() ? root->ClassName() : sourceName) {}
 
   void Read() {
-    try {
-      if (pos_ < s_.size() && s_[pos_] == QChar(0xFEFF)) ++pos_;
-      Advance();
-      ReadRoot();
-      component_.clear();
-      if (tok_.type != Token::End) Fail(tok_.line, QStringLiteral("End of resource expected"));
-      ResolveFixups();
-      for (const auto& c : read_)
-        if (c) c->state_.Exclude(csReading);
-      for (const auto& c : read_)
-        if (c) c->Loaded();
-    } catch (...) {
+    // A failed read leaves no component marked as being read.
+    auto unmark = qScopeGuard([this] {
       for (const auto& c : read_)
         if (c) c->state_ -= TComponentState{csLoading, csReading};
-      throw;
-    }
+    });
+    if (pos_ < s_.size() && s_[pos_] == QChar(0xFEFF)) ++pos_;
+    Advance();
+    ReadRoot();
+    component_.clear();
+    if (tok_.type != Token::End) Fail(tok_.line, QStringLiteral("End of resource expected"));
+    ResolveFixups();
+    for (const auto& c : read_)
+      if (c) c->state_.Exclude(csReading);
+    for (const auto& c : read_)
+      if (c) c->Loaded();
+    unmark.dismiss();
   }
 
  private:
@@ -629,14 +633,12 @@ class TResourceReader {
       TStrings* strings = StringsOf(p.read(target));
       if (!strings) Fail(value.line, QStringLiteral("Property %1 holds no string list").arg(p.name()));
       strings->BeginUpdate();
-      try {
-        strings->Clear();
-        strings->AddStrings(lines);
-      } catch (...) {
-        strings->EndUpdate();
-        throw;
-      }
-      strings->EndUpdate();
+      RunFinally(
+          [&] {
+            strings->Clear();
+            strings->AddStrings(lines);
+          },
+          [strings] { strings->EndUpdate(); });
     });
   }
 
@@ -1013,6 +1015,7 @@ bool InitComponentRes(const String& resourceName, TComponent* root) {
   try {
     text = LoadFormResourceText(resourceName);
   } catch (const EResNotFound&) {
+    qCDebug(lcClassLib) << "no form resource" << resourceName;
     return false;
   }
   ReadComponentRes(text, root, resourceName);

@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QHelpEvent>
 #include <QPainter>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QToolTip>
 #include <QWidget>
 
@@ -131,18 +133,13 @@ void TWinControl::AlignControl(TControl* AControl) {
   }
   aligning_ = true;
   ++alignLevel_;
-  try {
-    TRect rect = ClientRect();
-    AlignControls(AControl, rect);
-  } catch (...) {
+  const auto done = qScopeGuard([this] {
     aligning_ = false;
     alignNeeded_ = false;
     --alignLevel_;
-    throw;
-  }
-  aligning_ = false;
-  alignNeeded_ = false;
-  --alignLevel_;
+  });
+  TRect rect = ClientRect();
+  AlignControls(AControl, rect);
 }
 
 void TWinControl::AdjustClientRect(TRect& rect) {
@@ -370,15 +367,11 @@ void TWinControl::DestroyHandle() {
 void TWinControl::RecreateWnd() {
   if (!handle_ || recreating_) return;
   const bool wasFocused = Focused();
-  recreating_ = true;
-  try {
+  {
+    const QScopedValueRollback recreating(recreating_, true);
     DestroyHandle();
     CreateHandle();
-  } catch (...) {
-    recreating_ = false;
-    throw;
   }
-  recreating_ = false;
   if (wasFocused && handle_) ::SetFocus(handle_);
 }
 
@@ -649,32 +642,12 @@ bool TWinControl::DoKeyPress(TMessage& m) {
   return false;
 }
 
-void TWinControl::KeyDown(Word& Key, TShiftState Shift) {
-  Raise(this, [&] {
-    if (OnKeyDown) OnKeyDown(this, Key, Shift);
-  });
-}
+void TWinControl::KeyDown(Word& Key, TShiftState Shift) { RaiseEvent(this, OnKeyDown, this, Key, Shift); }
 
-void TWinControl::KeyUp(Word& Key, TShiftState Shift) {
-  Raise(this, [&] {
-    if (OnKeyUp) OnKeyUp(this, Key, Shift);
-  });
-}
+void TWinControl::KeyUp(Word& Key, TShiftState Shift) { RaiseEvent(this, OnKeyUp, this, Key, Shift); }
 
-void TWinControl::KeyPress(WideChar& Key) {
-  Raise(this, [&] {
-    if (OnKeyPress) OnKeyPress(this, Key);
-  });
-}
+void TWinControl::KeyPress(WideChar& Key) { RaiseEvent(this, OnKeyPress, this, Key); }
 
-void TWinControl::DoEnter() {
-  Raise(this, [&] {
-    if (OnEnter) OnEnter(this);
-  });
-}
+void TWinControl::DoEnter() { RaiseEvent(this, OnEnter, this); }
 
-void TWinControl::DoExit() {
-  Raise(this, [&] {
-    if (OnExit) OnExit(this);
-  });
-}
+void TWinControl::DoExit() { RaiseEvent(this, OnExit, this); }

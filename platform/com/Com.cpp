@@ -1,6 +1,7 @@
 #include "platform/com/Com.h"
 
 #include "platform/com/ComObject.h"
+#include "platform/com/Log_p.h"
 
 #include <QHashFunctions>
 
@@ -212,7 +213,10 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD, REFIID riid, vo
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   ClassEntry entry;
-  if (!findClass(clsid, entry)) return REGDB_E_CLASSNOTREG;
+  if (!findClass(clsid, entry)) {
+    qCDebug(lcCom) << "CoCreateInstance: no class" << GUIDToString(clsid);
+    return REGDB_E_CLASSNOTREG;
+  }
   return createFromEntry(entry, outer, riid, ppv);
 }
 
@@ -220,7 +224,10 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD, void*, REFIID riid, void** ppv) 
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   ClassEntry entry;
-  if (!findClass(clsid, entry)) return REGDB_E_CLASSNOTREG;
+  if (!findClass(clsid, entry)) {
+    qCDebug(lcCom) << "CoGetClassObject: no class" << GUIDToString(clsid);
+    return REGDB_E_CLASSNOTREG;
+  }
   return MakeCom<TableClassFactory>(std::move(entry))->QueryInterface(riid, ppv);
 }
 

@@ -11,6 +11,7 @@
 //   NOCTIVANE_DECLARE_IID(IFoo, IDispatch, "{12345678-1234-1234-1234-123456789ABC}")
 //
 // which gives IidOf<IFoo>() and the constant IID_IFoo.
+#include "platform/rtl/Scopes.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/WinTypes.h"
 
@@ -387,6 +388,9 @@ long CoTaskMemLiveBlocks();
 LPOLESTR CoTaskMemDupString(const String& s);
 // The text of a zero-terminated string; empty for null.
 String OleStrToString(LPCOLESTR s);
+// A block of task memory owned here (see Owned).
+template <class T>
+using OwnedTaskMem = Owned<T*, CoTaskMemFree>;
 
 // ---------------------------------------------------------------- BSTR
 
@@ -400,6 +404,8 @@ long SysStringLiveCount();
 BSTR StringToBSTR(const String& s);
 // Takes the length from the prefix, so embedded zeros survive; empty for null.
 String BSTRToString(BSTR s);
+// A BSTR owned here (see Owned).
+using OwnedBstr = Owned<BSTR, SysFreeString>;
 
 // ---------------------------------------------------------------- class factories
 

@@ -1,5 +1,7 @@
 #include "platform/com/ConnectionPoints.h"
 
+#include "platform/com/SnapshotEnum.h"
+
 #include <algorithm>
 
 namespace {
@@ -10,55 +12,21 @@ struct Entry {
   DWORD cookie = 0;
 };
 
-void handOut(const Entry& e, CONNECTDATA& out) {
+bool handOutConnection(const Entry& e, CONNECTDATA& out) {
   out.pUnk = e.unk.Get();
   out.pUnk->AddRef();
   out.dwCookie = e.cookie;
+  return true;
 }
 
-void handOut(const Entry& e, IConnectionPoint*& out) {
+bool handOutPoint(const Entry& e, IConnectionPoint*& out) {
   out = static_cast<IConnectionPoint*>(e.unk.Get());
   out->AddRef();
+  return true;
 }
 
-// An enumerator over a snapshot taken when it was made.
-template <class IEnum, class Item>
-class SnapshotEnum final : public ComObject<IEnum> {
- public:
-  explicit SnapshotEnum(std::vector<Entry> items, std::size_t pos = 0)
-      : items_(std::move(items)), pos_(pos) {}
-
-  HRESULT Next(ULONG count, Item* out, ULONG* fetched) override {
-    if (fetched) *fetched = 0;
-    if (!out || (!fetched && count != 1)) return E_POINTER;
-    ULONG n = 0;
-    while (n < count && pos_ < items_.size()) handOut(items_[pos_++], out[n++]);
-    if (fetched) *fetched = n;
-    return n == count ? S_OK : S_FALSE;
-  }
-
-  HRESULT Skip(ULONG count) override {
-    const std::size_t left = items_.size() - pos_;
-    pos_ += std::min<std::size_t>(count, left);
-    return count <= left ? S_OK : S_FALSE;
-  }
-
-  HRESULT Reset() override {
-    pos_ = 0;
-    return S_OK;
-  }
-
-  HRESULT Clone(IEnum** out) override {
-    if (!out) return E_POINTER;
-    *out = new SnapshotEnum(items_, pos_);
-    (*out)->AddRef();
-    return S_OK;
-  }
-
- private:
-  std::vector<Entry> items_;
-  std::size_t pos_;
-};
+using ConnectionsEnum = SnapshotEnum<IEnumConnections, CONNECTDATA, Entry, handOutConnection>;
+using PointsEnum = SnapshotEnum<IEnumConnectionPoints, IConnectionPoint*, Entry, handOutPoint>;
 
 }  // namespace
 
@@ -109,8 +77,7 @@ HRESULT ConnectionPoint::EnumConnections(IEnumConnections** ppEnum) {
   if (!ppEnum) return E_POINTER;
   std::vector<Entry> items;
   for (const Sink& s : sinks_) items.push_back({s.sink, s.cookie});
-  *ppEnum = new SnapshotEnum<IEnumConnections, CONNECTDATA>(std::move(items));
-  (*ppEnum)->AddRef();
+  *ppEnum = MakeCom<ConnectionsEnum>(std::move(items)).Detach();
   return S_OK;
 }
 
@@ -155,8 +122,7 @@ HRESULT ConnectionPoints::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) c
   std::vector<Entry> items;
   for (const auto& point : points_)
     items.push_back({ComPtr<IUnknown>(static_cast<IConnectionPoint*>(point.Get())), 0});
-  *ppEnum = new SnapshotEnum<IEnumConnectionPoints, IConnectionPoint*>(std::move(items));
-  (*ppEnum)->AddRef();
+  *ppEnum = MakeCom<PointsEnum>(std::move(items)).Detach();
   return S_OK;
 }
 

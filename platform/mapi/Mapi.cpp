@@ -2,6 +2,7 @@
 // hand-off, name resolution without an address book, MAPI buffers.
 #include "platform/mapi/Mapi.h"
 
+#include "platform/mapi/Log_p.h"
 #include "platform/mapi/MimeMessage.h"
 #include "platform/rtl/Folders.h"
 #include "platform/winapi/Modules.h"
@@ -81,9 +82,15 @@ ULONG MAPISendMail(LHANDLE session, ULONG_PTR, lpMapiMessage message, FLAGS flag
   if (error != SUCCESS_SUCCESS) return error;
 
   const String dir = MailOutboxDir();
-  if (!ForceDirectories(dir)) return MAPI_E_FAILURE;
+  if (!ForceDirectories(dir)) {
+    qCDebug(lcMapi) << "the outbox" << dir << "cannot be made";
+    return MAPI_E_FAILURE;
+  }
   const String file = newOutboxFile(dir);
-  if (!WriteFileAtomic(file, mime)) return MAPI_E_FAILURE;
+  if (!WriteFileAtomic(file, mime)) {
+    qCDebug(lcMapi) << "the message" << file << "cannot be written";
+    return MAPI_E_FAILURE;
+  }
 
   TMailHandOff current;
   {
@@ -91,13 +98,17 @@ ULONG MAPISendMail(LHANDLE session, ULONG_PTR, lpMapiMessage message, FLAGS flag
     current = handOff;
   }
   const ULONG result = current ? current(file, flags) : DesktopMailHandOff(file, flags);
-  if (result != SUCCESS_SUCCESS) DeleteFile(file);
+  if (result != SUCCESS_SUCCESS) {
+    qCDebug(lcMapi) << "the mail client did not take" << file << "- error" << result;
+    DeleteFile(file);
+  }
   return result;
 }
 
 ULONG DesktopMailHandOff(const String& emlFile, FLAGS) {
   const String opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-  if (!opener.isEmpty()) QProcess::startDetached(opener, {emlFile});
+  if (opener.isEmpty() || !QProcess::startDetached(opener, {emlFile}))
+    qCDebug(lcMapi) << "no desktop opener started for" << emlFile;
   return SUCCESS_SUCCESS;
 }
 

@@ -1,8 +1,9 @@
 #include "platform/mshtml/LiveDocument.h"
 
-#include "platform/mshtml/EditServices_p.h"
-
 #include "platform/com/ComObject.h"
+#include "platform/com/TableDispatch.h"
+#include "platform/mshtml/EditServices_p.h"
+#include "platform/mshtml/Log_p.h"
 #include "platform/mshtml/NativeElements.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -70,72 +71,35 @@ HRESULT setBstr(BSTR* out, const QString& value) {
 }
 
 // The event object of a script error: its fields by name.
-class ScriptErrorEvent final : public ComObject<IHTMLEventObj> {
+class ScriptErrorEvent final : public comdisp::TableDispatch<ScriptErrorEvent, IHTMLEventObj> {
  public:
-  explicit ScriptErrorEvent(const TPageScriptError& error) : error_(error) {}
-
-  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
-    if (!pctinfo) return E_POINTER;
-    *pctinfo = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-    if (ppTInfo) *ppTInfo = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
-    if (!rgszNames || !rgDispId) return E_POINTER;
-    HRESULT hr = S_OK;
-    for (UINT i = 0; i < cNames; ++i) {
-      rgDispId[i] = DISPID_UNKNOWN;
-      const String name = OleStrToString(rgszNames[i]);
-      for (int f = 0; f < kFieldCount; ++f)
-        if (SameText(name, QLatin1String(kFields[f]))) rgDispId[i] = f + 1;
-      if (rgDispId[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
-    }
-    return hr;
-  }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
-                 UINT*) override {
-    if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
-    OleVariant value;
-    switch (id) {
-      case 1: value = OleVariant(error_.Line); break;
-      case 2: value = OleVariant(error_.Character); break;
-      case 3: value = OleVariant(error_.Code); break;
-      case 4: value = OleVariant(error_.Message); break;
-      case 5: value = OleVariant(error_.Url); break;
-      default: return DISP_E_MEMBERNOTFOUND;
-    }
-    if (result) value.Detach(result);
-    return S_OK;
-  }
+  explicit ScriptErrorEvent(const TPageScriptError& error) : TableDispatch(kTable), error_(error) {}
 
  private:
-  static constexpr int kFieldCount = 5;
-  static constexpr const char* kFields[kFieldCount] = {"errorLine", "errorCharacter", "errorCode",
-                                                       "errorMessage", "errorUrl"};
+  template <auto Field>
+  static HRESULT GetField(ScriptErrorEvent& self, WORD flags, DISPPARAMS*, VARIANT* result) {
+    if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+    if (result) OleVariant(self.error_.*Field).Detach(result);
+    return S_OK;
+  }
+  static constexpr comdisp::DispMember<ScriptErrorEvent> kMembers[] = {
+      {"errorLine", &GetField<&TPageScriptError::Line>},
+      {"errorCharacter", &GetField<&TPageScriptError::Character>},
+      {"errorCode", &GetField<&TPageScriptError::Code>},
+      {"errorMessage", &GetField<&TPageScriptError::Message>},
+      {"errorUrl", &GetField<&TPageScriptError::Url>},
+  };
+  static constexpr comdisp::DispTable<ScriptErrorEvent> kTable{kMembers, 1};
+
   TPageScriptError error_;
 };
 
 // The window of a document; it knows the event being reported, if any.
-class LiveWindow final : public ComObject<IHTMLWindow2> {
+// It has no members by name.
+class LiveWindow final : public comdisp::TableDispatch<LiveWindow, IHTMLWindow2> {
  public:
   explicit LiveWindow(const std::optional<TPageScriptError>& error) : error_(error) {}
 
-  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
-    if (!pctinfo) return E_POINTER;
-    *pctinfo = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-    if (ppTInfo) *ppTInfo = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
-  HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return DISP_E_MEMBERNOTFOUND;
-  }
   HRESULT get_event(IHTMLEventObj** p) override {
     if (!p) return E_POINTER;
     *p = nullptr;
@@ -150,19 +114,10 @@ class LiveWindow final : public ComObject<IHTMLWindow2> {
 // The location of a shown document: the address of the document the page
 // shows at the time of each call, as the document itself knows it (an error
 // page has an address of its own, not the one that failed).
-class LiveLocation final : public ComObject<IHTMLLocation> {
+class LiveLocation final : public comdisp::TableDispatch<LiveLocation, IHTMLLocation> {
  public:
   explicit LiveLocation(QWebEnginePage* page) : page_(page) {}
 
-  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
-    if (!pctinfo) return E_POINTER;
-    *pctinfo = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-    if (ppTInfo) *ppTInfo = nullptr;
-    return E_NOTIMPL;
-  }
   // Names and ids are those of every location; the answers come from the
   // address of the moment.
   HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId) override {
@@ -206,50 +161,26 @@ class LiveLocation final : public ComObject<IHTMLLocation> {
 
 // The document's root element, read by name: innerHTML, innerText and
 // outerHTML of document.documentElement at each call.
-class LiveRootElement final : public ComObject<IDispatch> {
+class LiveRootElement final : public comdisp::TableDispatch<LiveRootElement, IDispatch> {
  public:
-  explicit LiveRootElement(QWebEnginePage* page) : page_(page) {}
+  explicit LiveRootElement(QWebEnginePage* page) : TableDispatch(kTable), page_(page) {}
 
-  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
-    if (!pctinfo) return E_POINTER;
-    *pctinfo = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-    if (ppTInfo) *ppTInfo = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
-    if (!rgszNames || !rgDispId) return E_POINTER;
-    HRESULT hr = S_OK;
-    for (UINT i = 0; i < cNames; ++i) {
-      rgDispId[i] = DISPID_UNKNOWN;
-      const String name = OleStrToString(rgszNames[i]);
-      for (size_t m = 0; m < std::size(kMembers); ++m)
-        if (i == 0 && SameText(name, QLatin1String(kMembers[m]))) rgDispId[i] = DISPID(m + 1);
-      if (rgDispId[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
-    }
-    return hr;
-  }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
-                 UINT*) override {
-    if (id < 1 || id > DISPID(std::size(kMembers))) return DISP_E_MEMBERNOTFOUND;
-    if (!(flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD))) return DISP_E_MEMBERNOTFOUND;
-    if (!page_) return E_UNEXPECTED;
+ private:
+  template <int N>
+  static HRESULT Read(LiveRootElement& self, WORD flags, DISPPARAMS*, VARIANT* result) {
+    if (!comdisp::IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+    if (!self.page_) return E_UNEXPECTED;
     QVariant v;
     const QString script =
         QStringLiteral("(function () { var e = document.documentElement; return e ? e.%1 : ''; })()")
-            .arg(QLatin1String(kMembers[id - 1]));
-    if (!RunPageScript(page_, script, &v)) return E_FAIL;
-    if (result) {
-      VariantClear(result);
-      OleVariant(v.toString()).Detach(result);
-    }
+            .arg(QLatin1String(kMembers[N].name));
+    if (!RunPageScript(self.page_, script, &v)) return E_FAIL;
+    comdisp::SetResult(result, StringToBSTR(v.toString()));
     return S_OK;
   }
-
- private:
-  static constexpr const char* kMembers[] = {"innerHTML", "innerText", "outerHTML"};
+  static constexpr comdisp::DispMember<LiveRootElement> kMembers[] = {
+      {"innerHTML", &Read<0>}, {"innerText", &Read<1>}, {"outerHTML", &Read<2>}};
+  static constexpr comdisp::DispTable<LiveRootElement> kTable{kMembers, 1};
   QPointer<QWebEnginePage> page_;
 };
 
@@ -257,12 +188,14 @@ class LiveRootElement final : public ComObject<IDispatch> {
 constexpr GUID kBrowserCommandGroup = GuidLiteral("{ED016940-BD5B-11CF-BA4E-00C04FD70816}");
 constexpr DISPID kDocumentElementDispId = 1075;  // IHTMLDocument3::documentElement
 
-class LiveDocument final : public ComObject<IHTMLDocument2, IPersistStreamInit, IPersistFile,
-                                            IOleCommandTarget, IViewObject, IServiceProvider> {
+// IDispatch answers a few members by name.
+class LiveDocument final
+    : public comdisp::TableDispatch<LiveDocument, IHTMLDocument2, IPersistStreamInit, IPersistFile,
+                                    IOleCommandTarget, IViewObject, IServiceProvider> {
  public:
   LiveDocument(QWebEnginePage* page, const std::optional<TPageScriptError>& error,
                const TLiveDocumentHost& host)
-      : page_(page), error_(error), host_(host) {}
+      : TableDispatch(kTable), page_(page), error_(error), host_(host) {}
 
   // A picture, a text file or a PDF shown in the browser is no HTML document.
   HRESULT QueryInterface(REFIID riid, void** ppvObject) override {
@@ -270,7 +203,7 @@ class LiveDocument final : public ComObject<IHTMLDocument2, IPersistStreamInit, 
       *ppvObject = nullptr;
       return E_NOINTERFACE;
     }
-    return ComObject::QueryInterface(riid, ppvObject);
+    return TableDispatch::QueryInterface(riid, ppvObject);
   }
 
   // ---- IServiceProvider: the page's edit services
@@ -283,88 +216,6 @@ class LiveDocument final : public ComObject<IHTMLDocument2, IPersistStreamInit, 
     return services ? services->QueryInterface(riid, ppvObject) : E_NOINTERFACE;
   }
 
-  // ---- IDispatch: a few members by name
-  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
-    if (!pctinfo) return E_POINTER;
-    *pctinfo = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-    if (ppTInfo) *ppTInfo = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
-    if (!rgszNames || !rgDispId) return E_POINTER;
-    static const struct {
-      const char* name;
-      DISPID id;
-    } kNames[] = {{"title", DISPID_IHTMLDOCUMENT2_TITLE},
-                  {"designMode", DISPID_IHTMLDOCUMENT2_DESIGNMODE},
-                  {"URL", DISPID_IHTMLDOCUMENT2_URL},
-                  {"location", DISPID_IHTMLDOCUMENT2_LOCATION},
-                  {"readyState", DISPID_IHTMLDOCUMENT2_READYSTATE},
-                  {"documentElement", kDocumentElementDispId}};
-    HRESULT hr = S_OK;
-    for (UINT i = 0; i < cNames; ++i) {
-      rgDispId[i] = DISPID_UNKNOWN;
-      const String name = OleStrToString(rgszNames[i]);
-      for (const auto& n : kNames)
-        if (SameText(name, QLatin1String(n.name))) rgDispId[i] = n.id;
-      if (rgDispId[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
-    }
-    return hr;
-  }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                 UINT*) override {
-    const bool get = flags & DISPATCH_PROPERTYGET;
-    const bool put = flags & DISPATCH_PROPERTYPUT;
-    if (put) {
-      if (!params || params->cArgs < 1) return DISP_E_BADPARAMCOUNT;
-      OleVariant value;
-      if (FAILED(VariantCopyInd(&value, &params->rgvarg[0]))) return DISP_E_TYPEMISMATCH;
-      BSTR text = StringToBSTR(VarToStr(value));
-      HRESULT hr = DISP_E_MEMBERNOTFOUND;
-      if (id == DISPID_IHTMLDOCUMENT2_TITLE) hr = put_title(text);
-      if (id == DISPID_IHTMLDOCUMENT2_DESIGNMODE) hr = put_designMode(text);
-      if (id == DISPID_IHTMLDOCUMENT2_URL) hr = put_URL(text);
-      SysFreeString(text);
-      return hr;
-    }
-    if (!get) return DISP_E_MEMBERNOTFOUND;
-    if (id == DISPID_IHTMLDOCUMENT2_LOCATION || id == kDocumentElementDispId) {
-      IDispatch* object = nullptr;
-      if (id == kDocumentElementDispId) {
-        if (!page_) return E_UNEXPECTED;
-        object = MakeCom<LiveRootElement>(page_.data()).Detach();
-      } else {
-        IHTMLLocation* location = nullptr;
-        if (HRESULT hr = get_location(&location); FAILED(hr)) return hr;
-        object = location;
-      }
-      if (result) {
-        VariantClear(result);
-        result->vt = VT_DISPATCH;
-        result->pdispVal = object;
-      } else {
-        object->Release();
-      }
-      return S_OK;
-    }
-    BSTR text = nullptr;
-    HRESULT hr = DISP_E_MEMBERNOTFOUND;
-    if (id == DISPID_IHTMLDOCUMENT2_TITLE) hr = get_title(&text);
-    if (id == DISPID_IHTMLDOCUMENT2_DESIGNMODE) hr = get_designMode(&text);
-    if (id == DISPID_IHTMLDOCUMENT2_URL) hr = get_URL(&text);
-    if (id == DISPID_IHTMLDOCUMENT2_READYSTATE) hr = get_readyState(&text);
-    if (SUCCEEDED(hr) && result) {
-      VariantClear(result);
-      result->vt = VT_BSTR;
-      result->bstrVal = text;
-    } else {
-      SysFreeString(text);
-    }
-    return hr;
-  }
 
   // ---- IHTMLDocument / IHTMLDocument2
   HRESULT get_Script(IDispatch** p) override { return notProvided(p); }
@@ -746,6 +597,44 @@ class LiveDocument final : public ComObject<IHTMLDocument2, IPersistStreamInit, 
     return S_OK;
   }
 
+  // A member for a text property; a put takes the value as text.
+  template <HRESULT (LiveDocument::*Getter)(BSTR*), HRESULT (LiveDocument::*Setter)(BSTR) = nullptr>
+  static HRESULT TextProperty(LiveDocument& self, WORD flags, DISPPARAMS* params, VARIANT* result) {
+    if (flags & DISPATCH_PROPERTYPUT) {
+      if (!params || params->cArgs < 1) return DISP_E_BADPARAMCOUNT;
+      OleVariant value;
+      if (FAILED(VariantCopyInd(&value, &params->rgvarg[0]))) return DISP_E_TYPEMISMATCH;
+      if constexpr (Setter == nullptr) {
+        return DISP_E_MEMBERNOTFOUND;
+      } else {
+        const OwnedBstr text(StringToBSTR(VarToStr(value)));
+        return (self.*Setter)(text.get());
+      }
+    }
+    if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+    OwnedBstr text;
+    const HRESULT hr = (self.*Getter)(text.out());
+    if (SUCCEEDED(hr)) comdisp::SetResult(result, text.release());
+    return hr;
+  }
+  static HRESULT DocumentElement(LiveDocument& self, WORD flags, DISPPARAMS*, VARIANT* result) {
+    if (!comdisp::IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
+    if (!self.page_) return E_UNEXPECTED;
+    comdisp::SetResult(result, MakeCom<LiveRootElement>(self.page_.data()).Detach());
+    return S_OK;
+  }
+  using Self = LiveDocument;
+  static constexpr comdisp::DispMember<Self> kMembers[] = {
+      {"title", &TextProperty<&Self::get_title, &Self::put_title>, DISPID_IHTMLDOCUMENT2_TITLE},
+      {"designMode", &TextProperty<&Self::get_designMode, &Self::put_designMode>,
+       DISPID_IHTMLDOCUMENT2_DESIGNMODE},
+      {"URL", &TextProperty<&Self::get_URL, &Self::put_URL>, DISPID_IHTMLDOCUMENT2_URL},
+      {"location", &comdisp::Get<&IHTMLDocument2::get_location, Self>, DISPID_IHTMLDOCUMENT2_LOCATION},
+      {"readyState", &TextProperty<&Self::get_readyState>, DISPID_IHTMLDOCUMENT2_READYSTATE},
+      {"documentElement", &DocumentElement, kDocumentElementDispId},
+  };
+  static constexpr comdisp::DispTable<Self> kTable{kMembers};
+
   QPointer<QWebEnginePage> page_;
   std::optional<TPageScriptError> error_;
   TLiveDocumentHost host_;
@@ -782,7 +671,10 @@ bool RunPageScript(QWebEnginePage* page, const QString& script, QVariant* result
     loop.exec();
   }
   state->loop = nullptr;
-  if (!state->done || !guard) return false;
+  if (!state->done || !guard) {
+    qCDebug(lcMsHtml) << "the page gave no answer to a script within" << timeoutMs << "ms";
+    return false;
+  }
   if (result) *result = state->value;
   return true;
 }

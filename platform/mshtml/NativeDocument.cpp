@@ -7,7 +7,8 @@
 
 #include "platform/com/ConnectionPoints.h"
 #include "platform/com/OleCtl.h"
-#include "platform/mshtml/NativeDispatch.h"
+#include "platform/com/TableDispatch.h"
+#include "platform/mshtml/Log_p.h"
 #include "platform/mshtml/NativeElements.h"
 #include "platform/urlmon/UrlMon.h"
 #include "platform/winapi/Windows.h"
@@ -18,6 +19,7 @@
 #include <QRegularExpression>
 
 using namespace nativedom;
+using namespace comdisp;
 
 namespace {
 
@@ -80,26 +82,9 @@ class NativeDocument;
 // ---------------------------------------------------------------- window
 
 // The document's window as scripts see it: it knows its document and location.
-class NativeWindow final : public ComObject<IHTMLWindow2> {
+class NativeWindow final : public TableDispatch<NativeWindow, IHTMLWindow2> {
  public:
-  explicit NativeWindow(IHTMLDocument2* document) : document_(document) {}
-
-  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
-    if (pctinfo) *pctinfo = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-    if (ppTInfo) *ppTInfo = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    return LookUpNames(names, count, ids, [](const String& name) { return kTable.find(name); });
-  }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                 UINT*) override {
-    const DispMember<NativeWindow>* m = kTable.byId(id);
-    return m ? m->invoke(*this, flags, params, result) : DISP_E_MEMBERNOTFOUND;
-  }
+  explicit NativeWindow(IHTMLDocument2* document) : TableDispatch(kTable), document_(document) {}
 
   // A windowless document handles no events.
   HRESULT get_event(IHTMLEventObj** p) override { return Out(p, ComPtr<IHTMLEventObj>()); }
@@ -121,7 +106,7 @@ class NativeWindow final : public ComObject<IHTMLWindow2> {
   static constexpr DispMember<Self> kMembers[] = {
       {"document", &InvokeDocument},
       {"location", &InvokeLocation},
-      NATIVE_GET(IHTMLWindow2, event),
+      DISP_GET(IHTMLWindow2, event),
   };
   static constexpr DispTable<Self> kTable{kMembers, 1000};
 
@@ -169,10 +154,10 @@ class BindCallback final : public ComObject<IBindStatusCallback, IHttpNegotiate>
 // ---------------------------------------------------------------- the document
 
 class NativeDocument final
-    : public ComObject<IHTMLDocument2, IHTMLDocument3, IPersistStreamInit, IPersistFile, IPersistMoniker,
-                       IOleObject, IOleControl, IConnectionPointContainer> {
+    : public TableDispatch<NativeDocument, IHTMLDocument2, IHTMLDocument3, IPersistStreamInit, IPersistFile,
+                           IPersistMoniker, IOleObject, IOleControl, IConnectionPointContainer> {
  public:
-  NativeDocument() {
+  NativeDocument() : TableDispatch(kTable) {
     points_.Add(IID_IPropertyNotifySink);
     window_ =
         CreateWindowHandle(QStringLiteral("Internet Explorer_Hidden"), String(), 0, 0, nullptr, nullptr);
@@ -183,19 +168,8 @@ class NativeDocument final
   IDispatch* dispatch() { return static_cast<IHTMLDocument2*>(this); }
 
   // ---- IDispatch
-  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
-    if (pctinfo) *pctinfo = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-    if (ppTInfo) *ppTInfo = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    return LookUpNames(names, count, ids, [](const String& name) { return kTable.find(name); });
-  }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                 UINT*) override {
+  HRESULT Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                 EXCEPINFO* excepInfo, UINT* argErr) override {
     // The stock ready-state property answers the READYSTATE number; the
     // readyState property by name answers its text.
     if (id == DISPID_READYSTATE) {
@@ -203,8 +177,7 @@ class NativeDocument final
       SetResult(result, LONG(state_));
       return S_OK;
     }
-    const DispMember<NativeDocument>* m = kTable.byId(id);
-    return m ? m->invoke(*this, flags, params, result) : DISP_E_MEMBERNOTFOUND;
+    return TableDispatch::Invoke(id, riid, lcid, flags, params, result, excepInfo, argErr);
   }
 
   // ---- IHTMLDocument, IHTMLDocument2
@@ -384,7 +357,10 @@ class NativeDocument final
   HRESULT Load(IStream* pStm) override {
     if (!pStm) return E_POINTER;
     QByteArray bytes;
-    if (const HRESULT hr = ReadToEnd(pStm, bytes); FAILED(hr)) return hr;
+    if (const HRESULT hr = ReadToEnd(pStm, bytes); FAILED(hr)) {
+      qCDebug(lcMsHtml) << "the document's stream cannot be read:" << Qt::hex << quint32(hr);
+      return hr;
+    }
     beginLoad(kBlank);
     loadBytes(bytes, String());
     return S_OK;
@@ -445,11 +421,10 @@ class NativeDocument final
   // ---- IPersistMoniker
   HRESULT Load(BOOL, IMoniker* pimkName, LPBC pibc, DWORD) override {
     if (!pimkName) return E_INVALIDARG;
-    LPOLESTR name = nullptr;
-    HRESULT hr = pimkName->GetDisplayName(pibc, nullptr, &name);
+    OwnedTaskMem<OLECHAR> name;
+    HRESULT hr = pimkName->GetDisplayName(pibc, nullptr, name.out());
     if (FAILED(hr)) return hr;
-    const QUrl url(OleStrToString(name));
-    CoTaskMemFree(name);
+    const QUrl url(OleStrToString(name.get()));
     beginLoad(url);
     moniker_ = pimkName;
     if (url.isLocalFile()) lastModified_ = QFileInfo(url.toLocalFile()).lastModified();
@@ -732,9 +707,8 @@ class NativeDocument final
 
 HRESULT NativeDocument::InvokeTitle(Self& self, WORD flags, DISPPARAMS* params, VARIANT* result) {
   if (flags & DISPATCH_PROPERTYPUT) {
-    const BSTR v = StringToBSTR(PutText(params));
-    const HRESULT hr = self.put_title(v);
-    SysFreeString(v);
+    const OwnedBstr v(StringToBSTR(PutText(params)));
+    const HRESULT hr = self.put_title(v.get());
     return hr;
   }
   return Get<&IHTMLDocument2::get_title, Self>(self, flags, params, result);
@@ -769,9 +743,8 @@ HRESULT NativeDocument::InvokeWrite(Self& self, WORD flags, DISPPARAMS* params, 
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
   String text;
   for (UINT i = 0; i < ArgCount(params); ++i) text += ArgText(params, i);
-  const BSTR v = StringToBSTR(text);
-  const HRESULT hr = self.write(v);
-  SysFreeString(v);
+  const OwnedBstr v(StringToBSTR(text));
+  const HRESULT hr = self.write(v.get());
   return hr;
 }
 
@@ -791,20 +764,18 @@ HRESULT NativeDocument::InvokeClear(Self& self, WORD flags, DISPPARAMS*, VARIANT
 
 HRESULT NativeDocument::InvokeCreateElement(Self& self, WORD flags, DISPPARAMS* params, VARIANT* result) {
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
-  const BSTR tag = StringToBSTR(ArgText(params, 0));
+  const OwnedBstr tag(StringToBSTR(ArgText(params, 0)));
   IHTMLElement* element = nullptr;
-  const HRESULT hr = self.createElement(tag, &element);
-  SysFreeString(tag);
+  const HRESULT hr = self.createElement(tag.get(), &element);
   if (SUCCEEDED(hr)) SetResult(result, element);
   return hr;
 }
 
 HRESULT NativeDocument::InvokeGetElementById(Self& self, WORD flags, DISPPARAMS* params, VARIANT* result) {
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
-  const BSTR id = StringToBSTR(ArgText(params, 0));
+  const OwnedBstr id(StringToBSTR(ArgText(params, 0)));
   IHTMLElement* element = nullptr;
-  const HRESULT hr = self.getElementById(id, &element);
-  SysFreeString(id);
+  const HRESULT hr = self.getElementById(id.get(), &element);
   if (SUCCEEDED(hr)) SetResult(result, element);
   return hr;
 }
@@ -812,10 +783,9 @@ HRESULT NativeDocument::InvokeGetElementById(Self& self, WORD flags, DISPPARAMS*
 HRESULT NativeDocument::InvokeGetElementsByTagName(Self& self, WORD flags, DISPPARAMS* params,
                                                    VARIANT* result) {
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
-  const BSTR tag = StringToBSTR(ArgText(params, 0));
+  const OwnedBstr tag(StringToBSTR(ArgText(params, 0)));
   IHTMLElementCollection* elements = nullptr;
-  const HRESULT hr = self.getElementsByTagName(tag, &elements);
-  SysFreeString(tag);
+  const HRESULT hr = self.getElementsByTagName(tag.get(), &elements);
   if (SUCCEEDED(hr)) SetResult(result, elements);
   return hr;
 }
@@ -826,31 +796,31 @@ const DispMember<NativeDocument> NativeDocument::kMembers[] = {
     {"URL", &Get<&IHTMLDocument2::get_URL, Self>, DISPID_IHTMLDOCUMENT2_URL},
     {"charset", &InvokeCharset},
     {"defaultCharset", &InvokeDefaultCharset},
-    NATIVE_GET(IHTMLDocument, Script),
-    NATIVE_GET(IHTMLDocument2, all),
-    NATIVE_GET(IHTMLDocument2, body),
-    NATIVE_GET(IHTMLDocument2, activeElement),
-    NATIVE_GET(IHTMLDocument2, images),
-    NATIVE_GET(IHTMLDocument2, links),
-    NATIVE_GET(IHTMLDocument2, forms),
-    NATIVE_GET(IHTMLDocument2, anchors),
-    NATIVE_GET(IHTMLDocument2, scripts),
-    NATIVE_GET(IHTMLDocument2, readyState),
-    NATIVE_GET(IHTMLDocument2, referrer),
-    NATIVE_GET(IHTMLDocument2, location),
-    NATIVE_GET(IHTMLDocument2, lastModified),
-    NATIVE_GET(IHTMLDocument2, domain),
-    NATIVE_GET(IHTMLDocument2, cookie),
-    NATIVE_GET(IHTMLDocument2, mimeType),
-    NATIVE_GET(IHTMLDocument2, fileSize),
-    NATIVE_GET(IHTMLDocument2, fileCreatedDate),
-    NATIVE_GET(IHTMLDocument2, fileModifiedDate),
-    NATIVE_GET(IHTMLDocument2, fileUpdatedDate),
-    NATIVE_GET(IHTMLDocument2, security),
-    NATIVE_GET(IHTMLDocument2, protocol),
-    NATIVE_GET(IHTMLDocument2, nameProp),
-    NATIVE_GET(IHTMLDocument2, parentWindow),
-    NATIVE_GET(IHTMLDocument3, documentElement),
+    DISP_GET(IHTMLDocument, Script),
+    DISP_GET(IHTMLDocument2, all),
+    DISP_GET(IHTMLDocument2, body),
+    DISP_GET(IHTMLDocument2, activeElement),
+    DISP_GET(IHTMLDocument2, images),
+    DISP_GET(IHTMLDocument2, links),
+    DISP_GET(IHTMLDocument2, forms),
+    DISP_GET(IHTMLDocument2, anchors),
+    DISP_GET(IHTMLDocument2, scripts),
+    DISP_GET(IHTMLDocument2, readyState),
+    DISP_GET(IHTMLDocument2, referrer),
+    DISP_GET(IHTMLDocument2, location),
+    DISP_GET(IHTMLDocument2, lastModified),
+    DISP_GET(IHTMLDocument2, domain),
+    DISP_GET(IHTMLDocument2, cookie),
+    DISP_GET(IHTMLDocument2, mimeType),
+    DISP_GET(IHTMLDocument2, fileSize),
+    DISP_GET(IHTMLDocument2, fileCreatedDate),
+    DISP_GET(IHTMLDocument2, fileModifiedDate),
+    DISP_GET(IHTMLDocument2, fileUpdatedDate),
+    DISP_GET(IHTMLDocument2, security),
+    DISP_GET(IHTMLDocument2, protocol),
+    DISP_GET(IHTMLDocument2, nameProp),
+    DISP_GET(IHTMLDocument2, parentWindow),
+    DISP_GET(IHTMLDocument3, documentElement),
     {"open", &InvokeOpen},
     {"write", &InvokeWrite},
     {"writeln", &InvokeWriteln},
@@ -870,6 +840,7 @@ HRESULT BindCallback::OnStartBinding(DWORD, IBinding* pib) {
 }
 
 HRESULT BindCallback::OnStopBinding(HRESULT hresult, LPCWSTR) {
+  if (FAILED(hresult)) qCDebug(lcMsHtml) << "the document's load ends with" << Qt::hex << quint32(hresult);
   if (NativeDocument* owner = std::exchange(owner_, nullptr)) owner->bindFinished(hresult);
   return S_OK;
 }

@@ -1,13 +1,14 @@
 #include "platform/mshtml/NativeElements.h"
 
-#include "platform/com/ComObject.h"
-#include "platform/mshtml/NativeDispatch.h"
+#include "platform/com/TableDispatch.h"
 
 #include <QColor>
 
 #include <optional>
 
 namespace nativedom {
+
+using namespace comdisp;
 
 namespace {
 
@@ -132,13 +133,16 @@ const TagInterface kTagInterfaces[] = {
 };
 
 class ElementObject final
-    : public ComObject<IHTMLElement, IHTMLAnchorElement, IHTMLImgElement, IHTMLMetaElement,
-                       IHTMLScriptElement, IHTMLFormElement, IHTMLBodyElement, IHTMLFrameSetElement,
-                       IHTMLBaseElement, IHTMLBaseFontElement, IHTMLBRElement, IHTMLHRElement,
-                       IHTMLDivElement, IHTMLFontElement, IHTMLMarqueeElement, IHTMLCommentElement> {
+    : public TableDispatch<ElementObject, IHTMLElement, IHTMLAnchorElement, IHTMLImgElement, IHTMLMetaElement,
+                           IHTMLScriptElement, IHTMLFormElement, IHTMLBodyElement, IHTMLFrameSetElement,
+                           IHTMLBaseElement, IHTMLBaseFontElement, IHTMLBRElement, IHTMLHRElement,
+                           IHTMLDivElement, IHTMLFontElement, IHTMLMarqueeElement, IHTMLCommentElement> {
  public:
   ElementObject(std::shared_ptr<Tree> tree, Node* node, IDispatch* document)
-      : tree_(std::move(tree)), node_(node), document_(document) {
+      : TableDispatch(kCommonTable, TagTable(*node)),
+        tree_(std::move(tree)),
+        node_(node),
+        document_(document) {
     node_->wrapper = this;
   }
 
@@ -154,30 +158,7 @@ class ElementObject final
       *ppv = nullptr;
       return E_NOINTERFACE;
     }
-    return ComObject::QueryInterface(riid, ppv);
-  }
-
-  // ---- IDispatch
-  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
-    if (pctinfo) *pctinfo = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-    if (ppTInfo) *ppTInfo = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    const DispTable<ElementObject> own = tagTable();
-    return LookUpNames(names, count, ids, [&](const String& name) {
-      const DISPID id = kCommonTable.find(name);
-      return id != DISPID_UNKNOWN ? id : own.find(name);
-    });
-  }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                 UINT*) override {
-    const DispMember<ElementObject>* m = kCommonTable.byId(id);
-    if (!m) m = tagTable().byId(id);
-    return m ? m->invoke(*this, flags, params, result) : DISP_E_MEMBERNOTFOUND;
+    return TableDispatch::QueryInterface(riid, ppv);
   }
 
   // ---- IHTMLElement
@@ -410,7 +391,8 @@ class ElementObject final
 
  private:
   static const DispTable<ElementObject> kCommonTable;
-  DispTable<ElementObject> tagTable() const;
+  // The members of the element's own tag.
+  static DispTable<ElementObject> TagTable(const Node& node);
 
   HRESULT attr(BSTR* p, const char* name, const char* absent = "") const {
     const Attribute* a = node_->findAttribute(QLatin1String(name));
@@ -484,10 +466,9 @@ using Self = ElementObject;
 HRESULT InvokeGetAttribute(Self& self, WORD flags, DISPPARAMS* params, VARIANT* result) {
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
   if (ArgCount(params) < 1) return DISP_E_BADPARAMCOUNT;
-  const BSTR name = StringToBSTR(ArgText(params, 0));
+  const OwnedBstr name(StringToBSTR(ArgText(params, 0)));
   OleVariant value;
-  const HRESULT hr = self.getAttribute(name, ArgLong(params, 1, 0), value.ClearAndGetAddressOf());
-  SysFreeString(name);
+  const HRESULT hr = self.getAttribute(name.get(), ArgLong(params, 1, 0), value.ClearAndGetAddressOf());
   if (SUCCEEDED(hr) && result) value.Detach(result);
   return hr;
 }
@@ -495,19 +476,17 @@ HRESULT InvokeGetAttribute(Self& self, WORD flags, DISPPARAMS* params, VARIANT* 
 HRESULT InvokeSetAttribute(Self& self, WORD flags, DISPPARAMS* params, VARIANT*) {
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
   if (ArgCount(params) < 2) return DISP_E_BADPARAMCOUNT;
-  const BSTR name = StringToBSTR(ArgText(params, 0));
-  const HRESULT hr = self.setAttribute(name, Arg(params, 1), ArgLong(params, 2, 0));
-  SysFreeString(name);
+  const OwnedBstr name(StringToBSTR(ArgText(params, 0)));
+  const HRESULT hr = self.setAttribute(name.get(), Arg(params, 1), ArgLong(params, 2, 0));
   return hr;
 }
 
 HRESULT InvokeRemoveAttribute(Self& self, WORD flags, DISPPARAMS* params, VARIANT* result) {
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
   if (ArgCount(params) < 1) return DISP_E_BADPARAMCOUNT;
-  const BSTR name = StringToBSTR(ArgText(params, 0));
+  const OwnedBstr name(StringToBSTR(ArgText(params, 0)));
   VARIANT_BOOL removed = VARIANT_FALSE;
-  const HRESULT hr = self.removeAttribute(name, ArgLong(params, 1, 0), &removed);
-  SysFreeString(name);
+  const HRESULT hr = self.removeAttribute(name.get(), ArgLong(params, 1, 0), &removed);
   if (SUCCEEDED(hr)) SetResult(result, removed);
   return hr;
 }
@@ -535,112 +514,112 @@ HRESULT InvokeToString(Self& self, WORD flags, DISPPARAMS*, VARIANT* result) {
 }
 
 const DispMember<Self> kCommonMembers[] = {
-    NATIVE_GET(IHTMLElement, className),    NATIVE_GET(IHTMLElement, id),
-    NATIVE_GET(IHTMLElement, tagName),      NATIVE_GET(IHTMLElement, parentElement),
-    NATIVE_GET(IHTMLElement, document),     NATIVE_GET(IHTMLElement, title),
-    NATIVE_GET(IHTMLElement, language),     NATIVE_GET(IHTMLElement, sourceIndex),
-    NATIVE_GET(IHTMLElement, recordNumber), NATIVE_GET(IHTMLElement, lang),
-    NATIVE_GET(IHTMLElement, offsetLeft),   NATIVE_GET(IHTMLElement, offsetTop),
-    NATIVE_GET(IHTMLElement, offsetWidth),  NATIVE_GET(IHTMLElement, offsetHeight),
-    NATIVE_GET(IHTMLElement, offsetParent), NATIVE_GET(IHTMLElement, innerHTML),
-    NATIVE_GET(IHTMLElement, innerText),    NATIVE_GET(IHTMLElement, outerHTML),
-    NATIVE_GET(IHTMLElement, outerText),    NATIVE_GET(IHTMLElement, children),
-    NATIVE_GET(IHTMLElement, all),          {"getAttribute", &InvokeGetAttribute},
-    {"setAttribute", &InvokeSetAttribute},  {"removeAttribute", &InvokeRemoveAttribute},
-    {"contains", &InvokeContains},          {"click", &InvokeClick},
+    DISP_GET(IHTMLElement, className),     DISP_GET(IHTMLElement, id),
+    DISP_GET(IHTMLElement, tagName),       DISP_GET(IHTMLElement, parentElement),
+    DISP_GET(IHTMLElement, document),      DISP_GET(IHTMLElement, title),
+    DISP_GET(IHTMLElement, language),      DISP_GET(IHTMLElement, sourceIndex),
+    DISP_GET(IHTMLElement, recordNumber),  DISP_GET(IHTMLElement, lang),
+    DISP_GET(IHTMLElement, offsetLeft),    DISP_GET(IHTMLElement, offsetTop),
+    DISP_GET(IHTMLElement, offsetWidth),   DISP_GET(IHTMLElement, offsetHeight),
+    DISP_GET(IHTMLElement, offsetParent),  DISP_GET(IHTMLElement, innerHTML),
+    DISP_GET(IHTMLElement, innerText),     DISP_GET(IHTMLElement, outerHTML),
+    DISP_GET(IHTMLElement, outerText),     DISP_GET(IHTMLElement, children),
+    DISP_GET(IHTMLElement, all),           {"getAttribute", &InvokeGetAttribute},
+    {"setAttribute", &InvokeSetAttribute}, {"removeAttribute", &InvokeRemoveAttribute},
+    {"contains", &InvokeContains},         {"click", &InvokeClick},
     {"toString", &InvokeToString},
 };
 const DispTable<Self> ElementObject::kCommonTable{kCommonMembers, 1000};
 
 const DispMember<Self> kAnchorMembers[] = {
-    NATIVE_GET(IHTMLAnchorElement, href),      NATIVE_GET(IHTMLAnchorElement, target),
-    NATIVE_GET(IHTMLAnchorElement, rel),       NATIVE_GET(IHTMLAnchorElement, rev),
-    NATIVE_GET(IHTMLAnchorElement, urn),       NATIVE_GET(IHTMLAnchorElement, Methods),
-    NATIVE_GET(IHTMLAnchorElement, name),      NATIVE_GET(IHTMLAnchorElement, host),
-    NATIVE_GET(IHTMLAnchorElement, hostname),  NATIVE_GET(IHTMLAnchorElement, pathname),
-    NATIVE_GET(IHTMLAnchorElement, port),      NATIVE_GET(IHTMLAnchorElement, protocol),
-    NATIVE_GET(IHTMLAnchorElement, search),    NATIVE_GET(IHTMLAnchorElement, hash),
-    NATIVE_GET(IHTMLAnchorElement, accessKey), NATIVE_GET(IHTMLAnchorElement, protocolLong),
-    NATIVE_GET(IHTMLAnchorElement, mimeType),  NATIVE_GET(IHTMLAnchorElement, nameProp),
+    DISP_GET(IHTMLAnchorElement, href),      DISP_GET(IHTMLAnchorElement, target),
+    DISP_GET(IHTMLAnchorElement, rel),       DISP_GET(IHTMLAnchorElement, rev),
+    DISP_GET(IHTMLAnchorElement, urn),       DISP_GET(IHTMLAnchorElement, Methods),
+    DISP_GET(IHTMLAnchorElement, name),      DISP_GET(IHTMLAnchorElement, host),
+    DISP_GET(IHTMLAnchorElement, hostname),  DISP_GET(IHTMLAnchorElement, pathname),
+    DISP_GET(IHTMLAnchorElement, port),      DISP_GET(IHTMLAnchorElement, protocol),
+    DISP_GET(IHTMLAnchorElement, search),    DISP_GET(IHTMLAnchorElement, hash),
+    DISP_GET(IHTMLAnchorElement, accessKey), DISP_GET(IHTMLAnchorElement, protocolLong),
+    DISP_GET(IHTMLAnchorElement, mimeType),  DISP_GET(IHTMLAnchorElement, nameProp),
 };
 const DispMember<Self> kImgMembers[] = {
-    NATIVE_GET(IHTMLImgElement, isMap),    NATIVE_GET(IHTMLImgElement, useMap),
-    NATIVE_GET(IHTMLImgElement, fileSize), NATIVE_GET(IHTMLImgElement, href),
-    NATIVE_GET(IHTMLImgElement, nameProp), NATIVE_GET(IHTMLImgElement, border),
-    NATIVE_GET(IHTMLImgElement, vspace),   NATIVE_GET(IHTMLImgElement, hspace),
-    NATIVE_GET(IHTMLImgElement, alt),      NATIVE_GET(IHTMLImgElement, src),
-    NATIVE_GET(IHTMLImgElement, lowsrc),   NATIVE_GET(IHTMLImgElement, vrml),
-    NATIVE_GET(IHTMLImgElement, dynsrc),   NATIVE_GET(IHTMLImgElement, loop),
-    NATIVE_GET(IHTMLImgElement, align),    NATIVE_GET(IHTMLImgElement, name),
-    NATIVE_GET(IHTMLImgElement, width),    NATIVE_GET(IHTMLImgElement, height),
+    DISP_GET(IHTMLImgElement, isMap),    DISP_GET(IHTMLImgElement, useMap),
+    DISP_GET(IHTMLImgElement, fileSize), DISP_GET(IHTMLImgElement, href),
+    DISP_GET(IHTMLImgElement, nameProp), DISP_GET(IHTMLImgElement, border),
+    DISP_GET(IHTMLImgElement, vspace),   DISP_GET(IHTMLImgElement, hspace),
+    DISP_GET(IHTMLImgElement, alt),      DISP_GET(IHTMLImgElement, src),
+    DISP_GET(IHTMLImgElement, lowsrc),   DISP_GET(IHTMLImgElement, vrml),
+    DISP_GET(IHTMLImgElement, dynsrc),   DISP_GET(IHTMLImgElement, loop),
+    DISP_GET(IHTMLImgElement, align),    DISP_GET(IHTMLImgElement, name),
+    DISP_GET(IHTMLImgElement, width),    DISP_GET(IHTMLImgElement, height),
 };
 const DispMember<Self> kMetaMembers[] = {
-    NATIVE_GET(IHTMLMetaElement, httpEquiv), NATIVE_GET(IHTMLMetaElement, content),
-    NATIVE_GET(IHTMLMetaElement, name),      NATIVE_GET(IHTMLMetaElement, url),
-    NATIVE_GET(IHTMLMetaElement, charset),
+    DISP_GET(IHTMLMetaElement, httpEquiv), DISP_GET(IHTMLMetaElement, content),
+    DISP_GET(IHTMLMetaElement, name),      DISP_GET(IHTMLMetaElement, url),
+    DISP_GET(IHTMLMetaElement, charset),
 };
 const DispMember<Self> kScriptMembers[] = {
-    NATIVE_GET(IHTMLScriptElement, src),   NATIVE_GET(IHTMLScriptElement, htmlFor),
-    NATIVE_GET(IHTMLScriptElement, event), NATIVE_GET(IHTMLScriptElement, text),
-    NATIVE_GET(IHTMLScriptElement, defer), NATIVE_GET(IHTMLScriptElement, type),
+    DISP_GET(IHTMLScriptElement, src),   DISP_GET(IHTMLScriptElement, htmlFor),
+    DISP_GET(IHTMLScriptElement, event), DISP_GET(IHTMLScriptElement, text),
+    DISP_GET(IHTMLScriptElement, defer), DISP_GET(IHTMLScriptElement, type),
 };
 const DispMember<Self> kFormMembers[] = {
-    NATIVE_GET(IHTMLFormElement, action),   NATIVE_GET(IHTMLFormElement, dir),
-    NATIVE_GET(IHTMLFormElement, encoding), NATIVE_GET(IHTMLFormElement, method),
-    NATIVE_GET(IHTMLFormElement, elements), NATIVE_GET(IHTMLFormElement, target),
-    NATIVE_GET(IHTMLFormElement, name),     NATIVE_GET(IHTMLFormElement, length),
+    DISP_GET(IHTMLFormElement, action),   DISP_GET(IHTMLFormElement, dir),
+    DISP_GET(IHTMLFormElement, encoding), DISP_GET(IHTMLFormElement, method),
+    DISP_GET(IHTMLFormElement, elements), DISP_GET(IHTMLFormElement, target),
+    DISP_GET(IHTMLFormElement, name),     DISP_GET(IHTMLFormElement, length),
 };
 const DispMember<Self> kBodyMembers[] = {
-    NATIVE_GET(IHTMLBodyElement, background),  NATIVE_GET(IHTMLBodyElement, bgProperties),
-    NATIVE_GET(IHTMLBodyElement, leftMargin),  NATIVE_GET(IHTMLBodyElement, topMargin),
-    NATIVE_GET(IHTMLBodyElement, rightMargin), NATIVE_GET(IHTMLBodyElement, bottomMargin),
-    NATIVE_GET(IHTMLBodyElement, noWrap),      NATIVE_GET(IHTMLBodyElement, bgColor),
-    NATIVE_GET(IHTMLBodyElement, text),        NATIVE_GET(IHTMLBodyElement, link),
-    NATIVE_GET(IHTMLBodyElement, vLink),       NATIVE_GET(IHTMLBodyElement, aLink),
+    DISP_GET(IHTMLBodyElement, background),  DISP_GET(IHTMLBodyElement, bgProperties),
+    DISP_GET(IHTMLBodyElement, leftMargin),  DISP_GET(IHTMLBodyElement, topMargin),
+    DISP_GET(IHTMLBodyElement, rightMargin), DISP_GET(IHTMLBodyElement, bottomMargin),
+    DISP_GET(IHTMLBodyElement, noWrap),      DISP_GET(IHTMLBodyElement, bgColor),
+    DISP_GET(IHTMLBodyElement, text),        DISP_GET(IHTMLBodyElement, link),
+    DISP_GET(IHTMLBodyElement, vLink),       DISP_GET(IHTMLBodyElement, aLink),
 };
 const DispMember<Self> kFrameSetMembers[] = {
-    NATIVE_GET(IHTMLFrameSetElement, rows),        NATIVE_GET(IHTMLFrameSetElement, cols),
-    NATIVE_GET(IHTMLFrameSetElement, border),      NATIVE_GET(IHTMLFrameSetElement, borderColor),
-    NATIVE_GET(IHTMLFrameSetElement, frameBorder), NATIVE_GET(IHTMLFrameSetElement, frameSpacing),
-    NATIVE_GET(IHTMLFrameSetElement, name),
+    DISP_GET(IHTMLFrameSetElement, rows),        DISP_GET(IHTMLFrameSetElement, cols),
+    DISP_GET(IHTMLFrameSetElement, border),      DISP_GET(IHTMLFrameSetElement, borderColor),
+    DISP_GET(IHTMLFrameSetElement, frameBorder), DISP_GET(IHTMLFrameSetElement, frameSpacing),
+    DISP_GET(IHTMLFrameSetElement, name),
 };
 const DispMember<Self> kBaseMembers[] = {
-    NATIVE_GET(IHTMLBaseElement, href),
-    NATIVE_GET(IHTMLBaseElement, target),
+    DISP_GET(IHTMLBaseElement, href),
+    DISP_GET(IHTMLBaseElement, target),
 };
 const DispMember<Self> kBaseFontMembers[] = {
-    NATIVE_GET(IHTMLBaseFontElement, color),
-    NATIVE_GET(IHTMLBaseFontElement, face),
-    NATIVE_GET(IHTMLBaseFontElement, size),
+    DISP_GET(IHTMLBaseFontElement, color),
+    DISP_GET(IHTMLBaseFontElement, face),
+    DISP_GET(IHTMLBaseFontElement, size),
 };
-const DispMember<Self> kBRMembers[] = {NATIVE_GET(IHTMLBRElement, clear)};
+const DispMember<Self> kBRMembers[] = {DISP_GET(IHTMLBRElement, clear)};
 const DispMember<Self> kHRMembers[] = {
-    NATIVE_GET(IHTMLHRElement, align), NATIVE_GET(IHTMLHRElement, color), NATIVE_GET(IHTMLHRElement, noShade),
-    NATIVE_GET(IHTMLHRElement, width), NATIVE_GET(IHTMLHRElement, size),
+    DISP_GET(IHTMLHRElement, align), DISP_GET(IHTMLHRElement, color), DISP_GET(IHTMLHRElement, noShade),
+    DISP_GET(IHTMLHRElement, width), DISP_GET(IHTMLHRElement, size),
 };
 const DispMember<Self> kDivMembers[] = {
-    NATIVE_GET(IHTMLDivElement, align),
-    NATIVE_GET(IHTMLDivElement, noWrap),
+    DISP_GET(IHTMLDivElement, align),
+    DISP_GET(IHTMLDivElement, noWrap),
 };
 const DispMember<Self> kFontMembers[] = {
-    NATIVE_GET(IHTMLFontElement, color),
-    NATIVE_GET(IHTMLFontElement, face),
-    NATIVE_GET(IHTMLFontElement, size),
+    DISP_GET(IHTMLFontElement, color),
+    DISP_GET(IHTMLFontElement, face),
+    DISP_GET(IHTMLFontElement, size),
 };
 const DispMember<Self> kMarqueeMembers[] = {
-    NATIVE_GET(IHTMLMarqueeElement, bgColor),      NATIVE_GET(IHTMLMarqueeElement, scrollDelay),
-    NATIVE_GET(IHTMLMarqueeElement, direction),    NATIVE_GET(IHTMLMarqueeElement, behavior),
-    NATIVE_GET(IHTMLMarqueeElement, scrollAmount), NATIVE_GET(IHTMLMarqueeElement, loop),
-    NATIVE_GET(IHTMLMarqueeElement, vspace),       NATIVE_GET(IHTMLMarqueeElement, hspace),
-    NATIVE_GET(IHTMLMarqueeElement, width),        NATIVE_GET(IHTMLMarqueeElement, height),
-    NATIVE_GET(IHTMLMarqueeElement, trueSpeed),
+    DISP_GET(IHTMLMarqueeElement, bgColor),      DISP_GET(IHTMLMarqueeElement, scrollDelay),
+    DISP_GET(IHTMLMarqueeElement, direction),    DISP_GET(IHTMLMarqueeElement, behavior),
+    DISP_GET(IHTMLMarqueeElement, scrollAmount), DISP_GET(IHTMLMarqueeElement, loop),
+    DISP_GET(IHTMLMarqueeElement, vspace),       DISP_GET(IHTMLMarqueeElement, hspace),
+    DISP_GET(IHTMLMarqueeElement, width),        DISP_GET(IHTMLMarqueeElement, height),
+    DISP_GET(IHTMLMarqueeElement, trueSpeed),
 };
 const DispMember<Self> kCommentMembers[] = {
-    NATIVE_GET(IHTMLCommentElement, text),
-    NATIVE_GET(IHTMLCommentElement, atomic),
+    DISP_GET(IHTMLCommentElement, text),
+    DISP_GET(IHTMLCommentElement, atomic),
 };
 
-DispTable<ElementObject> ElementObject::tagTable() const {
+DispTable<ElementObject> ElementObject::TagTable(const Node& node) {
   struct TagTable {
     const char* tag;
     std::span<const DispMember<Self>> members;
@@ -664,34 +643,16 @@ DispTable<ElementObject> ElementObject::tagTable() const {
       {"COMMENT", kCommentMembers},
   };
   for (const TagTable& t : kTables)
-    if (node_->tag == QLatin1String(t.tag)) return {t.members, 2000};
+    if (node.tag == QLatin1String(t.tag)) return {t.members, 2000};
   return {};
 }
 
 // ---------------------------------------------------------------- collections
 
-class CollectionObject final : public ComObject<IHTMLElementCollection> {
+class CollectionObject final : public TableDispatch<CollectionObject, IHTMLElementCollection> {
  public:
   CollectionObject(std::shared_ptr<Tree> tree, std::vector<Node*> nodes, IDispatch* document)
-      : tree_(std::move(tree)), nodes_(std::move(nodes)), document_(document) {}
-
-  // ---- IDispatch
-  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
-    if (pctinfo) *pctinfo = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-    if (ppTInfo) *ppTInfo = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    return LookUpNames(names, count, ids, [](const String& name) { return kTable.find(name); });
-  }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                 UINT*) override {
-    const DispMember<CollectionObject>* m = kTable.byId(id);
-    return m ? m->invoke(*this, flags, params, result) : DISP_E_MEMBERNOTFOUND;
-  }
+      : TableDispatch(kTable), tree_(std::move(tree)), nodes_(std::move(nodes)), document_(document) {}
 
   // ---- IHTMLElementCollection
   HRESULT toString(BSTR* p) override { return Out(p, QStringLiteral("[object]")); }
@@ -753,7 +714,7 @@ class CollectionObject final : public ComObject<IHTMLElementCollection> {
   using Self = CollectionObject;
   static constexpr DispMember<Self> kMembers[] = {
       {"item", &InvokeItem, DISPID_VALUE},
-      NATIVE_GET(IHTMLElementCollection, length),
+      DISP_GET(IHTMLElementCollection, length),
       {"tags", &InvokeTags},
       {"toString", &InvokeToString},
   };
@@ -768,26 +729,9 @@ class CollectionObject final : public ComObject<IHTMLElementCollection> {
 
 // ---------------------------------------------------------------- location
 
-class LocationObject final : public ComObject<IHTMLLocation> {
+class LocationObject final : public TableDispatch<LocationObject, IHTMLLocation> {
  public:
-  explicit LocationObject(QUrl url) : url_(std::move(url)) {}
-
-  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
-    if (pctinfo) *pctinfo = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-    if (ppTInfo) *ppTInfo = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    return LookUpNames(names, count, ids, [](const String& name) { return kTable.find(name); });
-  }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                 UINT*) override {
-    const DispMember<LocationObject>* m = kTable.byId(id);
-    return m ? m->invoke(*this, flags, params, result) : DISP_E_MEMBERNOTFOUND;
-  }
+  explicit LocationObject(QUrl url) : TableDispatch(kTable), url_(std::move(url)) {}
 
   HRESULT get_href(BSTR* p) override { return Out(p, url_.toString(QUrl::FullyEncoded)); }
   HRESULT get_protocol(BSTR* p) override { return Out(p, UrlProtocol(url_)); }
@@ -806,13 +750,13 @@ class LocationObject final : public ComObject<IHTMLLocation> {
   using Self = LocationObject;
   static constexpr DispMember<Self> kMembers[] = {
       {"href", &Get<&IHTMLLocation::get_href, Self>, DISPID_VALUE},
-      NATIVE_GET(IHTMLLocation, protocol),
-      NATIVE_GET(IHTMLLocation, host),
-      NATIVE_GET(IHTMLLocation, hostname),
-      NATIVE_GET(IHTMLLocation, port),
-      NATIVE_GET(IHTMLLocation, pathname),
-      NATIVE_GET(IHTMLLocation, search),
-      NATIVE_GET(IHTMLLocation, hash),
+      DISP_GET(IHTMLLocation, protocol),
+      DISP_GET(IHTMLLocation, host),
+      DISP_GET(IHTMLLocation, hostname),
+      DISP_GET(IHTMLLocation, port),
+      DISP_GET(IHTMLLocation, pathname),
+      DISP_GET(IHTMLLocation, search),
+      DISP_GET(IHTMLLocation, hash),
   };
   static constexpr DispTable<Self> kTable{kMembers, 1000};
 

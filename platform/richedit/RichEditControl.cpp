@@ -19,6 +19,7 @@
 #include <cmath>
 
 #include "platform/classlib/ComCtrls.h"
+#include "platform/richedit/Log_p.h"
 #include "platform/winapi/Menus.h"
 
 // ---------------------------------------------------------------- index space
@@ -642,6 +643,7 @@ LRESULT StreamIn(TCustomRichEdit& edit, WPARAM format, EDITSTREAM* stream) {
   for (;;) {
     LONG got = 0;
     if (const DWORD error = stream->pfnCallback(stream->dwCookie, buffer, LONG(sizeof buffer), &got)) {
+      qCDebug(lcRichEdit) << "reading the stream in ends with error" << error;
       stream->dwError = error;
       break;
     }
@@ -662,6 +664,7 @@ LRESULT StreamOut(TCustomRichEdit& edit, WPARAM format, EDITSTREAM* stream) {
     std::copy_n(data.constData() + done, chunk, reinterpret_cast<char*>(buffer));
     LONG taken = 0;
     if (const DWORD error = stream->pfnCallback(stream->dwCookie, buffer, chunk, &taken)) {
+      qCDebug(lcRichEdit) << "writing the stream out ends with error" << error;
       stream->dwError = error;
       break;
     }
@@ -1089,10 +1092,12 @@ bool HandleRichEditMessage(TCustomRichEdit& edit, TMessage& m) {
     // ---- input
     case WM_CONTEXTMENU: {
       RichEditState* s = StateOf(edit, false);
-      HMENU menu = nullptr;
+      OwnedMenu menu;
       if (s && s->callback) {
         CHARRANGE range = SelectionOf(text());
-        if (FAILED(s->callback->GetContextMenu(SelectionType(range), nullptr, &range, &menu))) menu = nullptr;
+        HMENU given = nullptr;
+        if (SUCCEEDED(s->callback->GetContextMenu(SelectionType(range), nullptr, &range, &given)))
+          menu.reset(given);
       }
       const HWND hwnd = edit.HandleAllocated() ? edit.Handle() : nullptr;
       const HWND parent = hwnd ? GetParent(hwnd) : nullptr;
@@ -1103,9 +1108,8 @@ bool HandleRichEditMessage(TCustomRichEdit& edit, TMessage& m) {
       }
       QPoint at(GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
       if (m.LParam == LPARAM(-1)) at = text()->viewport()->mapToGlobal(text()->cursorRect().bottomLeft());
-      TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x(), at.y(), 0, parent ? parent : hwnd,
+      TrackPopupMenu(menu.get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x(), at.y(), 0, parent ? parent : hwnd,
                      nullptr);
-      DestroyMenu(menu);
       m.Result = 1;
       return true;
     }

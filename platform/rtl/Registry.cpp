@@ -1,6 +1,7 @@
 #include "platform/rtl/Registry.h"
 
 #include "platform/rtl/Folders.h"
+#include "platform/rtl/Log_p.h"
 
 #include <QLockFile>
 #include <QMutex>
@@ -400,7 +401,10 @@ class Store {
     if (writesFail) return false;
     // Another instance of the program may write the same file.
     QLockFile lock(path_ + QStringLiteral(".lock"));
-    if (!lock.tryLock(kLockTimeoutMs)) return false;
+    if (!lock.tryLock(kLockTimeoutMs)) {
+      qCDebug(lcRtl) << "registry store" << path_ << "stays locked by another instance";
+      return false;
+    }
     bool ok = false;
     String disk = ReadTextFile(path_, &ok);
     if (!ok) disk.clear();
@@ -412,7 +416,10 @@ class Store {
     RegKey next = root_;
     if (!change(next)) return false;
     const String text = serialize(next);
-    if (text != disk && !WriteTextFileAtomic(path_, text)) return false;
+    if (text != disk && !WriteTextFileAtomic(path_, text)) {
+      qCDebug(lcRtl) << "registry store" << path_ << "cannot be written";
+      return false;
+    }
     root_ = std::move(next);
     lastText_ = text;
     return true;

@@ -2,6 +2,7 @@
 
 #include "platform/classlib/Forms.h"
 #include "platform/com/Dispatch.h"
+#include "platform/com/TableDispatch.h"
 
 HRESULT OleCheck(HRESULT hr) {
   if (FAILED(hr)) throw EOleSysError(OleErrorText(hr), hr);
@@ -44,7 +45,7 @@ VARIANT* EventArgRef(const DISPPARAMS& params, UINT index) {
 
 // Receives the object's events for the control (a dispatch object answering
 // the event interface). It refers to the control without owning it.
-class TOleControl::EventSink final : public ComObject<IDispatch> {
+class TOleControl::EventSink final : public comdisp::TableDispatch<EventSink, IDispatch> {
  public:
   EventSink(TOleControl* control, const IID& eventIid) : control_(control), eventIid_(eventIid) {}
   void Detach() { control_ = nullptr; }
@@ -55,18 +56,9 @@ class TOleControl::EventSink final : public ComObject<IDispatch> {
       AddRef();
       return S_OK;
     }
-    return ComObject::QueryInterface(riid, ppv);
+    return TableDispatch::QueryInterface(riid, ppv);
   }
-  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
-    if (!pctinfo) return E_POINTER;
-    *pctinfo = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-    if (ppTInfo) *ppTInfo = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  // Events come by id only.
   HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
     if (!control_) return S_OK;
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
@@ -151,16 +143,9 @@ HRESULT TOleControl::RequestNewObjectLayout() { return E_NOTIMPL; }
 
 // ---------------------------------------------------------------- IDispatch
 
-HRESULT TOleControl::GetTypeInfoCount(UINT* pctinfo) {
-  if (!pctinfo) return E_POINTER;
-  *pctinfo = 0;
-  return S_OK;
-}
+HRESULT TOleControl::GetTypeInfoCount(UINT* pctinfo) { return comdisp::NoTypeInfoCount(pctinfo); }
 
-HRESULT TOleControl::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) {
-  if (ppTInfo) *ppTInfo = nullptr;
-  return E_NOTIMPL;
-}
+HRESULT TOleControl::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) { return comdisp::NoTypeInfo(ppTInfo); }
 
 HRESULT TOleControl::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
 

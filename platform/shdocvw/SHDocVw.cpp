@@ -99,10 +99,9 @@ void TEWB::Navigate(const String& URL) { Navigate(URL, OleVariant()); }
 void TEWB::Navigate(const String& URL, const OleVariant& Flags, const OleVariant& TargetFrameName,
                     const OleVariant& PostData, const OleVariant& Headers) {
   OleVariant flags(Flags), frame(TargetFrameName), post(PostData), headers(Headers);
-  BSTR url = StringToBSTR(URL);
+  const OwnedBstr url(StringToBSTR(URL));
   const HRESULT hr =
-      browser_->Navigate(url, optional(flags), optional(frame), optional(post), optional(headers));
-  SysFreeString(url);
+      browser_->Navigate(url.get(), optional(flags), optional(frame), optional(post), optional(headers));
   OleCheck(hr);
 }
 
@@ -143,17 +142,15 @@ void TEWB::ExecWB(OLECMDID cmdID, OLECMDEXECOPT cmdexecopt, const OleVariant& pv
 }
 
 void TEWB::PutProperty(const String& Property, const OleVariant& vtValue) {
-  BSTR name = StringToBSTR(Property);
-  const HRESULT hr = browser_->PutProperty(name, vtValue);
-  SysFreeString(name);
+  const OwnedBstr name(StringToBSTR(Property));
+  const HRESULT hr = browser_->PutProperty(name.get(), vtValue);
   OleCheck(hr);
 }
 
 OleVariant TEWB::GetProperty(const String& Property) {
-  BSTR name = StringToBSTR(Property);
+  const OwnedBstr name(StringToBSTR(Property));
   OleVariant value;
-  const HRESULT hr = browser_->GetProperty(name, value.ClearAndGetAddressOf());
-  SysFreeString(name);
+  const HRESULT hr = browser_->GetProperty(name.get(), value.ClearAndGetAddressOf());
   OleCheck(hr);
   return value;
 }

@@ -1,5 +1,6 @@
 #include "platform/shdocvw/WebBrowser.h"
 
+#include "platform/com/TableDispatch.h"
 #include "platform/mshtml/LiveDocument.h"
 #include "platform/rtl/Folders.h"
 #include "platform/rtl/Registry.h"
@@ -64,274 +65,223 @@ HRESULT setBool(VARIANT_BOOL* out, bool value) {
 // through the browser (F5 and Ctrl+F5 have their own, BrowserCommands.cpp).
 constexpr DWORD kRefreshCommand = 2300;
 
-// Names and dispatch ids of the browser's automation members.
-struct Member {
-  const char* name;
-  DISPID id;
+using WB = WebBrowserObject;
+
+bool isGet(WORD flags) { return flags & DISPATCH_PROPERTYGET; }
+bool isPut(WORD flags) { return flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF); }
+// The value of a property put; null when none was given.
+VARIANT* putValue(WORD flags, DISPPARAMS* params) {
+  return isPut(flags) && params && params->cArgs > 0 ? &params->rgvarg[0] : nullptr;
+}
+void answer(VARIANT* result, OleVariant value) {
+  if (result) value.Detach(result);
+}
+
+// Adapters that make the browser's methods and properties into members.
+template <HRESULT (WB::*Method)()>
+HRESULT Call(WB& self, WORD, DISPPARAMS*, VARIANT*) {
+  return (self.*Method)();
+}
+
+template <HRESULT (WB::*Getter)(VARIANT_BOOL*), HRESULT (WB::*Setter)(VARIANT_BOOL) = nullptr>
+HRESULT BoolProperty(WB& self, WORD flags, DISPPARAMS* params, VARIANT* result) {
+  if constexpr (Setter != nullptr) {
+    if (isPut(flags)) {
+      VARIANT* value = putValue(flags, params);
+      if (!value) return DISP_E_PARAMNOTFOUND;
+      OleVariant v;
+      if (FAILED(VariantCopyInd(&v, value)) || FAILED(VariantChangeType(&v, &v, 0, VT_BOOL)))
+        return DISP_E_TYPEMISMATCH;
+      return (self.*Setter)(v.boolVal);
+    }
+  }
+  if (!isGet(flags)) return DISP_E_MEMBERNOTFOUND;
+  VARIANT_BOOL b = VARIANT_FALSE;
+  const HRESULT hr = (self.*Getter)(&b);
+  if (SUCCEEDED(hr)) answer(result, OleVariant(b != VARIANT_FALSE));
+  return hr;
+}
+
+template <HRESULT (WB::*Getter)(BSTR*), HRESULT (WB::*Setter)(BSTR) = nullptr>
+HRESULT TextProperty(WB& self, WORD flags, DISPPARAMS* params, VARIANT* result) {
+  if constexpr (Setter != nullptr) {
+    if (isPut(flags)) {
+      VARIANT* value = putValue(flags, params);
+      if (!value) return DISP_E_PARAMNOTFOUND;
+      const OwnedBstr text(StringToBSTR(argumentValue(value).toString()));
+      return (self.*Setter)(text.get());
+    }
+  }
+  if (!isGet(flags)) return DISP_E_MEMBERNOTFOUND;
+  OwnedBstr text;
+  const HRESULT hr = (self.*Getter)(text.out());
+  if (SUCCEEDED(hr)) answer(result, OleVariant(BSTRToString(text.get())));
+  return hr;
+}
+
+template <class N, HRESULT (WB::*Getter)(N*), HRESULT (WB::*Setter)(N)>
+HRESULT NumberProperty(WB& self, WORD flags, DISPPARAMS* params, VARIANT* result) {
+  if (isPut(flags)) {
+    VARIANT* value = putValue(flags, params);
+    if (!value) return DISP_E_PARAMNOTFOUND;
+    return (self.*Setter)(argumentValue(value).toInt());
+  }
+  // The tool bar's setting (an int) answers any call that is not a put.
+  if (std::is_same_v<N, LONG> && !isGet(flags)) return DISP_E_MEMBERNOTFOUND;
+  N n = 0;
+  const HRESULT hr = (self.*Getter)(&n);
+  if (SUCCEEDED(hr)) answer(result, OleVariant(int(n)));
+  return hr;
+}
+
+template <HRESULT (WB::*Getter)(IDispatch**)>
+HRESULT DispatchGetter(WB& self, WORD flags, DISPPARAMS*, VARIANT* result) {
+  if (!isGet(flags)) return DISP_E_MEMBERNOTFOUND;
+  IDispatch* d = nullptr;
+  const HRESULT hr = (self.*Getter)(&d);
+  ComPtr<IDispatch> held;
+  held.Attach(d);
+  if (SUCCEEDED(hr)) answer(result, OleVariant(d));
+  return hr;
+}
+
+// Members a script cannot call.
+HRESULT NotCallable(WB&, WORD, DISPPARAMS*, VARIANT*) { return DISP_E_MEMBERNOTFOUND; }
+
+HRESULT InvokeNavigate(WB& self, WORD, DISPPARAMS* p, VARIANT*) {
+  using comdisp::ArgRef;
+  if (!ArgRef(p, 0)) return DISP_E_PARAMNOTFOUND;
+  return self.Navigate2(ArgRef(p, 0), ArgRef(p, 1), ArgRef(p, 2), ArgRef(p, 3), ArgRef(p, 4));
+}
+
+HRESULT InvokeRefresh2(WB& self, WORD, DISPPARAMS* p, VARIANT*) {
+  return self.Refresh2(comdisp::ArgRef(p, 0));
+}
+
+HRESULT InvokePutProperty(WB& self, WORD, DISPPARAMS* p, VARIANT*) {
+  using comdisp::ArgRef;
+  if (!ArgRef(p, 0) || !ArgRef(p, 1)) return DISP_E_PARAMNOTFOUND;
+  const OwnedBstr name(StringToBSTR(argumentValue(ArgRef(p, 0)).toString()));
+  return self.PutProperty(name.get(), argumentValue(ArgRef(p, 1)));
+}
+
+HRESULT InvokeGetProperty(WB& self, WORD, DISPPARAMS* p, VARIANT* result) {
+  if (!comdisp::ArgRef(p, 0)) return DISP_E_PARAMNOTFOUND;
+  const OwnedBstr name(StringToBSTR(argumentValue(comdisp::ArgRef(p, 0)).toString()));
+  OleVariant v;
+  const HRESULT hr = self.GetProperty(name.get(), &v);
+  if (SUCCEEDED(hr)) answer(result, v);
+  return hr;
+}
+
+HRESULT InvokeHwnd(WB& self, WORD flags, DISPPARAMS*, VARIANT* result) {
+  if (!isGet(flags)) return DISP_E_MEMBERNOTFOUND;
+  SHANDLE_PTR h = 0;
+  const HRESULT hr = self.get_HWND(&h);
+  if (SUCCEEDED(hr)) answer(result, OleVariant(Int64(h)));
+  return hr;
+}
+
+HRESULT InvokeQueryStatusWB(WB& self, WORD, DISPPARAMS* p, VARIANT* result) {
+  if (!comdisp::ArgRef(p, 0)) return DISP_E_PARAMNOTFOUND;
+  OLECMDF f = OLECMDF(0);
+  const HRESULT hr = self.QueryStatusWB(OLECMDID(argumentValue(comdisp::ArgRef(p, 0)).toInt()), &f);
+  if (SUCCEEDED(hr)) answer(result, OleVariant(int(f)));
+  return hr;
+}
+
+HRESULT InvokeExecWB(WB& self, WORD, DISPPARAMS* p, VARIANT*) {
+  auto arg = [p](UINT i) { return comdisp::ArgRef(p, i); };
+  if (!arg(0)) return DISP_E_PARAMNOTFOUND;
+  const auto cmd = OLECMDID(argumentValue(arg(0)).toInt());
+  const auto opt = OLECMDEXECOPT(arg(1) ? argumentValue(arg(1)).toInt() : 0);
+  VARIANT* out = arg(3) && arg(3)->vt == (VT_BYREF | VT_VARIANT) ? arg(3)->pvarVal : nullptr;
+  OleVariant in = argumentValue(arg(2));
+  return self.ExecWB(cmd, opt, in.isEmpty() ? nullptr : &in, out);
+}
+
+HRESULT InvokeReadyState(WB& self, WORD flags, DISPPARAMS*, VARIANT* result) {
+  if (!isGet(flags)) return DISP_E_MEMBERNOTFOUND;
+  READYSTATE s = READYSTATE_UNINITIALIZED;
+  self.get_ReadyState(&s);
+  answer(result, OleVariant(int(s)));
+  return S_OK;
+}
+
+// The browser's automation members.
+// clang-format off
+constexpr comdisp::DispMember<WB> kMembers[] = {
+    {"GoBack", &Call<&WB::GoBack>, DISPID_WB_GOBACK},
+    {"GoForward", &Call<&WB::GoForward>, DISPID_WB_GOFORWARD},
+    {"GoHome", &Call<&WB::GoHome>, DISPID_WB_GOHOME},
+    {"GoSearch", &Call<&WB::GoSearch>, DISPID_WB_GOSEARCH},
+    {"Navigate", &InvokeNavigate, DISPID_WB_NAVIGATE},
+    {"Refresh", &Call<&WB::Refresh>, DISPID_WB_REFRESH},
+    {"Refresh2", &InvokeRefresh2, DISPID_WB_REFRESH2},
+    {"Stop", &Call<&WB::Stop>, DISPID_WB_STOP},
+    {"Application", &DispatchGetter<&WB::get_Application>, DISPID_WB_APPLICATION},
+    {"Parent", &DispatchGetter<&WB::get_Parent>, DISPID_WB_PARENT},
+    {"Container", &DispatchGetter<&WB::get_Container>, DISPID_WB_CONTAINER},
+    {"Document", &DispatchGetter<&WB::get_Document>, DISPID_WB_DOCUMENT},
+    {"TopLevelContainer", &BoolProperty<&WB::get_TopLevelContainer>, DISPID_WB_TOPLEVELCONTAINER},
+    {"Type", &TextProperty<&WB::get_Type>, DISPID_WB_TYPE},
+    {"Left", &NumberProperty<LONG, &WB::get_Left, &WB::put_Left>, DISPID_WB_LEFT},
+    {"Top", &NumberProperty<LONG, &WB::get_Top, &WB::put_Top>, DISPID_WB_TOP},
+    {"Width", &NumberProperty<LONG, &WB::get_Width, &WB::put_Width>, DISPID_WB_WIDTH},
+    {"Height", &NumberProperty<LONG, &WB::get_Height, &WB::put_Height>, DISPID_WB_HEIGHT},
+    {"LocationName", &TextProperty<&WB::get_LocationName>, DISPID_WB_LOCATIONNAME},
+    {"LocationURL", &TextProperty<&WB::get_LocationURL>, DISPID_WB_LOCATIONURL},
+    {"Busy", &BoolProperty<&WB::get_Busy>, DISPID_WB_BUSY},
+    {"Quit", &Call<&WB::Quit>, DISPID_WB_QUIT},
+    {"ClientToWindow", &NotCallable, DISPID_WB_CLIENTTOWINDOW},
+    {"PutProperty", &InvokePutProperty, DISPID_WB_PUTPROPERTY},
+    {"GetProperty", &InvokeGetProperty, DISPID_WB_GETPROPERTY},
+    {"Name", &TextProperty<&WB::get_Name>, DISPID_WB_NAME},
+    {"HWND", &InvokeHwnd, DISPID_WB_HWND},
+    {"FullName", &TextProperty<&WB::get_FullName>, DISPID_WB_FULLNAME},
+    {"Path", &TextProperty<&WB::get_Path>, DISPID_WB_PATH},
+    {"Visible", &BoolProperty<&WB::get_Visible, &WB::put_Visible>, DISPID_WB_VISIBLE},
+    {"StatusBar", &BoolProperty<&WB::get_StatusBar, &WB::put_StatusBar>, DISPID_WB_STATUSBAR},
+    {"StatusText", &TextProperty<&WB::get_StatusText, &WB::put_StatusText>, DISPID_WB_STATUSTEXT},
+    {"ToolBar", &NumberProperty<int, &WB::get_ToolBar, &WB::put_ToolBar>, DISPID_WB_TOOLBAR},
+    {"MenuBar", &BoolProperty<&WB::get_MenuBar, &WB::put_MenuBar>, DISPID_WB_MENUBAR},
+    {"FullScreen", &BoolProperty<&WB::get_FullScreen, &WB::put_FullScreen>, DISPID_WB_FULLSCREEN},
+    {"Navigate2", &InvokeNavigate, DISPID_WB_NAVIGATE2},
+    {"QueryStatusWB", &InvokeQueryStatusWB, DISPID_WB_QUERYSTATUSWB},
+    {"ExecWB", &InvokeExecWB, DISPID_WB_EXECWB},
+    {"ShowBrowserBar", &NotCallable, DISPID_WB_SHOWBROWSERBAR},
+    {"ReadyState", &InvokeReadyState, DISPID_WB_READYSTATE},
+    {"Offline", &BoolProperty<&WB::get_Offline, &WB::put_Offline>, DISPID_WB_OFFLINE},
+    {"Silent", &BoolProperty<&WB::get_Silent, &WB::put_Silent>, DISPID_WB_SILENT},
+    {"RegisterAsBrowser", &BoolProperty<&WB::get_RegisterAsBrowser, &WB::put_RegisterAsBrowser>,
+     DISPID_WB_REGISTERASBROWSER},
+    {"RegisterAsDropTarget", &BoolProperty<&WB::get_RegisterAsDropTarget, &WB::put_RegisterAsDropTarget>,
+     DISPID_WB_REGISTERASDROPTARGET},
+    {"TheaterMode", &BoolProperty<&WB::get_TheaterMode, &WB::put_TheaterMode>, DISPID_WB_THEATERMODE},
+    {"AddressBar", &BoolProperty<&WB::get_AddressBar, &WB::put_AddressBar>, DISPID_WB_ADDRESSBAR},
+    {"Resizable", &BoolProperty<&WB::get_Resizable, &WB::put_Resizable>, DISPID_WB_RESIZABLE},
 };
-constexpr Member kMembers[] = {
-    {"GoBack", DISPID_WB_GOBACK},
-    {"GoForward", DISPID_WB_GOFORWARD},
-    {"GoHome", DISPID_WB_GOHOME},
-    {"GoSearch", DISPID_WB_GOSEARCH},
-    {"Navigate", DISPID_WB_NAVIGATE},
-    {"Refresh", DISPID_WB_REFRESH},
-    {"Refresh2", DISPID_WB_REFRESH2},
-    {"Stop", DISPID_WB_STOP},
-    {"Application", DISPID_WB_APPLICATION},
-    {"Parent", DISPID_WB_PARENT},
-    {"Container", DISPID_WB_CONTAINER},
-    {"Document", DISPID_WB_DOCUMENT},
-    {"TopLevelContainer", DISPID_WB_TOPLEVELCONTAINER},
-    {"Type", DISPID_WB_TYPE},
-    {"Left", DISPID_WB_LEFT},
-    {"Top", DISPID_WB_TOP},
-    {"Width", DISPID_WB_WIDTH},
-    {"Height", DISPID_WB_HEIGHT},
-    {"LocationName", DISPID_WB_LOCATIONNAME},
-    {"LocationURL", DISPID_WB_LOCATIONURL},
-    {"Busy", DISPID_WB_BUSY},
-    {"Quit", DISPID_WB_QUIT},
-    {"ClientToWindow", DISPID_WB_CLIENTTOWINDOW},
-    {"PutProperty", DISPID_WB_PUTPROPERTY},
-    {"GetProperty", DISPID_WB_GETPROPERTY},
-    {"Name", DISPID_WB_NAME},
-    {"HWND", DISPID_WB_HWND},
-    {"FullName", DISPID_WB_FULLNAME},
-    {"Path", DISPID_WB_PATH},
-    {"Visible", DISPID_WB_VISIBLE},
-    {"StatusBar", DISPID_WB_STATUSBAR},
-    {"StatusText", DISPID_WB_STATUSTEXT},
-    {"ToolBar", DISPID_WB_TOOLBAR},
-    {"MenuBar", DISPID_WB_MENUBAR},
-    {"FullScreen", DISPID_WB_FULLSCREEN},
-    {"Navigate2", DISPID_WB_NAVIGATE2},
-    {"QueryStatusWB", DISPID_WB_QUERYSTATUSWB},
-    {"ExecWB", DISPID_WB_EXECWB},
-    {"ShowBrowserBar", DISPID_WB_SHOWBROWSERBAR},
-    {"ReadyState", DISPID_WB_READYSTATE},
-    {"Offline", DISPID_WB_OFFLINE},
-    {"Silent", DISPID_WB_SILENT},
-    {"RegisterAsBrowser", DISPID_WB_REGISTERASBROWSER},
-    {"RegisterAsDropTarget", DISPID_WB_REGISTERASDROPTARGET},
-    {"TheaterMode", DISPID_WB_THEATERMODE},
-    {"AddressBar", DISPID_WB_ADDRESSBAR},
-    {"Resizable", DISPID_WB_RESIZABLE},
-};
+// clang-format on
+constexpr comdisp::DispTable<WB> kTable{kMembers};
 
 }  // namespace
 
 // ---------------------------------------------------------------- IDispatch
 
-HRESULT WebBrowserObject::GetTypeInfoCount(UINT* pctinfo) {
-  if (!pctinfo) return E_POINTER;
-  *pctinfo = 0;
-  return S_OK;
-}
+HRESULT WebBrowserObject::GetTypeInfoCount(UINT* pctinfo) { return comdisp::NoTypeInfoCount(pctinfo); }
 
 HRESULT WebBrowserObject::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) {
-  if (ppTInfo) *ppTInfo = nullptr;
-  return E_NOTIMPL;
+  return comdisp::NoTypeInfo(ppTInfo);
 }
 
 HRESULT WebBrowserObject::GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) {
-  if (!rgszNames || !rgDispId) return E_POINTER;
-  HRESULT hr = S_OK;
-  for (UINT i = 0; i < cNames; ++i) {
-    const String name = OleStrToString(rgszNames[i]);
-    rgDispId[i] = DISPID_UNKNOWN;
-    for (const Member& m : kMembers)
-      if (SameText(name, QLatin1String(m.name))) rgDispId[i] = m.id;
-    if (rgDispId[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
-  }
-  return hr;
+  return kTable.lookUp(rgszNames, cNames, rgDispId);
 }
 
 HRESULT WebBrowserObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                  EXCEPINFO*, UINT*) {
-  const UINT argc = params ? params->cArgs : 0;
-  // Arguments in their natural order (Invoke gets them reversed).
-  auto arg = [&](UINT i) -> VARIANT* { return i < argc ? &params->rgvarg[argc - 1 - i] : nullptr; };
-  const bool get = flags & DISPATCH_PROPERTYGET;
-  const bool put = flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);
-  VARIANT* value = put && argc > 0 ? &params->rgvarg[0] : nullptr;
-  auto answer = [&](OleVariant v) {
-    if (result) v.Detach(result);
-  };
-
-  using BoolGet = HRESULT (WebBrowserObject::*)(VARIANT_BOOL*);
-  using BoolPut = HRESULT (WebBrowserObject::*)(VARIANT_BOOL);
-  auto boolProperty = [&](BoolGet getter, BoolPut setter) -> HRESULT {
-    if (put && setter) {
-      if (!value) return DISP_E_PARAMNOTFOUND;
-      OleVariant v;
-      if (FAILED(VariantCopyInd(&v, value)) || FAILED(VariantChangeType(&v, &v, 0, VT_BOOL)))
-        return DISP_E_TYPEMISMATCH;
-      return (this->*setter)(v.boolVal);
-    }
-    if (!get) return DISP_E_MEMBERNOTFOUND;
-    VARIANT_BOOL b = VARIANT_FALSE;
-    const HRESULT hr = (this->*getter)(&b);
-    if (SUCCEEDED(hr)) answer(OleVariant(b != VARIANT_FALSE));
-    return hr;
-  };
-  auto stringGetter = [&](HRESULT (WebBrowserObject::*getter)(BSTR*)) -> HRESULT {
-    if (!get) return DISP_E_MEMBERNOTFOUND;
-    BSTR text = nullptr;
-    const HRESULT hr = (this->*getter)(&text);
-    if (SUCCEEDED(hr)) answer(OleVariant(BSTRToString(text)));
-    SysFreeString(text);
-    return hr;
-  };
-  auto longProperty = [&](HRESULT (WebBrowserObject::*getter)(LONG*),
-                          HRESULT (WebBrowserObject::*setter)(LONG)) -> HRESULT {
-    if (put) {
-      if (!value) return DISP_E_PARAMNOTFOUND;
-      try {
-        return (this->*setter)(argumentValue(value).toInt());
-      } catch (const Exception&) {
-        return DISP_E_TYPEMISMATCH;
-      }
-    }
-    if (!get) return DISP_E_MEMBERNOTFOUND;
-    LONG n = 0;
-    const HRESULT hr = (this->*getter)(&n);
-    if (SUCCEEDED(hr)) answer(OleVariant(int(n)));
-    return hr;
-  };
-  auto dispatchGetter = [&](HRESULT (WebBrowserObject::*getter)(IDispatch**)) -> HRESULT {
-    if (!get) return DISP_E_MEMBERNOTFOUND;
-    IDispatch* d = nullptr;
-    const HRESULT hr = (this->*getter)(&d);
-    ComPtr<IDispatch> held;
-    held.Attach(d);
-    if (SUCCEEDED(hr)) answer(OleVariant(d));
-    return hr;
-  };
-
   try {
-    switch (id) {
-      case DISPID_WB_GOBACK: return GoBack();
-      case DISPID_WB_GOFORWARD: return GoForward();
-      case DISPID_WB_GOHOME: return GoHome();
-      case DISPID_WB_GOSEARCH: return GoSearch();
-      case DISPID_WB_NAVIGATE:
-      case DISPID_WB_NAVIGATE2:
-        if (!arg(0)) return DISP_E_PARAMNOTFOUND;
-        return Navigate2(arg(0), arg(1), arg(2), arg(3), arg(4));
-      case DISPID_WB_REFRESH: return Refresh();
-      case DISPID_WB_REFRESH2: return Refresh2(arg(0));
-      case DISPID_WB_STOP: return Stop();
-      case DISPID_WB_APPLICATION: return dispatchGetter(&WebBrowserObject::get_Application);
-      case DISPID_WB_PARENT: return dispatchGetter(&WebBrowserObject::get_Parent);
-      case DISPID_WB_CONTAINER: return dispatchGetter(&WebBrowserObject::get_Container);
-      case DISPID_WB_DOCUMENT: return dispatchGetter(&WebBrowserObject::get_Document);
-      case DISPID_WB_TOPLEVELCONTAINER:
-        return boolProperty(&WebBrowserObject::get_TopLevelContainer, nullptr);
-      case DISPID_WB_TYPE: return stringGetter(&WebBrowserObject::get_Type);
-      case DISPID_WB_LEFT: return longProperty(&WebBrowserObject::get_Left, &WebBrowserObject::put_Left);
-      case DISPID_WB_TOP: return longProperty(&WebBrowserObject::get_Top, &WebBrowserObject::put_Top);
-      case DISPID_WB_WIDTH: return longProperty(&WebBrowserObject::get_Width, &WebBrowserObject::put_Width);
-      case DISPID_WB_HEIGHT:
-        return longProperty(&WebBrowserObject::get_Height, &WebBrowserObject::put_Height);
-      case DISPID_WB_LOCATIONNAME: return stringGetter(&WebBrowserObject::get_LocationName);
-      case DISPID_WB_LOCATIONURL: return stringGetter(&WebBrowserObject::get_LocationURL);
-      case DISPID_WB_BUSY: return boolProperty(&WebBrowserObject::get_Busy, nullptr);
-      case DISPID_WB_QUIT: return Quit();
-      case DISPID_WB_PUTPROPERTY: {
-        if (!arg(0) || !arg(1)) return DISP_E_PARAMNOTFOUND;
-        BSTR name = StringToBSTR(argumentValue(arg(0)).toString());
-        const HRESULT hr = PutProperty(name, argumentValue(arg(1)));
-        SysFreeString(name);
-        return hr;
-      }
-      case DISPID_WB_GETPROPERTY: {
-        if (!arg(0)) return DISP_E_PARAMNOTFOUND;
-        BSTR name = StringToBSTR(argumentValue(arg(0)).toString());
-        OleVariant v;
-        const HRESULT hr = GetProperty(name, &v);
-        SysFreeString(name);
-        if (SUCCEEDED(hr)) answer(v);
-        return hr;
-      }
-      case DISPID_WB_NAME: return stringGetter(&WebBrowserObject::get_Name);
-      case DISPID_WB_HWND: {
-        if (!get) return DISP_E_MEMBERNOTFOUND;
-        SHANDLE_PTR h = 0;
-        const HRESULT hr = get_HWND(&h);
-        if (SUCCEEDED(hr)) answer(OleVariant(Int64(h)));
-        return hr;
-      }
-      case DISPID_WB_FULLNAME: return stringGetter(&WebBrowserObject::get_FullName);
-      case DISPID_WB_PATH: return stringGetter(&WebBrowserObject::get_Path);
-      case DISPID_WB_VISIBLE:
-        return boolProperty(&WebBrowserObject::get_Visible, &WebBrowserObject::put_Visible);
-      case DISPID_WB_STATUSBAR:
-        return boolProperty(&WebBrowserObject::get_StatusBar, &WebBrowserObject::put_StatusBar);
-      case DISPID_WB_STATUSTEXT:
-        if (put) {
-          if (!value) return DISP_E_PARAMNOTFOUND;
-          BSTR text = StringToBSTR(argumentValue(value).toString());
-          const HRESULT hr = put_StatusText(text);
-          SysFreeString(text);
-          return hr;
-        }
-        return stringGetter(&WebBrowserObject::get_StatusText);
-      case DISPID_WB_TOOLBAR:
-        if (put) {
-          if (!value) return DISP_E_PARAMNOTFOUND;
-          return put_ToolBar(argumentValue(value).toInt());
-        } else {
-          int n = 0;
-          const HRESULT hr = get_ToolBar(&n);
-          if (SUCCEEDED(hr)) answer(OleVariant(n));
-          return hr;
-        }
-      case DISPID_WB_MENUBAR:
-        return boolProperty(&WebBrowserObject::get_MenuBar, &WebBrowserObject::put_MenuBar);
-      case DISPID_WB_FULLSCREEN:
-        return boolProperty(&WebBrowserObject::get_FullScreen, &WebBrowserObject::put_FullScreen);
-      case DISPID_WB_QUERYSTATUSWB: {
-        if (!arg(0)) return DISP_E_PARAMNOTFOUND;
-        OLECMDF f = OLECMDF(0);
-        const HRESULT hr = QueryStatusWB(OLECMDID(argumentValue(arg(0)).toInt()), &f);
-        if (SUCCEEDED(hr)) answer(OleVariant(int(f)));
-        return hr;
-      }
-      case DISPID_WB_EXECWB: {
-        if (!arg(0)) return DISP_E_PARAMNOTFOUND;
-        const auto cmd = OLECMDID(argumentValue(arg(0)).toInt());
-        const auto opt = OLECMDEXECOPT(arg(1) ? argumentValue(arg(1)).toInt() : 0);
-        VARIANT* out = arg(3) && (arg(3)->vt & VT_BYREF) ? arg(3)->pvarVal : nullptr;
-        if (arg(3) && arg(3)->vt != (VT_BYREF | VT_VARIANT)) out = nullptr;
-        OleVariant in = argumentValue(arg(2));
-        return ExecWB(cmd, opt, in.isEmpty() ? nullptr : &in, out);
-      }
-      case DISPID_WB_READYSTATE: {
-        if (!get) return DISP_E_MEMBERNOTFOUND;
-        READYSTATE s = READYSTATE_UNINITIALIZED;
-        get_ReadyState(&s);
-        answer(OleVariant(int(s)));
-        return S_OK;
-      }
-      case DISPID_WB_OFFLINE:
-        return boolProperty(&WebBrowserObject::get_Offline, &WebBrowserObject::put_Offline);
-      case DISPID_WB_SILENT:
-        return boolProperty(&WebBrowserObject::get_Silent, &WebBrowserObject::put_Silent);
-      case DISPID_WB_REGISTERASBROWSER:
-        return boolProperty(&WebBrowserObject::get_RegisterAsBrowser,
-                            &WebBrowserObject::put_RegisterAsBrowser);
-      case DISPID_WB_REGISTERASDROPTARGET:
-        return boolProperty(&WebBrowserObject::get_RegisterAsDropTarget,
-                            &WebBrowserObject::put_RegisterAsDropTarget);
-      case DISPID_WB_THEATERMODE:
-        return boolProperty(&WebBrowserObject::get_TheaterMode, &WebBrowserObject::put_TheaterMode);
-      case DISPID_WB_ADDRESSBAR:
-        return boolProperty(&WebBrowserObject::get_AddressBar, &WebBrowserObject::put_AddressBar);
-      case DISPID_WB_RESIZABLE:
-        return boolProperty(&WebBrowserObject::get_Resizable, &WebBrowserObject::put_Resizable);
-      default: return DISP_E_MEMBERNOTFOUND;
-    }
+    return kTable.invoke(*this, id, flags, params, result);
   } catch (const Exception&) {
     return DISP_E_TYPEMISMATCH;
   }

@@ -5,6 +5,7 @@
 #include "platform/rtl/Registry.h"
 #include "platform/shdocvw/BrowserDialogs.h"
 #include "platform/shdocvw/DownloadDialog.h"
+#include "platform/shdocvw/Log_p.h"
 #include "platform/shdocvw/TrustedCertificates.h"
 #include "platform/shell/UrlHistory.h"
 #include "platform/urlmon/UrlMon.h"
@@ -148,10 +149,9 @@ bool WebBrowserObject::onNavigationRequest(const QUrl& url, int type, bool isMai
   ComPtr<IDocHostUIHandler> uiHandler = host<IDocHostUIHandler>();
   if (uiHandler && url != translatedUrl_) {
     String in = url.toString();
-    LPWSTR out = nullptr;
-    const HRESULT hr = uiHandler->TranslateUrl(0, reinterpret_cast<LPWSTR>(in.data()), &out);
-    const String translated = OleStrToString(out);
-    if (out) CoTaskMemFree(out);
+    OwnedTaskMem<WCHAR> out;
+    const HRESULT hr = uiHandler->TranslateUrl(0, reinterpret_cast<LPWSTR>(in.data()), out.out());
+    const String translated = OleStrToString(out.get());
     if (hr == S_OK && !Trim(translated).isEmpty()) {
       const QUrl target = QUrl::fromUserInput(Trim(translated));
       if (target.isValid() && target != url) {
@@ -269,6 +269,7 @@ void WebBrowserObject::finishLoad(bool succeeded, bool stopped, long statusCode)
   IDispatch* self = static_cast<IWebBrowser2*>(this);
   bool complete = succeeded;
   if (!succeeded && !stopped) {
+    qCDebug(lcShDocVw) << "the load of" << url << "fails with status" << statusCode;
     OleVariant vFrame{String()};
     OleVariant vStatus{int(statusCode)};
     VARIANT_BOOL cancel = VARIANT_FALSE;
@@ -508,17 +509,14 @@ void WebBrowserObject::onAuthentication(QAuthenticator* authenticator, const QSt
                            reinterpret_cast<void**>(authenticate.ReleaseAndGetAddressOf()));
     if (authenticate) {
       HWND window = nullptr;
-      LPWSTR givenUser = nullptr;
-      LPWSTR givenPassword = nullptr;
-      const HRESULT hr = authenticate->Authenticate(&window, &givenUser, &givenPassword);
+      OwnedTaskMem<WCHAR> givenUser, givenPassword;
+      const HRESULT hr = authenticate->Authenticate(&window, givenUser.out(), givenPassword.out());
       answered = hr == S_OK && givenUser;
       refused = hr == E_ACCESSDENIED;
       if (answered) {
-        user = OleStrToString(givenUser);
-        password = OleStrToString(givenPassword);
+        user = OleStrToString(givenUser.get());
+        password = OleStrToString(givenPassword.get());
       }
-      CoTaskMemFree(givenUser);
-      CoTaskMemFree(givenPassword);
     }
   }
   // Without credentials from the host the user is asked, unless the browser

@@ -132,12 +132,10 @@ class Completion : public QObject {
     ComPtr<IEnumString> e = ComPtr<IUnknown>(source_).As<IEnumString>();
     if (!e) return out;
     e->Reset();
-    LPOLESTR s = nullptr;
+    OwnedTaskMem<OLECHAR> s;
     ULONG fetched = 0;
-    while (out.size() < kMaxStrings && e->Next(1, &s, &fetched) == S_OK && fetched == 1) {
-      out << OleStrToString(s);
-      CoTaskMemFree(s);
-    }
+    while (out.size() < kMaxStrings && e->Next(1, s.out(), &fetched) == S_OK && fetched == 1)
+      out << OleStrToString(s.get());
     return out;
   }
 

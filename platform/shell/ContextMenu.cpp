@@ -100,11 +100,9 @@ class FileContextMenu final : public ComObject<IContextMenu3> {
         const bool folder = QFileInfo(path).isDir();
         String name = folder ? names_[0] : DisplayNameOfFile(names_[0]);
         if (!AskNewName(owner, path, name)) return S_OK;
-        PITEMID_CHILD item = MakeFsItem(names_[0], folder);
-        const HRESULT hr =
-            folder_->SetNameOf(owner, item, reinterpret_cast<LPCWSTR>(name.utf16()), SHGDN_INFOLDER, nullptr);
-        ILFree(item);
-        return hr;
+        const OwnedIdList item(MakeFsItem(names_[0], folder));
+        return folder_->SetNameOf(owner, item.get(), reinterpret_cast<LPCWSTR>(name.utf16()), SHGDN_INFOLDER,
+                                  nullptr);
       }
       case kProperties: ShowProperties(owner, paths()); return S_OK;
       default: return E_INVALIDARG;

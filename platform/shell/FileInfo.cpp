@@ -307,10 +307,7 @@ DWORD_PTR SHGetFileInfoW(LPCWSTR pszPath, DWORD dwFileAttributes, SHFILEINFOW* p
     } else {
       const String path = NormalizePath(text);
       if (!path.startsWith(QLatin1Char('/')) || !QFileInfo::exists(path)) return 0;
-      PIDLIST_ABSOLUTE pidl = FileSystemIDList(path);
-      const bool ok = infoOfList(pidl, asked, open, info);
-      ILFree(pidl);
-      if (!ok) return 0;
+      if (!infoOfList(OwnedIdList(FileSystemIDList(path)).get(), asked, open, info)) return 0;
     }
   }
 

@@ -60,9 +60,7 @@ class FileSystemFolder final : public ComObject<IShellFolder> {
       const QFileInfo info(path);
       if (!info.exists()) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
       folder = info.isDir();
-      PITEMID_CHILD item = MakeFsItem(part, folder);
-      bytes += BytesOf(item);
-      ILFree(item);
+      bytes += BytesOf(OwnedIdList(MakeFsItem(part, folder)).get());
     }
     *ppidl = ListFromBytes(bytes);
     if (pchEaten) *pchEaten = ULONG(text.size());
@@ -85,9 +83,7 @@ class FileSystemFolder final : public ComObject<IShellFolder> {
       const QFileInfoList entries =
           QDir(path_).entryInfoList(filter, QDir::Name | QDir::DirsFirst | QDir::IgnoreCase);
       for (const QFileInfo& entry : entries) {
-        PITEMID_CHILD item = MakeFsItem(entry.fileName(), entry.isDir());
-        items.push_back(BytesOf(item));
-        ILFree(item);
+        items.push_back(BytesOf(OwnedIdList(MakeFsItem(entry.fileName(), entry.isDir())).get()));
       }
     }
     return MakeItemEnumeration(std::move(items)).CopyTo(ppenum);
@@ -102,9 +98,7 @@ class FileSystemFolder final : public ComObject<IShellFolder> {
       if (KindOf(item) != kFsFolder) return E_INVALIDARG;
       path = childPath(path, FsNameOf(item));
     }
-    PIDLIST_ABSOLUTE absolute = ILCombine(ownList(), pidl);
-    ComPtr<IShellFolder> folder = MakeFileSystemFolder(path, absolute);
-    ILFree(absolute);
+    ComPtr<IShellFolder> folder = MakeFileSystemFolder(path, OwnedIdList(ILCombine(ownList(), pidl)).get());
     return folder->QueryInterface(riid, ppv);
   }
 

@@ -2,6 +2,8 @@
 // item enumeration shared by the folders.
 #include "platform/shell/ShellItems.h"
 
+#include "platform/com/SnapshotEnum.h"
+
 #include <QFileInfo>
 #include <QUrl>
 
@@ -11,53 +13,18 @@ using namespace shelldetail;
 
 namespace {
 
-class ItemEnumeration final : public ComObject<IEnumIDList> {
- public:
-  explicit ItemEnumeration(std::vector<QByteArray> items, std::size_t position = 0)
-      : items_(std::move(items)), position_(position) {}
+bool handOutItem(const QByteArray& bytes, PITEMID_CHILD& item) {
+  item = ListFromBytes(bytes);
+  return item != nullptr;
+}
 
-  HRESULT Next(ULONG celt, PITEMID_CHILD* rgelt, ULONG* pceltFetched) override {
-    if (!rgelt || (celt > 1 && !pceltFetched)) return E_POINTER;
-    ULONG fetched = 0;
-    while (fetched < celt && position_ < items_.size()) {
-      rgelt[fetched] = ListFromBytes(items_[position_]);
-      if (!rgelt[fetched]) break;
-      ++fetched;
-      ++position_;
-    }
-    if (pceltFetched) *pceltFetched = fetched;
-    return fetched == celt ? S_OK : S_FALSE;
-  }
-  HRESULT Skip(ULONG celt) override {
-    const std::size_t left = items_.size() - position_;
-    position_ += std::min<std::size_t>(celt, left);
-    return celt <= left ? S_OK : S_FALSE;
-  }
-  HRESULT Reset() override {
-    position_ = 0;
-    return S_OK;
-  }
-  HRESULT Clone(IEnumIDList** ppenum) override {
-    if (!ppenum) return E_POINTER;
-    *ppenum = new ItemEnumeration(items_, position_);
-    (*ppenum)->AddRef();
-    return S_OK;
-  }
-
- private:
-  std::vector<QByteArray> items_;
-  std::size_t position_;
-};
+using ItemEnumeration = SnapshotEnum<IEnumIDList, PITEMID_CHILD, QByteArray, handOutItem>;
 
 bool isRoot(PCUITEMID_CHILD item, RootItem which) {
   return KindOf(item) == kRootItem && ContentOf(item) == QByteArray(1, char(which));
 }
 
-QByteArray itemBytes(PITEMID_CHILD item) {
-  QByteArray bytes = BytesOf(item);
-  ILFree(item);
-  return bytes;
-}
+QByteArray itemBytes(PITEMID_CHILD item) { return BytesOf(OwnedIdList(item).get()); }
 
 // The namespace root: the computer and the History folder.
 class DesktopFolder final : public ComObject<IShellFolder> {
@@ -117,9 +84,7 @@ class DesktopFolder final : public ComObject<IShellFolder> {
     PCUIDLIST_RELATIVE restA = ILGetNext(a), restB = ILGetNext(b);
     if (ILIsEmpty(restA) || ILIsEmpty(restB))
       return CompareResult(int(ILIsEmpty(restB)) - int(ILIsEmpty(restA)));
-    PITEMID_CHILD first = ILCloneFirst(a);
-    ComPtr<IShellFolder> folder = BindAbsolute(first);
-    ILFree(first);
+    ComPtr<IShellFolder> folder = BindAbsolute(OwnedIdList(ILCloneFirst(a)).get());
     if (!folder) return E_INVALIDARG;
     return folder->CompareIDs(lParam, restA, restB);
   }
@@ -196,16 +161,14 @@ class DesktopFolder final : public ComObject<IShellFolder> {
     ComPtr<IShellFolder> parent;
     const HRESULT hr = SHBindToParent(pidl, IID_IShellFolder, &parent, &last);
     if (FAILED(hr)) return hr;
-    PITEMID_CHILD renamed = nullptr;
-    const HRESULT result = parent->SetNameOf(hwnd, last, newName, flags, &renamed);
+    OwnedIdList renamed;
+    const HRESULT result = parent->SetNameOf(hwnd, last, newName, flags, renamed.out());
     if (SUCCEEDED(result) && ppidlOut && renamed) {
       // The new absolute list: the parent's and the renamed item.
-      PIDLIST_ABSOLUTE parentList = ILClone(pidl);
-      ILRemoveLastID(parentList);
-      *ppidlOut = ILCombine(parentList, renamed);
-      ILFree(parentList);
+      const OwnedIdList parentList(ILClone(pidl));
+      ILRemoveLastID(parentList.get());
+      *ppidlOut = ILCombine(parentList.get(), renamed.get());
     }
-    ILFree(renamed);
     return result;
   }
 
@@ -223,7 +186,7 @@ class DesktopFolder final : public ComObject<IShellFolder> {
 namespace shelldetail {
 
 ComPtr<IEnumIDList> MakeItemEnumeration(std::vector<QByteArray> items) {
-  return ComPtr<IEnumIDList>(new ItemEnumeration(std::move(items)));
+  return MakeCom<ItemEnumeration>(std::move(items));
 }
 
 SFGAOF AttributesOf(IShellFolder* folder, PCUITEMID_CHILD item, SFGAOF asked) {
@@ -262,10 +225,9 @@ HRESULT SHBindToParent(PCIDLIST_ABSOLUTE pidl, REFIID riid, void** ppv, PCUITEMI
   *ppv = nullptr;
   if (ppidlLast) *ppidlLast = nullptr;
   if (ILIsEmpty(pidl)) return E_INVALIDARG;
-  PIDLIST_ABSOLUTE parentList = ILClone(pidl);
-  ILRemoveLastID(parentList);
-  ComPtr<IShellFolder> parent = BindAbsolute(parentList);
-  ILFree(parentList);
+  const OwnedIdList parentList(ILClone(pidl));
+  ILRemoveLastID(parentList.get());
+  ComPtr<IShellFolder> parent = BindAbsolute(parentList.get());
   if (!parent) return E_INVALIDARG;
   const HRESULT hr = parent->QueryInterface(riid, ppv);
   if (SUCCEEDED(hr) && ppidlLast) *ppidlLast = ILFindLastID(pidl);

@@ -33,11 +33,7 @@ std::vector<TPeriod> currentPeriods(TUrlHistory& store) {
   return periods;
 }
 
-QByteArray itemBytes(PITEMID_CHILD item) {
-  QByteArray bytes = BytesOf(item);
-  ILFree(item);
-  return bytes;
-}
+QByteArray itemBytes(PITEMID_CHILD item) { return BytesOf(OwnedIdList(item).get()); }
 
 bool isHistoryItem(PCUITEMID_CHILD item) {
   const BYTE kind = KindOf(item);
@@ -93,9 +89,7 @@ class HistoryFolder final : public ComObject<IShellFolder> {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (ILIsEmpty(pidl)) return E_INVALIDARG;
-    PIDLIST_ABSOLUTE absolute = ILCombine(ownList(), pidl);
-    ComPtr<IShellFolder> folder = MakeHistoryFolder(absolute);
-    ILFree(absolute);
+    ComPtr<IShellFolder> folder = MakeHistoryFolder(OwnedIdList(ILCombine(ownList(), pidl)).get());
     if (!folder) return E_INVALIDARG;
     return folder->QueryInterface(riid, ppv);
   }

@@ -1,5 +1,6 @@
 // Internet shortcuts (".url" files) and the Add Favorite helper that writes
 // them into the Favorites folder.
+#include "platform/com/TableDispatch.h"
 #include "platform/rtl/IniFiles.h"
 #include "platform/shell/IntShCut.h"
 #include "platform/shell/ShellItems.h"
@@ -100,37 +101,10 @@ class InternetShortcut final : public ComObject<IUniformResourceLocatorW, IPersi
   bool dirty_ = false;
 };
 
-class ShellUIHelper final : public ComObject<IShellUIHelper> {
+// IDispatch answers AddFavorite only.
+class ShellUIHelper final : public comdisp::TableDispatch<ShellUIHelper, IShellUIHelper> {
  public:
-  // IDispatch: AddFavorite only (dispatch id 4).
-  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
-    if (!pctinfo) return E_POINTER;
-    *pctinfo = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-    if (ppTInfo) *ppTInfo = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
-    if (!rgszNames || !rgDispId || cNames == 0) return E_INVALIDARG;
-    const bool known =
-        OleStrToString(rgszNames[0]).compare(QLatin1String("AddFavorite"), Qt::CaseInsensitive) == 0;
-    for (UINT i = 0; i < cNames; ++i) rgDispId[i] = DISPID_UNKNOWN;
-    if (!known) return DISP_E_UNKNOWNNAME;
-    rgDispId[0] = kAddFavorite;
-    return cNames == 1 ? S_OK : DISP_E_UNKNOWNNAME;
-  }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                 UINT*) override {
-    if (id != kAddFavorite) return DISP_E_MEMBERNOTFOUND;
-    if (!(flags & DISPATCH_METHOD) || !params) return DISP_E_MEMBERNOTFOUND;
-    if (params->cArgs < 1 || params->cArgs > 2) return DISP_E_BADPARAMCOUNT;
-    // Arguments come last first.
-    VARIANT* url = &params->rgvarg[params->cArgs - 1];
-    if (url->vt != VT_BSTR) return DISP_E_TYPEMISMATCH;
-    return AddFavorite(url->bstrVal, params->cArgs == 2 ? &params->rgvarg[0] : nullptr);
-  }
+  ShellUIHelper() : TableDispatch(kTable) {}
 
   HRESULT ResetFirstBootMode() override { return E_NOTIMPL; }
   HRESULT ResetSafeMode() override { return E_NOTIMPL; }
@@ -178,7 +152,16 @@ class ShellUIHelper final : public ComObject<IShellUIHelper> {
   HRESULT ShowBrowserUI(BSTR, VARIANT*, VARIANT*) override { return E_NOTIMPL; }
 
  private:
-  static constexpr DISPID kAddFavorite = 4;
+  static HRESULT InvokeAddFavorite(ShellUIHelper& self, WORD flags, DISPPARAMS* params, VARIANT*) {
+    if (!(flags & DISPATCH_METHOD) || !params) return DISP_E_MEMBERNOTFOUND;
+    if (params->cArgs < 1 || params->cArgs > 2) return DISP_E_BADPARAMCOUNT;
+    // Arguments come last first.
+    VARIANT* url = &params->rgvarg[params->cArgs - 1];
+    if (url->vt != VT_BSTR) return DISP_E_TYPEMISMATCH;
+    return self.AddFavorite(url->bstrVal, params->cArgs == 2 ? &params->rgvarg[0] : nullptr);
+  }
+  static constexpr comdisp::DispMember<ShellUIHelper> kMembers[] = {{"AddFavorite", &InvokeAddFavorite, 4}};
+  static constexpr comdisp::DispTable<ShellUIHelper> kTable{kMembers};
 };
 
 }  // namespace

@@ -84,6 +84,8 @@ PITEMID_CHILD ILCloneFirst(PCUIDLIST_RELATIVE pidl);
 // null).
 PIDLIST_ABSOLUTE ILCombine(PCIDLIST_ABSOLUTE first, PCUIDLIST_RELATIVE second);
 void ILFree(PIDLIST_RELATIVE pidl);
+// An item identifier list owned here (see Owned).
+using OwnedIdList = Owned<ITEMIDLIST*, ILFree>;
 // Byte-equal lists.
 BOOL ILIsEqual(PCIDLIST_ABSOLUTE a, PCIDLIST_ABSOLUTE b);
 // Whether `parent` is the start of `child` (with `immediate`, exactly one

@@ -108,15 +108,11 @@ PIDLIST_ABSOLUTE FileSystemIDList(const String& path) {
   const String clean = QDir::cleanPath(NormalizePath(path));
   if (!clean.startsWith(QLatin1Char('/'))) return nullptr;
   const QStringList parts = clean.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-  PIDLIST_RELATIVE root = MakeRootItem(kComputer);
-  QByteArray bytes = BytesOf(root);
-  ILFree(root);
+  QByteArray bytes = BytesOf(OwnedIdList(MakeRootItem(kComputer)).get());
   for (int i = 0; i < parts.size(); ++i) {
     const bool last = i + 1 == parts.size();
     const bool folder = !last || !QFileInfo(clean).exists() || QFileInfo(clean).isDir();
-    PITEMID_CHILD item = MakeFsItem(parts[i], folder);
-    bytes += BytesOf(item);
-    ILFree(item);
+    bytes += BytesOf(OwnedIdList(MakeFsItem(parts[i], folder)).get());
   }
   return ListFromBytes(bytes);
 }

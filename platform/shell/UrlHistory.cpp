@@ -1,6 +1,7 @@
 #include "platform/shell/UrlHistory.h"
 
 #include "platform/rtl/Folders.h"
+#include "platform/shell/Log_p.h"
 
 #include <QUrl>
 #include <QVariant>
@@ -36,7 +37,10 @@ using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
 
 Statement prepare(sqlite3* db, const char* sql, const std::vector<QVariant>& args) {
   sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK) return nullptr;
+  if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK) {
+    qCDebug(lcShell) << "URL history statement fails:" << sqlite3_errmsg(db);
+    return nullptr;
+  }
   Statement stmt(raw);
   for (int i = 0; i < int(args.size()); ++i) {
     const QVariant& a = args[i];
@@ -94,6 +98,7 @@ TUrlHistory::TUrlHistory(const String& fileName) : fileName_(fileName) {
   if (sqlite3_open_v2(fileName.toUtf8().constData(), &db,
                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                       nullptr) != SQLITE_OK) {
+    qCDebug(lcShell) << "URL history" << fileName << "cannot be opened:" << sqlite3_errmsg(db);
     sqlite3_close(db);
     return;
   }
@@ -105,6 +110,7 @@ TUrlHistory::TUrlHistory(const String& fileName) : fileName_(fileName) {
                    nullptr, nullptr) == SQLITE_OK &&
       sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) == SQLITE_OK;
   if (!ready) {
+    qCDebug(lcShell) << "URL history" << fileName << "cannot be set up:" << sqlite3_errmsg(db);
     sqlite3_close(db);
     return;
   }

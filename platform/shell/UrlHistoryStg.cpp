@@ -1,4 +1,5 @@
 // The URL history object over the URL history store.
+#include "platform/com/SnapshotEnum.h"
 #include "platform/shell/ShellItems.h"
 #include "platform/shell/UrlHist.h"
 #include "platform/shell/UrlHistory.h"
@@ -21,56 +22,44 @@ void fill(STATURL& out, const TUrlHistoryEntry& entry, DWORD queryFlags) {
   out.dwFlags = STATURLFLAG_ISTOPLEVEL;
 }
 
-class StatUrlEnumeration final : public ComObject<IEnumSTATURL> {
+bool handOutStatUrl(const TUrlHistoryEntry* const& entry, STATURL& out) {
+  fill(out, *entry, 0);
+  return true;
+}
+
+// Walks the entries whose address starts with the filter.
+class StatUrlEnumeration final
+    : public SnapshotEnum<IEnumSTATURL, STATURL, const TUrlHistoryEntry*, handOutStatUrl> {
  public:
   explicit StatUrlEnumeration(std::vector<TUrlHistoryEntry> entries) : all_(std::move(entries)) {
     applyFilter();
   }
 
-  HRESULT Next(ULONG celt, LPSTATURL rgelt, ULONG* pceltFetched) override {
-    if (!rgelt || (celt > 1 && !pceltFetched)) return E_POINTER;
-    ULONG fetched = 0;
-    while (fetched < celt && position_ < shown_.size()) fill(rgelt[fetched++], *shown_[position_++], 0);
-    if (pceltFetched) *pceltFetched = fetched;
-    return fetched == celt ? S_OK : S_FALSE;
-  }
-  HRESULT Skip(ULONG celt) override {
-    const std::size_t left = shown_.size() - position_;
-    position_ += std::min<std::size_t>(celt, left);
-    return celt <= left ? S_OK : S_FALSE;
-  }
-  HRESULT Reset() override {
-    position_ = 0;
-    return S_OK;
-  }
   HRESULT Clone(IEnumSTATURL** ppenum) override {
     if (!ppenum) return E_POINTER;
-    auto* copy = new StatUrlEnumeration(all_);
+    auto copy = MakeCom<StatUrlEnumeration>(all_);
     copy->filter_ = filter_;
     copy->applyFilter();
-    copy->position_ = position_;
-    copy->AddRef();
-    *ppenum = copy;
+    copy->pos_ = pos_;
+    *ppenum = copy.Detach();
     return S_OK;
   }
   HRESULT SetFilter(LPCOLESTR poszFilter, DWORD) override {
     filter_ = OleStrToString(poszFilter);
     applyFilter();
-    position_ = 0;
+    pos_ = 0;
     return S_OK;
   }
 
  private:
   void applyFilter() {
-    shown_.clear();
+    items_.clear();
     for (const TUrlHistoryEntry& e : all_)
-      if (filter_.isEmpty() || e.Url.startsWith(filter_, Qt::CaseInsensitive)) shown_.push_back(&e);
+      if (filter_.isEmpty() || e.Url.startsWith(filter_, Qt::CaseInsensitive)) items_.push_back(&e);
   }
 
   std::vector<TUrlHistoryEntry> all_;
-  std::vector<const TUrlHistoryEntry*> shown_;
   String filter_;
-  std::size_t position_ = 0;
 };
 
 class UrlHistory final : public ComObject<IUrlHistoryStg2> {
@@ -95,8 +84,7 @@ class UrlHistory final : public ComObject<IUrlHistoryStg2> {
   }
   HRESULT EnumUrls(IEnumSTATURL** ppEnum) override {
     if (!ppEnum) return E_POINTER;
-    *ppEnum = new StatUrlEnumeration(UrlHistoryStore().AllEntries());
-    (*ppEnum)->AddRef();
+    *ppEnum = MakeCom<StatUrlEnumeration>(UrlHistoryStore().AllEntries()).Detach();
     return S_OK;
   }
   HRESULT AddUrlAndNotify(LPCOLESTR pocsUrl, LPCOLESTR pocsTitle, DWORD dwFlags, BOOL fWriteHistory,

@@ -7,6 +7,7 @@
 // credentials) travel the same way while the worker waits.
 #include "platform/urlmon/UrlMonInternal_p.h"
 
+#include "platform/urlmon/Log_p.h"
 #include "platform/winapi/Modules.h"
 #include "platform/wininet/HttpInfo.h"
 #include "platform/wininet/UrlCache.h"
@@ -392,12 +393,9 @@ HRESULT Binding::Start(IBindCtx* bindCtx, void** ppv) {
   if (!shared_->aborted && (scheme == u"http" || scheme == u"https")) {
     if (ComPtr<IHttpNegotiate> negotiate = QueryCallback<IHttpNegotiate>(callback_.Get())) {
       const std::u16string url = request.url.toStdU16String();
-      LPWSTR extra = nullptr;
-      const HRESULT hr = negotiate->BeginningTransaction(url.c_str(), u"Accept: */*\r\n", 0, &extra);
-      if (extra) {
-        request.headers.append(headerLines(OleStrToString(extra)));
-        CoTaskMemFree(extra);
-      }
+      OwnedTaskMem<WCHAR> extra;
+      const HRESULT hr = negotiate->BeginningTransaction(url.c_str(), u"Accept: */*\r\n", 0, extra.out());
+      if (extra) request.headers.append(headerLines(OleStrToString(extra.get())));
       if (FAILED(hr)) Abort();
     }
   }
@@ -464,11 +462,11 @@ bool Binding::NegotiateResponse(int status, const String& head, const String& re
     head_ = HttpResponseHead::Parse(head.toLatin1());
   }
   if (ComPtr<IHttpNegotiate> negotiate = QueryCallback<IHttpNegotiate>(callback_.Get())) {
-    LPWSTR extra = nullptr;
+    OwnedTaskMem<WCHAR> extra;
     const std::u16string headText = head.toStdU16String();
     const std::u16string requestText = requestHeaders.toStdU16String();
-    const HRESULT hr = negotiate->OnResponse(DWORD(status), headText.c_str(), requestText.c_str(), &extra);
-    CoTaskMemFree(extra);
+    const HRESULT hr =
+        negotiate->OnResponse(DWORD(status), headText.c_str(), requestText.c_str(), extra.out());
     if (FAILED(hr)) return false;
   }
   return !shared_->aborted;
@@ -478,11 +476,9 @@ std::pair<String, String> Binding::AskCredentials() {
   ComPtr<IAuthenticate> authenticate = QueryCallback<IAuthenticate>(callback_.Get());
   if (!authenticate || shared_->aborted) return {};
   HWND window = nullptr;
-  LPWSTR user = nullptr, password = nullptr;
-  const HRESULT hr = authenticate->Authenticate(&window, &user, &password);
-  std::pair<String, String> answer{OleStrToString(user), OleStrToString(password)};
-  CoTaskMemFree(user);
-  CoTaskMemFree(password);
+  OwnedTaskMem<WCHAR> user, password;
+  const HRESULT hr = authenticate->Authenticate(&window, user.out(), password.out());
+  std::pair<String, String> answer{OleStrToString(user.get()), OleStrToString(password.get())};
   if (FAILED(hr)) return {};
   return answer;
 }
@@ -538,6 +534,8 @@ void Binding::Finish(TransferResult result) {
   ended_ = true;
   result_ = result.hr;
   resultText_ = SUCCEEDED(result.hr) ? String() : result.error;
+  if (FAILED(result.hr))
+    qCDebug(lcUrlMon) << "binding to" << url_ << "ends with" << Qt::hex << quint32(result.hr) << resultText_;
   ComPtr<IBindStatusCallback> callback = std::move(callback_);
   if (callback)
     callback->OnStopBinding(result_,

@@ -230,10 +230,9 @@ class UrlMoniker : public ComObject<IMoniker> {
   static bool OtherUrl(IMoniker* moniker, String& url) {
     DWORD kind = MKSYS_NONE;
     if (!moniker || FAILED(moniker->IsSystemMoniker(&kind)) || kind != MKSYS_URLMONIKER) return false;
-    LPOLESTR name = nullptr;
-    if (FAILED(moniker->GetDisplayName(nullptr, nullptr, &name))) return false;
-    url = OleStrToString(name);
-    CoTaskMemFree(name);
+    OwnedTaskMem<OLECHAR> name;
+    if (FAILED(moniker->GetDisplayName(nullptr, nullptr, name.out()))) return false;
+    url = OleStrToString(name.get());
     return true;
   }
 

@@ -2,6 +2,7 @@
 #include "platform/winapi/DragDrop.h"
 
 #include "platform/com/ComObject.h"
+#include "platform/com/SnapshotEnum.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -39,37 +40,12 @@ QByteArray narrowBlock(const String& text) {
 
 // ---------------------------------------------------------------- data objects
 
-class FormatEnumerator final : public ComObject<IEnumFORMATETC> {
- public:
-  explicit FormatEnumerator(std::vector<FORMATETC> formats, ULONG position = 0)
-      : formats_(std::move(formats)), position_(position) {}
+bool copyFormat(const FORMATETC& format, FORMATETC& out) {
+  out = format;
+  return true;
+}
 
-  HRESULT Next(ULONG celt, FORMATETC* rgelt, ULONG* pceltFetched) override {
-    if (!rgelt || (celt > 1 && !pceltFetched)) return E_POINTER;
-    ULONG n = 0;
-    for (; n < celt && position_ < formats_.size(); ++n) rgelt[n] = formats_[position_++];
-    if (pceltFetched) *pceltFetched = n;
-    return n == celt ? S_OK : S_FALSE;
-  }
-  HRESULT Skip(ULONG celt) override {
-    const ULONG left = ULONG(formats_.size()) - position_;
-    position_ += std::min(celt, left);
-    return celt <= left ? S_OK : S_FALSE;
-  }
-  HRESULT Reset() override {
-    position_ = 0;
-    return S_OK;
-  }
-  HRESULT Clone(IEnumFORMATETC** ppenum) override {
-    if (!ppenum) return E_POINTER;
-    *ppenum = MakeCom<FormatEnumerator>(formats_, position_).Detach();
-    return S_OK;
-  }
-
- private:
-  std::vector<FORMATETC> formats_;
-  ULONG position_;
-};
+using FormatEnumerator = SnapshotEnum<IEnumFORMATETC, FORMATETC, FORMATETC, copyFormat>;
 
 class MimeDataObject final : public ComObject<IDataObject> {
  public:

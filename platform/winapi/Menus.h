@@ -10,6 +10,7 @@
 // WM_MEASUREITEM / WM_DRAWITEM for them.
 //
 // Menus live on the user-interface thread.
+#include "platform/rtl/Scopes.h"
 #include "platform/winapi/Windows.h"
 
 #include <vector>
@@ -132,6 +133,8 @@ HMENU CreateMenu();
 HMENU CreatePopupMenu();
 // Destroys the menu and the sub-menus in it.
 BOOL DestroyMenu(HMENU menu);
+// A menu owned here, destroyed with its sub-menus when it goes (see Owned).
+using OwnedMenu = Owned<HMENU, DestroyMenu>;
 BOOL IsMenu(HMENU menu);
 
 // MF_STRING (text in `newItem`), MF_SEPARATOR or MF_POPUP (`idNewItem` is

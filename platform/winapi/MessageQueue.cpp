@@ -16,6 +16,7 @@
 #include <QCursor>
 #include <QEvent>
 #include <QEventLoop>
+#include <QScopeGuard>
 #include <QThread>
 
 #include <atomic>
@@ -111,14 +112,10 @@ void handleSent(ThreadQueue* q) {
       call = q->sent.front();
       q->sent.pop_front();
     }
+    // The sender waits for an answer, also when the procedure throws.
     LRESULT result = 0;
-    try {
-      if (IsWindow(call->hwnd)) result = callProcedure(call->hwnd, call->msg, call->wParam, call->lParam);
-    } catch (...) {
-      complete(call, 0);
-      throw;
-    }
-    complete(call, result);
+    const auto answer = qScopeGuard([&] { complete(call, result); });
+    if (IsWindow(call->hwnd)) result = callProcedure(call->hwnd, call->msg, call->wParam, call->lParam);
   }
 }
 

@@ -1,6 +1,8 @@
 // The module table, the last error, the debugger output, and version information.
 #include "platform/winapi/Modules.h"
 
+#include "platform/winapi/Log_p.h"
+
 #include <QCoreApplication>
 #include <QLoggingCategory>
 
@@ -92,7 +94,10 @@ String fromWide(LPCWSTR s) { return s ? String::fromUtf16(s) : String(); }
 }  // namespace
 
 DWORD GetLastError() { return lastError; }
-void SetLastError(DWORD error) { lastError = error; }
+void SetLastError(DWORD error, const char* caller) {
+  if (error != ERROR_SUCCESS) qCDebug(lcWinApi) << caller << "fails with error" << error;
+  lastError = error;
+}
 
 // ---------------------------------------------------------------- debugger output
 

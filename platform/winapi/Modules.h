@@ -39,7 +39,9 @@ inline constexpr DWORD ERROR_RESOURCE_TYPE_NOT_FOUND = 1813;
 
 // Per thread, like the platform's.
 DWORD GetLastError();
-void SetLastError(DWORD error);
+// A failure (any code but ERROR_SUCCESS) is logged with the function that
+// sets it, under noctivane.winapi.
+void SetLastError(DWORD error, const char* caller = __builtin_FUNCTION());
 
 // ---------------------------------------------------------------- debugger output
 

@@ -1,6 +1,7 @@
 #include "platform/wininet/HttpInfo.h"
 
 #include "platform/winapi/Modules.h"
+#include "platform/wininet/Log_p.h"
 
 #include <cstring>
 #include <limits>
@@ -88,8 +89,9 @@ String headerText(const QByteArray& bytes) {
   return String::fromLatin1(bytes);
 }
 
-BOOL fail(DWORD error) {
-  SetLastError(error);
+BOOL fail(DWORD error, const char* caller = __builtin_FUNCTION()) {
+  qCDebug(lcWinInet) << caller << "fails with error" << error;
+  SetLastError(error, caller);
   return FALSE;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/wininet/UrlCache.h"
 
 #include "platform/rtl/Folders.h"
+#include "platform/wininet/Log_p.h"
 #include "platform/wininet/WinInet.h"
 
 #include <sqlite3.h>
@@ -181,13 +182,15 @@ CacheStore& store() {
   return s;
 }
 
-BOOL fail(DWORD error) {
-  SetLastError(error);
+BOOL fail(DWORD error, const char* caller = __builtin_FUNCTION()) {
+  qCDebug(lcWinInet) << caller << "fails with error" << error;
+  SetLastError(error, caller);
   return FALSE;
 }
 
-HANDLE failHandle(DWORD error) {
-  SetLastError(error);
+HANDLE failHandle(DWORD error, const char* caller = __builtin_FUNCTION()) {
+  qCDebug(lcWinInet) << caller << "fails with error" << error;
+  SetLastError(error, caller);
   return nullptr;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/wininet/WinInet.h"
 
 #include "platform/com/Com.h"
+#include "platform/wininet/Log_p.h"
 #include "platform/wininet/UrlCache.h"
 
 #include <curl/curl.h>
@@ -118,13 +119,15 @@ HandleTable& table() {
   return t;
 }
 
-BOOL fail(DWORD error) {
-  SetLastError(error);
+BOOL fail(DWORD error, const char* caller = __builtin_FUNCTION()) {
+  qCDebug(lcWinInet) << caller << "fails with error" << error;
+  SetLastError(error, caller);
   return FALSE;
 }
 
-HINTERNET failHandle(DWORD error) {
-  SetLastError(error);
+HINTERNET failHandle(DWORD error, const char* caller = __builtin_FUNCTION()) {
+  qCDebug(lcWinInet) << caller << "fails with error" << error;
+  SetLastError(error, caller);
   return nullptr;
 }
 

@@ -2,6 +2,7 @@
 #include "platform/winsock/WinSock.h"
 
 #include "platform/winapi/Modules.h"
+#include "platform/winsock/Log_p.h"
 #include "platform/winsock/Resolver.h"
 
 #include <QByteArray>
@@ -17,11 +18,17 @@ namespace {
 std::atomic<int> startups{0};
 thread_local int lastError = 0;
 
+// Sets the thread's error and logs the failure with the function it ends.
+void failWith(int error, const char* caller = __builtin_FUNCTION()) {
+  qCDebug(lcWinSock) << caller << "fails with error" << error;
+  lastError = error;
+}
+
 constexpr WORD kHighestVersion = MAKEWORD(2, 2);
 
 bool started() {
   if (startups.load() > 0) return true;
-  lastError = WSANOTINITIALISED;
+  failWith(WSANOTINITIALISED);
   return false;
 }
 
@@ -63,7 +70,7 @@ int WSACleanup() {
   int current = startups.load();
   while (current > 0)
     if (startups.compare_exchange_weak(current, current - 1)) return 0;
-  lastError = WSANOTINITIALISED;
+  failWith(WSANOTINITIALISED);
   return SOCKET_ERROR;
 }
 
@@ -74,7 +81,7 @@ int gethostname(char* name, int nameLength) {
   if (!started()) return SOCKET_ERROR;
   const QByteArray host = QSysInfo::machineHostName().toLocal8Bit();
   if (!name || nameLength <= host.size()) {
-    lastError = WSAEFAULT;
+    failWith(WSAEFAULT);
     return SOCKET_ERROR;
   }
   std::memcpy(name, host.constData(), std::size_t(host.size()));
@@ -85,7 +92,7 @@ int gethostname(char* name, int nameLength) {
 hostent* gethostbyname(const char* name) {
   if (!started()) return nullptr;
   if (!name) {
-    lastError = WSAEFAULT;
+    failWith(WSAEFAULT);
     return nullptr;
   }
   using winsockdetail::ResolveResult;
@@ -94,10 +101,10 @@ hostent* gethostbyname(const char* name) {
   std::vector<std::uint32_t> addresses;
   switch (winsockdetail::ResolveIPv4(QByteArray(name), canonical, addresses)) {
     case ResolveResult::Found: break;
-    case ResolveResult::NotFound: lastError = WSAHOST_NOT_FOUND; return nullptr;
-    case ResolveResult::TryAgain: lastError = WSATRY_AGAIN; return nullptr;
-    case ResolveResult::NoRecovery: lastError = WSANO_RECOVERY; return nullptr;
-    case ResolveResult::NoData: lastError = WSANO_DATA; return nullptr;
+    case ResolveResult::NotFound: failWith(WSAHOST_NOT_FOUND); return nullptr;
+    case ResolveResult::TryAgain: failWith(WSATRY_AGAIN); return nullptr;
+    case ResolveResult::NoRecovery: failWith(WSANO_RECOVERY); return nullptr;
+    case ResolveResult::NoData: failWith(WSANO_DATA); return nullptr;
   }
   s.name = canonical;
   s.addresses = std::move(addresses);

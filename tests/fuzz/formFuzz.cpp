@@ -3,6 +3,7 @@
 // reading error; a form that read is shown and painted, written back out,
 // and what was written reads again.
 #include "platform/classlib/CheckLst.h"
+#include "platform/classlib/ClassLibrary.h"
 #include "platform/classlib/ComCtrls.h"
 #include "platform/classlib/Dialogs.h"
 #include "platform/classlib/ExtControls.h"
@@ -38,17 +39,7 @@ void ShowAndPaint(TForm* form) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzsupport::Start(true);
-  RegisterGraphicsIdents();
-  InitializeControls();
-  InitializeForms();
-  InitializeMenus();
-  InitializeDialogs();
-  InitializeExtCtrls();
-  InitializeExtControls();
-  InitializeStdCtrls();
-  InitializeCheckLst();
-  InitializeComCtrls();
-  InitializeGauges();
+  InitializeClassLibrary();
   return 0;
 }
 

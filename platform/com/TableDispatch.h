@@ -1,13 +1,25 @@
 #pragma once
-// IDispatch by name for the objects of windowless documents: tables of
-// members (names compared without case, as scripts of the engine do) and the
-// adapter that makes a property getter of an interface into a member.
+// IDispatch by name for objects without type information: tables of members
+// (names compared without case, as scripts do), the adapter that makes a
+// property getter of an interface into a member, and TableDispatch, a base
+// that answers the four IDispatch methods from its tables:
+//
+//   class Item final : public comdisp::TableDispatch<Item, IItem> {
+//    public:
+//     Item() : TableDispatch(kTable) {}
+//     HRESULT get_name(BSTR* p) override;
+//    private:
+//     using Self = Item;
+//     static constexpr comdisp::DispMember<Self> kMembers[] = {DISP_GET(IItem, name)};
+//     static constexpr comdisp::DispTable<Self> kTable{kMembers, 1000};
+//   };
+#include "platform/com/ComObject.h"
 #include "platform/com/Variant.h"
 
 #include <span>
 #include <type_traits>
 
-namespace nativedom {
+namespace comdisp {
 
 // One member: its name, what calling it does, and its dispatch id
 // (DISPID_UNKNOWN: the table's base plus the member's position).
@@ -17,6 +29,19 @@ struct DispMember {
   HRESULT (*invoke)(T& self, WORD flags, DISPPARAMS* params, VARIANT* result);
   DISPID id = DISPID_UNKNOWN;
 };
+
+// Answers GetIDsOfNames: the first name is the member, the others would be
+// named arguments, which no member takes.
+template <class Lookup>
+HRESULT LookUpNames(LPOLESTR* names, UINT count, DISPID* ids, Lookup lookup) {
+  if (!names || !ids) return E_POINTER;
+  HRESULT hr = S_OK;
+  for (UINT i = 0; i < count; ++i) {
+    ids[i] = i == 0 ? lookup(OleStrToString(names[0])) : DISPID_UNKNOWN;
+    if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+  }
+  return hr;
+}
 
 template <class T>
 struct DispTable {
@@ -35,20 +60,49 @@ struct DispTable {
       if (idAt(i) == id) return &members[i];
     return nullptr;
   }
+  HRESULT lookUp(LPOLESTR* names, UINT count, DISPID* ids) const {
+    return LookUpNames(names, count, ids, [this](const String& name) { return find(name); });
+  }
+  HRESULT invoke(T& self, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result) const {
+    const DispMember<T>* m = byId(id);
+    return m ? m->invoke(self, flags, params, result) : DISP_E_MEMBERNOTFOUND;
+  }
 };
 
-// Answers GetIDsOfNames: the first name is the member, the others would be
-// named arguments, which no member takes.
-template <class Lookup>
-HRESULT LookUpNames(LPOLESTR* names, UINT count, DISPID* ids, Lookup lookup) {
-  if (!names || !ids) return E_POINTER;
-  HRESULT hr = S_OK;
-  for (UINT i = 0; i < count; ++i) {
-    ids[i] = i == 0 ? lookup(OleStrToString(names[0])) : DISPID_UNKNOWN;
-    if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+// The type-information half of IDispatch, for objects that have none.
+HRESULT NoTypeInfoCount(UINT* pctinfo);
+HRESULT NoTypeInfo(ITypeInfo** ppTInfo);
+
+// An object whose IDispatch is its member tables, searched in order (a
+// second table serves members that depend on the object, such as those of
+// an element's tag). Unknown names give DISP_E_UNKNOWNNAME, unknown ids
+// DISP_E_MEMBERNOTFOUND. A derived class may override Invoke to answer a
+// few ids itself and hand the others to TableDispatch::Invoke.
+template <class Self, class... Interfaces>
+class TableDispatch : public ComObject<Interfaces...> {
+ public:
+  explicit TableDispatch(DispTable<Self> table = {}, DispTable<Self> more = {})
+      : table_(table), more_(more) {}
+
+  HRESULT GetTypeInfoCount(UINT* pctinfo) override { return NoTypeInfoCount(pctinfo); }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override { return NoTypeInfo(ppTInfo); }
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    return LookUpNames(names, count, ids, [this](const String& name) {
+      const DISPID id = table_.find(name);
+      return id != DISPID_UNKNOWN ? id : more_.find(name);
+    });
   }
-  return hr;
-}
+  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                 UINT*) override {
+    const DispMember<Self>* m = table_.byId(id);
+    if (!m) m = more_.byId(id);
+    return m ? m->invoke(static_cast<Self&>(*this), flags, params, result) : DISP_E_MEMBERNOTFOUND;
+  }
+
+ private:
+  DispTable<Self> table_;
+  DispTable<Self> more_;
+};
 
 // Whether a call may read a property (a property get, or a method call as
 // late binding makes for a read without arguments).
@@ -61,6 +115,8 @@ String TextOf(const VARIANT& value);
 UINT ArgCount(const DISPPARAMS* params);
 // Argument `i`, a reference followed; empty when not given.
 OleVariant Arg(const DISPPARAMS* params, UINT i);
+// Argument `i` as given (not copied, a reference not followed); null when not given.
+VARIANT* ArgRef(const DISPPARAMS* params, UINT i);
 // The argument as text; empty when not given or not convertible.
 String ArgText(const DISPPARAMS* params, UINT i);
 // The argument as a number; `absent` when not given or not convertible.
@@ -114,9 +170,9 @@ HRESULT Get(T& self, WORD flags, DISPPARAMS*, VARIANT* result) {
   return S_OK;
 }
 
+}  // namespace comdisp
+
 // A dispatch member for the getter of property `prop` of interface `Iface`,
 // in a table of objects of type Self.
-#define NATIVE_GET(Iface, prop) \
-  { #prop, &::nativedom::Get < &Iface::get_##prop, Self> }
-
-}  // namespace nativedom
+#define DISP_GET(Iface, prop) \
+  { #prop, &::comdisp::Get < &Iface::get_##prop, Self> }

@@ -1,14 +1,28 @@
-#include "platform/mshtml/NativeDispatch.h"
+#include "platform/com/TableDispatch.h"
 
-namespace nativedom {
+namespace comdisp {
+
+HRESULT NoTypeInfoCount(UINT* pctinfo) {
+  if (!pctinfo) return E_POINTER;
+  *pctinfo = 0;
+  return S_OK;
+}
+
+HRESULT NoTypeInfo(ITypeInfo** ppTInfo) {
+  if (ppTInfo) *ppTInfo = nullptr;
+  return E_NOTIMPL;
+}
 
 UINT ArgCount(const DISPPARAMS* params) { return params ? params->cArgs - params->cNamedArgs : 0; }
 
+VARIANT* ArgRef(const DISPPARAMS* params, UINT i) {
+  // Invoke gets the arguments last first, after the named ones.
+  return i < ArgCount(params) ? &params->rgvarg[params->cArgs - 1 - i] : nullptr;
+}
+
 OleVariant Arg(const DISPPARAMS* params, UINT i) {
   OleVariant value;
-  const UINT count = ArgCount(params);
-  // Invoke gets the arguments last first, after the named ones.
-  if (i < count) VariantCopyInd(&value, &params->rgvarg[params->cArgs - 1 - i]);
+  if (VARIANT* given = ArgRef(params, i)) VariantCopyInd(&value, given);
   return value;
 }
 
@@ -72,4 +86,4 @@ void SetResult(VARIANT* result, VARIANT value) {
   *result = value;
 }
 
-}  // namespace nativedom
+}  // namespace comdisp

@@ -1,0 +1,5 @@
+#pragma once
+// This layer's logging category (see platform/rtl/Logging.h).
+#include "platform/rtl/Logging.h"
+
+NOCTIVANE_LAYER_LOG(lcWinSock, "noctivane.winsock")
