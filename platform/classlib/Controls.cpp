@@ -641,7 +641,7 @@ void TControl::DblClick() {
 }
 
 void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
-  if (Button == mbLeft && dragMode_ == dmAutomatic && !Dragging()) BeginDrag(false);
+  if (Button == mbLeft && dragMode_ == dmAutomatic && !Dragging()) BeginAutoDrag(X, Y);
   Raise(this, [&] {
     if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
   });

@@ -314,6 +314,9 @@ class TControl : public TComponent {
   // the mouse get OnDragOver, the one that accepts the drop OnDragDrop, and
   // this control OnEndDrag.
   void BeginDrag(bool Immediate, int Threshold = -1);
+  // dmAutomatic: a drag that starts once the mouse, pressed at (X, Y) of the
+  // control, has moved a few pixels.
+  void BeginAutoDrag(int X, int Y);
   // Ends the drag of this control: a drop where the mouse is (Drop) or a
   // cancel.
   void EndDrag(bool Drop);
