@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <span>
 
 namespace {
 
@@ -67,11 +68,11 @@ HRESULT setBstr(BSTR* out, const QString& value) {
   return S_OK;
 }
 
-// The event object of a script error: its fields by name.
-class ScriptErrorEvent final : public ComObject<IHTMLEventObj> {
+// Dispatch objects that answer members by name only, numbered 1, 2, ... in
+// the order of `Names` (no type information).
+template <class I>
+class NamedMembers : public ComObject<I> {
  public:
-  explicit ScriptErrorEvent(const TPageScriptError& error) : error_(error) {}
-
   HRESULT GetTypeInfoCount(UINT* pctinfo) override {
     if (!pctinfo) return E_POINTER;
     *pctinfo = 0;
@@ -81,17 +82,30 @@ class ScriptErrorEvent final : public ComObject<IHTMLEventObj> {
     if (ppTInfo) *ppTInfo = nullptr;
     return E_NOTIMPL;
   }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
+
+ protected:
+  static HRESULT LookUp(std::span<const char* const> names, LPOLESTR* rgszNames, UINT cNames,
+                        DISPID* rgDispId) {
     if (!rgszNames || !rgDispId) return E_POINTER;
     HRESULT hr = S_OK;
     for (UINT i = 0; i < cNames; ++i) {
       rgDispId[i] = DISPID_UNKNOWN;
       const String name = OleStrToString(rgszNames[i]);
-      for (int f = 0; f < kFieldCount; ++f)
-        if (SameText(name, QLatin1String(kFields[f]))) rgDispId[i] = f + 1;
+      for (size_t m = 0; m < names.size(); ++m)
+        if (SameText(name, QLatin1String(names[m]))) rgDispId[i] = DISPID(m + 1);
       if (rgDispId[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
     }
     return hr;
+  }
+};
+
+// The event object of a script error: its fields by name.
+class ScriptErrorEvent final : public NamedMembers<IHTMLEventObj> {
+ public:
+  explicit ScriptErrorEvent(const TPageScriptError& error) : error_(error) {}
+
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
+    return LookUp(std::span(kFields, kFieldCount), rgszNames, cNames, rgDispId);
   }
   HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                  UINT*) override {
@@ -204,30 +218,12 @@ class LiveLocation final : public ComObject<IHTMLLocation> {
 
 // The document's root element, read by name: innerHTML, innerText and
 // outerHTML of document.documentElement at each call.
-class LiveRootElement final : public ComObject<IDispatch> {
+class LiveRootElement final : public NamedMembers<IDispatch> {
  public:
   explicit LiveRootElement(QWebEnginePage* page) : page_(page) {}
 
-  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
-    if (!pctinfo) return E_POINTER;
-    *pctinfo = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-    if (ppTInfo) *ppTInfo = nullptr;
-    return E_NOTIMPL;
-  }
   HRESULT GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
-    if (!rgszNames || !rgDispId) return E_POINTER;
-    HRESULT hr = S_OK;
-    for (UINT i = 0; i < cNames; ++i) {
-      rgDispId[i] = DISPID_UNKNOWN;
-      const String name = OleStrToString(rgszNames[i]);
-      for (size_t m = 0; m < std::size(kMembers); ++m)
-        if (i == 0 && SameText(name, QLatin1String(kMembers[m]))) rgDispId[i] = DISPID(m + 1);
-      if (rgDispId[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
-    }
-    return hr;
+    return LookUp(kMembers, rgszNames, cNames, rgDispId);
   }
   HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                  UINT*) override {
