@@ -5,6 +5,7 @@
 
 #include "platform/classlib/Dialogs.h"
 #include "platform/classlib/ExtControls.h"
+#include "platform/classlib/StdCtrls.h"
 #include "tests/EmbeddedWB/EwbTestHost.h"
 
 #include <QApplication>
@@ -233,6 +234,26 @@ TEST_F(PageContentTest, ASizedNewWindowAsksItsHostForTheWindowSize) {
   ASSERT_TRUE(testsupport::waitFor([&] { return !asked.empty() && !widths.empty(); }, 10000));
   EXPECT_EQ(asked.front(), std::make_pair(300, 200));
   EXPECT_EQ(widths.front(), 310);  // the window takes the host's size
+}
+
+TEST_F(PageContentTest, FocusInThePageShowsTheHostsUIAndLeavingItHidesIt) {
+  ASSERT_TRUE(
+      show(QUrl::fromLocalFile(pagePath("focus.html", "<html><body>focus</body></html>")).toString()));
+  QWidget* surface = WebBrowserObject::FromUnknown(wb->DefaultInterface().Get())->View()->focusProxy();
+  auto* other = new TEdit(form);
+  other->SetParent(form);
+  other->SetBounds(0, 320, 100, 20);
+  std::vector<std::string> calls;
+  wb->OnShowUI = [&](TObject*, DWORD, IOleInPlaceActiveObject*, IOleCommandTarget* target, IOleInPlaceFrame*,
+                     IOleInPlaceUIWindow*,
+                     HRESULT&) { calls.push_back(target ? "show" : "show without target"); };
+  wb->OnHideUI = [&](TObject*, HRESULT&) { calls.push_back("hide"); };
+  form->Widget()->activateWindow();
+  surface->setFocus();
+  EXPECT_TRUE(testsupport::waitFor([&] { return !calls.empty(); }));
+  other->SetFocus();
+  EXPECT_TRUE(testsupport::waitFor([&] { return calls.size() >= 2; }));
+  EXPECT_EQ(calls, (std::vector<std::string>{"show", "hide"}));
 }
 
 TEST_F(PageContentTest, PrintPreviewOpensModallyAndTellsTheHost) {
