@@ -323,8 +323,8 @@ class TControl : public TComponent {
   bool Dragging() const;
   // The steps of a drag, which raise the events: over this control (answers
   // whether it accepts), dropped on it, and the end of this control's own drag.
-  virtual bool DragOver(TObject* Source, int X, int Y, TDragState State);
-  virtual void DragDrop(TObject* Source, int X, int Y);
+  virtual bool DoDragOver(TObject* Source, int X, int Y, TDragState State);
+  virtual void DoDragDrop(TObject* Source, int X, int Y);
   virtual void DoEndDrag(TObject* Target, int X, int Y);
 
   // ---- mouse capture

@@ -77,18 +77,18 @@ class DragSession : public QObject {
     if (now != target_) {
       if (target_) {
         const TPoint p = Local(target_, global);
-        target_->DragOver(source_, p.X, p.Y, dsDragLeave);
+        target_->DoDragOver(source_, p.X, p.Y, dsDragLeave);
       }
       target_ = now;
       accepted_ = false;
       if (!target_) return;
       const TPoint p = Local(target_, global);
-      accepted_ = target_->DragOver(source_, p.X, p.Y, dsDragEnter);
+      accepted_ = target_->DoDragOver(source_, p.X, p.Y, dsDragEnter);
       return;
     }
     if (!target_) return;
     const TPoint p = Local(target_, global);
-    accepted_ = target_->DragOver(source_, p.X, p.Y, dsDragMove);
+    accepted_ = target_->DoDragOver(source_, p.X, p.Y, dsDragMove);
   }
 
   QPointer<TControl> source_;
@@ -110,7 +110,7 @@ void DragSession::Finish(bool drop, const QPoint& global) {
   TPoint at(global.x(), global.y());
   if (target) {
     const TPoint p = target->ScreenToClient(at);
-    target->DragDrop(source.data(), p.X, p.Y);
+    target->DoDragDrop(source.data(), p.X, p.Y);
   }
   if (source) {
     const TPoint p = target ? target->ScreenToClient(at) : TPoint(0, 0);
@@ -138,7 +138,7 @@ void TControl::EndDrag(bool Drop) {
 
 bool TControl::Dragging() const { return session && session->Source() == this; }
 
-bool TControl::DragOver(TObject* Source, int X, int Y, TDragState State) {
+bool TControl::DoDragOver(TObject* Source, int X, int Y, TDragState State) {
   // A control that listens takes drops unless its handler says otherwise.
   bool accept = bool(OnDragOver);
   Raise(this, [&] {
@@ -147,7 +147,7 @@ bool TControl::DragOver(TObject* Source, int X, int Y, TDragState State) {
   return accept;
 }
 
-void TControl::DragDrop(TObject* Source, int X, int Y) {
+void TControl::DoDragDrop(TObject* Source, int X, int Y) {
   Raise(this, [&] {
     if (OnDragDrop) OnDragDrop(this, Source, X, Y);
   });
