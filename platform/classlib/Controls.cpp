@@ -637,7 +637,7 @@ void TControl::Click() { RaiseEvent(this, OnClick, this); }
 void TControl::DblClick() { RaiseEvent(this, OnDblClick, this); }
 
 void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
-  if (Button == mbLeft && dragMode_ == dmAutomatic && !Dragging()) BeginDrag(false);
+  if (Button == mbLeft && dragMode_ == dmAutomatic && !Dragging()) BeginAutoDrag(X, Y);
   RaiseEvent(this, OnMouseDown, this, Button, Shift, X, Y);
 }
 

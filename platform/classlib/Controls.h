@@ -314,14 +314,17 @@ class TControl : public TComponent {
   // the mouse get OnDragOver, the one that accepts the drop OnDragDrop, and
   // this control OnEndDrag.
   void BeginDrag(bool Immediate, int Threshold = -1);
+  // dmAutomatic: a drag that starts once the mouse, pressed at (X, Y) of the
+  // control, has moved a few pixels.
+  void BeginAutoDrag(int X, int Y);
   // Ends the drag of this control: a drop where the mouse is (Drop) or a
   // cancel.
   void EndDrag(bool Drop);
   bool Dragging() const;
   // The steps of a drag, which raise the events: over this control (answers
   // whether it accepts), dropped on it, and the end of this control's own drag.
-  virtual bool DragOver(TObject* Source, int X, int Y, TDragState State);
-  virtual void DragDrop(TObject* Source, int X, int Y);
+  virtual bool DoDragOver(TObject* Source, int X, int Y, TDragState State);
+  virtual void DoDragDrop(TObject* Source, int X, int Y);
   virtual void DoEndDrag(TObject* Target, int X, int Y);
 
   // ---- mouse capture

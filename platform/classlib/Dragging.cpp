@@ -28,10 +28,10 @@ TControl* FindDragTarget(const QPoint& global) {
 
 class DragSession : public QObject {
  public:
-  DragSession(TControl* source, bool immediate, int threshold)
-      : source_(source), started_(immediate), threshold_(threshold), origin_(QCursor::pos()) {
+  DragSession(TControl* source, bool immediate, int threshold, const QPoint& origin)
+      : source_(source), threshold_(threshold), origin_(origin) {
     qApp->installEventFilter(this);
-    if (started_) Follow(origin_);
+    if (immediate) Start(origin_);
   }
   ~DragSession() override { qApp->removeEventFilter(this); }
 
@@ -46,7 +46,7 @@ class DragSession : public QObject {
     switch (event->type()) {
       case QEvent::MouseMove: {
         const QPoint global = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
-        if (!started_ && (global - origin_).manhattanLength() >= threshold_) started_ = true;
+        if (!started_ && (global - origin_).manhattanLength() >= threshold_) Start(global);
         if (started_) Follow(global);
         return started_;
       }
@@ -62,6 +62,13 @@ class DragSession : public QObject {
   }
 
  private:
+  // The drag follows the mouse from now on; the pressed control no longer
+  // holds it.
+  void Start(const QPoint& global) {
+    started_ = true;
+    if (GetCaptureControl()) SetCaptureControl(nullptr);
+    Follow(global);
+  }
   static TPoint Local(TControl* c, const QPoint& global) {
     return c->ScreenToClient(TPoint(global.x(), global.y()));
   }
@@ -70,24 +77,24 @@ class DragSession : public QObject {
     if (now != target_) {
       if (target_) {
         const TPoint p = Local(target_, global);
-        target_->DragOver(source_, p.X, p.Y, dsDragLeave);
+        target_->DoDragOver(source_, p.X, p.Y, dsDragLeave);
       }
       target_ = now;
       accepted_ = false;
       if (!target_) return;
       const TPoint p = Local(target_, global);
-      accepted_ = target_->DragOver(source_, p.X, p.Y, dsDragEnter);
+      accepted_ = target_->DoDragOver(source_, p.X, p.Y, dsDragEnter);
       return;
     }
     if (!target_) return;
     const TPoint p = Local(target_, global);
-    accepted_ = target_->DragOver(source_, p.X, p.Y, dsDragMove);
+    accepted_ = target_->DoDragOver(source_, p.X, p.Y, dsDragMove);
   }
 
   QPointer<TControl> source_;
   QPointer<TControl> target_;
   bool accepted_ = false;
-  bool started_;
+  bool started_ = false;
   int threshold_;
   QPoint origin_;
 };
@@ -103,7 +110,7 @@ void DragSession::Finish(bool drop, const QPoint& global) {
   TPoint at(global.x(), global.y());
   if (target) {
     const TPoint p = target->ScreenToClient(at);
-    target->DragDrop(source.data(), p.X, p.Y);
+    target->DoDragDrop(source.data(), p.X, p.Y);
   }
   if (source) {
     const TPoint p = target ? target->ScreenToClient(at) : TPoint(0, 0);
@@ -115,7 +122,14 @@ void DragSession::Finish(bool drop, const QPoint& global) {
 
 void TControl::BeginDrag(bool Immediate, int Threshold) {
   if (session) return;
-  session = new DragSession(this, Immediate, Threshold < 0 ? kDefaultDragThreshold : Threshold);
+  session =
+      new DragSession(this, Immediate, Threshold < 0 ? kDefaultDragThreshold : Threshold, QCursor::pos());
+}
+
+void TControl::BeginAutoDrag(int X, int Y) {
+  if (session) return;
+  const TPoint at = ClientToScreen(TPoint(X, Y));
+  session = new DragSession(this, false, kDefaultDragThreshold, QPoint(at.X, at.Y));
 }
 
 void TControl::EndDrag(bool Drop) {
@@ -124,14 +138,14 @@ void TControl::EndDrag(bool Drop) {
 
 bool TControl::Dragging() const { return session && session->Source() == this; }
 
-bool TControl::DragOver(TObject* Source, int X, int Y, TDragState State) {
+bool TControl::DoDragOver(TObject* Source, int X, int Y, TDragState State) {
   // A control that listens takes drops unless its handler says otherwise.
   bool accept = bool(OnDragOver);
   RaiseEvent(this, OnDragOver, this, Source, X, Y, State, accept);
   return accept;
 }
 
-void TControl::DragDrop(TObject* Source, int X, int Y) {
+void TControl::DoDragDrop(TObject* Source, int X, int Y) {
   RaiseEvent(this, OnDragDrop, this, Source, X, Y);
 }
 

@@ -21,8 +21,10 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/classlib/Forms.h"
 
@@ -170,11 +172,26 @@ void TCustomListBox::SetItemIndex(int value) {
     list->setCurrentRow(-1);
     return;
   }
-  if (multiSelect_)
-    list->setCurrentRow(value, QItemSelectionModel::NoUpdate);
-  else
-    list->setCurrentRow(value);
-  list->scrollToItem(list->item(value));
+  {
+    // The view would lay out every line to repaint the selection and to
+    // scroll to it, after each line added: it repaints and scrolls once,
+    // from the event loop. A selection made here is no user's move.
+    const QSignalBlocker quiet(list->selectionModel());
+    if (multiSelect_)
+      list->setCurrentRow(value, QItemSelectionModel::NoUpdate);
+    else
+      list->setCurrentRow(value);
+  }
+  if (pendingScroll_ < 0) QTimer::singleShot(0, this, [this] { ScrollToSelection(); });
+  pendingScroll_ = value;
+}
+
+void TCustomListBox::ScrollToSelection() {
+  const int row = std::exchange(pendingScroll_, -1);
+  if (row < 0 || Destroyed() || !WidgetAllocated()) return;
+  QListWidget* list = ListWidget();
+  list->viewport()->update();
+  if (row < list->count()) list->scrollToItem(list->item(row));
 }
 
 bool TCustomListBox::Selected(int index) const {
@@ -196,12 +213,15 @@ void TCustomListBox::SetSelected(int index, bool value) {
 int TCustomListBox::SelCount() const { return multiSelect_ ? int(ListWidget()->selectedItems().size()) : -1; }
 
 int TCustomListBox::TopIndex() const {
+  // A scroll still due counts as done.
+  const_cast<TCustomListBox*>(this)->ScrollToSelection();
   const QListWidget* list = ListWidget();
   const QModelIndex top = list->indexAt(QPoint(1, 1));
   return top.isValid() ? top.row() : 0;
 }
 
 void TCustomListBox::SetTopIndex(int value) {
+  pendingScroll_ = -1;  // the later wish wins
   QListWidget* list = ListWidget();
   if (value < 0 || value >= list->count()) return;
   list->scrollToItem(list->item(value), QAbstractItemView::PositionAtTop);

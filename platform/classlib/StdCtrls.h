@@ -588,9 +588,14 @@ class TCustomListBox : public TWinControl, protected TItemStrings::Sink {
  private:
   void ApplyStyle(QListWidget* list);
   void SelectionMoved();
+  // Scrolls to the item last selected in code. Deferred to the event loop,
+  // so that selecting line after line scrolls once, not once per line (each
+  // scroll lays out the whole list).
+  void ScrollToSelection();
 
   TItemStrings* items_;
   TCanvas* canvas_;
+  int pendingScroll_ = -1;  // the item to scroll to; -1: none
   TBorderStyle borderStyle_ = bsSingle;
   bool extendedSelect_ = true;
   int itemHeight_ = 16;

@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <span>
 
 namespace {
 

@@ -370,6 +370,18 @@ LRESULT WebBrowserObject::DocumentWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
     ComPtr<IDocHostUIHandler> handler = self->host<IDocHostUIHandler>();
     if (handler && handler->TranslateAccelerator(&m, nullptr, 0) == S_OK) return 0;
   }
+  // The document's user interface is active while it has the focus.
+  if (self && (msg == WM_SETFOCUS || msg == WM_KILLFOCUS) && self->uiActive_ != (msg == WM_SETFOCUS)) {
+    ComPtr<IUnknown> keep(self->GetUnknown());
+    self->uiActive_ = msg == WM_SETFOCUS;
+    if (ComPtr<IDocHostUIHandler> handler = self->host<IDocHostUIHandler>()) {
+      if (self->uiActive_)
+        handler->ShowUI(0 /* DOCHOSTUITYPE_BROWSE */, nullptr, static_cast<IOleCommandTarget*>(self), nullptr,
+                        nullptr);
+      else
+        handler->HideUI();
+    }
+  }
   // Then the browser's own keys (BrowserCommands.cpp).
   if (self && (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN)) {
     ComPtr<IUnknown> keep(self->GetUnknown());

@@ -403,6 +403,7 @@ class WebBrowserObject final
   ComPtr<IDropTarget> refusingTarget_;              // registered while drops are refused
   ULONG zoomPercent_ = 100;                         // the optical zoom the host last heard of
   std::unique_ptr<TFindDialog> findDialog_;         // made on the first find
+  bool uiActive_ = false;                           // the document window has the focus (ShowUI told)
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // documents outlive the browser
 };
 

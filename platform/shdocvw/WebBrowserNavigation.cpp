@@ -407,19 +407,24 @@ void WebBrowserObject::onWindowCloseRequested() {
 }
 
 void WebBrowserObject::onGeometryChangeRequested(const QRect& geometry) {
+  // The size a page asks for is that of its view: the host turns it into
+  // the size of its window.
+  LONG cx = geometry.width(), cy = geometry.height();
+  if (cx > 0 && cy > 0)
+    fire(DISPID_CLIENTTOHOSTWINDOW, {shdocvw_detail::refI4(&cx), shdocvw_detail::refI4(&cy)});
   if (ComPtr<IServiceProvider> services = host<IServiceProvider>()) {
     ComPtr<IHTMLOMWindowServices> windowServices;
     services->QueryService(SID_SHTMLOMWindowServices, IID_IHTMLOMWindowServices,
                            reinterpret_cast<void**>(windowServices.ReleaseAndGetAddressOf()));
     if (windowServices) {
       windowServices->moveTo(geometry.x(), geometry.y());
-      windowServices->resizeTo(geometry.width(), geometry.height());
+      windowServices->resizeTo(cx, cy);
     }
   }
   fire(DISPID_WINDOWSETLEFT, {i4(geometry.x())});
   fire(DISPID_WINDOWSETTOP, {i4(geometry.y())});
-  fire(DISPID_WINDOWSETWIDTH, {i4(geometry.width())});
-  fire(DISPID_WINDOWSETHEIGHT, {i4(geometry.height())});
+  fire(DISPID_WINDOWSETWIDTH, {i4(cx)});
+  fire(DISPID_WINDOWSETHEIGHT, {i4(cy)});
 }
 
 bool WebBrowserObject::offerToDownloadManager(QWebEngineDownloadRequest* download) {

@@ -46,6 +46,14 @@ inline VARIANT refVariant(VARIANT* target) {
   return v;
 }
 
+inline VARIANT refI4(LONG* target) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_BYREF | VT_I4;
+  v.plVal = target;
+  return v;
+}
+
 inline VARIANT refBool(VARIANT_BOOL* target) {
   VARIANT v;
   VariantInit(&v);

@@ -5,6 +5,7 @@
 
 #include "platform/classlib/Dialogs.h"
 #include "platform/classlib/ExtControls.h"
+#include "platform/classlib/StdCtrls.h"
 #include "tests/EmbeddedWB/EwbTestHost.h"
 
 #include <QApplication>
@@ -191,6 +192,68 @@ TEST_F(PageContentTest, FindDialogSelectsTheTextInThePage) {
   // A second request shows the same dialog again.
   ASSERT_TRUE(wb->ShowFindDialog());
   EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkFind).back().Find, find);
+}
+
+TEST_F(PageContentTest, CtrlFAndCtrlPInThePageOpenTheBrowsersDialogsUnlessMasked) {
+  ASSERT_TRUE(show(QUrl::fromLocalFile(pagePath("keys.html", "<html><body>keys</body></html>")).toString()));
+  QWidget* surface = WebBrowserObject::FromUnknown(wb->DefaultInterface().Get())->View()->focusProxy();
+  ASSERT_TRUE(surface);
+  TScriptedDialogService dialogs;
+  std::vector<bool> modeless;
+  wb->OnEnableModeless = [&](TObject*, bool enable) { modeless.push_back(enable); };
+  QTest::keyClick(surface, Qt::Key_F, Qt::ControlModifier);
+  EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkFind).size(), 1u);
+  dialogs.QueueCancel();
+  QTest::keyClick(surface, Qt::Key_P, Qt::ControlModifier);
+  EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkPrint).size(), 1u);
+  EXPECT_EQ(modeless, (std::vector<bool>{false, true}));  // around the modal print dialog
+
+  // Masked by the host, the keys are the page's.
+  wb->SetDisableCtrlShortcuts("FP");
+  QTest::keyClick(surface, Qt::Key_F, Qt::ControlModifier);
+  QTest::keyClick(surface, Qt::Key_P, Qt::ControlModifier);
+  EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkFind).size(), 1u);
+  EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkPrint).size(), 1u);
+}
+
+TEST_F(PageContentTest, ASizedNewWindowAsksItsHostForTheWindowSize) {
+  ASSERT_TRUE(
+      show(QUrl::fromLocalFile(pagePath("opener.html", "<html><body>opener</body></html>")).toString()));
+  auto* second = new TEmbeddedWB(form);
+  second->SetBounds(0, 0, 100, 100);
+  second->SetParent(form);
+  wb->OnNewWindow2 = [&](TObject*, ComPtr<IDispatch>& ppDisp, bool&) { ppDisp = second->Application(); };
+  std::vector<std::pair<int, int>> asked;
+  std::vector<int> widths;
+  second->OnClientToHostWindow = [&](TObject*, int& cx, int& cy) {
+    asked.emplace_back(cx, cy);
+    cx += 10;  // the host's frame
+  };
+  second->OnWindowSetWidth = [&](TObject*, int width) { widths.push_back(width); };
+  pageOf(wb)->runJavaScript("window.open('about:blank', '_blank', 'width=300,height=200');");
+  ASSERT_TRUE(testsupport::waitFor([&] { return !asked.empty() && !widths.empty(); }, 10000));
+  EXPECT_EQ(asked.front(), std::make_pair(300, 200));
+  EXPECT_EQ(widths.front(), 310);  // the window takes the host's size
+}
+
+TEST_F(PageContentTest, FocusInThePageShowsTheHostsUIAndLeavingItHidesIt) {
+  ASSERT_TRUE(
+      show(QUrl::fromLocalFile(pagePath("focus.html", "<html><body>focus</body></html>")).toString()));
+  QWidget* surface = WebBrowserObject::FromUnknown(wb->DefaultInterface().Get())->View()->focusProxy();
+  auto* other = new TEdit(form);
+  other->SetParent(form);
+  other->SetBounds(0, 320, 100, 20);
+  std::vector<std::string> calls;
+  wb->OnShowUI = [&](TObject*, DWORD, IOleInPlaceActiveObject*, IOleCommandTarget* target, IOleInPlaceFrame*,
+                     IOleInPlaceUIWindow*,
+                     HRESULT&) { calls.push_back(target ? "show" : "show without target"); };
+  wb->OnHideUI = [&](TObject*, HRESULT&) { calls.push_back("hide"); };
+  form->Widget()->activateWindow();
+  surface->setFocus();
+  EXPECT_TRUE(testsupport::waitFor([&] { return !calls.empty(); }));
+  other->SetFocus();
+  EXPECT_TRUE(testsupport::waitFor([&] { return calls.size() >= 2; }));
+  EXPECT_EQ(calls, (std::vector<std::string>{"show", "hide"}));
 }
 
 TEST_F(PageContentTest, PrintPreviewOpensModallyAndTellsTheHost) {
