@@ -373,8 +373,7 @@ void initialize() {
 #undef NOCTIVANE_FULLSCREEN_FIELD_ENTRY
   });
   // Each tab's handlers, from the tab's own source.
-  for (auto tab : {CacheTabHandlers, ParseTabHandlers, CaptureHandlers, EventsHandlers,
-                   F::EditTabHandlers})
+  for (auto tab : {CacheTabHandlers, ParseTabHandlers, CaptureHandlers, EventsHandlers, F::EditTabHandlers})
     std::ranges::move(tab(), std::back_inserter(handlers));
   RegisterHandlers<F>(std::move(handlers));
 }

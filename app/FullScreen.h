@@ -9,11 +9,11 @@
 #include "EmbeddedWB/Source/EwbControlComponent.h"
 #include "EmbeddedWB/Source/IEAddress.h"
 #include "EmbeddedWB/Source/IECache.h"
-#include "EmbeddedWB/Source/IEParser.h"
-#include "platform/classlib/CheckLst.h"
 #include "EmbeddedWB/Source/IEDownload.h"
-#include "EmbeddedWB/Source/SecurityManager.h"
+#include "EmbeddedWB/Source/IEParser.h"
 #include "EmbeddedWB/Source/RichEditBrowser.h"
+#include "EmbeddedWB/Source/SecurityManager.h"
+#include "platform/classlib/CheckLst.h"
 #include "platform/classlib/ComCtrls.h"
 #include "platform/classlib/Dialogs.h"
 #include "platform/classlib/ExtControls.h"
@@ -31,9 +31,9 @@ using EmbeddedWB::TEmbeddedWB;
 using EwbControlComponent::TEwbControl;
 using IEAddress::TIEAddress;
 using IECache::TIECache;
+using IEDownload::TIEDownload;
 using IEParser::TElementInfo;
 using IEParser::TIEParser;
-using IEDownload::TIEDownload;
 using SecurityManager::TSecurityManager;
 
 // The URL security manager (not handed to the browser).

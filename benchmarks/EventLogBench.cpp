@@ -45,8 +45,9 @@ double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
 
 // The name of line `i`, as the browser's events name theirs.
 String LineName(int i) {
-  static const char* const kNames[] = {"On Before Navigate", "On Download Begin", "On Command State Change",
-                                       "On Progress Change", "On Download Complete", "On Document Complete"};
+  static const char* const kNames[] = {"On Before Navigate",      "On Download Begin",
+                                       "On Command State Change", "On Progress Change",
+                                       "On Download Complete",    "On Document Complete"};
   return QLatin1String(kNames[i % std::size(kNames)]);
 }
 

@@ -145,10 +145,6 @@ bool TControl::DoDragOver(TObject* Source, int X, int Y, TDragState State) {
   return accept;
 }
 
-void TControl::DoDragDrop(TObject* Source, int X, int Y) {
-  RaiseEvent(this, OnDragDrop, this, Source, X, Y);
-}
+void TControl::DoDragDrop(TObject* Source, int X, int Y) { RaiseEvent(this, OnDragDrop, this, Source, X, Y); }
 
-void TControl::DoEndDrag(TObject* Target, int X, int Y) {
-  RaiseEvent(this, OnEndDrag, this, Target, X, Y);
-}
+void TControl::DoEndDrag(TObject* Target, int X, int Y) { RaiseEvent(this, OnEndDrag, this, Target, X, Y); }

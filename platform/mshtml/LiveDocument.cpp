@@ -217,7 +217,6 @@ class LiveDocument final
     return services ? services->QueryInterface(riid, ppvObject) : E_NOINTERFACE;
   }
 
-
   // ---- IHTMLDocument / IHTMLDocument2
   HRESULT get_Script(IDispatch** p) override { return notProvided(p); }
   HRESULT get_all(IHTMLElementCollection** p) override { return notProvided(p); }

@@ -6,8 +6,8 @@
 // QT_LOGGING_RULES="noctivane.*.debug=true".
 #include <QLoggingCategory>
 
-#define NOCTIVANE_LAYER_LOG(function, name)                   \
-  inline const QLoggingCategory& function() {                 \
+#define NOCTIVANE_LAYER_LOG(function, name)                  \
+  inline const QLoggingCategory& function() {                \
     static const QLoggingCategory category(name, QtInfoMsg); \
-    return category;                                          \
+    return category;                                         \
   }

@@ -1,8 +1,8 @@
 #include "platform/shdocvw/SHDocVw.h"
 
 #include "platform/classlib/Streaming.h"
-#include "platform/shdocvw/UrlCacheSources_p.h"
 #include "platform/shdocvw/OrganizeFavorites.h"
+#include "platform/shdocvw/UrlCacheSources_p.h"
 #include "platform/shdocvw/WebBrowser.h"
 
 namespace {
