@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QUrl>
 
 using namespace shelldetail;
@@ -85,6 +86,19 @@ bool moveItem(const String& source, const String& target) {
   return copyItem(source, target) && removeItem(source);
 }
 
+// Qt puts the trash beside the working folder when the user's data folder
+// does not exist yet (a fresh profile home) and still answers success: make
+// that folder first, and count a move that did not land in an absolute place
+// as failed, with the item brought back.
+bool moveToTrash(const String& path) {
+  QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+  QString inTrash;
+  if (!QFile::moveToTrash(path, &inTrash)) return false;
+  if (QFileInfo(inTrash).isAbsolute()) return true;
+  QDir().rename(inTrash, path);
+  return false;
+}
+
 int deleteItems(SHFILEOPSTRUCTW& op, const QStringList& sources) {
   const bool toTrash = op.fFlags & FOF_ALLOWUNDO;
   if (!(op.fFlags & FOF_NOCONFIRMATION) && !ConfirmDelete(op.hwnd, sources, toTrash)) {
@@ -93,7 +107,7 @@ int deleteItems(SHFILEOPSTRUCTW& op, const QStringList& sources) {
   }
   for (const String& path : sources) {
     // Without a trash for the file's place nothing is deleted for good.
-    const bool done = toTrash ? QFile::moveToTrash(path) : removeItem(path);
+    const bool done = toTrash ? moveToTrash(path) : removeItem(path);
     if (!done) return int(ERROR_ACCESS_DENIED);
   }
   return 0;

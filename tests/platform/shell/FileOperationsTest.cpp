@@ -56,6 +56,16 @@ TEST(FileOperations, DeletingAFavoriteByPatternMovesOnlyItsFilesToTheTrash) {
   EXPECT_TRUE(asked.isEmpty());
 }
 
+TEST(FileOperations, TheTrashIsMadeInADataFolderThatDoesNotExistYet) {
+  TemporaryTrash trash;
+  QDir(trash.dataHome).removeRecursively();
+  const QString favorites = freshFolder("favorites-fresh-home");
+  testsupport::writeFile(favorites + "/Gone.url", "x");
+  EXPECT_EQ(run(FO_DELETE, {favorites + "/Gone.url"}, {}, FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO), 0);
+  EXPECT_EQ(filesIn(trash.filesDir()), QStringList({"Gone.url"}));
+  EXPECT_FALSE(QFileInfo::exists("files/Gone.url"));
+}
+
 TEST(FileOperations, DeclinedOrPermanentDeletes) {
   TemporaryTrash trash;
   const QString root = freshFolder("delete-kinds");
