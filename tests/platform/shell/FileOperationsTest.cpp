@@ -61,7 +61,8 @@ TEST(FileOperations, TheTrashIsMadeInADataFolderThatDoesNotExistYet) {
   QDir(trash.dataHome).removeRecursively();
   const QString favorites = freshFolder("favorites-fresh-home");
   testsupport::writeFile(favorites + "/Gone.url", "x");
-  EXPECT_EQ(run(FO_DELETE, {favorites + "/Gone.url"}, {}, FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO), 0);
+  EXPECT_EQ(run(FO_DELETE, {favorites + "/Gone.url"}, {}, FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO),
+            0);
   EXPECT_EQ(filesIn(trash.filesDir()), QStringList({"Gone.url"}));
   EXPECT_FALSE(QFileInfo::exists("files/Gone.url"));
 }
