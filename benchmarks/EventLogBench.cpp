@@ -13,14 +13,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 
 #include "app/FullScreen.h"
 #include "app/Menu.h"
 #include "app/Startup.h"
+#include "benchmarks/BenchSupport.h"
 
 namespace FullScreen {
 // The benchmark's way to the window's private log.
@@ -113,23 +112,9 @@ int Run(int lines, const QString& work) {
 
 int main(int argc, char** argv) {
   const int lines = argc >= 2 ? std::max(kBlock, std::atoi(argv[1])) : 10000;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-  if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-
   // A profile and a program folder of this run: the user's own stay as they are.
   QTemporaryDir work;
-  if (!work.isValid()) return 2;
-  const QString profile = work.path() + QStringLiteral("/profile");
-  const QString program = work.path() + QStringLiteral("/program");
-  QDir().mkpath(profile);
-  QDir().mkpath(program);
-  QFile::link(QStringLiteral(NOCTIVANE_PROGRAM_DIR "/Skins"), program + QStringLiteral("/Skins"));
-  qputenv("NOCTIVANE_PROFILE", profile.toUtf8());
-  qputenv("NOCTIVANE_PROGRAM_DIR", program.toUtf8());
-
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  if (!bench::PrepareRun(work)) return 2;
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Noctivane"));
   return Run(lines, work.path());
