@@ -132,6 +132,8 @@ void TFullScreenForm::FormCreate(TObject* Sender) {
     Menu::LoadSkinPicture(image, FAppPath, QStringLiteral("System/") + QLatin1String(file));
 
   ShowParseTab();
+  for (TImage* button : {EC001Btn, EC002Btn, EC003Btn, EC004Btn, EC005Btn, EC006Btn, EC007Btn})
+    ShowEditButtonLook(button, false);
   WB->GoHome();
   FParseRunning = false;
   FDefaultFiltersOn = false;
