@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -528,6 +529,12 @@ HRESULT TBSCB::OnStopBinding(HRESULT hresult, LPCWSTR szError) {
   timer_.stop();
   state_ = 3;
   ComPtr<TBSCB> keep(this);
+  // The binding holds this callback and this callback the binding: both go
+  // at the end, also when the owner went away during the download.
+  auto releaseBinding = qScopeGuard([this] {
+    if (bindCtx_) RevokeBindStatusCallback(bindCtx_.Get(), this);
+    binding_.Reset();
+  });
   if (file_) file_->close();
   TCustomIEDownload* o = Owner();
   if (!o) return S_OK;
@@ -555,6 +562,7 @@ HRESULT TBSCB::OnStopBinding(HRESULT hresult, LPCWSTR szError) {
     o->OnStreamComplete(this, data_.get(), result);
   }
   if (!Owner()) return S_OK;
+  releaseBinding.dismiss();
   if (bindCtx_) RevokeBindStatusCallback(bindCtx_.Get(), this);
   binding_.Reset();
   if (EndsItself) o->WorkerEnded(this, result);
