@@ -121,25 +121,7 @@ DWORD CodePageValue(TCodePageOption option);
 // The protocols ValidateUrl accepts.
 const QStringList& KnownProtocols();
 
-class TProxySettings : public TPersistent {
-  Q_OBJECT
-  Q_PROPERTY(int Port READ Port WRITE SetPort)
-  Q_PROPERTY(QString Server READ Server WRITE SetServer)
-  Q_PROPERTY(bool AutoLoadProxy READ AutoLoadProxy WRITE SetAutoLoadProxy)
- public:
-  explicit TProxySettings(QObject* parent = nullptr) : TPersistent(parent) {}
-  int Port() const { return port_; }
-  void SetPort(int v) { port_ = v; }
-  const String& Server() const { return server_; }
-  void SetServer(const String& v) { server_ = v; }
-  bool AutoLoadProxy() const { return autoLoadProxy_; }
-  void SetAutoLoadProxy(bool v) { autoLoadProxy_ = v; }
-
- private:
-  int port_ = 80;
-  String server_;
-  bool autoLoadProxy_ = false;
-};
+using IEDownloadTools::TProxySettings;
 
 class TRange : public TPersistent {
   Q_OBJECT
@@ -264,7 +246,7 @@ class TCustomIEDownload : public TComponent {
   Q_PROPERTY(QString Password READ Password WRITE SetPassword)
   Q_PROPERTY(QString PostData READ PostData WRITE SetPostData)
   Q_PROPERTY(QString PutFileName READ PutFileName WRITE SetPutFileName)
-  Q_PROPERTY(IEDownload::TProxySettings* ProxySettings READ ProxySettings)
+  Q_PROPERTY(IEDownloadTools::TProxySettings* ProxySettings READ ProxySettings)
   Q_PROPERTY(IEDownload::TRange* Range READ Range)
   Q_PROPERTY(IEDownload::TSecurity* Security READ Security)
   Q_PROPERTY(int TimeOut READ TimeOut WRITE SetTimeOut)

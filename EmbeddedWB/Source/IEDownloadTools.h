@@ -3,6 +3,7 @@
 // memory copies of strings, time and size texts, a case-insensitive lookup,
 // the address check, and TUrl, which splits an address into its parts and
 // hands them to the platform's URL functions.
+#include "platform/classlib/Persistent.h"
 #include "platform/rtl/Classes.h"
 #include "platform/wininet/WinInet.h"
 
@@ -82,6 +83,30 @@ class TUrl : public TObject {
   void PointRecordAtParts();
 
   URL_COMPONENTS components_;
+};
+
+// The proxy a component applies to the Internet settings (the page parser
+// when it is loaded from a form with AutoLoadProxy, the download component
+// for its bindings).
+class TProxySettings : public TPersistent {
+  Q_OBJECT
+  Q_PROPERTY(int Port READ Port WRITE SetPort)
+  Q_PROPERTY(QString Server READ Server WRITE SetServer)
+  Q_PROPERTY(bool AutoLoadProxy READ AutoLoadProxy WRITE SetAutoLoadProxy)
+
+ public:
+  explicit TProxySettings(QObject* parent = nullptr) : TPersistent(parent) {}
+  int Port() const { return port_; }
+  void SetPort(int v) { port_ = v; }
+  const String& Server() const { return server_; }
+  void SetServer(const String& v) { server_ = v; }
+  bool AutoLoadProxy() const { return autoLoadProxy_; }
+  void SetAutoLoadProxy(bool v) { autoLoadProxy_ = v; }
+
+ private:
+  int port_ = 80;
+  String server_;
+  bool autoLoadProxy_ = false;
 };
 
 }  // namespace IEDownloadTools

@@ -6,6 +6,7 @@
 // the tag's own attributes. Around the walk it reports each loading step,
 // the page's headers and the document's general information, and ends with
 // a "Done." line that carries the elapsed time.
+#include "EmbeddedWB/Source/IEDownloadTools.h"
 #include "platform/classlib/Components.h"
 #include "platform/classlib/TypedSet.h"
 #include "platform/com/ConnectionPoints.h"
@@ -69,28 +70,7 @@ struct TElementInfo {
   String Title;
 };
 
-// The proxy the parser applies to the Internet settings when it is loaded
-// from a form (AutoLoadProxy) and resets when it is destroyed.
-class TProxySettings : public TPersistent {
-  Q_OBJECT
-  Q_PROPERTY(int Port READ Port WRITE SetPort)
-  Q_PROPERTY(QString Server READ Server WRITE SetServer)
-  Q_PROPERTY(bool AutoLoadProxy READ AutoLoadProxy WRITE SetAutoLoadProxy)
-
- public:
-  explicit TProxySettings(QObject* parent = nullptr) : TPersistent(parent) {}
-  int Port() const { return port_; }
-  void SetPort(int v) { port_ = v; }
-  const String& Server() const { return server_; }
-  void SetServer(const String& v) { server_ = v; }
-  bool AutoLoadProxy() const { return autoLoadProxy_; }
-  void SetAutoLoadProxy(bool v) { autoLoadProxy_ = v; }
-
- private:
-  int port_ = 80;
-  String server_;
-  bool autoLoadProxy_ = false;
-};
+using IEDownloadTools::TProxySettings;
 
 // ---------------------------------------------------------------- events
 
@@ -161,7 +141,7 @@ class TIEParser : public TComponent, public IOleClientSite, public IPropertyNoti
   Q_PROPERTY(IEParser::TDownloadControlOptions DownloadOptions READ DownloadOptions WRITE SetDownloadOptions)
   Q_PROPERTY(QString Html READ Html WRITE SetHtml)
   Q_PROPERTY(bool ParseNoFrames READ ParseNoFrames WRITE SetParseNoFrames)
-  Q_PROPERTY(IEParser::TProxySettings* ProxySettings READ ProxySettings)
+  Q_PROPERTY(IEDownloadTools::TProxySettings* ProxySettings READ ProxySettings)
   Q_PROPERTY(QString URL READ URL WRITE SetURL)
 
  public:
