@@ -16,6 +16,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "platform/winapi/Windows.h"
+
 // ---------------------------------------------------------------- filters
 
 std::vector<TFileFilter> ParseFileFilter(const String& filter) {
@@ -197,8 +199,11 @@ class ModalBox {
 class FindWindow : public QDialog {
  public:
   explicit FindWindow(TFindDialog* dialog) : QDialog(DialogParent()), dialog_(dialog) {
-    setWindowTitle(QStringLiteral("Find"));
     setModal(false);
+    // A dialog window like the browser's others, so hosts that look for
+    // "#32770" windows find it; closing it is Cancel.
+    CreateWindowHandle(QStringLiteral("#32770"), QStringLiteral("Find"), WS_POPUP | WS_CAPTION | WS_SYSMENU,
+                       WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, nullptr, &findProc, this);
     auto* text = new QLabel(QStringLiteral("Fi&nd what:"));
     edit_ = new QLineEdit;
     text->setBuddy(edit_);
@@ -245,6 +250,14 @@ class FindWindow : public QDialog {
   }
 
   TFindDialog* Dialog() const { return dialog_; }
+
+  static LRESULT findProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CLOSE) {
+      if (auto* window = dynamic_cast<QDialog*>(WidgetOf(hwnd))) window->reject();
+      return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
 
   // Shows the dialog's current text and options.
   void Load() {

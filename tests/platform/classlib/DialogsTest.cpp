@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "platform/classlib/Dialogs.h"
+#include "platform/winapi/Windows.h"
 #include "tests/support/TestSupport.h"
 
 namespace dialogstest {
@@ -232,11 +233,22 @@ TEST(QtDialogTest, FindWindowCopiesInputIntoTheDialog) {
   EXPECT_EQ(events, (QStringList{"second down=0 case=1 word=1 next=1", "close"}));
   EXPECT_FALSE(window->isVisible());
 
+  // It is a "#32770" window titled "Find"; WM_CLOSE is Cancel.
+  ASSERT_TRUE(find->Execute());
+  const HWND handle = FindWindow(QStringLiteral("#32770"), QStringLiteral("Find"));
+  ASSERT_TRUE(handle);
+  EXPECT_EQ(WidgetOf(handle), window);
+  SendMessageW(handle, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(events.size(), 3);
+  EXPECT_EQ(events.back(), "close");
+
   // The window goes away with its dialog.
   QPointer<QWidget> guard(window);
   delete find;
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(guard.isNull());
+  EXPECT_FALSE(IsWindow(handle));
 }
 
 TEST(QtDialogTest, MessageBoxAnswersTheClickedButton) {
