@@ -1,5 +1,6 @@
 #include "platform/shdocvw/WebBrowser.h"
 
+#include "platform/mshtml/DesignerEvents.h"
 #include "platform/mshtml/LiveDocument.h"
 #include "platform/rtl/Folders.h"
 #include "platform/rtl/Registry.h"
@@ -210,7 +211,8 @@ void WebBrowserObject::onLoadingChanged(const QWebEngineLoadingInfo& info) {
     navigateCompleteRaised_ = false;
     busy_ = true;
     readyState_ = READYSTATE_LOADING;
-    // The shown document is about to go.
+    // The shown document is about to go, and its designers with it.
+    ReleasePageDesigners(page_);
     if (document_) {
       if (ComPtr<IOleCommandTarget> commands = host<IOleCommandTarget>())
         commands->Exec(&CGID_Explorer, CMDID_EXPLORER_ONUNLOAD, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr);
