@@ -176,8 +176,9 @@ using DesignerCall = HRESULT (IHTMLEditDesigner::*)(LONG, IHTMLEventObj*);
 
 // Calls `call` on each designer still registered, in order; true when one
 // answered S_OK and `stopOnOk` asks to stop there.
-bool callDesigners(const QPointer<QWebEnginePage>& page, const std::vector<ComPtr<IHTMLEditDesigner>>& designers,
-                   DesignerCall call, LONG dispId, IHTMLEventObj* event, bool stopOnOk) {
+bool callDesigners(const QPointer<QWebEnginePage>& page,
+                   const std::vector<ComPtr<IHTMLEditDesigner>>& designers, DesignerCall call, LONG dispId,
+                   IHTMLEventObj* event, bool stopOnOk) {
   for (const ComPtr<IHTMLEditDesigner>& d : designers) {
     if (!page || !PageHoldsEditDesigner(page, d.Get())) continue;
     HRESULT hr = S_FALSE;

@@ -74,7 +74,8 @@ ComPtr<IHTMLElement> newLiveElement(QWebEnginePage* page, const QString& handle)
 
 class LiveElement final : public comdisp::TableDispatch<LiveElement, IHTMLElement> {
  public:
-  LiveElement(QWebEnginePage* page, const QString& handle) : TableDispatch(kTable), page_(page), handle_(handle) {}
+  LiveElement(QWebEnginePage* page, const QString& handle)
+      : TableDispatch(kTable), page_(page), handle_(handle) {}
   ~LiveElement() override {
     // The page forgets the handle; nothing waits for that.
     if (page_)
@@ -110,7 +111,9 @@ class LiveElement final : public comdisp::TableDispatch<LiveElement, IHTMLElemen
   }
   HRESULT get_document(IDispatch** p) override { return none(p); }
   HRESULT get_title(BSTR* p) override { return text(QStringLiteral("e.title || ''"), p); }
-  HRESULT get_language(BSTR* p) override { return text(QStringLiteral("e.getAttribute('language') || ''"), p); }
+  HRESULT get_language(BSTR* p) override {
+    return text(QStringLiteral("e.getAttribute('language') || ''"), p);
+  }
   HRESULT contains(IHTMLElement*, VARIANT_BOOL* p) override {
     if (p) *p = VARIANT_FALSE;
     return E_NOTIMPL;

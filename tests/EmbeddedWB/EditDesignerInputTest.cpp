@@ -27,7 +27,8 @@ const char kPage[] =
 // A designer of its own: records each call and answers as told.
 class TestDesigner final : public ComObject<IHTMLEditDesigner> {
  public:
-  TestDesigner(QString name, QStringList& log, bool* alive) : name_(std::move(name)), log_(log), alive_(alive) {
+  TestDesigner(QString name, QStringList& log, bool* alive)
+      : name_(std::move(name)), log_(log), alive_(alive) {
     if (alive_) *alive_ = true;
   }
   ~TestDesigner() override {
@@ -35,8 +36,13 @@ class TestDesigner final : public ComObject<IHTMLEditDesigner> {
   }
   HRESULT pre = S_FALSE;
   HRESULT accelerator = S_FALSE;
+  std::function<void(LONG, IHTMLEventObj*)> onPre;
 
-  HRESULT PreHandleEvent(LONG id, IHTMLEventObj*) override { return note("pre", id, pre); }
+  HRESULT PreHandleEvent(LONG id, IHTMLEventObj* e) override {
+    const HRESULT answer = note("pre", id, pre);
+    if (onPre) onPre(id, e);
+    return answer;
+  }
   HRESULT PostHandleEvent(LONG id, IHTMLEventObj*) override { return note("post", id, S_FALSE); }
   HRESULT TranslateAccelerator(LONG id, IHTMLEventObj*) override { return note("accel", id, accelerator); }
   HRESULT PostEditorEventNotify(LONG id, IHTMLEventObj*) override { return note("notify", id, S_FALSE); }
@@ -78,7 +84,8 @@ class DesignerInputTest : public ewbtest::BrowserFixture {
     ComPtr<IServiceProvider> provider = wb->GetDocument().As<IServiceProvider>();
     ComPtr<IHTMLEditServices> s;
     if (provider)
-      provider->QueryService(SID_SHTMLEditServices, IID_IHTMLEditServices, reinterpret_cast<void**>(s.GetAddressOf()));
+      provider->QueryService(SID_SHTMLEditServices, IID_IHTMLEditServices,
+                             reinterpret_cast<void**>(s.GetAddressOf()));
     return s;
   }
   // Moves the pointer over the page.
@@ -89,14 +96,16 @@ class DesignerInputTest : public ewbtest::BrowserFixture {
     ASSERT_TRUE(QTest::qWaitForWindowActive(form->Widget()));
     surface()->setFocus();
     ASSERT_TRUE(testsupport::waitFor([&] { return surface()->hasFocus(); }));
-    script(QStringLiteral("var r = document.createRange(); r.setStart(document.getElementById('b').firstChild, %1);"
-                          " getSelection().removeAllRanges(); getSelection().addRange(r); 1")
+    script(QStringLiteral(
+               "var r = document.createRange(); r.setStart(document.getElementById('b').firstChild, %1);"
+               " getSelection().removeAllRanges(); getSelection().addRange(r); 1")
                .arg(offset));
   }
   // Counts the page's mousedown events from now on.
   void countPresses() {
-    script(QStringLiteral("window.downs = 0; document.addEventListener('mousedown', function () { ++window.downs; });"
-                          " 1"));
+    script(QStringLiteral(
+        "window.downs = 0; document.addEventListener('mousedown', function () { ++window.downs; });"
+        " 1"));
   }
   // Clicks until the page has seen a press: a busy machine may hand the
   // first presses over before the renderer takes input.
@@ -104,7 +113,8 @@ class DesignerInputTest : public ewbtest::BrowserFixture {
     return testsupport::waitFor(
         [&] {
           QTest::mouseClick(surface(), Qt::LeftButton, {}, at);
-          return testsupport::waitFor([&] { return script(QStringLiteral("window.downs")).toInt() >= 1; }, 500);
+          return testsupport::waitFor([&] { return script(QStringLiteral("window.downs")).toInt() >= 1; },
+                                      500);
         },
         10000);
   }
@@ -180,8 +190,8 @@ TEST_F(DesignerInputTest, KeysGiveTheKeyAndTheElementHoldingTheCaret) {
   designer->OnTagName = [&](const String& t) { seen << t; };
   designer->OnType_ = [&](const String& t) { seen << t; };
   QTest::keyClick(surface(), Qt::Key_Z);
-  EXPECT_EQ(seen, (QStringList{"-602", "key 90", "DIV", "keydown", "-603", "key 122", "DIV", "keypress", "-604",
-                               "key 90", "DIV", "keyup"}));
+  EXPECT_EQ(seen, (QStringList{"-602", "key 90", "DIV", "keydown", "-603", "key 122", "DIV", "keypress",
+                               "-604", "key 90", "DIV", "keyup"}));
   // The engine typed it where the caret was.
   EXPECT_TRUE(testsupport::waitFor(
       [&] { return script(QStringLiteral("document.getElementById('b').textContent")) == "Secondz"; }));
@@ -228,6 +238,33 @@ TEST_F(DesignerInputTest, AnOkFromADesignerKeepsInputFromThePageAndLaterDesigner
   ASSERT_TRUE(testsupport::waitFor(
       [&] { return script(QStringLiteral("document.getElementById('b').textContent")).startsWith(u'y'); }));
   EXPECT_EQ(script(QStringLiteral("document.getElementById('b').textContent")), QStringLiteral("ySecond"));
+}
+
+TEST_F(DesignerInputTest, InputArrivingWhileADesignerAsksThePageWaitsItsTurn) {
+  QStringList log;
+  auto d = MakeCom<TestDesigner>(QStringLiteral("T"), log, nullptr);
+  ASSERT_EQ(services()->AddDesigner(d.Get()), S_OK);
+  QString tag;
+  d->onPre = [&](LONG id, IHTMLEventObj* e) {
+    if (id != DISPID_HTMLELEMENTEVENTS2_ONMOUSEUP) return;
+    // The pointer moves on while the designer still looks at the release.
+    QCursor::setPos(surface()->mapToGlobal(QPoint(30, 120)));
+    OleVariant source;
+    ASSERT_EQ(EventProperty(e, QStringLiteral("srcElement"), source), S_OK);
+    ComPtr<IHTMLElement> element;
+    ASSERT_EQ(source.vt, VT_DISPATCH);
+    source.pdispVal->QueryInterface(IID_IHTMLElement, reinterpret_cast<void**>(element.GetAddressOf()));
+    ASSERT_NE(element, nullptr);
+    OwnedBstr name;
+    element->get_tagName(name.out());
+    tag = BSTRToString(name.get());
+  };
+  QTest::mouseClick(surface(), Qt::LeftButton, {}, QPoint(20, 20));
+  EXPECT_EQ(tag, QStringLiteral("P"));
+  ASSERT_TRUE(testsupport::waitFor([&] { return log.contains(QStringLiteral("T notify -606")); }))
+      << log.join(u'|').toStdString();
+  EXPECT_EQ(log.mid(3, 6), (QStringList{"T pre -607", "T post -607", "T notify -607", "T pre -606",
+                                        "T post -606", "T notify -606"}));
 }
 
 TEST_F(DesignerInputTest, DisconnectDestructionAndNavigationEndAllCalls) {
