@@ -174,13 +174,15 @@ class EditEvent final : public comdisp::TableDispatch<EditEvent, IHTMLEventObj> 
 
 using DesignerCall = HRESULT (IHTMLEditDesigner::*)(LONG, IHTMLEventObj*);
 
-// Calls `call` on each designer still registered, in order; true when one
-// answered S_OK and `stopOnOk` asks to stop there.
-bool callDesigners(const QPointer<QWebEnginePage>& page,
+// Calls `call` on each designer still registered, in order, while the page
+// and its window live; true when one answered S_OK and `stopOnOk` asks to
+// stop there.
+bool callDesigners(const QPointer<QWebEnginePage>& page, HWND window,
                    const std::vector<ComPtr<IHTMLEditDesigner>>& designers, DesignerCall call, LONG dispId,
                    IHTMLEventObj* event, bool stopOnOk) {
   for (const ComPtr<IHTMLEditDesigner>& d : designers) {
-    if (!page || !PageHoldsEditDesigner(page, d.Get())) continue;
+    if (!page || !IsWindow(window)) return false;
+    if (!PageHoldsEditDesigner(page, d.Get())) continue;
     HRESULT hr = S_FALSE;
     try {
       hr = (d.Get()->*call)(dispId, event);
@@ -203,15 +205,18 @@ LRESULT RouteDesignerInput(QWebEnginePage* page, const MSG& msg, const std::func
   QPointer<QWebEnginePage> guard(page);
   ComPtr<EditEvent> event = MakeCom<EditEvent>(page, msg, *kind);
   const LONG id = kind->dispId;
-  bool kept = callDesigners(guard, designers, &IHTMLEditDesigner::PreHandleEvent, id, event.Get(), true);
+  auto each = [&](DesignerCall call, bool stopOnOk) {
+    return callDesigners(guard, msg.hwnd, designers, call, id, event.Get(), stopOnOk);
+  };
+  bool kept = each(&IHTMLEditDesigner::PreHandleEvent, true);
   if (!kept && id == DISPID_HTMLELEMENTEVENTS2_ONKEYDOWN)
-    kept = callDesigners(guard, designers, &IHTMLEditDesigner::TranslateAccelerator, id, event.Get(), true);
+    kept = each(&IHTMLEditDesigner::TranslateAccelerator, true);
   LRESULT result = 0;
-  if (!kept && IsWindow(msg.hwnd)) {
+  if (!kept && guard && IsWindow(msg.hwnd)) {
     result = engine();
-    callDesigners(guard, designers, &IHTMLEditDesigner::PostHandleEvent, id, event.Get(), false);
+    each(&IHTMLEditDesigner::PostHandleEvent, false);
   }
-  callDesigners(guard, designers, &IHTMLEditDesigner::PostEditorEventNotify, id, event.Get(), false);
+  each(&IHTMLEditDesigner::PostEditorEventNotify, false);
   return result;
 }
 

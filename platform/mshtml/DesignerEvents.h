@@ -6,7 +6,8 @@
 // TranslateAccelerator (S_OK likewise); then the engine, then each
 // designer's PostHandleEvent (only when the engine had the event), and last
 // each designer's PostEditorEventNotify. A designer removed meanwhile is
-// called no more. What a designer throws stays with it.
+// called no more, nor is any once the page or its window has gone (a
+// designer may close the browser). What a designer throws stays with it.
 //
 // The event object answers by name (and by its usual ids): type, keyCode
 // (the virtual key, for keypress the character), button (1 left, 2 right,

@@ -38,9 +38,10 @@ class LiveElementTest : public ::testing::Test {
   }
   // The shown page's element holding a caret put inside the first `tag`.
   ComPtr<IHTMLElement> caretIn(const char* tag) {
-    RunPageScript(page, QStringLiteral("var e = document.getElementsByTagName('%1')[0], r = document.createRange();"
-                                       " r.setStart(e, 0); getSelection().removeAllRanges(); getSelection().addRange(r);"
-                                       " 1")
+    RunPageScript(page, QStringLiteral(
+                            "var e = document.getElementsByTagName('%1')[0], r = document.createRange();"
+                            " r.setStart(e, 0); getSelection().removeAllRanges(); getSelection().addRange(r);"
+                            " 1")
                             .arg(QLatin1String(tag)));
     return LiveCaretElement(page);
   }
@@ -63,12 +64,10 @@ TEST_F(LiveElementTest, AnswersAsTheWindowlessElementsForTheSameMarkup) {
   std::shared_ptr<nativedom::Tree> tree = nativedom::ParseHtml(QString::fromUtf8(kPage), url);
 
   using Get = HRESULT (IHTMLElement::*)(BSTR*);
-  const std::pair<const char*, Get> reads[] = {{"tagName", &IHTMLElement::get_tagName},
-                                               {"innerHTML", &IHTMLElement::get_innerHTML},
-                                               {"outerHTML", &IHTMLElement::get_outerHTML},
-                                               {"toString", &IHTMLElement::toString},
-                                               {"className", &IHTMLElement::get_className},
-                                               {"id", &IHTMLElement::get_id}};
+  const std::pair<const char*, Get> reads[] = {
+      {"tagName", &IHTMLElement::get_tagName},     {"innerHTML", &IHTMLElement::get_innerHTML},
+      {"outerHTML", &IHTMLElement::get_outerHTML}, {"toString", &IHTMLElement::toString},
+      {"className", &IHTMLElement::get_className}, {"id", &IHTMLElement::get_id}};
   for (const char* tag : {"P", "B", "A", "SCRIPT"}) {
     ComPtr<IHTMLElement> live = caretIn(tag);
     ASSERT_NE(live, nullptr) << tag;
