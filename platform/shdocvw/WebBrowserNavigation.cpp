@@ -207,12 +207,13 @@ void WebBrowserObject::onLoadingChanged(const QWebEngineLoadingInfo& info) {
       errorPageFor_.clear();
       errorPageLoading_ = false;
     }
+    // The shown document is about to go, and its edit designers with it.
+    ReleasePageDesigners(page_);
     if (++activeLoads_ > 1) return;
     navigateCompleteRaised_ = false;
     busy_ = true;
     readyState_ = READYSTATE_LOADING;
-    // The shown document is about to go, and its designers with it.
-    ReleasePageDesigners(page_);
+    // The shown document is about to go.
     if (document_) {
       if (ComPtr<IOleCommandTarget> commands = host<IOleCommandTarget>())
         commands->Exec(&CGID_Explorer, CMDID_EXPLORER_ONUNLOAD, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr);
