@@ -5,6 +5,7 @@
 #include <QWebEnginePage>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "platform/com/Dispatch.h"
@@ -25,7 +26,9 @@ class EditServices final : public ComObject<IHTMLEditServices> {
     designers_.erase(it);
     return S_OK;
   }
-  void ReleaseAll() { designers_.clear(); }
+  // The list is taken first: releasing a designer may call back in.
+  void ReleaseAll() { std::exchange(designers_, {}).clear(); }
+  bool Holds(IHTMLEditDesigner* designer) { return designer && Find(designer) != designers_.end(); }
   std::vector<ComPtr<IHTMLEditDesigner>> Designers() const { return designers_; }
 
  private:
@@ -64,6 +67,15 @@ ComPtr<IHTMLEditServices> PageEditServices(QWebEnginePage* page) {
 std::vector<ComPtr<IHTMLEditDesigner>> PageEditDesigners(QWebEnginePage* page) {
   ServicesHolder* holder = holderOf(page, false);
   return holder ? holder->services->Designers() : std::vector<ComPtr<IHTMLEditDesigner>>{};
+}
+
+bool PageHoldsEditDesigner(QWebEnginePage* page, IHTMLEditDesigner* designer) {
+  ServicesHolder* holder = holderOf(page, false);
+  return holder && holder->services->Holds(designer);
+}
+
+void ReleasePageEditDesigners(QWebEnginePage* page) {
+  if (ServicesHolder* holder = holderOf(page, false)) holder->services->ReleaseAll();
 }
 
 HRESULT EventProperty(IHTMLEventObj* event, const String& name, OleVariant& value) {

@@ -668,7 +668,9 @@ bool RunPageScript(QWebEnginePage* page, const QString& script, QVariant* result
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     QObject::connect(page, &QObject::destroyed, &loop, &QEventLoop::quit);
     timer.start(timeoutMs);
-    loop.exec();
+    // The user's input waits: an input event whose handling asks the page
+    // something must not be overtaken by the next one.
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
   }
   state->loop = nullptr;
   if (!state->done || !guard) {

@@ -18,7 +18,7 @@ class QWebEnginePage;
 inline constexpr int kPageScriptTimeoutMs = 5000;
 
 // Runs `script` in the page's application world and waits for its value,
-// handling events meanwhile. False when the page is null or went away, or no
+// handling events meanwhile (the user's input stays queued). False when the page is null or went away, or no
 // answer came within `timeoutMs`.
 bool RunPageScript(QWebEnginePage* page, const QString& script, QVariant* result = nullptr,
                    int timeoutMs = kPageScriptTimeoutMs);

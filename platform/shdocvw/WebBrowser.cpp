@@ -1,5 +1,6 @@
 #include "platform/shdocvw/WebBrowser.h"
 
+#include "platform/mshtml/DesignerEvents.h"
 #include "platform/mshtml/LiveDocument.h"
 #include "platform/rtl/Folders.h"
 #include "platform/rtl/Registry.h"
@@ -205,6 +206,7 @@ WebBrowserObject::~WebBrowserObject() {
   destroyWindows();
   if (encodingMenu_ && IsMenu(encodingMenu_)) DestroyMenu(encodingMenu_);
   page_->owner = nullptr;
+  ReleasePageDesigners(page_);
   document_.Reset();
   QWebEngineView* view = view_;
   if (g_engineCallbackDepth > 0) {
@@ -354,19 +356,23 @@ void WebBrowserObject::applyHostInfo() {
 
 // ---------------------------------------------------------------- windows
 
+namespace {
+
+MSG messageOf(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  MSG m{hwnd, msg, wParam, lParam, GetTickCount(), {}};
+  GetCursorPos(&m.pt);
+  return m;
+}
+
+}  // namespace
+
 LRESULT WebBrowserObject::DocumentWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<WebBrowserObject*>(GetWindowLongPtrW(hwnd, GWL_USERDATA));
   if (self && self->site_ &&
       (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN || msg == WM_KEYUP || msg == WM_SYSKEYUP ||
        msg == WM_CHAR)) {
     // The host sees the keys first; S_OK means it handled the key.
-    MSG m;
-    m.hwnd = hwnd;
-    m.message = msg;
-    m.wParam = wParam;
-    m.lParam = lParam;
-    m.time = GetTickCount();
-    GetCursorPos(&m.pt);
+    MSG m = messageOf(hwnd, msg, wParam, lParam);
     ComPtr<IDocHostUIHandler> handler = self->host<IDocHostUIHandler>();
     if (handler && handler->TranslateAccelerator(&m, nullptr, 0) == S_OK) return 0;
   }
@@ -386,6 +392,12 @@ LRESULT WebBrowserObject::DocumentWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
   if (self && (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN)) {
     ComPtr<IUnknown> keep(self->GetUnknown());
     if (self->onAccelerator(msg, WORD(wParam))) return 0;
+  }
+  // The page's edit designers see its input around the engine.
+  if (self && IsDesignerInput(msg)) {
+    EngineCallback call(self);
+    return RouteDesignerInput(self->page_, messageOf(hwnd, msg, wParam, lParam),
+                              [&] { return DefWindowProcW(hwnd, msg, wParam, lParam); });
   }
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }

@@ -1,5 +1,6 @@
 #include "platform/shdocvw/WebBrowser.h"
 
+#include "platform/mshtml/DesignerEvents.h"
 #include "platform/mshtml/LiveDocument.h"
 #include "platform/rtl/Folders.h"
 #include "platform/rtl/Registry.h"
@@ -206,6 +207,8 @@ void WebBrowserObject::onLoadingChanged(const QWebEngineLoadingInfo& info) {
       errorPageFor_.clear();
       errorPageLoading_ = false;
     }
+    // The shown document is about to go, and its edit designers with it.
+    ReleasePageDesigners(page_);
     if (++activeLoads_ > 1) return;
     navigateCompleteRaised_ = false;
     busy_ = true;

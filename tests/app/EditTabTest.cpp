@@ -3,6 +3,7 @@
 // designer's events write, the pane switches and the command buttons.
 #include "app/FullScreen.h"
 #include "app/Menu.h"
+#include "platform/shdocvw/WebBrowser.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -13,6 +14,7 @@
 #include <QTest>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QWebEngineView>
 
 namespace FullScreen {
 struct FullScreenFormInternals {
@@ -146,6 +148,42 @@ TEST_F(EditTab, LabelsShowWhatTheDesignerSees) {
   form->EditDesigner->SetEmbeddedWB(nullptr);
   form->EditDesigner->ConnectDesigner();
   EXPECT_EQ(form->Error_Label->Caption(), QStringLiteral("Please assign a TEmbeddedWB!"));
+}
+
+TEST_F(EditTab, TheLabelsFollowThePointerOverTheEditedPage) {
+  Menu::MyMenuForm->Hide();
+  form->Show();
+  form->PageControl->SetActivePage(form->EditPageSheet);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form->Widget()));
+  server.setPage("over",
+                 "<html><body style='margin:0'><h1 style='margin:0;height:50px'>Head</h1>"
+                 "<p style='margin:0;height:50px'>Para <i>text</i></p></body></html>");
+  form->URLEdit->SetText(server.url("over"));
+  form->WB->Navigate(server.url("over"));
+  ASSERT_TRUE(testsupport::waitFor([&] { return server.hits("over") > 0; }));
+  ASSERT_TRUE(Idle());
+  Up(form->EC001Btn);
+  ASSERT_TRUE(form->EditDesigner->Connected());
+  WebBrowserObject* browser = WebBrowserObject::FromUnknown(form->WB->DefaultInterface().Get());
+  ASSERT_TRUE(testsupport::waitFor([&] { return browser->View()->focusProxy() != nullptr; }));
+  QWidget* surface = browser->View()->focusProxy();
+
+  QTest::mouseMove(surface, QPoint(15, 20));
+  EXPECT_EQ(form->X_Label->Caption(), QStringLiteral("X pos > 15"));
+  EXPECT_EQ(form->Y_Label->Caption(), QStringLiteral("Y pos > 20"));
+  EXPECT_EQ(form->Tag_Label->Caption(), QStringLiteral("H1"));
+  EXPECT_EQ(form->Events_Label->Caption(), QStringLiteral("mousemove"));
+  EXPECT_EQ(form->TextMemo->GetText(), QStringLiteral("Head"));
+
+  QTest::mouseMove(surface, QPoint(25, 70));
+  EXPECT_EQ(form->Y_Label->Caption(), QStringLiteral("Y pos > 70"));
+  EXPECT_EQ(form->Tag_Label->Caption(), QStringLiteral("P"));
+  EXPECT_EQ(form->HTMLMemo->GetText(), QStringLiteral("Para <I>text</I>"));
+  QTest::mousePress(surface, Qt::LeftButton, {}, QPoint(25, 70));
+  EXPECT_EQ(form->MouseBtn_Label->Caption(), QStringLiteral("Left"));
+  EXPECT_EQ(form->Events_Label->Caption(), QStringLiteral("mousedown"));
+  QTest::mouseRelease(surface, Qt::LeftButton, {}, QPoint(25, 70));
+  EXPECT_TRUE(form->Error_Label->Caption().isEmpty()) << form->Error_Label->Caption().toStdString();
 }
 
 TEST_F(EditTab, ThePaneSwitchesShareTheMemoSplitter) {
