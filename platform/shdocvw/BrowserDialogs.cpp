@@ -36,6 +36,8 @@ QStyle::StandardPixmap pictureOf(UINT type) {
   }
 }
 
+constexpr int kFieldMinWidth = 300;
+
 class BrowserDialog : public QDialog {
  public:
   BrowserDialog(QWidget* parent, const String& text, UINT type,
@@ -64,6 +66,7 @@ class BrowserDialog : public QDialog {
       for (const TBrowserDialogField& field : *fields) {
         auto* edit = new QLineEdit(field.Value, this);
         if (field.Secret) edit->setEchoMode(QLineEdit::Password);
+        edit->setMinimumWidth(kFieldMinWidth);  // room for an address
         form->addRow(field.Label, edit);
         edits.push_back(edit);
       }

@@ -1,6 +1,7 @@
 // The edit tab's command buttons on a loopback page in design mode, pressed
 // through their bound handlers: the link and image dialogs answered and
-// cancelled, the radio button, and the source reloaded with the edits.
+// cancelled, the radio button, and the source reloaded with the edits; the
+// information panel's layout.
 #include "app/FullScreen.h"
 #include "app/Menu.h"
 #include "platform/mshtml/LiveDocument.h"
@@ -19,7 +20,7 @@ using testsupport::BrowserDialogAnswer;
 
 namespace {
 
-class EditTabCommands : public apptest::AppTest {
+class EditTabForm : public apptest::AppTest {
  protected:
   void SetUp() override {
     AppTest::SetUp();
@@ -27,6 +28,14 @@ class EditTabCommands : public apptest::AppTest {
     Application->CreateForm(MyMenuForm);
     Application->CreateForm(FullScreenForm);
     form = FullScreenForm;
+  }
+  TFullScreenForm* form = nullptr;
+};
+
+class EditTabCommands : public EditTabForm {
+ protected:
+  void SetUp() override {
+    EditTabForm::SetUp();
     server.setPage("doc", "<html><head><title>doc</title></head><body><p id=\"t\">word</p></body></html>");
     form->URLEdit->SetText(server.url("doc"));
     form->WB->Navigate(server.url("doc"));
@@ -59,7 +68,6 @@ class EditTabCommands : public apptest::AppTest {
   }
 
   apptest::PageServer server;
-  TFullScreenForm* form = nullptr;
 };
 
 }  // namespace
@@ -106,4 +114,26 @@ TEST_F(EditTabCommands, CancelledDialogsLeaveThePageAsItWas) {
   EXPECT_EQ(script(QStringLiteral("String(document.images.length + document.links.length)")),
             QStringLiteral("0"));
   EXPECT_TRUE(form->Error_Label->Caption().isEmpty());
+}
+
+TEST_F(EditTabForm, TheInformationPanelShowsEveryLabelWhole) {
+  // The longest values the designer writes.
+  form->EditDesignerMousePosition(1280, 1024);
+  form->EditDesignerMouseButton(2);
+  form->EditDesignerKeyPress(222);
+  form->EditDesignerTagName(QStringLiteral("BLOCKQUOTE"));
+  form->EditDesignerType_(QStringLiteral("mousemove"));
+  std::vector<TControl*> parts;
+  for (int i = 0; i < form->Panel4->ControlCount(); ++i) parts.push_back(form->Panel4->Controls(i));
+  ASSERT_EQ(parts.size(), 12u);  // ten labels and two buttons
+  for (size_t i = 0; i < parts.size(); ++i) {
+    const TRect a = parts[i]->BoundsRect();
+    EXPECT_TRUE(a.Left >= 0 && a.Top >= 0 && a.Right <= form->Panel4->Width() && a.Bottom <= 64)
+        << parts[i]->Name().toStdString() << " leaves the panel";
+    for (size_t j = i + 1; j < parts.size(); ++j) {
+      const TRect b = parts[j]->BoundsRect();
+      EXPECT_FALSE(a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom)
+          << parts[i]->Name().toStdString() << " covers " << parts[j]->Name().toStdString();
+    }
+  }
 }
