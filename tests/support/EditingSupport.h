@@ -1,9 +1,12 @@
 #pragma once
-// Answers the browser's own dialogs (windows of class "#32770") in tests that
-// run a command showing one: the dialog is modal, so it is answered from a
-// timer while the command waits. Header only: it needs the window layer,
-// which the test binaries that use it link.
+// What the tests of a shown page's editing commands share: answering the
+// browser's own dialogs, selecting in the page and reading it back. Header
+// only: it needs the window and document layers, which the test binaries
+// that use it link.
+#include "platform/mshtml/LiveDocument.h"
 #include "platform/winapi/Windows.h"
+
+#include <gtest/gtest.h>
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -50,5 +53,22 @@ class BrowserDialogAnswer {
   HWND last_ = nullptr;
   QTimer timer_;
 };
+
+// A script's answer as text; a test failure when the page gives none.
+inline QString pageScript(QWebEnginePage* page, const QString& code) {
+  QVariant v;
+  EXPECT_TRUE(RunPageScript(page, code, &v)) << code.toStdString();
+  return v.toString();
+}
+
+// Selects the contents of the element with `id`, or puts the caret after them.
+inline void selectInPage(QWebEnginePage* page, const QString& id, bool collapsed = false) {
+  pageScript(page, QStringLiteral("(function (id, collapsed) { var r = document.createRange();"
+                                  " r.selectNodeContents(document.getElementById(id));"
+                                  " if (collapsed) r.collapse(false);"
+                                  " var s = getSelection(); s.removeAllRanges(); s.addRange(r); return ''; })"
+                                  "('%1', %2)")
+                       .arg(id, collapsed ? QStringLiteral("true") : QStringLiteral("false")));
+}
 
 }  // namespace testsupport
