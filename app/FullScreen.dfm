@@ -322,64 +322,64 @@ object FullScreenForm: TFullScreenForm
           Color = clCream
           object X_Label: TLabel
             Left = 8
-            Top = 6
+            Top = 4
             Caption = 'X pos = 0'
             Font.Color = clOlive
           end
           object Y_Label: TLabel
             Left = 8
-            Top = 22
+            Top = 20
             Caption = 'Y pos =  0'
             Font.Color = clOlive
           end
           object MouseBtn_Caption: TLabel
-            Left = 90
-            Top = 6
+            Left = 96
+            Top = 2
             Caption = 'Mouse Button ....'
             Font.Color = clGray
           end
           object MouseBtn_Label: TLabel
-            Left = 176
-            Top = 6
+            Left = 200
+            Top = 2
             Caption = 'None'
             Font.Color = clGray
             Font.Style = [fsBold]
           end
           object Key_Caption: TLabel
-            Left = 90
-            Top = 22
+            Left = 96
+            Top = 17
             Caption = 'Key ................'
             Font.Color = clGray
           end
           object Key_Label: TLabel
-            Left = 176
-            Top = 22
+            Left = 200
+            Top = 17
             Caption = 'None'
             Font.Color = clGray
             Font.Style = [fsBold]
           end
           object Tag_Caption: TLabel
-            Left = 200
-            Top = 6
+            Left = 96
+            Top = 32
             Caption = 'Tag .......'
             Font.Color = clGray
           end
           object Tag_Label: TLabel
-            Left = 286
-            Top = 6
+            Left = 200
+            Top = 32
             Caption = 'None'
             Font.Color = clGray
             Font.Style = [fsBold]
           end
           object Events_Caption: TLabel
-            Left = 200
-            Top = 22
+            Left = 96
+            Top = 47
             Caption = 'Events ...'
             Font.Color = clGray
           end
           object Events_Label: TLabel
-            Left = 286
-            Top = 22
+            Left = 200
+            Top = 47
             Caption = 'None'
             Font.Color = clGray
             Font.Style = [fsBold]

@@ -283,7 +283,9 @@ namespace {
 // unchecked, grayed (when allowed), checked, unchecked; grayed goes to checked.
 class TCheckBoxWidget : public QCheckBox {
  public:
-  explicit TCheckBoxWidget(TCheckBox* owner) : owner_(owner) {}
+  // The box stands on its Color (its parent's by default), not on the
+  // button face Qt gives every button.
+  explicit TCheckBoxWidget(TCheckBox* owner) : owner_(owner) { setBackgroundRole(QPalette::Window); }
 
  protected:
   void nextCheckState() override {

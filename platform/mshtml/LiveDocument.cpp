@@ -2,6 +2,7 @@
 
 #include "platform/com/ComObject.h"
 #include "platform/com/TableDispatch.h"
+#include "platform/mshtml/EditCommands_p.h"
 #include "platform/mshtml/EditServices_p.h"
 #include "platform/mshtml/Log_p.h"
 #include "platform/mshtml/NativeElements.h"
@@ -350,17 +351,8 @@ class LiveDocument final
     OleVariant(v.toString()).Detach(pcmdValue);
     return S_OK;
   }
-  HRESULT execCommand(BSTR cmdID, VARIANT_BOOL, VARIANT value, VARIANT_BOOL* pfRet) override {
-    const QString argument = value.vt == VT_EMPTY || value.vt == VT_NULL || value.vt == VT_ERROR
-                                 ? QStringLiteral("null")
-                                 : jsString(VarToStr(value));
-    QVariant v;
-    const HRESULT hr = run(
-        QStringLiteral("document.execCommand(%1, false, %2)").arg(jsString(BSTRToString(cmdID)), argument),
-        &v);
-    if (FAILED(hr)) return hr;
-    if (pfRet) *pfRet = v.toBool() ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
+  HRESULT execCommand(BSTR cmdID, VARIANT_BOOL showUI, VARIANT value, VARIANT_BOOL* pfRet) override {
+    return RunEditCommand(page_, host_, BSTRToString(cmdID), showUI != VARIANT_FALSE, value, pfRet);
   }
   HRESULT toString(BSTR* p) override { return setBstr(p, QStringLiteral("[object]")); }
 

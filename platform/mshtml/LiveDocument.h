@@ -47,6 +47,10 @@ bool SetPageOpticalZoom(QWebEnginePage* page, int percent);
 struct TLiveDocumentHost {
   std::function<HRESULT(HDC dc, const RECTL& bounds)> DrawView;
   std::function<HRESULT(DWORD command, VARIANT* in, VARIANT* out)> BrowserCommand;
+  // Asks the user for the address an editing command inserts ("CreateLink",
+  // "InsertImage" with ShowUI), `address` preset: false when cancelled.
+  // Unset: such a command is not done.
+  std::function<bool(const String& command, String& address)> AskEditAddress;
 };
 
 // The document of `page` (null for a null page). It answers IHTMLDocument2

@@ -36,6 +36,8 @@ QStyle::StandardPixmap pictureOf(UINT type) {
   }
 }
 
+constexpr int kFieldMinWidth = 300;
+
 class BrowserDialog : public QDialog {
  public:
   BrowserDialog(QWidget* parent, const String& text, UINT type,
@@ -64,6 +66,7 @@ class BrowserDialog : public QDialog {
       for (const TBrowserDialogField& field : *fields) {
         auto* edit = new QLineEdit(field.Value, this);
         if (field.Secret) edit->setEchoMode(QLineEdit::Password);
+        edit->setMinimumWidth(kFieldMinWidth);  // room for an address
         form->addRow(field.Label, edit);
         edits.push_back(edit);
       }
@@ -187,12 +190,28 @@ int ShowBrowserMessage(HWND owner, const String& text, UINT type) {
   return ShowBrowserDialog(owner, QStringLiteral("Message from webpage"), text, type);
 }
 
-bool ShowBrowserPrompt(HWND owner, const String& text, String& value) {
-  std::vector<TBrowserDialogField> fields{{String(), value, false}};
-  if (ShowBrowserDialog(owner, QStringLiteral("Explorer User Prompt"), text, MB_OKCANCEL, &fields) != IDOK)
-    return false;
+namespace {
+
+// A question with one field: true with the text typed when confirmed.
+bool askOneField(HWND owner, const String& caption, const String& text, const String& label, String& value) {
+  std::vector<TBrowserDialogField> fields{{label, value, false}};
+  if (ShowBrowserDialog(owner, caption, text, MB_OKCANCEL, &fields) != IDOK) return false;
   value = fields[0].Value;
   return true;
+}
+
+}  // namespace
+
+bool ShowBrowserPrompt(HWND owner, const String& text, String& value) {
+  return askOneField(owner, QStringLiteral("Explorer User Prompt"), text, String(), value);
+}
+
+bool ShowBrowserEditAddress(HWND owner, const String& command, String& address) {
+  if (command.compare(QLatin1String("InsertImage"), Qt::CaseInsensitive) == 0)
+    return askOneField(owner, QStringLiteral("Picture"), QStringLiteral("Type the address of the picture."),
+                       QStringLiteral("Picture Source:"), address);
+  return askOneField(owner, QStringLiteral("Hyperlink"), QStringLiteral("Type the address of the link."),
+                     QStringLiteral("URL:"), address);
 }
 
 bool ShowBrowserLogin(HWND owner, const String& host, String& user, String& password) {

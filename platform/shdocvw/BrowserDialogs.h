@@ -43,6 +43,9 @@ HWND CreateBrowserDialogWindow(QDialog* dialog, HWND top, const String& caption)
 int ShowBrowserMessage(HWND owner, const String& text, UINT type);
 // A page's prompt: true with the text typed when confirmed.
 bool ShowBrowserPrompt(HWND owner, const String& text, String& value);
+// The address of the link ("CreateLink") or picture ("InsertImage") an
+// editing command inserts: true with the address typed when confirmed.
+bool ShowBrowserEditAddress(HWND owner, const String& command, String& address);
 // A server's (or proxy's) request for a login: true with the user name and
 // password typed when confirmed.
 bool ShowBrowserLogin(HWND owner, const String& host, String& user, String& password);

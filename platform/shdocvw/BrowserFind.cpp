@@ -62,6 +62,10 @@ TLiveDocumentHost WebBrowserObject::documentHost() {
     if (alive.expired()) return E_UNEXPECTED;
     return command == kFindCommand ? showFindDialog() : OLECMDERR_E_NOTSUPPORTED;
   };
+  // Asked for by the user's own command, so shown also when the browser is silent.
+  host.AskEditAddress = [this, alive](const String& command, String& address) {
+    return !alive.expired() && ShowBrowserEditAddress(dialogOwner(), command, address);
+  };
   return host;
 }
 

@@ -13,6 +13,7 @@
 #include <QTextEdit>
 
 #include "platform/classlib/CheckLst.h"
+#include "platform/classlib/ExtCtrls.h"
 #include "platform/classlib/Forms.h"
 #include "platform/classlib/StdCtrls.h"
 #include "platform/classlib/Streaming.h"
@@ -50,6 +51,19 @@ class StdControls : public ::testing::Test {
 };
 
 // ---------------------------------------------------------------- check box
+
+TEST_F(StdControls, CheckBoxStandsOnItsParentsColour) {
+  auto* panel = Add<TPanel>(Bounds(0, 0, 200, 60));
+  panel->SetColor(clCream);
+  auto* box = new TCheckBox(form);
+  box->SetBounds(10, 10, 150, 17);
+  box->SetParent(panel);
+  box->SetCaption(QStringLiteral(" Edit"));
+  ShowForm();
+  const QImage image = box->Widget()->grab().toImage();
+  // Right of the caption: only the background.
+  EXPECT_EQ(image.pixelColor(image.width() - 3, image.height() / 2), TColorToQColor(clCream));
+}
 
 TEST_F(StdControls, CheckBoxClickFollowsEveryChangeOfState) {
   auto* box = Add<TCheckBox>(Bounds(10, 10, 120, 20));
