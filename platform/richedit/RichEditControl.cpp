@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStringDecoder>
 #include <QTextBlock>
@@ -732,6 +733,15 @@ int LoadRichEditContent(TCustomRichEdit& edit, WPARAM format, const QByteArray& 
   const bool rtf = (format & 0xFF & SF_RTF) != 0 && IsRtf(bytes);
   QTextCursor c = text->textCursor();
   if (!selection) c.select(QTextCursor::Document);
+  // A new text keeps no undo steps; none are recorded while it goes in.
+  // The link marks are cursors the document would move on every insertion;
+  // they are found again in the new text.
+  const bool undo = doc->isUndoRedoEnabled();
+  const auto restoreUndo = qScopeGuard([doc, undo] { doc->setUndoRedoEnabled(undo); });
+  if (!selection) {
+    doc->setUndoRedoEnabled(false);
+    text->setExtraSelections({});
+  }
   c.beginEditBlock();
   c.removeSelectedText();
   int inserted = 0;
