@@ -6,7 +6,9 @@
 #include <QPainter>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStringDecoder>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -131,6 +133,11 @@ class RichEditState : public QObject {
     connect(text->document(), &QTextDocument::contentsChange, this, [this](int pos, int, int added) {
       if (autoUrl_) ScanLinks(pos, added);
     });
+    // The layout reports its progress through a long text with these.
+    QAbstractTextDocumentLayout* layout = text->document()->documentLayout();
+    connect(layout, &QAbstractTextDocumentLayout::update, this, &RichEditState::ShowLaidOutLinks);
+    connect(layout, &QAbstractTextDocumentLayout::documentSizeChanged, this,
+            &RichEditState::ShowLaidOutLinks);
   }
 
   DWORD eventMask = ENM_NONE;
@@ -147,9 +154,16 @@ class RichEditState : public QObject {
     if (on) {
       ScanLinks(0, TextLength(text_->document()));
     } else {
-      text_->setExtraSelections({});
+      ForgetLinks();
       text_->viewport()->unsetCursor();
     }
+  }
+
+  // Before a new text goes in: every link mark is a cursor the document
+  // would move on each insertion.
+  void ForgetLinks() {
+    pendingLinks_.clear();
+    text_->setExtraSelections({});
   }
 
   void HideSelection(bool hide) {
@@ -172,9 +186,11 @@ class RichEditState : public QObject {
   // formatted as a link. cpMin is -1 when there is none.
   CHARRANGE LinkAt(int pos) const {
     if (pos < 0) return {-1, -1};
-    for (const QTextEdit::ExtraSelection& s : text_->extraSelections())
-      if (s.cursor.selectionStart() <= pos && pos < s.cursor.selectionEnd())
-        return {LONG(s.cursor.selectionStart()), LONG(s.cursor.selectionEnd())};
+    const QList<QTextEdit::ExtraSelection> shown = text_->extraSelections();
+    for (const auto* list : {&shown, &pendingLinks_})
+      for (const QTextEdit::ExtraSelection& s : *list)
+        if (s.cursor.selectionStart() <= pos && pos < s.cursor.selectionEnd())
+          return {LONG(s.cursor.selectionStart()), LONG(s.cursor.selectionEnd())};
     const QTextBlock block = text_->document()->findBlock(pos);
     for (auto it = block.begin(); !it.atEnd(); ++it) {
       const QTextFragment f = it.fragment();
@@ -233,9 +249,14 @@ class RichEditState : public QObject {
     const int from = first.position();
     const int to = last.position() + last.length();
     QList<QTextEdit::ExtraSelection> links;
+    QList<QTextEdit::ExtraSelection> pending;
+    const auto outside = [from, to](const QTextEdit::ExtraSelection& s) {
+      return s.cursor.hasSelection() && (s.cursor.selectionEnd() <= from || s.cursor.selectionStart() >= to);
+    };
     for (const QTextEdit::ExtraSelection& s : text_->extraSelections())
-      if (s.cursor.hasSelection() && (s.cursor.selectionEnd() <= from || s.cursor.selectionStart() >= to))
-        links << s;
+      if (outside(s)) links << s;
+    for (const QTextEdit::ExtraSelection& s : pendingLinks_)
+      if (outside(s)) pending << s;
     QTextCharFormat look;
     look.setForeground(QColor(0, 0, 255));
     look.setFontUnderline(true);
@@ -251,16 +272,38 @@ class RichEditState : public QObject {
         s.cursor.setPosition(b.position() + int(m.capturedStart()));
         s.cursor.setPosition(b.position() + int(m.capturedStart() + url.size()), QTextCursor::KeepAnchor);
         s.format = look;
-        links << s;
+        (IsLaidOut(b) ? links : pending) << s;
       }
       if (b == last) break;
     }
+    pendingLinks_ = pending;
+    text_->setExtraSelections(links);
+  }
+
+  // A mark is shown once the layout has reached its paragraph: the view
+  // asks where each new mark is, and for a paragraph not laid out yet that
+  // would lay out the whole text up to it at once.
+  static bool IsLaidOut(const QTextBlock& block) {
+    const QTextLayout* layout = block.layout();
+    return layout && layout->lineCount() > 0;
+  }
+
+  void ShowLaidOutLinks() {
+    if (pendingLinks_.isEmpty()) return;
+    QList<QTextEdit::ExtraSelection> links = text_->extraSelections();
+    QList<QTextEdit::ExtraSelection> pending;
+    QTextDocument* doc = text_->document();
+    for (const QTextEdit::ExtraSelection& s : std::as_const(pendingLinks_))
+      (IsLaidOut(doc->findBlock(s.cursor.selectionStart())) ? links : pending) << s;
+    if (pending.size() == pendingLinks_.size()) return;
+    pendingLinks_ = pending;
     text_->setExtraSelections(links);
   }
 
   QPointer<TCustomRichEdit> edit_;
   QTextEdit* text_;
   CHARRANGE lastSelection_;
+  QList<QTextEdit::ExtraSelection> pendingLinks_;  // in paragraphs not laid out yet
   bool autoUrl_ = false;
   bool selectionHidden_ = false;
   QColor highlight_;
@@ -730,10 +773,37 @@ int LoadRichEditContent(TCustomRichEdit& edit, WPARAM format, const QByteArray& 
   QTextDocument* doc = text->document();
   const bool selection = format & SFF_SELECTION;
   const bool rtf = (format & 0xFF & SF_RTF) != 0 && IsRtf(bytes);
-  QTextCursor c = text->textCursor();
-  if (!selection) c.select(QTextCursor::Document);
+  // A new text keeps no undo steps; none are recorded while it goes in.
+  // The link marks are cursors the document would move on every insertion;
+  // they are found again in the new text.
+  const bool undo = doc->isUndoRedoEnabled();
+  const auto restoreUndo = qScopeGuard([doc, undo] { doc->setUndoRedoEnabled(undo); });
+  if (!selection) {
+    doc->setUndoRedoEnabled(false);
+    if (RichEditState* state = StateOf(edit, false)) state->ForgetLinks();
+  }
+  // The view's caret keeps out of the way while a new text goes in (as the
+  // view's own setPlainText does): moved along to the end by the insertion
+  // and put back, it would have the whole text laid out at once. The move
+  // to the start is announced when the text is in.
+  const int caretBefore = text->textCursor().position();
+  const auto quietCaret = [text](const QTextCursor& caret) {
+    const QSignalBlocker quiet(text);
+    text->setTextCursor(caret);
+  };
+  if (!selection) quietCaret(QTextCursor());
+  QTextCursor c = selection ? text->textCursor() : QTextCursor(doc);
   c.beginEditBlock();
-  c.removeSelectedText();
+  // A new text starts from an empty document inside the one edit, as
+  // setPlainText does: the view then lays out what it shows first and the
+  // rest a part at a time, not the whole text before it paints. The change
+  // is announced once, when the text is in.
+  if (selection) {
+    c.removeSelectedText();
+  } else {
+    const QSignalBlocker quiet(doc);
+    doc->clear();
+  }
   int inserted = 0;
   if (rtf) {
     inserted = InsertRtf(c, ReadRtf(bytes), !selection);
@@ -749,11 +819,11 @@ int LoadRichEditContent(TCustomRichEdit& edit, WPARAM format, const QByteArray& 
     c.insertText(plain, selection ? edit.InsertFormat() : QTextCharFormat());
     inserted = c.position() - start;
   }
+  if (!selection) quietCaret(QTextCursor(doc));
   c.endEditBlock();
   if (!selection) {
     // A new text: the caret at its start, nothing to undo, not modified.
-    c.setPosition(0);
-    text->setTextCursor(c);
+    if (caretBefore != 0 || inserted > 0) emit text->cursorPositionChanged();
     doc->clearUndoRedoStacks();
     doc->setModified(false);
   } else {

@@ -1,7 +1,6 @@
 #include "platform/richedit/Rtf.h"
 
 #include <QHash>
-#include <QSet>
 #include <QStringDecoder>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -12,6 +11,8 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // ---------------------------------------------------------------- attributes
@@ -46,14 +47,11 @@ constexpr char16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x
                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 String DecodeCp1252(const QByteArray& bytes) {
-  String out;
-  out.reserve(bytes.size());
-  for (char ch : bytes) {
-    const auto b = static_cast<unsigned char>(ch);
-    if (b >= 0x80 && b < 0xA0)
-      out += QChar(kCp1252High[b - 0x80] ? kCp1252High[b - 0x80] : char16_t(b));
-    else
-      out += QChar(char16_t(b));
+  // Latin-1 but for 0x80..0x9F.
+  String out = String::fromLatin1(bytes);
+  for (QChar& c : out) {
+    const char16_t u = c.unicode();
+    if (u >= 0x80 && u < 0xA0 && kCp1252High[u - 0x80]) c = QChar(kCp1252High[u - 0x80]);
   }
   return out;
 }
@@ -127,6 +125,8 @@ class Decoders {
 
 // ---------------------------------------------------------------- writer
 
+constexpr char kHexDigits[] = "0123456789abcdef";
+
 void AppendEscaped(QByteArray& out, const String& text) {
   for (QChar qc : text) {
     const char16_t c = qc.unicode();
@@ -138,12 +138,13 @@ void AppendEscaped(QByteArray& out, const String& text) {
       case 0x2028: out += "\\line "; continue;
       default: break;
     }
-    if (c < 0x20) continue;
-    if (c < 0x80) {
+    if (c >= 0x20 && c < 0x80) {
       out += char(c);
-    } else if (c >= 0xA0 && c <= 0xFF) {
+    } else if (c < 0x20 || (c >= 0xA0 && c <= 0xFF)) {
+      // Control characters too: they are text like any other, and 1252 has them.
       out += "\\'";
-      out += QByteArray::number(int(c), 16).rightJustified(2, '0');
+      out += kHexDigits[c >> 4];
+      out += kHexDigits[c & 0xF];
     } else {
       // \u takes a signed 16-bit number.
       out += "\\u";
@@ -279,6 +280,17 @@ struct CharState {
   bool operator==(const CharState&) const = default;
 };
 
+struct CharStateHash {
+  std::size_t operator()(const CharState& s) const {
+    std::size_t h = std::hash<int>()(s.font);
+    for (const int v :
+         {s.halfPoints, s.color, s.back,
+          int(s.bold) | int(s.italic) << 1 | int(s.underline) << 2 | int(s.strike) << 3 | int(s.hidden) << 4})
+      h = h * 1000003u ^ std::hash<int>()(v);
+    return h;
+  }
+};
+
 struct GroupState {
   CharState chr;
   Qt::Alignment align = Qt::AlignLeft;
@@ -295,6 +307,94 @@ struct FontEntry {
 // Groups deeper than this share their parent's state: nothing real needs
 // more, and a flood of braces must not eat memory.
 constexpr int kMaxDepth = 512;
+
+// The control words the reader acts on.
+enum class Kw {
+  Unknown,
+  Bin,
+  FontTable,
+  ColorTable,
+  SkippedDestination,
+  Font,
+  FontCharset,
+  Red,
+  Green,
+  Blue,
+  Paragraph,
+  Tab,
+  Character,
+  Unicode,
+  UnicodeSkip,
+  Plain,
+  ParagraphDefaults,
+  AlignLeft,
+  AlignCenter,
+  AlignRight,
+  AlignJustify,
+  Bold,
+  Italic,
+  Underline,
+  UnderlineNone,
+  Strike,
+  Hidden,
+  FontSize,
+  Foreground,
+  Background,
+  DefaultFont,
+  CodePage,
+  Mac,
+  Pc,
+  Pca,
+};
+
+struct Keyword {
+  Kw kind = Kw::Unknown;
+  char16_t character = 0;  // Kw::Character: the character the word stands for
+};
+
+// One look-up per control word: a colouring document has one for nearly
+// every token.
+Keyword KeywordOf(std::string_view word) {
+  static const std::unordered_map<std::string_view, Keyword> table = [] {
+    std::unordered_map<std::string_view, Keyword> t;
+    // clang-format off
+    for (const char* w : {"stylesheet", "info", "pict", "object", "header", "headerl", "headerr", "headerf",
+                          "footer", "footerl", "footerr", "footerf", "footnote", "fldinst", "xe", "tc",
+                          "listtable", "listoverridetable", "revtbl", "rsidtbl", "themedata",
+                          "colorschememapping", "latentstyles", "datastore", "xmlnstbl", "mmathPr", "shp",
+                          "shpinst", "nonshppict", "background", "filetbl", "template", "pn", "pntxta",
+                          "pntxtb", "atnid", "atnauthor", "annotation", "generator", "userprops", "docvar",
+                          "bkmkstart", "bkmkend"})
+      t[w] = {Kw::SkippedDestination};
+    for (const char* w : {"par", "line", "page", "sect", "row"}) t[w] = {Kw::Paragraph};
+    for (const char* w : {"tab", "cell", "nestcell"}) t[w] = {Kw::Tab};
+    for (const char* w : {"ul", "uld", "uldash", "uldashd", "uldashdd", "uldb", "ulth", "ulw", "ulwave",
+                          "ulhwave", "ululdbwave"})
+      t[w] = {Kw::Underline};
+    for (const char* w : {"highlight", "cb", "chcbpat"}) t[w] = {Kw::Background};
+    for (const char* w : {"strike", "striked"}) t[w] = {Kw::Strike};
+    const std::pair<const char*, char16_t> characters[] = {
+        {"emdash", 0x2014},  {"endash", 0x2013}, {"emspace", 0x2003}, {"enspace", 0x2002},
+        {"qmspace", 0x2005}, {"bullet", 0x2022}, {"lquote", 0x2018},  {"rquote", 0x2019},
+        {"ldblquote", 0x201C}, {"rdblquote", 0x201D}};
+    for (const auto& [w, c] : characters) t[w] = {Kw::Character, c};
+    const std::pair<const char*, Kw> words[] = {
+        {"bin", Kw::Bin},           {"fonttbl", Kw::FontTable},       {"colortbl", Kw::ColorTable},
+        {"f", Kw::Font},            {"fcharset", Kw::FontCharset},    {"red", Kw::Red},
+        {"green", Kw::Green},       {"blue", Kw::Blue},               {"u", Kw::Unicode},
+        {"uc", Kw::UnicodeSkip},    {"plain", Kw::Plain},             {"pard", Kw::ParagraphDefaults},
+        {"ql", Kw::AlignLeft},      {"qc", Kw::AlignCenter},          {"qr", Kw::AlignRight},
+        {"qj", Kw::AlignJustify},   {"b", Kw::Bold},                  {"i", Kw::Italic},
+        {"ulnone", Kw::UnderlineNone}, {"v", Kw::Hidden},             {"fs", Kw::FontSize},
+        {"cf", Kw::Foreground},     {"deff", Kw::DefaultFont},        {"ansicpg", Kw::CodePage},
+        {"mac", Kw::Mac},           {"pc", Kw::Pc},                   {"pca", Kw::Pca}};
+    // clang-format on
+    for (const auto& [w, k] : words) t[w] = {k};
+    return t;
+  }();
+  const auto it = table.find(word);
+  return it == table.end() ? Keyword() : it->second;
+}
 
 class RtfReader {
  public:
@@ -370,11 +470,20 @@ class RtfReader {
           } else if (Top().dest == Destination::ColorTable && c == ';') {
             EndColor();
           } else {
-            bytes_ += c;
+            // The text up to the next special byte, at once.
+            int end = pos_;
+            if (Top().dest == Destination::Text)
+              while (end < n && IsPlainTextByte(data_[end])) ++end;
+            bytes_.append(data_.constData() + pos_ - 1, end - pos_ + 1);
+            pos_ = end;
           }
         }
       }
     }
+  }
+
+  static bool IsPlainTextByte(char c) {
+    return static_cast<unsigned char>(c) >= 0x20 && c != '\\' && c != '{' && c != '}';
   }
 
   // Characters that stand in for a \uN character are skipped.
@@ -393,10 +502,10 @@ class RtfReader {
       Symbol(c);
       return;
     }
-    QByteArray word;
-    while (pos_ < n && std::isalpha(static_cast<unsigned char>(data_[pos_])) && word.size() < 32)
-      word += data_[pos_++];
-    while (pos_ < n && std::isalpha(static_cast<unsigned char>(data_[pos_]))) ++pos_;  // overlong
+    const int wordStart = pos_;
+    while (pos_ < n && std::isalpha(static_cast<unsigned char>(data_[pos_]))) ++pos_;
+    // Overlong words are cut: none that the reader knows is longer.
+    const std::string_view word(data_.constData() + wordStart, std::size_t(std::min(pos_ - wordStart, 32)));
     bool hasParam = false;
     bool negative = false;
     long long param = 0;
@@ -413,7 +522,8 @@ class RtfReader {
     if (pos_ < n && data_[pos_] == ' ') ++pos_;
     if (negative) param = -param;
     if (stack_.empty()) return;
-    if (word == "bin") {
+    const Keyword keyword = KeywordOf(word);
+    if (keyword.kind == Kw::Bin) {
       // Binary data follows: skipped whole, whatever the destination.
       FlushBytes();
       pos_ = int(std::min<long long>(n, pos_ + std::max<long long>(param, 0)));
@@ -421,7 +531,7 @@ class RtfReader {
     }
     if (Skipping()) return;
     Top().first = false;
-    Word(word, hasParam, int(param));
+    Word(keyword, hasParam, int(param));
   }
 
   void Symbol(char c) {
@@ -463,150 +573,94 @@ class RtfReader {
     }
   }
 
-  void Word(const QByteArray& w, bool hasParam, int p) {
+  void Word(const Keyword& w, bool hasParam, int p) {
     GroupState& g = Top();
     CharState& s = g.chr;
     const bool on = !hasParam || p != 0;
     if (g.dest == Destination::Skip) return;
     // Destinations.
-    static const QSet<QByteArray> skipped = {"stylesheet",   "info",
-                                             "pict",         "object",
-                                             "header",       "headerl",
-                                             "headerr",      "headerf",
-                                             "footer",       "footerl",
-                                             "footerr",      "footerf",
-                                             "footnote",     "fldinst",
-                                             "xe",           "tc",
-                                             "listtable",    "listoverridetable",
-                                             "revtbl",       "rsidtbl",
-                                             "themedata",    "colorschememapping",
-                                             "latentstyles", "datastore",
-                                             "xmlnstbl",     "mmathPr",
-                                             "shp",          "shpinst",
-                                             "nonshppict",   "background",
-                                             "filetbl",      "template",
-                                             "pn",           "pntxta",
-                                             "pntxtb",       "atnid",
-                                             "atnauthor",    "annotation",
-                                             "generator",    "userprops",
-                                             "docvar",       "bkmkstart",
-                                             "bkmkend"};
-    if (w == "fonttbl") {
-      g.dest = Destination::FontTable;
-      return;
-    }
-    if (w == "colortbl") {
-      g.dest = Destination::ColorTable;
-      colorPending_ = false;
-      return;
-    }
-    if (skipped.contains(w)) {
-      g.dest = Destination::Skip;
-      return;
+    switch (w.kind) {
+      case Kw::FontTable: g.dest = Destination::FontTable; return;
+      case Kw::ColorTable:
+        g.dest = Destination::ColorTable;
+        colorPending_ = false;
+        return;
+      case Kw::SkippedDestination: g.dest = Destination::Skip; return;
+      default: break;
     }
     if (g.dest == Destination::FontTable) {
-      if (w == "f") {
+      if (w.kind == Kw::Font) {
         FlushBytes();
         EndFont();
         fontNumber_ = p;
         fontCharset_ = -1;
-      } else if (w == "fcharset") {
+      } else if (w.kind == Kw::FontCharset) {
         fontCharset_ = p;
-      } else if (w == "u" && hasParam) {
+      } else if (w.kind == Kw::Unicode && hasParam) {
         UnicodeChar(p);
       }
       return;
     }
     if (g.dest == Destination::ColorTable) {
       const int v = std::clamp(p, 0, 255);
-      if (w == "red")
+      if (w.kind == Kw::Red)
         red_ = v, colorPending_ = true;
-      else if (w == "green")
+      else if (w.kind == Kw::Green)
         green_ = v, colorPending_ = true;
-      else if (w == "blue")
+      else if (w.kind == Kw::Blue)
         blue_ = v, colorPending_ = true;
       return;
     }
     // Text and its formatting.
-    if (w == "par" || w == "line" || w == "page" || w == "sect" || w == "row") {
-      Paragraph();
-    } else if (w == "tab" || w == "cell" || w == "nestcell") {
-      Char(u'\t');
-    } else if (w == "u" && hasParam) {
-      UnicodeChar(p);
-    } else if (w == "uc") {
-      g.uc = std::clamp(p, 0, 10);
-    } else if (w == "plain") {
-      FlushBytes();
-      s = CharState();
-    } else if (w == "pard") {
-      g.align = Qt::AlignLeft;
-    } else if (w == "ql") {
-      g.align = Qt::AlignLeft;
-    } else if (w == "qc") {
-      g.align = Qt::AlignHCenter;
-    } else if (w == "qr") {
-      g.align = Qt::AlignRight;
-    } else if (w == "qj") {
-      g.align = Qt::AlignJustify;
-    } else if (w == "b") {
-      Set(s.bold, on);
-    } else if (w == "i") {
-      Set(s.italic, on);
-    } else if (w == "ul" || w == "uld" || w == "uldash" || w == "uldashd" || w == "uldashdd" || w == "uldb" ||
-               w == "ulth" || w == "ulw" || w == "ulwave" || w == "ulhwave" || w == "ululdbwave") {
-      Set(s.underline, on);
-    } else if (w == "ulnone") {
-      Set(s.underline, false);
-    } else if (w == "strike" || w == "striked") {
-      Set(s.strike, on);
-    } else if (w == "v") {
-      Set(s.hidden, on);
-    } else if (w == "f") {
-      FlushBytes();
-      s.font = p;
-    } else if (w == "fs") {
-      FlushBytes();
-      s.halfPoints = std::clamp(hasParam ? p : 24, 2, 3276);
-    } else if (w == "cf") {
-      FlushBytes();
-      s.color = std::max(p, 0);
-    } else if (w == "highlight" || w == "cb" || w == "chcbpat") {
-      FlushBytes();
-      s.back = std::max(p, 0);
-    } else if (w == "deff") {
-      defaultFont_ = p;
-    } else if (w == "ansicpg") {
-      FlushBytes();
-      codePage_ = p;
-    } else if (w == "mac") {
-      codePage_ = 10000;
-    } else if (w == "pc") {
-      codePage_ = 437;
-    } else if (w == "pca") {
-      codePage_ = 850;
-    } else if (w == "emdash") {
-      Char(0x2014);
-    } else if (w == "endash") {
-      Char(0x2013);
-    } else if (w == "emspace") {
-      Char(0x2003);
-    } else if (w == "enspace") {
-      Char(0x2002);
-    } else if (w == "qmspace") {
-      Char(0x2005);
-    } else if (w == "bullet") {
-      Char(0x2022);
-    } else if (w == "lquote") {
-      Char(0x2018);
-    } else if (w == "rquote") {
-      Char(0x2019);
-    } else if (w == "ldblquote") {
-      Char(0x201C);
-    } else if (w == "rdblquote") {
-      Char(0x201D);
+    switch (w.kind) {
+      case Kw::Paragraph: Paragraph(); break;
+      case Kw::Tab: Char(u'\t'); break;
+      case Kw::Character: Char(w.character); break;
+      case Kw::Unicode:
+        if (hasParam) UnicodeChar(p);
+        break;
+      case Kw::UnicodeSkip: g.uc = std::clamp(p, 0, 10); break;
+      case Kw::Plain:
+        FlushBytes();
+        s = CharState();
+        break;
+      case Kw::ParagraphDefaults:
+      case Kw::AlignLeft: g.align = Qt::AlignLeft; break;
+      case Kw::AlignCenter: g.align = Qt::AlignHCenter; break;
+      case Kw::AlignRight: g.align = Qt::AlignRight; break;
+      case Kw::AlignJustify: g.align = Qt::AlignJustify; break;
+      case Kw::Bold: Set(s.bold, on); break;
+      case Kw::Italic: Set(s.italic, on); break;
+      case Kw::Underline: Set(s.underline, on); break;
+      case Kw::UnderlineNone: Set(s.underline, false); break;
+      case Kw::Strike: Set(s.strike, on); break;
+      case Kw::Hidden: Set(s.hidden, on); break;
+      case Kw::Font:
+        FlushBytes();
+        s.font = p;
+        break;
+      case Kw::FontSize:
+        FlushBytes();
+        s.halfPoints = std::clamp(hasParam ? p : 24, 2, 3276);
+        break;
+      case Kw::Foreground:
+        FlushBytes();
+        s.color = std::max(p, 0);
+        break;
+      case Kw::Background:
+        FlushBytes();
+        s.back = std::max(p, 0);
+        break;
+      case Kw::DefaultFont: defaultFont_ = p; break;
+      case Kw::CodePage:
+        FlushBytes();
+        codePage_ = p;
+        break;
+      case Kw::Mac: codePage_ = 10000; break;
+      case Kw::Pc: codePage_ = 437; break;
+      case Kw::Pca: codePage_ = 850; break;
+      default: break;  // everything else (page setup, tables, styles, ...) is not kept
     }
-    // Everything else (page setup, tables, styles, ...) is not kept.
   }
 
   // A formatting change: pending bytes belong to the text before it.
@@ -719,14 +773,24 @@ class RtfReader {
     return f;
   }
 
+  // Runs of the same state share one format object: the document then
+  // finds it in its format collection at once.
   RtfContent Build() const {
+    std::unordered_map<CharState, QTextCharFormat, CharStateHash> formats;
+    const auto formatOf = [&](const CharState& s) -> const QTextCharFormat& {
+      auto it = formats.find(s);
+      if (it == formats.end()) it = formats.emplace(s, FormatOf(s)).first;
+      return it->second;
+    };
     RtfContent out;
+    out.Paragraphs.reserve(qsizetype(paragraphs_.size()));
     for (const RawParagraph& raw : paragraphs_) {
       RtfContent::Paragraph p;
       p.Format.setAlignment(raw.align);
-      p.MarkFormat = FormatOf(raw.mark);
-      for (const RawRun& run : raw.runs) p.Runs.push_back({run.text, FormatOf(run.chr)});
-      out.Paragraphs.push_back(p);
+      p.MarkFormat = formatOf(raw.mark);
+      p.Runs.reserve(qsizetype(raw.runs.size()));
+      for (const RawRun& run : raw.runs) p.Runs.push_back({run.text, formatOf(run.chr)});
+      out.Paragraphs.push_back(std::move(p));
     }
     return out;
   }

@@ -411,4 +411,108 @@ TEST_F(RichEditControl, StreamInReplacesTextOrSelection) {
   EXPECT_EQ(edit->Text(), "0123456789");
 }
 
+// A long text streamed in as a whole: one change, the caret at the start,
+// no undo steps but undo working again, colours in place far down.
+TEST_F(RichEditControl, ALongNewTextStreamsInAsOneChange) {
+  Show();
+  edit->SetText("old text");
+  Send(EM_SETSEL, 3, 5);
+  edit->SetModified(true);
+  int changes = 0;
+  edit->OnChange = [&](TObject*) { ++changes; };
+  Send(EM_SETEVENTMASK, 0, ENM_CHANGE | ENM_SELCHANGE);
+
+  QTextDocument page;
+  QTextCursor writer(&page);
+  QTextCharFormat blue;
+  blue.setForeground(QColor(0, 0, 255));
+  QString want;
+  for (int line = 0; line < 3000; ++line) {
+    if (line > 0) writer.insertBlock();
+    const QString tag = QStringLiteral("<p id=\"%1\">").arg(line);
+    writer.insertText(tag, blue);
+    writer.insertText(QStringLiteral("text of line %1").arg(line), QTextCharFormat());
+    want +=
+        (line > 0 ? QStringLiteral("\r\n") : QString()) + tag + QStringLiteral("text of line %1").arg(line);
+  }
+  Source source;
+  source.bytes = WriteRtf(page, 0, page.characterCount() - 1, DefaultCharAttributes(*edit));
+  source.most = 4096;
+  EDITSTREAM es{DWORD_PTR(&source), 0, &Source::Give};
+  EXPECT_EQ(Send(EM_STREAMIN, SF_RTF, &es), LRESULT(page.characterCount() - 1));
+
+  EXPECT_EQ(edit->Text(), want);
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(Count(EN_CHANGE), 1);
+  ASSERT_EQ(Count(EN_SELCHANGE), 1);
+  EXPECT_EQ(notes.back().range.cpMin, 0);
+  EXPECT_EQ(notes.back().range.cpMax, 0);
+  EXPECT_EQ(edit->SelStart(), 0);
+  EXPECT_EQ(edit->SelLength(), 0);
+  EXPECT_FALSE(edit->Modified());
+  EXPECT_EQ(Send(EM_CANUNDO), 0);
+  const int last = int(Text()->document()->toPlainText().lastIndexOf(QStringLiteral("<p id=\"2999")));
+  Send(EM_SETSEL, last + 1, last + 2);
+  EXPECT_EQ(edit->SelAttributes()->Color(), TColor(0xFF0000));  // blue, as BGR
+  Send(EM_SETSEL, last + 14, last + 15);
+  EXPECT_EQ(edit->SelAttributes()->Color(), clWindowText);
+
+  // Typing afterwards is one undo step back to the loaded text.
+  Send(EM_SETSEL, 0, 0);
+  Send(EM_REPLACESEL, TRUE, LPARAM(u"typed "));
+  EXPECT_TRUE(edit->Modified());
+  ASSERT_NE(Send(EM_CANUNDO), 0);
+  Send(EM_UNDO);
+  EXPECT_EQ(edit->Text(), want);
+
+  // An empty text where the caret is at the start already moves nothing.
+  Send(EM_SETSEL, 0, 0);
+  const int selections = Count(EN_SELCHANGE);
+  source = Source();
+  Send(EM_STREAMIN, SF_TEXT, &es);
+  EXPECT_EQ(edit->Text(), "");
+  EXPECT_EQ(Count(EN_SELCHANGE), selections);
+  EXPECT_EQ(changes, 4);  // the two loads, the typing and its undo
+}
+
+// Addresses far down a long text are links at once, whether the layout has
+// reached them or not, and each is marked once when it has.
+TEST_F(RichEditControl, LinksFarDownALongTextWorkBeforeAndAfterTheLayout) {
+  Show();
+  Send(EM_AUTOURLDETECT, TRUE);
+  Send(EM_SETEVENTMASK, 0, ENM_LINK);
+  QByteArray text = "http://example.com/first\r\n";
+  for (int line = 0; line < 4000; ++line) text += "filler line " + QByteArray::number(line) + "\r\n";
+  text += "see www.example.org/far away";
+  Source source;
+  source.bytes = text;
+  source.most = 1 << 20;
+  EDITSTREAM es{DWORD_PTR(&source), 0, &Source::Give};
+  Send(EM_STREAMIN, SF_TEXT, &es);
+  const String control = edit->TextEdit()->document()->toPlainText();
+  const int far = int(control.indexOf(QStringLiteral("www.example.org/far")));
+  ASSERT_GT(far, 0);
+
+  Send(EM_SETSEL, far, far);
+  Send(EM_SCROLLCARET);
+  POINT p;
+  Send(EM_POSFROMCHAR, WPARAM(&p), far + 5);
+  Send(WM_LBUTTONDOWN, MK_LBUTTON, PointToLParam(p.x + 2, p.y + 4));
+  ASSERT_EQ(Count(EN_LINK), 1);
+  EXPECT_EQ(notes.back().range.cpMin, far);
+  EXPECT_EQ(notes.back().range.cpMax, far + 19);
+  Send(WM_LBUTTONUP, 0, PointToLParam(p.x + 2, p.y + 4));
+
+  const auto marks = [&] {
+    std::vector<std::pair<int, int>> out;
+    for (const QTextEdit::ExtraSelection& s : Text()->extraSelections())
+      out.emplace_back(s.cursor.selectionStart(), s.cursor.selectionEnd());
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  using Ranges = std::vector<std::pair<int, int>>;
+  const Ranges both{{0, 24}, {far, far + 19}};
+  EXPECT_TRUE(QTest::qWaitFor([&] { return marks() == both; }, 20000)) << marks().size();
+}
+
 }  // namespace richedittest

@@ -101,6 +101,52 @@ TEST(Rtf, FormattedDocumentSurvivesWritingAndReading) {
   EXPECT_EQ(WriteRtf(back, 0, back.characterCount() - 1, Defaults()), rtf);
 }
 
+TEST(Rtf, EveryCharacterSurvivesWritingAndReading) {
+  // Every UTF-16 unit but those the document itself takes for paragraph and
+  // frame breaks, control characters and lone surrogates included, under
+  // two formats so that font and colour changes stand between them too.
+  String all;
+  for (int u = 0; u <= 0xFFFF; ++u) {
+    if (u == '\n' || u == '\r' || u == 0x2028 || u == 0x2029 || u == 0xFDD0 || u == 0xFDD1) continue;
+    all += QChar(char16_t(u));
+  }
+  QTextDocument doc;
+  QTextCursor c(&doc);
+  QTextCharFormat other;
+  other.setForeground(QColor(0, 0, 255));
+  other.setFontFamilies({"Courier New"});
+  c.insertText(all.left(300));
+  c.insertText(all.mid(300, 40), other);
+  c.insertBlock();
+  c.insertText(all.mid(340), other);
+  ASSERT_EQ(doc.characterCount() - 2, all.size());
+
+  const QByteArray rtf = WriteRtf(doc, 0, doc.characterCount() - 1, Defaults());
+  for (char ch : rtf) ASSERT_LT(static_cast<unsigned char>(ch), 0x80);
+  // Control characters are bytes of 1252; what 1252 lacks is \uN with a stand-in.
+  EXPECT_TRUE(rtf.contains("\\'00\\'01\\'02"));
+  EXPECT_TRUE(rtf.contains("\\'17\\'18\\'19"));
+  EXPECT_TRUE(rtf.contains("\\tab \\'0b\\'0c\\'0e"));
+  EXPECT_TRUE(rtf.contains("~\x7F\\u128?\\u129?"));
+  EXPECT_TRUE(rtf.contains("\\u159?\\'a0\\'a1"));
+  EXPECT_TRUE(rtf.contains("\\'fe\\'ff\\u256?"));
+  EXPECT_TRUE(rtf.contains("\\u-3?\\u-2?\\u-1?"));
+
+  QTextDocument back;
+  Load(rtf, &back);
+  const QStringList want = doc.toRawText().split(QChar::ParagraphSeparator);
+  const QStringList got = back.toRawText().split(QChar::ParagraphSeparator);
+  ASSERT_EQ(got.size(), want.size());
+  for (int p = 0; p < want.size(); ++p) {
+    ASSERT_EQ(got[p].size(), want[p].size()) << "paragraph " << p;
+    for (int i = 0; i < want[p].size(); ++i)
+      ASSERT_EQ(got[p][i].unicode(), want[p][i].unicode()) << "paragraph " << p << " at " << i;
+  }
+  EXPECT_EQ(ResolveCharAttributes(back.begin().begin().fragment().charFormat(), Defaults()).Face, "Tahoma");
+  EXPECT_EQ(ResolveCharAttributes(back.lastBlock().begin().fragment().charFormat(), Defaults()).Color,
+            QColor(0, 0, 255));
+}
+
 TEST(Rtf, PartsOfADocumentAndEmptyDocuments) {
   QTextDocument doc;
   doc.setPlainText("one\ntwo\nthree");
