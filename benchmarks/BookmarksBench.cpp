@@ -161,7 +161,10 @@ bool runInformation(const QString& work, int rounds, double& tool, double& bare)
     Application->SetTitle(QStringLiteral("Noctivane"));
     Application->CreateForm(Menu::MyMenuForm);
     Menu::TMyMenuForm* f = Menu::MyMenuForm;
+    // The tab as the user sees it: the side panel open on "Information".
     f->Show();
+    f->SystemPanel->Show();
+    f->VSplitter->Show();
     f->PageControl->SetActivePage(f->InfoSheet);
     const QString url = QUrl::fromLocalFile(page).toString();
     f->WB->Navigate(url);

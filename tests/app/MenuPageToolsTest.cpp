@@ -257,9 +257,10 @@ TEST_F(MainWindowPageTools, TheImporterReadsTheFormsSettingsAndFillsTheFavorites
   EXPECT_EQ(importer->SuccessMessage()->Strings(), QStringList({"Your favorites have been "}));
   EXPECT_EQ(importer->WebBrowser(), nullptr);
 
-  testsupport::writeFile(QDir::homePath() + "/newbook.htm",
-                         "<DL><p>\r\n<DT><H3 ADD_DATE=\"1\">Tools</H3>\r\n<DL><p>\r\n"
-                         "<DT><A HREF=\"https://127.0.0.1:1/a?x=1&amp;y=2\">A &amp; B</A>\r\n</DL><p>\r\n</DL><p>");
+  testsupport::writeFile(
+      QDir::homePath() + "/newbook.htm",
+      "<DL><p>\r\n<DT><H3 ADD_DATE=\"1\">Tools</H3>\r\n<DL><p>\r\n"
+      "<DT><A HREF=\"https://127.0.0.1:1/a?x=1&amp;y=2\">A &amp; B</A>\r\n</DL><p>\r\n</DL><p>");
   TScriptedDialogService dialogs;
   EXPECT_TRUE(importer->ImportFavorites());
   const QString made = favorites + "/Imported Bookmarks/Tools/A & B.url";
@@ -332,7 +333,9 @@ TEST_F(MainWindowPageTools, TheInformationToolShowsThePagesTextAndHtmlInTheirCol
   // Eight additions, the text and the HTML each as one.
   QStringList expected{"", "TEXT:", ""};
   expected << text.split(QRegularExpression("\r\n|\n"));
-  expected << "" << "HTML:" << "";
+  expected << ""
+           << "HTML:"
+           << "";
   const QStringList htmlLines = source.split(QRegularExpression("\r\n|\n"));
   expected << htmlLines;
   EXPECT_EQ(f->InfoEdit->Lines()->Strings(), expected);
