@@ -10,10 +10,6 @@
 #include <QFile>
 #include <QPrintPreviewDialog>
 #include <QRegularExpression>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QTextEdit>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEnginePage>
@@ -28,7 +24,7 @@ using namespace Menu;
 
 namespace {
 
-QColor Rgb(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+using apptest::Rgb;
 
 class MainWindowPageTools : public apptest::AppTest {
  protected:
@@ -91,18 +87,7 @@ class MainWindowPageTools : public apptest::AppTest {
     f->WB->Navigate(url);
     return testsupport::waitFor([&] { return !f->WB->Busy() && f->WB->LocationURL() == url; }, 15000);
   }
-  // The character format of the information tab's first line with this text.
-  QTextCharFormat format(const QString& text) const {
-    auto* edit = qobject_cast<QTextEdit*>(f->InfoEdit->Widget());
-    for (QTextBlock b = edit->document()->begin(); b.isValid(); b = b.next())
-      if (b.text() == text) {
-        QTextCursor c(b);
-        c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-        return c.charFormat();
-      }
-    ADD_FAILURE() << "no line " << text.toStdString();
-    return {};
-  }
+  QTextCharFormat format(const QString& text) const { return apptest::LineFormat(f->InfoEdit, text); }
 
   TMyMenuForm* f = nullptr;
   QString favorites;
