@@ -524,7 +524,7 @@ const TMyMenuForm::TSkinButtonInfo& TMyMenuForm::SkinInfo(TSkinButton Button) {
        "Delete page  \"%1\" from favorites ... ", &F::SelectedFavoriteCaption, nullptr, nullptr,
        &F::DeleteSelectedFavorite},
       {&F::ExportFavoritesBtn, false, "FavoritesList", "FL003", true, &F::ProcessLabel,
-       "Export favorites in C:\\NewBook.htm", nullptr, nullptr, nullptr, &F::ExportFavorites},
+       "Export favorites in %1", &F::ExportTargetName, nullptr, nullptr, &F::ExportFavorites},
       {&F::ClearHistoryBtn, false, "History", "DH001", true, &F::ProcessLabel, "Clear history ... ", nullptr,
        nullptr, nullptr, &F::ClearHistory},
       // sbFN001Btn .. sbFN012Btn: the quick links.
@@ -694,12 +694,6 @@ void TMyMenuForm::OpenWebmailA() { EwbTools::GoWebmailA(WB); }
 void TMyMenuForm::OpenWebmailB() { EwbTools::GoWebmailB(WB); }
 
 void TMyMenuForm::OpenWebmailC() { EwbTools::GoWebmailC(WB); }
-
-void TMyMenuForm::DeleteSelectedFavorite() {}
-
-void TMyMenuForm::ExportFavorites() {}
-
-void TMyMenuForm::FillInformationTab() {}
 
 // ---------------------------------------------------------------- lit labels
 

@@ -1142,6 +1142,21 @@ object MyMenuForm: TMyMenuForm
   object FavoritesPopup: TFavoritesPopup
     EmbeddedWB = WB
   end
+  object ExportFavorite: TExportFavorite
+    FavoritesPath = 'Auto'
+    ShowSuccessMessage = False
+    SuccessMessage.Strings = (
+      'Your favorites have been exported to successfully!')
+    TargetFileName = 'MyFavorites.htm'
+    EmbeddedWB = WB
+  end
+  object ImportFavorite: TImportFavorite
+    CurrentFileName = 'newbook.htm'
+    FavoritesPath = 'Auto'
+    SuccessMessage.Strings = (
+      'Your favorites have been ')
+    TargetSubFolder = 'Imported Bookmarks'
+  end
   object SecurityManager: TSecurityManager
     UrlPolicy.ActiveX = Allow
     UrlPolicy.CrossDomainData = Allow

@@ -5,11 +5,13 @@
 // the address box and the navigation buttons, follows the browser's events
 // and opens further windows of its kind for pages that ask for one.
 #include "EmbeddedWB/Source/EmbeddedWB.h"
+#include "EmbeddedWB/Source/ExportFavorites.h"
 #include "EmbeddedWB/Source/FavoritesListView.h"
 #include "EmbeddedWB/Source/FavoritesPopup.h"
 #include "EmbeddedWB/Source/HistoryListView.h"
 #include "EmbeddedWB/Source/HistoryMenu.h"
 #include "EmbeddedWB/Source/IEAddress.h"
+#include "EmbeddedWB/Source/ImportFavorites.h"
 #include "EmbeddedWB/Source/SecurityManager.h"
 #include "platform/classlib/CheckLst.h"
 #include "platform/classlib/ComCtrls.h"
@@ -25,11 +27,13 @@
 namespace Menu {
 
 using EmbeddedWB::TEmbeddedWB;
+using ExportFavorites::TExportFavorite;
 using FavoritesListView::TFavoritesListView;
 using FavoritesPopup::TFavoritesPopup;
 using HistoryListView::THistoryListView;
 using HistoryMenu::THistoryMenu;
 using IEAddress::TIEAddress;
+using ImportFavorites::TImportFavorite;
 using SecurityManager::TSecurityManager;
 
 // The URL security manager (not handed to the browser).
@@ -85,6 +89,7 @@ using SecurityManager::TSecurityManager;
   F(TLabel, Label1) F(TImage, FullScreenBtn) F(TLabel, Label2) F(TLabel, SecurityLabel)           \
   F(TImage, SSLImage) F(TImage, UnlockImage) F(TShape, TopShape) F(TEmbeddedWB, WB)                \
   NOCTIVANE_MENU_FAVORITES_FIELDS(F)                                                              \
+  NOCTIVANE_MENU_BOOKMARKS_FIELDS(F)                                                              \
   NOCTIVANE_MENU_SECURITY_FIELDS(F)
 // clang-format on
 
@@ -95,6 +100,10 @@ using SecurityManager::TSecurityManager;
   F(TFavoritesListView, FavoritesList) F(TFavoritesPopup, FavoritesPopup)                         \
   F(THistoryListView, HistoryListView1) F(THistoryMenu, HistoryMenu)
 // clang-format on
+
+// The bookmark file writer and reader of the favorites.
+#define NOCTIVANE_MENU_BOOKMARKS_FIELDS(F) \
+  F(TExportFavorite, ExportFavorite) F(TImportFavorite, ImportFavorite)
 
 // The skin buttons, by the names of their images.
 // clang-format off
@@ -282,14 +291,20 @@ class TMyMenuForm : public TForm {
   void OpenWebmailA();
   void OpenWebmailB();
   void OpenWebmailC();
-  // Waiting for the favorites list, its export and the information tab's
-  // document tool: they do nothing yet.
+  // Moves the selected favorite to the trash, after the shell's
+  // confirmation: in the folder the list shows, the files named as its
+  // caption with any extension, and the item itself (a folder only then).
+  // Nothing selected deletes nothing. The list is filled again.
   void DeleteSelectedFavorite();
+  // Writes the bookmark file; the browser shows it when it was written.
   void ExportFavorites();
+  // The information tab: the page's text and its HTML.
   void FillInformationTab();
   // The caption of the favorite selected in the favorites list; empty while
-  // there is no list.
+  // there is no list or no selection.
   String SelectedFavoriteCaption() const;
+  // The bookmark file the export writes.
+  String ExportTargetName() const;
   // Hint texts' inserted values.
   String AddressText() const;
   String TrimmedAddressText() const;

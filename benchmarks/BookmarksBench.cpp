@@ -3,17 +3,24 @@
 //       folders, against a bare walk of the same tree that reads each
 //       shortcut's URL line and writes one line per entry;
 //   (b) TImportFavorite of the file (a) wrote into a fresh folder, against
-//       writing the same folders and shortcut files directly.
+//       writing the same folders and shortcut files directly;
+//   (c) the main window's information tool ("Document Source") on a 1 MB
+//       page, against a bare QTextEdit of the same size given the same text,
+//       HTML and colours.
 // Each side runs several rounds, alternately; the medians and their ratios
 // are printed.
 //
 //   BookmarksBench [rounds]     (5 by default)
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QTextStream>
+#include <QUrl>
 
 #include <algorithm>
 #include <cstdio>
@@ -23,6 +30,10 @@
 
 #include "EmbeddedWB/Source/ExportFavorites.h"
 #include "EmbeddedWB/Source/ImportFavorites.h"
+#include "app/Menu.h"
+#include "app/Startup.h"
+#include "benchmarks/BenchSupport.h"
+#include "platform/classlib/Forms.h"
 
 namespace {
 
@@ -96,20 +107,105 @@ void bareImport(const ExportFavorites::TUrlRecs& records, const QString& target)
   }
 }
 
+// A page of about `bytes`: headings, paragraphs with links and lists.
+bool writePage(const QString& file, qint64 bytes) {
+  QFile f(file);
+  if (!f.open(QIODevice::WriteOnly)) return false;
+  QTextStream s(&f);
+  s << "<!DOCTYPE html><html><head><meta charset='utf-8'><title>Large</title></head><body><h1>Large</h1>";
+  for (int i = 0; f.pos() + s.pos() < bytes; ++i) {
+    if (i % 20 == 0) s << "<h2>Section " << i / 20 << "</h2><ul><li>one</li><li>two</li><li>three</li></ul>";
+    s << "<p id='p" << i << "'>Paragraph " << i << " of the page, with <a href='#p" << i
+      << "'>a link</a>, <b>bold</b> and <i>slanted</i> words.</p>\n";
+    s.flush();
+  }
+  s << "</body></html>";
+  return true;
+}
+
+// The baseline of (c): the same eight additions with the same colours.
+void bareInformation(QTextEdit& edit, const QString& text, const QString& html) {
+  const auto format = [](TColor colour, bool bold) {
+    QTextCharFormat f;
+    f.setForeground(QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
+    f.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+    return f;
+  };
+  edit.clear();
+  QTextCursor c(edit.document());
+  c.beginEditBlock();
+  const auto add = [&c](const QString& line, const QTextCharFormat& f) {
+    if (!c.atStart()) c.insertBlock();
+    c.insertText(line, f);
+  };
+  const QTextCharFormat grey = format(clGray, false), teal = format(clTeal, false);
+  add(QString(), grey);
+  add(QStringLiteral("TEXT:"), format(clSkyBlue, true));
+  add(QString(), grey);
+  add(text, grey);
+  add(QString(), grey);
+  add(QStringLiteral("HTML:"), format(clTeal, true));
+  add(QString(), teal);
+  add(html, teal);
+  c.endEditBlock();
+}
+
+// (c): false when the page did not show.
+bool runInformation(const QString& work, int rounds, double& tool, double& bare) {
+  const QString page = work + QStringLiteral("/large.html");
+  if (!writePage(page, 1024 * 1024) || !bench::StartOnBlankPage()) return false;
+  InitializeProgramUnits();
+  bool shown = false;
+  {
+    Application->Initialize();
+    Application->SetTitle(QStringLiteral("Noctivane"));
+    Application->CreateForm(Menu::MyMenuForm);
+    Menu::TMyMenuForm* f = Menu::MyMenuForm;
+    // The tab as the user sees it: the side panel open on "Information".
+    f->Show();
+    f->SystemPanel->Show();
+    f->VSplitter->Show();
+    f->PageControl->SetActivePage(f->InfoSheet);
+    const QString url = QUrl::fromLocalFile(page).toString();
+    f->WB->Navigate(url);
+    shown = bench::WaitUntil([f, url] { return !f->WB->Busy() && f->WB->LocationURL() == url; }, 30000);
+    if (shown) {
+      String text, html;
+      f->WB->GetDocumentText(text);
+      f->WB->GetDocumentSource(html);
+      QTextEdit edit;
+      edit.resize(f->InfoEdit->Width(), f->InfoEdit->Height());
+      edit.show();
+      std::vector<double> toolMs, bareMs;
+      for (int r = 0; r < rounds; ++r) {
+        toolMs.push_back(timeMs([f] { f->Image4->OnMouseUp(f->Image4, mbLeft, {}, 2, 2); }));
+        QCoreApplication::processEvents();
+        bareMs.push_back(timeMs([&] { bareInformation(edit, text, html); }));
+        QCoreApplication::processEvents();
+      }
+      tool = medianMs(toolMs);
+      bare = medianMs(bareMs);
+    }
+  }
+  FinalizeProgramUnits();
+  return shown;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  QTemporaryDir profile;
-  qputenv("NOCTIVANE_PROFILE", profile.path().toUtf8());
-  QCoreApplication app(argc, argv);
+  QTemporaryDir work;
+  if (!bench::PrepareRun(work)) return 2;
+  QApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("Noctivane"));
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-
-  const QString favorites = profile.path() + QStringLiteral("/Favorites");
+  const QString profilePath = work.path() + QStringLiteral("/profile");
+  const QString favorites = profilePath + QStringLiteral("/Favorites");
   makeTree(favorites);
 
   ExportFavorites::TExportFavorite exporter(nullptr);
   exporter.SetFavoritesPath(favorites);
-  exporter.SetTargetPath(profile.path());
+  exporter.SetTargetPath(profilePath);
   exporter.SetTargetFileName(QStringLiteral("bookmarks.htm"));
   exporter.SetShowSuccessMessage(false);
 
@@ -118,8 +214,7 @@ int main(int argc, char** argv) {
     exportMs.push_back(timeMs([&] {
       if (!exporter.ExportFavorites()) std::exit(1);
     }));
-    bareExportMs.push_back(
-        timeMs([&] { bareExport(favorites, profile.path() + QStringLiteral("/bare.htm")); }));
+    bareExportMs.push_back(timeMs([&] { bareExport(favorites, profilePath + QStringLiteral("/bare.htm")); }));
   }
 
   QStringList lines;
@@ -139,16 +234,16 @@ int main(int argc, char** argv) {
   for (int r = 0; r < rounds; ++r) {
     const QString into = QStringLiteral("Round %1").arg(r);
     ImportFavorites::TImportFavorite importer(nullptr);
-    importer.SetCurrentFilePath(profile.path());
+    importer.SetCurrentFilePath(profilePath);
     importer.SetCurrentFileName(QStringLiteral("bookmarks.htm"));
-    importer.SetFavoritesPath(profile.path() + QStringLiteral("/Imported"));
+    importer.SetFavoritesPath(profilePath + QStringLiteral("/Imported"));
     importer.SetTargetSubFolder(into);
     importer.SetShowSuccessMessage(false);
     importMs.push_back(timeMs([&] {
       if (!importer.ImportFavorites()) std::exit(1);
     }));
     bareImportMs.push_back(
-        timeMs([&] { bareImport(records, profile.path() + QStringLiteral("/Bare/") + into); }));
+        timeMs([&] { bareImport(records, profilePath + QStringLiteral("/Bare/") + into); }));
   }
 
   const double a = medianMs(exportMs), a0 = medianMs(bareExportMs);
@@ -156,5 +251,13 @@ int main(int argc, char** argv) {
   std::printf("entries: %d shortcuts in %d folders, %d rounds\n", kFolders * kPerFolder, kFolders, rounds);
   std::printf("(a) export %.1f ms, bare walk %.1f ms, ratio %.2f (target <= 2)\n", a, a0, a / a0);
   std::printf("(b) import %.1f ms, direct writes %.1f ms, ratio %.2f (target <= 2)\n", b, b0, b / b0);
+
+  double c = 0, c0 = 0;
+  if (!runInformation(work.path(), rounds, c, c0)) {
+    std::fprintf(stderr, "the 1 MB page did not show\n");
+    return 1;
+  }
+  std::printf("(c) information tool %.1f ms, bare QTextEdit %.1f ms, ratio %.2f (target <= 1.5)\n", c, c0,
+              c / c0);
   return 0;
 }

@@ -1,10 +1,14 @@
 #include "EmbeddedWB/Source/FavoritesPopup.h"
 
+#include "EmbeddedWB/Source/ExportFavorites.h"
+#include "EmbeddedWB/Source/ImportFavorites.h"
+
 #include "platform/classlib/Forms.h"
 #include "platform/classlib/ImgList.h"
 #include "platform/winapi/Modules.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace FavoritesPopup {
 
@@ -115,23 +119,39 @@ void TFavoritesPopup::AddFixedItems() {
     FixedItem(localization_->OrganizeFavorites, &TFavoritesPopup::OrganizeClick);
   if (root_->Count() > 0) FixedItem(QStringLiteral("-"), nullptr);
   if (!IsIE5OrNewer()) return;
-  // Importing and exporting come with the bookmark components; until then
-  // their items only make sure the browser holds a document.
   const bool import = options_.Contains(foImportFavorites),
              exportFavorites = options_.Contains(foExportFavorites),
              wizard = options_.Contains(foImportExportWizard);
-  if (import) FixedItem(localization_->ImportFavorites, &TFavoritesPopup::DocumentStep);
-  if (exportFavorites) FixedItem(localization_->ExportFavorites, &TFavoritesPopup::DocumentStep);
-  if (wizard) FixedItem(localization_->ImportExportWizard, &TFavoritesPopup::DocumentStep);
+  if (import) FixedItem(localization_->ImportFavorites, &TFavoritesPopup::ImportClick);
+  if (exportFavorites) FixedItem(localization_->ExportFavorites, &TFavoritesPopup::ExportClick);
+  if (wizard) FixedItem(localization_->ImportExportWizard, &TFavoritesPopup::WizardClick);
   if (import || exportFavorites || wizard) FixedItem(QStringLiteral("-"), nullptr);
 }
 
-void TFavoritesPopup::DocumentStep(TObject*) {
-  if (!enabled_ || !browser_) return;
+bool TFavoritesPopup::DocumentStep() {
+  if (!enabled_ || !browser_) return false;
   if (!browser_->DocumentLoaded()) {
     browser_->AssignEmptyDocument(false);
     browser_->Wait(10000);
   }
+  return true;
+}
+
+void TFavoritesPopup::ImportClick(TObject*) {
+  if (!DocumentStep()) return;
+  // A component of its own for each run, freed however the run ends.
+  const auto importer = std::make_unique<ImportFavorites::TImportFavorite>(this);
+  importer->ImportFavorites();
+}
+
+void TFavoritesPopup::ExportClick(TObject*) {
+  if (!DocumentStep()) return;
+  const auto exporter = std::make_unique<ExportFavorites::TExportFavorite>(this);
+  exporter->ExportFavorites();
+}
+
+void TFavoritesPopup::WizardClick(TObject*) {
+  if (DocumentStep()) browser_->ShowImportExportFavorites();
 }
 
 void TFavoritesPopup::ListFolder(TMenuItem* parent, PCIDLIST_ABSOLUTE list) {

@@ -1,7 +1,8 @@
 #pragma once
 // A popup menu of the user's Favorites as a tree, headed by fixed commands:
-// add the shown page, organize the Favorites, import, export, and the
-// browser's import/export wizard. Sub-folders are listed the first time they
+// add the shown page, organize the Favorites, import and export a bookmark
+// file (each with the bookmark component's defaults), and the browser's
+// import/export wizard. Sub-folders are listed the first time they
 // open; a chosen shortcut's address goes to OnURLSelected or to the browser.
 #include "EmbeddedWB/Source/EmbeddedWB.h"
 #include "EmbeddedWB/Source/EwbTools.h"
@@ -92,7 +93,11 @@ class TFavoritesPopup : public TPopupMenu {
   void ItemClick(TObject* Sender);
   void AddClick(TObject* Sender);
   void OrganizeClick(TObject* Sender);
-  void DocumentStep(TObject* Sender);
+  // Import, export and the wizard: each with a document in the browser.
+  void ImportClick(TObject* Sender);
+  void ExportClick(TObject* Sender);
+  void WizardClick(TObject* Sender);
+  bool DocumentStep();
   void Error(int code, const String& message);
   TMenuItem* FixedItem(const String& caption, void (TFavoritesPopup::*click)(TObject*));
 

@@ -143,6 +143,16 @@ String TShellListView::RowCaption(int index) const {
   return index >= 0 && index < int(items_.size()) ? items_[size_t(index)]->Caption : String();
 }
 
+String TShellListView::CurrentPath() const { return current_ ? PathFromIDList(current_) : String(); }
+
+String TShellListView::RowPath(int index) const {
+  if (index < 0 || index >= int(items_.size()) || !current_) return String();
+  LPITEMIDLIST absolute = PidlConcat(current_, items_[size_t(index)]->Relative);
+  const String path = PathFromIDList(absolute);
+  PidlFree(absolute);
+  return path;
+}
+
 void TShellListView::Hint(TItem& item) {
   if (!item.Pending) return;
   if (!item.Absolute) item.Absolute = PidlConcat(current_, item.Relative);

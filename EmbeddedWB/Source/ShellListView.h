@@ -37,6 +37,10 @@ class TShellListView : public TCustomListView {
   PCIDLIST_ABSOLUTE CurrentList() const { return current_; }
   // The caption of a row (empty out of range).
   String RowCaption(int index) const;
+  // The file-system path of the folder shown and of a row (empty out of
+  // range or for an item without one).
+  String CurrentPath() const;
+  String RowPath(int index) const;
 
   // Fills the folder shown again.
   void Refresh();

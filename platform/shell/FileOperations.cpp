@@ -48,11 +48,13 @@ bool matchesWildcard(const String& pattern, const String& name) {
   return pattern.endsWith(QLatin1String(".*")) && regexOf(pattern.chopped(2)).match(name).hasMatch();
 }
 
-// The existing items a source names (its wildcards expanded).
+// The existing items a source names (its wildcards expanded). A name may
+// hold "*" and "?" here: a source naming an existing item is that item.
 QStringList expand(const String& source, bool filesOnly, bool& wildcards) {
   const String path = QDir::cleanPath(NormalizePath(source));
   const String name = ExtractFileName(path);
-  if (!hasWildcards(name)) return QFileInfo::exists(path) ? QStringList{path} : QStringList();
+  if (QFileInfo::exists(path)) return QStringList{path};
+  if (!hasWildcards(name)) return QStringList();
   wildcards = true;
   QStringList out;
   const QDir dir(ExtractFileDir(path));

@@ -416,7 +416,8 @@ struct SHFILEOPSTRUCTW {
   UINT wFunc = 0;
   // Lists of paths, each ended by a zero, the list by a second zero. The file
   // name part of a source may hold the wildcards "*" and "?" (matched without
-  // regard to case).
+  // regard to case); a source that names an existing item is that item,
+  // whatever characters its name holds.
   LPCWSTR pFrom = nullptr;
   LPCWSTR pTo = nullptr;
   FILEOP_FLAGS fFlags = 0;

@@ -2,7 +2,9 @@
 // with a real browser on a shown form.
 #include "EmbeddedWB/Source/FavoritesPopup.h"
 #include "EmbeddedWB/Source/HistoryMenu.h"
+#include "EmbeddedWB/Source/ImportFavorites.h"
 
+#include "platform/classlib/Dialogs.h"
 #include "platform/rtl/Registry.h"
 #include "platform/shdocvw/OrganizeFavorites.h"
 #include "platform/shdocvw/SHDocVw.h"
@@ -244,4 +246,31 @@ TEST_F(ShellMenus, AddAndOrganizeRebuildAndReportTheirFailures) {
   child(p->Items(), "Organize Favorites")->Click();
   RegisterShdocvwModule();
   EXPECT_EQ(errors.last(), "80004005 Failed while loading library!");
+}
+
+TEST_F(ShellMenus, ExportAndImportItemsRunTheBookmarkComponentsWithTheirDefaults) {
+  shortcut("Tools/Search.url", "http://127.0.0.1:1/search");
+  TFavoritesPopup* p = popup({FavoritesPopup::foImportFavorites, FavoritesPopup::foExportFavorites});
+  TScriptedDialogService dialogs;
+  child(p->Items(), "Export Favorites")->Click();  // no browser: nothing
+  EXPECT_FALSE(QFile::exists(QDir::homePath() + "/newbook.htm"));
+
+  p->SetEmbeddedWB(wb);
+  ASSERT_FALSE(wb->DocumentLoaded());
+  child(p->Items(), "Export Favorites")->Click();
+  EXPECT_TRUE(wb->DocumentLoaded());  // the empty document first
+  const QByteArray written = testsupport::readFile(QDir::homePath() + "/newbook.htm");
+  EXPECT_TRUE(written.contains("<DT><H3>Tools</H3>"));
+  ASSERT_EQ(dialogs.CallsOf(TScriptedDialogService::dkMessage).size(), 1u);
+  EXPECT_TRUE(dialogs.Calls.back().Message.startsWith("Your favorites have been exported to successfully!"));
+
+  // The default import reads that file back into a sub-folder of its own.
+  child(p->Items(), "Import Favorites")->Click();
+  EXPECT_TRUE(testsupport::readFile(favoritesDir() + "/Imported Bookmarks/Tools/Search.url")
+                  .contains("URL=http://127.0.0.1:1/search"));
+  EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkMessage).size(), 2u);
+  // Neither run leaves a component behind on the popup.
+  for (int i = 0; i < p->ComponentCount(); ++i)
+    EXPECT_EQ(dynamic_cast<ExportFavorites::TFavoritesFileComponent*>(p->Components(i)), nullptr);
+  QFile::remove(QDir::homePath() + "/newbook.htm");
 }

@@ -4,6 +4,10 @@
 #include <QFile>
 #include <QImage>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QVariant>
 #include <QWebEngineView>
 #include <QWidget>
@@ -164,5 +168,18 @@ bool ShowsSkinPicture(TImage* image, const QString& programDir, const QString& f
          graphic->ToQImage().convertToFormat(QImage::Format_ARGB32) ==
              expected.convertToFormat(QImage::Format_ARGB32);
 }
+
+QTextCharFormat LineFormat(TCustomMemo* edit, const QString& text) {
+  for (QTextBlock b = edit->TextEdit()->document()->begin(); b.isValid(); b = b.next())
+    if (b.text() == text) {
+      QTextCursor c(b);
+      c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+      return c.charFormat();
+    }
+  ADD_FAILURE() << "no line " << text.toStdString();
+  return {};
+}
+
+QColor Rgb(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
 }  // namespace apptest

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTextCharFormat>
 
 #include <functional>
 #include <map>
@@ -103,5 +104,11 @@ class FirstWindowEvent : public QObject {
 // Whether the image shows exactly the pixels of the skin picture `file`
 // ("<group>/<name>") of the program folder `programDir`.
 bool ShowsSkinPicture(TImage* image, const QString& programDir, const QString& file);
+
+// The character format of a rich edit's first line with exactly this text
+// (a test failure and the empty format when there is none).
+QTextCharFormat LineFormat(TCustomMemo* edit, const QString& text);
+// A colour of the class library as Qt's.
+QColor Rgb(TColor c);
 
 }  // namespace apptest

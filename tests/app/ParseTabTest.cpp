@@ -62,17 +62,7 @@ class ParseTab : public apptest::AppTest {
     return out;
   }
   // The character format of the report's first line with this text.
-  QTextCharFormat format(const QString& text) const {
-    auto* edit = qobject_cast<QTextEdit*>(f->ParsInfo->Widget());
-    for (QTextBlock b = edit->document()->begin(); b.isValid(); b = b.next())
-      if (b.text() == text) {
-        QTextCursor c(b);
-        c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-        return c.charFormat();
-      }
-    ADD_FAILURE() << "no line " << text.toStdString();
-    return {};
-  }
+  QTextCharFormat format(const QString& text) const { return apptest::LineFormat(f->ParsInfo, text); }
   bool shows(TImage* image, const QString& file) const {
     return apptest::ShowsSkinPicture(image, programDir(), file);
   }
@@ -81,7 +71,7 @@ class ParseTab : public apptest::AppTest {
   testsupport::LoopbackServer server_;
 };
 
-QColor Rgb(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+using apptest::Rgb;
 
 TEST_F(ParseTab, TheFiltersAndTheirButtons) {
   EXPECT_EQ(f->CheckListBox->Items()->Count(), 17);

@@ -117,7 +117,8 @@ TEST_F(SkinButtons, PressButtonsSwapTheirPicturesShowHintsAndMoveWhilePressed) {
       {f->SelectMailBtn, "System/WM001", "Web-mail tools ... "},
       {f->AddFavoriteBtn, "FavoritesList/FL001", "Add page  \"  http://example.test/a  \" to favorites ... "},
       {f->DeleteFavoriteBtn, "FavoritesList/FL002", "Delete page  \"\" from favorites ... "},
-      {f->ExportFavoritesBtn, "FavoritesList/FL003", "Export favorites in C:\\NewBook.htm"},
+      {f->ExportFavoritesBtn, "FavoritesList/FL003",
+       "Export favorites in " + QDir::homePath() + "/MyFavorites.htm"},
       {f->ClearHistoryBtn, "History/DH001", "Clear history ... "},
       {f->FindDialogBtn, "System/SB001", "Find dialog ... "},
   };

@@ -50,6 +50,15 @@ TEST(FileOperations, DeletingAFavoriteByPatternMovesOnlyItsFilesToTheTrash) {
   EXPECT_EQ(filesIn(favorites), QStringList({"Captions.url", "Other.url"}));
   EXPECT_EQ(filesIn(trash.filesDir()), QStringList({"Caption.url", "caption.lnk"}));
 
+  // A name that holds "*" or "?" names that item alone.
+  for (const char* name : {"Star*.url", "Star1.url", "Why?.url", "Whys.url"})
+    testsupport::writeFile(favorites + "/" + name, name);
+  asked.clear();
+  EXPECT_EQ(
+      run(FO_DELETE, {favorites + "/Star*.url", favorites + "/Why?.url"}, {}, FOF_SILENT | FOF_ALLOWUNDO), 0);
+  EXPECT_EQ(asked, QStringList({favorites + "/Star*.url", favorites + "/Why?.url"}));
+  EXPECT_EQ(filesIn(favorites), QStringList({"Captions.url", "Other.url", "Star1.url", "Whys.url"}));
+
   // Nothing matching: an error and no question.
   asked.clear();
   EXPECT_EQ(run(FO_DELETE, {favorites + "/Nothing.*"}, {}, FOF_ALLOWUNDO), int(ERROR_FILE_NOT_FOUND));
