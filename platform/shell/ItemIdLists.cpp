@@ -125,14 +125,13 @@ void appendText(QByteArray& out, const String& text) {
 
 // The text at `at` up to its zero (or the end); moves `at` past the zero.
 String readText(const QByteArray& content, int& at) {
-  String text;
-  while (at + 1 < content.size()) {
-    char16_t c;
-    std::memcpy(&c, content.constData() + at, 2);
-    at += 2;
-    if (!c) break;
-    text += QChar(c);
-  }
+  const char* bytes = content.constData();
+  int end = at;
+  while (end + 1 < content.size() && (bytes[end] || bytes[end + 1])) end += 2;
+  // Copied in one piece: the text need not be aligned in the item.
+  String text(qsizetype((end - at) / 2), Qt::Uninitialized);
+  std::memcpy(text.data(), bytes + at, std::size_t(end - at));
+  at = end + 1 < content.size() ? end + 2 : end;
   return text;
 }
 

@@ -30,30 +30,20 @@ const char* const kSchema =
 // Columns every entry query answers, in this order.
 #define ENTRY_COLUMNS "u.url, u.title, u.visit_count"
 
-struct StatementDeleter {
-  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
-
-Statement prepare(sqlite3* db, const char* sql, const std::vector<QVariant>& args) {
-  sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK) {
-    qCDebug(lcShell) << "URL history statement fails:" << sqlite3_errmsg(db);
-    return nullptr;
-  }
-  Statement stmt(raw);
+// Binds the arguments in order: integers as integers, anything else as text.
+bool bindAll(sqlite3_stmt* stmt, const std::vector<QVariant>& args) {
   for (int i = 0; i < int(args.size()); ++i) {
     const QVariant& a = args[i];
     int rc;
     if (a.typeId() == QMetaType::LongLong || a.typeId() == QMetaType::Int) {
-      rc = sqlite3_bind_int64(raw, i + 1, a.toLongLong());
+      rc = sqlite3_bind_int64(stmt, i + 1, a.toLongLong());
     } else {
       const QByteArray text = a.toString().toUtf8();
-      rc = sqlite3_bind_text(raw, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+      rc = sqlite3_bind_text(stmt, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
     }
-    if (rc != SQLITE_OK) return nullptr;
+    if (rc != SQLITE_OK) return false;
   }
-  return stmt;
+  return true;
 }
 
 String columnText(sqlite3_stmt* s, int col) {
@@ -118,12 +108,49 @@ TUrlHistory::TUrlHistory(const String& fileName) : fileName_(fileName) {
 }
 
 TUrlHistory::~TUrlHistory() {
+  for (const auto& kept : statements_) sqlite3_finalize(kept.second.stmt);
   if (db_) sqlite3_close(db_);
+}
+
+void TUrlHistory::StatementDone::operator()(sqlite3_stmt* s) const {
+  if (!inUse) {
+    sqlite3_finalize(s);
+    return;
+  }
+  sqlite3_reset(s);
+  sqlite3_clear_bindings(s);
+  *inUse = false;
+}
+
+// Going through the History folder asks the same few questions over and
+// over: compiling each once saves most of the cost of a small answer.
+TUrlHistory::Statement TUrlHistory::prepare(const char* sql, const std::vector<QVariant>& args) {
+  KeptStatement& kept = statements_[sql];
+  Statement stmt;
+  if (kept.stmt && !kept.inUse) {
+    kept.inUse = true;
+    stmt = Statement(kept.stmt, StatementDone{&kept.inUse});
+  } else {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db_, sql, -1, &raw, nullptr) != SQLITE_OK) {
+      qCDebug(lcShell) << "URL history statement fails:" << sqlite3_errmsg(db_);
+      sqlite3_finalize(raw);
+      return nullptr;
+    }
+    if (!kept.stmt) {
+      kept = {raw, true};
+      stmt = Statement(raw, StatementDone{&kept.inUse});
+    } else {
+      stmt = Statement(raw, StatementDone{});  // the kept one is running
+    }
+  }
+  if (!bindAll(stmt.get(), args)) return nullptr;
+  return stmt;
 }
 
 bool TUrlHistory::exec(const char* sql, const std::vector<QVariant>& args, int* changes) {
   if (!db_) return false;
-  Statement stmt = prepare(db_, sql, args);
+  Statement stmt = prepare(sql, args);
   if (!stmt) return false;
   int rc;
   while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
@@ -136,7 +163,7 @@ std::vector<TUrlHistoryEntry> TUrlHistory::query(const char* sql, const std::vec
   std::vector<TUrlHistoryEntry> out;
   std::lock_guard lock(mutex_);
   if (!db_) return out;
-  Statement stmt = prepare(db_, sql, args);
+  Statement stmt = prepare(sql, args);
   if (!stmt) return out;
   while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
     TUrlHistoryEntry e;
@@ -202,7 +229,7 @@ QStringList TUrlHistory::Sites(const QDateTime& from, const QDateTime& to) {
   if (!db_) return sites;
   // Another connection's commit changes the data version.
   qint64 version = -1;
-  if (Statement v = prepare(db_, "PRAGMA data_version", {}); v && sqlite3_step(v.get()) == SQLITE_ROW)
+  if (Statement v = prepare("PRAGMA data_version", {}); v && sqlite3_step(v.get()) == SQLITE_ROW)
     version = sqlite3_column_int64(v.get(), 0);
   if (version != sitesVersion_) {
     changed();
@@ -210,10 +237,10 @@ QStringList TUrlHistory::Sites(const QDateTime& from, const QDateTime& to) {
   }
   const std::pair<qint64, qint64> key{msecs(from), msecs(to)};
   if (auto kept = sites_.find(key); kept != sites_.end()) return kept->second;
-  Statement stmt = prepare(db_,
-                           "SELECT DISTINCT u.site FROM urls u JOIN visits v ON v.url_id = u.id"
-                           " WHERE v.visit_time >= ?1 AND v.visit_time < ?2 ORDER BY u.site",
-                           {msecs(from), msecs(to)});
+  Statement stmt = prepare(
+      "SELECT DISTINCT u.site FROM urls u JOIN visits v ON v.url_id = u.id"
+      " WHERE v.visit_time >= ?1 AND v.visit_time < ?2 ORDER BY u.site",
+      {msecs(from), msecs(to)});
   if (!stmt) return sites;
   while (sqlite3_step(stmt.get()) == SQLITE_ROW) sites << columnText(stmt.get(), 0);
   sites_[key] = sites;

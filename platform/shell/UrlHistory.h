@@ -11,11 +11,15 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 struct TUrlHistoryEntry {
   String Url;
@@ -82,6 +86,19 @@ class TUrlHistory {
   std::function<void()> OnCleared;
 
  private:
+  // A statement of `sql` with `args` bound, compiled once and kept for the
+  // next call (a fresh one while the kept one is still running); null on
+  // failure. It is reset when the handle goes.
+  struct KeptStatement {
+    sqlite3_stmt* stmt = nullptr;
+    bool inUse = false;
+  };
+  struct StatementDone {
+    bool* inUse = nullptr;  // the kept statement's flag; null: a one-off one
+    void operator()(sqlite3_stmt* s) const;
+  };
+  using Statement = std::unique_ptr<sqlite3_stmt, StatementDone>;
+  Statement prepare(const char* sql, const std::vector<QVariant>& args);
   std::vector<TUrlHistoryEntry> query(const char* sql, const std::vector<QVariant>& args);
   bool exec(const char* sql, const std::vector<QVariant>& args, int* changes = nullptr);
 
@@ -90,6 +107,7 @@ class TUrlHistory {
 
   String fileName_;
   sqlite3* db_ = nullptr;
+  std::unordered_map<std::string, KeptStatement> statements_;
   std::map<std::pair<qint64, qint64>, QStringList> sites_;
   qint64 sitesVersion_ = -1;
   std::recursive_mutex mutex_;

@@ -20,7 +20,8 @@ namespace {
 
 // Serialising the document gives these bytes back unchanged.
 const std::string kServedPage =
-    "<!DOCTYPE html>\n<html><head><title>Served</title></head><body><p>From the loopback server</p></body></html>";
+    "<!DOCTYPE html>\n<html><head><title>Served</title></head><body><p>From the loopback "
+    "server</p></body></html>";
 const QByteArray kLocalPage = QByteArray(
     "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Local</title></head>"
     "<body><p>Gr\xc3\xbc\xc3\x9f"
@@ -29,7 +30,8 @@ const QByteArray kLocalPage = QByteArray(
 // Every "Site.html" below `folder`.
 QStringList pageCopiesIn(const QString& folder) {
   QStringList found;
-  QDirIterator it(folder, {QStringLiteral("Site.html")}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  QDirIterator it(folder, {QStringLiteral("Site.html")}, QDir::Files | QDir::Hidden,
+                  QDirIterator::Subdirectories);
   while (it.hasNext()) found << it.next();
   return found;
 }
@@ -47,7 +49,8 @@ class SendPageTest : public BrowserFixture {
   bool send() { return wb->SendPageAsAttachment(form, "Site.html", "Check this site", "With regards"); }
   // Whether every send is over: no page copy and no folder of one left.
   static bool nothingLeft() {
-    return pageCopiesIn(ProfileDir()).isEmpty() && !QFileInfo::exists(QDir::current().filePath("Site.html")) &&
+    return pageCopiesIn(ProfileDir()).isEmpty() &&
+           !QFileInfo::exists(QDir::current().filePath("Site.html")) &&
            QDir(tempArea()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty();
   }
   static QJsonArray onlyAttachment(const QByteArray& markup) {
@@ -118,8 +121,8 @@ TEST_F(SendPageTest, CancelledFailedAndHeldSendsLeaveNoCopy) {
   const QStringList copies = pageCopiesIn(tempArea());
   ASSERT_EQ(copies.size(), 1);
   EXPECT_EQ(testsupport::readFile(copies[0]), kLocalPage);
-  const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::ExeGroup |
-                                          QFileDevice::ReadOther | QFileDevice::ExeOther;
+  const QFileDevice::Permissions others =
+      QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
   EXPECT_EQ(QFileInfo(QFileInfo(copies[0]).path()).permissions() & others, QFileDevice::Permissions());
   EXPECT_FALSE(QFileInfo::exists(QDir::current().filePath("Site.html")));
   delete owner;

@@ -45,7 +45,9 @@ class MainWindowMail : public apptest::AppTest {
   bool shows(const QString& url) {
     f->WB->Go(url, 0);
     return testsupport::waitFor(
-        [&] { return f->WB->LocationURL() == url && f->WB->ReadyState() == READYSTATE_COMPLETE && !f->WB->Busy(); },
+        [&] {
+          return f->WB->LocationURL() == url && f->WB->ReadyState() == READYSTATE_COMPLETE && !f->WB->Busy();
+        },
         15000);
   }
   void pressMailButton() {

@@ -188,3 +188,29 @@ TEST(UrlHistory, KeptSiteListsFollowEveryChangeOfTheStore) {
   h.Clear();
   EXPECT_TRUE(h.Sites(from, to).isEmpty());
 }
+
+TEST(UrlHistory, AnswersAskedAgainSeeWhatOtherConnectionsChanged) {
+  const String file = freshStore();
+  TUrlHistory h(file);
+  const auto [from, to] = HistoryPeriodRange(hpToday);
+  h.AddVisit("http://site.example/a", "A");
+  EXPECT_EQ(urlsOf(h.SiteEntries("site.example", from, to)), QStringList({"http://site.example/a"}));
+  EXPECT_EQ(urlsOf(h.Entries(from, to)), QStringList({"http://site.example/a"}));
+  {
+    // The questions asked before hold no snapshot of the store: a writer
+    // elsewhere gets through, and the same questions see its change.
+    TUrlHistory other(file);
+    ASSERT_TRUE(other.AddVisit("http://site.example/b", "B", QDateTime::currentDateTime().addSecs(1)));
+    EXPECT_EQ(urlsOf(h.SiteEntries("site.example", from, to)),
+              QStringList({"http://site.example/b", "http://site.example/a"}));
+    ASSERT_TRUE(other.Clear());
+  }
+  EXPECT_TRUE(h.SiteEntries("site.example", from, to).empty());
+  EXPECT_TRUE(h.Entries(from, to).empty());
+  TUrlHistoryEntry e;
+  EXPECT_FALSE(h.Find("http://site.example/a", e));
+  // Each call binds its own arguments.
+  h.AddVisit("http://other.example/c", "C");
+  EXPECT_TRUE(h.SiteEntries("site.example", from, to).empty());
+  EXPECT_EQ(urlsOf(h.SiteEntries("other.example", from, to)), QStringList({"http://other.example/c"}));
+}
