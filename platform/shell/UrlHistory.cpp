@@ -51,6 +51,16 @@ String columnText(sqlite3_stmt* s, int col) {
   return text ? String::fromUtf8(text, sqlite3_column_bytes(s, col)) : String();
 }
 
+// The entry of a row of ENTRY_COLUMNS and the time of the visit.
+TUrlHistoryEntry entryOf(sqlite3_stmt* s) {
+  TUrlHistoryEntry e;
+  e.Url = columnText(s, 0);
+  e.Title = columnText(s, 1);
+  e.VisitCount = sqlite3_column_int(s, 2);
+  e.LastVisited = QDateTime::fromMSecsSinceEpoch(sqlite3_column_int64(s, 3));
+  return e;
+}
+
 qint64 msecs(const QDateTime& t) { return t.toMSecsSinceEpoch(); }
 
 // One spelling per address: scheme and host in lower case, the rest encoded
@@ -165,14 +175,7 @@ std::vector<TUrlHistoryEntry> TUrlHistory::query(const char* sql, const std::vec
   if (!db_) return out;
   Statement stmt = prepare(sql, args);
   if (!stmt) return out;
-  while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
-    TUrlHistoryEntry e;
-    e.Url = columnText(stmt.get(), 0);
-    e.Title = columnText(stmt.get(), 1);
-    e.VisitCount = sqlite3_column_int(stmt.get(), 2);
-    e.LastVisited = QDateTime::fromMSecsSinceEpoch(sqlite3_column_int64(stmt.get(), 3));
-    out.push_back(std::move(e));
-  }
+  while (sqlite3_step(stmt.get()) == SQLITE_ROW) out.push_back(entryOf(stmt.get()));
   return out;
 }
 
@@ -201,6 +204,7 @@ bool TUrlHistory::AddVisit(const String& address, const String& title, const QDa
 
 bool TUrlHistory::SetTitle(const String& url, const String& title) {
   std::lock_guard lock(mutex_);
+  changed();
   int changes = 0;
   return exec("UPDATE urls SET title = ?2 WHERE url = ?1", {normalized(url), title}, &changes) && changes > 0;
 }
@@ -223,18 +227,22 @@ std::vector<TUrlHistoryEntry> TUrlHistory::Entries(THistoryPeriod period) {
   return Entries(range.first, range.second);
 }
 
-QStringList TUrlHistory::Sites(const QDateTime& from, const QDateTime& to) {
-  QStringList sites;
-  std::lock_guard lock(mutex_);
-  if (!db_) return sites;
+void TUrlHistory::followOtherConnections() {
   // Another connection's commit changes the data version.
   qint64 version = -1;
   if (Statement v = prepare("PRAGMA data_version", {}); v && sqlite3_step(v.get()) == SQLITE_ROW)
     version = sqlite3_column_int64(v.get(), 0);
-  if (version != sitesVersion_) {
+  if (version != keptVersion_) {
     changed();
-    sitesVersion_ = version;
+    keptVersion_ = version;
   }
+}
+
+QStringList TUrlHistory::Sites(const QDateTime& from, const QDateTime& to) {
+  QStringList sites;
+  std::lock_guard lock(mutex_);
+  if (!db_) return sites;
+  followOtherConnections();
   const std::pair<qint64, qint64> key{msecs(from), msecs(to)};
   if (auto kept = sites_.find(key); kept != sites_.end()) return kept->second;
   Statement stmt = prepare(
@@ -249,12 +257,27 @@ QStringList TUrlHistory::Sites(const QDateTime& from, const QDateTime& to) {
 
 std::vector<TUrlHistoryEntry> TUrlHistory::SiteEntries(const String& site, const QDateTime& from,
                                                        const QDateTime& to) {
-  return query("SELECT " ENTRY_COLUMNS
-               ", MAX(v.visit_time) AS t FROM urls u"
-               " JOIN visits v ON v.url_id = u.id"
-               " WHERE u.site = ?3 AND v.visit_time >= ?1 AND v.visit_time < ?2"
-               " GROUP BY u.id ORDER BY t DESC, u.id",
-               {msecs(from), msecs(to), site});
+  std::lock_guard lock(mutex_);
+  if (!db_) return {};
+  followOtherConnections();
+  const std::pair<qint64, qint64> key{msecs(from), msecs(to)};
+  auto kept = siteEntries_.find(key);
+  if (kept == siteEntries_.end()) {
+    // Entries() with each row's site: a site's rows keep the order of the whole.
+    Statement stmt = prepare("SELECT " ENTRY_COLUMNS
+                             ", MAX(v.visit_time) AS t, u.site FROM urls u"
+                             " JOIN visits v ON v.url_id = u.id"
+                             " WHERE v.visit_time >= ?1 AND v.visit_time < ?2"
+                             " GROUP BY u.id ORDER BY t DESC, u.id",
+                             {key.first, key.second});
+    if (!stmt) return {};
+    std::map<String, std::vector<TUrlHistoryEntry>> bySite;
+    while (sqlite3_step(stmt.get()) == SQLITE_ROW)
+      bySite[columnText(stmt.get(), 4)].push_back(entryOf(stmt.get()));
+    kept = siteEntries_.emplace(key, std::move(bySite)).first;
+  }
+  const auto found = kept->second.find(site);
+  return found != kept->second.end() ? found->second : std::vector<TUrlHistoryEntry>();
 }
 
 bool TUrlHistory::Find(const String& url, TUrlHistoryEntry& entry) {

@@ -74,6 +74,8 @@ class TUrlHistory {
   // connection): going back up through the History folder asks again.
   QStringList Sites(const QDateTime& from, const QDateTime& to);
   // The addresses of one site visited in [from, to), the most recent first.
+  // One question answers every site of the range, and the answers are kept
+  // as the site lists are.
   std::vector<TUrlHistoryEntry> SiteEntries(const String& site, const QDateTime& from, const QDateTime& to);
   // The entry of one address; false when it is not recorded.
   bool Find(const String& url, TUrlHistoryEntry& entry);
@@ -102,14 +104,20 @@ class TUrlHistory {
   std::vector<TUrlHistoryEntry> query(const char* sql, const std::vector<QVariant>& args);
   bool exec(const char* sql, const std::vector<QVariant>& args, int* changes = nullptr);
 
-  // Forgets the kept site lists (every change of the store calls it).
-  void changed() { sites_.clear(); }
+  // Forgets the kept answers (every change of the store calls it).
+  void changed() {
+    sites_.clear();
+    siteEntries_.clear();
+  }
+  // Forgets them too when another connection changed the store since.
+  void followOtherConnections();
 
   String fileName_;
   sqlite3* db_ = nullptr;
   std::unordered_map<std::string, KeptStatement> statements_;
   std::map<std::pair<qint64, qint64>, QStringList> sites_;
-  qint64 sitesVersion_ = -1;
+  std::map<std::pair<qint64, qint64>, std::map<String, std::vector<TUrlHistoryEntry>>> siteEntries_;
+  qint64 keptVersion_ = -1;
   std::recursive_mutex mutex_;
 };
 
