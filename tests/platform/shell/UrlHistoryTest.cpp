@@ -209,8 +209,15 @@ TEST(UrlHistory, AnswersAskedAgainSeeWhatOtherConnectionsChanged) {
   EXPECT_TRUE(h.Entries(from, to).empty());
   TUrlHistoryEntry e;
   EXPECT_FALSE(h.Find("http://site.example/a", e));
-  // Each call binds its own arguments.
+  // Each call binds its own arguments, and a change here shows at once.
   h.AddVisit("http://other.example/c", "C");
   EXPECT_TRUE(h.SiteEntries("site.example", from, to).empty());
   EXPECT_EQ(urlsOf(h.SiteEntries("other.example", from, to)), QStringList({"http://other.example/c"}));
+  ASSERT_TRUE(h.SetTitle("http://other.example/c", "Renamed"));
+  ASSERT_EQ(h.SiteEntries("other.example", from, to).size(), 1u);
+  EXPECT_EQ(h.SiteEntries("other.example", from, to)[0].Title, "Renamed");
+  // The site of an address without a host is the empty one.
+  h.AddVisit("file:///tmp/page.html", "Local");
+  EXPECT_EQ(urlsOf(h.SiteEntries("", from, to)), QStringList({"file:///tmp/page.html"}));
+  EXPECT_TRUE(h.SiteEntries("nowhere.example", from, to).empty());
 }
