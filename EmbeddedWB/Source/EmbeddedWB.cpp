@@ -463,9 +463,9 @@ bool TEmbeddedWB::CheckOnlineStatus(String& HostName, String& Address, String& E
   return EwbTools::CheckWinsock(HostName, Address, ErrorText);
 }
 
-void TEmbeddedWB::SendPageAsAttachment(TComponent* Owner, const String& FileName, const String& Subject,
+bool TEmbeddedWB::SendPageAsAttachment(TComponent* Owner, const String& FileName, const String& Subject,
                                        const String& Body) {
-  EwbTools::SendPageByMail(this, Owner, GetDocument().Get(), FileName, Subject, Body);
+  return EwbTools::SendPageByMail(this, Owner, GetDocument().Get(), FileName, Subject, Body);
 }
 
 void TEmbeddedWB::ClearHistory() { EwbTools::ClearHistory(); }

@@ -334,7 +334,8 @@ class TEmbeddedWB : public EwbCore::TCustomEmbeddedWB, public IInternetProtocol 
   void SearchText(const String& Text);
   bool GoAboutBlank();
   bool CheckOnlineStatus(String& HostName, String& Address, String& ErrorText);
-  void SendPageAsAttachment(TComponent* Owner, const String& FileName, const String& Subject,
+  // False when the page could not be saved (no mail then).
+  bool SendPageAsAttachment(TComponent* Owner, const String& FileName, const String& Subject,
                             const String& Body);
   void ClearHistory();
   bool GetSSLStatus(String& Protocol, String& Text);

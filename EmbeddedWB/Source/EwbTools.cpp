@@ -1,12 +1,15 @@
 #include "EmbeddedWB/Source/EwbTools.h"
 
 #include "EmbeddedWB/Source/EmbeddedWB.h"
+#include "EmbeddedWB/Source/SendMail_For_Ewb.h"
 #include "platform/classlib/ExtControls.h"
 #include "platform/classlib/Forms.h"
 #include "platform/classlib/Jpeg.h"
 #include "platform/com/Dispatch.h"
 #include "platform/mshtml/MsHtml.h"
+#include "platform/rtl/Folders.h"
 #include "platform/rtl/IniFiles.h"
+#include "platform/rtl/Logging.h"
 #include "platform/rtl/Registry.h"
 #include "platform/shdocvw/OleCtrls.h"
 #include "platform/shell/IntShCut.h"
@@ -18,7 +21,12 @@
 #include "platform/wininet/WinInet.h"
 #include "platform/winsock/WinSock.h"
 
+#include <QDir>
+#include <QPointer>
+#include <QTemporaryDir>
+
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace EwbTools {
@@ -228,7 +236,60 @@ String GetSpecialFolderPath(HWND Owner, int Folder) {
   return String::fromUtf16(path);
 }
 
-void SendPageByMail(TEmbeddedWB*, TComponent*, IUnknown*, const String&, const String&, const String&) {}
+namespace {
+
+NOCTIVANE_LAYER_LOG(lcTools, "noctivane.embeddedwb")
+
+// The folder of one mailed page copy. It hangs on the mail component, which
+// the mail thread frees once the send is over: the folder goes with it, and
+// with it whatever the send left inside.
+class TPageCopyFolder : public QObject {
+ public:
+  TPageCopyFolder(std::unique_ptr<QTemporaryDir> Folder, QObject* Mail)
+      : QObject(Mail), folder_(std::move(Folder)) {}
+
+ private:
+  std::unique_ptr<QTemporaryDir> folder_;
+};
+
+}  // namespace
+
+bool SendPageByMail(TEmbeddedWB* Browser, TComponent* Owner, IUnknown*, const String& FileName,
+                    const String& Subject, const String& Body) {
+  if (!Browser) return false;
+  // Only the name is taken, so the copy stays inside its folder.
+  const String name = ExtractFileName(FileName);
+  if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) {
+    qCDebug(lcTools) << "No page sent by mail: no file name in" << FileName;
+    return false;
+  }
+  // A folder of its own for each send: a second send never overwrites a copy
+  // the first one still attaches, and no file lands in the current folder.
+  const String parent = ProfileDir() + QStringLiteral("/Temp");
+  QDir().mkpath(parent);
+  auto folder = std::make_unique<QTemporaryDir>(parent + QStringLiteral("/mail-XXXXXX"));
+  if (!folder->isValid()) {
+    qCDebug(lcTools) << "No page sent by mail: no folder for the copy in" << parent;
+    return false;
+  }
+  const String copy = folder->filePath(name);
+  // The save waits for the page, and the owner may go away meanwhile.
+  const QPointer<TComponent> owner(Owner);
+  const HRESULT saved = Browser->SaveToFile(copy);
+  if (saved != S_OK || !FileExists(copy)) {
+    qCDebug(lcTools) << "No page sent by mail: the page was not saved" << Qt::hex << saved;
+    return false;
+  }
+  if (Owner && !owner) return false;
+
+  auto* mail = new SendMail_For_Ewb::TEwbMapiMail(Owner);
+  new TPageCopyFolder(std::move(folder), mail);
+  mail->SetSubject(Subject);
+  mail->SetBody(Body);
+  mail->Attachments()->Add(copy);
+  mail->SetEditDialog(true);
+  return mail->SendInThread();
+}
 
 // ---------------------------------------------------------------- shell
 

@@ -73,8 +73,12 @@ HRESULT ExecDocumentCommand(IUnknown* Document, bool UseBrowserGroup, DWORD Comm
 // The path of a shell folder (CSIDL_*), created when missing; empty when the
 // folder cannot be had.
 String GetSpecialFolderPath(HWND Owner, int Folder);
-// Saves the page to FileName and mails it as an attachment on a worker thread.
-void SendPageByMail(TEmbeddedWB* Browser, TComponent* Owner, IUnknown* Document, const String& FileName,
+// Saves the page, under the file name part of FileName, into a folder of
+// its own in the profile and mails it as the attachment on a worker thread
+// (the mail client's compose window shown; Owner's window hears of a
+// general failure). The copy and its folder go when the send is over, however
+// it ends. False, and no mail, when the page could not be saved.
+bool SendPageByMail(TEmbeddedWB* Browser, TComponent* Owner, IUnknown* Document, const String& FileName,
                     const String& Subject, const String& Body);
 
 // ---------------------------------------------------------------- shell

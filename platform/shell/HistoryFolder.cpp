@@ -53,6 +53,17 @@ String nameOf(PCUITEMID_CHILD item, SHGDNF flags) {
   }
 }
 
+// nameOf with SHGDN_NORMAL and with SHGDN_FORPARSING of a site or a page.
+void namesOf(PCUITEMID_CHILD item, String& shown, String& parsed) {
+  if (KindOf(item) == kSite) {
+    shown = parsed = siteCaption(SiteOf(item));
+    return;
+  }
+  String title;
+  PageOf(item, parsed, title);
+  shown = title.isEmpty() ? parsed : title;
+}
+
 class HistoryFolder final : public ComObject<IShellFolder> {
  public:
   HistoryFolder(PCIDLIST_ABSOLUTE absolute, std::vector<PCUITEMID_CHILD> items)
@@ -112,8 +123,13 @@ class HistoryFolder final : public ComObject<IShellFolder> {
         const qint64 fa = PeriodOf(a).From.toMSecsSinceEpoch(), fb = PeriodOf(b).From.toMSecsSinceEpoch();
         order = fa > fb ? -1 : (fa < fb ? 1 : 0);
       } else {
-        order = nameOf(a, SHGDN_NORMAL).compare(nameOf(b, SHGDN_NORMAL), Qt::CaseInsensitive);
-        if (!order) order = nameOf(a, SHGDN_FORPARSING).compare(nameOf(b, SHGDN_FORPARSING));
+        // By the shown name without case, then by the parsing name; each
+        // item is read once.
+        String shownA, parsedA, shownB, parsedB;
+        namesOf(a, shownA, parsedA);
+        namesOf(b, shownB, parsedB);
+        order = shownA.compare(shownB, Qt::CaseInsensitive);
+        if (!order) order = parsedA.compare(parsedB);
       }
       if (order) return CompareResult(order);
       a = ILGetNext(a);

@@ -125,14 +125,13 @@ void appendText(QByteArray& out, const String& text) {
 
 // The text at `at` up to its zero (or the end); moves `at` past the zero.
 String readText(const QByteArray& content, int& at) {
-  String text;
-  while (at + 1 < content.size()) {
-    char16_t c;
-    std::memcpy(&c, content.constData() + at, 2);
-    at += 2;
-    if (!c) break;
-    text += QChar(c);
-  }
+  const char* bytes = content.constData();
+  int end = at;
+  while (end + 1 < content.size() && (bytes[end] || bytes[end + 1])) end += 2;
+  // Copied in one piece: the text need not be aligned in the item.
+  String text(qsizetype((end - at) / 2), Qt::Uninitialized);
+  std::memcpy(text.data(), bytes + at, std::size_t(end - at));
+  at = end + 1 < content.size() ? end + 2 : end;
   return text;
 }
 
@@ -168,6 +167,15 @@ QByteArray ContentOf(PCUIDLIST_RELATIVE pidl) {
   return QByteArray(reinterpret_cast<const char*>(bytesOf(pidl) + 3), countOf(pidl) - 3);
 }
 
+namespace {
+// The content in place, for reading it while the item lives: lists are
+// compared and named far more often than they are made.
+QByteArray contentInPlace(PCUIDLIST_RELATIVE pidl) {
+  if (!pidl || countOf(pidl) < 3) return {};
+  return QByteArray::fromRawData(reinterpret_cast<const char*>(bytesOf(pidl) + 3), countOf(pidl) - 3);
+}
+}  // namespace
+
 std::vector<PCUITEMID_CHILD> ItemsOf(PCUIDLIST_RELATIVE pidl) {
   std::vector<PCUITEMID_CHILD> items;
   for (PCUIDLIST_RELATIVE p = pidl; p && countOf(p); p = ILGetNext(p)) items.push_back(p);
@@ -184,7 +192,7 @@ PITEMID_CHILD MakeFsItem(const String& name, bool folder) {
 
 String FsNameOf(PCUITEMID_CHILD item) {
   int at = 0;
-  return readText(ContentOf(item), at);
+  return readText(contentInPlace(item), at);
 }
 
 PITEMID_CHILD MakePeriodItem(const TPeriod& period) {
@@ -196,11 +204,13 @@ PITEMID_CHILD MakePeriodItem(const TPeriod& period) {
 }
 
 TPeriod PeriodOf(PCUITEMID_CHILD item) {
-  const QByteArray content = ContentOf(item);
+  const QByteArray content = contentInPlace(item);
   int at = 0;
   TPeriod p;
-  p.From = QDateTime::fromMSecsSinceEpoch(readInt64(content, at));
-  p.To = QDateTime::fromMSecsSinceEpoch(readInt64(content, at));
+  // Only the moments count: read without the local zone, which would cost a
+  // zone look-up for every item.
+  p.From = QDateTime::fromMSecsSinceEpoch(readInt64(content, at), Qt::UTC);
+  p.To = QDateTime::fromMSecsSinceEpoch(readInt64(content, at), Qt::UTC);
   p.Caption = readText(content, at);
   return p;
 }
@@ -213,7 +223,7 @@ PITEMID_CHILD MakeSiteItem(const String& site) {
 
 String SiteOf(PCUITEMID_CHILD item) {
   int at = 0;
-  return readText(ContentOf(item), at);
+  return readText(contentInPlace(item), at);
 }
 
 PITEMID_CHILD MakePageItem(const String& url, const String& title) {
@@ -224,7 +234,7 @@ PITEMID_CHILD MakePageItem(const String& url, const String& title) {
 }
 
 void PageOf(PCUITEMID_CHILD item, String& url, String& title) {
-  const QByteArray content = ContentOf(item);
+  const QByteArray content = contentInPlace(item);
   int at = 0;
   url = readText(content, at);
   title = readText(content, at);

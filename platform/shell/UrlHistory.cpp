@@ -30,35 +30,35 @@ const char* const kSchema =
 // Columns every entry query answers, in this order.
 #define ENTRY_COLUMNS "u.url, u.title, u.visit_count"
 
-struct StatementDeleter {
-  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
-
-Statement prepare(sqlite3* db, const char* sql, const std::vector<QVariant>& args) {
-  sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK) {
-    qCDebug(lcShell) << "URL history statement fails:" << sqlite3_errmsg(db);
-    return nullptr;
-  }
-  Statement stmt(raw);
+// Binds the arguments in order: integers as integers, anything else as text.
+bool bindAll(sqlite3_stmt* stmt, const std::vector<QVariant>& args) {
   for (int i = 0; i < int(args.size()); ++i) {
     const QVariant& a = args[i];
     int rc;
     if (a.typeId() == QMetaType::LongLong || a.typeId() == QMetaType::Int) {
-      rc = sqlite3_bind_int64(raw, i + 1, a.toLongLong());
+      rc = sqlite3_bind_int64(stmt, i + 1, a.toLongLong());
     } else {
       const QByteArray text = a.toString().toUtf8();
-      rc = sqlite3_bind_text(raw, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+      rc = sqlite3_bind_text(stmt, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
     }
-    if (rc != SQLITE_OK) return nullptr;
+    if (rc != SQLITE_OK) return false;
   }
-  return stmt;
+  return true;
 }
 
 String columnText(sqlite3_stmt* s, int col) {
   const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
   return text ? String::fromUtf8(text, sqlite3_column_bytes(s, col)) : String();
+}
+
+// The entry of a row of ENTRY_COLUMNS and the time of the visit.
+TUrlHistoryEntry entryOf(sqlite3_stmt* s) {
+  TUrlHistoryEntry e;
+  e.Url = columnText(s, 0);
+  e.Title = columnText(s, 1);
+  e.VisitCount = sqlite3_column_int(s, 2);
+  e.LastVisited = QDateTime::fromMSecsSinceEpoch(sqlite3_column_int64(s, 3));
+  return e;
 }
 
 qint64 msecs(const QDateTime& t) { return t.toMSecsSinceEpoch(); }
@@ -118,12 +118,49 @@ TUrlHistory::TUrlHistory(const String& fileName) : fileName_(fileName) {
 }
 
 TUrlHistory::~TUrlHistory() {
+  for (const auto& kept : statements_) sqlite3_finalize(kept.second.stmt);
   if (db_) sqlite3_close(db_);
+}
+
+void TUrlHistory::StatementDone::operator()(sqlite3_stmt* s) const {
+  if (!inUse) {
+    sqlite3_finalize(s);
+    return;
+  }
+  sqlite3_reset(s);
+  sqlite3_clear_bindings(s);
+  *inUse = false;
+}
+
+// Going through the History folder asks the same few questions over and
+// over: compiling each once saves most of the cost of a small answer.
+TUrlHistory::Statement TUrlHistory::prepare(const char* sql, const std::vector<QVariant>& args) {
+  KeptStatement& kept = statements_[sql];
+  Statement stmt;
+  if (kept.stmt && !kept.inUse) {
+    kept.inUse = true;
+    stmt = Statement(kept.stmt, StatementDone{&kept.inUse});
+  } else {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db_, sql, -1, &raw, nullptr) != SQLITE_OK) {
+      qCDebug(lcShell) << "URL history statement fails:" << sqlite3_errmsg(db_);
+      sqlite3_finalize(raw);
+      return nullptr;
+    }
+    if (!kept.stmt) {
+      kept = {raw, true};
+      stmt = Statement(raw, StatementDone{&kept.inUse});
+    } else {
+      stmt = Statement(raw, StatementDone{});  // the kept one is running
+    }
+  }
+  if (!bindAll(stmt.get(), args)) return nullptr;
+  return stmt;
 }
 
 bool TUrlHistory::exec(const char* sql, const std::vector<QVariant>& args, int* changes) {
   if (!db_) return false;
-  Statement stmt = prepare(db_, sql, args);
+  Statement stmt = prepare(sql, args);
   if (!stmt) return false;
   int rc;
   while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
@@ -136,16 +173,9 @@ std::vector<TUrlHistoryEntry> TUrlHistory::query(const char* sql, const std::vec
   std::vector<TUrlHistoryEntry> out;
   std::lock_guard lock(mutex_);
   if (!db_) return out;
-  Statement stmt = prepare(db_, sql, args);
+  Statement stmt = prepare(sql, args);
   if (!stmt) return out;
-  while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
-    TUrlHistoryEntry e;
-    e.Url = columnText(stmt.get(), 0);
-    e.Title = columnText(stmt.get(), 1);
-    e.VisitCount = sqlite3_column_int(stmt.get(), 2);
-    e.LastVisited = QDateTime::fromMSecsSinceEpoch(sqlite3_column_int64(stmt.get(), 3));
-    out.push_back(std::move(e));
-  }
+  while (sqlite3_step(stmt.get()) == SQLITE_ROW) out.push_back(entryOf(stmt.get()));
   return out;
 }
 
@@ -174,6 +204,7 @@ bool TUrlHistory::AddVisit(const String& address, const String& title, const QDa
 
 bool TUrlHistory::SetTitle(const String& url, const String& title) {
   std::lock_guard lock(mutex_);
+  changed();
   int changes = 0;
   return exec("UPDATE urls SET title = ?2 WHERE url = ?1", {normalized(url), title}, &changes) && changes > 0;
 }
@@ -196,24 +227,28 @@ std::vector<TUrlHistoryEntry> TUrlHistory::Entries(THistoryPeriod period) {
   return Entries(range.first, range.second);
 }
 
+void TUrlHistory::followOtherConnections() {
+  // Another connection's commit changes the data version.
+  qint64 version = -1;
+  if (Statement v = prepare("PRAGMA data_version", {}); v && sqlite3_step(v.get()) == SQLITE_ROW)
+    version = sqlite3_column_int64(v.get(), 0);
+  if (version != keptVersion_) {
+    changed();
+    keptVersion_ = version;
+  }
+}
+
 QStringList TUrlHistory::Sites(const QDateTime& from, const QDateTime& to) {
   QStringList sites;
   std::lock_guard lock(mutex_);
   if (!db_) return sites;
-  // Another connection's commit changes the data version.
-  qint64 version = -1;
-  if (Statement v = prepare(db_, "PRAGMA data_version", {}); v && sqlite3_step(v.get()) == SQLITE_ROW)
-    version = sqlite3_column_int64(v.get(), 0);
-  if (version != sitesVersion_) {
-    changed();
-    sitesVersion_ = version;
-  }
+  followOtherConnections();
   const std::pair<qint64, qint64> key{msecs(from), msecs(to)};
   if (auto kept = sites_.find(key); kept != sites_.end()) return kept->second;
-  Statement stmt = prepare(db_,
-                           "SELECT DISTINCT u.site FROM urls u JOIN visits v ON v.url_id = u.id"
-                           " WHERE v.visit_time >= ?1 AND v.visit_time < ?2 ORDER BY u.site",
-                           {msecs(from), msecs(to)});
+  Statement stmt = prepare(
+      "SELECT DISTINCT u.site FROM urls u JOIN visits v ON v.url_id = u.id"
+      " WHERE v.visit_time >= ?1 AND v.visit_time < ?2 ORDER BY u.site",
+      {msecs(from), msecs(to)});
   if (!stmt) return sites;
   while (sqlite3_step(stmt.get()) == SQLITE_ROW) sites << columnText(stmt.get(), 0);
   sites_[key] = sites;
@@ -222,12 +257,27 @@ QStringList TUrlHistory::Sites(const QDateTime& from, const QDateTime& to) {
 
 std::vector<TUrlHistoryEntry> TUrlHistory::SiteEntries(const String& site, const QDateTime& from,
                                                        const QDateTime& to) {
-  return query("SELECT " ENTRY_COLUMNS
-               ", MAX(v.visit_time) AS t FROM urls u"
-               " JOIN visits v ON v.url_id = u.id"
-               " WHERE u.site = ?3 AND v.visit_time >= ?1 AND v.visit_time < ?2"
-               " GROUP BY u.id ORDER BY t DESC, u.id",
-               {msecs(from), msecs(to), site});
+  std::lock_guard lock(mutex_);
+  if (!db_) return {};
+  followOtherConnections();
+  const std::pair<qint64, qint64> key{msecs(from), msecs(to)};
+  auto kept = siteEntries_.find(key);
+  if (kept == siteEntries_.end()) {
+    // Entries() with each row's site: a site's rows keep the order of the whole.
+    Statement stmt = prepare("SELECT " ENTRY_COLUMNS
+                             ", MAX(v.visit_time) AS t, u.site FROM urls u"
+                             " JOIN visits v ON v.url_id = u.id"
+                             " WHERE v.visit_time >= ?1 AND v.visit_time < ?2"
+                             " GROUP BY u.id ORDER BY t DESC, u.id",
+                             {key.first, key.second});
+    if (!stmt) return {};
+    std::map<String, std::vector<TUrlHistoryEntry>> bySite;
+    while (sqlite3_step(stmt.get()) == SQLITE_ROW)
+      bySite[columnText(stmt.get(), 4)].push_back(entryOf(stmt.get()));
+    kept = siteEntries_.emplace(key, std::move(bySite)).first;
+  }
+  const auto found = kept->second.find(site);
+  return found != kept->second.end() ? found->second : std::vector<TUrlHistoryEntry>();
 }
 
 bool TUrlHistory::Find(const String& url, TUrlHistoryEntry& entry) {

@@ -11,11 +11,15 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 struct TUrlHistoryEntry {
   String Url;
@@ -70,6 +74,8 @@ class TUrlHistory {
   // connection): going back up through the History folder asks again.
   QStringList Sites(const QDateTime& from, const QDateTime& to);
   // The addresses of one site visited in [from, to), the most recent first.
+  // One question answers every site of the range, and the answers are kept
+  // as the site lists are.
   std::vector<TUrlHistoryEntry> SiteEntries(const String& site, const QDateTime& from, const QDateTime& to);
   // The entry of one address; false when it is not recorded.
   bool Find(const String& url, TUrlHistoryEntry& entry);
@@ -82,16 +88,36 @@ class TUrlHistory {
   std::function<void()> OnCleared;
 
  private:
+  // A statement of `sql` with `args` bound, compiled once and kept for the
+  // next call (a fresh one while the kept one is still running); null on
+  // failure. It is reset when the handle goes.
+  struct KeptStatement {
+    sqlite3_stmt* stmt = nullptr;
+    bool inUse = false;
+  };
+  struct StatementDone {
+    bool* inUse = nullptr;  // the kept statement's flag; null: a one-off one
+    void operator()(sqlite3_stmt* s) const;
+  };
+  using Statement = std::unique_ptr<sqlite3_stmt, StatementDone>;
+  Statement prepare(const char* sql, const std::vector<QVariant>& args);
   std::vector<TUrlHistoryEntry> query(const char* sql, const std::vector<QVariant>& args);
   bool exec(const char* sql, const std::vector<QVariant>& args, int* changes = nullptr);
 
-  // Forgets the kept site lists (every change of the store calls it).
-  void changed() { sites_.clear(); }
+  // Forgets the kept answers (every change of the store calls it).
+  void changed() {
+    sites_.clear();
+    siteEntries_.clear();
+  }
+  // Forgets them too when another connection changed the store since.
+  void followOtherConnections();
 
   String fileName_;
   sqlite3* db_ = nullptr;
+  std::unordered_map<std::string, KeptStatement> statements_;
   std::map<std::pair<qint64, qint64>, QStringList> sites_;
-  qint64 sitesVersion_ = -1;
+  std::map<std::pair<qint64, qint64>, std::map<String, std::vector<TUrlHistoryEntry>>> siteEntries_;
+  qint64 keptVersion_ = -1;
   std::recursive_mutex mutex_;
 };
 

@@ -4,6 +4,7 @@
 #include "EmbeddedWB/Source/SendMail_For_Ewb.h"
 #include "platform/classlib/Forms.h"
 #include "platform/rtl/Registry.h"
+#include "tests/support/MailRecording.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -11,66 +12,20 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
 
 #include <atomic>
-#include <condition_variable>
 #include <mutex>
 #include <vector>
 
 namespace {
 
 using namespace SendMail_For_Ewb;
+using testsupport::parseMail;
+using testsupport::RecordingHandOff;
 
 const QLatin1String kProfilesKey("Software\\Microsoft\\Windows Messaging Subsystem\\Profiles");
-
-// Records each hand-off (file and flags) and answers `Answer`; while `Hold`
-// is set, the hand-off waits for Release.
-class RecordingHandOff {
- public:
-  explicit RecordingHandOff(ULONG answer = SUCCESS_SUCCESS) : answer_(answer) {
-    previous_ = SetMailHandOff([this](const String& file, FLAGS flags) {
-      std::unique_lock lock(mutex_);
-      files.push_back(file);
-      flags_.push_back(flags);
-      entered_ = true;
-      released_.wait(lock, [this] { return !hold_; });
-      return answer_.load();
-    });
-  }
-  ~RecordingHandOff() {
-    Release();
-    SetMailHandOff(previous_);
-  }
-  void Hold() { hold_ = true; }
-  void Release() {
-    {
-      std::lock_guard lock(mutex_);
-      hold_ = false;
-    }
-    released_.notify_all();
-  }
-  bool Entered() {
-    std::lock_guard lock(mutex_);
-    return entered_;
-  }
-  std::vector<FLAGS> Flags() {
-    std::lock_guard lock(mutex_);
-    return flags_;
-  }
-  std::vector<String> files;
-
- private:
-  std::atomic<ULONG> answer_;
-  std::mutex mutex_;
-  std::condition_variable released_;
-  bool hold_ = false;
-  bool entered_ = false;
-  std::vector<FLAGS> flags_;
-  TMailHandOff previous_;
-};
 
 // A form that counts the failure messages it is sent.
 class OwnerForm : public TForm {
@@ -84,21 +39,6 @@ class OwnerForm : public TForm {
     TForm::Dispatch(Message);
   }
 };
-
-QJsonObject parseMail(const String& file) {
-  const char* script = R"PY(
-import sys, json, email
-from email import policy
-msg = email.message_from_binary_file(open(sys.argv[1], 'rb'), policy=policy.default)
-out = {h: str(msg[h]) for h in ('From', 'To', 'Cc', 'Bcc', 'Subject', 'Disposition-Notification-To') if msg[h] is not None}
-body = msg.get_body(preferencelist=('plain',))
-out['body'] = body.get_content() if body is not None else None
-out['attachments'] = [[a.get_filename(), a.get_payload(decode=True).decode('utf-8', 'replace')] for a in msg.iter_attachments()]
-out['defects'] = [type(d).__name__ for d in msg.defects]
-print(json.dumps(out))
-)PY";
-  return QJsonDocument::fromJson(testsupport::runPython(script, {file})).object();
-}
 
 struct SendMailTest : ::testing::Test {
   void SetUp() override {
@@ -167,11 +107,11 @@ TEST_F(SendMailTest, MessageCarriesRecipientClassesAttachmentNamesAndTheSendFlag
   EXPECT_EQ(owner->ComponentCount(), 0);  // the thread has it now
   ASSERT_TRUE(testsupport::waitFor([&] { return alive.isNull(); }, 20000));
   EXPECT_TRUE(attachmentsGone());
-  ASSERT_EQ(handOff.files.size(), 1u);
+  ASSERT_EQ(handOff.Files().size(), 1u);
   // The compose window without a session: logon UI, new session, dialog.
   EXPECT_EQ(handOff.Flags(), std::vector<FLAGS>{0xB});
 
-  const QJsonObject parsed = parseMail(handOff.files[0]);
+  const QJsonObject parsed = parseMail(handOff.Files()[0]);
   EXPECT_EQ(parsed["To"].toString(), "r1@example.com");
   EXPECT_EQ(parsed["Cc"].toString(), "r2@example.com");
   EXPECT_EQ(parsed["Bcc"].toString(), "r3@example.com");
@@ -232,8 +172,8 @@ TEST_F(SendMailTest, ResolvedAndUnresolvedRecipientsAndNoBufferLeftBehind) {
   EXPECT_EQ(MapiLiveBuffers(), before);
   // The unknown name was asked for again with the dialog.
   EXPECT_EQ(resolveFlags, (std::vector<FLAGS>{0, 0, MAPI_DIALOG}));
-  ASSERT_EQ(handOff.files.size(), 1u);
-  const QJsonObject parsed = parseMail(handOff.files[0]);
+  ASSERT_EQ(handOff.Files().size(), 1u);
+  const QJsonObject parsed = parseMail(handOff.Files()[0]);
   EXPECT_TRUE(parsed["To"].toString().contains("alice@example.com"));
   EXPECT_TRUE(parsed["Cc"].toString().contains("Bob Nobody"));  // kept as typed
 
@@ -267,7 +207,7 @@ TEST_F(SendMailTest, FailuresCancelAndLogonLeaveNoAttachmentAndOnlyAFailureIsPos
                                          {"MAPISendMail", StandInProc(&MAPISendMail)}});
     EXPECT_EQ(sendAndWait(makeMail(nullptr), owner->Handle()), int(MAPI_E_LOGON_FAILURE));
     EXPECT_TRUE(attachmentsGone());
-    EXPECT_TRUE(handOff.files.empty());
+    EXPECT_TRUE(handOff.Files().empty());
     // No mail system at all: a general failure, reported to the owner.
     UnregisterStandInModule("mapi32.dll");
     EXPECT_EQ(sendAndWait(makeMail(nullptr), owner->Handle()), int(MAPI_E_FAILURE));

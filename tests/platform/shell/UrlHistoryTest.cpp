@@ -188,3 +188,36 @@ TEST(UrlHistory, KeptSiteListsFollowEveryChangeOfTheStore) {
   h.Clear();
   EXPECT_TRUE(h.Sites(from, to).isEmpty());
 }
+
+TEST(UrlHistory, AnswersAskedAgainSeeWhatOtherConnectionsChanged) {
+  const String file = freshStore();
+  TUrlHistory h(file);
+  const auto [from, to] = HistoryPeriodRange(hpToday);
+  h.AddVisit("http://site.example/a", "A");
+  EXPECT_EQ(urlsOf(h.SiteEntries("site.example", from, to)), QStringList({"http://site.example/a"}));
+  EXPECT_EQ(urlsOf(h.Entries(from, to)), QStringList({"http://site.example/a"}));
+  {
+    // The questions asked before hold no snapshot of the store: a writer
+    // elsewhere gets through, and the same questions see its change.
+    TUrlHistory other(file);
+    ASSERT_TRUE(other.AddVisit("http://site.example/b", "B", QDateTime::currentDateTime().addSecs(1)));
+    EXPECT_EQ(urlsOf(h.SiteEntries("site.example", from, to)),
+              QStringList({"http://site.example/b", "http://site.example/a"}));
+    ASSERT_TRUE(other.Clear());
+  }
+  EXPECT_TRUE(h.SiteEntries("site.example", from, to).empty());
+  EXPECT_TRUE(h.Entries(from, to).empty());
+  TUrlHistoryEntry e;
+  EXPECT_FALSE(h.Find("http://site.example/a", e));
+  // Each call binds its own arguments, and a change here shows at once.
+  h.AddVisit("http://other.example/c", "C");
+  EXPECT_TRUE(h.SiteEntries("site.example", from, to).empty());
+  EXPECT_EQ(urlsOf(h.SiteEntries("other.example", from, to)), QStringList({"http://other.example/c"}));
+  ASSERT_TRUE(h.SetTitle("http://other.example/c", "Renamed"));
+  ASSERT_EQ(h.SiteEntries("other.example", from, to).size(), 1u);
+  EXPECT_EQ(h.SiteEntries("other.example", from, to)[0].Title, "Renamed");
+  // The site of an address without a host is the empty one.
+  h.AddVisit("file:///tmp/page.html", "Local");
+  EXPECT_EQ(urlsOf(h.SiteEntries("", from, to)), QStringList({"file:///tmp/page.html"}));
+  EXPECT_TRUE(h.SiteEntries("nowhere.example", from, to).empty());
+}
