@@ -29,7 +29,9 @@ QByteArray patterned(qsizetype size) {
   return bytes;
 }
 
-QByteArray sha(const QByteArray& bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256); }
+QByteArray sha(const QByteArray& bytes) {
+  return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
 
 // A recorder that also looks at the stream once it has read more than 2 MB:
 // where it stands, the size it reports and whether it goes back to 0.
