@@ -629,11 +629,6 @@ qint64 BindStream::Size() {
   return base_ + bytes_.size();
 }
 
-qint64 BindStream::HeldSize() {
-  std::lock_guard<std::mutex> guard(lock_);
-  return bytes_.size();
-}
-
 void BindStream::dropConsumed() {
   // Dropping only when at least as much was read as is left to read keeps the
   // moves of the unread rest in proportion to the data read.

@@ -100,8 +100,6 @@ class BindStream : public ComObject<IStream> {
   void Finish();
   // Every byte received so far, read or not.
   qint64 Size();
-  // The bytes held: the window.
-  qint64 HeldSize();
 
   HRESULT Read(void* pv, ULONG cb, ULONG* pcbRead) override;
   HRESULT Write(const void* pv, ULONG cb, ULONG* pcbWritten) override;
