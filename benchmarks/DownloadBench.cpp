@@ -19,6 +19,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <thread>
+
+#include <unistd.h>
 #include <vector>
 
 #include "EmbeddedWB/Source/IEDownload.h"
@@ -60,8 +62,9 @@ double runCurl(const QString& url, const QString& target) {
   return rc == 0 ? t.elapsed() / 1000.0 : -1;
 }
 
-// (b): the component; seconds, or -1 on failure.
-double runComponent(const QString& url, const QString& folder, const QString& name) {
+// (b): the component; seconds, or -1 on failure. `notifications` counts the
+// progress reports it raised.
+double runComponent(const QString& url, const QString& folder, const QString& name, qint64& notifications) {
   IEDownload::TIEDownload dl(nullptr);
   dl.Loaded();
   dl.SetDownloadFolder(folder);
@@ -79,6 +82,7 @@ double runComponent(const QString& url, const QString& folder, const QString& na
   t.start();
   if (!dl.Go(url)) return -1;
   while (dl.Busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  notifications = progressCalls;
   return ok ? t.elapsed() / 1000.0 : -1;
 }
 
@@ -124,21 +128,26 @@ int main(int argc, char** argv) {
   QString lastCurl, lastComponent;
   for (int run = 0; run < 3; ++run) {
     lastCurl = work.filePath(QStringLiteral("curl-%1.bin").arg(run));
+    // Each fetch starts with no dirty pages of the one before: the write-back
+    // of one fetch's file would otherwise slow down the next.
+    ::sync();
     const double ta = runCurl(url, lastCurl);
+    ::sync();
     const qint64 before = statusKb("VmRSS:");
     // The peak is measured against the resident size before the run.
     QFile clear("/proc/self/clear_refs");
     if (clear.open(QIODevice::WriteOnly)) clear.write("5");
     clear.close();
     lastComponent = work.filePath(QStringLiteral("component-%1.bin").arg(run));
-    const double tb = runComponent(url, work.path(), QFileInfo(lastComponent).fileName());
+    qint64 notifications = 0;
+    const double tb = runComponent(url, work.path(), QFileInfo(lastComponent).fileName(), notifications);
     peakGrowthKb = std::max(peakGrowthKb, statusKb("VmHWM:") - before);
     const bool good = ta > 0 && tb > 0 &&
                       (external ? fileHash(lastCurl) == fileHash(lastComponent)
                                 : fileHash(lastCurl) == sourceHash && fileHash(lastComponent) == sourceHash);
     allGood = allGood && good;
-    std::printf("run %d: curl %.2f s, component %.2f s%s\n", run + 1, ta, tb,
-                good ? "" : "  (files differ!)");
+    std::printf("run %d: curl %.2f s, component %.2f s (%lld progress reports)%s\n", run + 1, ta, tb,
+                static_cast<long long>(notifications), good ? "" : "  (files differ!)");
     a.push_back(ta);
     b.push_back(tb);
     if (!external) {

@@ -655,7 +655,13 @@ HRESULT TBSCB::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATETC*, STGMEDIU
     return E_INVALIDARG;
   }
   if (!stream_) return S_OK;
-  qint64 wanted = qint64(dwSize) - read_;
+  // The notified size is 32 bits wide and stops at its largest value; beyond
+  // 4 GB the stream's own count says what arrived.
+  qint64 notified = qint64(dwSize);
+  STATSTG stat{};
+  if (dwSize == 0xFFFFFFFFu && SUCCEEDED(stream_->Stat(&stat, STATFLAG_NONAME)))
+    notified = std::max(notified, qint64(stat.cbSize));
+  qint64 wanted = notified - read_;
   // The stream is shared with the binding, which appends to it: read on
   // from what was taken so far.
   if (wanted > 0) stream_->Seek(read_, STREAM_SEEK_SET, nullptr);

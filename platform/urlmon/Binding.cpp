@@ -30,6 +30,10 @@ namespace {
 
 inline constexpr CLSID kClsidHtmlDocument = GuidLiteral("{25336920-03F9-11CF-8FD0-00AA00686F13}");
 
+// At most this much received data waits for the starting thread: a transfer
+// faster than its client waits, so a large body never piles up in memory.
+constexpr qsizetype kPendingWindow = 4 * 1024 * 1024;
+
 ULONG clampUlong(qint64 value) {
   return value < 0 ? 0 : value > qint64(0xFFFFFFFF) ? 0xFFFFFFFFu : ULONG(value);
 }
@@ -294,7 +298,11 @@ class BindWorker : public TransferSink {
     if (cacheFile_.isOpen()) cacheFile_.write(bytes, size);
     bool post = false;
     {
-      std::lock_guard<std::mutex> guard(shared_->lock);
+      std::unique_lock<std::mutex> guard(shared_->lock);
+      if (!shared_->synchronous)
+        shared_->changed.wait(guard, [this] {
+          return shared_->closed || shared_->aborted || shared_->pendingData.size() < kPendingWindow;
+        });
       if (shared_->closed) return;
       shared_->pendingData.append(bytes, size);
       post = !shared_->dataPosted;
@@ -430,9 +438,10 @@ void Binding::DeliverData() {
     std::lock_guard<std::mutex> guard(shared_->lock);
     bytes = std::exchange(shared_->pendingData, QByteArray());
     shared_->dataPosted = false;
+    shared_->changed.notify_all();  // a worker waiting for room goes on
   }
   if (ended_ || bytes.isEmpty()) return;
-  stream_->Append(bytes);
+  stream_->Append(std::move(bytes));
   if (toObject_) return;  // the object takes the data at the end
   deliverNotification(dataStarted_ ? BSCF_INTERMEDIATEDATANOTIFICATION : BSCF_FIRSTDATANOTIFICATION);
 }
@@ -513,7 +522,7 @@ void Binding::Finish(TransferResult result) {
       std::lock_guard<std::mutex> guard(shared_->lock);
       rest = std::exchange(shared_->pendingData, QByteArray());
     }
-    stream_->Append(rest);
+    stream_->Append(std::move(rest));
     stream_->Finish();
     if (toObject_) {
       ReportProgress(BINDSTATUS_ENDDOWNLOADDATA, url_, stream_->Size(), stream_->Size());
@@ -598,8 +607,15 @@ void AbortAllBindings() {
 
 // ---------------------------------------------------------------- BindStream
 
-void BindStream::Append(const QByteArray& bytes) {
+void BindStream::Append(QByteArray bytes) {
   std::lock_guard<std::mutex> guard(lock_);
+  const qint64 end = base_ + bytes_.size();
+  if (position_ >= end && bytes_.size() >= kKeptConsumed) {
+    // All read: the new piece becomes the window, without a copy.
+    base_ = end;
+    bytes_ = std::move(bytes);
+    return;
+  }
   bytes_.append(bytes);
 }
 
@@ -610,21 +626,26 @@ void BindStream::Finish() {
 
 qint64 BindStream::Size() {
   std::lock_guard<std::mutex> guard(lock_);
-  return bytes_.size();
+  return base_ + bytes_.size();
 }
 
-QByteArray BindStream::Bytes() {
-  std::lock_guard<std::mutex> guard(lock_);
-  return bytes_;
+void BindStream::dropConsumed() {
+  // Dropping only when at least as much was read as is left to read keeps the
+  // moves of the unread rest in proportion to the data read.
+  const qint64 consumed = std::min<qint64>(position_ - base_, bytes_.size());
+  if (consumed < kKeptConsumed || consumed < bytes_.size() - consumed) return;
+  bytes_.remove(0, consumed);
+  base_ += consumed;
 }
 
 HRESULT BindStream::Read(void* pv, ULONG cb, ULONG* pcbRead) {
   if (!pv && cb) return STG_E_INVALIDPOINTER;
   std::lock_guard<std::mutex> guard(lock_);
-  const qint64 available = std::max<qint64>(0, bytes_.size() - position_);
+  const qint64 available = std::max<qint64>(0, base_ + bytes_.size() - position_);
   const qint64 count = std::min<qint64>(available, cb);
-  if (count > 0) std::memcpy(pv, bytes_.constData() + position_, size_t(count));
+  if (count > 0) std::memcpy(pv, bytes_.constData() + (position_ - base_), size_t(count));
   position_ += count;
+  dropConsumed();
   if (pcbRead) *pcbRead = ULONG(count);
   if (count > 0 || cb == 0) return S_OK;
   return finished_ ? S_FALSE : E_PENDING;
@@ -641,11 +662,12 @@ HRESULT BindStream::Seek(std::int64_t dlibMove, DWORD dwOrigin, std::uint64_t* p
   switch (dwOrigin) {
     case STREAM_SEEK_SET: base = 0; break;
     case STREAM_SEEK_CUR: base = position_; break;
-    case STREAM_SEEK_END: base = bytes_.size(); break;
+    case STREAM_SEEK_END: base = base_ + bytes_.size(); break;
     default: return STG_E_INVALIDFUNCTION;
   }
   const qint64 target = base + dlibMove;
   if (target < 0) return STG_E_SEEKERROR;
+  if (target < base_) return STG_E_INVALIDFUNCTION;  // read and dropped
   position_ = target;
   if (plibNewPosition) *plibNewPosition = std::uint64_t(target);
   return S_OK;
@@ -659,10 +681,11 @@ HRESULT BindStream::CopyTo(IStream* pstm, std::uint64_t cb, std::uint64_t* pcbRe
   QByteArray part;
   {
     std::lock_guard<std::mutex> guard(lock_);
-    const qint64 available = std::max<qint64>(0, bytes_.size() - position_);
+    const qint64 available = std::max<qint64>(0, base_ + bytes_.size() - position_);
     const qint64 count = std::min<qint64>(available, qint64(std::min<std::uint64_t>(cb, INT64_MAX)));
-    part = bytes_.mid(position_, count);
+    part = bytes_.mid(position_ - base_, count);
     position_ += count;
+    dropConsumed();
   }
   ULONG written = 0;
   const HRESULT hr = pstm->Write(part.constData(), ULONG(part.size()), &written);
@@ -681,7 +704,7 @@ HRESULT BindStream::Stat(STATSTG* pstatstg, DWORD) {
   std::lock_guard<std::mutex> guard(lock_);
   *pstatstg = STATSTG{};
   pstatstg->type = STGTY_STREAM;
-  pstatstg->cbSize = std::uint64_t(bytes_.size());
+  pstatstg->cbSize = std::uint64_t(base_ + bytes_.size());
   return S_OK;
 }
 

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QMap>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QUrl>
 
 #include <algorithm>
@@ -242,17 +243,19 @@ class UrlMoniker : public ComObject<IMoniker> {
 
 // ---------------------------------------------------------------- downloads
 
-// The callback of URLDownloadToFileW and URLDownloadToCacheFileW: keeps the
-// data stream and the cache file's name, and passes the client's callback
-// what it is told about (start, progress, stop) and what it is asked for
-// (IHttpNegotiate, IAuthenticate, its services).
+// The callback of URLDownloadToFileW and URLDownloadToCacheFileW: takes the
+// data as it arrives (into `target` when set, else it is dropped, the cache
+// file holding it), keeps the cache file's name, and passes the client's
+// callback what it is told about (start, progress, stop) and what it is asked
+// for (IHttpNegotiate, IAuthenticate, its services).
 class DownloadCallback : public ComObject<IBindStatusCallback> {
  public:
   DownloadCallback(IBindStatusCallback* client, DWORD bindf) : client_(client), bindf_(bindf) {}
 
   // Runs before the client hears of the end; its answer is the result.
   std::function<HRESULT(HRESULT)> finisher;
-  ComPtr<IStream> stream;
+  QSaveFile* target = nullptr;  // opened with the first data
+  bool writeFailed = false;
   String cacheFile;
   bool stopped = false;
   HRESULT result = S_OK;
@@ -297,15 +300,30 @@ class DownloadCallback : public ComObject<IBindStatusCallback> {
     return S_OK;
   }
   HRESULT OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM* pstgmed) override {
-    if (!stream && pstgmed && pstgmed->tymed == TYMED_ISTREAM) stream = pstgmed->pstm;
+    if (!pstgmed || pstgmed->tymed != TYMED_ISTREAM || !pstgmed->pstm) return S_OK;
+    buffer_.resize(kReadPiece);
+    for (;;) {
+      ULONG got = 0;
+      pstgmed->pstm->Read(buffer_.data(), ULONG(buffer_.size()), &got);
+      if (got == 0) break;
+      if (target && !writeFailed &&
+          ((!target->isOpen() && !target->open(QIODevice::WriteOnly)) ||
+           target->write(buffer_.constData(), got) != qint64(got))) {
+        writeFailed = true;
+        if (binding_) binding_->Abort();
+      }
+    }
     return S_OK;
   }
   HRESULT OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
 
  private:
+  static constexpr qsizetype kReadPiece = 256 * 1024;
+
   ComPtr<IBindStatusCallback> client_;
   ComPtr<IBinding> binding_;
   const DWORD bindf_;
+  QByteArray buffer_;
 };
 
 // Binds `url` to storage on the calling thread through `callback`; the
@@ -423,16 +441,24 @@ HRESULT RevokeBindStatusCallback(IBindCtx* pbc, IBindStatusCallback* pbsc) {
 HRESULT URLDownloadToFileW(IUnknown*, LPCWSTR szURL, LPCWSTR szFileName, DWORD, IBindStatusCallback* lpfnCB) {
   if (!szURL || !szFileName || !*szFileName) return E_INVALIDARG;
   const String target = String::fromUtf16(szFileName);
+  // The body goes into a file beside the target as it arrives, which takes
+  // the target's place only when the whole body is there.
+  QSaveFile file(NormalizePath(target));
   ComPtr<DownloadCallback> callback =
       MakeCom<DownloadCallback>(lpfnCB, BINDF_GETNEWESTVERSION | BINDF_NOWRITECACHE);
+  callback->target = &file;
   DownloadCallback* self = callback.Get();
-  callback->finisher = [self, target](HRESULT hr) {
+  callback->finisher = [self, &file](HRESULT hr) {
+    if (self->writeFailed) return E_ACCESSDENIED;
     if (FAILED(hr)) return hr;
-    QByteArray bytes;
-    if (self->stream) GetStreamBytes(self->stream.Get(), bytes);
-    return WriteFileAtomic(target, bytes) ? S_OK : E_ACCESSDENIED;
+    if (!file.isOpen() && !file.open(QIODevice::WriteOnly)) return E_ACCESSDENIED;  // an empty body
+    return file.commit() ? S_OK : E_ACCESSDENIED;
   };
-  return download(szURL, callback.Get());
+  const HRESULT hr = download(szURL, callback.Get());
+  // The client may keep the callback; the file ends here.
+  callback->target = nullptr;
+  callback->finisher = nullptr;
+  return hr;
 }
 
 HRESULT URLDownloadToCacheFileW(IUnknown*, LPCWSTR szURL, LPWSTR szFileName, DWORD cchFileName, DWORD,

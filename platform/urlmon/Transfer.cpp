@@ -5,6 +5,7 @@
 
 #include "platform/wininet/HttpInfo.h"
 #include "platform/wininet/ProxyState.h"
+#include "platform/wininet/WinInet.h"
 
 #include <curl/curl.h>
 
@@ -13,6 +14,7 @@
 #include <QMimeDatabase>
 #include <QUrl>
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 
@@ -21,8 +23,24 @@ namespace urlmon_detail {
 namespace {
 
 constexpr int kMaxRedirects = 20;
-constexpr long kConnectTimeoutMs = 60000;
 constexpr qint64 kFileChunk = 64 * 1024;
+// libcurl's receive buffer: larger pieces mean fewer hand-overs to the binding.
+constexpr long kReceiveBuffer = 256 * 1024;
+
+// The process-wide limits of WinInet (InternetSetOption without a handle),
+// in milliseconds; 0 when there is none.
+DWORD processTimeout(DWORD option) {
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  if (!InternetQueryOptionW(nullptr, option, &value, &size) || value == 0xFFFFFFFF) return 0;
+  return value;
+}
+
+qint64 steadyMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 bool isRedirect(int status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -115,6 +133,8 @@ class HttpTransfer {
       }
       if (code == CURLE_OK)
         return {INET_E_DOWNLOAD_FAILURE, QStringLiteral("The server sent no response."), {}};
+      if (stalled_)
+        return {INET_E_CONNECTION_TIMEOUT, QStringLiteral("The server did not answer in time."), headText()};
       const String text =
           errorText[0] ? String::fromUtf8(errorText) : String::fromUtf8(curl_easy_strerror(code));
       return {resultOfCurl(code), text, headText()};
@@ -131,7 +151,15 @@ class HttpTransfer {
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
+    // Bounded in time even without a callback that could abort: a server that
+    // accepts and then stays silent ends the transfer with a time-out.
+    if (const DWORD connect = processTimeout(INTERNET_OPTION_CONNECT_TIMEOUT))
+      curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(connect));
+    stallLimitMs_ = processTimeout(INTERNET_OPTION_RECEIVE_TIMEOUT);
+    lastActivityMs_ = steadyMs();
+    lastCounted_ = -1;
+    stalled_ = false;
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBuffer);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HttpTransfer::onHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpTransfer::onBody);
@@ -246,7 +274,9 @@ class HttpTransfer {
         self->status_ = 0;
         return total;
       }
-      return self->headComplete() ? total : 0;
+      const bool goOn = self->headComplete();
+      self->lastActivityMs_ = steadyMs();  // the client's answer may take its time
+      return goOn ? total : 0;
     }
     self->head_ += line.trimmed() + "\r\n";
     return total;
@@ -257,11 +287,23 @@ class HttpTransfer {
     const size_t total = size * count;
     if (self->sink_.Aborted()) return 0;
     if (self->phase_ == Phase::Body) self->sink_.Data(buffer, qsizetype(total));
+    // Time the binding spent taking the data is no silence of the server.
+    self->lastActivityMs_ = steadyMs();
     return total;
   }
 
-  static int onProgress(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<HttpTransfer*>(data)->sink_.Aborted() ? 1 : 0;
+  static int onProgress(void* data, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) {
+    auto* self = static_cast<HttpTransfer*>(data);
+    if (self->sink_.Aborted()) return 1;
+    const qint64 now = steadyMs();
+    if (received + sent != self->lastCounted_) {
+      self->lastCounted_ = received + sent;
+      self->lastActivityMs_ = now;
+    } else if (self->stallLimitMs_ && now - self->lastActivityMs_ > qint64(self->stallLimitMs_)) {
+      self->stalled_ = true;
+      return 1;
+    }
+    return 0;
   }
 
   static int onConnected(void* data, char* primaryIp, char*, int, int) {
@@ -283,6 +325,11 @@ class HttpTransfer {
   QByteArray head_;
   QByteArray location_;
   int status_ = 0;
+  // Silence: no byte in either direction for stallLimitMs_ ends the transfer.
+  DWORD stallLimitMs_ = 0;
+  qint64 lastActivityMs_ = 0;
+  curl_off_t lastCounted_ = -1;
+  bool stalled_ = false;
 };
 
 TransferResult runFile(const String& url, TransferSink& sink) {

@@ -89,12 +89,17 @@ bool WaitForWorkers(int timeoutMs);
 // read from its own position. Reading past the received bytes answers
 // E_PENDING while more may come and S_FALSE at the end; bytes are appended by
 // the binding only. Safe to use from any thread.
+// It holds a window of the body, not all of it: once more than kKeptConsumed
+// bytes have been read, what the reader has consumed is dropped, and seeking
+// before the window fails. A reader that reads nothing keeps everything.
 class BindStream : public ComObject<IStream> {
  public:
-  void Append(const QByteArray& bytes);
+  static constexpr qint64 kKeptConsumed = 1024 * 1024;
+
+  void Append(QByteArray bytes);
   void Finish();
+  // Every byte received so far, read or not.
   qint64 Size();
-  QByteArray Bytes();
 
   HRESULT Read(void* pv, ULONG cb, ULONG* pcbRead) override;
   HRESULT Write(const void* pv, ULONG cb, ULONG* pcbWritten) override;
@@ -109,8 +114,11 @@ class BindStream : public ComObject<IStream> {
   HRESULT Clone(IStream** ppstm) override;
 
  private:
+  void dropConsumed();  // under the lock
+
   std::mutex lock_;
-  QByteArray bytes_;
+  QByteArray bytes_;  // the window: the body from base_ on
+  qint64 base_ = 0;
   qint64 position_ = 0;
   bool finished_ = false;
 };

@@ -203,6 +203,53 @@ TEST_F(IEDownloadTest, StreamsChunkedBodiesAndEmptyAnswers) {
   EXPECT_FALSE(QFile::exists(folder + "/empty.txt"));
 }
 
+TEST_F(IEDownloadTest, CloseDelimitedAndLargeBodiesReachTheFileWhole) {
+  // No length and no chunks: the body ends with the connection.
+  server.get("/closed.txt", [](const HttpRequest&, HttpResponse& r) {
+    r.contentType = "text/plain";
+    r.closeDelimited = true;
+    r.stream = [](const std::function<bool(const std::string&)>& write) {
+      return write("until ") && write(std::string(100000, '.')) && write("the end");
+    };
+  });
+  QString head;
+  dl->OnResponse = [&](TBSCB*, DWORD, LPCWSTR headers, LPCWSTR, LPWSTR*) {
+    head = QString::fromUtf16(headers).toLower();
+    return S_OK;
+  };
+  ASSERT_TRUE(dl->Go(server.url("/closed.txt")));
+  ASSERT_TRUE(finished());
+  EXPECT_FALSE(head.contains("content-length") || head.contains("chunked")) << head.toStdString();
+  EXPECT_TRUE(errors.empty()) << errors.front().second.toStdString();
+  EXPECT_EQ(file("closed.txt"), "until " + QByteArray(100000, '.') + "the end");
+  EXPECT_EQ(completed.size(), 1u);
+  dl->OnResponse = nullptr;
+
+  // Far more than the binding holds at once, streamed with its length.
+  const auto big = std::make_shared<const QByteArray>(sample(50 * 1024 * 1024));
+  server.get("/big.bin", [big](const HttpRequest&, HttpResponse& r) {
+    r.contentType = "application/octet-stream";
+    r.announcedLength = size_t(big->size());
+    r.stream = [big](const std::function<bool(const std::string&)>& write) {
+      for (qsizetype at = 0; at < big->size(); at += 1024 * 1024)
+        if (!write(big->mid(at, 1024 * 1024).toStdString())) return false;
+      return true;
+    };
+  });
+  int progressCalls = 0;
+  dl->OnProgress = [&](TBSCB*, ULONG, ULONG, ULONG, ULONG, LPCWSTR, const String&, const String&,
+                       const String&, const String&, const String&, const String&) { ++progressCalls; };
+  completed.clear();
+  ASSERT_TRUE(dl->Go(server.url("/big.bin")));
+  ASSERT_TRUE(testsupport::waitFor([this] { return !dl->Busy(); }, 120000));
+  EXPECT_TRUE(errors.empty()) << errors.front().second.toStdString();
+  EXPECT_EQ(completed.size(), 1u);
+  EXPECT_GT(progressCalls, 0);
+  const QByteArray got = file("big.bin");
+  EXPECT_EQ(got.size(), big->size());
+  EXPECT_TRUE(got == *big);  // not printed when it fails
+}
+
 TEST_F(IEDownloadTest, RedirectsAndAbortedRedirects) {
   server.get("/from", [&](const HttpRequest&, HttpResponse& r) {
     r.status = 302;

@@ -211,6 +211,14 @@ struct LoopbackServer::Impl {
                                    return sink.write(chunk.data(), chunk.size());
                                  });
                                });
+    } else if (response.stream && response.closeDelimited) {
+      res.set_content_provider(
+          response.contentType, [stream = std::move(response.stream)](size_t, httplib::DataSink& sink) {
+            if (!stream([&sink](const std::string& chunk) { return sink.write(chunk.data(), chunk.size()); }))
+              return false;
+            sink.done();
+            return true;
+          });
     } else if (response.stream) {
       res.set_chunked_content_provider(
           response.contentType, [stream = std::move(response.stream)](size_t, httplib::DataSink& sink) {

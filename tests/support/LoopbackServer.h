@@ -45,6 +45,9 @@ struct HttpResponse {
   // answers false once the client is gone. A stream that answers false, or
   // ends short of the announced length, drops the connection.
   std::function<bool(const std::function<bool(const std::string&)>& write)> stream;
+  // With `stream` and no `announcedLength`: sent without length or chunks,
+  // the end of the body being the end of the connection.
+  bool closeDelimited = false;
 };
 
 using HttpRoute = std::function<void(const HttpRequest&, HttpResponse&)>;

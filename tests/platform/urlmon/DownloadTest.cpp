@@ -3,11 +3,16 @@
 
 #include "platform/rtl/SysUtils.h"
 #include "platform/wininet/UrlCache.h"
+#include "platform/wininet/WinInet.h"
 #include "tests/platform/urlmon/BindRecorder.h"
 #include "tests/platform/wininet/Wide.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestSupport.h"
 
+#include <QDir>
+#include <QScopeGuard>
+
+#include <functional>
 #include <vector>
 
 using testsupport::HttpRequest;
@@ -28,6 +33,7 @@ class ProgressCallback : public ComObject<IBindStatusCallback> {
   HRESULT stopResult = E_UNEXPECTED;
   QByteArray fileAtStop;
   String fileName;
+  std::function<void(ULONG)> onProgress;
 
   HRESULT OnStartBinding(DWORD, IBinding*) override {
     started = true;
@@ -40,6 +46,7 @@ class ProgressCallback : public ComObject<IBindStatusCallback> {
   HRESULT OnLowResource(DWORD) override { return S_OK; }
   HRESULT OnProgress(ULONG, ULONG, ULONG status, LPCWSTR) override {
     statuses.push_back(status);
+    if (onProgress) onProgress(status);
     return status == cancelAt ? E_ABORT : S_OK;
   }
   HRESULT OnStopBinding(HRESULT hr, LPCWSTR) override {
@@ -70,6 +77,15 @@ class Download : public ::testing::Test {
     server_ = nullptr;
   }
   static std::u16string wide(const QString& s) { return s.toStdU16String(); }
+  // A folder of the test's own holding a target file "old".
+  static QString oldTarget(const QString& name) {
+    const QString target = testsupport::profileDir() + "/" + name + "/target.bin";
+    QDir().mkpath(ExtractFileDir(target));
+    return testsupport::writeFile(target, "old") ? target : QString();
+  }
+  static QStringList filesBeside(const QString& target) {
+    return QDir(ExtractFileDir(target)).entryList(QDir::Files);
+  }
   static LoopbackServer* server_;
 };
 
@@ -150,6 +166,76 @@ TEST_F(Download, ToCacheFileAnswersTheCachedFile) {
   EXPECT_EQ(URLDownloadToCacheFileW(nullptr, wide(address).c_str(), tiny, 4, 0, nullptr), E_OUTOFMEMORY);
   EXPECT_EQ(URLDownloadToCacheFileW(nullptr, wide(server_->url("/missing")).c_str(), name, 2049, 0, nullptr),
             INET_E_RESOURCE_NOT_FOUND);
+}
+
+TEST_F(Download, ALargeBodyReplacesTheTargetOnlyAtTheEnd) {
+  const QByteArray body = QByteArray(6 * 1024 * 1024, 'b') + "tail";
+  server_->get("/large.bin", [body](const HttpRequest&, HttpResponse& res) {
+    res.contentType = "application/octet-stream";
+    res.stream = [body](const std::function<bool(const std::string&)>& write) {
+      for (qsizetype at = 0; at < body.size(); at += 256 * 1024)
+        if (!write(body.mid(at, 256 * 1024).toStdString())) return false;
+      return true;
+    };
+  });
+  const QString target = oldTarget("streamed");
+  ComPtr<ProgressCallback> callback = MakeCom<ProgressCallback>();
+  int looks = 0;
+  bool targetKept = true;
+  callback->onProgress = [&](ULONG status) {
+    if (status != BINDSTATUS_DOWNLOADINGDATA) return;
+    ++looks;
+    targetKept = targetKept && testsupport::readFile(target) == "old";
+  };
+  EXPECT_EQ(URLDownloadToFileW(nullptr, wide(server_->url("/large.bin")).c_str(), wide(target).c_str(), 0,
+                               callback.Get()),
+            S_OK);
+  EXPECT_GT(looks, 1);
+  EXPECT_TRUE(targetKept);
+  EXPECT_EQ(testsupport::readFile(target), body);
+  EXPECT_EQ(filesBeside(target), QStringList{"target.bin"});
+}
+
+TEST_F(Download, ADroppedConnectionOrASilentServerLeavesTheTargetAndNothingElse) {
+  LoopbackServer silent;
+  silent.get("/dropped", [](const HttpRequest&, HttpResponse& res) {
+    res.body = std::string(100000, 'x');
+    res.announcedLength = 500000;
+  });
+  silent.get("/silent", [&silent](const HttpRequest&, HttpResponse& res) {
+    silent.hold(20000);
+    res.body = "late";
+  });
+  silent.get("/stops", [&silent](const HttpRequest&, HttpResponse& res) {
+    res.announcedLength = 10000;
+    res.stream = [&silent](const std::function<bool(const std::string&)>& write) {
+      return write(std::string(5000, 's')) && (silent.hold(20000), write(std::string(5000, 't')));
+    };
+  });
+  ASSERT_TRUE(silent.start());
+  const QString target = oldTarget("silent");
+
+  EXPECT_TRUE(FAILED(
+      URLDownloadToFileW(nullptr, wide(silent.url("/dropped")).c_str(), wide(target).c_str(), 0, nullptr)));
+  EXPECT_EQ(testsupport::readFile(target), "old");
+  EXPECT_EQ(filesBeside(target), QStringList{"target.bin"});
+
+  // Without a callback nothing could abort: the process's receive limit ends
+  // the download, before the answer and in the middle of the body.
+  DWORD saved = 0, size = sizeof saved;
+  ASSERT_TRUE(InternetQueryOptionW(nullptr, INTERNET_OPTION_RECEIVE_TIMEOUT, &saved, &size));
+  const auto restore = qScopeGuard(
+      [&] { InternetSetOptionW(nullptr, INTERNET_OPTION_RECEIVE_TIMEOUT, &saved, sizeof saved); });
+  DWORD limit = 500;
+  ASSERT_TRUE(InternetSetOptionW(nullptr, INTERNET_OPTION_RECEIVE_TIMEOUT, &limit, sizeof limit));
+  for (const char* path : {"/silent", "/stops"}) {
+    EXPECT_EQ(URLDownloadToFileW(nullptr, wide(silent.url(path)).c_str(), wide(target).c_str(), 0, nullptr),
+              INET_E_CONNECTION_TIMEOUT)
+        << path;
+    EXPECT_EQ(testsupport::readFile(target), "old") << path;
+    EXPECT_EQ(filesBeside(target), QStringList{"target.bin"}) << path;
+  }
+  silent.release();
 }
 
 }  // namespace
