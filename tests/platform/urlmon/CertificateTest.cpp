@@ -55,8 +55,7 @@ class Certificate : public ::testing::Test {
     return r;
   }
   static bool bind(BindRecorder* r, const QString& url) {
-    return BindAsync(url, r) == MK_S_ASYNCHRONOUS &&
-           testsupport::waitFor([r] { return r->stopped; }, 10000);
+    return BindAsync(url, r) == MK_S_ASYNCHRONOUS && testsupport::waitFor([r] { return r->stopped; }, 10000);
   }
 
   static LoopbackServer* server_;
