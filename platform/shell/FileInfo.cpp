@@ -155,6 +155,8 @@ bool infoOfList(PCIDLIST_ABSOLUTE pidl, SFGAOF asked, bool open, ItemInfo& info)
       const bool folder = KindOf(last) == kFsFolder;
       info.typeName = TypeNameOfFile(FsNameOf(last), folder);
       info.icon = IconIndexOfFile(FsNameOf(last), folder, open);
+      if (folder && FileSystemPathOf(pidl) == TrashPath())
+        info.icon = IconIndexOfTheme(QStringLiteral("user-trash"), info.icon);
       break;
     }
     case kRootItem:

@@ -2,6 +2,7 @@
 #include "tests/platform/shell/ShellTestUtil.h"
 
 #include <QIcon>
+#include <QStandardPaths>
 
 using namespace shelltest;
 
@@ -111,10 +112,18 @@ TEST(FileInfo, KindsOfItemsHaveTheirOwnPicturesEvenWithoutADesktopsIconTheme) {
   ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &pidl), S_OK);
   const int computer = infoOf(pidl, SHGFI_SYSICONINDEX | SHGFI_SMALLICON).iIcon;
   ILFree(pidl);
+  // The Recycle Bin is the desktop's trash, with the trash's icon.
+  ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_BITBUCKET, &pidl), S_OK);
+  const int trash = infoOf(pidl, SHGFI_SYSICONINDEX | SHGFI_SMALLICON).iIcon;
+  EXPECT_EQ(PathFromIDList(pidl),
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash/files");
+  ILFree(pidl);
+  WCHAR path[MAX_PATH];
+  EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_BITBUCKET, nullptr, 0, path), E_INVALIDARG);
 
   TImageList* list = ImageListFromHandle(SystemImageList(true));
   const std::pair<const char*, int> kinds[] = {
-      {"web page", web}, {"text", text}, {"folder", folder}, {"computer", computer}};
+      {"web page", web}, {"text", text}, {"folder", folder}, {"computer", computer}, {"trash", trash}};
   ASSERT_LT(document, list->Count());
   for (const auto& [name, index] : kinds) {
     ASSERT_LT(index, list->Count()) << name;
