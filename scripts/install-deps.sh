@@ -11,6 +11,8 @@ packages=(
   curl libcurl4-openssl-dev libgumbo-dev libsqlite3-dev libjpeg62-turbo-dev zlib1g-dev
   libgtest-dev libgmock-dev libcpp-httplib-dev libssl-dev
   xvfb xauth fonts-dejavu-core python3
+  # The icons of files, folders and places when no desktop names an icon theme.
+  adwaita-icon-theme
   # Readers of the editor tests (RTF, PDF) and the colouring benchmark's page.
   poppler-utils unrtf python3-doc
   clang libclang-rt-dev clang-format

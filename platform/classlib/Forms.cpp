@@ -17,6 +17,7 @@
 
 #include "platform/classlib/Controls_p.h"
 #include "platform/classlib/Dialogs.h"
+#include "platform/classlib/Log_p.h"
 #include "platform/classlib/Streaming.h"
 
 TApplication* Application = nullptr;
@@ -580,11 +581,12 @@ void TCustomForm::Paint() { RaiseEvent(this, OnPaint, this); }
 TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {
   title_ = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
   icon_ = new TIcon(this);
-  if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-      gui && !gui->windowIcon().isNull()) {
-    const QIcon icon = gui->windowIcon();
-    icon_->FromQImage(icon.pixmap(icon.availableSizes().value(0, QSize(32, 32))).toImage());
-  }
+  LoadProgramIcon();
+  // Windows without an icon of their own show the program's.
+  icon_->OnChange = [this](TObject*) {
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+      gui->setWindowIcon(icon_->ToQIcon());
+  };
   // The application ends when its main form closes, not with its last window.
   if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
     gui->setQuitOnLastWindowClosed(false);
@@ -679,6 +681,26 @@ void TApplication::SetHintColor(TColor value) {
 }
 
 String TApplication::ExeName() const { return QCoreApplication::applicationFilePath(); }
+
+void TApplication::LoadProgramIcon() {
+  auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+  // The program's icon lies beside it under its name, as an ICO file.
+  const QFileInfo exe(ExeName());
+  const String file = exe.path() + u'/' + exe.completeBaseName() + QStringLiteral(".ico");
+  if (QFileInfo(file).isFile()) {
+    try {
+      icon_->LoadFromFile(file);
+      if (gui) gui->setWindowIcon(icon_->ToQIcon());
+      return;
+    } catch (const Exception& e) {
+      qCDebug(lcClassLib) << "the program's icon" << file << "is unreadable:" << e.Message;
+    }
+  }
+  if (gui && !gui->windowIcon().isNull()) {
+    const QIcon icon = gui->windowIcon();
+    icon_->FromQImage(icon.pixmap(icon.availableSizes().value(0, QSize(32, 32))).toImage());
+  }
+}
 
 int TApplication::HookMainWindow(TWindowHook hook) {
   const int id = nextHookId_++;

@@ -280,7 +280,9 @@ class TApplication : public TComponent {
   TColor HintColor() const { return hintColor_; }
   void SetHintColor(TColor value);
   String ExeName() const;
-  // The program's icon (the Qt application's window icon at start).
+  // The program's icon: at start the ICO file beside the program under its
+  // name ("Noctivane.ico"), else the Qt application's window icon. Windows
+  // without an icon of their own show it, also after it changes.
   TIcon* Icon() const { return icon_; }
   // The application has the active window.
   bool Active() const { return active_; }
@@ -314,6 +316,7 @@ class TApplication : public TComponent {
  private:
   friend class TCustomForm;
   void FormCreated(TCustomForm* form);
+  void LoadProgramIcon();
   void MainWndProc(TMessage& m);
   void SetActive(bool value);
   void QuitLoops();

@@ -87,7 +87,12 @@ int TImageList::AddMasked(TBitmap* image, TColor maskColor) {
 int TImageList::AddIcon(TIcon* icon) {
   if (source_) return source_->AddIcon(icon);
   if (!icon || icon->GetEmpty()) return -1;
-  QImage image = icon->ToQImage().convertToFormat(QImage::Format_ARGB32);
+  // An icon of several sizes gives its picture of the list's size (or the
+  // nearest), not its first one scaled.
+  TIcon sized;
+  sized.Assign(icon);
+  sized.SetSize(width_, height_);
+  QImage image = sized.ToQImage().convertToFormat(QImage::Format_ARGB32);
   if (image.width() != width_ || image.height() != height_)
     image = image.scaled(width_, height_, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   images_.push_back(image);

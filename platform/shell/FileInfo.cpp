@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QMimeDatabase>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <cstring>
@@ -56,9 +57,32 @@ QIcon themeIcon(std::initializer_list<const char*> names, QAbstractFileIconProvi
   return QFileIconProvider().icon(type);
 }
 
+// A session without a desktop environment names no icon theme, and Qt then
+// looks in "hicolor" alone, which holds no icons of files, places or
+// devices. The freedesktop "default" theme (which leads to the system's
+// default one) or a common desktop theme stands in then; a theme a desktop
+// names is left alone.
+void ensureIconTheme() {
+  const String current = QIcon::themeName();
+  if (!current.isEmpty() && current != QLatin1String("hicolor")) return;
+  // Nor does every platform plug-in look in the system's icon folders.
+  QStringList paths = QIcon::themeSearchPaths();
+  for (const String& dir : QStandardPaths::locateAll(
+           QStandardPaths::GenericDataLocation, QStringLiteral("icons"), QStandardPaths::LocateDirectory))
+    if (!paths.contains(dir)) paths.append(dir);
+  QIcon::setThemeSearchPaths(paths);
+  for (const char* name : {"default", "Adwaita", "breeze", "gnome", "oxygen"})
+    for (const String& dir : QIcon::themeSearchPaths())
+      if (QFileInfo::exists(dir + u'/' + QLatin1String(name) + QStringLiteral("/index.theme"))) {
+        QIcon::setThemeName(QLatin1String(name));
+        return;
+      }
+}
+
 SystemLists& systemLists() {
   // Lives as long as the process, like the platform's lists.
   static SystemLists* lists = [] {
+    ensureIconTheme();
     auto* l = new SystemLists;
     l->small = new TImageList(nullptr);
     l->large = new TImageList(nullptr);
@@ -131,6 +155,8 @@ bool infoOfList(PCIDLIST_ABSOLUTE pidl, SFGAOF asked, bool open, ItemInfo& info)
       const bool folder = KindOf(last) == kFsFolder;
       info.typeName = TypeNameOfFile(FsNameOf(last), folder);
       info.icon = IconIndexOfFile(FsNameOf(last), folder, open);
+      if (folder && FileSystemPathOf(pidl) == TrashPath())
+        info.icon = IconIndexOfTheme(QStringLiteral("user-trash"), info.icon);
       break;
     }
     case kRootItem:

@@ -74,6 +74,8 @@ String FileSystemPathOf(PCIDLIST_ABSOLUTE absolute);
 String HistoryCaption();
 // The History folder's path (the registry's "History" shell folder).
 String HistoryPath();
+// The desktop's trash (its "files" folder), which stands for the Recycle Bin.
+String TrashPath();
 
 // ---------------------------------------------------------------- names, types, icons
 

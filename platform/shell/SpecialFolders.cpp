@@ -57,6 +57,8 @@ namespace shelldetail {
 
 String HistoryPath() { return profileFolder(QStringLiteral("History"), QStringLiteral("History")); }
 
+String TrashPath() { return standard(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash/files"); }
+
 String HistoryCaption() {
   TRegistry reg(KEY_READ);
   reg.RootKey = HKEY_CLASSES_ROOT;
@@ -127,6 +129,9 @@ HRESULT SHGetSpecialFolderLocation(HWND, int csidl, PIDLIST_ABSOLUTE* ppidl) {
       HistoryPath();  // the folder behind it exists from now on
       *ppidl = MakeRootItem(kHistoryRoot);
       break;
+    // The Recycle Bin is the desktop's trash. As on the platform, it has an
+    // item list but no folder path to ask for.
+    case CSIDL_BITBUCKET: *ppidl = FileSystemIDList(TrashPath()); break;
     default: {
       const String path = SpecialFolderPath(csidl);
       if (path.isEmpty()) return E_INVALIDARG;

@@ -199,6 +199,7 @@ class Binding : public ComObject<IBinding, IWinInetHttpInfo> {
   void DeliverData();
   bool NegotiateResponse(int status, const String& head, const String& requestHeaders);
   std::pair<String, String> AskCredentials();
+  bool AskSecurityProblem(DWORD problem);
   void Finish(TransferResult result);
 
  private:
@@ -274,6 +275,12 @@ class BindWorker : public TransferSink {
     user = answer->first;
     password = answer->second;
     return !user.isEmpty();
+  }
+
+  bool SecurityProblem(DWORD problem) override {
+    Binding* binding = binding_;
+    return shared_->Ask<bool>([binding, problem] { return binding->AskSecurityProblem(problem); })
+        .value_or(false);
   }
 
   void BeginBody(const String& mimeType, qint64 length, const String&, const String& localFile) override {
@@ -490,6 +497,16 @@ std::pair<String, String> Binding::AskCredentials() {
   std::pair<String, String> answer{OleStrToString(user.get()), OleStrToString(password.get())};
   if (FAILED(hr)) return {};
   return answer;
+}
+
+// Only a client that says S_OK to the problem takes the server unchecked.
+bool Binding::AskSecurityProblem(DWORD problem) {
+  ComPtr<IHttpSecurity> security = QueryCallback<IHttpSecurity>(callback_.Get());
+  if (!security || shared_->aborted) return false;
+  const HRESULT hr = security->OnSecurityProblem(problem);
+  qCDebug(lcUrlMon) << "certificate problem" << problem << "of" << url_ << "answered" << Qt::hex
+                    << quint32(hr);
+  return hr == S_OK;
 }
 
 HRESULT Binding::makeObject(ComPtr<IUnknown>& object) {

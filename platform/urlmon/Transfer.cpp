@@ -72,6 +72,23 @@ HRESULT resultOfCurl(CURLcode code) {
   }
 }
 
+// The check of the server's certificate that failed, as WinInet names it; 0
+// when the failure was not the certificate's.
+DWORD certificateProblem(CURL* easy, CURLcode code) {
+  if (code != CURLE_PEER_FAILED_VERIFICATION) return 0;
+  long verdict = 0;
+  curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verdict);
+  switch (verdict) {
+    case 0:   // the chain holds, so the name is what failed
+    case 62:  // X509_V_ERR_HOSTNAME_MISMATCH
+      return ERROR_INTERNET_SEC_CERT_CN_INVALID;
+    case 9:   // X509_V_ERR_CERT_NOT_YET_VALID
+    case 10:  // X509_V_ERR_CERT_HAS_EXPIRED
+      return ERROR_INTERNET_SEC_CERT_DATE_INVALID;
+    default: return ERROR_INTERNET_INVALID_CA;
+  }
+}
+
 // One HTTP(S) transfer with the redirects and the authentication round it
 // takes. libcurl follows nothing by itself, so every hop is reported.
 class HttpTransfer {
@@ -99,6 +116,13 @@ class HttpTransfer {
       curl_slist_free_all(headers);
 
       if (sink_.Aborted() || phase_ == Phase::Refused) return {E_ABORT, {}, headText()};
+      if (const DWORD problem = certificateProblem(easy, code)) {
+        if (!acceptProblem(problem)) {
+          if (sink_.Aborted()) return {E_ABORT, {}, {}};
+          return {INET_E_SECURITY_PROBLEM, String::fromUtf8(errorText), {}};
+        }
+        continue;
+      }
       switch (phase_) {
         case Phase::Redirect: {
           const QUrl next = QUrl(url_).resolved(QUrl::fromEncoded(location_));
@@ -144,6 +168,20 @@ class HttpTransfer {
  private:
   enum class Phase { Head, Redirect, Retry, PendingAuth, Failed, Refused, Body };
 
+  // A certificate problem is put to the client; when it lets the transfer go
+  // on, the host is asked again without the check (other hosts a redirect
+  // leads to are still checked).
+  bool acceptProblem(DWORD problem) {
+    const String host = HostOf(url_);
+    if (host == uncheckedHost_ || !sink_.SecurityProblem(problem)) return false;
+    uncheckedHost_ = host;
+    return true;
+  }
+
+  bool checksCertificate() const {
+    return !request_.ignoreSecurityProblems && (uncheckedHost_.isEmpty() || HostOf(url_) != uncheckedHost_);
+  }
+
   void setUp(CURL* easy, curl_slist*& headers) {
     curl_easy_reset(easy);
     const QByteArray encoded = QUrl(url_, QUrl::TolerantMode).toEncoded();
@@ -170,7 +208,7 @@ class HttpTransfer {
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &HttpTransfer::onConnected);
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
     curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    if (request_.ignoreSecurityProblems) {
+    if (!checksCertificate()) {
       curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
       curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
     }
@@ -320,6 +358,7 @@ class HttpTransfer {
   QByteArray body_;
   String user_, password_;
   bool authAsked_ = false;
+  String uncheckedHost_;  // the host whose certificate the client accepted
   String requestHeaders_;
   Phase phase_ = Phase::Head;
   QByteArray head_;

@@ -60,6 +60,9 @@ class TransferSink {
   virtual bool Response(int statusCode, const String& head, const String& requestHeaders) = 0;
   // Credentials for a server that asks for them; false: none.
   virtual bool Credentials(String& user, String& password) = 0;
+  // The server's certificate failed the check `problem` (an
+  // ERROR_INTERNET_* code): true goes on without the check.
+  virtual bool SecurityProblem(DWORD problem) = 0;
   // The body follows: its type, its length (-1: unknown), the address it
   // comes from and, for a file, the file's name.
   virtual void BeginBody(const String& mimeType, qint64 length, const String& finalUrl,

@@ -91,6 +91,9 @@ TEST_F(AddressIcons, KeywordsFilesFoldersExtensionsAndWebAddresses) {
   EXPECT_EQ(box->IconOfText("my computer"), computer);
   EXPECT_EQ(box->IconOfText("  My Computer  "), computer);
   EXPECT_EQ(box->IconOfText(" favorites "), specialFolderIcon(CSIDL_FAVORITES));
+  ASSERT_GE(specialFolderIcon(CSIDL_BITBUCKET), 0);
+  EXPECT_EQ(box->IconOfText("  Recycle Bin "), specialFolderIcon(CSIDL_BITBUCKET));
+  EXPECT_NE(specialFolderIcon(CSIDL_BITBUCKET), web);
   // Without the blank it is no keyword: a web address.
   EXPECT_EQ(box->IconOfText("mycomputer"), web);
 

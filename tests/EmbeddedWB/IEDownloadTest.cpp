@@ -5,6 +5,7 @@
 #include "EmbeddedWB/Source/IEDownload.h"
 
 #include "platform/rtl/SysUtils.h"
+#include "platform/wininet/WinInet.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TestSupport.h"
 
@@ -429,6 +430,66 @@ TEST_F(IEDownloadTest, FileAndCacheModes) {
   EXPECT_FALSE(dl->Go(server.url("/mode/none.html"), 1));
   EXPECT_EQ(completed.size(), 2u);
   EXPECT_FALSE(errors.empty());
+}
+
+TEST_F(IEDownloadTest, ProxySettingsCarryTheDownloadUntilTheComponentGoes) {
+  const QByteArray body = sample(90000);
+  testsupport::LoopbackServer proxy;
+  proxy.proxy([&](const HttpRequest&, HttpResponse& r) {
+    r.contentType = "application/octet-stream";
+    r.body = body.toStdString();
+  });
+  ASSERT_TRUE(proxy.start());
+  server.page("/direct.html", "<p>direct</p>");
+
+  dl->ProxySettings()->SetServer("127.0.0.1");
+  dl->ProxySettings()->SetPort(proxy.port());
+  dl->ProxySettings()->SetAutoLoadProxy(true);
+  dl->Loaded();
+  // A host no resolver knows: only the proxy can answer it.
+  ASSERT_TRUE(dl->Go("http://downloads.example.test/archive/big.bin"));
+  ASSERT_TRUE(finished());
+  EXPECT_TRUE(errors.empty()) << errors.front().second.toStdString();
+  EXPECT_EQ(file("big.bin"), body);
+  ASSERT_EQ(proxy.requestCount(), 1);
+  EXPECT_EQ(proxy.lastRequest().target, "http://downloads.example.test/archive/big.bin");
+  EXPECT_EQ(proxy.lastRequest().header("Host"), "downloads.example.test");
+
+  // Gone, the component takes its proxy back: the next download is direct.
+  delete dl;
+  dl = new TIEDownload(nullptr);
+  dl->Loaded();
+  dl->SetDownloadFolder(folder);
+  ASSERT_TRUE(dl->Go(server.url("/direct.html")));
+  ASSERT_TRUE(finished());
+  EXPECT_EQ(file("direct.html"), "<p>direct</p>");
+  EXPECT_EQ(proxy.requestCount(), 1);
+}
+
+TEST_F(IEDownloadTest, AnUntrustedCertificateIsPutToOnSecurityProblem) {
+  testsupport::LoopbackServer secure(testsupport::LoopbackServer::Https);
+  secure.page("/secret.html", "<p>secret</p>");
+  ASSERT_TRUE(secure.start());
+
+  // Unassigned, the problem refuses the download.
+  ASSERT_TRUE(dl->Go(secure.url("/secret.html")));
+  ASSERT_TRUE(finished());
+  EXPECT_TRUE(completed.empty());
+  EXPECT_FALSE(errors.empty());
+  EXPECT_FALSE(QFile::exists(folder + "/secret.html"));
+
+  // A handler answering S_OK takes the server as it is.
+  std::vector<DWORD> problems;
+  dl->OnSecurityProblem = [&](TBSCB*, DWORD problem, const String&) {
+    problems.push_back(problem);
+    return S_OK;
+  };
+  ASSERT_TRUE(dl->Go(secure.url("/secret.html")));
+  ASSERT_TRUE(finished());
+  EXPECT_EQ(problems, std::vector<DWORD>{ERROR_INTERNET_INVALID_CA});
+  EXPECT_EQ(file("secret.html"), "<p>secret</p>");
+  EXPECT_EQ(completed.size(), 1u);
+  EXPECT_EQ(secure.requestCount(), 1);
 }
 
 TEST_F(IEDownloadTest, TwoDownloadsAtOnceEachEndOnItsOwn) {

@@ -4,7 +4,9 @@
 //                              <folder>/<group>/<file>, and <folder>/manifest.txt
 //   skingen --sheet <file>     writes a contact sheet of all pictures (PNG),
 //                              with the frame put together, for a look at them
+//   skingen --icon <file>      writes the program's icon (ICO, several sizes)
 #include "Glyphs.h"
+#include "ProgramIcon.h"
 #include "SkinTable.h"
 
 #include <QDir>
@@ -313,8 +315,11 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     return skingen::writeSheet(QString::fromLocal8Bit(argv[2]));
   }
+  if (argc == 3 && QString(argv[1]) == "--icon")
+    return skingen::writeProgramIcon(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
   if (argc != 2 || argv[1][0] == '-') {
-    std::fprintf(stderr, "usage: skingen <skin folder> | skingen --sheet <file.png>\n");
+    std::fprintf(stderr,
+                 "usage: skingen <skin folder> | skingen --sheet <file.png> | skingen --icon <file.ico>\n");
     return 2;
   }
   return skingen::writeSkin(QString::fromLocal8Bit(argv[1]));

@@ -400,6 +400,29 @@ TEST_F(Forms, ActivationRaisesEventsAndTracksTheActiveForm) {
 
 // ---------------------------------------------------------------- application and screen
 
+TEST_F(Forms, WindowsShowTheProgramsIconAlsoAfterItChanges) {
+  Application->CreateForm(FtFirst);
+  const auto centre = [](const QIcon& icon) { return icon.pixmap(16, 16).toImage().pixel(8, 8); };
+  QImage red(16, 16, QImage::Format_ARGB32);
+  red.fill(Qt::red);
+  Application->Icon()->FromQImage(red);
+  EXPECT_EQ(centre(FtFirst->Widget()->windowIcon()), qRgb(255, 0, 0));
+  auto* later = NewForm<TForm>(Application);
+  EXPECT_EQ(centre(later->Widget()->windowIcon()), qRgb(255, 0, 0));
+  QImage blue = red;
+  blue.fill(Qt::blue);
+  Application->Icon()->FromQImage(blue);
+  EXPECT_EQ(centre(FtFirst->Widget()->windowIcon()), qRgb(0, 0, 255));
+
+  // Without an icon file beside the program, a new application object
+  // starts from the Qt application's icon.
+  FinalizeForms();
+  InitializeForms();
+  ASSERT_FALSE(Application->Icon()->GetEmpty());
+  EXPECT_EQ(Application->Icon()->ToQImage().pixel(8, 8), qRgb(0, 0, 255));
+  qApp->setWindowIcon(QIcon());
+}
+
 TEST_F(Forms, HookMainWindowSeesTheApplicationWindowsMessages) {
   const HWND app = Application->Handle();
   ASSERT_TRUE(IsWindow(app));

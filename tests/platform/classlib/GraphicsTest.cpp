@@ -1195,4 +1195,20 @@ TEST(ImageList, AddsStripsWithTheirMasksAndDraws) {
   EXPECT_EQ(changes, 7);
 }
 
+TEST(ImageList, AnIconOfSeveralSizesGivesItsPictureOfTheListsSize) {
+  ASSERT_TRUE(testsupport::writeFile(TestFile("sizes.ico"),
+                                     IcoFile({Filled(32, 32, Qt::blue), Filled(16, 16, Qt::red)})));
+  TIcon icon;
+  icon.LoadFromFile(TestFile("sizes.ico"));
+  TComponent owner(nullptr);
+  auto* list = new TImageList(&owner);
+  ASSERT_EQ(list->AddIcon(&icon), 0);
+  EXPECT_EQ(list->GetImage(0).pixel(8, 8), qRgb(255, 0, 0));
+  EXPECT_EQ(icon.GetWidth(), 32);  // the icon itself is left as it was
+  list->SetWidth(32);
+  list->SetHeight(32);
+  ASSERT_EQ(list->AddIcon(&icon), 0);
+  EXPECT_EQ(list->GetImage(0).pixel(8, 8), qRgb(0, 0, 255));
+}
+
 #include "GraphicsTest.moc"

@@ -2,6 +2,7 @@
 #include "tests/platform/shell/ShellTestUtil.h"
 
 #include <QIcon>
+#include <QStandardPaths>
 
 using namespace shelltest;
 
@@ -98,6 +99,42 @@ TEST(FileInfo, SystemImageListsHoldTheIconsByIndex) {
     EXPECT_EQ(largeList->GetImage(i).size(), QSize(32, 32));
   }
   EXPECT_NE(smallList->GetImage(folder), smallList->GetImage(0));
+}
+
+TEST(FileInfo, KindsOfItemsHaveTheirOwnPicturesEvenWithoutADesktopsIconTheme) {
+  // The tests run with no desktop naming an icon theme.
+  const UINT flags = SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES;
+  const int document = infoOf("data.unknownkind", flags, FILE_ATTRIBUTE_NORMAL).iIcon;
+  const int web = infoOf("*.htm", flags, FILE_ATTRIBUTE_NORMAL).iIcon;
+  const int text = infoOf(".txt", flags, FILE_ATTRIBUTE_NORMAL).iIcon;
+  const int folder = infoOf("x", flags, FILE_ATTRIBUTE_DIRECTORY).iIcon;
+  PIDLIST_ABSOLUTE pidl = nullptr;
+  ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &pidl), S_OK);
+  const int computer = infoOf(pidl, SHGFI_SYSICONINDEX | SHGFI_SMALLICON).iIcon;
+  ILFree(pidl);
+  // The Recycle Bin is the desktop's trash, with the trash's icon.
+  ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_BITBUCKET, &pidl), S_OK);
+  const int trash = infoOf(pidl, SHGFI_SYSICONINDEX | SHGFI_SMALLICON).iIcon;
+  EXPECT_EQ(PathFromIDList(pidl),
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash/files");
+  ILFree(pidl);
+  WCHAR path[MAX_PATH];
+  EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_BITBUCKET, nullptr, 0, path), E_INVALIDARG);
+
+  TImageList* list = ImageListFromHandle(SystemImageList(true));
+  const std::pair<const char*, int> kinds[] = {
+      {"web page", web}, {"text", text}, {"folder", folder}, {"computer", computer}, {"trash", trash}};
+  ASSERT_LT(document, list->Count());
+  for (const auto& [name, index] : kinds) {
+    ASSERT_LT(index, list->Count()) << name;
+    EXPECT_FALSE(list->GetImage(index).isNull()) << name;
+  }
+  for (size_t i = 0; i < std::size(kinds); ++i)
+    for (size_t j = i + 1; j < std::size(kinds); ++j)
+      EXPECT_NE(list->GetImage(kinds[i].second), list->GetImage(kinds[j].second))
+          << kinds[i].first << " and " << kinds[j].first;
+  // A text file may share the plain document's picture; a web page may not.
+  EXPECT_NE(list->GetImage(document), list->GetImage(web));
 }
 
 TEST(FileInfo, IconHandlesMustBeDestroyed) {

@@ -1,7 +1,8 @@
 #pragma once
 // A bind-status callback that records what a binding tells it (with the
 // thread each call came on), reads the data stream as it grows, and answers
-// the negotiation and authentication questions as a test sets them up.
+// the negotiation and authentication questions as a test sets them up; other
+// interfaces a binding asks for come from its services.
 #include "platform/urlmon/UrlMon.h"
 
 #include <QThread>
@@ -20,7 +21,7 @@ struct BindEvent {
   QThread* thread = nullptr;
 };
 
-class BindRecorder : public ComObject<IBindStatusCallback, IHttpNegotiate, IAuthenticate> {
+class BindRecorder : public ComObject<IBindStatusCallback, IHttpNegotiate, IAuthenticate, IServiceProvider> {
  public:
   DWORD bindf =
       BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_PULLDATA | BINDF_NOWRITECACHE | BINDF_GETNEWESTVERSION;
@@ -33,6 +34,9 @@ class BindRecorder : public ComObject<IBindStatusCallback, IHttpNegotiate, IAuth
   std::function<void(BindRecorder&)> onData;
   // Runs inside OnResponse, with the binding.
   std::function<void(IBinding*)> onResponse;
+  // What QueryService hands out (whatever it answers of the interface asked
+  // for); none when empty.
+  ComPtr<IUnknown> service;
 
   std::vector<BindEvent> events;
   QByteArray body;
@@ -130,6 +134,10 @@ class BindRecorder : public ComObject<IBindStatusCallback, IHttpNegotiate, IAuth
     record({BindEvent::Response, dwResponseCode, OleStrToString(szResponseHeaders)});
     if (onResponse) onResponse(binding.Get());
     return responseAnswer;
+  }
+  HRESULT QueryService(REFGUID, REFIID riid, void** ppvObject) override {
+    *ppvObject = nullptr;
+    return service ? service->QueryInterface(riid, ppvObject) : E_NOINTERFACE;
   }
   HRESULT Authenticate(HWND* phwnd, LPWSTR* pszUsername, LPWSTR* pszPassword) override {
     ++authenticateCalls;
