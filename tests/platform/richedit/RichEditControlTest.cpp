@@ -503,16 +503,8 @@ TEST_F(RichEditControl, LinksFarDownALongTextWorkBeforeAndAfterTheLayout) {
   EXPECT_EQ(notes.back().range.cpMax, far + 19);
   Send(WM_LBUTTONUP, 0, PointToLParam(p.x + 2, p.y + 4));
 
-  const auto marks = [&] {
-    std::vector<std::pair<int, int>> out;
-    for (const QTextEdit::ExtraSelection& s : Text()->extraSelections())
-      out.emplace_back(s.cursor.selectionStart(), s.cursor.selectionEnd());
-    std::sort(out.begin(), out.end());
-    return out;
-  };
-  using Ranges = std::vector<std::pair<int, int>>;
   const Ranges both{{0, 24}, {far, far + 19}};
-  EXPECT_TRUE(QTest::qWaitFor([&] { return marks() == both; }, 20000)) << marks().size();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return LinkMarks() == both; }, 20000)) << LinkMarks().size();
 }
 
 }  // namespace richedittest

@@ -187,14 +187,7 @@ TEST_F(RichEditControl, DetectedAddressesAreLinksThatReportClicks) {
   EXPECT_EQ(Send(EM_GETAUTOURLDETECT), FALSE);
   Send(EM_AUTOURLDETECT, TRUE);
   EXPECT_EQ(Send(EM_GETAUTOURLDETECT), TRUE);
-  const auto links = [&] {
-    std::vector<std::pair<int, int>> out;
-    for (const QTextEdit::ExtraSelection& s : Text()->extraSelections())
-      out.emplace_back(s.cursor.selectionStart(), s.cursor.selectionEnd());
-    std::sort(out.begin(), out.end());
-    return out;
-  };
-  using Ranges = std::vector<std::pair<int, int>>;
+  const auto links = [&] { return LinkMarks(); };
   EXPECT_EQ(links(), (Ranges{{4, 27}, {33, 45}}));
   // The text itself keeps its format: links are no part of the document.
   CHARFORMAT2W cf;

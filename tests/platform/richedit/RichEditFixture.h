@@ -11,6 +11,10 @@
 #include "platform/richedit/RichEditControl.h"
 #include "tests/support/TestSupport.h"
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 namespace richedittest {
 
 // What the parent window received from the control.
@@ -87,6 +91,15 @@ class RichEditControl : public ::testing::Test {
     const LRESULT n = Send(EM_GETTEXTRANGE, 0, &r);
     EXPECT_EQ(buffer[n], 0);
     return String::fromUtf16(buffer.data(), n);
+  }
+  // The ranges the control marks as links, in order.
+  using Ranges = std::vector<std::pair<int, int>>;
+  Ranges LinkMarks() {
+    Ranges out;
+    for (const QTextEdit::ExtraSelection& s : Text()->extraSelections())
+      out.emplace_back(s.cursor.selectionStart(), s.cursor.selectionEnd());
+    std::sort(out.begin(), out.end());
+    return out;
   }
   int Count(UINT code) const {
     return int(

@@ -13,6 +13,8 @@
 #include "platform/richedit/Rtf.h"
 #include "tests/support/TestSupport.h"
 
+#include <algorithm>
+
 namespace rtftest {
 
 // The resolved attributes of every character of a document.
@@ -134,14 +136,13 @@ TEST(Rtf, EveryCharacterSurvivesWritingAndReading) {
 
   QTextDocument back;
   Load(rtf, &back);
-  const QStringList want = doc.toRawText().split(QChar::ParagraphSeparator);
-  const QStringList got = back.toRawText().split(QChar::ParagraphSeparator);
+  const String want = doc.toRawText();
+  const String got = back.toRawText();
   ASSERT_EQ(got.size(), want.size());
-  for (int p = 0; p < want.size(); ++p) {
-    ASSERT_EQ(got[p].size(), want[p].size()) << "paragraph " << p;
-    for (int i = 0; i < want[p].size(); ++i)
-      ASSERT_EQ(got[p][i].unicode(), want[p][i].unicode()) << "paragraph " << p << " at " << i;
-  }
+  const auto differ = std::mismatch(want.begin(), want.end(), got.begin());
+  EXPECT_TRUE(differ.first == want.end())
+      << "U+" << std::hex << unsigned(differ.first->unicode()) << " read back as U+"
+      << unsigned(differ.second->unicode());
   EXPECT_EQ(ResolveCharAttributes(back.begin().begin().fragment().charFormat(), Defaults()).Face, "Tahoma");
   EXPECT_EQ(ResolveCharAttributes(back.lastBlock().begin().fragment().charFormat(), Defaults()).Color,
             QColor(0, 0, 255));
