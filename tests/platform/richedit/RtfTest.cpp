@@ -140,9 +140,8 @@ TEST(Rtf, EveryCharacterSurvivesWritingAndReading) {
   const String got = back.toRawText();
   ASSERT_EQ(got.size(), want.size());
   const auto differ = std::mismatch(want.begin(), want.end(), got.begin());
-  EXPECT_TRUE(differ.first == want.end())
-      << "U+" << std::hex << unsigned(differ.first->unicode()) << " read back as U+"
-      << unsigned(differ.second->unicode());
+  EXPECT_TRUE(differ.first == want.end()) << "U+" << std::hex << unsigned(differ.first->unicode())
+                                          << " read back as U+" << unsigned(differ.second->unicode());
   EXPECT_EQ(ResolveCharAttributes(back.begin().begin().fragment().charFormat(), Defaults()).Face, "Tahoma");
   EXPECT_EQ(ResolveCharAttributes(back.lastBlock().begin().fragment().charFormat(), Defaults()).Color,
             QColor(0, 0, 255));
