@@ -198,6 +198,9 @@ void TRichEditWB::ApplyTheme() {
 void TRichEditWB::Loaded() {
   TRichEdit::Loaded();
   const HWND h = Handle();
+  // Alignment, theme and wrapping change formats, not the text: being
+  // loaded leaves the modified state as it was.
+  const bool wasModified = Modified();
   callback_ = std::make_unique<TRichEditOleCallback>(this);
   SendMessageW(h, EM_SETOLECALLBACK, 0, reinterpret_cast<LPARAM>(callback_.get()));
   PARAFORMAT2 para;
@@ -210,10 +213,11 @@ void TRichEditWB::Loaded() {
   UpdateStatusBar();
   DragAcceptFiles(h, TRUE);
   if (moreThan64KB_) SendMessageW(h, EM_EXLIMITTEXT, 0, kLargeLimit);
-  // Loading leaves the text unmodified: only the status is refreshed.
-  if (ShowHint()) UpdateStatusBar();
   SetWordWrap(true);
   SetWordWrap(false);
+  SetModified(wasModified);
+  // Only the status is refreshed.
+  if (ShowHint()) UpdateStatusBar();
 }
 
 void TRichEditWB::RefreshModified(bool Flag) {

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QMimeData>
 #include <QProcess>
 #include <QRegularExpression>
@@ -19,6 +20,8 @@
 #include <QStandardPaths>
 #include <QTextBlock>
 #include <QTextEdit>
+
+#include <vector>
 
 using RichEditBrowser::TRichEditOleCallback;
 using RichEditBrowser::TRichEditWB;
@@ -373,30 +376,99 @@ TEST_F(EditorTest, TheOleCallbackGivesStoragesAndIsNeverFreedByItsCount) {
   EXPECT_EQ(refused, nullptr);
 }
 
+TEST_F(EditorTest, ANewWindowKeepsTheCallbackAndTheLimitAndTheEndClearsTheCallback) {
+  // The callbacks the control is handed, seen on the way in.
+  std::vector<LPARAM> callbacks;
+  auto* e = new TRichEditWB(form);
+  e->SetBounds(0, 400, 200, 60);
+  e->SetParent(form);
+  e->SetSupprtMoreThen64KB(true);
+  const TWndMethod previous = e->WindowProc;
+  e->WindowProc = [&callbacks, previous](TMessage& m) {
+    if (m.Msg == EM_SETOLECALLBACK) callbacks.push_back(m.LParam);
+    previous(m);
+  };
+  static_cast<TComponent*>(e)->Loaded();
+  const auto given = reinterpret_cast<LPARAM>(static_cast<IRichEditOleCallback*>(e->OleCallback()));
+  ASSERT_EQ(callbacks, std::vector<LPARAM>{given});
+  // Being loaded is no change of the text.
+  EXPECT_FALSE(e->Modified());
+  EXPECT_FALSE(e->Hint().contains(QLatin1String("Modified"))) << e->Hint().toStdString();
+  EXPECT_EQ(SendMessageW(e->Handle(), EM_GETLIMITTEXT, 0, 0), LRESULT(0x7FFFFFF0));
+  // The fixture's editor has the ordinary limit.
+  EXPECT_EQ(SendMessageW(editor->Handle(), EM_GETLIMITTEXT, 0, 0), LRESULT(0xFFFFFF));
+
+  e->SetText(QStringLiteral("typed"));
+  e->SetModified(true);
+  const HWND old = e->Handle();
+  e->SetGapTop(3);
+  ASSERT_NE(e->Handle(), old);
+  EXPECT_EQ(callbacks.back(), given);
+  EXPECT_EQ(SendMessageW(e->Handle(), EM_GETLIMITTEXT, 0, 0), LRESULT(0x7FFFFFF0));
+  EXPECT_TRUE(e->Modified());
+  EXPECT_TRUE(e->Hint().contains(QLatin1String("Modified")));
+
+  // The control lets go of the callback before the editor frees it.
+  callbacks.clear();
+  delete e;
+  EXPECT_EQ(callbacks, std::vector<LPARAM>{0});
+}
+
 // ---------------------------------------------------------------- printing
 
 TEST_F(EditorTest, PrintsTheSelectionInsideTheMargins) {
   const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
   if (pdftotext.isEmpty()) GTEST_SKIP() << "poppler-utils is not installed";
-  editor->SetText(QStringLiteral("before SELECTED words end \r\nafter"));
-  editor->SetSelStart(7);
-  editor->SetSelLength(QStringLiteral("SELECTED words end \r\n").size() - 1);
-  const QString pdf = File(QStringLiteral("selection.pdf"));
-  Printer()->SetOutputFile(pdf);
-  editor->PrintSelection();
-  Printer()->SetOutputFile(QString());
+  struct Word {
+    QString text;
+    double x, y;
+  };
+  // The words printed for a selection, with their top left corners in points.
+  const auto printed = [&](const QString& text, int start, int length) {
+    editor->SetText(text);
+    editor->SetSelStart(start);
+    editor->SetSelLength(length);
+    const QString pdf = File(QStringLiteral("selection.pdf"));
+    QFile::remove(pdf);
+    Printer()->SetOutputFile(pdf);
+    editor->PrintSelection();
+    Printer()->SetOutputFile(QString());
+    QProcess p;
+    p.start(pdftotext, {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    EXPECT_TRUE(p.waitForFinished(30000));
+    const QString html = QString::fromUtf8(p.readAllStandardOutput());
+    std::vector<Word> words;
+    const QRegularExpression word(
+        QStringLiteral("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\"[^>]*>([^<]*)</word>"));
+    for (auto it = word.globalMatch(html); it.hasNext();) {
+      const auto m = it.next();
+      words.push_back({m.captured(3), m.captured(1).toDouble(), m.captured(2).toDouble()});
+    }
+    return words;
+  };
+  const auto texts = [](const std::vector<Word>& words) {
+    QStringList out;
+    for (const Word& w : words) out << w.text;
+    return out.join(u' ');
+  };
 
-  QProcess p;
-  p.start(pdftotext, {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
-  ASSERT_TRUE(p.waitForFinished(30000));
-  const QString html = QString::fromUtf8(p.readAllStandardOutput());
-  EXPECT_TRUE(html.contains(QLatin1String(">end<"))) << html.toStdString();
-  EXPECT_FALSE(html.contains(QLatin1String(">before<")));
-  EXPECT_FALSE(html.contains(QLatin1String(">after<")));
-  const QRegularExpression word(QStringLiteral("xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\""));
-  for (auto it = word.globalMatch(html); it.hasNext();) {
-    const auto m = it.next();
-    EXPECT_GE(m.captured(1).toDouble(), 70.0);   // one inch, in points
-    EXPECT_GE(m.captured(2).toDouble(), 106.0);  // an inch and a half
+  // The last selected character is printed, the one after it is not.
+  std::vector<Word> words = printed(QStringLiteral("before SELECTED words endmark\r\nafter"), 7, 18);
+  EXPECT_EQ(texts(words), QStringLiteral("SELECTED words end"));
+  // Inside the margins: an inch left, an inch and a half at the top, from
+  // the printable area (the printer's own edge of some points comes on top).
+  ASSERT_FALSE(words.empty());
+  EXPECT_GE(words[0].x, 71.5);
+  EXPECT_LE(words[0].x, 90.0);
+  EXPECT_GE(words[0].y, 107.5);
+  EXPECT_LE(words[0].y, 125.0);
+
+  // Blanks and line ends that end the selection print nothing.
+  const QString tail = QStringLiteral("SELECTED words end \r\n");
+  words = printed(QStringLiteral("before ") + tail + QStringLiteral("after"), 7, int(tail.size()) - 1);
+  EXPECT_EQ(texts(words), QStringLiteral("SELECTED words end"));
+  for (const Word& w : words) {
+    EXPECT_GE(w.x, 71.5) << w.text.toStdString();
+    EXPECT_GE(w.y, 107.5) << w.text.toStdString();
   }
 }
