@@ -24,6 +24,24 @@ constexpr LPARAM kDefaultLimit = 0xFFFFFF;
 constexpr LPARAM kLargeLimit = 0x7FFFFFF0;
 const String kNoBrowser = QStringLiteral("You must assign a TEmbeddedWB before using this feature.");
 
+bool IsComplete(TEmbeddedWB& Browser) {
+  try {
+    return Browser.ReadyState() == READYSTATE_COMPLETE;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+// The source of the document the browser holds now, complete or not (the
+// browser's own save waits for the document without a bound).
+void SaveDocumentAsItStands(TEmbeddedWB& Browser, TStream& Stream) {
+  ComPtr<IHTMLDocument2> doc = Browser.GetDocument();
+  ComPtr<IPersistStreamInit> persist = doc ? doc.As<IPersistStreamInit>() : nullptr;
+  if (!persist) return;
+  ComPtr<TStreamAdapter> adapter = MakeCom<TStreamAdapter>(&Stream, soReference);
+  persist->Save(adapter.Get(), TRUE);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- OLE callback
@@ -579,7 +597,10 @@ void TRichEditWB::LoadFromBrowser() {
   TMemoryStream stream;
   SetPlainText(false);
   Clear();
-  wb->SaveToStream(stream);
+  if (IsComplete(*wb))
+    wb->SaveToStream(stream);
+  else
+    SaveDocumentAsItStands(*wb, stream);
   stream.SetPosition(0);
   Lines()->LoadFromStream(stream);
   SetFileName(SafeFileName(wb->LocationName()));

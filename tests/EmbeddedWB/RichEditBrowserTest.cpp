@@ -113,7 +113,10 @@ TEST_F(EditorTest, APageThatNeverCompletesDoesNotHoldTheTransfers) {
   TRichEditWB::BrowserWaitLimit = 500;
   wb->Navigate(server.url("/slow"));
   ASSERT_TRUE(testsupport::waitFor([&] { return server.requestCount("/slow") > 0; }));
-  editor->LoadFromBrowser();  // returns after the bound
+  // Returns after the bound with the document as it stands, before the
+  // slow page has come.
+  editor->LoadFromBrowser();
+  EXPECT_FALSE(ControlText().contains(QLatin1String("late"))) << ControlText().toStdString();
   editor->SetText(QStringLiteral("<p>shown</p>"));
   editor->PreviewInBrowser();  // stops the load once, then shows the text
   EXPECT_TRUE(testsupport::waitFor([&] { return DocumentSource().contains(QLatin1String("<p>shown</p>")); }))
