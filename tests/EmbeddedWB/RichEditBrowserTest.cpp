@@ -299,6 +299,20 @@ TEST_F(EditorTest, SaveQuestionsAndPlainUtf8Files) {
   EXPECT_FALSE(editor->Modified());
   EXPECT_EQ(testsupport::readFile(base + ".html"), QByteArray("old"));
 
+  // A file loaded under its own ".html" name is saved under that name.
+  const QString page = File(QStringLiteral("doc.html"));
+  ASSERT_TRUE(testsupport::writeFile(page, "<p>loaded</p>"));
+  editor->LoadFromFile(page);
+  EXPECT_EQ(editor->FileName(), page);
+  editor->SetText(QStringLiteral("<p>changed</p>"));
+  dialogs.QueueAnswer(mrYes);
+  EXPECT_TRUE(editor->Save());
+  EXPECT_EQ(
+      dialogs.CallsOf(TScriptedDialogService::dkMessage).back().Message,
+      QStringLiteral("The file already exist. Do you want to overwrite ") + page + QStringLiteral(" ?"));
+  EXPECT_EQ(testsupport::readFile(page), QByteArray("<p>changed</p>"));
+  EXPECT_FALSE(QFile::exists(page + QStringLiteral(".html")));
+
   // A Yes to the save question that did not save aborts like Cancel.
   editor->SetModified(true);
   editor->SetFileName(QStringLiteral("Untitled"));
