@@ -4,8 +4,8 @@
 #include "platform/rtl/SysUtils.h"
 #include "tests/support/TestSupport.h"
 
-#include <QDir>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
