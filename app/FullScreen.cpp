@@ -18,7 +18,6 @@
 namespace FullScreen {
 
 TFullScreenForm* FullScreenForm = nullptr;
-bool SitePageCopyDisposable = false;
 
 namespace {
 
@@ -152,12 +151,8 @@ void TFullScreenForm::FormCloseQuery(TObject* Sender, bool& CanClose) {
     WB->SaveFormSize();
   }
   StopIfBusy();
-  // Only the page copy that mailing left behind is removed: a file of that
-  // name that this program did not write, or that a send still needs, stays.
-  if (SitePageCopyDisposable) {
-    const String copy = IncludeTrailingPathDelimiter(GetCurrentDir()) + QStringLiteral("Site.html");
-    if (!FileExists(copy) || DeleteFile(copy)) SitePageCopyDisposable = false;
-  }
+  // A "Site.html" in the current folder is not this program's: mailing a
+  // page keeps its copy in a folder of its own and removes it after the send.
   // A browser still busy after the stop keeps the window open; the user
   // closes again.
   CanClose = WB && !WB->Busy();

@@ -418,12 +418,6 @@ inline constexpr DWORD UrlCheckTimeoutMs = 10000;
 // the server answers or the time-out passes; false on any failure.
 bool UrlAnswersOk(const String& Url, DWORD TimeoutMs = UrlCheckTimeoutMs);
 
-// When set, "Site.html" in the current folder is a page copy this program
-// left there: the tools window deletes it when it closes (and clears the
-// flag). Mailing a page keeps its copy in a folder of its own and never sets
-// it, so the tools window leaves any "Site.html" alone.
-extern bool SitePageCopyDisposable;
-
 // The handlers of the cache tab, for the window's registration.
 std::vector<THandlerInfo> CacheTabHandlers();
 // The parse tab's handlers, for the window's handler table.

@@ -675,7 +675,11 @@ void TMyMenuForm::ShowFindDialog() { WB->ShowFindDialog(); }
 
 void TMyMenuForm::ToggleMailPanel() { SelectMailPanel->SetVisible(!SelectMailPanel->Visible()); }
 
-void TMyMenuForm::AddPageToFavorites() { WB->AddToFavorites(WB->LocationURL(), WB->LocationName()); }
+void TMyMenuForm::AddPageToFavorites() {
+  WB->AddToFavorites(WB->LocationURL(), WB->LocationName());
+  // The list shows the new shortcut.
+  if (FavoritesList) FavoritesList->Refresh();
+}
 
 void TMyMenuForm::ClearHistory() { WB->ClearHistory(); }
 
@@ -811,6 +815,9 @@ void TMyMenuForm::ShowInformation() {
   TStrings* lines = InfoEdit->Lines();
   lines->BeginUpdate();
   lines->Clear();
+  // In the control's own font, whatever colour the information tool left
+  // for the next text.
+  InfoEdit->SelAttributes()->Assign(InfoEdit->Font());
   lines->Add(String());
   lines->Add(String());
   lines->Add(QStringLiteral("Home Page .......... ") + WB->GetIEHomePage());

@@ -3,6 +3,8 @@
 #include "platform/classlib/Forms.h"
 #include "platform/shdocvw/OleCtrls.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 
 namespace ShellListView {
@@ -23,6 +25,7 @@ TShellListView::~TShellListView() {
   // The view may still ask for rows while it goes; it finds none.
   Destroying();
   ClearItems();
+  ClearLevels();
   PidlFree(current_);
   current_ = nullptr;
 }
@@ -38,12 +41,19 @@ void TShellListView::Notification(TComponent* AComponent, TOperation Operation) 
   if (Operation == opRemove && AComponent == browser_) browser_ = nullptr;
 }
 
-void TShellListView::ClearItems() {
-  for (const auto& item : items_) {
+void TShellListView::FreeItems(std::vector<std::unique_ptr<TItem>>& items) {
+  for (const auto& item : items) {
     PidlFree(item->Absolute);
     PidlFree(item->Relative);
   }
-  items_.clear();
+  items.clear();
+}
+
+void TShellListView::ClearItems() { FreeItems(items_); }
+
+void TShellListView::ClearLevels() {
+  for (TLevel& level : levels_) FreeItems(level.Items);
+  levels_.clear();
 }
 
 void TShellListView::SetSystemImages(PCIDLIST_ABSOLUTE list) {
@@ -53,7 +63,7 @@ void TShellListView::SetSystemImages(PCIDLIST_ABSOLUTE list) {
   Perform(LVM_SETIMAGELIST, LVSIL_SMALL, LPARAM(images));
 }
 
-void TShellListView::FillFolder(LPITEMIDLIST list) {
+void TShellListView::FillFolder(LPITEMIDLIST list, TLevel* kept) {
   ComPtr<IShellFolder> folder;
   const HRESULT bound = desktop_ ? desktop_->BindToObject(list, nullptr, IID_IShellFolder, &folder) : E_FAIL;
   if (FAILED(bound)) PidlFree(list);
@@ -64,19 +74,30 @@ void TShellListView::FillFolder(LPITEMIDLIST list) {
     const HRESULT listed = ShellFolderItems(folder.Get(), EnumFlags(), found);
     if (FAILED(listed)) PidlFree(list);
     OleCheck(listed);
+    std::vector<QByteArray> listing;
+    listing.reserve(found.size());
+    for (LPITEMIDLIST relative : found)
+      listing.emplace_back(reinterpret_cast<const char*>(relative), qsizetype(PidlSize(relative)));
     currentFolder_ = folder;
     ClearItems();
-    for (LPITEMIDLIST relative : found) {
-      if (SkipItem(folder.Get(), relative)) {
-        PidlFree(relative);
-        continue;
+    if (kept && kept->Listed == listing) {
+      // The same items as before: their rows as they were made then.
+      for (LPITEMIDLIST relative : found) PidlFree(relative);
+      items_ = std::move(kept->Items);
+    } else {
+      for (LPITEMIDLIST relative : found) {
+        if (SkipItem(folder.Get(), relative)) {
+          PidlFree(relative);
+          continue;
+        }
+        auto item = std::make_unique<TItem>();
+        item->Relative = relative;
+        StrRetToString(folder.Get(), relative, item->Caption);
+        items_.push_back(std::move(item));
       }
-      auto item = std::make_unique<TItem>();
-      item->Relative = relative;
-      StrRetToString(folder.Get(), relative, item->Caption);
-      items_.push_back(std::move(item));
+      SortInShellOrder(folder.Get(), items_.begin(), items_.end());
     }
-    SortInShellOrder(folder.Get(), items_.begin(), items_.end());
+    listed_ = std::move(listing);
     Items()->SetCount(int(items_.size()));
     Repaint();
     if (current_ != list) PidlFree(current_);
@@ -95,6 +116,7 @@ void TShellListView::FillFolder(LPITEMIDLIST list) {
 }
 
 void TShellListView::StartAt(LPITEMIDLIST root) {
+  ClearLevels();
   try {
     FillFolder(root);
   } catch (const Exception&) {
@@ -113,7 +135,13 @@ void TShellListView::GoUp() {
   PidlRemoveLast(parent);
   if (PidlSize(parent) > 2 && depth_ > 0) {
     --depth_;
-    FillFolder(parent);
+    TLevel kept;
+    if (!levels_.empty()) {
+      kept = std::move(levels_.back());
+      levels_.pop_back();
+    }
+    const auto unused = qScopeGuard([&kept] { FreeItems(kept.Items); });
+    FillFolder(parent, &kept);
     return;
   }
   PidlFree(parent);
@@ -128,7 +156,20 @@ TShellListView::TItem* TShellListView::SelectedItem() {
 void TShellListView::EnterSelected() {
   TItem* item = SelectedItem();
   if (!item) return;
-  FillFolder(PidlConcat(current_, item->Relative));
+  // This level's rows are kept for the way back; they stay shown if the
+  // folder below cannot be shown.
+  TLevel level{listed_, std::move(items_)};
+  items_.clear();
+  LPITEMIDLIST below = PidlConcat(current_, level.Items[size_t(ItemIndex())]->Relative);
+  levels_.push_back(std::move(level));
+  bool entered = false;
+  const auto restore = qScopeGuard([&] {
+    if (entered) return;
+    items_ = std::move(levels_.back().Items);
+    levels_.pop_back();
+  });
+  FillFolder(below);
+  entered = true;
   ++depth_;
 }
 

@@ -8,6 +8,8 @@
 #include "EmbeddedWB/Source/EwbTools.h"
 #include "platform/classlib/ComCtrls.h"
 
+#include <QByteArray>
+
 #include <memory>
 #include <vector>
 
@@ -54,9 +56,18 @@ class TShellListView : public TCustomListView {
     int ImageIndex = -1;
   };
 
+  // The rows of a folder above the one shown, kept from the way down, and
+  // what the folder listed then.
+  struct TLevel {
+    std::vector<QByteArray> Listed;
+    std::vector<std::unique_ptr<TItem>> Items;
+  };
+
   // Shows the folder of the absolute list `list` (the view takes it). A
-  // folder that cannot be bound or listed raises the shell's error.
-  void FillFolder(LPITEMIDLIST list);
+  // folder that cannot be bound or listed raises the shell's error. When the
+  // folder lists exactly what `kept` says it listed, the kept rows show
+  // again (their names, order and icons) instead of being made anew.
+  void FillFolder(LPITEMIDLIST list, TLevel* kept = nullptr);
   // Starts at `root` (the view takes it): while the form loads, a folder that
   // cannot be listed leaves the view empty instead of stopping the load.
   void StartAt(LPITEMIDLIST root);
@@ -88,12 +99,17 @@ class TShellListView : public TCustomListView {
 
  private:
   void ClearItems();
+  void ClearLevels();
+  static void FreeItems(std::vector<std::unique_ptr<TItem>>& items);
   void Hint(TItem& item);
 
   ::EmbeddedWB::TEmbeddedWB* browser_ = nullptr;
   LPITEMIDLIST current_ = nullptr;
   ComPtr<IShellFolder> currentFolder_;
   std::vector<std::unique_ptr<TItem>> items_;
+  // What the folder shown listed, and the levels above it, outermost first.
+  std::vector<QByteArray> listed_;
+  std::vector<TLevel> levels_;
   int depth_ = 0;
 };
 

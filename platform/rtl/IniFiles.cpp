@@ -159,7 +159,9 @@ struct IniText {
 IniText load(const String& fileName) {
   IniText ini;
   QFile file(NormalizePath(fileName));
-  if (fileName.isEmpty() || QFileInfo(file).isDir() || !file.open(QIODevice::ReadOnly)) return ini;
+  // A folder does not open (the open reads the status anyway): no separate
+  // look at the name first, since a shortcut scan reads thousands of files.
+  if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly)) return ini;
   const QByteArray bytes = file.readAll();
   if (file.error() != QFileDevice::NoError) return ini;
 

@@ -35,6 +35,21 @@ std::vector<TPeriod> currentPeriods(TUrlHistory& store) {
 
 QByteArray itemBytes(PITEMID_CHILD item) { return BytesOf(OwnedIdList(item).get()); }
 
+// The items of a period's sites. Going back up from a site lists its
+// period's sites again: the items of the last list of sites are kept (the
+// store hands out its kept list, so the same list compares at once).
+std::vector<QByteArray> siteItems(const QStringList& sites) {
+  thread_local QStringList keptSites;
+  thread_local std::vector<QByteArray> kept;
+  if (keptSites.isEmpty() || keptSites != sites) {
+    kept.clear();
+    kept.reserve(size_t(sites.size()));
+    for (const String& site : sites) kept.push_back(itemBytes(MakeSiteItem(site)));
+    keptSites = sites;
+  }
+  return kept;
+}
+
 bool isHistoryItem(PCUITEMID_CHILD item) {
   const BYTE kind = KindOf(item);
   return kind == kPeriod || kind == kSite || kind == kPage;
@@ -87,8 +102,7 @@ class HistoryFolder final : public ComObject<IShellFolder> {
     if (depth_ == 1 && (flags & SHCONTF_FOLDERS)) {
       for (const TPeriod& p : currentPeriods(store)) items.push_back(itemBytes(MakePeriodItem(p)));
     } else if (depth_ == 2 && (flags & SHCONTF_FOLDERS)) {
-      for (const String& site : store.Sites(period_.From, period_.To))
-        items.push_back(itemBytes(MakeSiteItem(site)));
+      items = siteItems(store.Sites(period_.From, period_.To));
     } else if (depth_ == 3 && (flags & SHCONTF_NONFOLDERS)) {
       for (const TUrlHistoryEntry& e : store.SiteEntries(site_, period_.From, period_.To))
         items.push_back(itemBytes(MakePageItem(e.Url, e.Title)));

@@ -101,3 +101,38 @@ TEST_F(HistoryList, APageWithoutBrowserOrEventDoesNothing) {
   EXPECT_EQ(wb->LocationURL(), before);
   EXPECT_EQ(list->Depth(), 2);
 }
+
+TEST_F(HistoryList, GoingBackUpShowsTheLevelAsItIsNow) {
+  THistoryListView* list = makeList();
+  open(list, "Today");
+  open(list, "127.0.0.1");
+  EXPECT_EQ(list->Depth(), 2);
+
+  // Nothing changed: the same rows, the first selected.
+  key(list, VK_BACK);
+  EXPECT_EQ(list->Depth(), 1);
+  EXPECT_EQ(captions(list), QStringList({"127.0.0.1"}));
+  EXPECT_EQ(list->ItemIndex(), 0);
+  EXPECT_EQ(list->RowCaption(0), "127.0.0.1");
+
+  // A site visited while its neighbour is shown is there on the way back,
+  // and so is a period that gained its first visit.
+  open(list, "127.0.0.1");
+  const auto [weekFrom, weekTo] = HistoryPeriodRange(hpLastWeek);
+  UrlHistoryStore().AddVisit("http://new.example/page", "New page", QDateTime::currentDateTime());
+  UrlHistoryStore().AddVisit("http://www.example.com/week", "Week page", weekFrom.addSecs(3600));
+  key(list, VK_BACK);
+  EXPECT_EQ(captions(list), QStringList({"127.0.0.1", "new.example"}));
+  key(list, VK_BACK);
+  EXPECT_EQ(captions(list), QStringList({"Today", "Last Week", "3 Weeks Ago"}));
+
+  // A visit taken away shows on the way back too.
+  open(list, "Today");
+  open(list, "new.example");
+  EXPECT_EQ(captions(list), QStringList({"New page"}));
+  ASSERT_TRUE(UrlHistoryStore().DeleteEntry("http://new.example/page"));
+  key(list, VK_BACK);
+  EXPECT_EQ(captions(list), QStringList({"127.0.0.1"}));
+  open(list, "127.0.0.1");
+  EXPECT_EQ(captions(list), QStringList({"First page", "Second page", "Third page"}));
+}

@@ -8,7 +8,6 @@
 #include <QImage>
 #include <QJsonArray>
 
-#include "app/FullScreen.h"
 #include "app/Menu.h"
 #include "platform/classlib/Dialogs.h"
 #include "platform/rtl/Folders.h"
@@ -93,9 +92,6 @@ TEST_F(MainWindowMail, TheButtonMailsTheShownPageAsSiteHtmlAndKeepsNoCopy) {
             (QJsonArray{QJsonArray{"Site.html", QString::fromStdString(kPage)}}));
   EXPECT_EQ(parsed["defects"].toArray(), QJsonArray{});
   EXPECT_TRUE(dialogs.Calls.empty());
-
-  // Nothing was left in the current folder for the tools window to remove.
-  EXPECT_FALSE(FullScreen::SitePageCopyDisposable);
 }
 
 TEST_F(MainWindowMail, APageThatCannotBeSavedMailsNothingAndShowsNoError) {

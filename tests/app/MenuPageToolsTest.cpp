@@ -261,8 +261,12 @@ TEST_F(MainWindowPageTools, AddFavoriteAndClearHistoryThroughTheirButtons) {
   open();
   apptest::PageServer server;
   ASSERT_TRUE(show(server.url("kept")));
+  ASSERT_EQ(f->FavoritesList->Items()->Count(), 0);
   press(f->AddFavoriteBtn);
   EXPECT_EQ(files(favorites), QStringList({"kept.url"}));
+  // The list shows it at once.
+  ASSERT_EQ(f->FavoritesList->Items()->Count(), 1);
+  EXPECT_EQ(f->FavoritesList->RowCaption(0), "kept");
   EXPECT_TRUE(testsupport::readFile(favorites + "/kept.url").contains(server.url("kept").toUtf8()));
   EXPECT_EQ(Screen->Cursor(), crDefault);
 
@@ -342,6 +346,17 @@ TEST_F(MainWindowPageTools, TheInformationToolShowsThePagesTextAndHtmlInTheirCol
   // A second use shows the same, not twice.
   f->Image4->OnMouseUp(f->Image4, mbLeft, {}, 2, 2);
   EXPECT_EQ(f->InfoEdit->Lines()->Strings(), expected);
+
+  // The next page's panel is in the control's own grey again, not in the
+  // teal the tool ended with.
+  testsupport::writeFile(programDir() + "/next.html", "<html><body><p>Next</p></body></html>");
+  ASSERT_TRUE(show(QUrl::fromLocalFile(programDir() + "/next.html").toString()));
+  ASSERT_TRUE(
+      testsupport::waitFor([&] { return f->InfoEdit->Lines()->Strings().join('\n').contains("Home Page"); }));
+  const QString homeLine = f->InfoEdit->Lines()->Strings().filter("Home Page").first();
+  const QTextCharFormat panel = format(homeLine);
+  EXPECT_EQ(panel.foreground().color(), Rgb(f->InfoEdit->Font()->GetColor()));
+  EXPECT_EQ(panel.fontWeight(), QFont::Normal);
 }
 
 }  // namespace

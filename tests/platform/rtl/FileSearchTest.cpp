@@ -4,11 +4,14 @@
 #include "platform/rtl/SysUtils.h"
 #include "tests/support/TestSupport.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <map>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -106,6 +109,45 @@ TEST(FileSearch, PatternsSizesAndErrors) {
   QFile::remove(dir + "/a22.url");
   EXPECT_EQ(FindNext(rec), 0);
   EXPECT_NE(rec.Name, firstName);
+}
+
+// The local modification time of each entry, as the file's own status says,
+// in zones with whole, half and three-quarter hour offsets and across a
+// summer time change (the change falls inside one quarter hour of times).
+TEST(FileSearch, TimeStampsAreTheLocalModificationTimes) {
+  const QString dir = freshFolder("times");
+  const std::vector<QDateTime> times{
+      QDateTime::currentDateTimeUtc(),
+      QDateTime(QDate(2021, 3, 28), QTime(0, 59, 59, 500), Qt::UTC),
+      QDateTime(QDate(2021, 3, 28), QTime(1, 0, 0, 250), Qt::UTC),
+      QDateTime(QDate(2021, 10, 31), QTime(0, 59, 59, 999), Qt::UTC),
+      QDateTime(QDate(2021, 10, 31), QTime(1, 0, 0, 1), Qt::UTC),
+      QDateTime(QDate(1969, 12, 31), QTime(23, 59, 59), Qt::UTC),
+  };
+  for (std::size_t i = 0; i < times.size(); ++i) {
+    const QString path = dir + QStringLiteral("/f%1.txt").arg(i);
+    ASSERT_TRUE(testsupport::writeFile(path, "x"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.setFileTime(times[i], QFileDevice::FileModificationTime));
+  }
+  const QByteArray previous = qgetenv("TZ");
+  const bool hadZone = qEnvironmentVariableIsSet("TZ");
+  for (const char* zone : {"UTC", "Europe/Berlin", "America/St_Johns", "Asia/Kathmandu"}) {
+    qputenv("TZ", zone);
+    TSearchRec rec;
+    int count = 0;
+    for (int rc = FindFirst(dir + "/*.txt", 0, rec); rc == 0; rc = FindNext(rec), ++count) {
+      const TDateTime expected = QDateTimeToDateTime(QFileInfo(dir + "/" + rec.Name).lastModified());
+      EXPECT_NEAR(rec.TimeStamp, expected, 0.5 / 86400000.0) << zone << " " << rec.Name.toStdString();
+    }
+    FindClose(rec);
+    EXPECT_EQ(count, int(times.size())) << zone;
+  }
+  if (hadZone)
+    qputenv("TZ", previous);
+  else
+    qunsetenv("TZ");
 }
 
 }  // namespace

@@ -226,6 +226,16 @@ TEST(IniFile, DamagedFilesReadWhatTheyCan) {
   noiseIni.ReadSections(sections);
   noiseIni.WriteString("Fresh", "k", "v");
   EXPECT_EQ(noiseIni.ReadString("Fresh", "k", ""), "v");
+
+  // A folder's name reads as an empty file and is never written over.
+  const QString folder = iniPath("a-folder.ini");
+  ASSERT_TRUE(QDir().mkpath(folder));
+  TIniFile folderIni(folder);
+  EXPECT_EQ(folderIni.ReadString("S", "k", "d"), "d");
+  folderIni.ReadSections(sections);
+  EXPECT_EQ(sections.Count(), 0);
+  EXPECT_THROW(folderIni.WriteString("S", "k", "v"), EIniFileException);
+  EXPECT_TRUE(QFileInfo(folder).isDir());
 }
 
 // The bytes of a UTF-16 text with a byte-order mark.
