@@ -105,6 +105,23 @@ TEST_F(EditTab, TheEditSwitchEditsThePageAndEmptiesThePanesAgain) {
   EXPECT_EQ(form->EC001Btn->Hint(), QStringLiteral("Start Edit Page"));
 }
 
+// After a typed address the box shows the page's title: the switch edits the
+// page shown, and the box shows its address again.
+TEST_F(EditTab, AnAddressBoxShowingThePageTitleEditsTheShownPage) {
+  server.setPage("titled",
+                 "<html><head><title>A titled page</title></head><body><p>titled</p></body></html>");
+  form->WB->Navigate(server.url("titled"));
+  ASSERT_TRUE(testsupport::waitFor([&] { return server.hits("titled") > 0; }));
+  ASSERT_TRUE(Idle());
+  form->URLEdit->SetText(form->WB->LocationName());
+  ASSERT_EQ(form->URLEdit->Text(), QStringLiteral("A titled page"));
+  Up(form->EC001Btn);
+  EXPECT_EQ(form->URLEdit->Text(), server.url("titled"));
+  EXPECT_TRUE(FullScreenFormInternals::EditMode(form));
+  EXPECT_TRUE(form->EditDesigner->Connected());
+  EXPECT_TRUE(EditorText().contains(QLatin1String("<p>titled</p>"))) << EditorText().toStdString();
+}
+
 TEST_F(EditTab, AClosedPortIsPageNotFound) {
   testsupport::LoopbackServer closed;
   ASSERT_TRUE(closed.start());
