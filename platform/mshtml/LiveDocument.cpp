@@ -538,7 +538,9 @@ class LiveDocument final
   bool showsHtml() {
     if (!page_) return true;
     const QUrl url = page_->url();
-    if (url.isEmpty()) return true;
+    // An empty page is markup; asking it would wait in vain while the engine
+    // is still busy with the load that made it (a hidden browser at start-up).
+    if (url.isEmpty() || url.scheme() == QLatin1String("about")) return true;
     if (url == typeUrl_ && !page_->isLoading()) return typeIsHtml_;
     QVariant type;
     if (!RunPageScript(page_, QStringLiteral("document.contentType"), &type)) return true;
