@@ -351,7 +351,7 @@ TEST_F(DesignerCommands, CreateLinkAsksForTheAddressAndCancelChangesNothing) {
   EXPECT_EQ(markup(), preset);
 }
 
-TEST_F(DesignerCommands, InsertImageAsksForThePictureSource) {
+TEST_F(DesignerCommands, InsertImageAsksForThePictureSourceAndCancelInsertsNothing) {
   const QString picture = server.url("/picture.png");
   select(true);
   {
@@ -360,6 +360,13 @@ TEST_F(DesignerCommands, InsertImageAsksForThePictureSource) {
     EXPECT_EQ(dialog.caption, QStringLiteral("Picture"));
   }
   EXPECT_EQ(markup(), QStringLiteral("word<img src=\"%1\">").arg(picture));
+  select(true);
+  {
+    BrowserDialogAnswer dialog(QStringLiteral("Cancel"), picture);
+    designer->InsertImage();
+    EXPECT_EQ(dialog.shown, 1);
+  }
+  EXPECT_EQ(script(QStringLiteral("String(document.images.length)")), QStringLiteral("1"));
 }
 
 TEST_F(DesignerCommands, InsertInputRadioIsDoneByTheBridgeWhereThePageIsEditable) {
