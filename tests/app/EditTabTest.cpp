@@ -10,6 +10,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
@@ -203,6 +204,22 @@ TEST_F(EditTab, TheLabelsFollowThePointerOverTheEditedPage) {
   EXPECT_EQ(form->MouseBtn_Label->Caption(), QStringLiteral("Left"));
   EXPECT_EQ(form->Events_Label->Caption(), QStringLiteral("mousedown"));
   QTest::mouseRelease(surface, Qt::LeftButton, {}, QPoint(25, 70));
+
+  // Keys tell of the element holding the caret, wherever the pointer is.
+  form->Widget()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form->Widget()));
+  surface->setFocus();
+  ASSERT_TRUE(testsupport::waitFor([&] { return surface->hasFocus(); }));
+  testsupport::pageScript(
+      browser->Page(),
+      QStringLiteral("var r = document.createRange(); r.setStart(document.querySelector('h1')"
+                     ".firstChild, 1); getSelection().removeAllRanges();"
+                     " getSelection().addRange(r); 1"));
+  QTest::keyClick(surface, Qt::Key_End);
+  EXPECT_EQ(form->Key_Label->Caption(), QStringLiteral("#35"));
+  EXPECT_EQ(form->Tag_Label->Caption(), QStringLiteral("H1"));
+  EXPECT_EQ(form->Events_Label->Caption(), QStringLiteral("keyup"));
+  EXPECT_EQ(form->TextMemo->GetText(), QStringLiteral("Head"));
   EXPECT_TRUE(form->Error_Label->Caption().isEmpty()) << form->Error_Label->Caption().toStdString();
 }
 
@@ -249,6 +266,22 @@ TEST_F(EditTab, EachVisiblePanePrintsItsOwnText) {
   readBack();
   EXPECT_EQ(printed.last(), QStringLiteral("markuptext"));
   EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkPrint).size(), 1u);
+
+  // The source editor alone: the tab's dialog, then the editor's own.
+  form->EditWB->SetVisible(true);
+  form->HTMLMemo->SetVisible(false);
+  QFile::remove(pdf);
+  (form->*(&TFullScreenForm::EC002BtnMouseUp))(form->EC002Btn, mbLeft, {}, 1, 1);
+  readBack();
+  EXPECT_EQ(printed.last(), QStringLiteral("sourcetext"));
+  EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkPrint).size(), 3u);
+
+  // The tab's dialog cancelled: nothing is printed, the editor does not ask.
+  QFile::remove(pdf);
+  dialogs.QueuePrint(false);
+  (form->*(&TFullScreenForm::EC002BtnMouseUp))(form->EC002Btn, mbLeft, {}, 1, 1);
+  EXPECT_FALSE(QFile::exists(pdf));
+  EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkPrint).size(), 4u);
   DialogPrinter().setOutputFileName(QString());
 }
 
