@@ -8,6 +8,7 @@
 #include "platform/mshtml/NativeElements.h"
 #include "platform/rtl/SysUtils.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonDocument>
@@ -664,6 +665,12 @@ bool RunPageScript(QWebEnginePage* page, const QString& script, QVariant* result
     timer.start(timeoutMs);
     // The user's input waits: an input event whose handling asks the page
     // something must not be overtaken by the next one.
+    // Asked from inside a posted event (a load's completion), the engine's
+    // own posted work, the answer among it, would wait for that event to
+    // end: it is handed over here while the script runs.
+    QTimer engineWork;
+    QObject::connect(&engineWork, &QTimer::timeout, [] { QCoreApplication::sendPostedEvents(); });
+    engineWork.start(5);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
   }
   state->loop = nullptr;
