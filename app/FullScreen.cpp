@@ -324,6 +324,14 @@ void TFullScreenForm::WBNewWindow3(TObject* Sender, ComPtr<IDispatch>& ppDisp, b
 
 bool TFullScreenForm::CheckUrlExists(const String& URL) { return UrlAnswersOk(URL); }
 
+String TFullScreenForm::AddressToCheck() const {
+  String address = URLEdit->Text();
+  if (!address.isEmpty() && WB && address == WB->LocationName()) address = WB->LocationURL();
+  const String trimmed = Trim(address);
+  if (!trimmed.isEmpty() && !HasScheme(trimmed)) address = QStringLiteral("http://") + trimmed;
+  return address;
+}
+
 void TFullScreenForm::StopIfBusy() {
   if (WB && WB->Busy()) WB->Stop();
 }

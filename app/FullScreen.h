@@ -347,6 +347,10 @@ class TFullScreenForm : public TForm {
   // Whether the address answers (see UrlAnswersOk); the parse and edit tabs
   // ask before they load a page.
   bool CheckUrlExists(const String& URL);
+  // The address the parse and edit tabs check, from the address box: the
+  // browser's address where the box shows the page's title (as it does after
+  // a typed address), "http://" before an address without a scheme.
+  String AddressToCheck() const;
   // Stops the browser when it is busy.
   void StopIfBusy();
   // Connects the designer; on success the three panes start empty.

@@ -57,10 +57,7 @@ int TFullScreenForm::StartEditDesigner() {
 void TFullScreenForm::EC001BtnMouseUp(TObject* Sender, TMouseButton, TShiftState, int, int) {
   Screen->SetCursor(crHourGlass);
   OffsetEditButton(Sender, -1);
-  // Only an address without a scheme is taken as a web address.
-  const String address = Trim(URLEdit->Text());
-  if (!address.isEmpty() && !address.contains(QLatin1String("://")))
-    URLEdit->SetText(QStringLiteral("http://") + address);
+  URLEdit->SetText(AddressToCheck());
   if (FEditMode) {
     FEditMode = false;
     ShowEditButtonLook(EC001Btn, false);

@@ -21,11 +21,6 @@ const char kPrintTitle[] = "Noctivane Parser v 1.00.00.00";
 // The filters the default button checks.
 const char* const kDefaultFilters[] = {"Body", "Div", "Form", "Meta Tags", "Script"};
 
-bool HasScheme(const String& url) {
-  static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
-  return scheme.match(url).hasMatch();
-}
-
 String Str(const char* s) { return QString::fromLatin1(s); }
 
 }  // namespace
@@ -109,10 +104,7 @@ void TFullScreenForm::P001BtnMouseUp(TObject* Sender, TMouseButton, TShiftState,
   // A parse is running (this press came from inside its wait): nothing to do.
   if (WebParser->Busy()) return;
   Menu::TBusyCursor busy;
-  // The box shows the page title after a visit: the page is the browser's.
-  String address = URLEdit->Text();
-  if (!address.isEmpty() && address == WB->LocationName()) address = WB->LocationURL();
-  if (!HasScheme(address)) address = "http://" + address;
+  const String address = AddressToCheck();
   URLEdit->SetText(address);
   if (FParseRunning) {
     FParseRunning = false;

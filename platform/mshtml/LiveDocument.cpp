@@ -8,6 +8,7 @@
 #include "platform/mshtml/NativeElements.h"
 #include "platform/rtl/SysUtils.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonDocument>
@@ -538,7 +539,9 @@ class LiveDocument final
   bool showsHtml() {
     if (!page_) return true;
     const QUrl url = page_->url();
-    if (url.isEmpty()) return true;
+    // An empty page is markup; asking it would wait in vain while the engine
+    // is still busy with the load that made it (a hidden browser at start-up).
+    if (url.isEmpty() || url.scheme() == QLatin1String("about")) return true;
     if (url == typeUrl_ && !page_->isLoading()) return typeIsHtml_;
     QVariant type;
     if (!RunPageScript(page_, QStringLiteral("document.contentType"), &type)) return true;
@@ -662,6 +665,12 @@ bool RunPageScript(QWebEnginePage* page, const QString& script, QVariant* result
     timer.start(timeoutMs);
     // The user's input waits: an input event whose handling asks the page
     // something must not be overtaken by the next one.
+    // Asked from inside a posted event (a load's completion), the engine's
+    // own posted work, the answer among it, would wait for that event to
+    // end: it is handed over here while the script runs.
+    QTimer engineWork;
+    QObject::connect(&engineWork, &QTimer::timeout, [] { QCoreApplication::sendPostedEvents(); });
+    engineWork.start(5);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
   }
   state->loop = nullptr;

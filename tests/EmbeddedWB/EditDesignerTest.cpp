@@ -143,6 +143,72 @@ TEST_F(DesignerTest, FailuresAreReportedNeverCalled) {
   EXPECT_NE(designer->About(), QStringLiteral("changed"));
 }
 
+TEST_F(DesignerTest, WithoutADocumentEachStepSaysWhatFailed) {
+  // The browser has shown nothing yet: it has no document.
+  ASSERT_EQ(wb->Document(), nullptr);
+  EXPECT_EQ(designer->DisconnectDesigner(), S_FALSE);
+  EXPECT_TRUE(FAILED(designer->ConnectDesigner()));
+  EXPECT_FALSE(designer->Connected());
+  designer->DesignModeOff();
+  EXPECT_EQ(errors, (QStringList{QStringLiteral("-2147467259 Failed (Document = nil)."),
+                                 QStringLiteral("-2147467259 Failed to set DesignMode state On."),
+                                 QStringLiteral("-2147467259 Failed loading the designer!"),
+                                 QStringLiteral("-2147467259 Failed to set DedignMode state Off.")}));
+  // Nothing to run a command on.
+  designer->InsertInputRadio();
+  EXPECT_EQ(errors.size(), 4);
+}
+
+// The engine never snaps or drags elements of an edited page, so these
+// moments reach the designer only through its edit-host interface.
+TEST_F(DesignerTest, SnapAndDragAnswerThroughTheEditHost) {
+  ComPtr<IHTMLEditHost2> host;
+  ASSERT_EQ(designer->DesignerInterface()->QueryInterface(IID_IHTMLEditHost2,
+                                                          reinterpret_cast<void**>(host.GetAddressOf())),
+            S_OK);
+  ComPtr<IHTMLElement> p = ElementOf(tree, tree->first("P"), nullptr);
+  RECT r{1, 2, 30, 40};
+  // Unassigned: the rectangle is taken as it is.
+  EXPECT_EQ(host->SnapRect(p.Get(), &r, 0), S_OK);
+  EXPECT_EQ(host->PreDrag(), S_OK);
+
+  QString snapped;
+  designer->OnSnapRect = [&](IHTMLElement* element, RECT& rect, DWORD handle) -> HRESULT {
+    BSTR tag = nullptr;
+    element->get_tagName(&tag);
+    snapped = QStringLiteral("%1 %2").arg(BSTRToString(tag)).arg(handle);
+    SysFreeString(tag);
+    rect.left = rect.left / 10 * 10;
+    rect.right = (rect.right + 9) / 10 * 10;
+    return S_FALSE;
+  };
+  designer->OnPreDrag = [] { return E_ABORT; };
+  EXPECT_EQ(host->SnapRect(p.Get(), &r, 3), S_FALSE);
+  EXPECT_EQ(snapped, QStringLiteral("P 3"));
+  EXPECT_EQ(r.left, 0);
+  EXPECT_EQ(r.right, 30);
+  EXPECT_EQ(host->PreDrag(), E_ABORT);
+  // No rectangle to snap: the handler is not asked.
+  snapped.clear();
+  EXPECT_EQ(host->SnapRect(p.Get(), nullptr, 0), S_OK);
+  EXPECT_TRUE(snapped.isEmpty());
+
+  // A handler that raises answers the default and reports.
+  designer->OnPreDrag = []() -> HRESULT { throw Exception(QStringLiteral("no drag")); };
+  EXPECT_EQ(host->PreDrag(), S_OK);
+  EXPECT_EQ(errors, (QStringList{QStringLiteral("-2147467259 PreDrag: no drag")}));
+
+  // Disabled: the handlers are not asked. The edit-host moments need no
+  // browser at all.
+  designer->SetEnable(false);
+  designer->SetEmbeddedWB(nullptr);
+  designer->OnPreDrag = [] { return E_ABORT; };
+  EXPECT_EQ(host->SnapRect(p.Get(), &r, 0), S_OK);
+  EXPECT_EQ(host->PreDrag(), S_OK);
+  designer->SetEnable(true);
+  EXPECT_EQ(host->PreDrag(), E_ABORT);
+}
+
 TEST_F(DesignerTest, DestructionRemovesAConnectedDesignerEvenWhenDisabled) {
   ASSERT_TRUE(show(server.url("/page")));
   ASSERT_EQ(designer->ConnectDesigner(), S_OK);
@@ -285,7 +351,7 @@ TEST_F(DesignerCommands, CreateLinkAsksForTheAddressAndCancelChangesNothing) {
   EXPECT_EQ(markup(), preset);
 }
 
-TEST_F(DesignerCommands, InsertImageAsksForThePictureSource) {
+TEST_F(DesignerCommands, InsertImageAsksForThePictureSourceAndCancelInsertsNothing) {
   const QString picture = server.url("/picture.png");
   select(true);
   {

@@ -364,6 +364,84 @@ TEST_F(EditorTest, DropsLoadTheFirstFileAlsoAfterANewWindow) {
   EXPECT_EQ(PendingDropHandles(), 0);
 }
 
+namespace {
+
+// An embedded object that only notes how it is closed.
+class ClosedObject final : public ComObject<IOleObject> {
+ public:
+  QList<DWORD> closes;
+  HRESULT Close(DWORD option) override {
+    closes << option;
+    return S_OK;
+  }
+  HRESULT SetClientSite(IOleClientSite*) override { return E_NOTIMPL; }
+  HRESULT GetClientSite(IOleClientSite**) override { return E_NOTIMPL; }
+  HRESULT SetHostNames(LPCOLESTR, LPCOLESTR) override { return E_NOTIMPL; }
+  HRESULT SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
+  HRESULT GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+  HRESULT InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
+  HRESULT GetClipboardData(DWORD, IDataObject**) override { return E_NOTIMPL; }
+  HRESULT DoVerb(LONG, MSG*, IOleClientSite*, LONG, HWND, const RECT*) override { return E_NOTIMPL; }
+  HRESULT EnumVerbs(IEnumOLEVERB**) override { return E_NOTIMPL; }
+  HRESULT Update() override { return E_NOTIMPL; }
+  HRESULT IsUpToDate() override { return E_NOTIMPL; }
+  HRESULT GetUserClassID(CLSID*) override { return E_NOTIMPL; }
+  HRESULT GetUserType(DWORD, LPOLESTR*) override { return E_NOTIMPL; }
+  HRESULT SetExtent(DWORD, SIZEL*) override { return E_NOTIMPL; }
+  HRESULT GetExtent(DWORD, SIZEL*) override { return E_NOTIMPL; }
+  HRESULT Advise(IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+  HRESULT Unadvise(DWORD) override { return E_NOTIMPL; }
+  HRESULT EnumAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+  HRESULT GetMiscStatus(DWORD, DWORD*) override { return E_NOTIMPL; }
+  HRESULT SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
+};
+
+}  // namespace
+
+// The control asks its callback only before a paste and for a context menu;
+// the other answers are the container's for embedded objects, which the
+// editor never holds, so they are asked here directly.
+TEST_F(EditorTest, TheOleCallbackAnswersForEmbeddedObjects) {
+  TRichEditOleCallback* cb = editor->OleCallback();
+  ASSERT_NE(cb, nullptr);
+  const long count = cb->RefCount();
+  void* out = reinterpret_cast<void*>(1);
+  ASSERT_EQ(cb->QueryInterface(IID_IRichEditOleCallback, &out), S_OK);
+  EXPECT_EQ(out, static_cast<IRichEditOleCallback*>(cb));
+  ASSERT_EQ(cb->QueryInterface(IID_IUnknown, &out), S_OK);
+  EXPECT_EQ(cb->RefCount(), count + 2);
+  cb->Release();
+  cb->Release();
+  EXPECT_EQ(cb->QueryInterface(IID_IOleObject, &out), E_NOINTERFACE);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_EQ(cb->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
+
+  IOleInPlaceFrame* frame = reinterpret_cast<IOleInPlaceFrame*>(1);
+  IOleInPlaceUIWindow* doc = reinterpret_cast<IOleInPlaceUIWindow*>(1);
+  EXPECT_EQ(cb->GetInPlaceContext(&frame, &doc, nullptr), S_OK);
+  EXPECT_EQ(frame, nullptr);
+  EXPECT_EQ(doc, nullptr);
+  EXPECT_EQ(cb->GetInPlaceContext(nullptr, nullptr, nullptr), S_OK);
+  EXPECT_EQ(cb->ShowContainerUI(TRUE), S_OK);
+  CLSID clsid{};
+  EXPECT_EQ(cb->QueryInsertObject(&clsid, nullptr, 0), S_OK);
+  EXPECT_EQ(cb->QueryAcceptData(nullptr, nullptr, RECO_DROP, FALSE, nullptr), S_OK);
+  EXPECT_EQ(cb->ContextSensitiveHelp(TRUE), S_OK);
+  DWORD effect = 7;
+  EXPECT_EQ(cb->GetDragDropEffect(TRUE, 0, &effect), E_NOTIMPL);
+  EXPECT_EQ(effect, 7u);
+  IDataObject* data = reinterpret_cast<IDataObject*>(1);
+  EXPECT_EQ(cb->GetClipboardData(nullptr, RECO_COPY, &data), E_NOTIMPL);
+  EXPECT_EQ(data, nullptr);
+
+  // A deleted object is closed without being saved; no object, nothing to close.
+  auto object = MakeCom<ClosedObject>();
+  EXPECT_EQ(cb->DeleteObject(object.Get()), S_OK);
+  EXPECT_EQ(object->closes, (QList<DWORD>{DWORD(OLECLOSE_NOSAVE)}));
+  EXPECT_EQ(cb->DeleteObject(nullptr), S_OK);
+  EXPECT_EQ(cb->RefCount(), count);
+}
+
 TEST_F(EditorTest, TheOleCallbackGivesStoragesAndIsNeverFreedByItsCount) {
   TRichEditOleCallback* cb = editor->OleCallback();
   ASSERT_NE(cb, nullptr);

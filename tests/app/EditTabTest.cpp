@@ -10,6 +10,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
@@ -105,6 +106,23 @@ TEST_F(EditTab, TheEditSwitchEditsThePageAndEmptiesThePanesAgain) {
   EXPECT_EQ(form->EC001Btn->Hint(), QStringLiteral("Start Edit Page"));
 }
 
+// After a typed address the box shows the page's title: the switch edits the
+// page shown, and the box shows its address again.
+TEST_F(EditTab, AnAddressBoxShowingThePageTitleEditsTheShownPage) {
+  server.setPage("titled",
+                 "<html><head><title>A titled page</title></head><body><p>titled</p></body></html>");
+  form->WB->Navigate(server.url("titled"));
+  ASSERT_TRUE(testsupport::waitFor([&] { return server.hits("titled") > 0; }));
+  ASSERT_TRUE(Idle());
+  form->URLEdit->SetText(form->WB->LocationName());
+  ASSERT_EQ(form->URLEdit->Text(), QStringLiteral("A titled page"));
+  Up(form->EC001Btn);
+  EXPECT_EQ(form->URLEdit->Text(), server.url("titled"));
+  EXPECT_TRUE(FullScreenFormInternals::EditMode(form));
+  EXPECT_TRUE(form->EditDesigner->Connected());
+  EXPECT_TRUE(EditorText().contains(QLatin1String("<p>titled</p>"))) << EditorText().toStdString();
+}
+
 TEST_F(EditTab, AClosedPortIsPageNotFound) {
   testsupport::LoopbackServer closed;
   ASSERT_TRUE(closed.start());
@@ -186,6 +204,22 @@ TEST_F(EditTab, TheLabelsFollowThePointerOverTheEditedPage) {
   EXPECT_EQ(form->MouseBtn_Label->Caption(), QStringLiteral("Left"));
   EXPECT_EQ(form->Events_Label->Caption(), QStringLiteral("mousedown"));
   QTest::mouseRelease(surface, Qt::LeftButton, {}, QPoint(25, 70));
+
+  // Keys tell of the element holding the caret, wherever the pointer is.
+  form->Widget()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form->Widget()));
+  surface->setFocus();
+  ASSERT_TRUE(testsupport::waitFor([&] { return surface->hasFocus(); }));
+  testsupport::pageScript(
+      browser->Page(),
+      QStringLiteral("var r = document.createRange(); r.setStart(document.querySelector('h1')"
+                     ".firstChild, 1); getSelection().removeAllRanges();"
+                     " getSelection().addRange(r); 1"));
+  QTest::keyClick(surface, Qt::Key_End);
+  EXPECT_EQ(form->Key_Label->Caption(), QStringLiteral("#35"));
+  EXPECT_EQ(form->Tag_Label->Caption(), QStringLiteral("H1"));
+  EXPECT_EQ(form->Events_Label->Caption(), QStringLiteral("keyup"));
+  EXPECT_EQ(form->TextMemo->GetText(), QStringLiteral("Head"));
   EXPECT_TRUE(form->Error_Label->Caption().isEmpty()) << form->Error_Label->Caption().toStdString();
 }
 
@@ -232,6 +266,22 @@ TEST_F(EditTab, EachVisiblePanePrintsItsOwnText) {
   readBack();
   EXPECT_EQ(printed.last(), QStringLiteral("markuptext"));
   EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkPrint).size(), 1u);
+
+  // The source editor alone: the tab's dialog, then the editor's own.
+  form->EditWB->SetVisible(true);
+  form->HTMLMemo->SetVisible(false);
+  QFile::remove(pdf);
+  (form->*(&TFullScreenForm::EC002BtnMouseUp))(form->EC002Btn, mbLeft, {}, 1, 1);
+  readBack();
+  EXPECT_EQ(printed.last(), QStringLiteral("sourcetext"));
+  EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkPrint).size(), 3u);
+
+  // The tab's dialog cancelled: nothing is printed, the editor does not ask.
+  QFile::remove(pdf);
+  dialogs.QueuePrint(false);
+  (form->*(&TFullScreenForm::EC002BtnMouseUp))(form->EC002Btn, mbLeft, {}, 1, 1);
+  EXPECT_FALSE(QFile::exists(pdf));
+  EXPECT_EQ(dialogs.CallsOf(TScriptedDialogService::dkPrint).size(), 4u);
   DialogPrinter().setOutputFileName(QString());
 }
 
@@ -265,13 +315,19 @@ class EditTabCommands : public EditTab {
 
 }  // namespace
 
-TEST_F(EditTabCommands, TheButtonsInsertTheirElementsAndTheSourceShowsThem) {
+TEST_F(EditTabCommands, TheButtonsInsertTheirElementsUnlessTheDialogIsCancelled) {
   const QString target = server.url("target");
   select();
   {
+    BrowserDialogAnswer cancel(QStringLiteral("Cancel"), target);
+    press(form->EC003Btn);
+    press(form->EC005Btn);
+    EXPECT_EQ(cancel.shown, 2);
+  }
+  EXPECT_EQ(markup(), QStringLiteral("word"));
+  {
     BrowserDialogAnswer dialog(QStringLiteral("OK"), target);
     press(form->EC003Btn);
-    EXPECT_EQ(dialog.shown, 1);
     EXPECT_EQ(dialog.owner, form->Handle());
   }
   EXPECT_EQ(markup(), QStringLiteral("<a href=\"%1\">word</a>").arg(target));
@@ -286,26 +342,11 @@ TEST_F(EditTabCommands, TheButtonsInsertTheirElementsAndTheSourceShowsThem) {
     press(form->EC005Btn);
     EXPECT_EQ(dialog.caption, QStringLiteral("Picture"));
   }
-  EXPECT_TRUE(markup().contains(QStringLiteral("<img src=\"%1\">").arg(picture))) << markup().toStdString();
-
+  // The reloaded source shows the edits.
   press(form->EC006Btn);
   const QString source = form->EditWB->TextEdit()->document()->toPlainText();
-  EXPECT_TRUE(source.contains(QStringLiteral("<img src=\"%1\">").arg(picture))) << source.toStdString();
-  EXPECT_TRUE(source.contains(QLatin1String("<input type=\"radio\">")));
-  EXPECT_TRUE(form->Error_Label->Caption().isEmpty());
-}
-
-TEST_F(EditTabCommands, CancelledDialogsLeaveThePageAsItWas) {
-  select();
-  {
-    BrowserDialogAnswer dialog(QStringLiteral("Cancel"), server.url("target"));
-    press(form->EC003Btn);
-    press(form->EC005Btn);
-    EXPECT_EQ(dialog.shown, 2);
-  }
-  EXPECT_EQ(markup(), QStringLiteral("word"));
-  EXPECT_EQ(script(QStringLiteral("String(document.images.length + document.links.length)")),
-            QStringLiteral("0"));
+  EXPECT_TRUE(source.contains(QStringLiteral("<input type=\"radio\"><img src=\"%1\">").arg(picture)))
+      << source.toStdString();
   EXPECT_TRUE(form->Error_Label->Caption().isEmpty());
 }
 

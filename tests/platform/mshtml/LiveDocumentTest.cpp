@@ -61,6 +61,20 @@ TEST_F(LiveDocumentTest, ScriptsRunApartFromThePage) {
   EXPECT_EQ(v.toString(), "Still");
 }
 
+// A browser's document-complete handlers ask the page from inside the
+// engine's notice of the finished load.
+TEST_F(LiveDocumentTest, ScriptsAnswerFromInsideTheNoticeOfAFinishedLoad) {
+  QStringList answers;
+  const auto c = QObject::connect(page, &QWebEnginePage::loadFinished, [&] {
+    QVariant v;
+    answers << (RunPageScript(page, "document.title", &v) ? v.toString() : QStringLiteral("(no answer)"));
+  });
+  show("<html><head><title>First</title></head><body></body></html>");
+  show("<html><head><title>Second</title></head><body></body></html>");
+  QObject::disconnect(c);
+  EXPECT_EQ(answers, (QStringList{"First", "Second"}));
+}
+
 TEST_F(LiveDocumentTest, StreamsSaveAndLoadTheMarkup) {
   const QUrl url = show(
       "<!DOCTYPE "
