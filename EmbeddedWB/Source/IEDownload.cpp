@@ -666,11 +666,14 @@ HRESULT TBSCB::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATETC*, STGMEDIU
   // from what was taken so far.
   if (wanted > 0) stream_->Seek(read_, STREAM_SEEK_SET, nullptr);
   while (wanted > 0) {
-    std::vector<BYTE> buffer(size_t(wanted) + 1);
+    const ULONG ask = ULONG(std::min<qint64>(wanted, 0x7FFFFFFF));
+    // Not cleared first: only the bytes read and the one after them count.
+    const std::unique_ptr<BYTE[]> buffer(new BYTE[size_t(ask) + 1]);
     ULONG got = 0;
-    stream_->Read(buffer.data(), ULONG(wanted), &got);
+    stream_->Read(buffer.get(), ask, &got);
     if (got == 0) break;
-    BYTE* data = buffer.data();
+    buffer[got] = 0;
+    BYTE* data = buffer.get();
     DWORD length = got;
     if (o->OnDataAvailable) {
       o->OnDataAvailable(this, data, length);
