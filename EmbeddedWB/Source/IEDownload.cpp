@@ -791,9 +791,14 @@ HRESULT TBSCB::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders, LPCWS
     if (!length.isEmpty() && length == QLatin1String("0")) hr = E_ABORT;
   }
   if (!Owner()) return E_ABORT;
-  if (o->OnResponse)
-    hr =
+  if (o->OnResponse) {
+    const HRESULT answer =
         o->OnResponse(this, dwResponseCode, szResponseHeaders, szRequestHeaders, pszAdditionalRequestHeaders);
+    if (!Owner()) return E_ABORT;
+    // The handler decides, except that an error page never becomes the
+    // download: it was reported as a failure already.
+    if (dwResponseCode < 400) hr = answer;
+  }
   if (FAILED(hr)) {
     skipped_ = true;  // nothing is written
     return hr;

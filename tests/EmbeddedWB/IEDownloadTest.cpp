@@ -148,6 +148,7 @@ TEST_F(IEDownloadTest, AFileDownloadItsBytesNameStepsAndHeaders) {
   dl->OnProgress = [&](TBSCB*, ULONG, ULONG, ULONG code, ULONG, LPCWSTR, const String&, const String&,
                        const String&, const String&, const String& status,
                        const String&) { progress << QString::number(code) + " " + status; };
+  const long blocks = CoTaskMemLiveBlocks();
   ASSERT_TRUE(dl->Go(server.url("/files/data.bin")));
   EXPECT_TRUE(dl->Busy());
   ASSERT_TRUE(finished());
@@ -170,6 +171,8 @@ TEST_F(IEDownloadTest, AFileDownloadItsBytesNameStepsAndHeaders) {
   EXPECT_TRUE(agent);
   EXPECT_EQ(request.header("Content-Type"), "application/x-www-form-BindInfoFd");
   EXPECT_EQ(request.header("Range"), "");
+  // Headers, bind information and texts handed out were all freed.
+  EXPECT_EQ(CoTaskMemLiveBlocks(), blocks);
 }
 
 TEST_F(IEDownloadTest, StreamsChunkedBodiesAndEmptyAnswers) {
@@ -316,6 +319,52 @@ TEST_F(IEDownloadTest, FailuresLeaveTheTargetAndReportTheirText) {
   ASSERT_TRUE(finished());
   EXPECT_FALSE(errors.empty());
   EXPECT_TRUE(completed.empty());
+}
+
+TEST_F(IEDownloadTest, ErrorPagesNeverBecomeTheDownloadInAnyMode) {
+  ASSERT_TRUE(testsupport::writeFile(folder + "/gone.txt", "kept"));
+  ASSERT_TRUE(testsupport::writeFile(folder + "/fails.txt", "kept too"));
+  server.get("/gone.txt", [](const HttpRequest&, HttpResponse& r) {
+    r.status = 404;
+    r.body = "<html>error page</html>";
+  });
+  server.get("/fails.txt", [](const HttpRequest&, HttpResponse& r) {
+    r.status = 500;
+    r.body = "<html>server trouble</html>";
+  });
+  // A handler that answers success to everything does not turn an error
+  // page into the file.
+  std::vector<DWORD> codes;
+  dl->OnResponse = [&](TBSCB*, DWORD code, LPCWSTR, LPCWSTR, LPWSTR*) {
+    codes.push_back(code);
+    return S_OK;
+  };
+  HRESULT stopped = S_OK;
+  dl->OnStopBinding = [&](TBSCB*, HRESULT hr, LPCWSTR) { stopped = hr; };
+  ASSERT_TRUE(dl->Go(server.url("/gone.txt")));
+  ASSERT_TRUE(finished());
+  EXPECT_EQ(codes, std::vector<DWORD>{404});
+  EXPECT_EQ(stopped, E_ABORT);
+  EXPECT_EQ(file("gone.txt"), "kept");
+  // The platform's file and cache downloads keep the target as well.
+  for (int mode : {1, 2}) {
+    for (const char* name : {"gone.txt", "fails.txt"}) {
+      EXPECT_FALSE(dl->Go(server.url(QString("/") + name), mode)) << mode << name;
+      EXPECT_FALSE(dl->Busy());
+    }
+  }
+  EXPECT_EQ(file("gone.txt"), "kept");
+  EXPECT_EQ(file("fails.txt"), "kept too");
+  EXPECT_TRUE(completed.empty());
+  int notFound = 0, serverErrors = 0;
+  for (const auto& [code, text] : errors) {
+    if (code == 404) ++notFound;
+    if (code == 500) ++serverErrors;
+  }
+  EXPECT_EQ(notFound, 3);
+  EXPECT_EQ(serverErrors, 2);
+  EXPECT_TRUE(filesBelowRoot() == (QStringList{"in/fails.txt", "in/gone.txt"}))
+      << filesBelowRoot().join(",").toStdString();
 }
 
 TEST_F(IEDownloadTest, ResumingAnsweredWithARangeOrTheWholeBody) {
