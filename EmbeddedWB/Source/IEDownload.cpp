@@ -480,6 +480,9 @@ HRESULT TBSCB::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusC
     return S_OK;
   }
   String status = IEDownloadStrings::StatusCodeText(int(ulStatusCode));
+  // A body of unknown length (chunked or ended by the connection) reports no
+  // maximum: it gets no share or remaining time, whatever has arrived.
+  const bool sizeKnown = ulProgressMax > 0;
   if (ulProgress > ulProgressMax) ulProgressMax = ulProgress;
   o->FileSize = ulProgressMax;
   String downloaded, elapsed, speed, remaining, percent;
@@ -506,7 +509,8 @@ HRESULT TBSCB::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusC
     case BINDSTATUS_MIMETYPEAVAILABLE: o->MimeType = textOf(szStatusText); break;
     case BINDSTATUS_DOWNLOADINGDATA:
       if (o->OnProgress)
-        downloaded = ProgressTexts(ulProgress, ulProgressMax, elapsed, speed, remaining, percent);
+        downloaded =
+            ProgressTexts(ulProgress, sizeKnown ? ulProgressMax : 0, elapsed, speed, remaining, percent);
       break;
     case BINDSTATUS_ENDDOWNLOADDATA:
       status = String::fromLatin1(IEDownloadStrings::sDone);

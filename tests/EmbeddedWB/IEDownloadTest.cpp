@@ -181,6 +181,14 @@ TEST_F(IEDownloadTest, StreamsChunkedBodiesAndEmptyAnswers) {
       return write("first,") && write("second");
     };
   });
+  server.get("/chunked-long.bin", [](const HttpRequest&, HttpResponse& r) {
+    r.stream = [](const std::function<bool(const std::string&)>& write) {
+      const std::string block(1024 * 1024, 'c');
+      for (int i = 0; i < 10; ++i)
+        if (!write(block)) return false;
+      return true;
+    };
+  });
   server.get("/empty.txt", [](const HttpRequest&, HttpResponse& r) { r.body.clear(); });
   QByteArray streamed;
   HRESULT streamResult = E_FAIL;
@@ -196,9 +204,26 @@ TEST_F(IEDownloadTest, StreamsChunkedBodiesAndEmptyAnswers) {
   EXPECT_EQ(streamResult, S_OK);
   EXPECT_TRUE(filesBelowRoot().isEmpty());  // a stream writes no file
   dl->SetDownloadMethod(dmFile);
+  // Of a body without a length no share or remaining time is known.
+  QStringList shares;
+  dl->OnProgress = [&](TBSCB*, ULONG, ULONG, ULONG code, ULONG, LPCWSTR, const String& downloaded,
+                       const String&, const String&, const String& remaining, const String&,
+                       const String& percent) {
+    if (code == BINDSTATUS_DOWNLOADINGDATA) shares << downloaded + "|" + remaining + "|" + percent;
+  };
   ASSERT_TRUE(dl->Go(server.url("/chunked.txt")));
   ASSERT_TRUE(finished());
   EXPECT_EQ(file("chunked.txt"), "first,second");
+  // More than the binding holds at once arrives in several notifications.
+  ASSERT_TRUE(dl->Go(server.url("/chunked-long.bin")));
+  ASSERT_TRUE(finished());
+  EXPECT_EQ(file("chunked-long.bin").size(), 10 * 1024 * 1024);
+  ASSERT_FALSE(shares.isEmpty());
+  for (const QString& share : shares) {
+    EXPECT_FALSE(share.startsWith("|"));
+    EXPECT_TRUE(share.endsWith("||")) << share.toStdString();
+  }
+  dl->OnProgress = nullptr;
   // "Content-Length: 0" ends the binding: no completion.
   completed.clear();
   ASSERT_TRUE(dl->Go(server.url("/empty.txt")));
