@@ -491,6 +491,68 @@ TEST_F(IEDownloadTest, PostedBytesArriveAsGiven) {
   EXPECT_EQ(file("form.txt"), "thanks");
 }
 
+TEST_F(IEDownloadTest, TheWorkersAnswersToTheBinding) {
+  const QByteArray body = sample(3000);
+  server.post("/answers.bin", [&](const HttpRequest&, HttpResponse& r) {
+    r.contentType = "application/octet-stream";
+    r.body = body.toStdString();
+  });
+  dl->SetBindVerb(Post);
+  const QByteArray posted = QString::fromUtf8("caf\u00e9=1").toUtf8();
+  dl->SetPostData(QString::fromUtf8(posted));
+  // Each piece comes with a zero after its bytes; a handler that claims
+  // more than it was given keeps only what came.
+  int pieces = 0;
+  dl->OnDataAvailable = [&](TBSCB*, BYTE*& buffer, DWORD& length) {
+    ++pieces;
+    EXPECT_EQ(buffer[length], 0);
+    length += 1000;
+  };
+  bool asked = false;
+  dl->OnStopBinding = [&](TBSCB* worker, HRESULT, LPCWSTR) {
+    asked = true;
+    auto references = [worker] {
+      worker->AddRef();
+      return worker->Release();
+    };
+    const ULONG before = references();
+    BINDINFO info{};
+    info.cbSize = sizeof(info);
+    DWORD flags = 0;
+    ASSERT_EQ(worker->GetBindInfo(&flags, &info), S_OK);
+    EXPECT_EQ(flags, dl->BindFFlags());
+    EXPECT_EQ(info.cbSize, sizeof(BINDINFO));
+    EXPECT_EQ(info.dwBindVerb, DWORD(BINDVERB_POST));
+    // The data's own length, no terminating zero sent; the worker stays
+    // alive while the information is held.
+    EXPECT_EQ(info.cbstgmedData, DWORD(posted.size()));
+    EXPECT_EQ(info.stgmedData.tymed, DWORD(TYMED_HGLOBAL));
+    ASSERT_NE(info.stgmedData.hGlobal, nullptr);
+    EXPECT_EQ(QByteArray(static_cast<const char*>(info.stgmedData.hGlobal), posted.size() + 1),
+              posted + QByteArray(1, '\0'));
+    EXPECT_NE(info.stgmedData.pUnkForRelease, nullptr);
+    EXPECT_EQ(references(), before + 1);
+    ReleaseBindInfo(&info);
+    EXPECT_EQ(references(), before);
+
+    // No window unless the handler names one.
+    HWND window = reinterpret_cast<HWND>(1);
+    EXPECT_EQ(worker->GetWindow(IID_IHttpSecurity, &window), S_OK);
+    EXPECT_EQ(window, nullptr);
+    dl->OnGetWindow = [](TBSCB*, const GUID&, HWND& hwnd) {
+      hwnd = reinterpret_cast<HWND>(0x42);
+      return S_OK;
+    };
+    EXPECT_EQ(worker->GetWindow(IID_IHttpSecurity, &window), S_OK);
+    EXPECT_EQ(window, reinterpret_cast<HWND>(0x42));
+  };
+  ASSERT_TRUE(dl->Go(server.url("/answers.bin")));
+  ASSERT_TRUE(finished());
+  EXPECT_TRUE(asked);
+  EXPECT_GT(pieces, 0);
+  EXPECT_EQ(file("answers.bin"), body);
+}
+
 TEST_F(IEDownloadTest, FileAndCacheModes) {
   server.page("/mode/one.html", "<p>one</p>");
   ASSERT_TRUE(dl->Go(server.url("/mode/one.html"), 1));
