@@ -591,6 +591,18 @@ TEST_F(IEDownloadTest, ProxySettingsCarryTheDownloadUntilTheComponentGoes) {
   EXPECT_EQ(proxy.lastRequest().target, "http://downloads.example.test/archive/big.bin");
   EXPECT_EQ(proxy.lastRequest().header("Host"), "downloads.example.test");
 
+  // A component that set no proxy takes none back when it goes.
+  {
+    TIEDownload other(nullptr);
+    other.ProxySettings()->SetAutoLoadProxy(true);
+    other.Loaded();
+  }
+  QFile::remove(folder + "/big.bin");
+  ASSERT_TRUE(dl->Go("http://downloads.example.test/archive/big.bin"));
+  ASSERT_TRUE(finished());
+  EXPECT_EQ(file("big.bin"), body);
+  ASSERT_EQ(proxy.requestCount(), 2);
+
   // Gone, the component takes its proxy back: the next download is direct.
   delete dl;
   dl = new TIEDownload(nullptr);
@@ -599,7 +611,7 @@ TEST_F(IEDownloadTest, ProxySettingsCarryTheDownloadUntilTheComponentGoes) {
   ASSERT_TRUE(dl->Go(server.url("/direct.html")));
   ASSERT_TRUE(finished());
   EXPECT_EQ(file("direct.html"), "<p>direct</p>");
-  EXPECT_EQ(proxy.requestCount(), 1);
+  EXPECT_EQ(proxy.requestCount(), 2);
 }
 
 TEST_F(IEDownloadTest, AnUntrustedCertificateIsPutToOnSecurityProblem) {
