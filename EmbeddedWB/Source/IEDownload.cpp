@@ -480,6 +480,9 @@ HRESULT TBSCB::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusC
     return S_OK;
   }
   String status = IEDownloadStrings::StatusCodeText(int(ulStatusCode));
+  // A body of unknown length (chunked or ended by the connection) reports no
+  // maximum: it gets no share or remaining time, whatever has arrived.
+  const bool sizeKnown = ulProgressMax > 0;
   if (ulProgress > ulProgressMax) ulProgressMax = ulProgress;
   o->FileSize = ulProgressMax;
   String downloaded, elapsed, speed, remaining, percent;
@@ -506,7 +509,8 @@ HRESULT TBSCB::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusC
     case BINDSTATUS_MIMETYPEAVAILABLE: o->MimeType = textOf(szStatusText); break;
     case BINDSTATUS_DOWNLOADINGDATA:
       if (o->OnProgress)
-        downloaded = ProgressTexts(ulProgress, ulProgressMax, elapsed, speed, remaining, percent);
+        downloaded =
+            ProgressTexts(ulProgress, sizeKnown ? ulProgressMax : 0, elapsed, speed, remaining, percent);
       break;
     case BINDSTATUS_ENDDOWNLOADDATA:
       status = String::fromLatin1(IEDownloadStrings::sDone);
@@ -666,11 +670,14 @@ HRESULT TBSCB::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATETC*, STGMEDIU
   // from what was taken so far.
   if (wanted > 0) stream_->Seek(read_, STREAM_SEEK_SET, nullptr);
   while (wanted > 0) {
-    std::vector<BYTE> buffer(size_t(wanted) + 1);
+    const ULONG ask = ULONG(std::min<qint64>(wanted, 0x7FFFFFFF));
+    // Not cleared first: only the bytes read and the one after them count.
+    const std::unique_ptr<BYTE[]> buffer(new BYTE[size_t(ask) + 1]);
     ULONG got = 0;
-    stream_->Read(buffer.data(), ULONG(wanted), &got);
+    stream_->Read(buffer.get(), ask, &got);
     if (got == 0) break;
-    BYTE* data = buffer.data();
+    buffer[got] = 0;
+    BYTE* data = buffer.get();
     DWORD length = got;
     if (o->OnDataAvailable) {
       o->OnDataAvailable(this, data, length);
@@ -788,9 +795,14 @@ HRESULT TBSCB::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders, LPCWS
     if (!length.isEmpty() && length == QLatin1String("0")) hr = E_ABORT;
   }
   if (!Owner()) return E_ABORT;
-  if (o->OnResponse)
-    hr =
+  if (o->OnResponse) {
+    const HRESULT answer =
         o->OnResponse(this, dwResponseCode, szResponseHeaders, szRequestHeaders, pszAdditionalRequestHeaders);
+    if (!Owner()) return E_ABORT;
+    // The handler decides, except that an error page never becomes the
+    // download: it was reported as a failure already.
+    if (dwResponseCode < 400) hr = answer;
+  }
   if (FAILED(hr)) {
     skipped_ = true;  // nothing is written
     return hr;

@@ -210,6 +210,7 @@ inline constexpr int CSIDL_INTERNET = 0x0001;
 inline constexpr int CSIDL_PROGRAMS = 0x0002;
 inline constexpr int CSIDL_PERSONAL = 0x0005;
 inline constexpr int CSIDL_FAVORITES = 0x0006;
+inline constexpr int CSIDL_STARTUP = 0x0007;
 inline constexpr int CSIDL_RECENT = 0x0008;
 inline constexpr int CSIDL_BITBUCKET = 0x000A;
 inline constexpr int CSIDL_MYDOCUMENTS = 0x000C;
@@ -219,6 +220,8 @@ inline constexpr int CSIDL_DESKTOPDIRECTORY = 0x0010;
 inline constexpr int CSIDL_DRIVES = 0x0011;
 inline constexpr int CSIDL_FONTS = 0x0014;
 inline constexpr int CSIDL_TEMPLATES = 0x0015;
+inline constexpr int CSIDL_COMMON_PROGRAMS = 0x0017;
+inline constexpr int CSIDL_COMMON_STARTUP = 0x0018;
 inline constexpr int CSIDL_APPDATA = 0x001A;
 inline constexpr int CSIDL_LOCAL_APPDATA = 0x001C;
 inline constexpr int CSIDL_INTERNET_CACHE = 0x0020;
@@ -226,6 +229,7 @@ inline constexpr int CSIDL_COOKIES = 0x0021;
 inline constexpr int CSIDL_HISTORY = 0x0022;
 inline constexpr int CSIDL_MYPICTURES = 0x0027;
 inline constexpr int CSIDL_PROFILE = 0x0028;
+inline constexpr int CSIDL_PROFILES = 0x003E;
 inline constexpr int CSIDL_FLAG_DONT_VERIFY = 0x4000;
 inline constexpr int CSIDL_FLAG_CREATE = 0x8000;
 inline constexpr int CSIDL_FLAG_MASK = 0xFF00;
@@ -235,8 +239,15 @@ inline constexpr int CSIDL_FLAG_MASK = 0xFF00;
 // directories from the registry's "Shell Folders" (HKEY_CURRENT_USER), the
 // History folder (the virtual folder; its path is the registry's "History"),
 // the computer (no path), the user's home, music, video, pictures, fonts,
-// application data (~/.config) and local application data (~/.local/share).
-// Others: E_INVALIDARG. The profile's own folders (Favorites, History, the
+// application data (~/.config) and local application data (~/.local/share);
+// the Recycle Bin (the desktop's trash, no path); the desktop's own
+// counterparts of the programs menu (the user's and the system's
+// applications folders), of the startup folders (the user's and the system's
+// autostart folders), of the templates and of the folder of all homes.
+// Others (the Internet, control panel, printers, recent documents, send to,
+// start menus, network and print neighbourhoods, the common desktop, music,
+// pictures and video, cookies, dial-up connections, CD burning, computers
+// near me): E_INVALIDARG. The profile's own folders (Favorites, History, the
 // cache) are created when missing.
 HRESULT SHGetSpecialFolderLocation(HWND hwnd, int csidl, PIDLIST_ABSOLUTE* ppidl);
 // The path into a buffer of MAX_PATH characters; `create` creates the folder.

@@ -35,6 +35,18 @@ String profileFolder(const String& registryName, const String& defaultName) {
   return path;
 }
 
+// The first of the system's folders for `location` (not the user's own)
+// that holds `sub`, else the system's usual one.
+String systemFolder(QStandardPaths::StandardLocation location, const String& sub, const String& usual) {
+  const String own = QStandardPaths::writableLocation(location);
+  for (const String& dir : QStandardPaths::standardLocations(location)) {
+    if (dir == own) continue;
+    const String path = dir + sub;
+    if (QFileInfo(path).isDir()) return path;
+  }
+  return usual;
+}
+
 String desktopDirectory() {
   const String path = shellFolderFromRegistry(QStringLiteral("Desktop"));
   return path.isEmpty() ? standard(QStandardPaths::DesktopLocation) : path;
@@ -102,6 +114,19 @@ String SpecialFolderPath(int csidl) {
     case CSIDL_APPDATA: return standard(QStandardPaths::GenericConfigLocation);
     case CSIDL_LOCAL_APPDATA: return standard(QStandardPaths::GenericDataLocation);
     case CSIDL_PROFILE: return QDir::homePath();
+    case CSIDL_PROFILES: {
+      QDir homes(QDir::homePath());
+      return homes.cdUp() ? homes.absolutePath() : String();
+    }
+    case CSIDL_PROGRAMS: return standard(QStandardPaths::ApplicationsLocation);
+    case CSIDL_COMMON_PROGRAMS:
+      return systemFolder(QStandardPaths::GenericDataLocation, QStringLiteral("/applications"),
+                          QStringLiteral("/usr/share/applications"));
+    case CSIDL_STARTUP: return standard(QStandardPaths::GenericConfigLocation) + QStringLiteral("/autostart");
+    case CSIDL_COMMON_STARTUP:
+      return systemFolder(QStandardPaths::GenericConfigLocation, QStringLiteral("/autostart"),
+                          QStringLiteral("/etc/xdg/autostart"));
+    case CSIDL_TEMPLATES: return standard(QStandardPaths::TemplatesLocation);
     default: return String();
   }
 }

@@ -148,6 +148,7 @@ TEST_F(IEDownloadTest, AFileDownloadItsBytesNameStepsAndHeaders) {
   dl->OnProgress = [&](TBSCB*, ULONG, ULONG, ULONG code, ULONG, LPCWSTR, const String&, const String&,
                        const String&, const String&, const String& status,
                        const String&) { progress << QString::number(code) + " " + status; };
+  const long blocks = CoTaskMemLiveBlocks();
   ASSERT_TRUE(dl->Go(server.url("/files/data.bin")));
   EXPECT_TRUE(dl->Busy());
   ASSERT_TRUE(finished());
@@ -170,12 +171,22 @@ TEST_F(IEDownloadTest, AFileDownloadItsBytesNameStepsAndHeaders) {
   EXPECT_TRUE(agent);
   EXPECT_EQ(request.header("Content-Type"), "application/x-www-form-BindInfoFd");
   EXPECT_EQ(request.header("Range"), "");
+  // Headers, bind information and texts handed out were all freed.
+  EXPECT_EQ(CoTaskMemLiveBlocks(), blocks);
 }
 
 TEST_F(IEDownloadTest, StreamsChunkedBodiesAndEmptyAnswers) {
   server.get("/chunked.txt", [](const HttpRequest&, HttpResponse& r) {
     r.stream = [](const std::function<bool(const std::string&)>& write) {
       return write("first,") && write("second");
+    };
+  });
+  server.get("/chunked-long.bin", [](const HttpRequest&, HttpResponse& r) {
+    r.stream = [](const std::function<bool(const std::string&)>& write) {
+      const std::string block(1024 * 1024, 'c');
+      for (int i = 0; i < 10; ++i)
+        if (!write(block)) return false;
+      return true;
     };
   });
   server.get("/empty.txt", [](const HttpRequest&, HttpResponse& r) { r.body.clear(); });
@@ -193,9 +204,26 @@ TEST_F(IEDownloadTest, StreamsChunkedBodiesAndEmptyAnswers) {
   EXPECT_EQ(streamResult, S_OK);
   EXPECT_TRUE(filesBelowRoot().isEmpty());  // a stream writes no file
   dl->SetDownloadMethod(dmFile);
+  // Of a body without a length no share or remaining time is known.
+  QStringList shares;
+  dl->OnProgress = [&](TBSCB*, ULONG, ULONG, ULONG code, ULONG, LPCWSTR, const String& downloaded,
+                       const String&, const String&, const String& remaining, const String&,
+                       const String& percent) {
+    if (code == BINDSTATUS_DOWNLOADINGDATA) shares << downloaded + "|" + remaining + "|" + percent;
+  };
   ASSERT_TRUE(dl->Go(server.url("/chunked.txt")));
   ASSERT_TRUE(finished());
   EXPECT_EQ(file("chunked.txt"), "first,second");
+  // More than the binding holds at once arrives in several notifications.
+  ASSERT_TRUE(dl->Go(server.url("/chunked-long.bin")));
+  ASSERT_TRUE(finished());
+  EXPECT_EQ(file("chunked-long.bin").size(), 10 * 1024 * 1024);
+  ASSERT_FALSE(shares.isEmpty());
+  for (const QString& share : shares) {
+    EXPECT_FALSE(share.startsWith("|"));
+    EXPECT_TRUE(share.endsWith("||")) << share.toStdString();
+  }
+  dl->OnProgress = nullptr;
   // "Content-Length: 0" ends the binding: no completion.
   completed.clear();
   ASSERT_TRUE(dl->Go(server.url("/empty.txt")));
@@ -318,6 +346,52 @@ TEST_F(IEDownloadTest, FailuresLeaveTheTargetAndReportTheirText) {
   EXPECT_TRUE(completed.empty());
 }
 
+TEST_F(IEDownloadTest, ErrorPagesNeverBecomeTheDownloadInAnyMode) {
+  ASSERT_TRUE(testsupport::writeFile(folder + "/gone.txt", "kept"));
+  ASSERT_TRUE(testsupport::writeFile(folder + "/fails.txt", "kept too"));
+  server.get("/gone.txt", [](const HttpRequest&, HttpResponse& r) {
+    r.status = 404;
+    r.body = "<html>error page</html>";
+  });
+  server.get("/fails.txt", [](const HttpRequest&, HttpResponse& r) {
+    r.status = 500;
+    r.body = "<html>server trouble</html>";
+  });
+  // A handler that answers success to everything does not turn an error
+  // page into the file.
+  std::vector<DWORD> codes;
+  dl->OnResponse = [&](TBSCB*, DWORD code, LPCWSTR, LPCWSTR, LPWSTR*) {
+    codes.push_back(code);
+    return S_OK;
+  };
+  HRESULT stopped = S_OK;
+  dl->OnStopBinding = [&](TBSCB*, HRESULT hr, LPCWSTR) { stopped = hr; };
+  ASSERT_TRUE(dl->Go(server.url("/gone.txt")));
+  ASSERT_TRUE(finished());
+  EXPECT_EQ(codes, std::vector<DWORD>{404});
+  EXPECT_EQ(stopped, E_ABORT);
+  EXPECT_EQ(file("gone.txt"), "kept");
+  // The platform's file and cache downloads keep the target as well.
+  for (int mode : {1, 2}) {
+    for (const char* name : {"gone.txt", "fails.txt"}) {
+      EXPECT_FALSE(dl->Go(server.url(QString("/") + name), mode)) << mode << name;
+      EXPECT_FALSE(dl->Busy());
+    }
+  }
+  EXPECT_EQ(file("gone.txt"), "kept");
+  EXPECT_EQ(file("fails.txt"), "kept too");
+  EXPECT_TRUE(completed.empty());
+  int notFound = 0, serverErrors = 0;
+  for (const auto& [code, text] : errors) {
+    if (code == 404) ++notFound;
+    if (code == 500) ++serverErrors;
+  }
+  EXPECT_EQ(notFound, 3);
+  EXPECT_EQ(serverErrors, 2);
+  EXPECT_TRUE(filesBelowRoot() == (QStringList{"in/fails.txt", "in/gone.txt"}))
+      << filesBelowRoot().join(",").toStdString();
+}
+
 TEST_F(IEDownloadTest, ResumingAnsweredWithARangeOrTheWholeBody) {
   const QByteArray body = sample(5000);
   serveRanges(server, "/resume.bin", body);
@@ -417,6 +491,68 @@ TEST_F(IEDownloadTest, PostedBytesArriveAsGiven) {
   EXPECT_EQ(file("form.txt"), "thanks");
 }
 
+TEST_F(IEDownloadTest, TheWorkersAnswersToTheBinding) {
+  const QByteArray body = sample(3000);
+  server.post("/answers.bin", [&](const HttpRequest&, HttpResponse& r) {
+    r.contentType = "application/octet-stream";
+    r.body = body.toStdString();
+  });
+  dl->SetBindVerb(Post);
+  const QByteArray posted = QString::fromUtf8("caf\u00e9=1").toUtf8();
+  dl->SetPostData(QString::fromUtf8(posted));
+  // Each piece comes with a zero after its bytes; a handler that claims
+  // more than it was given keeps only what came.
+  int pieces = 0;
+  dl->OnDataAvailable = [&](TBSCB*, BYTE*& buffer, DWORD& length) {
+    ++pieces;
+    EXPECT_EQ(buffer[length], 0);
+    length += 1000;
+  };
+  bool asked = false;
+  dl->OnStopBinding = [&](TBSCB* worker, HRESULT, LPCWSTR) {
+    asked = true;
+    auto references = [worker] {
+      worker->AddRef();
+      return worker->Release();
+    };
+    const ULONG before = references();
+    BINDINFO info{};
+    info.cbSize = sizeof(info);
+    DWORD flags = 0;
+    ASSERT_EQ(worker->GetBindInfo(&flags, &info), S_OK);
+    EXPECT_EQ(flags, dl->BindFFlags());
+    EXPECT_EQ(info.cbSize, sizeof(BINDINFO));
+    EXPECT_EQ(info.dwBindVerb, DWORD(BINDVERB_POST));
+    // The data's own length, no terminating zero sent; the worker stays
+    // alive while the information is held.
+    EXPECT_EQ(info.cbstgmedData, DWORD(posted.size()));
+    EXPECT_EQ(info.stgmedData.tymed, DWORD(TYMED_HGLOBAL));
+    ASSERT_NE(info.stgmedData.hGlobal, nullptr);
+    EXPECT_EQ(QByteArray(static_cast<const char*>(info.stgmedData.hGlobal), posted.size() + 1),
+              posted + QByteArray(1, '\0'));
+    EXPECT_NE(info.stgmedData.pUnkForRelease, nullptr);
+    EXPECT_EQ(references(), before + 1);
+    ReleaseBindInfo(&info);
+    EXPECT_EQ(references(), before);
+
+    // No window unless the handler names one.
+    HWND window = reinterpret_cast<HWND>(1);
+    EXPECT_EQ(worker->GetWindow(IID_IHttpSecurity, &window), S_OK);
+    EXPECT_EQ(window, nullptr);
+    dl->OnGetWindow = [](TBSCB*, const GUID&, HWND& hwnd) {
+      hwnd = reinterpret_cast<HWND>(0x42);
+      return S_OK;
+    };
+    EXPECT_EQ(worker->GetWindow(IID_IHttpSecurity, &window), S_OK);
+    EXPECT_EQ(window, reinterpret_cast<HWND>(0x42));
+  };
+  ASSERT_TRUE(dl->Go(server.url("/answers.bin")));
+  ASSERT_TRUE(finished());
+  EXPECT_TRUE(asked);
+  EXPECT_GT(pieces, 0);
+  EXPECT_EQ(file("answers.bin"), body);
+}
+
 TEST_F(IEDownloadTest, FileAndCacheModes) {
   server.page("/mode/one.html", "<p>one</p>");
   ASSERT_TRUE(dl->Go(server.url("/mode/one.html"), 1));
@@ -455,6 +591,18 @@ TEST_F(IEDownloadTest, ProxySettingsCarryTheDownloadUntilTheComponentGoes) {
   EXPECT_EQ(proxy.lastRequest().target, "http://downloads.example.test/archive/big.bin");
   EXPECT_EQ(proxy.lastRequest().header("Host"), "downloads.example.test");
 
+  // A component that set no proxy takes none back when it goes.
+  {
+    TIEDownload other(nullptr);
+    other.ProxySettings()->SetAutoLoadProxy(true);
+    other.Loaded();
+  }
+  QFile::remove(folder + "/big.bin");
+  ASSERT_TRUE(dl->Go("http://downloads.example.test/archive/big.bin"));
+  ASSERT_TRUE(finished());
+  EXPECT_EQ(file("big.bin"), body);
+  ASSERT_EQ(proxy.requestCount(), 2);
+
   // Gone, the component takes its proxy back: the next download is direct.
   delete dl;
   dl = new TIEDownload(nullptr);
@@ -463,7 +611,7 @@ TEST_F(IEDownloadTest, ProxySettingsCarryTheDownloadUntilTheComponentGoes) {
   ASSERT_TRUE(dl->Go(server.url("/direct.html")));
   ASSERT_TRUE(finished());
   EXPECT_EQ(file("direct.html"), "<p>direct</p>");
-  EXPECT_EQ(proxy.requestCount(), 1);
+  EXPECT_EQ(proxy.requestCount(), 2);
 }
 
 TEST_F(IEDownloadTest, AnUntrustedCertificateIsPutToOnSecurityProblem) {

@@ -3,6 +3,7 @@
 #include "tests/platform/shell/ShellTestUtil.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <cstring>
@@ -149,6 +150,46 @@ TEST(SpecialFolders, PathsComeFromTheRegistryAndTheProfile) {
   if (!QDir(pictures).exists()) {
     EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_MYPICTURES, nullptr, 0, buffer), S_FALSE);
   }
+}
+
+TEST(SpecialFolders, TheDesktopsCounterpartsAndTheFoldersWithoutOne) {
+  const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+  EXPECT_EQ(SpecialFolderPath(CSIDL_PROGRAMS),
+            QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation));
+  EXPECT_EQ(SpecialFolderPath(CSIDL_STARTUP), config + "/autostart");
+  EXPECT_EQ(SpecialFolderPath(CSIDL_TEMPLATES),
+            QStandardPaths::writableLocation(QStandardPaths::TemplatesLocation));
+  EXPECT_TRUE(SpecialFolderPath(CSIDL_COMMON_PROGRAMS).endsWith("/applications"));
+  EXPECT_NE(SpecialFolderPath(CSIDL_COMMON_PROGRAMS), SpecialFolderPath(CSIDL_PROGRAMS));
+  EXPECT_TRUE(SpecialFolderPath(CSIDL_COMMON_STARTUP).endsWith("/autostart"));
+  EXPECT_NE(SpecialFolderPath(CSIDL_COMMON_STARTUP), SpecialFolderPath(CSIDL_STARTUP));
+  QDir homes(QDir::homePath());
+  ASSERT_TRUE(homes.cdUp());
+  EXPECT_EQ(SpecialFolderPath(CSIDL_PROFILES), homes.absolutePath());
+
+  // Each has an item list leading back to its path, whether the folder is
+  // there or not; asking creates nothing.
+  const long before = CoTaskMemLiveBlocks();
+  for (int csidl : {CSIDL_PROGRAMS, CSIDL_STARTUP, CSIDL_TEMPLATES, CSIDL_COMMON_PROGRAMS,
+                    CSIDL_COMMON_STARTUP, CSIDL_PROFILES}) {
+    const QString path = SpecialFolderPath(csidl);
+    const bool existed = QFileInfo::exists(path);
+    PIDLIST_ABSOLUTE raw = nullptr;
+    ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, csidl, &raw), S_OK) << csidl;
+    const Pidl list(raw);
+    EXPECT_EQ(PathFromIDList(list.get()), path) << csidl;
+    EXPECT_EQ(QFileInfo::exists(path), existed) << csidl;
+  }
+  EXPECT_EQ(CoTaskMemLiveBlocks(), before);
+
+  // The address box's keywords without a counterpart keep failing, and
+  // leave nothing to free.
+  for (int csidl : {1, 3, 4, 8, 9, 11, 18, 19, 22, 25, 27, 33, 49, 53, 54, 55, 59, 61, 3000}) {
+    PIDLIST_ABSOLUTE raw = reinterpret_cast<PIDLIST_ABSOLUTE>(1);
+    EXPECT_EQ(SHGetSpecialFolderLocation(nullptr, csidl, &raw), E_INVALIDARG) << csidl;
+    EXPECT_EQ(raw, nullptr) << csidl;
+  }
+  EXPECT_EQ(CoTaskMemLiveBlocks(), before);
 }
 
 TEST(SpecialFolders, ListsHaveOneItemPerPathComponentAndLeadBackToThePath) {
