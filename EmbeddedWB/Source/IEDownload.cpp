@@ -535,10 +535,11 @@ HRESULT TBSCB::OnStopBinding(HRESULT hresult, LPCWSTR szError) {
   ComPtr<TBSCB> keep(this);
   // The binding holds this callback and this callback the binding: both go
   // at the end, also when the owner went away during the download.
-  auto releaseBinding = qScopeGuard([this] {
+  const auto releaseBinding = [this] {
     if (bindCtx_) RevokeBindStatusCallback(bindCtx_.Get(), this);
     binding_.Reset();
-  });
+  };
+  auto releaseOnEarlyReturn = qScopeGuard(releaseBinding);
   if (file_) file_->close();
   TCustomIEDownload* o = Owner();
   if (!o) return S_OK;
@@ -566,9 +567,8 @@ HRESULT TBSCB::OnStopBinding(HRESULT hresult, LPCWSTR szError) {
     o->OnStreamComplete(this, data_.get(), result);
   }
   if (!Owner()) return S_OK;
-  releaseBinding.dismiss();
-  if (bindCtx_) RevokeBindStatusCallback(bindCtx_.Get(), this);
-  binding_.Reset();
+  releaseOnEarlyReturn.dismiss();
+  releaseBinding();
   if (EndsItself) o->WorkerEnded(this, result);
   return S_OK;
 }

@@ -52,17 +52,20 @@ const char kText[] =
     "  return (t || '').replace(/\\r?\\n/g, '\\r\\n');"
     "})";
 
+// Registers an element with the handles `L` and answers its handle, ''
+// for no element.
+const char kRegister[] =
+    "(function (L, e) {"
+    "  if (!e) return '';"
+    "  var h = L.k + '-' + (++L.n);"
+    "  L.m.set(h, e);"
+    "  return h;"
+    "})";
+
 // Finds an element and answers a handle to it, '' when there is none.
 QString handleScript(const QString& find) {
-  return QStringLiteral(
-             "(function () {"
-             "  var L = %1, e = (function () { %2 })();"
-             "  if (!e) return '';"
-             "  var h = L.k + '-' + (++L.n);"
-             "  L.m.set(h, e);"
-             "  return h;"
-             "})()")
-      .arg(QLatin1String(kHandles), find);
+  return QStringLiteral("(function () { var L = %1; return %2(L, (function () { %3 })()); })()")
+      .arg(QLatin1String(kHandles), QLatin1String(kRegister), find);
 }
 
 bool isHandle(const QString& h) {
@@ -101,10 +104,7 @@ class LiveElement final : public comdisp::TableDispatch<LiveElement, IHTMLElemen
     if (!p) return E_POINTER;
     *p = nullptr;
     QVariant v;
-    if (HRESULT hr = read(QStringLiteral("(function () { var q = e.parentElement; if (!q) return '';"
-                                         " var h = L.k + '-' + (++L.n); L.m.set(h, q); return h; })()"),
-                          v);
-        FAILED(hr))
+    if (HRESULT hr = read(QLatin1String(kRegister) + QStringLiteral("(L, e.parentElement)"), v); FAILED(hr))
       return hr;
     *p = newLiveElement(page_, v.toString()).Detach();
     return S_OK;
